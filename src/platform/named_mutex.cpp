@@ -1,0 +1,69 @@
+#include "platform/named_mutex.h"
+
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+named_mutex::named_mutex(std::u16string name) : name_(std::move(name)) {}
+
+named_mutex::~named_mutex()
+{
+    unlock();
+}
+
+bool named_mutex::open_file()
+{
+    if (fd_ >= 0)
+        return true;
+    const std::u16string folder = RuntimeDirectory();
+    if (folder.empty())
+        return false;
+    std::u16string file = name_;
+    for (char16_t& c : file)
+        if (c == u'/' || c == u' ')
+            c = u'_';
+    const std::string path = NativePath(JoinPath(folder, file + u".lock"));
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return fd_ >= 0;
+}
+
+bool named_mutex::try_lock()
+{
+    if (!open_file())
+        return false;
+    // flock locks belong to the open file description, so a second object in
+    // the same process is refused just like another process.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+}
+
+bool named_mutex::lock()
+{
+    if (!open_file())
+        return false;
+    int r;
+    do {
+        r = ::flock(fd_, LOCK_EX);
+    } while (r != 0 && errno == EINTR);
+    if (r == 0)
+        return true;
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+}
+
+void named_mutex::unlock()
+{
+    if (fd_ < 0)
+        return;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}

@@ -1,0 +1,41 @@
+// Text helpers shared by every subsystem: the four conversions between the
+// engine's UTF-16 strings and narrow text, and the small string rules that
+// names and patterns must pass.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// UTF-16 to and from narrow text.  An empty input gives an empty output and
+// success.  A conversion that cannot be made (invalid UTF-8, an unpaired
+// surrogate, a character the ANSI code page lacks) returns false and leaves
+// the output exactly as it was.
+bool WideToAnsi(std::u16string_view in, std::string& out);
+bool AnsiToWide(std::string_view in, std::u16string& out);
+bool WideToUtf8(std::u16string_view in, std::string& out);
+bool Utf8ToWide(std::string_view in, std::u16string& out);
+
+// Lenient conversions for texts that are shown or stored rather than checked:
+// malformed input becomes U+FFFD (or "?" in UTF-8) instead of failing.
+std::u16string FromUtf8(std::string_view in);
+std::string ToUtf8(std::u16string_view in);
+
+// The name of the ANSI code page in force: VARNOTH_ANSI_CODEPAGE when set,
+// else the locale's character set, Windows-1252 when that is plain ASCII.
+std::string AnsiCodePageName();
+
+// Replaces every occurrence of find, scanning left to right and resuming after
+// each inserted replacement.  Returns the number of replacements; does nothing
+// and returns 0 when text or find is empty.
+std::size_t ReplaceAll(std::u16string& text, std::u16string_view find, std::u16string_view replacement);
+
+// True when name is not empty and holds none of  " * / : < > ? \ |
+bool IsValidFileName(std::u16string_view name);
+
+// True when text holds a double quote, an apostrophe, "&", "<" or ">".
+bool HasXmlSpecialChars(std::u16string_view text);
+
+// ASCII-only case folding, as the design's case-insensitive comparisons use.
+char16_t AsciiLower(char16_t c);
+bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
