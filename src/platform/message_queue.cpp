@@ -85,3 +85,9 @@ void message_queue::set_wake_handler(std::function<void()> handler)
     std::lock_guard<std::mutex> guard(mutex_);
     wake_ = std::move(handler);
 }
+
+message_queue& InterfaceThreadQueue()
+{
+    static message_queue queue;
+    return queue;
+}

@@ -59,3 +59,7 @@ private:
     uint64_t post_count_ = 0;
     std::function<void()> wake_;
 };
+
+// The interface thread's queue: the work thread posts its progress, results
+// and synchronous requests here; the GUI drains it one message per wake.
+message_queue& InterfaceThreadQueue();

@@ -1,0 +1,31 @@
+// Rewriting one data folder at exit without ever losing its previous files.
+//
+// The folder's files are written one by one, each completely under a
+// temporary name and then renamed into place.  Only when all writes are done
+// are the files that were not rewritten removed, so the folder ends as if it
+// had been emptied first, yet a failed write (a full disk, a killed process)
+// leaves the previous copy of that file in place.
+#pragma once
+
+#include <set>
+#include <string>
+
+class folder_rewrite {
+public:
+    explicit folder_rewrite(std::u16string folder) : folder_(std::move(folder)) {}
+
+    std::u16string path_of(const std::u16string& name) const;
+
+    // Records that name was written (ok) or that writing it failed; either way
+    // the file of that name is kept by finish().
+    void keep(const std::u16string& name, bool ok);
+
+    // Removes every file of the folder that was not kept, and stray temporary
+    // files of earlier writes.  True when every write succeeded.
+    bool finish();
+
+private:
+    std::u16string folder_;
+    std::set<std::u16string> kept_;
+    bool all_ok_ = true;
+};

@@ -1,0 +1,162 @@
+#include "app/core/settings.h"
+
+#include "app/xml/xml_file.h"
+#include "platform/files.h"
+#include "platform/strings.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+namespace {
+
+// Decimal reading as the C library does it: optional leading white space and
+// sign, then digits; stops at the first other character; 0 without digits.
+// Saturates instead of overflowing.
+long long ParseDecimal(std::u16string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        if (value < LLONG_MAX / 10)
+            value = value * 10 + (text[i] - u'0');
+        else
+            value = LLONG_MAX;
+    }
+    return negative ? -value : value;
+}
+
+std::u16string Decimal(long long value)
+{
+    return FromUtf8(std::to_string(value));
+}
+
+} // namespace
+
+void LoadSettings(app_settings& settings, const std::u16string& path)
+{
+    std::unique_ptr<TiXmlElement> root = LoadXmlFile(path);
+    if (!root)
+        return;
+    std::u16string text;
+    if (ReadXmlChildText(root.get(), "max_loading_lines", text)) {
+        // A negative number, taken as unsigned, is larger than the limit.
+        const long long n = ParseDecimal(text);
+        const unsigned lines = (n < 0 || n > kMaxLoadingLinesLimit) ? kMaxLoadingLinesLimit : static_cast<unsigned>(n);
+        settings.max_loading_lines = lines;
+        settings.max_loading_lines_to_save = lines;
+    }
+    if (ReadXmlChildText(root.get(), "load_tail_first", text))
+        settings.load_tail_first = text != u"0";
+    if (ReadXmlChildText(root.get(), "tail_on_refresh", text))
+        settings.tail_on_refresh = text != u"0";
+    if (ReadXmlChildText(root.get(), "search_highlight", text))
+        settings.search_highlight = static_cast<int32_t>(std::clamp<long long>(ParseDecimal(text), INT32_MIN, INT32_MAX));
+    if (root->FirstChildElement("copy_column_seperator")) {
+        text.clear();
+        ReadXmlChildText(root.get(), "copy_column_seperator", text);
+        settings.column_separator = text.empty() ? u" " : text;
+    }
+    if (ReadXmlChildText(root.get(), "main_wnd_maximized", text))
+        settings.main_wnd_maximized = text != u"0";
+    if (!settings.main_wnd_maximized) {
+        window_rect rect;
+        int read = 0;
+        if (ReadXmlChildText(root.get(), "main_wnd_rect", text))
+            read = std::sscanf(ToUtf8(text).c_str(), "%d,%d,%d,%d", &rect.left, &rect.top, &rect.right, &rect.bottom);
+        if (read < 4 || rect.empty()) {
+            settings.main_wnd_rect = window_rect{};
+            settings.main_wnd_maximized = true;
+        } else {
+            settings.main_wnd_rect = rect;
+        }
+    }
+}
+
+bool SaveSettings(const app_settings& settings, const std::u16string& path)
+{
+    TiXmlElement root("settings");
+    AddXmlTextChild(&root, "max_loading_lines", Decimal(static_cast<int>(settings.max_loading_lines_to_save)));
+    AddXmlTextChild(&root, "load_tail_first", settings.load_tail_first ? u"1" : u"0");
+    AddXmlTextChild(&root, "tail_on_refresh", settings.tail_on_refresh ? u"1" : u"0");
+    AddXmlTextChild(&root, "search_highlight", Decimal(settings.search_highlight));
+    AddXmlTextChild(&root, "copy_column_seperator", settings.column_separator);
+    AddXmlTextChild(&root, "main_wnd_maximized", settings.main_wnd_maximized ? u"1" : u"0");
+    const window_rect& r = settings.main_wnd_rect;
+    AddXmlTextChild(&root, "main_wnd_rect",
+                    Decimal(r.left) + u"," + Decimal(r.top) + u"," + Decimal(r.right) + u"," + Decimal(r.bottom));
+    return SaveXmlFile(&root, path);
+}
+
+void ReadHistoryFile(std::vector<std::u16string>& history, const std::u16string& path)
+{
+    history.clear();
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes) || bytes.size() % 2 != 0)
+        return;
+    std::u16string text(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i])
+                                        | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    std::size_t pos = (!text.empty() && text[0] == 0xFEFF) ? 1 : 0;
+    // The file was read as a terminated string: a NUL character ends it.
+    std::size_t end = text.find(u'\0', pos);
+    if (end == std::u16string::npos)
+        end = text.size();
+    while (pos < end) {
+        std::size_t lf = text.find(u'\n', pos);
+        if (lf == std::u16string::npos || lf > end)
+            lf = end;
+        if (lf == pos)
+            break;
+        history.push_back(text.substr(pos, lf - pos));
+        pos = lf + 1;
+    }
+}
+
+bool WriteHistoryFile(const std::vector<std::u16string>& history, const std::u16string& path)
+{
+    if (history.empty()) {
+        RemoveFile(path);
+        return true;
+    }
+    std::string bytes = "\xFF\xFE";
+    for (const std::u16string& entry : history) {
+        for (char16_t c : entry) {
+            bytes.push_back(static_cast<char>(c & 0xFF));
+            bytes.push_back(static_cast<char>(c >> 8));
+        }
+        bytes.append("\x0A\x00", 2);
+    }
+    return WriteFileAtomically(path, bytes);
+}
+
+void AddExpressionHistory(std::vector<std::u16string>& history, const std::u16string& text)
+{
+    if (text.empty())
+        return;
+    auto it = std::find(history.begin(), history.end(), text);
+    if (it != history.end())
+        history.erase(it);
+    history.insert(history.begin(), text);
+    if (history.size() > kExpressionHistoryLimit)
+        history.resize(kExpressionHistoryLimit);
+}
+
+void AddRecentFile(std::vector<std::u16string>& recent, const std::u16string& path)
+{
+    if (path.empty())
+        return;
+    auto it = std::find_if(recent.begin(), recent.end(),
+                           [&](const std::u16string& entry) { return EqualsIgnoreAsciiCase(entry, path); });
+    if (it != recent.end())
+        recent.erase(it);
+    recent.insert(recent.begin(), path);
+    if (recent.size() > kRecentFileLimit)
+        recent.resize(kRecentFileLimit);
+}

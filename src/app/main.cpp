@@ -1,0 +1,6 @@
+#include "app/app_shell.h"
+
+int main(int argc, char** argv)
+{
+    return RunVarnoth(argc, argv);
+}

@@ -1,0 +1,160 @@
+// The start-up and exit sequence of the viewer, run in-process under the
+// offscreen platform, and the real executable as a second instance.
+#include "app/app_shell.h"
+#include "app/core/varnoth_app.h"
+#include "app/interface_dispatcher.h"
+#include "platform/message_box.h"
+#include "platform/named_mutex.h"
+#include "ui/varnoth_dlg.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+class ShellTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct recorded_box {
+        std::u16string text;
+        unsigned flags;
+    };
+
+    // A fresh installation folder with or without the dictionary, and a
+    // private runtime folder so no running viewer is ever met.
+    struct installation {
+        QTemporaryDir dir;
+        fs::path root() const { return fs::path(dir.path().toStdString()); }
+        app_environment environment() const
+        {
+            return {(root() / "install" / "varnoth").u16string(), (root() / "common").u16string()};
+        }
+        explicit installation(bool with_dictionary)
+        {
+            fs::create_directories(root() / "install");
+            fs::create_directories(root() / "common");
+            if (with_dictionary) {
+                fs::create_directories(root() / "install" / "dict");
+                fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", root() / "install" / "dict" / "en.lc");
+            }
+            qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((root() / "run").string()));
+        }
+    };
+
+    std::vector<recorded_box> boxes_;
+    MessagePresenter previous_;
+
+private slots:
+    void init()
+    {
+        boxes_.clear();
+        previous_ = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
+            boxes_.push_back({text, flags});
+            return IDOK;
+        });
+    }
+    void cleanup() { SetMessagePresenter(previous_); }
+
+    void missingDictionaryEndsStartUpWithAnErrorBox()
+    {
+        installation inst(false);
+        CVarnothApp app(inst.environment());
+        CVarnothShell shell(app);
+        QVERIFY(!shell.InitInstance({"varnoth"}));
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QVERIFY(QString::fromStdU16String(boxes_[0].text).contains("en.lc"));
+        shell.ExitInstance();
+        QVERIFY(!fs::exists(inst.root() / "install" / "setting.xml"));
+    }
+
+    void secondInstanceEndsQuietlyAndWritesNothing()
+    {
+        installation inst(true);
+        named_mutex running(u"Varnoth");
+        QVERIFY(running.try_lock());
+        CVarnothApp app(inst.environment());
+        CVarnothShell shell(app);
+        QVERIFY(!shell.InitInstance({"varnoth", "/var/log/syslog"}));
+        QCOMPARE(shell.CommandLineFile(), std::u16string(u"/var/log/syslog"));
+        shell.ExitInstance();
+        QVERIFY(boxes_.empty());
+        QVERIFY(!fs::exists(inst.root() / "install" / "setting.xml"));
+        QVERIFY(fs::is_empty(inst.root() / "install" / "history"));
+    }
+
+    void fullRunShowsTheWindowAndSavesAtExit()
+    {
+        installation inst(true);
+        {
+            CVarnothApp app(inst.environment());
+            CVarnothShell shell(app);
+            QVERIFY(shell.InitInstance({"varnoth", "--flag", "/tmp/first.log", "/tmp/second.log"}));
+            QCOMPARE(shell.CommandLineFile(), std::u16string(u"/tmp/first.log"));
+            CVarnothDlg* window = shell.CreateMainWindow();
+            QVERIFY(window->isVisible());
+            QCOMPARE(window->windowTitle(), QString("Varnoth"));
+            app.AddRecentFile(u"/var/log/kern.log");
+            window->close();
+            shell.ExitInstance();
+        }
+        QVERIFY(fs::exists(inst.root() / "install" / "setting.xml"));
+        QVERIFY(fs::exists(inst.root() / "install" / "history" / "file.dat"));
+        QVERIFY(boxes_.empty());
+    }
+
+    void realExecutableEndsAtOnceWhenAnotherInstanceRuns()
+    {
+        QTemporaryDir run;
+        qputenv("VARNOTH_RUNTIME_DIR", run.path().toUtf8());
+        named_mutex running(u"Varnoth");
+        QVERIFY(running.try_lock());
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        second.setProcessEnvironment(env);
+        second.start(QString(VARNOTH_BIN_DIR) + "/varnoth", {QString(VARNOTH_BIN_DIR) + "/samples/sample.log"});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+    }
+
+    void dispatcherDeliversOtherThreadsMessagesInOrderAlsoInsideNestedLoops()
+    {
+        message_queue queue;
+        interface_dispatcher dispatcher(queue);
+        std::vector<intptr_t> seen;
+        dispatcher.set_handler(WM_USER + 101, [&](const thread_message& m) {
+            seen.push_back(m.lparam);
+            if (m.lparam == 0) {
+                // A handler that opens a nested loop, as a message box does.
+                QEventLoop nested;
+                QTimer::singleShot(0, [&] {
+                    while (seen.size() < 5)
+                        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                    nested.quit();
+                });
+                nested.exec();
+            }
+        });
+        std::thread worker([&] {
+            for (intptr_t i = 0; i < 5; ++i)
+                queue.post(WM_USER + 101, 0, i);
+        });
+        worker.join();
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), size_t(5), 5000);
+        QCOMPARE(seen, (std::vector<intptr_t>{0, 1, 2, 3, 4}));
+        QVERIFY(!dispatcher.dispatch_one());
+    }
+};
+
+QTEST_MAIN(ShellTest)
+#include "shell_test.moc"

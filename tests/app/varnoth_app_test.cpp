@@ -1,0 +1,166 @@
+#include "app/core/varnoth_app.h"
+#include "platform/files.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace {
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        cwd_ = std::filesystem::current_path();
+        setenv("VARNOTH_RUNTIME_DIR", (dir_.path() / "run").c_str(), 1);
+        dir_.write("install/varnoth", "");
+        dir_.write("install/parser/Apache.xml", "<pattern_list/>");
+        dir_.write("install/parser/Syslog.xml", "<pattern_list/>");
+        std::filesystem::create_directories(dir_ / "common");
+    }
+    void TearDown() override
+    {
+        std::filesystem::current_path(cwd_);
+        unsetenv("VARNOTH_RUNTIME_DIR");
+    }
+
+    app_environment Environment() const
+    {
+        return {(dir_ / "install" / "varnoth").u16string(), (dir_ / "common").u16string()};
+    }
+
+    // Makes the installation folder refuse the writability probe.  Removing
+    // write permission is not enough when the tests run as root, so the probe
+    // folder's name is also taken by a plain file.
+    void MakeInstallationReadOnly()
+    {
+        dir_.write("install/folder_test", "");
+        if (::geteuid() != 0)
+            ::chmod((dir_ / "install").c_str(), 0555);
+    }
+
+    temp_dir dir_;
+    std::filesystem::path cwd_;
+};
+
+TEST_F(AppTest, WritableInstallationFolderIsTheDataFolder)
+{
+    CVarnothApp app(Environment());
+    EXPECT_EQ(app.DataDirectory(), (dir_ / "install").u16string());
+    EXPECT_FALSE(app.CopiedShippedParsers());
+    EXPECT_FALSE(dir_.exists("install/folder_test"));
+    EXPECT_FALSE(dir_.exists("common/Ostrel"));
+    for (const char* sub : {"parser", "filter", "highlight", "history"})
+        EXPECT_TRUE(std::filesystem::is_directory(dir_ / "install" / sub)) << sub;
+    EXPECT_FALSE(dir_.exists("install/dict")); // never created
+    EXPECT_EQ(std::filesystem::current_path(), dir_ / "install");
+    EXPECT_EQ(TheApp(), &app);
+}
+
+TEST_F(AppTest, ReadOnlyInstallationCopiesShippedParsersWithoutOverwriting)
+{
+    MakeInstallationReadOnly();
+    const std::string data = "common/Ostrel/Varnoth/";
+    {
+        CVarnothApp app(Environment());
+        EXPECT_EQ(app.DataDirectory(), (dir_ / "common" / "Ostrel" / "Varnoth").u16string());
+        EXPECT_TRUE(app.CopiedShippedParsers());
+        EXPECT_EQ(dir_.read(data + "parser/Apache.xml"), "<pattern_list/>");
+        EXPECT_TRUE(dir_.exists(data + "parser/Syslog.xml"));
+        EXPECT_TRUE(std::filesystem::is_directory(dir_ / (data + "history")));
+    }
+    dir_.write(data + "parser/Apache.xml", "<pattern_list><edited/></pattern_list>");
+    std::filesystem::remove(dir_ / (data + "parser/Syslog.xml"));
+    CVarnothApp again(Environment());
+    EXPECT_EQ(dir_.read(data + "parser/Apache.xml"), "<pattern_list><edited/></pattern_list>");
+    EXPECT_TRUE(dir_.exists(data + "parser/Syslog.xml")); // a deleted shipped parser comes back
+}
+
+TEST_F(AppTest, SecondInstanceIsRefusedAndWritesNothing)
+{
+    CVarnothApp first(Environment());
+    ASSERT_TRUE(first.AcquireSingleInstance());
+    {
+        CVarnothApp second(Environment());
+        EXPECT_FALSE(second.AcquireSingleInstance());
+        second.SetMainWindowRan();
+        second.AddRecentFile(u"/var/log/syslog");
+        second.ExitInstance();
+    }
+    EXPECT_FALSE(dir_.exists("install/setting.xml"));
+    EXPECT_FALSE(dir_.exists("install/history/file.dat"));
+}
+
+TEST_F(AppTest, ExitSavesSettingsAndHistoriesAndStartReadsThemBack)
+{
+    {
+        CVarnothApp app(Environment());
+        ASSERT_TRUE(app.AcquireSingleInstance());
+        app.LoadSettings();
+        app.LoadData();
+        app.settings.max_loading_lines_to_save = 777;
+        app.AddRecentFile(u"/var/log/syslog");
+        app.AddExpressionHistory(u"ERROR|FATAL");
+        app.SetMainWindowRan();
+        app.ExitInstance();
+    }
+    CVarnothApp app(Environment());
+    app.LoadSettings();
+    app.LoadData();
+    EXPECT_EQ(app.settings.max_loading_lines, 777u);
+    EXPECT_EQ(app.recent_files, std::vector<std::u16string>{u"/var/log/syslog"});
+    EXPECT_EQ(app.expression_history, std::vector<std::u16string>{u"ERROR|FATAL"});
+}
+
+TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
+{
+    dir_.write("install/history/expression.dat", "previous expressions");
+    dir_.write("install/history/stale.xml", "left from an earlier run");
+    dir_.write("install/setting.xml", "previous settings");
+    CVarnothApp app(Environment());
+    ASSERT_TRUE(app.AcquireSingleInstance());
+    app.AddExpressionHistory(u"new expression");
+    app.AddRecentFile(u"/tmp/a.log");
+    app.SetMainWindowRan();
+
+    SetWriteFailureHook([](std::u16string_view path) {
+        return path.ends_with(u"expression.dat") || path.ends_with(u"setting.xml");
+    });
+    EXPECT_FALSE(app.SaveData());
+    EXPECT_FALSE(app.SaveSettings());
+    SetWriteFailureHook(nullptr);
+
+    EXPECT_EQ(dir_.read("install/history/expression.dat"), "previous expressions");
+    EXPECT_EQ(dir_.read("install/setting.xml"), "previous settings");
+    EXPECT_TRUE(dir_.exists("install/history/file.dat"));
+    EXPECT_FALSE(dir_.exists("install/history/stale.xml"));
+    EXPECT_EQ(ListFiles(app.HistoryDirectory(), u"").size(), 2u); // no temporaries left
+}
+
+TEST_F(AppTest, EmptyHistoryLeavesNoFileAfterExit)
+{
+    dir_.write("install/history/file.dat", "old");
+    CVarnothApp app(Environment());
+    ASSERT_TRUE(app.AcquireSingleInstance());
+    app.SetMainWindowRan();
+    app.ExitInstance();
+    EXPECT_FALSE(dir_.exists("install/history/file.dat"));
+    EXPECT_FALSE(dir_.exists("install/history/expression.dat"));
+    EXPECT_TRUE(dir_.exists("install/setting.xml"));
+}
+
+TEST_F(AppTest, MissingOrBrokenDictionaryFailsToLoad)
+{
+    CVarnothApp app(Environment());
+    ASSERT_TRUE(app.InitializeDictionary());
+    EXPECT_FALSE(app.LoadDictionary());
+    dir_.write("install/dict/en.lc", "\xFF\xFE\x00\x00 not a dictionary");
+    EXPECT_FALSE(app.LoadDictionary());
+    app.ExitInstance();
+}
+
+} // namespace
