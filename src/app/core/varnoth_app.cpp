@@ -4,18 +4,18 @@
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
 #include "app/core/folder_rewrite.h"
+#include "logfile/log_file.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 CVarnothApp* g_app = nullptr;
-}
+constexpr int kExitDiscardWaitMs = 2000;
+} // namespace
 
 CVarnothApp* TheApp()
 {
@@ -172,6 +172,12 @@ void CVarnothApp::ExitInstance()
     glossant_initialized_ = false;
     dictionary_loaded_ = false;
     instance_mutex_.reset();
+
+    // Parsed lines are freed by short-lived threads under the deletion lock;
+    // taking it once lets a release in progress finish before the process ends.
+    log_file::deletion_lock().lock();
+    log_file::deletion_lock().unlock();
+    log_file::wait_for_discards(kExitDiscardWaitMs);
 }
 
 void CVarnothApp::AddExpressionHistory(const std::u16string& text)

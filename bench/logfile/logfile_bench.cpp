@@ -1,0 +1,244 @@
+// logfile_bench <size>: indexing speed and index memory on a synthetic log.
+//
+// Writes a deterministic log of about <size> bytes (suffixes K, M, G) into a
+// fresh temporary folder, reads it once so that it is page-cached, and prints
+// each figure beside a baseline measured in the same run on the same file:
+// forward and backward indexing against `wc -l`, a tail-first open of 100000
+// lines, index bytes per line and the peak resident memory.  The folder is
+// removed at the end.
+#include "logfile/line_scan.h"
+#include "logfile/log_file.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+double seconds_since(clock_type::time_point start)
+{
+    return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+uint64_t parse_size(const char* text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (!end || value <= 0)
+        return 0;
+    double factor = 1;
+    switch (*end) {
+    case 'k': case 'K': factor = 1024.0; break;
+    case 'm': case 'M': factor = 1024.0 * 1024; break;
+    case 'g': case 'G': factor = 1024.0 * 1024 * 1024; break;
+    default: break;
+    }
+    return static_cast<uint64_t>(value * factor);
+}
+
+// A small deterministic generator (xorshift), so every run writes the same file.
+struct generator {
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    uint64_t next()
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+};
+
+uint64_t write_log(const std::string& path, uint64_t size)
+{
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return 0;
+    static const char* const levels[] = {"INFO ", "DEBUG", "WARN ", "ERROR"};
+    generator g;
+    std::string buffer;
+    buffer.reserve(1 << 20);
+    uint64_t written = 0;
+    uint64_t lines = 0;
+    int64_t ms = 0;
+    char line[160];
+    while (written < size) {
+        ms += static_cast<int64_t>(g.next() % 50);
+        const int64_t s = ms / 1000;
+        const int n = std::snprintf(line, sizeof line,
+                                    "2024-08-05 %02d:%02d:%02d.%03d [%s] [worker-%d] Request %u from 10.0.%u.%u took %u ms\n",
+                                    static_cast<int>((13 + s / 3600) % 24), static_cast<int>((s / 60) % 60),
+                                    static_cast<int>(s % 60), static_cast<int>(ms % 1000), levels[g.next() % 4],
+                                    static_cast<int>(g.next() % 8), static_cast<unsigned>(g.next() % 100000),
+                                    static_cast<unsigned>(g.next() % 256), static_cast<unsigned>(g.next() % 256),
+                                    static_cast<unsigned>(g.next() % 5000));
+        buffer.append(line, static_cast<std::size_t>(n));
+        written += static_cast<uint64_t>(n);
+        ++lines;
+        if (buffer.size() >= (1u << 20)) {
+            std::fwrite(buffer.data(), 1, buffer.size(), out);
+            buffer.clear();
+        }
+    }
+    std::fwrite(buffer.data(), 1, buffer.size(), out);
+    std::fclose(out);
+    return lines;
+}
+
+// Seconds taken by `wc -l` over the file (best of three).
+double time_wc(const std::string& path)
+{
+    double best = 1e9;
+    const std::string command = "wc -l '" + path + "' > /dev/null";
+    for (int i = 0; i < 3; ++i) {
+        const auto start = clock_type::now();
+        if (std::system(command.c_str()) != 0)
+            return -1;
+        best = std::min(best, seconds_since(start));
+    }
+    return best;
+}
+
+long peak_rss_kib()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+uint64_t index_bytes(log_file& file)
+{
+    life_read_write_lock hold(file.index().lock(), true);
+    const auto& blocks = file.index().blocks_locked();
+    // Each block: its slots, its record, and the list node's two links.
+    return blocks.size() * (line_index::kLinesPerBlock * sizeof(line_slot) + sizeof(line_block) + 2 * sizeof(void*));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const uint64_t size = argc > 1 ? parse_size(argv[1]) : 0;
+    if (size == 0) {
+        std::fprintf(stderr, "usage: logfile_bench <size>   (for example 1G, 200M)\n");
+        return 2;
+    }
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "varnoth-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path folder(pattern);
+    const std::string path = (folder / "synthetic.log").string();
+    const std::u16string wide_path(path.begin(), path.end());
+
+    std::printf("line scan: %s\n", line_scan_kind());
+    const uint64_t lines = write_log(path, size);
+    const auto bytes = static_cast<double>(fs::file_size(path));
+    std::printf("file: %.0f MB, %" PRIu64 " lines (%.1f bytes a line)\n", bytes / 1e6, lines, bytes / lines);
+
+    const double wc = time_wc(path); // also warms the page cache
+    const double wc_rate = bytes / wc / 1e9;
+    std::printf("baseline wc -l: %.3f s = %.2f GB/s\n", wc, wc_rate);
+
+    int status = 0;
+    uint64_t tail_bytes = 0;
+    {
+        // Best of three, like the baseline: the machine may be shared.
+        double best = 1e9;
+        bool ok = true;
+        uint64_t count = 0;
+        double per_line = 0;
+        for (int run = 0; run < 3; ++run) {
+            log_file file;
+            const auto start = clock_type::now();
+            ok = file.open(wide_path, 0, false) && ok;
+            best = std::min(best, seconds_since(start));
+            count = file.line_count();
+            per_line = static_cast<double>(index_bytes(file)) / static_cast<double>(count);
+        }
+        std::printf("forward index:  %.3f s = %.2f GB/s (%.0f%% of wc -l; target >= 50%%), %" PRIu64 " lines%s\n", best,
+                    bytes / best / 1e9, 100.0 * (bytes / best / 1e9) / wc_rate, count,
+                    ok && count == lines ? "" : "  WRONG COUNT");
+        if (!ok || count != lines)
+            status = 1;
+        std::printf("index memory:   %.3f bytes a line (target <= 8.2)\n", per_line);
+    }
+    {
+        // Baseline: wc -l over the same bytes (the last 100000 lines) read from
+        // the same page-cached file.
+        double best = 1e9;
+        bool ok = true;
+        uint64_t count = 0;
+        for (int run = 0; run < 3; ++run) {
+            log_file file;
+            const auto start = clock_type::now();
+            ok = file.open(wide_path, 100000, true) && ok;
+            best = std::min(best, seconds_since(start));
+            count = file.line_count();
+            if (run == 0) {
+                life_read_write_lock hold(file.index().lock(), true);
+                line_cursor cursor;
+                if (file.index().locate_locked(0, cursor)) {
+                    int64_t offset;
+                    uint32_t length;
+                    file.index().line_at_locked(cursor, offset, length);
+                    tail_bytes = static_cast<uint64_t>(bytes) - static_cast<uint64_t>(offset);
+                }
+            }
+        }
+        const std::string command = "tail -c " + std::to_string(tail_bytes) + " '" + path + "' | wc -l > /dev/null";
+        double wc_tail = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            const auto start = clock_type::now();
+            if (std::system(command.c_str()) != 0)
+                break;
+            wc_tail = std::min(wc_tail, seconds_since(start));
+        }
+        std::printf("tail-first open of 100000 lines: %.1f ms (target < 30 ms; tail -c | wc -l over the same %.1f MB: "
+                    "%.1f ms), %" PRIu64 " lines%s\n",
+                    best * 1000, tail_bytes / 1e6, wc_tail * 1000, count, ok && count == 100000 ? "" : "  WRONG COUNT");
+        if (!ok || count != 100000)
+            status = 1;
+    }
+    {
+        double best = 1e9;
+        bool ok = true;
+        uint64_t count = 0;
+        for (int run = 0; run < 3; ++run) {
+            log_file file;
+            const auto start = clock_type::now();
+            ok = file.open(wide_path, 0, true) && ok;
+            best = std::min(best, seconds_since(start));
+            count = file.line_count();
+        }
+        std::printf("backward index: %.3f s = %.2f GB/s (%.0f%% of wc -l; target >= 33%%), %" PRIu64 " lines%s\n", best,
+                    bytes / best / 1e9, 100.0 * (bytes / best / 1e9) / wc_rate, count,
+                    ok && count == lines ? "" : "  WRONG COUNT");
+        if (!ok || count != lines)
+            status = 1;
+    }
+    {
+        // The background thread's way: passes of 10000 lines.
+        log_file file;
+        file.open(wide_path, 100000, false);
+        const auto start = clock_type::now();
+        while (file.index_more() > 0) {
+        }
+        const double t = seconds_since(start);
+        std::printf("index thread passes (forward, 10000 lines each): %.3f s = %.2f GB/s\n", t, bytes / t / 1e9);
+    }
+    std::printf("peak resident memory: %.1f MB (index of %" PRIu64 " lines at 8 bytes = %.1f MB)\n",
+                peak_rss_kib() / 1024.0, lines, lines * 8.0 / 1048576.0);
+
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return status;
+}

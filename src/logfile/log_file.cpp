@@ -1,0 +1,545 @@
+#include "logfile/log_file.h"
+
+#include "logfile/line_scan.h"
+#include "platform/strings.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The longest line the index describes: 65535 bytes, the most a slot's
+// 16-bit length holds.  In the two-byte encodings that is 32767 units; longer
+// lines are over-long there, like lines of more than 65535 units elsewhere.
+constexpr int64_t kMaxLineBytes = 65535;
+
+// Lines found by a scan are added to the index in runs of this many, one
+// exclusive lock per run.
+constexpr std::size_t kSpanBatch = 4096;
+
+// Line ends are looked up in sub-blocks of this many bytes of a chunk, so that
+// a scan with a small limit does not classify a whole 4 MB chunk.
+constexpr std::size_t kMaskBlock = 64 * 1024;
+
+struct discard_counter {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int pending = 0;
+};
+
+discard_counter& discards()
+{
+    // Never destroyed: deleting threads may still finish during process exit.
+    static discard_counter* counter = new discard_counter;
+    return *counter;
+}
+
+void delete_lines(std::vector<log_line*>* lines)
+{
+    life_lock hold(log_file::deletion_lock());
+    for (log_line* line : *lines)
+        delete line;
+    delete lines;
+}
+
+} // namespace
+
+unsigned index_thread::run(void* argument)
+{
+    auto* file = static_cast<log_file*>(argument);
+    if (!file)
+        return 0;
+    for (;;) {
+        if (pause_point())
+            return 0;
+        const int64_t added = file->index_more();
+        // A closed file (-1) ends the thread as well as a pass that adds nothing.
+        if (m_stop_request.is_set() || added <= 0)
+            return 0;
+    }
+}
+
+log_file::autodelete_thread::autodelete_thread() : native_thread(true)
+{
+    std::lock_guard<std::mutex> guard(discards().mutex);
+    ++discards().pending;
+}
+
+log_file::autodelete_thread::~autodelete_thread()
+{
+    std::lock_guard<std::mutex> guard(discards().mutex);
+    --discards().pending;
+    discards().changed.notify_all();
+}
+
+unsigned log_file::autodelete_thread::run(void* argument)
+{
+    if (argument)
+        delete_lines(static_cast<std::vector<log_line*>*>(argument));
+    return 0;
+}
+
+native_lock& log_file::deletion_lock()
+{
+    // Never destroyed, so that it outlives any deleting thread.
+    static native_lock* lock = new native_lock;
+    return *lock;
+}
+
+int log_file::wait_for_discards(int milliseconds)
+{
+    discard_counter& counter = discards();
+    std::unique_lock<std::mutex> hold(counter.mutex);
+    if (milliseconds < 0) {
+        counter.changed.wait(hold, [&] { return counter.pending == 0; });
+        return 0;
+    }
+    return counter.changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                                    [&] { return counter.pending == 0; })
+               ? 0
+               : 1;
+}
+
+int log_file::pending_discards()
+{
+    std::lock_guard<std::mutex> guard(discards().mutex);
+    return discards().pending;
+}
+
+log_file::log_file() = default;
+
+log_file::~log_file()
+{
+    close();
+}
+
+bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
+{
+    close();
+    if (!path || !*path)
+        return false;
+    std::string narrow;
+    if (!WideToUtf8(std::u16string_view(path), narrow) || !can_read_path(narrow))
+        return false;
+    int64_t size;
+    {
+        life_lock hold(m_file_lock);
+        if (!m_file.open(narrow))
+            return false;
+        size = m_file.size();
+    }
+    if (size < 0) {
+        close();
+        return false;
+    }
+    m_file_size = size;
+    detect_encoding();
+    if (encoding() == ENCODING_UNKNOWN)
+        return true;
+    const int64_t added = tail_first ? index_backward(size, max_lines) : index_forward(bom_length(), max_lines);
+    if (added < 0) {
+        close();
+        return false;
+    }
+    m_tail_mode = tail_first && added > 0;
+    return true;
+}
+
+void log_file::close()
+{
+    discard_lines();
+    m_index_thread.stop();
+    {
+        life_lock hold(m_file_lock);
+        m_file.close();
+    }
+    m_file_size = 0;
+    m_encoding = ENCODING_ANSI;
+    m_tail_mode = false;
+    m_index.clear();
+}
+
+bool log_file::is_open()
+{
+    life_lock hold(m_file_lock);
+    return m_file.is_open();
+}
+
+bool log_file::detect_encoding()
+{
+    life_lock hold(m_file_lock);
+    if (!m_file.is_open())
+        return false;
+    m_has_bom = false;
+    m_encoding = ENCODING_UNKNOWN;
+    unsigned char head[3] = {};
+    const int64_t got = m_file.read_at(0, head, sizeof head);
+    if (got < 2)
+        return true;
+    int32_t found = ENCODING_ANSI;
+    bool bom = false;
+    if (head[0] == 0xFF && head[1] == 0xFE) {
+        found = ENCODING_UCS2LE;
+        bom = true;
+    } else if (head[0] == 0xFE && head[1] == 0xFF) {
+        found = ENCODING_UCS2BE;
+        bom = true;
+    } else if (head[0] == 0xEF && head[1] == 0xBB && got >= 3 && head[2] == 0xBF) {
+        found = ENCODING_UTF8;
+        bom = true;
+    }
+    m_has_bom = bom;
+    m_encoding = found;
+    return true;
+}
+
+int log_file::bom_length() const
+{
+    switch (encoding()) {
+    case ENCODING_UCS2LE:
+    case ENCODING_UCS2BE:
+        return 2;
+    case ENCODING_UTF8:
+        return has_bom() ? 3 : 0;
+    default:
+        return 0;
+    }
+}
+
+bool log_file::set_encoding(int32_t wanted)
+{
+    if (has_bom() || (wanted != ENCODING_ANSI && wanted != ENCODING_UTF8))
+        return false;
+    const int32_t current = encoding();
+    if (current != ENCODING_ANSI && current != ENCODING_UTF8)
+        return false;
+    m_encoding = wanted;
+    return true;
+}
+
+std::optional<std::u16string> log_file::line_end()
+{
+    const int32_t enc = encoding();
+    if (enc == ENCODING_UNKNOWN)
+        return std::nullopt;
+    life_read_write_lock index_hold(m_index.lock(), true);
+    line_cursor cursor;
+    if (!m_index.locate_locked(0, cursor))
+        return std::nullopt;
+    life_lock file_hold(m_file_lock);
+    if (!m_line_end.empty())
+        return m_line_end;
+    int64_t offset;
+    uint32_t length;
+    m_index.line_at_locked(cursor, offset, length);
+    const int unit = encoding_unit(enc);
+    unsigned char bytes[4] = {};
+    const int64_t got = m_file.read_at(offset + length, bytes, static_cast<std::size_t>(2 * unit));
+    if (got <= 0)
+        return std::nullopt;
+    // Bytes past a short read stay zero and so match nothing.
+    std::u16string text = u"\n";
+    if (unit == 1) {
+        if (bytes[0] == 0x0D)
+            text = bytes[1] == 0x0A ? u"\r\n" : u"\r";
+    } else {
+        const unsigned first = bytes[0] | (bytes[1] << 8);
+        const unsigned second = bytes[2] | (bytes[3] << 8);
+        if (enc == ENCODING_UCS2LE && first == 0x000D)
+            text = second == 0x000A ? u"\r\n" : u"\r";
+        else if (enc == ENCODING_UCS2BE && first == 0x0D00)
+            text = second == 0x0A00 ? u"\r\n" : u"\r";
+    }
+    m_line_end = text;
+    return text;
+}
+
+bool log_file::line_preview(uint64_t n, std::u16string& text)
+{
+    life_read_write_lock hold(m_index.lock(), true);
+    line_cursor cursor;
+    if (!m_index.locate_locked(n, cursor))
+        return false;
+    int64_t offset;
+    uint32_t length;
+    m_index.line_at_locked(cursor, offset, length);
+    std::string bytes(length, '\0');
+    const int64_t got = read_bytes(offset, bytes.data(), length);
+    if (got <= 0)
+        return false;
+    std::u16string converted;
+    if (!bytes_to_text(bytes.data(), static_cast<std::size_t>(got), converted))
+        return false;
+    if (converted.size() > 100) {
+        converted.resize(100);
+        converted += u"...";
+    }
+    text = std::move(converted);
+    return true;
+}
+
+int64_t log_file::read_bytes(int64_t offset, void* buffer, std::size_t length)
+{
+    life_lock hold(m_file_lock);
+    if (!m_file.is_open())
+        return -1;
+    return m_file.read_at(offset, buffer, length);
+}
+
+void log_file::window(int64_t& first, int64_t& last)
+{
+    life_lock hold(m_window_lock);
+    first = m_window_first;
+    last = m_window_last;
+}
+
+void log_file::set_window(int64_t first, int64_t last)
+{
+    life_lock hold(m_window_lock);
+    m_window_first = first;
+    m_window_last = last;
+}
+
+void log_file::flush_spans(std::vector<line_span>& spans, bool at_end)
+{
+    if (spans.empty())
+        return;
+    if (at_end) {
+        life_read_write_lock hold(m_index.lock(), false);
+        m_index.add_lines_locked(spans.data(), spans.size(), true);
+    } else {
+        // Prepending renumbers every indexed line: the window moves with it,
+        // under the window lock taken before the index lock.
+        life_lock window_hold(m_window_lock);
+        life_read_write_lock hold(m_index.lock(), false);
+        m_index.add_lines_locked(spans.data(), spans.size(), false);
+        if (m_window_first != -1) {
+            m_window_first += static_cast<int64_t>(spans.size());
+            m_window_last += static_cast<int64_t>(spans.size());
+        }
+    }
+    spans.clear();
+}
+
+int64_t log_file::index_forward(int64_t start, uint64_t limit)
+{
+    if (!is_open())
+        return -1;
+    if (start == -1) {
+        life_read_write_lock hold(m_index.lock(), true);
+        start = m_index.line_count_locked() > 0 ? m_index.last_line_end_locked() : bom_length();
+    }
+    if (start < 0)
+        return 0;
+    const int unit = encoding_unit(encoding());
+    std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
+    std::unique_ptr<uint64_t[]> masks(new uint64_t[kMaskBlock / 64]);
+    std::vector<line_span> spans;
+    spans.reserve(kSpanBatch);
+
+    uint64_t added = 0;
+    bool done = false;
+    // True while passing over a line that is longer than a whole chunk: the
+    // next line end only closes it.
+    bool skipping = false;
+    while (!done && (limit == 0 || added < limit)) {
+        const int64_t got = read_bytes(start, buffer.get(), kReadBufferSize);
+        if (got <= 0)
+            break;
+        const bool last_chunk = static_cast<std::size_t>(got) < kReadBufferSize;
+        const std::size_t usable = static_cast<std::size_t>(got) & ~static_cast<std::size_t>(unit - 1);
+        std::size_t s = 0; // start of the current segment within the chunk
+        for (std::size_t block = 0; block < usable && !done; block += kMaskBlock) {
+            const std::size_t length = std::min(kMaskBlock, usable - block);
+            find_line_ends(buffer.get() + block, length, unit, masks.get());
+            const std::size_t words = (length + 63) / 64;
+            for (std::size_t k = 0; k < words && !done; ++k) {
+                uint64_t m = masks[k];
+                while (m) {
+                    const std::size_t p = block + 64 * k + static_cast<std::size_t>(__builtin_ctzll(m));
+                    m &= m - 1;
+                    const std::size_t length_bytes = p - s;
+                    if (skipping) {
+                        skipping = false;
+                    } else if (length_bytes > 0 && static_cast<int64_t>(length_bytes) <= kMaxLineBytes) {
+                        spans.push_back({start + static_cast<int64_t>(s), static_cast<uint16_t>(length_bytes)});
+                        ++added;
+                        if (spans.size() == kSpanBatch)
+                            flush_spans(spans, true);
+                    }
+                    s = p + static_cast<std::size_t>(unit);
+                    if (limit != 0 && added >= limit) {
+                        done = true;
+                        break;
+                    }
+                }
+            }
+        }
+        flush_spans(spans, true);
+        if (done || last_chunk)
+            break;
+        if (s == 0) {
+            // No line end in a whole chunk: the line is over-long; go on after it.
+            skipping = true;
+            start += static_cast<int64_t>(usable);
+        } else {
+            // The chunk counts as read up to the start of its unfinished line.
+            start += static_cast<int64_t>(s);
+        }
+    }
+    flush_spans(spans, true);
+    return static_cast<int64_t>(added);
+}
+
+int64_t log_file::index_backward(int64_t end, uint64_t limit)
+{
+    if (!is_open())
+        return -1;
+    if (end == 0)
+        return 0;
+    const int64_t bom = bom_length();
+    if (end == -1) {
+        life_read_write_lock hold(m_index.lock(), true);
+        end = m_index.line_count_locked() > 0 ? m_index.first_line_start_locked() : bom;
+    }
+    end = std::min(end, file_size());
+    const int unit = encoding_unit(encoding());
+    // Units are counted from the end of the BOM: an odd tail byte of a
+    // two-byte file is not a unit.
+    if (unit == 2 && end > bom)
+        end = bom + ((end - bom) & ~int64_t{1});
+    if (end <= bom)
+        return 0;
+
+    std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
+    std::unique_ptr<uint64_t[]> masks(new uint64_t[kMaskBlock / 64]);
+    std::vector<line_span> spans;
+    spans.reserve(kSpanBatch);
+
+    uint64_t added = 0;
+    bool done = false;
+    const auto chunk_size = static_cast<int64_t>(kReadBufferSize);
+    while (!done && (limit == 0 || added < limit) && end > bom) {
+        int64_t position;
+        bool reaches_start;
+        if (end - bom > chunk_size) {
+            position = end - chunk_size;
+            reaches_start = false;
+        } else {
+            // Also when exactly one chunk is left: its first segment is the
+            // file's first line.
+            position = bom;
+            reaches_start = true;
+        }
+        const auto length = static_cast<std::size_t>(end - position);
+        const int64_t got = read_bytes(position, buffer.get(), length);
+        // Nothing read, or fewer bytes than the file had: it shrank under us;
+        // end with the lines added so far.
+        if (got <= 0 || static_cast<std::size_t>(got) < length)
+            break;
+
+        int64_t pending = -1; // the segment end waiting for its start, within the chunk
+        auto take_segment = [&](int64_t segment_start, int64_t segment_end) {
+            const int64_t bytes = segment_end - segment_start;
+            if (bytes > 0 && bytes <= kMaxLineBytes) {
+                spans.push_back({position + segment_start, static_cast<uint16_t>(bytes)});
+                ++added;
+                if (spans.size() == kSpanBatch)
+                    flush_spans(spans, false);
+                if (limit != 0 && added >= limit)
+                    done = true;
+            }
+        };
+
+        const std::size_t top_block = ((length - 1) / kMaskBlock) * kMaskBlock;
+        for (std::size_t next_block = top_block + kMaskBlock; next_block > 0 && !done;) {
+            next_block -= kMaskBlock;
+            const std::size_t block = next_block;
+            const std::size_t block_length = std::min(kMaskBlock, length - block);
+            find_line_ends(buffer.get() + block, block_length, unit, masks.get());
+            const std::size_t words = (block_length + 63) / 64;
+            for (std::size_t k = words; k-- > 0 && !done;) {
+                uint64_t m = masks[k];
+                while (m) {
+                    const int bit = 63 - __builtin_clzll(m);
+                    m &= ~(uint64_t{1} << bit);
+                    const auto p = static_cast<int64_t>(block + 64 * k + static_cast<std::size_t>(bit));
+                    if (pending >= 0)
+                        take_segment(p + unit, pending);
+                    pending = p;
+                    if (done)
+                        break;
+                }
+            }
+        }
+        if (!done && reaches_start && pending >= 0)
+            take_segment(0, pending);
+        flush_spans(spans, false);
+        if (done || reaches_start)
+            break;
+        // Re-read the unfinished line whole: the next chunk ends just after
+        // the line end that was still waiting for its start.  When that line
+        // end is the chunk's last unit, the line is longer than a chunk and
+        // is passed over.
+        int64_t next_end = pending >= 0 ? position + pending + unit : position;
+        if (next_end >= end)
+            next_end = position;
+        end = next_end;
+    }
+    flush_spans(spans, false);
+    return static_cast<int64_t>(added);
+}
+
+int64_t log_file::index_more()
+{
+    if (!is_open())
+        return -1;
+    return tail_mode() ? index_backward(-1, kPassLines) : index_forward(-1, kPassLines);
+}
+
+int64_t log_file::refresh()
+{
+    if (!is_open())
+        return -1;
+    if (m_index_thread.is_running())
+        return 0;
+    int64_t size;
+    {
+        life_lock hold(m_file_lock);
+        size = m_file.size();
+    }
+    if (size < 0)
+        return -1;
+    if (size == file_size())
+        return 0;
+    const int32_t noted = encoding();
+    m_file_size = size;
+    if (noted == ENCODING_UNKNOWN) {
+        detect_encoding();
+        if (encoding() == ENCODING_UNKNOWN)
+            return 0;
+    }
+    return index_forward(-1, 0);
+}
+
+void log_file::discard_lines()
+{
+    if (!empty()) {
+        auto* batch = new std::vector<log_line*>(begin(), end());
+        autodelete_thread* deleter = nullptr;
+        try {
+            deleter = new autodelete_thread();
+        } catch (...) {
+            deleter = nullptr;
+        }
+        // With no thread to hand them to, the lines are deleted here.
+        if (!deleter || !deleter->start(batch, -1)) {
+            delete deleter;
+            delete_lines(batch);
+        }
+    }
+    clear();
+    m_filtered_lines.clear();
+    m_quick_lines.clear();
+    set_window(-1, -1);
+}

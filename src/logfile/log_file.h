@@ -1,0 +1,179 @@
+// One open log file: its handle and encoding, the index of its lines, the
+// parsed window and the background thread that extends the index.
+//
+// Locks, always taken in this order when nested:
+//   window lock -> index lock   (backward scan: prepending shifts the window)
+//   index lock  -> window lock  (window parse; never while the index thread
+//                                runs unpaused, so the two orders never meet)
+//   index lock  -> file lock    (every pread of the file is under the file lock)
+#pragma once
+
+#include "format/data_format.h"
+#include "logfile/file_access.h"
+#include "logfile/line_index.h"
+#include "logfile/line_text.h"
+#include "logfile/primitives.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct log_column {
+    const char16_t* text_base = nullptr; // inside the owning line's text; never owned
+    uint64_t offset = 0;                 // characters from text_base to the column's first one
+    uint64_t length = 0;                 // characters
+    tagDATA_VALUE value;
+};
+
+struct log_line {
+    std::vector<log_column> columns;
+    std::vector<char16_t> text; // the line's characters, no terminator
+    int64_t offset = -1;        // file offset of the line's first byte
+};
+
+class log_file;
+
+// Extends a log file's index in passes of at most 10000 lines, backwards in
+// tail mode and forwards otherwise, until a pass adds nothing or it is
+// stopped.  Its argument is the log_file.
+class index_thread : public native_thread {
+public:
+    index_thread() : native_thread(false) {}
+    ~index_thread() override { stop(); }
+    unsigned run(void* argument) override;
+};
+
+// Thread-safety: see the lock order above.  The base vector (the window's
+// lines), the filtered and quick lists belong to whoever parses windows (the
+// work thread, with the index thread paused); everything else is reached
+// through the operations below, which take the locks they need.
+class log_file : public std::vector<log_line*> {
+public:
+    // Deletes a batch of discarded lines under the process-wide deletion
+    // lock, then destroys itself.  Its argument is a heap vector of lines.
+    class autodelete_thread : public native_thread {
+    public:
+        autodelete_thread();
+        ~autodelete_thread() override;
+        unsigned run(void* argument) override;
+    };
+
+    log_file();
+    virtual ~log_file();
+    log_file(const log_file&) = delete;
+    log_file& operator=(const log_file&) = delete;
+
+    // Opens path for reading and indexes at most max_lines lines (0: no
+    // limit) from the head, or from the tail when tail_first.  False for a
+    // null or empty path, an unreadable path, a folder, a size that cannot be
+    // told or a failed index; the file is then closed.  A file shorter than
+    // two bytes opens with no lines and ENCODING_UNKNOWN.
+    bool open(const char16_t* path, uint64_t max_lines, bool tail_first);
+    bool open(const std::u16string& path, uint64_t max_lines, bool tail_first)
+    {
+        return open(path.c_str(), max_lines, tail_first);
+    }
+    // Discards the window, stops the index thread, closes the handle and
+    // empties the index.  The encoding becomes ENCODING_ANSI.
+    void close();
+    bool is_open();
+
+    // Reads the byte-order mark; false only when no file is open.
+    bool detect_encoding();
+    // 2 for UCS-2, 3 for UTF-8 with BOM, 0 otherwise.
+    int bom_length() const;
+    int32_t encoding() const { return m_encoding.load(); }
+    bool has_bom() const { return m_has_bom.load(); }
+    // The status bar's switch: only between ENCODING_ANSI and ENCODING_UTF8,
+    // only for a file without BOM.  The index stays valid.
+    bool set_encoding(int32_t encoding);
+    int64_t file_size() const { return m_file_size.load(); }
+    bool tail_mode() const { return m_tail_mode.load(); }
+
+    // "\r\n", "\r" or "\n" as found after the first indexed line; none with
+    // no line or unknown encoding, or when reading fails.  Computed once.
+    std::optional<std::u16string> line_end();
+    // The text of line n, cut to 100 characters plus "..." when longer;
+    // false when n is not indexed or the line cannot be read.
+    bool line_preview(uint64_t n, std::u16string& text);
+
+    // The line index (see line_index for its lock rules).
+    line_index& index() { return m_index; }
+    uint64_t line_count() { return m_index.line_count(); }
+    int64_t first_slot() { return m_index.first_slot(); }
+
+    // Lines added, or -1 when no file is open.  start/end -1 continue from
+    // what is indexed; limit 0 means no limit.
+    int64_t index_forward(int64_t start, uint64_t limit);
+    int64_t index_backward(int64_t end, uint64_t limit);
+    // One pass of the index thread: at most 10000 lines; -1 when not open.
+    int64_t index_more();
+
+    // Lines appended since the last look; 0 when nothing was added or the
+    // index thread still runs; -1 when not open or the size cannot be told.
+    int64_t refresh();
+
+    // Hands the window's lines to a deleting thread; empties the window and
+    // the filtered and quick lists.
+    void discard_lines();
+
+    // The index thread: started by the open job after the first window was
+    // parsed (start(this, -1)), paused around later window parses.
+    index_thread& indexer() { return m_index_thread; }
+    bool start_indexer() { return m_index_thread.start(this, -1); }
+
+    // Reads up to length bytes at offset under the file lock: bytes read, or
+    // -1 when not open or the read failed.
+    int64_t read_bytes(int64_t offset, void* buffer, std::size_t length);
+    // Line bytes to text by the current encoding (see line_bytes_to_text).
+    bool bytes_to_text(const char* bytes, std::size_t length, std::u16string& out) const
+    {
+        return line_bytes_to_text(encoding(), bytes, length, out);
+    }
+
+    native_lock& file_lock() { return m_file_lock; }
+    native_lock& window_lock() { return m_window_lock; }
+    // First and last line numbers of the parsed window, -1 when none.
+    void window(int64_t& first, int64_t& last);
+    void set_window(int64_t first, int64_t last);
+
+    bool filter_applied() const { return m_filter_applied; }
+    std::vector<log_line*>& filtered_lines() { return m_filtered_lines; }
+    std::vector<log_line*>& quick_lines() { return m_quick_lines; }
+
+    // The process-wide deletion lock: held while discarded lines are deleted.
+    // The shell takes and releases it at exit so that a deletion in progress
+    // ends first.
+    static native_lock& deletion_lock();
+    // Waits until every deleting thread started so far has finished (0), or
+    // the time ran out (1).  Negative waits without limit.
+    static int wait_for_discards(int milliseconds);
+    // Number of deleting threads that have not finished yet.
+    static int pending_discards();
+
+    static constexpr std::size_t kReadBufferSize = 4u * 1024u * 1024u;
+    static constexpr uint64_t kPassLines = 10000;
+
+private:
+    void flush_spans(std::vector<line_span>& spans, bool at_end);
+
+    read_only_file m_file;
+    native_lock m_file_lock;
+    std::atomic<int64_t> m_file_size{0};
+    std::atomic<bool> m_has_bom{false};
+    std::atomic<int32_t> m_encoding{ENCODING_UNKNOWN};
+    line_index m_index;
+    std::atomic<bool> m_tail_mode{false};
+    std::u16string m_line_end; // under the file lock
+    int64_t m_window_first = -1;
+    int64_t m_window_last = -1;
+    native_lock m_window_lock;
+    bool m_filter_applied = false;
+    // The filter groups (log_filter_groups) and the quick filter (log_filter)
+    // are added here, in this place, with the filtering subsystem.
+    std::vector<log_line*> m_filtered_lines;
+    std::vector<log_line*> m_quick_lines;
+    index_thread m_index_thread;
+};

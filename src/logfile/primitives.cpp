@@ -1,0 +1,281 @@
+#include "logfile/primitives.h"
+
+#include <cerrno>
+#include <chrono>
+#include <exception>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+bool basic_signal::is_set()
+{
+    return wait(1) == 0;
+}
+
+// std::condition_variable reports a failure to create by throwing; the
+// engine's callers expect the narrow text.
+native_signal::native_signal()
+try : m_mutex(), m_changed() {
+} catch (...) {
+    throw "Failed to create event.";
+}
+
+native_signal::~native_signal() = default;
+
+void native_signal::set()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_signalled = true;
+    m_changed.notify_all();
+}
+
+void native_signal::reset()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_signalled = false;
+    m_changed.notify_all();
+}
+
+int native_signal::wait(int milliseconds)
+{
+    try {
+        std::unique_lock<std::mutex> hold(m_mutex);
+        if (milliseconds < 0) {
+            m_changed.wait(hold, [this] { return m_signalled; });
+            return 0;
+        }
+        return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return m_signalled; }) ? 0
+                                                                                                               : 1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+int native_signal::wait_reset(int milliseconds)
+{
+    try {
+        std::unique_lock<std::mutex> hold(m_mutex);
+        if (milliseconds < 0) {
+            m_changed.wait(hold, [this] { return !m_signalled; });
+            return 0;
+        }
+        return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return !m_signalled; })
+                   ? 0
+                   : 1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+void native_lock::lock()
+{
+    m_mutex.lock();
+}
+
+void native_lock::unlock()
+{
+    m_mutex.unlock();
+}
+
+life_lock::life_lock(basic_lock* lock) : m_lock(lock)
+{
+    if (m_lock)
+        m_lock->lock();
+}
+
+life_lock::~life_lock()
+{
+    if (m_lock)
+        m_lock->unlock();
+}
+
+// The written scheme (wait for an event, then reset it) lets a writer in as
+// soon as the first of several readers leaves; counting readers under one
+// mutex keeps every guarantee.
+void read_wirte_lock::read_lock()
+{
+    std::unique_lock<std::mutex> hold(m_mutex);
+    m_changed.wait(hold, [this] { return !m_writer; });
+    ++m_readers;
+}
+
+void read_wirte_lock::read_unlock()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_readers > 0 && --m_readers == 0)
+        m_changed.notify_all();
+}
+
+void read_wirte_lock::write_lock()
+{
+    std::unique_lock<std::mutex> hold(m_mutex);
+    m_changed.wait(hold, [this] { return !m_writer && m_readers == 0; });
+    m_writer = true;
+}
+
+void read_wirte_lock::write_unlock()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_writer = false;
+    m_changed.notify_all();
+}
+
+life_read_write_lock::life_read_write_lock(read_wirte_lock* lock, bool shared) : m_lock(lock), m_shared(shared)
+{
+    if (!m_lock)
+        return;
+    if (m_shared)
+        m_lock->read_lock();
+    else
+        m_lock->write_lock();
+}
+
+life_read_write_lock::~life_read_write_lock()
+{
+    if (!m_lock)
+        return;
+    if (m_shared)
+        m_lock->read_unlock();
+    else
+        m_lock->write_unlock();
+}
+
+unsigned basic_thread::run(void*)
+{
+    return 0;
+}
+
+void basic_thread::pause()
+{
+    if (!is_running())
+        return;
+    m_pause_request.set();
+    // A thread that ends instead of pausing never sets paused: watch stopped too.
+    while (m_paused.wait(1) != 0)
+        if (m_stopped.wait(0) == 0)
+            return;
+}
+
+void basic_thread::resume()
+{
+    if (!is_running() || !m_paused.is_set())
+        return;
+    m_resume.set();
+    // Wait for the thread to take the request, so that a pause that follows
+    // at once is not mistaken for the old acknowledgement.
+    while (m_paused.wait_reset(1) != 0)
+        if (m_stopped.wait(0) == 0)
+            return;
+}
+
+void basic_thread::stop()
+{
+    if (!is_running())
+        return;
+    m_stop_request.set();
+    m_resume.set(); // wakes a thread waiting in pause_point
+    m_stopped.wait(-1);
+}
+
+bool basic_thread::pause_point()
+{
+    if (m_stop_request.wait(0) == 0)
+        return true;
+    if (m_pause_request.wait(0) != 0)
+        return false;
+    m_paused.set();
+    m_resume.wait(-1);
+    m_resume.reset();
+    m_pause_request.reset();
+    m_paused.reset();
+    return m_stop_request.wait(0) == 0;
+}
+
+native_thread::native_thread(bool auto_delete) : m_auto_delete(auto_delete) {}
+
+native_thread::~native_thread()
+{
+    if (m_started && m_exited.wait(0) != 0) {
+        if (std::this_thread::get_id() != m_handle.get_id())
+            basic_thread::stop();
+    }
+    if (m_handle.joinable()) {
+        if (std::this_thread::get_id() == m_handle.get_id())
+            m_handle.detach();
+        else
+            m_handle.join();
+    }
+}
+
+bool native_thread::start(void* argument, int priority)
+{
+    if (m_started)
+        return false;
+    m_started = true;
+    const bool auto_delete = m_auto_delete;
+    try {
+        std::thread handle(&native_thread::thread_procedure, this, argument, priority);
+        if (auto_delete) {
+            // The thread may already have destroyed this object.
+            handle.detach();
+            return true;
+        }
+        m_handle = std::move(handle);
+        return true;
+    } catch (...) {
+        m_started = false;
+        return false;
+    }
+}
+
+bool native_thread::is_running()
+{
+    if (!m_started)
+        return false;
+    return m_exited.wait(1) != 0;
+}
+
+namespace {
+
+// Below normal and above normal as nice steps relative to the creating
+// thread.  Raising may be refused without privileges; the thread then runs
+// at normal priority.
+void apply_priority(int priority)
+{
+    if (priority == 0)
+        return;
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    errno = 0;
+    int current = ::getpriority(PRIO_PROCESS, tid);
+    if (current == -1 && errno != 0)
+        return;
+    int wanted = priority < 0 ? current + 5 : current - 5;
+    if (wanted > 19)
+        wanted = 19;
+    if (wanted < -20)
+        wanted = -20;
+    ::setpriority(PRIO_PROCESS, tid, wanted);
+}
+
+} // namespace
+
+void native_thread::thread_procedure(void* argument, int priority)
+{
+    apply_priority(priority);
+    const bool auto_delete = m_auto_delete;
+    unsigned result = 0;
+    try {
+        result = run(argument);
+    } catch (...) {
+        // No exception crosses a thread.
+    }
+    (void)result;
+    if (auto_delete) {
+        m_stopped.set();
+        m_exited.set();
+        delete this;
+        return;
+    }
+    m_stopped.set();
+    m_exited.set();
+}

@@ -1,0 +1,66 @@
+// Reading back what a log file's index holds, and a plain reference scan to
+// compare it with.
+#pragma once
+
+#include "logfile/log_file.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+using line_list = std::vector<std::pair<int64_t, uint32_t>>; // offset, byte length
+
+inline line_list indexed_lines(log_file& file)
+{
+    line_list out;
+    line_index& index = file.index();
+    life_read_write_lock hold(index.lock(), true);
+    line_cursor cursor;
+    if (!index.locate_locked(0, cursor))
+        return out;
+    do {
+        int64_t offset;
+        uint32_t length;
+        index.line_at_locked(cursor, offset, length);
+        out.emplace_back(offset, length);
+    } while (index.advance_locked(cursor));
+    return out;
+}
+
+struct block_shape {
+    bool forward;
+    uint64_t used;
+    bool operator==(const block_shape& other) const { return forward == other.forward && used == other.used; }
+};
+
+inline std::vector<block_shape> index_blocks(log_file& file)
+{
+    std::vector<block_shape> out;
+    life_read_write_lock hold(file.index().lock(), true);
+    for (const line_block& block : file.index().blocks_locked())
+        out.push_back({block.forward, block.used});
+    return out;
+}
+
+// Every terminated, non-empty line of at most 65535 bytes, byte by byte.
+inline line_list reference_lines(const std::string& bytes, int unit, std::size_t bom)
+{
+    line_list out;
+    std::size_t s = bom;
+    for (std::size_t p = bom; p + static_cast<std::size_t>(unit) <= bytes.size(); p += static_cast<std::size_t>(unit)) {
+        bool end;
+        if (unit == 1) {
+            end = bytes[p] == '\n' || bytes[p] == '\r';
+        } else {
+            const unsigned u = static_cast<unsigned char>(bytes[p]) | (static_cast<unsigned char>(bytes[p + 1]) << 8);
+            end = u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
+        }
+        if (!end)
+            continue;
+        if (p > s && p - s <= 65535)
+            out.emplace_back(static_cast<int64_t>(s), static_cast<uint32_t>(p - s));
+        s = p + static_cast<std::size_t>(unit);
+    }
+    return out;
+}

@@ -1,0 +1,172 @@
+#include "index_helpers.h"
+#include "logfile/log_file.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class logfile_IndexThread : public ::testing::Test {
+protected:
+    void TearDown() override { log_file::wait_for_discards(-1); }
+    temp_folder folder;
+};
+
+TEST_F(logfile_IndexThread, IndexesTheRestInPassesAndEndsByItself)
+{
+    for (bool tail_first : {false, true}) {
+        const std::string text = numbered_lines(25000);
+        log_file file;
+        ASSERT_TRUE(file.open(widen(folder.write("t.log", text)), 10000, tail_first));
+        ASSERT_TRUE(file.start_indexer());
+        EXPECT_EQ(file.indexer().wait_stopped(-1), 0);
+        EXPECT_FALSE(file.indexer().is_running());
+        EXPECT_EQ(file.line_count(), 25000u);
+        EXPECT_EQ(indexed_lines(file), reference_lines(text, 1, 0));
+        EXPECT_EQ(index_blocks(file).size(), 3u);
+        EXPECT_EQ(file.first_slot(), tail_first ? 5000 : 0);
+    }
+}
+
+TEST_F(logfile_IndexThread, TailFirstWindowFollowsThePrependedLines)
+{
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("t.log", numbered_lines(25000))), 10000, true));
+    file.set_window(0, 99); // the first hundred loaded lines: "line 15000".."line 15099"
+    ASSERT_TRUE(file.start_indexer());
+    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    int64_t first, last;
+    file.window(first, last);
+    EXPECT_EQ(first, 15000);
+    EXPECT_EQ(last, 15099);
+    std::u16string text;
+    ASSERT_TRUE(file.line_preview(static_cast<uint64_t>(first), text));
+    EXPECT_EQ(text, u"line 15000");
+}
+
+TEST_F(logfile_IndexThread, PausedThreadAddsNothingUntilResumed)
+{
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("p.log", numbered_lines(400000))), 10000, false));
+    ASSERT_TRUE(file.start_indexer());
+    for (int round = 0; round < 5 && file.indexer().is_running(); ++round) {
+        file.indexer().pause();
+        // While paused the window may be read and the count holds still.
+        const uint64_t held = file.line_count();
+        std::u16string text;
+        for (uint64_t n = 0; n < held; n += held / 7 + 1)
+            ASSERT_TRUE(file.line_preview(n, text));
+        EXPECT_EQ(file.line_count(), held);
+        file.indexer().resume();
+    }
+    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    EXPECT_EQ(file.line_count(), 400000u);
+}
+
+TEST_F(logfile_IndexThread, CloseStopsTheThreadMidPass)
+{
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("c.log", numbered_lines(600000))), 1000, true));
+    ASSERT_TRUE(file.start_indexer());
+    file.close();
+    EXPECT_FALSE(file.indexer().is_running());
+    EXPECT_EQ(file.line_count(), 0u);
+    EXPECT_EQ(file.first_slot(), -1);
+}
+
+TEST_F(logfile_IndexThread, DestroyingTheFileStopsTheThread)
+{
+    auto file = std::make_unique<log_file>();
+    ASSERT_TRUE(file->open(widen(folder.write("d.log", numbered_lines(600000))), 1000, false));
+    ASSERT_TRUE(file->start_indexer());
+    file.reset();
+    SUCCEED();
+}
+
+// A window parse holds the shared lock for its whole run: the thread's next
+// addition waits for it, and lookups inside the parse still get through.  In
+// tail mode the parse runs while the thread is paused (prepending takes the
+// window lock before the index lock, a parse the other way round).
+TEST_F(logfile_IndexThread, WindowReadUnderTheSharedLockDoesNotDeadlock)
+{
+    for (bool tail_first : {false, true}) {
+        log_file file;
+        ASSERT_TRUE(file.open(widen(folder.write("w.log", numbered_lines(300000))), 10000, tail_first));
+        ASSERT_TRUE(file.start_indexer());
+        for (int round = 0; round < 3; ++round) {
+            file.indexer().pause();
+            {
+                life_read_write_lock parse(file.index().lock(), true);
+                if (!tail_first)
+                    file.indexer().resume(); // appending never takes the window lock
+                const uint64_t count = file.line_count(); // nested shared lookup
+                std::u16string text;
+                for (uint64_t n = 0; n < 100; ++n)
+                    ASSERT_TRUE(file.line_preview(n, text));
+                int64_t first, last;
+                file.window(first, last);
+                file.set_window(0, 99);
+                EXPECT_EQ(file.line_count(), count) << "a line was added during the parse";
+            }
+            if (tail_first)
+                file.indexer().resume();
+        }
+        ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+        EXPECT_EQ(file.line_count(), 300000u);
+    }
+}
+
+TEST_F(logfile_IndexThread, RefreshWhileTheThreadRunsReturnsZero)
+{
+    // Tail first, so that the thread itself never picks up appended lines.
+    const std::string path = folder.write("r.log", numbered_lines(50000));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 10000, true));
+    ASSERT_TRUE(file.start_indexer());
+    file.indexer().pause();
+    if (file.indexer().is_running()) {
+        folder.append(path, "new 1\nnew 2\n");
+        EXPECT_EQ(file.refresh(), 0);
+    }
+    file.indexer().resume();
+    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    // Once finished, the file is refreshed.
+    EXPECT_EQ(file.refresh(), 2);
+    EXPECT_EQ(file.line_count(), 50002u);
+}
+
+TEST_F(logfile_IndexThread, DiscardedLinesAreDeletedOnAThreadUnderTheDeletionLock)
+{
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("x.log", numbered_lines(10))), 0, false));
+    for (int i = 0; i < 1000; ++i) {
+        auto* line = new log_line;
+        line->offset = i;
+        line->text.assign(5, u'z');
+        file.push_back(line);
+    }
+    file.filtered_lines().assign(file.begin(), file.begin() + 10);
+    file.quick_lines().assign(file.begin(), file.begin() + 5);
+    file.set_window(0, 999);
+    {
+        life_lock exit_guard(log_file::deletion_lock());
+        file.discard_lines();
+        EXPECT_TRUE(file.empty());
+        EXPECT_TRUE(file.filtered_lines().empty());
+        EXPECT_TRUE(file.quick_lines().empty());
+        int64_t first, last;
+        file.window(first, last);
+        EXPECT_EQ(first, -1);
+        EXPECT_EQ(last, -1);
+        EXPECT_EQ(log_file::pending_discards(), 1) << "the deletion waits for the lock";
+        EXPECT_EQ(log_file::wait_for_discards(20), 1);
+    }
+    EXPECT_EQ(log_file::wait_for_discards(-1), 0);
+    EXPECT_EQ(log_file::pending_discards(), 0);
+    file.discard_lines(); // an empty window starts no thread
+    EXPECT_EQ(log_file::pending_discards(), 0);
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+#include "index_helpers.h"
+#include "logfile/log_file.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+class logfile_Refresh : public ::testing::Test {
+protected:
+    void TearDown() override { log_file::wait_for_discards(-1); }
+    temp_folder folder;
+};
+
+TEST_F(logfile_Refresh, AppendedCompleteLinesAreAdded)
+{
+    const std::string path = folder.write("a.log", numbered_lines(100));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    EXPECT_EQ(file.refresh(), 0) << "nothing changed";
+    folder.append(path, "x\ny\r\nz\n");
+    EXPECT_EQ(file.refresh(), 3);
+    EXPECT_EQ(file.refresh(), 0);
+    EXPECT_EQ(file.line_count(), 103u);
+    std::u16string text;
+    ASSERT_TRUE(file.line_preview(102, text));
+    EXPECT_EQ(text, u"z");
+}
+
+TEST_F(logfile_Refresh, HalfALineWaitsForItsLineEnd)
+{
+    const std::string path = folder.write("h.log", numbered_lines(100));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    folder.append(path, "half of a ");
+    EXPECT_EQ(file.refresh(), 0);
+    EXPECT_EQ(file.file_size(), static_cast<int64_t>(numbered_lines(100).size() + 10)) << "the new size is stored";
+    folder.append(path, "line\n");
+    EXPECT_EQ(file.refresh(), 1);
+    std::u16string text;
+    ASSERT_TRUE(file.line_preview(100, text));
+    EXPECT_EQ(text, u"half of a line");
+}
+
+TEST_F(logfile_Refresh, MissingFinalLineEndIsCompletedLater)
+{
+    for (bool tail_first : {false, true}) {
+        const std::string path = folder.write(tail_first ? "m_tail.log" : "m_head.log", "one\ntwo");
+        log_file file;
+        ASSERT_TRUE(file.open(widen(path), 0, tail_first));
+        EXPECT_EQ(file.line_count(), 1u);
+        folder.append(path, "\n");
+        EXPECT_EQ(file.refresh(), 1) << "tail_first=" << tail_first;
+        std::u16string text;
+        ASSERT_TRUE(file.line_preview(1, text));
+        EXPECT_EQ(text, u"two");
+    }
+}
+
+TEST_F(logfile_Refresh, FileOpenedEmptyDetectsItsEncodingOnRefresh)
+{
+    struct row {
+        const char* name;
+        std::string initial;
+        std::string appended;
+        int32_t encoding;
+        int64_t added;
+    };
+    const row rows[] = {
+        {"empty then two lines", "", "a\nb\n", ENCODING_ANSI, 2},
+        {"one byte then lines", "a", "b\nc\n", ENCODING_ANSI, 2},
+        {"empty then utf8 bom", "", "\xEF\xBB\xBFx\n", ENCODING_UTF8, 1},
+        {"empty then half a BOM", "", "\xFF", ENCODING_UNKNOWN, 0},
+    };
+    for (const row& r : rows) {
+        const std::string path = folder.write("e.log", r.initial);
+        log_file file;
+        ASSERT_TRUE(file.open(widen(path), 0, false));
+        EXPECT_EQ(file.encoding(), ENCODING_UNKNOWN) << r.name;
+        folder.append(path, r.appended);
+        EXPECT_EQ(file.refresh(), r.added) << r.name;
+        EXPECT_EQ(file.encoding(), r.encoding) << r.name;
+        EXPECT_EQ(file.line_count(), static_cast<uint64_t>(r.added)) << r.name;
+    }
+}
+
+TEST_F(logfile_Refresh, BomWithoutACompleteLineStaysEmptyUntilOneArrives)
+{
+    const std::string path = folder.write("b.log", "\xFF\xFE" + ucs2_bytes(u"par", true));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    EXPECT_EQ(file.encoding(), ENCODING_UCS2LE);
+    EXPECT_EQ(file.line_count(), 0u);
+    folder.append(path, ucs2_bytes(u"tial\r\n", true));
+    EXPECT_EQ(file.refresh(), 1);
+    EXPECT_EQ(indexed_lines(file), (line_list{{2, 14}}));
+}
+
+TEST_F(logfile_Refresh, TailFirstFileGrowsAtTheBackWithoutMovingTheWindow)
+{
+    const std::string path = folder.write("t.log", numbered_lines(25000));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 10000, true));
+    ASSERT_TRUE(file.start_indexer());
+    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    file.set_window(24900, 24999);
+    folder.append(path, "tail 1\ntail 2\n");
+    EXPECT_EQ(file.refresh(), 2);
+    int64_t first, last;
+    file.window(first, last);
+    EXPECT_EQ(first, 24900);
+    EXPECT_EQ(last, 24999);
+    const std::vector<block_shape> blocks = index_blocks(file);
+    ASSERT_EQ(blocks.size(), 4u);
+    EXPECT_TRUE(blocks.back() == (block_shape{true, 2}));
+    std::u16string text;
+    ASSERT_TRUE(file.line_preview(25001, text));
+    EXPECT_EQ(text, u"tail 2");
+    EXPECT_TRUE(file.tail_mode());
+}
+
+TEST_F(logfile_Refresh, TruncatedFileKeepsItsIndex)
+{
+    const std::string text = numbered_lines(1000);
+    const std::string path = folder.write("s.log", text);
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    const line_list before = indexed_lines(file);
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(text.size() / 2)), 0);
+    EXPECT_EQ(file.refresh(), 0);
+    EXPECT_EQ(indexed_lines(file), before);
+    EXPECT_EQ(file.file_size(), static_cast<int64_t>(text.size() / 2));
+}
+
+TEST_F(logfile_Refresh, ClosedFileReportsMinusOne)
+{
+    log_file file;
+    EXPECT_EQ(file.refresh(), -1);
+    ASSERT_TRUE(file.open(widen(folder.write("c.log", "a\n")), 0, false));
+    file.close();
+    EXPECT_EQ(file.refresh(), -1);
+}
+
+} // namespace
