@@ -5,6 +5,6 @@
 #include <string_view>
 
 // The dictionary text of key in the section "dict"; empty when the key is
-// unknown or no dictionary is loaded (the design's rule: a missing text counts
+// unknown or no dictionary is loaded (a missing text counts
 // as an empty text).  Safe on any thread.
 std::u16string DictionaryText(std::u16string_view key);

@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every key the program looks up, by the area that uses it.
-const char* const kDesignKeys[] = {
+const char* const kSystemKeys[] = {
     // Messages
     "IDS_MSG_CANNOT_OPEN_FILE", "IDS_MSG_CANNOT_PARSE_FILE", "IDS_MSG_CANNOT_READ_FILE", "IDS_MSG_COPY_FAIL",
     "IDS_MSG_COPY_TOO_MANY", "IDS_MSG_DO_YOU_WANT_TO_DELETE_FAVORITE", "IDS_MSG_DO_YOU_WANT_TO_DELETE_PARSER",
@@ -251,10 +251,10 @@ TEST_F(EnglishDictionary, LoadsWithoutMalformedLines)
     EXPECT_TRUE(skipped_.empty()) << "first malformed line: " << (skipped_.empty() ? 0 : skipped_.front());
 }
 
-TEST_F(EnglishDictionary, EveryDesignKeyHasText)
+TEST_F(EnglishDictionary, EverySystemKeyHasText)
 {
     ASSERT_TRUE(loaded_);
-    for (const char* key : kDesignKeys) {
+    for (const char* key : kSystemKeys) {
         const std::u16string* text = Text(key);
         EXPECT_TRUE(text && !text->empty()) << key << " has no text";
     }
@@ -297,17 +297,17 @@ TEST_F(EnglishDictionary, EveryKeyUsedInSourcesHasText)
 TEST_F(EnglishDictionary, HoldsNoKeyThatNothingUses)
 {
     ASSERT_TRUE(loaded_);
-    std::set<std::string> known(std::begin(kDesignKeys), std::end(kDesignKeys));
+    std::set<std::string> known(std::begin(kSystemKeys), std::end(kSystemKeys));
     const auto used = KeysUsedInSources(fs::path(VARNOTH_SOURCE_RESOURCES) / ".." / "src");
     known.insert(used.begin(), used.end());
     for (const auto& [key, text] : texts_)
         EXPECT_TRUE(known.count(Narrow(key))) << Narrow(key) << " is not looked up anywhere";
 }
 
-TEST_F(EnglishDictionary, DesignKeyListHasNoDuplicates)
+TEST_F(EnglishDictionary, SystemKeyListHasNoDuplicates)
 {
-    const std::set<std::string> unique(std::begin(kDesignKeys), std::end(kDesignKeys));
-    EXPECT_EQ(unique.size(), std::size(kDesignKeys));
+    const std::set<std::string> unique(std::begin(kSystemKeys), std::end(kSystemKeys));
+    EXPECT_EQ(unique.size(), std::size(kSystemKeys));
 }
 
 // The conversions of a text in order ("s", "d"); '?' for anything other than
