@@ -1,0 +1,116 @@
+#include "ui/accelerators.h"
+
+#include "ui/command_ids.h"
+#include "ui/command_router.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QWidget>
+
+const std::array<accelerator, 16> kAccelerators = {{
+    {Qt::Key_O, Qt::ControlModifier, ids::kFileOpen},
+    {Qt::Key_F4, Qt::AltModifier, ids::kFileExit},
+    {Qt::Key_A, Qt::ControlModifier, ids::kEditSelectAll},
+    {Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier, ids::kEditInvertSelection},
+    {Qt::Key_C, Qt::ControlModifier, ids::kEditCopy},
+    {Qt::Key_F, Qt::ControlModifier, ids::kEditFind},
+    {Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier, ids::kEditFindInFile},
+    {Qt::Key_F3, Qt::NoModifier, ids::kEditFindNext},
+    {Qt::Key_F3, Qt::ShiftModifier, ids::kEditFindPrevious},
+    {Qt::Key_F5, Qt::NoModifier, ids::kViewRefresh},
+    {Qt::Key_F5, Qt::ControlModifier, ids::kViewAutoRefresh},
+    {Qt::Key_PageUp, Qt::ControlModifier, ids::kViewScrollUp},
+    {Qt::Key_PageDown, Qt::ControlModifier, ids::kViewScrollDown},
+    {Qt::Key_F6, Qt::NoModifier, ids::kViewHighlightEnable},
+    {Qt::Key_F7, Qt::NoModifier, ids::kViewFilterEnable},
+    {Qt::Key_F1, Qt::NoModifier, ids::kHelpHelp},
+}};
+
+namespace {
+
+constexpr Qt::KeyboardModifiers kRelevantModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+
+}  // namespace
+
+int TranslateAccelerator(int key, Qt::KeyboardModifiers modifiers)
+{
+    modifiers &= kRelevantModifiers;
+    if (key == Qt::Key_F1)
+        return modifiers.testFlag(Qt::ControlModifier) ? ids::kHelpOnlineHelp : ids::kHelpHelp;
+    for (const accelerator& a : kAccelerators) {
+        if (a.key == key && a.modifiers == modifiers)
+            return a.command;
+    }
+    return 0;
+}
+
+bool IsEditField(const QObject* widget)
+{
+    if (!widget)
+        return false;
+    if (qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QTextEdit*>(widget) ||
+        qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget))
+        return true;
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
+        return combo->isEditable();
+    // The viewport of a text edit receives the keys of its owner.
+    if (const QObject* parent = widget->parent()) {
+        if (qobject_cast<const QTextEdit*>(parent) || qobject_cast<const QPlainTextEdit*>(parent))
+            return true;
+    }
+    return false;
+}
+
+CAcceleratorFilter::CAcceleratorFilter(command_router& router, QWidget* main_window, QObject* parent)
+    : QObject(parent), router_(router), main_window_(main_window)
+{
+    if (main_window_)
+        connect(main_window_, &QObject::destroyed, this, [this] { main_window_ = nullptr; });
+}
+
+int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifiers modifiers) const
+{
+    if (!main_window_ || !watched || !watched->isWidgetType())
+        return 0;
+    const int command = TranslateAccelerator(key, modifiers);
+    if (command == 0)
+        return 0;
+    if (key == Qt::Key_F1)
+        return command;  // help works everywhere, also inside dialogs
+    // An open menu or a modal dialog keeps its keys.
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return 0;
+    if (qobject_cast<QMenu*>(watched))
+        return 0;
+    // Only keys meant for the main window (not for another top-level window).
+    if (static_cast<QWidget*>(watched)->window() != main_window_)
+        return 0;
+    if ((key == Qt::Key_C || key == Qt::Key_A) && IsEditField(watched))
+        return 0;
+    return command;
+}
+
+bool CAcceleratorFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+        return QObject::eventFilter(watched, event);
+    auto* key_event = static_cast<QKeyEvent*>(event);
+    const int command = CommandFor(watched, key_event->key(), key_event->modifiers());
+    if (command == 0)
+        return QObject::eventFilter(watched, event);
+    if (type == QEvent::ShortcutOverride) {
+        // Claim the key, so that no shortcut fires and the key press reaches us.
+        event->accept();
+        return true;
+    }
+    event->accept();
+    router_.route(command);
+    return true;
+}

@@ -1,0 +1,639 @@
+#include "ui/varnoth_dlg.h"
+
+#include "app/core/varnoth_app.h"
+#include "ui/command_ids.h"
+#include "ui/common_task_dlg.h"
+#include "ui/top_panel.h"
+#include "ui/ui_text.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyleOptionToolButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRefreshTimerPeriodMs = 1000;
+constexpr int kToolbarIconSize = 32;
+constexpr int kToolbarButtonSize = 36;
+constexpr QSize kDefaultWindowSize(1100, 720);
+constexpr QSize kMinimumSizeWithoutPanel(600, 250);
+
+// The toolbar, left to right; command 0 is a separator.
+enum class button_kind { plain, check, open_drop_down, whole_drop_down };
+struct toolbar_button {
+    int command;
+    button_kind kind;
+    int icon;
+    int icon_checked;
+    const char16_t* tooltip_key;
+};
+const toolbar_button kToolbarButtons[] = {
+    {ids::kFileOpen, button_kind::open_drop_down, ids::kIconOpen, 0, u"IDS_MENU_TOOLTIP_MAIN_FILE_OPEN"},
+    {ids::kFileClose, button_kind::plain, ids::kIconClose, 0, u"IDS_MENU_TOOLTIP_MAIN_FILE_CLOSE"},
+    {ids::kFileCloseAll, button_kind::plain, ids::kIconCloseAll, 0, u"IDS_MENU_TOOLTIP_MAIN_FILE_CLOSEALL"},
+    {ids::kFileExport, button_kind::whole_drop_down, ids::kIconExport, 0, u"IDS_MENU_TOOLTIP_MAIN_FILE_EXPORT"},
+    {0, button_kind::plain, 0, 0, nullptr},
+    {ids::kViewScrollUp, button_kind::plain, ids::kIconScrollUp, 0, u"IDS_MENU_TOOLTIP_MAIN_VIEW_SCROLL_UP"},
+    {ids::kViewScrollDown, button_kind::plain, ids::kIconScrollDown, 0, u"IDS_MENU_TOOLTIP_MAIN_VIEW_SCROLL_DOWN"},
+    {ids::kViewRefresh, button_kind::plain, ids::kIconRefresh, 0, u"IDS_MENU_TOOLTIP_MAIN_VIEW_REFRESH"},
+    {ids::kViewAutoRefresh, button_kind::check, ids::kIconAutoRefresh, ids::kIconAutoRefreshOn,
+     u"IDS_MENU_TOOLTIP_MAIN_VIEW_AUTOREFRESH"},
+    {0, button_kind::plain, 0, 0, nullptr},
+    {ids::kEditFind, button_kind::plain, ids::kIconFind, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND"},
+    {ids::kEditFindInFile, button_kind::plain, ids::kIconFindInFile, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND_FILE"},
+    {ids::kEditFindPrevious, button_kind::plain, ids::kIconFindPrevious, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND_PREV"},
+    {ids::kEditFindNext, button_kind::plain, ids::kIconFindNext, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND_NEXT"},
+    {ids::kEditCopy, button_kind::plain, ids::kIconCopy, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_COPY"},
+    {ids::kEditCopyColumn, button_kind::whole_drop_down, ids::kIconCopyColumn, 0,
+     u"IDS_MENU_TOOLTIP_MAIN_EDIT_COPY_COLUMN"},
+    {0, button_kind::plain, 0, 0, nullptr},
+    {ids::kViewHighlightSetting, button_kind::plain, ids::kIconHighlightSetting, 0,
+     u"IDS_MENU_TOOLTIP_MAIN_VIEW_HIGHLIGHT_SETTING"},
+    {ids::kViewHighlightEnable, button_kind::check, ids::kIconHighlight, ids::kIconHighlightOn,
+     u"IDS_MENU_TOOLTIP_MAIN_VIEW_HIGHLIGHT_ENABLE"},
+    {ids::kViewFilterSetting, button_kind::plain, ids::kIconFilterSetting, 0,
+     u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_SETTING"},
+    {ids::kViewFilterEnable, button_kind::check, ids::kIconFilter, ids::kIconFilterOn,
+     u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_ENABLE"},
+    {0, button_kind::plain, 0, 0, nullptr},
+    {ids::kEditOptions, button_kind::plain, ids::kIconOptions, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_OPTIONS"},
+    {ids::kHelpHelp, button_kind::plain, ids::kIconHelp, 0, u"IDS_MENU_TOOLTIP_MAIN_HELP_HELP"},
+};
+
+// A tool button whose arrow runs a fallback command while its menu would be empty.
+class drop_down_button : public QToolButton {
+public:
+    drop_down_button(std::function<bool()> has_items, std::function<void()> fallback, QWidget* parent)
+        : QToolButton(parent), has_items_(std::move(has_items)), fallback_(std::move(fallback))
+    {
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && isEnabled() && popupMode() == QToolButton::MenuButtonPopup &&
+            !has_items_()) {
+            QStyleOptionToolButton option;
+            initStyleOption(&option);
+            const QRect arrow = style()->subControlRect(QStyle::CC_ToolButton, &option,
+                                                        QStyle::SC_ToolButtonMenu, this);
+            if (arrow.contains(event->position().toPoint())) {
+                event->accept();
+                fallback_();
+                return;
+            }
+        }
+        QToolButton::mousePressEvent(event);
+    }
+
+private:
+    std::function<bool()> has_items_;
+    std::function<void()> fallback_;
+};
+
+QKeySequence AcceleratorText(int command)
+{
+    switch (command) {
+    case ids::kFileOpen: return QKeySequence(Qt::CTRL | Qt::Key_O);
+    case ids::kFileExit: return QKeySequence(Qt::ALT | Qt::Key_F4);
+    case ids::kEditSelectAll: return QKeySequence(Qt::CTRL | Qt::Key_A);
+    case ids::kEditInvertSelection: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I);
+    case ids::kEditCopy: return QKeySequence(Qt::CTRL | Qt::Key_C);
+    case ids::kEditFind: return QKeySequence(Qt::CTRL | Qt::Key_F);
+    case ids::kEditFindInFile: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F);
+    case ids::kEditFindNext: return QKeySequence(Qt::Key_F3);
+    case ids::kEditFindPrevious: return QKeySequence(Qt::SHIFT | Qt::Key_F3);
+    case ids::kViewRefresh: return QKeySequence(Qt::Key_F5);
+    case ids::kViewAutoRefresh: return QKeySequence(Qt::CTRL | Qt::Key_F5);
+    case ids::kViewScrollUp: return QKeySequence(Qt::CTRL | Qt::Key_PageUp);
+    case ids::kViewScrollDown: return QKeySequence(Qt::CTRL | Qt::Key_PageDown);
+    case ids::kViewHighlightEnable: return QKeySequence(Qt::Key_F6);
+    case ids::kViewFilterEnable: return QKeySequence(Qt::Key_F7);
+    case ids::kHelpHelp: return QKeySequence(Qt::Key_F1);
+    case ids::kHelpOnlineHelp: return QKeySequence(Qt::CTRL | Qt::Key_F1);
+    default: return QKeySequence();
+    }
+}
+
+QRect ToQRect(const window_rect& r)
+{
+    return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top));
+}
+
+window_rect FromQRect(const QRect& r)
+{
+    return window_rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+bool OnSomeScreen(const QRect& rect)
+{
+    const auto screens = QGuiApplication::screens();
+    for (const QScreen* screen : screens) {
+        if (screen->availableGeometry().intersects(rect))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+CVarnothDlg::CVarnothDlg(CVarnothApp& app, QWidget* parent)
+    : QMainWindow(parent), app_(app), icons_(ToQString(app.InstallationDirectory()) + QStringLiteral("/icons"))
+{
+    setObjectName(QStringLiteral("main_window"));
+    setWindowIcon(icons_.Icon(ids::kIconApplication));
+
+    router_.add(ids::kFileExit, [this](int) { EndDialog(); });
+
+    CreateMenus();
+    CreateToolbar();
+    CreateCentralArea();
+    CreateStatusBar();
+
+    UpdateTitle();
+    UpdateToolbar();
+    UpdateStatusTexts();
+    UpdateCommonTasksVisibility();
+    UpdateMinimumSize();
+
+    connect(&refresh_timer_, &QTimer::timeout, this, &CVarnothDlg::OnRefreshTimer);
+    refresh_timer_.start(kRefreshTimerPeriodMs);
+}
+
+CVarnothDlg::~CVarnothDlg()
+{
+    // Destroyed without being closed: still keep where the window was.
+    if (!placement_stored_ && isVisible())
+        StorePlacement();
+}
+
+void CVarnothDlg::SetViewStateProvider(view_state_provider provider)
+{
+    view_state_provider_ = std::move(provider);
+}
+
+active_view_state CVarnothDlg::ViewState() const
+{
+    return view_state_provider_ ? view_state_provider_() : active_view_state{};
+}
+
+// --- menus -------------------------------------------------------------------
+
+QAction* CVarnothDlg::AddMenuCommand(QMenu* menu, int id, std::u16string_view key, bool checkable)
+{
+    QAction* action = menu->addAction(Text(key));
+    action->setObjectName(IdObjectName(id));
+    action->setCheckable(checkable);
+    if (const QKeySequence keys = AcceleratorText(id); !keys.isEmpty()) {
+        // Shown in the menu; the keys themselves are translated by the
+        // application's accelerator filter, so the shortcut only acts while
+        // this menu is open.
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+    }
+    connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+    menu_actions_.insert(id, action);
+    return action;
+}
+
+QMenu* CVarnothDlg::AddSubmenu(QMenu* parent, std::u16string_view key)
+{
+    QMenu* menu = parent->addMenu(Text(key));
+    menu->setObjectName(ToQString(key));
+    return menu;
+}
+
+void CVarnothDlg::CreateMenus()
+{
+    auto top_menu = [this](std::u16string_view key) {
+        QMenu* menu = menuBar()->addMenu(Text(key));
+        menu->setObjectName(ToQString(key));
+        connect(menu, &QMenu::aboutToShow, this, &CVarnothDlg::UpdateMenus);
+        return menu;
+    };
+
+    file_menu_ = top_menu(u"IDS_MENU_MAIN_FILE");
+    AddMenuCommand(file_menu_, ids::kFileOpen, u"IDS_MENU_MAIN_FILE_OPEN");
+    AddMenuCommand(file_menu_, ids::kFileClose, u"IDS_MENU_MAIN_FILE_CLOSE");
+    AddMenuCommand(file_menu_, ids::kFileCloseOthers, u"IDS_MENU_MAIN_FILE_CLOSE_OTHER");
+    AddMenuCommand(file_menu_, ids::kFileCloseAll, u"IDS_MENU_MAIN_FILE_CLOSE_ALL");
+    export_menu_ = AddSubmenu(file_menu_, u"IDS_MENU_MAIN_FILE_EXPORT");
+    AddMenuCommand(export_menu_, ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED");
+    AddMenuCommand(export_menu_, ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE");
+    AddMenuCommand(export_menu_, ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE");
+    AddMenuCommand(export_menu_, ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER");
+    file_recent_separator_ = file_menu_->addSeparator();
+    AddMenuCommand(file_menu_, ids::kFileExit, u"IDS_MENU_MAIN_FILE_EXIT");
+
+    QMenu* edit = top_menu(u"IDS_MENU_MAIN_EDIT");
+    AddMenuCommand(edit, ids::kEditCopy, u"IDS_MENU_MAIN_EDIT_COPY");
+    copy_column_menu_ = AddSubmenu(edit, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN");
+    edit->addSeparator();
+    AddMenuCommand(edit, ids::kEditSelectAll, u"IDS_MENU_MAIN_EDIT_SELECT_ALL");
+    AddMenuCommand(edit, ids::kEditInvertSelection, u"IDS_MENU_MAIN_EDIT_INVERT_SELECTION");
+    edit->addSeparator();
+    AddMenuCommand(edit, ids::kEditFind, u"IDS_MENU_MAIN_EDIT_FIND");
+    AddMenuCommand(edit, ids::kEditFindInFile, u"IDS_MENU_MAIN_EDIT_FIND_FILE");
+    AddMenuCommand(edit, ids::kEditFindNext, u"IDS_MENU_MAIN_EDIT_FIND_NEXT");
+    AddMenuCommand(edit, ids::kEditFindPrevious, u"IDS_MENU_MAIN_EDIT_FIND_PREV");
+    edit->addSeparator();
+    AddMenuCommand(edit, ids::kEditCopyFilePath, u"IDS_MENU_MAIN_EDIT_COPY_FILE_PATH");
+    AddMenuCommand(edit, ids::kEditCopyFileName, u"IDS_MENU_MAIN_EDIT_COPY_FILE_NAME");
+    AddMenuCommand(edit, ids::kEditCopyDirPath, u"IDS_MENU_MAIN_EDIT_COPY_DIR_PATH");
+    AddMenuCommand(edit, ids::kEditBrowseDir, u"IDS_MENU_MAIN_EDIT_BROWSE_DIR");
+    edit->addSeparator();
+    AddMenuCommand(edit, ids::kEditOptions, u"IDS_MENU_MAIN_EDIT_OPTIONS");
+
+    QMenu* view = top_menu(u"IDS_MENU_MAIN_VIEW");
+    AddMenuCommand(view, ids::kViewRefresh, u"IDS_MENU_MAIN_VIEW_REFRESH");
+    AddMenuCommand(view, ids::kViewAutoRefresh, u"IDS_MENU_MAIN_VIEW_AUTOREFRESH", true);
+    view->addSeparator();
+    AddMenuCommand(view, ids::kViewScrollUp, u"IDS_MENU_MAIN_VIEW_SCROLL_UP");
+    AddMenuCommand(view, ids::kViewScrollDown, u"IDS_MENU_MAIN_VIEW_SCROLL_DOWN");
+    view->addSeparator();
+    AddMenuCommand(view, ids::kViewHighlightSetting, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_SETTING");
+    AddMenuCommand(view, ids::kViewHighlightEnable, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_ENABLE", true);
+    view->addSeparator();
+    AddMenuCommand(view, ids::kViewFilterSetting, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING");
+    AddMenuCommand(view, ids::kViewFilterEnable, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE", true);
+    include_menu_ = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_INCLUDE");
+    exclude_menu_ = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
+    AddMenuCommand(view, ids::kViewFilterRemoveAll, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL");
+
+    QMenu* help = top_menu(u"IDS_MENU_MAIN_HELP");
+    AddMenuCommand(help, ids::kHelpHelp, u"IDS_MENU_MAIN_HELP_HELP");
+    AddMenuCommand(help, ids::kHelpOnlineHelp, u"IDS_MENU_MAIN_HELP_ONLINE_HELP");
+    help->addSeparator();
+    AddMenuCommand(help, ids::kHelpFeedback, u"IDS_MENU_MAIN_HELP_FEEDBACK");
+    AddMenuCommand(help, ids::kHelpCheckUpdate, u"IDS_MENU_MAIN_HELP_CHECK_UPDATE");
+    help->addSeparator();
+    AddMenuCommand(help, ids::kHelpAbout, u"IDS_MENU_MAIN_HELP_ABOUT");
+
+    UpdateMenus();
+}
+
+void CVarnothDlg::RebuildRecentFiles()
+{
+    // Everything after the separator that follows Export is rebuilt: the
+    // recent paths (when there are any) and a separator, then Exit.
+    QAction* exit = menu_actions_.value(ids::kFileExit);
+    const QList<QAction*> actions = file_menu_->actions();
+    const qsizetype first = actions.indexOf(file_recent_separator_) + 1;
+    for (qsizetype i = first; i < actions.size(); ++i) {
+        file_menu_->removeAction(actions[i]);
+        if (actions[i] != exit)
+            delete actions[i];
+    }
+    const std::vector<std::u16string>& recent = app_.recent_files;
+    const int count = std::min<int>(static_cast<int>(recent.size()), ids::kRecentFileLast - ids::kRecentFileFirst + 1);
+    for (int i = 0; i < count; ++i) {
+        const int id = ids::kRecentFileFirst + i;
+        QAction* action = file_menu_->addAction(Literal(ToQString(recent[static_cast<std::size_t>(i)])));
+        action->setObjectName(IdObjectName(id));
+        connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+    }
+    if (count > 0)
+        file_menu_->addSeparator();
+    file_menu_->addAction(exit);
+}
+
+void CVarnothDlg::FillColumnMenu(QMenu* menu, int first_id, const active_view_state& state)
+{
+    menu->clear();
+    if (state.column_names.empty()) {
+        menu->addSeparator();
+        return;
+    }
+    const int count = std::min<int>(static_cast<int>(state.column_names.size()), 100);
+    for (int i = 0; i < count; ++i) {
+        const int id = first_id + i;
+        QAction* action = menu->addAction(Literal(ToQString(state.column_names[static_cast<std::size_t>(i)])));
+        action->setObjectName(IdObjectName(id));
+        connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+    }
+}
+
+void CVarnothDlg::UpdateMenus()
+{
+    const active_view_state state = ViewState();
+    for (auto it = menu_actions_.cbegin(); it != menu_actions_.cend(); ++it) {
+        const command_state s = MenuCommandState(it.key(), state);
+        it.value()->setEnabled(s.enabled);
+        if (it.value()->isCheckable())
+            it.value()->setChecked(s.checked);
+    }
+    RebuildRecentFiles();
+    export_menu_->menuAction()->setEnabled(ExportSubmenuEnabled(state));
+
+    const bool copy_columns = CopyColumnSubmenuEnabled(state);
+    copy_column_menu_->menuAction()->setEnabled(copy_columns);
+    if (copy_columns)
+        FillColumnMenu(copy_column_menu_, ids::kCopyColumnFirst, state);
+
+    const bool include_exclude = IncludeExcludeSubmenusEnabled(state);
+    include_menu_->menuAction()->setEnabled(include_exclude);
+    exclude_menu_->menuAction()->setEnabled(include_exclude);
+    if (include_exclude) {
+        FillColumnMenu(include_menu_, ids::kIncludeColumnFirst, state);
+        FillColumnMenu(exclude_menu_, ids::kExcludeColumnFirst, state);
+    }
+}
+
+// --- toolbar -----------------------------------------------------------------
+
+void CVarnothDlg::CreateToolbar()
+{
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(IdObjectName(ids::kToolbar));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->toggleViewAction()->setVisible(false);
+    toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
+    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar_->setContentsMargins(4, 0, 4, 0);
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+
+    toolbar_recent_menu_ = new QMenu(this);
+    connect(toolbar_recent_menu_, &QMenu::aboutToShow, this,
+            [this] { FillRecentFilesMenu(*toolbar_recent_menu_, app_.recent_files, router_); });
+
+    auto* export_menu = new QMenu(this);
+    const std::pair<int, const char16_t*> exports[] = {
+        {ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED"},
+        {ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
+        {ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
+        {ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+    };
+    for (const auto& [id, key] : exports) {
+        QAction* action = export_menu->addAction(Text(key));
+        action->setObjectName(IdObjectName(id));
+        connect(action, &QAction::triggered, this, [this, id = id] { router_.route(id); });
+    }
+
+    toolbar_copy_column_menu_ = new QMenu(this);
+    connect(toolbar_copy_column_menu_, &QMenu::aboutToShow, this,
+            [this] { FillColumnMenu(toolbar_copy_column_menu_, ids::kCopyColumnFirst, ViewState()); });
+
+    for (const toolbar_button& b : kToolbarButtons) {
+        if (b.command == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        const int id = b.command;
+        auto* action = new QAction(this);
+        action->setObjectName(IdObjectName(id));
+        action->setToolTip(Text(b.tooltip_key));
+        action->setIcon(b.kind == button_kind::check ? icons_.CheckIcon(b.icon, b.icon_checked) : icons_.Icon(b.icon));
+        if (action->icon().isNull())
+            action->setText(action->toolTip());  // without its icon the button shows its tooltip
+        action->setCheckable(b.kind == button_kind::check);
+        toolbar_actions_.insert(id, action);
+
+        QToolButton* button = nullptr;
+        if (b.kind == button_kind::open_drop_down) {
+            button = new drop_down_button([this] { return !app_.recent_files.empty(); },
+                                          [this] { router_.route(ids::kFileOpen); }, toolbar_);
+            button->setDefaultAction(action);
+            button->setMenu(toolbar_recent_menu_);
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+            button->setIconSize(toolbar_->iconSize());
+            button->setAutoRaise(true);
+            toolbar_->addWidget(button);
+        } else {
+            toolbar_->addAction(action);
+            button = qobject_cast<QToolButton*>(toolbar_->widgetForAction(action));
+        }
+        if (!button)
+            continue;
+        button->setObjectName(IdObjectName(id));
+        button->setMinimumSize(kToolbarButtonSize, kToolbarButtonSize);
+        if (b.kind == button_kind::whole_drop_down) {
+            button->setMenu(id == ids::kFileExport ? export_menu : toolbar_copy_column_menu_);
+            button->setPopupMode(QToolButton::InstantPopup);
+        } else if (b.kind == button_kind::check) {
+            // The button shows the file's flag: re-read it after the command ran.
+            connect(action, &QAction::triggered, this, [this, id] {
+                router_.route(id);
+                UpdateToolbar();
+            });
+        } else {
+            connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+        }
+    }
+}
+
+void CVarnothDlg::UpdateToolbar()
+{
+    const active_view_state state = ViewState();
+    toolbar_->setUpdatesEnabled(false);
+    for (auto it = toolbar_actions_.cbegin(); it != toolbar_actions_.cend(); ++it) {
+        const command_state s = ToolbarCommandState(it.key(), state);
+        it.value()->setEnabled(s.enabled);
+        if (it.value()->isCheckable())
+            it.value()->setChecked(s.checked);
+    }
+    toolbar_->setUpdatesEnabled(true);
+}
+
+// --- central area and status bar ------------------------------------------------
+
+void CVarnothDlg::CreateCentralArea()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    top_panel_ = new CTopPanel(router_, central);
+    layout->addWidget(top_panel_);
+
+    tabs_ = new QTabWidget(central);
+    tabs_->setObjectName(IdObjectName(ids::kTabControl));
+    tabs_->setTabsClosable(true);
+    tabs_->setDocumentMode(true);
+    tabs_->setUsesScrollButtons(true);
+    tabs_->setFocusPolicy(Qt::TabFocus);
+    layout->addWidget(tabs_, 1);
+    connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int index) {
+        tabs_->setCurrentIndex(index);
+        router_.route(ids::kFileClose);
+    });
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        UpdateCommonTasksVisibility();
+        UpdateToolbar();
+        UpdateStatusTexts();
+    });
+    tabs_->installEventFilter(this);
+
+    common_tasks_ = new CCommonTaskDlg(
+        router_, icons_, [this] { return app_.recent_files; }, central);
+    setCentralWidget(central);
+}
+
+void CVarnothDlg::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("status_bar"));
+    bar->setSizeGripEnabled(true);
+
+    // Parts end at 13, 26, 38 and 47 times six horizontal dialog units
+    // (a dialog unit being a quarter of the average character width).
+    const int m = std::max(1, bar->fontMetrics().averageCharWidth() * 6 / 4);
+    const int widths[] = {13 * m, 13 * m, 12 * m};
+    for (std::size_t i = 0; i < status_parts_.size(); ++i) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("status_part_%1").arg(i));
+        label->setFixedWidth(widths[i]);
+        label->setContentsMargins(4, 0, 4, 0);
+        bar->addWidget(label);
+        status_parts_[i] = label;
+    }
+
+    encoding_box_ = new QComboBox(bar);
+    encoding_box_->setObjectName(IdObjectName(ids::kEncodingBox));
+    encoding_box_->setFixedWidth(9 * m - 2);
+    encoding_box_->setEnabled(false);
+    bar->addWidget(encoding_box_);
+
+    file_scope_bar_ = new QFrame(bar);
+    file_scope_bar_->setObjectName(IdObjectName(ids::kFileScopeBar));
+    file_scope_bar_->setFrameShape(QFrame::StyledPanel);
+    file_scope_bar_->setFrameShadow(QFrame::Sunken);
+    file_scope_bar_->setMinimumWidth(4 * m);
+    bar->addWidget(file_scope_bar_, 1);
+}
+
+void CVarnothDlg::UpdateStatusTexts()
+{
+    const status_texts texts = StatusTexts(ViewState());
+    status_parts_[0]->setText(ToQString(texts.total));
+    status_parts_[1]->setText(ToQString(texts.filtered));
+    status_parts_[2]->setText(ToQString(texts.selected));
+}
+
+void CVarnothDlg::UpdateTitle(const std::u16string& file_name)
+{
+    setWindowTitle(ToQString(WindowTitle(app_.Title(), file_name)));
+}
+
+// --- common-tasks panel and layout -------------------------------------------------
+
+void CVarnothDlg::UpdateCommonTasksVisibility()
+{
+    const bool no_tab = tabs_->count() == 0;
+    common_tasks_->setVisible(no_tab);
+    top_panel_->SetFileOpen(!no_tab);
+    if (no_tab) {
+        PlaceCommonTasks();
+        common_tasks_->raise();
+    }
+}
+
+void CVarnothDlg::PlaceCommonTasks()
+{
+    if (isMinimized())
+        return;
+    common_tasks_->PlaceOver(tabs_->geometry());
+}
+
+void CVarnothDlg::UpdateMinimumSize()
+{
+    QSize minimum(common_tasks_->width() * 3, common_tasks_->height() * 22 / 10);
+    minimum = minimum.expandedTo(kMinimumSizeWithoutPanel);
+    // Never ask for more than the screen can show.
+    if (const QScreen* s = screen())
+        minimum = minimum.boundedTo(s->availableGeometry().size());
+    setMinimumSize(minimum);
+}
+
+void CVarnothDlg::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    PlaceCommonTasks();
+}
+
+bool CVarnothDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == tabs_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        PlaceCommonTasks();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- placement, timers and ending -------------------------------------------------
+
+void CVarnothDlg::ShowWithSavedPlacement()
+{
+    const app_settings& settings = app_.settings;
+    const QRect saved = ToQRect(settings.main_wnd_rect);
+    const bool usable = !settings.main_wnd_rect.empty() && OnSomeScreen(saved);
+    if (usable) {
+        setGeometry(saved);
+    } else {
+        // No saved rectangle (or one on a screen that is gone): centre.
+        const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
+        QSize size = kDefaultWindowSize.boundedTo(available.size() * 9 / 10).expandedTo(minimumSize());
+        QRect frame(QPoint(), size);
+        frame.moveCenter(available.center());
+        setGeometry(frame);
+    }
+    if (settings.main_wnd_maximized)
+        showMaximized();  // the normal geometry above is what un-maximising returns to
+    else
+        show();
+}
+
+void CVarnothDlg::StorePlacement()
+{
+    app_settings& settings = app_.settings;
+    const Qt::WindowStates state = windowState();
+    settings.main_wnd_maximized = state.testFlag(Qt::WindowMaximized) || state.testFlag(Qt::WindowFullScreen);
+    if (!settings.main_wnd_maximized) {
+        // A minimised window keeps the rectangle it had before.
+        const QRect rect = state.testFlag(Qt::WindowMinimized) ? normalGeometry() : geometry();
+        if (rect.isValid())
+            settings.main_wnd_rect = FromQRect(rect);
+    }
+    placement_stored_ = true;
+}
+
+void CVarnothDlg::EndDialog()
+{
+    ending_ = true;
+    close();
+}
+
+void CVarnothDlg::closeEvent(QCloseEvent* event)
+{
+    if (!ending_) {
+        // The close box: stop auto refresh and run the exit command, whose
+        // handler ends the window (its close() is a no-op while we close).
+        ending_ = true;
+        refresh_timer_.stop();
+        router_.route(ids::kFileExit);
+    }
+    refresh_timer_.stop();
+    StorePlacement();
+    event->accept();
+}
+
+void CVarnothDlg::OnRefreshTimer()
+{
+    // Never start a refresh inside another job's wait or a dialog.
+    if (QApplication::activeModalWidget())
+        return;
+    const active_view_state state = ViewState();
+    if (state.has_file && state.auto_refresh)
+        router_.route(ids::kViewRefresh);
+}

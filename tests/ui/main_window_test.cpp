@@ -1,0 +1,888 @@
+#include "main_window_test.h"
+
+#include "platform/message_box.h"
+#include "ui/accelerators.h"
+#include "ui/command_ids.h"
+#include "ui/common_task_dlg.h"
+#include "ui/message_presenter.h"
+#include "ui/top_panel.h"
+#include "ui/ui_text.h"
+#include "ui/varnoth_dlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSet>
+#include <QStatusBar>
+#include <QStyleOptionToolButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+// One entry of the expected menu layout: a command with its key, a separator
+// (id 0, no key), a submenu (id -1 with its key) or the recent-file block.
+struct item {
+    int id;
+    const char16_t* key;
+};
+constexpr int kSeparator = 0;
+constexpr int kSubmenu = -1;
+
+struct menu_layout {
+    const char16_t* key;
+    std::vector<item> items;
+};
+
+const std::vector<menu_layout> kMainMenu = {
+    {u"IDS_MENU_MAIN_FILE",
+     {{32773, u"IDS_MENU_MAIN_FILE_OPEN"},
+      {32774, u"IDS_MENU_MAIN_FILE_CLOSE"},
+      {32786, u"IDS_MENU_MAIN_FILE_CLOSE_OTHER"},
+      {32775, u"IDS_MENU_MAIN_FILE_CLOSE_ALL"},
+      {kSubmenu, u"IDS_MENU_MAIN_FILE_EXPORT"},
+      {kSeparator, nullptr},
+      {32776, u"IDS_MENU_MAIN_FILE_EXIT"}}},
+    {u"IDS_MENU_MAIN_EDIT",
+     {{32777, u"IDS_MENU_MAIN_EDIT_COPY"},
+      {kSubmenu, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN"},
+      {kSeparator, nullptr},
+      {32787, u"IDS_MENU_MAIN_EDIT_SELECT_ALL"},
+      {32788, u"IDS_MENU_MAIN_EDIT_INVERT_SELECTION"},
+      {kSeparator, nullptr},
+      {32779, u"IDS_MENU_MAIN_EDIT_FIND"},
+      {32780, u"IDS_MENU_MAIN_EDIT_FIND_FILE"},
+      {32781, u"IDS_MENU_MAIN_EDIT_FIND_NEXT"},
+      {32782, u"IDS_MENU_MAIN_EDIT_FIND_PREV"},
+      {kSeparator, nullptr},
+      {32789, u"IDS_MENU_MAIN_EDIT_COPY_FILE_PATH"},
+      {32790, u"IDS_MENU_MAIN_EDIT_COPY_FILE_NAME"},
+      {32791, u"IDS_MENU_MAIN_EDIT_COPY_DIR_PATH"},
+      {32792, u"IDS_MENU_MAIN_EDIT_BROWSE_DIR"},
+      {kSeparator, nullptr},
+      {32783, u"IDS_MENU_MAIN_EDIT_OPTIONS"}}},
+    {u"IDS_MENU_MAIN_VIEW",
+     {{32793, u"IDS_MENU_MAIN_VIEW_REFRESH"},
+      {32794, u"IDS_MENU_MAIN_VIEW_AUTOREFRESH"},
+      {kSeparator, nullptr},
+      {32795, u"IDS_MENU_MAIN_VIEW_SCROLL_UP"},
+      {32796, u"IDS_MENU_MAIN_VIEW_SCROLL_DOWN"},
+      {kSeparator, nullptr},
+      {32797, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_SETTING"},
+      {32798, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_ENABLE"},
+      {kSeparator, nullptr},
+      {32799, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING"},
+      {32800, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE"},
+      {kSubmenu, u"IDS_MENU_MAIN_EDIT_INCLUDE"},
+      {kSubmenu, u"IDS_MENU_MAIN_EDIT_EXCLUDE"},
+      {32808, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL"}}},
+    {u"IDS_MENU_MAIN_HELP",
+     {{32784, u"IDS_MENU_MAIN_HELP_HELP"},
+      {32802, u"IDS_MENU_MAIN_HELP_ONLINE_HELP"},
+      {kSeparator, nullptr},
+      {32803, u"IDS_MENU_MAIN_HELP_FEEDBACK"},
+      {32804, u"IDS_MENU_MAIN_HELP_CHECK_UPDATE"},
+      {kSeparator, nullptr},
+      {32785, u"IDS_MENU_MAIN_HELP_ABOUT"}}},
+};
+
+const std::vector<item> kExportMenu = {
+    {32810, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED"},
+    {32811, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
+    {32812, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
+    {32813, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+};
+
+const std::vector<int> kToolbarOrder = {32773, 32774, 32775, 32809, 32795, 32796, 32793, 32794, 32779, 32780,
+                                        32782, 32781, 32777, 32778, 32797, 32798, 32799, 32800, 32783, 32784};
+
+const std::vector<std::pair<int, const char16_t*>> kTooltips = {
+    {32773, u"IDS_MENU_TOOLTIP_MAIN_FILE_OPEN"},
+    {32774, u"IDS_MENU_TOOLTIP_MAIN_FILE_CLOSE"},
+    {32775, u"IDS_MENU_TOOLTIP_MAIN_FILE_CLOSEALL"},
+    {32809, u"IDS_MENU_TOOLTIP_MAIN_FILE_EXPORT"},
+    {32779, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND"},
+    {32780, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND_FILE"},
+    {32782, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND_PREV"},
+    {32781, u"IDS_MENU_TOOLTIP_MAIN_EDIT_FIND_NEXT"},
+    {32777, u"IDS_MENU_TOOLTIP_MAIN_EDIT_COPY"},
+    {32778, u"IDS_MENU_TOOLTIP_MAIN_EDIT_COPY_COLUMN"},
+    {32783, u"IDS_MENU_TOOLTIP_MAIN_EDIT_OPTIONS"},
+    {32793, u"IDS_MENU_TOOLTIP_MAIN_VIEW_REFRESH"},
+    {32794, u"IDS_MENU_TOOLTIP_MAIN_VIEW_AUTOREFRESH"},
+    {32795, u"IDS_MENU_TOOLTIP_MAIN_VIEW_SCROLL_UP"},
+    {32796, u"IDS_MENU_TOOLTIP_MAIN_VIEW_SCROLL_DOWN"},
+    {32797, u"IDS_MENU_TOOLTIP_MAIN_VIEW_HIGHLIGHT_SETTING"},
+    {32798, u"IDS_MENU_TOOLTIP_MAIN_VIEW_HIGHLIGHT_ENABLE"},
+    {32799, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_SETTING"},
+    {32800, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_ENABLE"},
+    {32784, u"IDS_MENU_TOOLTIP_MAIN_HELP_HELP"},
+};
+
+QString Describe(const QAction* action)
+{
+    return action->objectName() + QStringLiteral(" '") + action->text() + QLatin1Char('\'');
+}
+
+// Checks menu against the expected items: texts from the dictionary (never
+// empty), ids as object names, separators where expected.
+void CheckMenu(const QMenu* menu, const std::vector<item>& expected)
+{
+    const QList<QAction*> actions = menu->actions();
+    QCOMPARE(actions.size(), static_cast<qsizetype>(expected.size()));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const QAction* action = actions[static_cast<qsizetype>(i)];
+        const item& e = expected[i];
+        if (e.id == kSeparator) {
+            QVERIFY2(action->isSeparator(), qPrintable(Describe(action)));
+            continue;
+        }
+        const QString text = Text(e.key);
+        QVERIFY2(!text.isEmpty(), qPrintable(ToQString(e.key)));
+        QCOMPARE(action->text(), text);
+        if (e.id == kSubmenu) {
+            QVERIFY(action->menu() != nullptr);
+            QCOMPARE(action->menu()->objectName(), ToQString(e.key));
+        } else {
+            QCOMPARE(action->objectName(), IdObjectName(e.id));
+        }
+    }
+}
+
+QMenu* TopMenu(CVarnothDlg& dlg, int index)
+{
+    const QList<QAction*> top = dlg.menuBar()->actions();
+    return index < top.size() ? top[index]->menu() : nullptr;
+}
+
+// The main-menu item of a command (toolbar actions carry the same name).
+QAction* MenuAction(CVarnothDlg& dlg, int id)
+{
+    return dlg.menuBar()->findChild<QAction*>(IdObjectName(id), Qt::FindChildrenRecursively);
+}
+
+QMenu* Submenu(QMenu* menu, const char16_t* key)
+{
+    return menu->findChild<QMenu*>(ToQString(key));
+}
+
+// The enabled state of every non-separator item, as "id_n" or the submenu key.
+QSet<QString> EnabledItems(QMenu* menu)
+{
+    QSet<QString> enabled;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || !action->isEnabled())
+            continue;
+        enabled.insert(action->menu() ? action->menu()->objectName() : action->objectName());
+    }
+    return enabled;
+}
+
+void OpenAndCloseMenu(QMenu* menu)
+{
+    emit menu->aboutToShow();
+}
+
+QToolButton* ToolButton(CVarnothDlg& dlg, int id)
+{
+    return dlg.ToolBar()->findChild<QToolButton*>(IdObjectName(id));
+}
+
+// The number of distinct colours in image (sampled), a rough measure of content.
+int DistinctColours(const QImage& image)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3)
+            colours.insert(image.pixel(x, y));
+    }
+    return static_cast<int>(colours.size());
+}
+
+active_view_state FileWithSelection()
+{
+    active_view_state s;
+    s.tab_count = 1;
+    s.has_file = true;
+    s.has_selection = true;
+    s.window_first = 100;
+    s.window_last = 199;
+    s.indexed_lines = 1000;
+    s.row_count = 100;
+    s.selected_count = 3;
+    s.auto_refresh = true;
+    s.column_names = {u"Time", u"Level", u"R&D"};
+    return s;
+}
+
+}  // namespace
+
+void main_window_test::initTestCase()
+{
+    env_ = std::make_unique<ui_test_environment>();
+    QVERIFY2(env_->Ready(), qPrintable(env_->Error()));
+    QVERIFY(!env_->App().Title().empty());
+}
+
+void main_window_test::init()
+{
+    env_->App().settings.main_wnd_maximized = false;
+    env_->App().settings.main_wnd_rect = window_rect{};
+    env_->App().recent_files.clear();
+    routed_.clear();
+    dlg_ = std::make_unique<CVarnothDlg>(env_->App());
+    command_router& router = dlg_->Router();
+    auto record = [this](int id) { routed_.push_back(id); };
+    for (int id = 32773; id <= 32813; ++id) {
+        if (id != ids::kFileExit)
+            router.add(id, record);
+    }
+    router.add(ids::kTopPanelManage, record);
+    router.add_range(ids::kRecentFileFirst, ids::kExcludeColumnLast, record);
+}
+
+void main_window_test::cleanup()
+{
+    dlg_.reset();
+}
+
+void main_window_test::Window_ShowsAndGrabsToANonTrivialImage()
+{
+    env_->App().settings.main_wnd_rect = window_rect{40, 30, 40 + 1100, 30 + 720};
+    dlg_->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+
+    const QImage image = dlg_->grab().toImage();
+    QVERIFY(image.width() >= 600 && image.height() >= 250);
+    // Menus, toolbar icons, panel and status bar: far more than a blank window's few colours.
+    QVERIFY2(DistinctColours(image) > 40, qPrintable(QString::number(DistinctColours(image))));
+
+    const QString folder = qEnvironmentVariableIsSet("VARNOTH_UI_SCREENSHOT_DIR")
+                               ? qEnvironmentVariable("VARNOTH_UI_SCREENSHOT_DIR")
+                               : env_->ScratchFolder();
+    const QString path = QDir(folder).filePath(QStringLiteral("main_window.png"));
+    QVERIFY(image.save(path, "PNG"));
+    QImage reread(path);
+    QCOMPARE(reread.size(), image.size());
+    QVERIFY(QFileInfo(path).size() > 5000);
+
+    // The panel sits over the empty tab area, the toolbar above it.
+    QVERIFY(dlg_->CommonTasks()->isVisible());
+    QVERIFY(dlg_->ToolBar()->isVisible());
+    QVERIFY(dlg_->TopPanel()->isVisible());
+    QVERIFY(dlg_->TabControl()->geometry().contains(dlg_->CommonTasks()->geometry()));
+
+    // With a file: the panel gives way to the tab, the toolbar and status bar fill in.
+    const active_view_state state = FileWithSelection();
+    dlg_->SetViewStateProvider([state] { return state; });
+    auto* page = new QLabel(QStringLiteral("2026-12-09 05:20:28 INFO started"));
+    page->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    dlg_->TabControl()->addTab(page, QStringLiteral("server.log"));
+    dlg_->UpdateTitle(u"server.log");
+    QVERIFY(!dlg_->CommonTasks()->isVisible());
+    const QImage with_file = dlg_->grab().toImage();
+    QVERIFY(with_file != image);
+    QVERIFY(with_file.save(QDir(folder).filePath(QStringLiteral("main_window_file.png")), "PNG"));
+}
+
+void main_window_test::Window_TitleAndIcon()
+{
+    const QString title = ToQString(env_->App().Title());
+    QCOMPARE(dlg_->windowTitle(), title);
+    dlg_->UpdateTitle(u"access.log");
+    QCOMPARE(dlg_->windowTitle(), title + QStringLiteral(" - access.log"));
+    dlg_->UpdateTitle();
+    QCOMPARE(dlg_->windowTitle(), title);
+    if (!dlg_->Icons().Path(ids::kIconApplication).isEmpty())
+        QVERIFY(!dlg_->windowIcon().isNull());
+}
+
+void main_window_test::Menus_TitlesAndEveryItemUseTheirDictionaryTexts()
+{
+    const QList<QAction*> top = dlg_->menuBar()->actions();
+    QCOMPARE(top.size(), static_cast<qsizetype>(kMainMenu.size()));
+    for (std::size_t i = 0; i < kMainMenu.size(); ++i) {
+        QMenu* menu = top[static_cast<qsizetype>(i)]->menu();
+        QVERIFY(menu);
+        QVERIFY(!Text(kMainMenu[i].key).isEmpty());
+        QCOMPARE(top[static_cast<qsizetype>(i)]->text(), Text(kMainMenu[i].key));
+        OpenAndCloseMenu(menu);
+        CheckMenu(menu, kMainMenu[i].items);
+    }
+    CheckMenu(Submenu(TopMenu(*dlg_, 0), u"IDS_MENU_MAIN_FILE_EXPORT"), kExportMenu);
+
+    // The accelerators are shown beside their items.
+    QCOMPARE(MenuAction(*dlg_, 32773)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(MenuAction(*dlg_, 32784)->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(MenuAction(*dlg_, 32782)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+}
+
+void main_window_test::Menus_NoFile_EditOffersOnlyOptions()
+{
+    QMenu* file = TopMenu(*dlg_, 0);
+    QMenu* edit = TopMenu(*dlg_, 1);
+    QMenu* view = TopMenu(*dlg_, 2);
+    QMenu* help = TopMenu(*dlg_, 3);
+    for (QMenu* menu : {file, edit, view, help})
+        OpenAndCloseMenu(menu);
+    QCOMPARE(EnabledItems(edit), QSet<QString>{IdObjectName(32783)});
+    QCOMPARE(EnabledItems(file), (QSet<QString>{IdObjectName(32773), IdObjectName(32776)}));
+    QCOMPARE(EnabledItems(view), QSet<QString>{});
+    QCOMPARE(EnabledItems(help).size(), 5);
+}
+
+void main_window_test::Menus_WithAnActiveFile_FillTheColumnSubmenus()
+{
+    const active_view_state state = FileWithSelection();
+    dlg_->SetViewStateProvider([state] { return state; });
+    QMenu* edit = TopMenu(*dlg_, 1);
+    QMenu* view = TopMenu(*dlg_, 2);
+    OpenAndCloseMenu(edit);
+    OpenAndCloseMenu(view);
+
+    QVERIFY(EnabledItems(edit).contains(IdObjectName(32777)));
+    QVERIFY(EnabledItems(edit).contains(QStringLiteral("IDS_MENU_MAIN_EDIT_COPY_COLUMN")));
+    QVERIFY(MenuAction(*dlg_, 32794)->isChecked());
+    QVERIFY(EnabledItems(view).contains(IdObjectName(32795)));
+    QVERIFY(EnabledItems(view).contains(IdObjectName(32796)));
+    QVERIFY(!EnabledItems(view).contains(IdObjectName(32808)));  // no conditions
+
+    struct row {
+        const char16_t* submenu;
+        QMenu* parent;
+        int first;
+    };
+    const row rows[] = {{u"IDS_MENU_MAIN_EDIT_COPY_COLUMN", edit, 33100},
+                        {u"IDS_MENU_MAIN_EDIT_INCLUDE", view, 33200},
+                        {u"IDS_MENU_MAIN_EDIT_EXCLUDE", view, 33300}};
+    for (const row& r : rows) {
+        QMenu* sub = Submenu(r.parent, r.submenu);
+        QVERIFY(sub);
+        const QList<QAction*> actions = sub->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions[0]->text(), QStringLiteral("Time"));
+        QCOMPARE(actions[2]->text(), QStringLiteral("R&&D"));  // shown literally
+        QCOMPARE(actions[2]->objectName(), IdObjectName(r.first + 2));
+        routed_.clear();
+        actions[1]->trigger();
+        QCOMPARE(routed_, std::vector<int>{r.first + 1});
+    }
+
+    // A list without columns leaves a lone separator.
+    active_view_state no_columns = state;
+    no_columns.column_names.clear();
+    dlg_->SetViewStateProvider([no_columns] { return no_columns; });
+    OpenAndCloseMenu(edit);
+    const QList<QAction*> lone = Submenu(edit, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN")->actions();
+    QCOMPARE(lone.size(), 1);
+    QVERIFY(lone[0]->isSeparator());
+}
+
+void main_window_test::Menus_RecentFiles_AreListedBeforeExitAndRouted()
+{
+    QMenu* file = TopMenu(*dlg_, 0);
+    env_->App().recent_files = {u"/var/log/new.log", u"/home/me/R&D notes.txt"};
+    OpenAndCloseMenu(file);
+    QList<QAction*> actions = file->actions();
+    const qsizetype n = actions.size();
+    QCOMPARE(n, 10);  // open, close, close others, close all, export, sep, 2 recent, sep, exit
+    QVERIFY(actions[5]->isSeparator());
+    QCOMPARE(actions[6]->text(), QStringLiteral("/var/log/new.log"));
+    QCOMPARE(actions[6]->objectName(), IdObjectName(33000));
+    QCOMPARE(actions[7]->text(), QStringLiteral("/home/me/R&&D notes.txt"));
+    QVERIFY(actions[8]->isSeparator());
+    QCOMPARE(actions[9]->objectName(), IdObjectName(32776));
+    QVERIFY(actions[7]->isEnabled());
+    actions[7]->trigger();
+    QCOMPARE(routed_, std::vector<int>{33001});
+
+    // Reopening rebuilds rather than appends; an emptied list leaves only Exit.
+    OpenAndCloseMenu(file);
+    QCOMPARE(file->actions().size(), 10);
+    env_->App().recent_files.clear();
+    OpenAndCloseMenu(file);
+    CheckMenu(file, kMainMenu[0].items);
+}
+
+void main_window_test::Menus_ItemsRouteTheirCommandIds()
+{
+    for (const menu_layout& layout : kMainMenu) {
+        for (const item& e : layout.items) {
+            if (e.id <= 0 || e.id == ids::kFileExit)
+                continue;
+            QAction* action = MenuAction(*dlg_, e.id);
+            QVERIFY(action);
+            routed_.clear();
+            action->setEnabled(true);
+            action->trigger();
+            QCOMPARE(routed_, std::vector<int>{e.id});
+        }
+    }
+}
+
+void main_window_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
+{
+    const QList<QToolButton*> buttons = dlg_->ToolBar()->findChildren<QToolButton*>();
+    QList<int> ids_in_order;
+    for (QToolButton* button : buttons) {
+        if (const int id = IdFromObjectName(button->objectName()))
+            ids_in_order.push_back(id);
+    }
+    QCOMPARE(ids_in_order.size(), static_cast<qsizetype>(kToolbarOrder.size()));
+
+    // Left to right in the designed order.
+    std::vector<std::pair<int, int>> by_x;
+    for (int id : kToolbarOrder) {
+        QToolButton* button = ToolButton(*dlg_, id);
+        QVERIFY2(button, qPrintable(QString::number(id)));
+        by_x.push_back({button->x(), id});
+    }
+    dlg_->setGeometry(20, 20, 1200, 700);  // wide enough for every button
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    by_x.clear();
+    for (int id : kToolbarOrder)
+        by_x.push_back({ToolButton(*dlg_, id)->x(), id});
+    std::sort(by_x.begin(), by_x.end());
+    for (std::size_t i = 0; i < by_x.size(); ++i)
+        QCOMPARE(by_x[i].second, kToolbarOrder[i]);
+
+    for (int id : kToolbarOrder) {
+        QToolButton* button = ToolButton(*dlg_, id);
+        const bool expected = id == 32773 || id == 32783 || id == 32784;
+        QVERIFY2(button->isEnabled() == expected, qPrintable(QString::number(id)));
+        QVERIFY(!button->isChecked());
+    }
+    for (const auto& [id, key] : kTooltips) {
+        QVERIFY(!Text(key).isEmpty());
+        QCOMPARE(ToolButton(*dlg_, id)->toolTip(), Text(key));
+    }
+    for (int id : {32794, 32798, 32800})
+        QVERIFY(ToolButton(*dlg_, id)->isCheckable());
+    QCOMPARE(ToolButton(*dlg_, 32809)->popupMode(), QToolButton::InstantPopup);
+    QCOMPARE(ToolButton(*dlg_, 32778)->popupMode(), QToolButton::InstantPopup);
+    QCOMPARE(ToolButton(*dlg_, 32773)->popupMode(), QToolButton::MenuButtonPopup);
+
+    // Enabled buttons route their command when clicked.
+    for (int id : {32773, 32783, 32784}) {
+        routed_.clear();
+        QTest::mouseClick(ToolButton(*dlg_, id), Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(routed_, std::vector<int>{id});
+    }
+}
+
+void main_window_test::Toolbar_WithAnActiveFile_FollowsTheProvider()
+{
+    active_view_state state = FileWithSelection();
+    state.filter_enabled = true;
+    dlg_->SetViewStateProvider([&state] { return state; });
+    dlg_->UpdateToolbar();
+    for (int id : kToolbarOrder)
+        QVERIFY2(ToolButton(*dlg_, id)->isEnabled(), qPrintable(QString::number(id)));
+    QVERIFY(ToolButton(*dlg_, 32794)->isChecked());
+    QVERIFY(!ToolButton(*dlg_, 32798)->isChecked());
+    QVERIFY(ToolButton(*dlg_, 32800)->isChecked());
+
+    // A check button shows the file's flag after its command ran, not its own toggle.
+    dlg_->Router().add(32798, [&](int) { state.highlight_enabled = true; });
+    ToolButton(*dlg_, 32798)->click();
+    QVERIFY(ToolButton(*dlg_, 32798)->isChecked());
+    dlg_->Router().add(32798, [&](int) {});  // a handler that changes nothing
+    ToolButton(*dlg_, 32798)->click();
+    QVERIFY(ToolButton(*dlg_, 32798)->isChecked());
+
+    // The export drop-down offers the four export commands.
+    QMenu* exports = ToolButton(*dlg_, 32809)->menu();
+    QVERIFY(exports);
+    QCOMPARE(exports->actions().size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(exports->actions()[i]->text(), Text(kExportMenu[static_cast<std::size_t>(i)].key));
+        routed_.clear();
+        exports->actions()[i]->trigger();
+        QCOMPARE(routed_, std::vector<int>{32810 + i});
+    }
+    // The copy-column drop-down lists the columns.
+    QMenu* columns = ToolButton(*dlg_, 32778)->menu();
+    emit columns->aboutToShow();
+    QCOMPARE(columns->actions().size(), 3);
+    QCOMPARE(columns->actions()[1]->objectName(), IdObjectName(33101));
+
+    // Back to no file.
+    state = active_view_state{};
+    dlg_->UpdateToolbar();
+    QVERIFY(!ToolButton(*dlg_, 32800)->isChecked());
+    QVERIFY(!ToolButton(*dlg_, 32800)->isEnabled());
+}
+
+void main_window_test::Toolbar_OpenArrowWithoutRecentFiles_RunsOpen()
+{
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QToolButton* open = ToolButton(*dlg_, 32773);
+    QStyleOptionToolButton option;
+    option.initFrom(open);
+    option.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
+    option.features = QStyleOptionToolButton::MenuButtonPopup | QStyleOptionToolButton::HasMenu;
+    const QRect arrow = open->style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButtonMenu, open);
+    QVERIFY(arrow.isValid());
+    QTest::mouseClick(open, Qt::LeftButton, {}, arrow.center());
+    QCOMPARE(routed_, std::vector<int>{32773});
+
+    // With recent files the arrow's menu lists them.
+    env_->App().recent_files = {u"/tmp/a.log"};
+    QMenu* menu = open->menu();
+    emit menu->aboutToShow();
+    QCOMPARE(menu->actions().size(), 1);
+    routed_.clear();
+    menu->actions()[0]->trigger();
+    QCOMPARE(routed_, std::vector<int>{33000});
+}
+
+void main_window_test::StatusBar_PartsEncodingBoxAndScopeBar()
+{
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(dlg_->StatusPart(i)->text().isEmpty());
+    QComboBox* encoding = dlg_->statusBar()->findChild<QComboBox*>(IdObjectName(ids::kEncodingBox));
+    QVERIFY(encoding);
+    QVERIFY(!encoding->isEnabled());
+    QVERIFY(dlg_->statusBar()->findChild<QFrame*>(IdObjectName(ids::kFileScopeBar)));
+    // Left to right: the three texts, the encoding box, the scope bar taking the rest.
+    QVERIFY(dlg_->StatusPart(0)->x() < dlg_->StatusPart(1)->x());
+    QVERIFY(dlg_->StatusPart(2)->x() < encoding->x());
+    QVERIFY(encoding->x() < dlg_->FileScopeBar()->x());
+    QVERIFY(dlg_->FileScopeBar()->width() > dlg_->StatusPart(0)->width());
+
+    const active_view_state state = FileWithSelection();
+    dlg_->SetViewStateProvider([state] { return state; });
+    dlg_->UpdateStatusTexts();
+    QCOMPARE(dlg_->StatusPart(0)->text(), Text(u"IDS_STATUSBAR_TEXT_TOTAL") + QStringLiteral(": 1000"));
+    QCOMPARE(dlg_->StatusPart(1)->text(), Text(u"IDS_STATUSBAR_TEXT_FILTERED") + QStringLiteral(": 100"));
+    QCOMPARE(dlg_->StatusPart(2)->text(), Text(u"IDS_STATUSBAR_TEXT_SELECTED") + QStringLiteral(": 3"));
+}
+
+void main_window_test::CommonTasks_ShownWithoutTabs_ButtonsRouteCommands()
+{
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    CCommonTaskDlg* tasks = dlg_->CommonTasks();
+    QCOMPARE(tasks->objectName(), IdObjectName(ids::kCommonTasks));
+    QVERIFY(tasks->isVisible());
+
+    struct row {
+        int button;
+        const char16_t* key;
+        int command;
+    };
+    const row rows[] = {{1082, u"IDS_COMMONTASKDLG_BUTTON_OPENFILE", 32773},
+                        {1084, u"IDS_COMMONTASKDLG_BUTTON_CHANGEOPTIONS", 32783},
+                        {1085, u"IDS_COMMONTASKDLG_BUTTON_MANAGEPARSERS", 105},
+                        {1086, u"IDS_COMMONTASKDLG_BUTTON_HELP", 32784},
+                        {1083, nullptr, 32773}};  // no recent files: the arrow opens
+    for (const row& r : rows) {
+        QToolButton* button = tasks->Button(r.button);
+        QVERIFY2(button, qPrintable(QString::number(r.button)));
+        if (r.key) {
+            QVERIFY(!Text(r.key).isEmpty());
+            QCOMPARE(button->text(), Text(r.key));
+        }
+        routed_.clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(routed_, std::vector<int>{r.command});
+    }
+
+    // With recent files the arrow shows them, most recent first, and routes 33000 + index.
+    env_->App().recent_files = {u"/logs/b.log", u"/logs/a.log"};
+    routed_.clear();
+    QTest::mouseClick(tasks->Button(1083), Qt::LeftButton);
+    QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(popup);
+    QCOMPARE(popup->actions().size(), 2);
+    QCOMPARE(popup->actions()[0]->text(), QStringLiteral("/logs/b.log"));
+    popup->actions()[1]->trigger();
+    popup->close();
+    QCOMPARE(routed_, std::vector<int>{33001});
+
+    // A tab hides the panel and enables the file-bound top-panel controls; closing the last shows it again.
+    auto* page = new QLabel(QStringLiteral("page"));
+    dlg_->TabControl()->addTab(page, QStringLiteral("a.log"));
+    QVERIFY(!tasks->isVisible());
+    QVERIFY(dlg_->TopPanel()->QuickFilterBox()->isEnabled());
+    delete page;
+    QCOMPARE(dlg_->TabControl()->count(), 0);
+    QVERIFY(tasks->isVisible());
+    QVERIFY(!dlg_->TopPanel()->QuickFilterBox()->isEnabled());
+
+    // The top panel's manage button routes the same command as the panel's button.
+    routed_.clear();
+    QTest::mouseClick(dlg_->TopPanel()->ManageButton(), Qt::LeftButton);
+    QCOMPARE(routed_, std::vector<int>{105});
+}
+
+void main_window_test::CommonTasks_StaysBelowTheTabAreaTop()
+{
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    const QRect areas[] = {QRect(0, 50, 1000, 800), QRect(0, 50, 300, 100), QRect(10, 0, 200, 40)};
+    CCommonTaskDlg* tasks = dlg_->CommonTasks();
+    for (const QRect& area : areas) {
+        tasks->PlaceOver(area);
+        QVERIFY(tasks->y() >= area.top() + 20);
+        QCOMPARE(tasks->x(), area.left() + (area.width() - tasks->width()) / 2);
+        if (area.height() - tasks->height() >= 60)
+            QCOMPARE(tasks->y(), area.top() + (area.height() - tasks->height()) / 3);
+    }
+    // The window cannot be made smaller than three panels wide (within the screen).
+    QVERIFY(dlg_->minimumWidth() >= std::min(3 * tasks->width(), dlg_->screen()->availableGeometry().width()));
+}
+
+void main_window_test::Accelerators_RouteCommandIds()
+{
+    CAcceleratorFilter filter(dlg_->Router(), dlg_.get());
+    qApp->installEventFilter(&filter);
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    dlg_->activateWindow();
+    dlg_->TabControl()->setFocus();
+
+    struct row {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int command;
+    };
+    const row rows[] = {
+        {Qt::Key_F5, Qt::NoModifier, 32793},       {Qt::Key_O, Qt::ControlModifier, 32773},
+        {Qt::Key_C, Qt::ControlModifier, 32777},   {Qt::Key_A, Qt::ControlModifier, 32787},
+        {Qt::Key_F3, Qt::ShiftModifier, 32782},    {Qt::Key_PageDown, Qt::ControlModifier, 32796},
+        {Qt::Key_F1, Qt::NoModifier, 32784},       {Qt::Key_F1, Qt::ControlModifier, 32802},
+        {Qt::Key_F7, Qt::NoModifier, 32800},
+    };
+    for (const row& r : rows) {
+        routed_.clear();
+        QTest::keyClick(dlg_->TabControl(), r.key, r.modifiers);
+        QCOMPARE(routed_, std::vector<int>{r.command});
+    }
+    // A key without a command reaches the widget untouched.
+    routed_.clear();
+    QTest::keyClick(dlg_->TabControl(), Qt::Key_F2);
+    QVERIFY(routed_.empty());
+
+    // Keys typed into the window take the whole way (shortcut override, then
+    // key press): each runs its command exactly once, never also as a shortcut.
+    QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+    for (const row& r : rows) {
+        routed_.clear();
+        QTest::keyClick(dlg_->windowHandle(), r.key, r.modifiers);
+        QCOMPARE(routed_, std::vector<int>{r.command});
+    }
+    qApp->removeEventFilter(&filter);
+}
+
+void main_window_test::Accelerators_CopyAndSelectAllStayInEditFields()
+{
+    CAcceleratorFilter filter(dlg_->Router(), dlg_.get());
+    qApp->installEventFilter(&filter);
+    auto* edit = new QLineEdit(QStringLiteral("quick filter text"), dlg_->TopPanel());
+    auto* combo = new QComboBox(dlg_->TopPanel());
+    combo->setEditable(true);
+    combo->setEditText(QStringLiteral("combo text"));
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    dlg_->activateWindow();
+
+    edit->setFocus();
+    edit->deselect();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(routed_.empty());
+    QCOMPARE(edit->selectedText(), QStringLiteral("quick filter text"));  // the field selected all
+
+    QTest::keyClick(combo, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(combo->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(routed_.empty());
+
+    // Other accelerators still work inside an edit field.
+    QTest::keyClick(edit, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(routed_, std::vector<int>{32779});
+
+    // Ctrl+C on the window itself copies rows.
+    routed_.clear();
+    dlg_->TabControl()->setFocus();
+    QTest::keyClick(dlg_->TabControl(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(routed_, std::vector<int>{32777});
+    qApp->removeEventFilter(&filter);
+}
+
+void main_window_test::Accelerators_NotTranslatedWhileAModalDialogRuns()
+{
+    CAcceleratorFilter filter(dlg_->Router(), dlg_.get());
+    qApp->installEventFilter(&filter);
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+
+    QDialog dialog(dlg_.get());
+    std::vector<int> seen_in_dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        QTest::keyClick(&dialog, Qt::Key_F5);
+        seen_in_dialog = routed_;
+        QTest::keyClick(&dialog, Qt::Key_F1);  // help still works
+        dialog.accept();
+    });
+    dialog.exec();
+    QVERIFY(seen_in_dialog.empty());
+    QCOMPARE(routed_, std::vector<int>{32784});
+    qApp->removeEventFilter(&filter);
+}
+
+void main_window_test::MessagePresenter_QtBoxAnswersAndCanBeReplaced()
+{
+    InstallQtMessagePresenter();
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+
+    struct row {
+        unsigned flags;
+        QMessageBox::StandardButton press;
+        QMessageBox::Icon icon;
+        int result;
+    };
+    const row rows[] = {
+        {MB_YESNO | MB_ICONQUESTION, QMessageBox::No, QMessageBox::Question, IDNO},
+        {MB_YESNO | MB_ICONQUESTION, QMessageBox::Yes, QMessageBox::Question, IDYES},
+        {MB_OK | MB_ICONERROR, QMessageBox::Ok, QMessageBox::Critical, IDOK},
+        {MB_OK | MB_ICONWARNING, QMessageBox::Ok, QMessageBox::Warning, IDOK},
+        {MB_OK | MB_ICONINFORMATION, QMessageBox::Ok, QMessageBox::Information, IDOK},
+    };
+    for (const row& r : rows) {
+        QString title;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, dlg_.get(), [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            title = box->windowTitle();
+            icon = box->icon();
+            box->button(r.press)->click();
+        });
+        QCOMPARE(ShowMessage(u"Something happened", r.flags), r.result);
+        QCOMPARE(title, ToQString(env_->App().Title()));
+        QCOMPARE(icon, r.icon);
+    }
+
+    // A test presenter replaces the Qt one and records what would have been shown.
+    std::vector<std::pair<std::u16string, unsigned>> shown;
+    MessagePresenter previous = SetMessagePresenter([&](const std::u16string& text, unsigned flags) {
+        shown.push_back({text, flags});
+        return IDYES;
+    });
+    QVERIFY(static_cast<bool>(previous));
+    QCOMPARE(ShowMessage(u"Delete?", MB_YESNO | MB_ICONQUESTION), IDYES);
+    QCOMPARE(shown.size(), std::size_t{1});
+    QVERIFY(shown[0].first == u"Delete?");
+    QCOMPARE(shown[0].second, static_cast<unsigned>(MB_YESNO | MB_ICONQUESTION));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    SetMessagePresenter(MessagePresenter());
+}
+
+void main_window_test::Close_StoresPlacementInTheSettings()
+{
+    app_settings& settings = env_->App().settings;
+    settings.main_wnd_maximized = false;
+    settings.main_wnd_rect = window_rect{100, 80, 100 + 900, 80 + 640};
+    dlg_->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QCOMPARE(dlg_->geometry(), QRect(100, 80, 900, 640));
+
+    dlg_->setGeometry(120, 90, 840, 600);
+    QTRY_COMPARE(dlg_->geometry(), QRect(120, 90, 840, 600));
+    settings.main_wnd_maximized = true;  // must be overwritten
+    QVERIFY(dlg_->close());
+    QVERIFY(!dlg_->isVisible());
+    QVERIFY(!settings.main_wnd_maximized);
+    QCOMPARE(settings.main_wnd_rect.left, 120);
+    QCOMPARE(settings.main_wnd_rect.top, 90);
+    QCOMPARE(settings.main_wnd_rect.right, 120 + 840);
+    QCOMPARE(settings.main_wnd_rect.bottom, 90 + 600);
+}
+
+void main_window_test::Close_MaximisedKeepsTheSavedRectangle()
+{
+    app_settings& settings = env_->App().settings;
+    settings.main_wnd_maximized = true;
+    settings.main_wnd_rect = window_rect{50, 60, 50 + 700, 60 + 500};
+    dlg_->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QVERIFY(dlg_->isMaximized());
+    settings.main_wnd_maximized = false;
+    QVERIFY(dlg_->close());
+    QVERIFY(settings.main_wnd_maximized);
+    QCOMPARE(settings.main_wnd_rect.left, 50);
+    QCOMPARE(settings.main_wnd_rect.right, 750);
+
+    // A saved rectangle on no screen is not used: the window is centred instead.
+    auto other = std::make_unique<CVarnothDlg>(env_->App());
+    settings.main_wnd_maximized = false;
+    settings.main_wnd_rect = window_rect{-30000, -30000, -29000, -29300};
+    other->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(other.get()));
+    QVERIFY(other->screen()->availableGeometry().intersects(other->geometry()));
+}
+
+void main_window_test::RefreshTimer_RefreshesAFileWithAutoRefresh()
+{
+    active_view_state state = FileWithSelection();  // auto refresh on
+    dlg_->SetViewStateProvider([&state] { return state; });
+    QTRY_VERIFY_WITH_TIMEOUT(std::count(routed_.begin(), routed_.end(), 32793) >= 1, 5000);
+    QCOMPARE(std::count(routed_.begin(), routed_.end(), 32773), 0);
+}
+
+void main_window_test::ExitCommand_EndsTheWindow()
+{
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    env_->App().settings.main_wnd_maximized = true;
+    QVERIFY(dlg_->Router().route(ids::kFileExit));
+    QVERIFY(!dlg_->isVisible());
+    QVERIFY(!env_->App().settings.main_wnd_maximized);  // stored on the way out
+}
+
+void main_window_test::CloseBox_RunsTheExitCommandOnce()
+{
+    int exits = 0;
+    dlg_->Router().add(ids::kFileExit, [&](int) {
+        ++exits;
+        dlg_->EndDialog();
+    });
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QVERIFY(dlg_->close());  // the close box
+    QCOMPARE(exits, 1);
+    QVERIFY(!dlg_->isVisible());
+
+    // The exit command from the menu ends the window the same way.
+    auto other = std::make_unique<CVarnothDlg>(env_->App());
+    int other_exits = 0;
+    other->Router().add(ids::kFileExit, [&](int) {
+        ++other_exits;
+        other->EndDialog();
+    });
+    other->show();
+    QVERIFY(QTest::qWaitForWindowExposed(other.get()));
+    MenuAction(*other, ids::kFileExit)->trigger();
+    QCOMPARE(other_exits, 1);
+    QVERIFY(!other->isVisible());
+}
