@@ -7,11 +7,17 @@
 #include "platform/message_box.h"
 #include "platform/strings.h"
 #include "ui/accelerators.h"
+#include "ui/command_ids.h"
 #include "ui/message_presenter.h"
+#include "ui/system_error.h"
 #include "ui/varnoth_dlg.h"
 
 #include <QApplication>
-#include <QIcon>
+#include <QDesktopServices>
+#include <QFile>
+#include <QUrl>
+
+#include <cerrno>
 
 CVarnothShell::CVarnothShell(CVarnothApp& app) : app_(app) {}
 
@@ -67,6 +73,7 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     main_window_ = std::make_unique<CVarnothDlg>(app_);
     accelerators_ = std::make_unique<CAcceleratorFilter>(main_window_->Router(), main_window_.get());
     qApp->installEventFilter(accelerators_.get());
+    main_window_->Router().add(ids::kHelpHelp, [this](int) { ShowHelp(); });
     app_.SetMainWindowRan();
     main_window_->ShowWithSavedPlacement();
     return main_window_.get();
@@ -77,6 +84,26 @@ int CVarnothShell::RunMainWindow()
     CVarnothDlg* window = CreateMainWindow();
     window->setAttribute(Qt::WA_QuitOnClose, true);
     return QApplication::exec();
+}
+
+std::u16string CVarnothShell::HelpTopic()
+{
+    // The dialog that is active decides the page; the dialogs name their
+    // topic in the "help_topic" property.
+    if (QWidget* active = QApplication::activeModalWidget()) {
+        const QString topic = active->property("help_topic").toString();
+        if (!topic.isEmpty())
+            return topic.toStdU16String();
+    }
+    return u"index";
+}
+
+void CVarnothShell::ShowHelp()
+{
+    const std::u16string page = app_.HelpDirectory() + u"/" + HelpTopic() + u".html";
+    const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(page));
+    if (!QFile::exists(url.toLocalFile()) || !QDesktopServices::openUrl(url))
+        ShowMessage(SystemErrorText(ENOENT) + u"\n" + page, MB_OK | MB_ICONERROR);
 }
 
 void CVarnothShell::ExitInstance()

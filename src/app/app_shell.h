@@ -44,7 +44,15 @@ public:
     // switch), empty when none.
     const std::u16string& CommandLineFile() const { return command_line_file_; }
 
+    // The help page for the window the user is in: the active dialog's
+    // "help_topic" property, else "index".
+    static std::u16string HelpTopic();
+
 private:
+    // Opens the help page in the desktop's browser; an error box when it
+    // cannot be opened.
+    void ShowHelp();
+
     // Where a file named on the command line is handed to the running
     // instance; the first instance picks up its own file the same way once
     // its window is shown.

@@ -36,6 +36,6 @@ bool IsValidFileName(std::u16string_view name);
 // True when text holds a double quote, an apostrophe, "&", "<" or ">".
 bool HasXmlSpecialChars(std::u16string_view text);
 
-// ASCII-only case folding, as the design's case-insensitive comparisons use.
+// ASCII-only case folding, as the system's case-insensitive comparisons use.
 char16_t AsciiLower(char16_t c);
 bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);

@@ -2,6 +2,8 @@
 
 #include "glossant/dictionary_text.h"
 
+#include <QComboBox>
+
 QString Text(std::u16string_view key)
 {
     return ToQString(DictionaryText(key));
@@ -24,4 +26,14 @@ int IdFromObjectName(const QString& name)
     bool ok = false;
     const int id = name.mid(3).toInt(&ok);
     return ok && id > 0 ? id : 0;
+}
+
+void FillHistoryCombo(QComboBox& combo, const std::vector<std::u16string>& history)
+{
+    const QString text = combo.currentText();
+    combo.clear();
+    for (const std::u16string& entry : history)
+        combo.addItem(ToQString(entry));
+    if (combo.isEditable())
+        combo.setEditText(text);
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // UTF-16 text to and from QString (the same representation).
 inline QString ToQString(std::u16string_view text)
@@ -26,3 +27,9 @@ QString Literal(QString text);
 QString IdObjectName(int id);
 // The id of such an objectName; 0 when name does not follow the scheme.
 int IdFromObjectName(const QString& name);
+
+class QComboBox;
+
+// Replaces the items of an expression box's drop-down list with history, in
+// order (newest first); the box's edit text is left as it is.
+void FillHistoryCombo(QComboBox& combo, const std::vector<std::u16string>& history);

@@ -7,7 +7,7 @@
 #include "platform/named_mutex.h"
 #include "ui/varnoth_dlg.h"
 
-#include <QElapsedTimer>
+#include <QDialog>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -109,6 +109,33 @@ private slots:
         QVERIFY(fs::exists(inst.root() / "install" / "setting.xml"));
         QVERIFY(fs::exists(inst.root() / "install" / "history" / "file.dat"));
         QVERIFY(boxes_.empty());
+    }
+
+    void helpTopicFollowsTheActiveDialogAndAMissingPageIsReported()
+    {
+        installation inst(true);
+        CVarnothApp app(inst.environment());
+        CVarnothShell shell(app);
+        QVERIFY(shell.InitInstance({"varnoth"}));
+        CVarnothDlg* window = shell.CreateMainWindow();
+        QCOMPARE(CVarnothShell::HelpTopic(), std::u16string(u"index"));
+        {
+            QDialog dialog(window);
+            dialog.setProperty("help_topic", "filter");
+            QTimer::singleShot(0, &dialog, [&] {
+                const std::u16string topic = CVarnothShell::HelpTopic();
+                // The temporary installation has no help folder: an error box, no crash.
+                window->Router().route(32784);
+                dialog.reject();
+                QCOMPARE(topic, std::u16string(u"filter"));
+            });
+            dialog.exec();
+        }
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QVERIFY(QString::fromStdU16String(boxes_[0].text).contains("filter.html"));
+        window->close();
+        shell.ExitInstance();
     }
 
     void realExecutableEndsAtOnceWhenAnotherInstanceRuns()

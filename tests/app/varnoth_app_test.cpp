@@ -1,4 +1,5 @@
 #include "app/core/varnoth_app.h"
+#include "format/datetime.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 
@@ -114,6 +115,28 @@ TEST_F(AppTest, ExitSavesSettingsAndHistoriesAndStartReadsThemBack)
     EXPECT_EQ(app.settings.max_loading_lines, 777u);
     EXPECT_EQ(app.recent_files, std::vector<std::u16string>{u"/var/log/syslog"});
     EXPECT_EQ(app.expression_history, std::vector<std::u16string>{u"ERROR|FATAL"});
+}
+
+TEST_F(AppTest, DateTimeLanguagesAreLoadedAtStartAndWrittenAtExit)
+{
+    {
+        CVarnothApp app(Environment());
+        ASSERT_TRUE(app.AcquireSingleInstance());
+        app.LoadData();
+        DateTimeLanguageTable table;
+        tagDATETIME_WORDS words = DefaultDateTimeWords();
+        words.full_name[0] = u"Januar";
+        table[u"Deutsch"] = words;
+        SetDateTimeLanguages(table);
+        app.SetMainWindowRan();
+        app.ExitInstance();
+    }
+    EXPECT_TRUE(dir_.exists("install/datetime_words.xml"));
+    SetDateTimeLanguages({});
+    CVarnothApp app(Environment());
+    app.LoadData();
+    EXPECT_EQ(FindDateTimeWords(u"Deutsch").full_name[0], u"Januar");
+    SetDateTimeLanguages({});
 }
 
 TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)

@@ -443,7 +443,7 @@ void main_window_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
     }
     QCOMPARE(ids_in_order.size(), static_cast<qsizetype>(kToolbarOrder.size()));
 
-    // Left to right in the designed order.
+    // Left to right, in toolbar order.
     std::vector<std::pair<int, int>> by_x;
     for (int id : kToolbarOrder) {
         QToolButton* button = ToolButton(*dlg_, id);

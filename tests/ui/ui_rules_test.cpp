@@ -370,3 +370,18 @@ void ui_rules_test::MessageBoxMapping_IconsButtonsResults()
     QCOMPARE(box.button(QMessageBox::No)->text(), Text(u"IDS_WORD_NO"));
     QCOMPARE(box.escapeButton(), box.button(QMessageBox::No));
 }
+
+void ui_rules_test::HistoryCombo_IsRefilledInOrderAndKeepsTheEditText()
+{
+    QComboBox combo;
+    combo.setEditable(true);
+    combo.addItem("stale");
+    combo.setEditText("typed");
+    FillHistoryCombo(combo, {u"newest", u"older", u"oldest"});
+    QCOMPARE(combo.count(), 3);
+    QCOMPARE(combo.itemText(0), QString("newest"));
+    QCOMPARE(combo.itemText(2), QString("oldest"));
+    QCOMPARE(combo.currentText(), QString("typed"));
+    FillHistoryCombo(combo, {});
+    QCOMPARE(combo.count(), 0);
+}

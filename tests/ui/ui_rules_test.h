@@ -21,4 +21,5 @@ private slots:
     void WindowTitle_AppendsTheFileName();
     void SystemErrorText_KnownAndUnknownCodes();
     void MessageBoxMapping_IconsButtonsResults();
+    void HistoryCombo_IsRefilledInOrderAndKeepsTheEditText();
 };

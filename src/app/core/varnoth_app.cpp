@@ -4,6 +4,7 @@
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
 #include "app/core/folder_rewrite.h"
+#include "format/datetime.h"
 #include "logfile/log_file.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
@@ -136,13 +137,16 @@ void CVarnothApp::LoadSettings()
 
 void CVarnothApp::LoadData()
 {
+    SetDateTimeLanguages({});
+    LoadDateTimeLanguages(JoinPath(data_directory_, std::u16string(DATETIME_WORDS_FILE_NAME)));
+
     ReadHistoryFile(expression_history, history_directory_ + u"/expression.dat");
     ReadHistoryFile(recent_files, history_directory_ + u"/file.dat");
 }
 
 bool CVarnothApp::SaveData()
 {
-    bool ok = true;
+    bool ok = SaveDateTimeLanguages(JoinPath(data_directory_, std::u16string(DATETIME_WORDS_FILE_NAME)));
 
     folder_rewrite history(history_directory_);
     auto write_history = [&](const std::u16string& name, const std::vector<std::u16string>& list) {
