@@ -38,6 +38,7 @@ function(varnoth_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main varnoth_options)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     VARNOTH_SOURCE_RESOURCES="${PROJECT_SOURCE_DIR}/resources"
     VARNOTH_BIN_DIR="${VARNOTH_BIN_DIR}")
@@ -52,6 +53,7 @@ function(varnoth_qtest name)
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test varnoth_options)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     VARNOTH_SOURCE_RESOURCES="${PROJECT_SOURCE_DIR}/resources"
     VARNOTH_BIN_DIR="${VARNOTH_BIN_DIR}")

@@ -1,35 +1,19 @@
 // Scratch folders and generated files for the log file tests.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
+#include "support/temp_dir.h"
+
 #include <fstream>
 #include <string>
 
+// A scratch folder whose paths the log file tests use as plain strings.
 class temp_folder {
 public:
-    temp_folder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varnoth-logfile-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~temp_folder()
-    {
-        std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
-    }
-    temp_folder(const temp_folder&) = delete;
-    temp_folder& operator=(const temp_folder&) = delete;
-
     // Writes bytes to name inside the folder and returns the full path.
     std::string write(const std::string& name, const std::string& bytes) const
     {
-        const std::string path = m_path + "/" + name;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return path;
+        m_dir.write(name, bytes);
+        return m_path + "/" + name;
     }
     void append(const std::string& path, const std::string& bytes) const
     {
@@ -39,7 +23,8 @@ public:
     const std::string& path() const { return m_path; }
 
 private:
-    std::string m_path;
+    temp_dir m_dir;
+    std::string m_path = m_dir.path().string();
 };
 
 inline std::u16string widen(const std::string& ascii)
