@@ -93,21 +93,16 @@ command_state MenuCommandState(int id, const active_view_state& s)
         return {tab, false};
     case kEditCopy:
         return {selection, false};
-    // View
+    // View: the items the toolbar also has follow the toolbar's rules.
     case kViewRefresh:
     case kViewHighlightSetting:
     case kViewFilterSetting:
-        return {tab, false};
     case kViewAutoRefresh:
-        return {tab, tab && s.auto_refresh};
     case kViewHighlightEnable:
-        return {tab, tab && s.highlight_enabled};
     case kViewFilterEnable:
-        return {tab, tab && s.filter_enabled};
     case kViewScrollUp:
-        return {tab && CanScrollUp(s), false};
     case kViewScrollDown:
-        return {tab && CanScrollDown(s), false};
+        return ToolbarCommandState(id, s);
     case kViewFilterRemoveAll:
         return {tab && s.has_filter_conditions, false};
     // Help
