@@ -98,8 +98,8 @@ int main(int argc, char** argv)
         f.tm_sec = static_cast<int>(NextRandom() % 60);
         f.tm_isdst = -1;
         char text[64];
-        std::snprintf(text, sizeof text, "%02d/%s/%04d %02d:%02d:%02d", f.tm_mday, months[f.tm_mon],
-                      f.tm_year + 1900, f.tm_hour, f.tm_min, f.tm_sec);
+        std::snprintf(text, sizeof text, "%02d/%s/%04d %02d:%02d:%02d", f.tm_mday, months[f.tm_mon], f.tm_year + 1900,
+                      f.tm_hour, f.tm_min, f.tm_sec);
         dates.add(text);
     }
 
@@ -161,8 +161,8 @@ int main(int argc, char** argv)
         winter.tm_isdst = 0;
         const time_t first = mktime(&summer);
         const time_t second = mktime(&winter);
-        if (value.valid && first != second && summer.tm_hour == fields[i].tm_hour &&
-            winter.tm_hour == fields[i].tm_hour && value.payload == std::min(first, second))
+        if (value.valid && first != second && summer.tm_hour == fields[i].tm_hour && winter.tm_hour == fields[i].tm_hour
+            && value.payload == std::min(first, second))
             ++repeated_hour;
         else
             ++differences;
@@ -187,7 +187,8 @@ int main(int argc, char** argv)
     const double ns_decimal = Measure([&] { return ParseAll(decimals, decimal); });
     const double ns_ipv4 = Measure([&] { return ParseAll(addresses, ipv4); });
 
-    std::printf("format_bench: %d varied inputs per row, best of %d rounds (thread CPU time), TZ=%s\n", COUNT, ROUNDS, zone);
+    std::printf("format_bench: %d varied inputs per row, best of %d rounds (thread CPU time), TZ=%s\n", COUNT, ROUNDS,
+                zone);
     std::printf("  %-44s %8.1f ns/value   (target <= 150)\n", "date-time \"05/Aug/2024 13:07:09\" d/b/Y H:M:S",
                 ns_datetime);
     std::printf("  %-44s %8.1f ns/value   (baseline)\n", "  plain local-time conversion (mktime)", ns_mktime);

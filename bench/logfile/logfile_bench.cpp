@@ -35,9 +35,12 @@ uint64_t parse_size(const char* text)
         return 0;
     double factor = 1;
     switch (*end) {
-    case 'k': case 'K': factor = 1024.0; break;
-    case 'm': case 'M': factor = 1024.0 * 1024; break;
-    case 'g': case 'G': factor = 1024.0 * 1024 * 1024; break;
+    case 'k':
+    case 'K': factor = 1024.0; break;
+    case 'm':
+    case 'M': factor = 1024.0 * 1024; break;
+    case 'g':
+    case 'G': factor = 1024.0 * 1024 * 1024; break;
     default: break;
     }
     return static_cast<uint64_t>(value * factor);
@@ -71,13 +74,13 @@ uint64_t write_log(const std::string& path, uint64_t size)
     while (written < size) {
         ms += static_cast<int64_t>(g.next() % 50);
         const int64_t s = ms / 1000;
-        const int n = std::snprintf(line, sizeof line,
-                                    "2024-08-05 %02d:%02d:%02d.%03d [%s] [worker-%d] Request %u from 10.0.%u.%u took %u ms\n",
-                                    static_cast<int>((13 + s / 3600) % 24), static_cast<int>((s / 60) % 60),
-                                    static_cast<int>(s % 60), static_cast<int>(ms % 1000), levels[g.next() % 4],
-                                    static_cast<int>(g.next() % 8), static_cast<unsigned>(g.next() % 100000),
-                                    static_cast<unsigned>(g.next() % 256), static_cast<unsigned>(g.next() % 256),
-                                    static_cast<unsigned>(g.next() % 5000));
+        const int n = std::snprintf(
+            line, sizeof line,
+            "2024-08-05 %02d:%02d:%02d.%03d [%s] [worker-%d] Request %u from 10.0.%u.%u took %u ms\n",
+            static_cast<int>((13 + s / 3600) % 24), static_cast<int>((s / 60) % 60), static_cast<int>(s % 60),
+            static_cast<int>(ms % 1000), levels[g.next() % 4], static_cast<int>(g.next() % 8),
+            static_cast<unsigned>(g.next() % 100000), static_cast<unsigned>(g.next() % 256),
+            static_cast<unsigned>(g.next() % 256), static_cast<unsigned>(g.next() % 5000));
         buffer.append(line, static_cast<std::size_t>(n));
         written += static_cast<uint64_t>(n);
         ++lines;
@@ -230,8 +233,7 @@ int main(int argc, char** argv)
         log_file file;
         file.open(wide_path, 100000, false);
         const auto start = clock_type::now();
-        while (file.index_more() > 0) {
-        }
+        while (file.index_more() > 0) {}
         const double t = seconds_since(start);
         std::printf("index thread passes (forward, 10000 lines each): %.3f s = %.2f GB/s\n", t, bytes / t / 1e9);
     }

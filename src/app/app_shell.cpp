@@ -19,7 +19,8 @@
 
 #include <cerrno>
 
-CVarnothShell::CVarnothShell(CVarnothApp& app) : app_(app) {}
+CVarnothShell::CVarnothShell(CVarnothApp& app) : app_(app)
+{}
 
 CVarnothShell::~CVarnothShell() = default;
 
@@ -49,7 +50,7 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
         std::u16string text = DictionaryText(u"IDS_MSG_FAILED_LOADING_DICT");
         if (text.empty())
             text = u"The dictionary could not be loaded:\n" + app_.DictionaryDirectory() + u"/"
-                + CVarnothApp::LanguageCode() + u".lc";
+                   + CVarnothApp::LanguageCode() + u".lc";
         ShowMessage(text, MB_OK | MB_ICONERROR);
         return false;
     }

@@ -8,10 +8,13 @@ interface_dispatcher::interface_dispatcher(message_queue& queue, QObject* parent
     QPointer<interface_dispatcher> self(this);
     queue_.set_wake_handler([self] {
         // Runs on the posting thread; the call itself runs on ours.
-        QMetaObject::invokeMethod(self.data(), [self] {
-            if (self)
-                self->dispatch_one();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (self)
+                    self->dispatch_one();
+            },
+            Qt::QueuedConnection);
     });
 }
 

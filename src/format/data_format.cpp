@@ -159,9 +159,8 @@ bool ParseNumberQuickly(tagDATA_VALUE& value, const char16_t* text, std::size_t 
     } else {
         if (scale > 22)
             return false;
-        static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
         // Up to 15 significant digits scaled by an exact power of ten round
         // exactly as the full conversion does.
         const double magnitude = static_cast<double>(mantissa) / powers[scale];
@@ -327,25 +326,17 @@ void ParseDataValue(tagDATA_VALUE& value, const char16_t* text, std::size_t leng
     if (!text || length == 0)
         return;
     switch (format.data_type) {
-    case DATA_TYPE_NUMERIC:
-        ParseNumber(value, text, length, format.digit_count);
-        break;
-    case DATA_TYPE_IPV4:
-        ParseIpv4(value, text, length);
-        break;
-    case DATA_TYPE_DATETIME:
-        ParseDateTimeValue(value, text, length, format);
-        break;
-    default:
-        break;
+    case DATA_TYPE_NUMERIC: ParseNumber(value, text, length, format.digit_count); break;
+    case DATA_TYPE_IPV4: ParseIpv4(value, text, length); break;
+    case DATA_TYPE_DATETIME: ParseDateTimeValue(value, text, length, format); break;
+    default: break;
     }
 }
 
 bool FormatDataValue(const tagDATA_VALUE& value, const tagDATA_FORMAT& format, std::u16string& text)
 {
     switch (format.data_type) {
-    case DATA_TYPE_NUMERIC:
-        return FormatNumber(value, format, text);
+    case DATA_TYPE_NUMERIC: return FormatNumber(value, format, text);
     case DATA_TYPE_IPV4: {
         const auto address = static_cast<uint32_t>(value.payload);
         std::string dotted;
@@ -357,10 +348,8 @@ bool FormatDataValue(const tagDATA_VALUE& value, const tagDATA_FORMAT& format, s
         text.assign(dotted.begin(), dotted.end());
         return true;
     }
-    case DATA_TYPE_DATETIME:
-        return FormatDateTimeValue(value, format, text);
-    default:
-        return false;
+    case DATA_TYPE_DATETIME: return FormatDateTimeValue(value, format, text);
+    default: return false;
     }
 }
 
@@ -381,8 +370,7 @@ bool CompareDataValues(const tagDATA_VALUE& column, const tagDATA_VALUE& referen
             return Relate(column.payload, reference.payload, filter_type);
         return Relate(ms_column, ms_reference, filter_type);
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -424,7 +412,9 @@ bool DataFormatFromXml(tagDATA_FORMAT& format, const TiXmlElement* element)
         text.clear();
         if (ReadXmlChildText(element, "digit_count", text) && !text.empty()) {
             const long count = ReadXmlInteger(text);
-            format.digit_count = static_cast<uint8_t>(count < 0 ? 0 : count >= MAX_DIGIT_COUNT ? MAX_DIGIT_COUNT : count);
+            format.digit_count = static_cast<uint8_t>(count < 0                  ? 0
+                                                      : count >= MAX_DIGIT_COUNT ? MAX_DIGIT_COUNT
+                                                                                 : count);
         }
         return true;
     }

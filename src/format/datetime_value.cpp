@@ -16,10 +16,10 @@ constexpr std::size_t MAX_PATTERN_LENGTH = 199;
 bool IsLetter(char16_t c)
 {
     // Bits for 'B' 'H' 'M' 'S' 'Y' (from 'A') and 'b' 'd' 'h' 'm' 'p' 's' 'y' (from 'a').
-    constexpr uint32_t upper = 1u << ('B' - 'A') | 1u << ('H' - 'A') | 1u << ('M' - 'A') | 1u << ('S' - 'A') |
-                               1u << ('Y' - 'A');
-    constexpr uint32_t lower = 1u << ('b' - 'a') | 1u << ('d' - 'a') | 1u << ('h' - 'a') | 1u << ('m' - 'a') |
-                               1u << ('p' - 'a') | 1u << ('s' - 'a') | 1u << ('y' - 'a');
+    constexpr uint32_t upper =
+        1u << ('B' - 'A') | 1u << ('H' - 'A') | 1u << ('M' - 'A') | 1u << ('S' - 'A') | 1u << ('Y' - 'A');
+    constexpr uint32_t lower = 1u << ('b' - 'a') | 1u << ('d' - 'a') | 1u << ('h' - 'a') | 1u << ('m' - 'a')
+                               | 1u << ('p' - 'a') | 1u << ('s' - 'a') | 1u << ('y' - 'a');
     if (c >= u'A' && c <= u'Z')
         return upper >> (c - u'A') & 1u;
     if (c >= u'a' && c <= u'z')
@@ -122,12 +122,8 @@ void ParseDateTimeValue(tagDATA_VALUE& value, const char16_t* text, std::size_t 
         pos = end;
 
         switch (letter) {
-        case u'Y':
-            year = ReadFieldNumber(field, field_length);
-            break;
-        case u'y':
-            year = CurrentLocalYear() / 100 * 100 + ReadFieldNumber(field, field_length) % 100;
-            break;
+        case u'Y': year = ReadFieldNumber(field, field_length); break;
+        case u'y': year = CurrentLocalYear() / 100 * 100 + ReadFieldNumber(field, field_length) % 100; break;
         case u'm':
             month = ReadFieldNumber(field, field_length);
             if (month < 1 || month > 12)
@@ -174,11 +170,10 @@ void ParseDateTimeValue(tagDATA_VALUE& value, const char16_t* text, std::size_t 
                 return;
             break;
         case u'p':
-            afternoon = field_length == words.pm.size() &&
-                        std::char_traits<char16_t>::compare(field, words.pm.data(), field_length) == 0;
+            afternoon = field_length == words.pm.size()
+                        && std::char_traits<char16_t>::compare(field, words.pm.data(), field_length) == 0;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (!any_letter)
@@ -218,11 +213,28 @@ bool FormatDateTimeValue(const tagDATA_VALUE& value, const tagDATA_FORMAT& forma
     std::size_t formatted_length = 0;
     for (char16_t c : format.format) {
         switch (c) {
-        case u'Y': pattern_length += 2; formatted_length += 4; break;
-        case u'y': case u'm': case u'd': case u'H': case u'h': case u'M': case u'S':
-            pattern_length += 2; formatted_length += 2; break;
-        case u'%': pattern_length += 2; formatted_length += 1; break;
-        default: pattern_length += 1; formatted_length += 1; break;
+        case u'Y':
+            pattern_length += 2;
+            formatted_length += 4;
+            break;
+        case u'y':
+        case u'm':
+        case u'd':
+        case u'H':
+        case u'h':
+        case u'M':
+        case u'S':
+            pattern_length += 2;
+            formatted_length += 2;
+            break;
+        case u'%':
+            pattern_length += 2;
+            formatted_length += 1;
+            break;
+        default:
+            pattern_length += 1;
+            formatted_length += 1;
+            break;
         }
     }
     if (pattern_length > MAX_PATTERN_LENGTH || formatted_length > MAX_PATTERN_LENGTH)

@@ -17,8 +17,7 @@ tagDATETIME_WORDS MakeDefaultWords()
     tagDATETIME_WORDS words;
     words.full_name = {u"January", u"February", u"March",     u"April",   u"May",      u"June",
                        u"July",    u"August",   u"September", u"October", u"November", u"December"};
-    words.nick_name = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                       u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+    words.nick_name = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
     words.am = u"AM";
     words.pm = u"PM";
     return words;
@@ -69,8 +68,8 @@ bool ReadLanguage(const TiXmlElement* language, std::u16string& name, tagDATETIM
         return false;
     if (!ReadXmlChildText(language, "pm", words.pm) || words.pm.empty())
         return false;
-    return ReadMonthNames(language, "full_name", words.full_name) &&
-           ReadMonthNames(language, "nick_name", words.nick_name);
+    return ReadMonthNames(language, "full_name", words.full_name)
+           && ReadMonthNames(language, "nick_name", words.nick_name);
 }
 
 // The name of the first element of an XML text, or empty.
@@ -83,8 +82,8 @@ std::string FirstElementName(const std::string& bytes)
             continue;
         }
         std::size_t end = pos + 1;
-        while (end < bytes.size() && bytes[end] != '>' && bytes[end] != '/' && bytes[end] != ' ' &&
-               bytes[end] != '\t' && bytes[end] != '\r' && bytes[end] != '\n')
+        while (end < bytes.size() && bytes[end] != '>' && bytes[end] != '/' && bytes[end] != ' ' && bytes[end] != '\t'
+               && bytes[end] != '\r' && bytes[end] != '\n')
             ++end;
         return bytes.substr(pos + 1, end - pos - 1);
     }
@@ -113,8 +112,8 @@ void SalvageLanguages(const std::string& bytes, TiXmlElement& all)
         if (end == std::string::npos)
             return;
         std::size_t next = bytes.find(open, pos + 1);
-        while (next != std::string::npos && next < end &&
-               (next + open.size() >= bytes.size() || !IsNameEnd(bytes[next + open.size()])))
+        while (next != std::string::npos && next < end
+               && (next + open.size() >= bytes.size() || !IsNameEnd(bytes[next + open.size()])))
             next = bytes.find(open, next + 1);
         if (next != std::string::npos && next < end) {
             pos = next; // this entry never closed
@@ -135,11 +134,19 @@ void SalvageLanguages(const std::string& bytes, TiXmlElement& all)
 bool IsDateTimeFormatLetter(char16_t c)
 {
     switch (c) {
-    case u'Y': case u'y': case u'm': case u'B': case u'b': case u'd':
-    case u'H': case u'h': case u'M': case u'S': case u's': case u'p':
-        return true;
-    default:
-        return false;
+    case u'Y':
+    case u'y':
+    case u'm':
+    case u'B':
+    case u'b':
+    case u'd':
+    case u'H':
+    case u'h':
+    case u'M':
+    case u'S':
+    case u's':
+    case u'p': return true;
+    default: return false;
     }
 }
 
@@ -148,10 +155,14 @@ uint32_t DateTimeFormatFields(std::u16string_view format)
     uint32_t fields = 0;
     for (char16_t c : format) {
         switch (c) {
-        case u'Y': case u'y': fields |= DATETIME_FIELD_YEAR; break;
-        case u'm': case u'B': case u'b': fields |= DATETIME_FIELD_MONTH; break;
+        case u'Y':
+        case u'y': fields |= DATETIME_FIELD_YEAR; break;
+        case u'm':
+        case u'B':
+        case u'b': fields |= DATETIME_FIELD_MONTH; break;
         case u'd': fields |= DATETIME_FIELD_DAY; break;
-        case u'H': case u'h': fields |= DATETIME_FIELD_HOUR; break;
+        case u'H':
+        case u'h': fields |= DATETIME_FIELD_HOUR; break;
         case u'M': fields |= DATETIME_FIELD_MINUTE; break;
         case u'S': fields |= DATETIME_FIELD_SECOND; break;
         case u's': fields |= DATETIME_FIELD_MILLISECOND; break;

@@ -24,8 +24,8 @@ constexpr int64_t MARGIN = 3 * SECONDS_PER_DAY;
 constexpr int CACHE_SIZE = 8;
 
 struct offset_period {
-    int64_t start = 0;       // first second with this offset
-    int64_t end = 0;         // first second after the period
+    int64_t start = 0; // first second with this offset
+    int64_t end = 0;   // first second after the period
     int32_t offset = 0;
     int32_t prev_offset = 0; // offset before start, when has_prev
     bool has_prev = false;   // start is a change of offset, not the edge of the exploration
@@ -121,8 +121,8 @@ thread_local offset_cache t_cache;
 
 bool Covers(const offset_period& period, int64_t t)
 {
-    return t >= period.start && t < period.end && (period.has_prev || t - period.start >= MARGIN) &&
-           (period.has_next || period.end - t > MARGIN);
+    return t >= period.start && t < period.end && (period.has_prev || t - period.start >= MARGIN)
+           && (period.has_next || period.end - t > MARGIN);
 }
 
 // The period holding t, with enough explored room around t.
@@ -214,10 +214,9 @@ void RememberDay(offset_cache& cache, int64_t day, const offset_period& period)
 int64_t ConvertThroughPeriods(int64_t local_seconds)
 {
     offset_cache& cache = t_cache;
-    const int32_t guess =
-        (cache.count > 0 && cache.generation == g_zone_generation.load(std::memory_order_relaxed))
-            ? cache.periods[cache.last].offset
-            : 0;
+    const int32_t guess = (cache.count > 0 && cache.generation == g_zone_generation.load(std::memory_order_relaxed))
+                              ? cache.periods[cache.last].offset
+                              : 0;
     offset_period period = PeriodAt(local_seconds - guess);
     // A wall-clock time lies in at most two neighbouring periods; walk towards
     // the one whose offset maps it inside itself.  Two steps always suffice.
@@ -265,8 +264,8 @@ bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, 
     // Far outside the range: no need to consult the zone (and no overflow).
     if (year < 1960 || year > 3010)
         return false;
-    const int64_t local = DaysFromCivil(year, month, day) * SECONDS_PER_DAY + int64_t{hour} * 3600 +
-                          int64_t{minute} * 60 + second;
+    const int64_t local =
+        DaysFromCivil(year, month, day) * SECONDS_PER_DAY + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
     if (local < -MARGIN || local > LATEST_CONVERTIBLE_SECONDS + MARGIN)
         return false;
     const int64_t utc = LocalSecondsToUtc(local);

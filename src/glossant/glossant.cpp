@@ -29,7 +29,7 @@ struct Store {
 std::shared_mutex g_mutex;
 Store g_store;
 
-}  // namespace
+} // namespace
 
 bool Initialize()
 {
@@ -77,4 +77,4 @@ void UnInitialize()
     g_store = Store{};
 }
 
-}  // namespace Glossant
+} // namespace Glossant

@@ -30,4 +30,4 @@ const char16_t* GetDictionaryItem(std::string_view section, std::u16string_view 
 // Forgets every dictionary; pointers handed out before become invalid.
 void UnInitialize();
 
-}  // namespace Glossant
+} // namespace Glossant

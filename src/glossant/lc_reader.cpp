@@ -72,8 +72,8 @@ std::u16string_view Trim(std::u16string_view text)
 
 bool IsNameChar(char16_t c)
 {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_'
-        || c == u'.' || c == u'-';
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'.'
+           || c == u'-';
 }
 
 bool IsName(std::u16string_view text)
@@ -116,8 +116,7 @@ bool Unescape(std::u16string_view raw, std::u16string& text)
 }
 
 // Cuts text into lines at LF, CR LF and lone CR; calls take(line) for each.
-template <typename Take>
-void ForEachLine(std::u16string_view text, Take take)
+template <typename Take> void ForEachLine(std::u16string_view text, Take take)
 {
     std::size_t start = 0;
     while (start < text.size()) {
@@ -131,7 +130,7 @@ void ForEachLine(std::u16string_view text, Take take)
     }
 }
 
-}  // namespace
+} // namespace
 
 bool ReadLcSection(std::string_view bytes, std::string_view section, LcEntries& entries, LcReport* report)
 {
@@ -228,4 +227,4 @@ bool ReadLcFile(std::u16string_view path, std::string_view section, LcEntries& e
     return ReadLcSection(bytes, section, entries, &result);
 }
 
-}  // namespace Glossant
+} // namespace Glossant

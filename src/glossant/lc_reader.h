@@ -15,10 +15,10 @@ namespace Glossant {
 // are skipped and listed in the report.
 enum class LcError {
     None,
-    Unreadable,     // missing file, a folder, no permission, a read error
-    TooLarge,       // above kMaxLcFileBytes
-    InvalidUtf8,    // any byte sequence of the file that is not UTF-8
-    NoSuchSection,  // no well-formed header names the section asked for
+    Unreadable,    // missing file, a folder, no permission, a read error
+    TooLarge,      // above kMaxLcFileBytes
+    InvalidUtf8,   // any byte sequence of the file that is not UTF-8
+    NoSuchSection, // no well-formed header names the section asked for
 };
 
 struct LcReport {
@@ -35,11 +35,9 @@ inline constexpr std::size_t kMaxLcFileBytes = 16u * 1024u * 1024u;
 
 // Reads the entries of section from the bytes of a .lc file into entries.
 // On failure entries is left exactly as it was.
-bool ReadLcSection(std::string_view bytes, std::string_view section, LcEntries& entries,
-                   LcReport* report = nullptr);
+bool ReadLcSection(std::string_view bytes, std::string_view section, LcEntries& entries, LcReport* report = nullptr);
 
 // The same for the file at path.
-bool ReadLcFile(std::u16string_view path, std::string_view section, LcEntries& entries,
-                LcReport* report = nullptr);
+bool ReadLcFile(std::u16string_view path, std::string_view section, LcEntries& entries, LcReport* report = nullptr);
 
-}  // namespace Glossant
+} // namespace Glossant

@@ -20,8 +20,8 @@ static_assert(sizeof(line_slot) == 8, "a slot is 8 bytes");
 struct line_block {
     std::vector<line_slot> slots; // exactly lines-per-block, zeroed at creation
     uint64_t used = 0;
-    int64_t base = 0;     // file offset of the line that created the block
-    bool forward = true;  // filled from slot 0 upwards (appended) or from the last slot down (prepended)
+    int64_t base = 0;    // file offset of the line that created the block
+    bool forward = true; // filled from slot 0 upwards (appended) or from the last slot down (prepended)
 };
 
 // One line found by a scan, before it enters the index.

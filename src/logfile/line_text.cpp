@@ -79,7 +79,6 @@ bool line_bytes_to_text(int32_t encoding, const char* bytes, std::size_t length,
         out.resize(k);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }

@@ -94,8 +94,7 @@ int log_file::wait_for_discards(int milliseconds)
         counter.changed.wait(hold, [&] { return counter.pending == 0; });
         return 0;
     }
-    return counter.changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
-                                    [&] { return counter.pending == 0; })
+    return counter.changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [&] { return counter.pending == 0; })
                ? 0
                : 1;
 }
@@ -197,12 +196,9 @@ int log_file::bom_length() const
 {
     switch (encoding()) {
     case ENCODING_UCS2LE:
-    case ENCODING_UCS2BE:
-        return 2;
-    case ENCODING_UTF8:
-        return has_bom() ? 3 : 0;
-    default:
-        return 0;
+    case ENCODING_UCS2BE: return 2;
+    case ENCODING_UTF8: return has_bom() ? 3 : 0;
+    default: return 0;
     }
 }
 

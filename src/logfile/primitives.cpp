@@ -45,7 +45,7 @@ int native_signal::wait(int milliseconds)
             return 0;
         }
         return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return m_signalled; }) ? 0
-                                                                                                               : 1;
+                                                                                                                 : 1;
     } catch (...) {
         return -1;
     }
@@ -59,9 +59,8 @@ int native_signal::wait_reset(int milliseconds)
             m_changed.wait(hold, [this] { return !m_signalled; });
             return 0;
         }
-        return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return !m_signalled; })
-                   ? 0
-                   : 1;
+        return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return !m_signalled; }) ? 0
+                                                                                                                  : 1;
     } catch (...) {
         return -1;
     }
@@ -191,7 +190,8 @@ bool basic_thread::pause_point()
     return m_stop_request.wait(0) == 0;
 }
 
-native_thread::native_thread(bool auto_delete) : m_auto_delete(auto_delete) {}
+native_thread::native_thread(bool auto_delete) : m_auto_delete(auto_delete)
+{}
 
 native_thread::~native_thread()
 {

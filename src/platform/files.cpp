@@ -67,7 +67,7 @@ bool IsReadableFile(std::u16string_view path)
     struct stat st;
     const std::string native = NativePath(path);
     return !path.empty() && ::stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode)
-        && ::access(native.c_str(), R_OK) == 0;
+           && ::access(native.c_str(), R_OK) == 0;
 }
 
 bool MakeDirectory(std::u16string_view path)

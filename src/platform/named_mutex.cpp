@@ -8,7 +8,8 @@
 
 #include <cerrno>
 
-named_mutex::named_mutex(std::u16string name) : name_(std::move(name)) {}
+named_mutex::named_mutex(std::u16string name) : name_(std::move(name))
+{}
 
 named_mutex::~named_mutex()
 {

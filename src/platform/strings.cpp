@@ -30,14 +30,27 @@ bool DecodeUtf8(std::string_view in, std::u16string& out, bool lenient)
         int extra = 0;
         char32_t cp = 0;
         char32_t min = 0;
-        if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; min = 0x80; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; min = 0x800; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; min = 0x10000; }
-        else extra = -1;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+            min = 0x10000;
+        } else
+            extra = -1;
         bool ok = extra > 0 && end - p > extra;
         if (ok) {
             for (int i = 1; i <= extra; ++i) {
-                if ((p[i] & 0xC0) != 0x80) { ok = false; break; }
+                if ((p[i] & 0xC0) != 0x80) {
+                    ok = false;
+                    break;
+                }
                 cp = (cp << 6) | (p[i] & 0x3F);
             }
         }
@@ -103,10 +116,9 @@ bool EncodeUtf8(std::u16string_view in, std::string& out, bool lenient)
 // Windows-1252 bytes 0x80 to 0x9F; the five bytes the code page leaves
 // undefined map to the C1 control of the same value, as the system does.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 bool IsCp1252(const std::string& name)
@@ -196,7 +208,10 @@ bool WideToAnsi(std::u16string_view in, std::string& out)
             }
             int found = -1;
             for (int i = 0; i < 32; ++i)
-                if (kCp1252High[i] == c) { found = i; break; }
+                if (kCp1252High[i] == c) {
+                    found = i;
+                    break;
+                }
             if (found < 0)
                 return false;
             result.push_back(static_cast<char>(0x80 + found));
@@ -289,11 +304,16 @@ bool IsValidFileName(std::u16string_view name)
         return false;
     for (char16_t c : name) {
         switch (c) {
-        case u'"': case u'*': case u'/': case u':': case u'<':
-        case u'>': case u'?': case u'\\': case u'|':
-            return false;
-        default:
-            break;
+        case u'"':
+        case u'*':
+        case u'/':
+        case u':':
+        case u'<':
+        case u'>':
+        case u'?':
+        case u'\\':
+        case u'|': return false;
+        default: break;
         }
     }
     return true;

@@ -28,24 +28,24 @@ bool MatchText(const std::u16string& text, const std::u16string& pattern, bool c
 // recently used out first.  Thread-safe; the patterns it hands out are
 // immutable and stay valid as long as the caller holds them.
 class CPatternCache {
- public:
-  explicit CPatternCache(std::size_t capacity = 64);
-  ~CPatternCache();
-  CPatternCache(const CPatternCache&) = delete;
-  CPatternCache& operator=(const CPatternCache&) = delete;
+public:
+    explicit CPatternCache(std::size_t capacity = 64);
+    ~CPatternCache();
+    CPatternCache(const CPatternCache&) = delete;
+    CPatternCache& operator=(const CPatternCache&) = delete;
 
-  // The compiled pattern for (pattern, flags), compiled on first request; never null.
-  std::shared_ptr<const CPatternT> Get(std::u16string_view pattern, int flags);
-  // Number of patterns held.
-  std::size_t Size() const;
-  void Clear();
+    // The compiled pattern for (pattern, flags), compiled on first request; never null.
+    std::shared_ptr<const CPatternT> Get(std::u16string_view pattern, int flags);
+    // Number of patterns held.
+    std::size_t Size() const;
+    void Clear();
 
-  // The process-wide cache MatchText and RegexSearch use.
-  static CPatternCache& Shared();
+    // The process-wide cache MatchText and RegexSearch use.
+    static CPatternCache& Shared();
 
- private:
-  struct Impl;
-  std::unique_ptr<Impl> m_impl;
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // True when the regular expression pattern (compiled with flags: 0 or

@@ -36,7 +36,7 @@ namespace {
 
 constexpr Qt::KeyboardModifiers kRelevantModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
 
-}  // namespace
+} // namespace
 
 int TranslateAccelerator(int key, Qt::KeyboardModifiers modifiers)
 {
@@ -54,8 +54,8 @@ bool IsEditField(const QObject* widget)
 {
     if (!widget)
         return false;
-    if (qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QTextEdit*>(widget) ||
-        qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget))
+    if (qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QTextEdit*>(widget)
+        || qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget))
         return true;
     if (const auto* combo = qobject_cast<const QComboBox*>(widget))
         return combo->isEditable();
@@ -82,7 +82,7 @@ int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifi
     if (command == 0)
         return 0;
     if (key == Qt::Key_F1)
-        return command;  // help works everywhere, also inside dialogs
+        return command; // help works everywhere, also inside dialogs
     // An open menu or a modal dialog keeps its keys.
     if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
         return 0;

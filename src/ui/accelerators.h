@@ -20,7 +20,7 @@ class QWidget;
 
 struct accelerator {
     Qt::Key key;
-    Qt::KeyboardModifiers modifiers;  // must match exactly (Shift, Ctrl, Alt)
+    Qt::KeyboardModifiers modifiers; // must match exactly (Shift, Ctrl, Alt)
     int command;
 };
 
@@ -51,5 +51,5 @@ private:
     int CommandFor(QObject* watched, int key, Qt::KeyboardModifiers modifiers) const;
 
     command_router& router_;
-    QObject* main_window_;  // observed; cleared when destroyed
+    QObject* main_window_; // observed; cleared when destroyed
 };

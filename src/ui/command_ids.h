@@ -18,7 +18,7 @@ inline constexpr int kFileClose = 32774;
 inline constexpr int kFileCloseAll = 32775;
 inline constexpr int kFileExit = 32776;
 inline constexpr int kFileCloseOthers = 32786;
-inline constexpr int kFileExport = 32809;  // toolbar drop-down only
+inline constexpr int kFileExport = 32809; // toolbar drop-down only
 inline constexpr int kFileExportSelected = 32810;
 inline constexpr int kFileExportVisible = 32811;
 inline constexpr int kFileExportFile = 32812;
@@ -26,7 +26,7 @@ inline constexpr int kFileExportFileFilter = 32813;
 
 // --- Edit ------------------------------------------------------------------
 inline constexpr int kEditCopy = 32777;
-inline constexpr int kEditCopyColumn = 32778;  // toolbar drop-down only
+inline constexpr int kEditCopyColumn = 32778; // toolbar drop-down only
 inline constexpr int kEditFind = 32779;
 inline constexpr int kEditFindInFile = 32780;
 inline constexpr int kEditFindNext = 32781;
@@ -38,9 +38,9 @@ inline constexpr int kEditCopyFilePath = 32789;
 inline constexpr int kEditCopyFileName = 32790;
 inline constexpr int kEditCopyDirPath = 32791;
 inline constexpr int kEditBrowseDir = 32792;
-inline constexpr int kEditCopyClickedColumn = 32801;  // list popup
-inline constexpr int kEditIncludeCell = 32806;        // list popup
-inline constexpr int kEditExcludeCell = 32807;        // list popup
+inline constexpr int kEditCopyClickedColumn = 32801; // list popup
+inline constexpr int kEditIncludeCell = 32806;       // list popup
+inline constexpr int kEditExcludeCell = 32807;       // list popup
 
 // --- View ------------------------------------------------------------------
 inline constexpr int kViewRefresh = 32793;
@@ -61,13 +61,13 @@ inline constexpr int kHelpFeedback = 32803;
 inline constexpr int kHelpCheckUpdate = 32804;
 
 // --- Command ranges (first id + index) -------------------------------------
-inline constexpr int kRecentFileFirst = 33000;  // recent path with index id - 33000
+inline constexpr int kRecentFileFirst = 33000; // recent path with index id - 33000
 inline constexpr int kRecentFileLast = 33099;
-inline constexpr int kCopyColumnFirst = 33100;  // copy the selected rows, one column
+inline constexpr int kCopyColumnFirst = 33100; // copy the selected rows, one column
 inline constexpr int kCopyColumnLast = 33199;
-inline constexpr int kIncludeColumnFirst = 33200;  // include condition per selected row
+inline constexpr int kIncludeColumnFirst = 33200; // include condition per selected row
 inline constexpr int kIncludeColumnLast = 33299;
-inline constexpr int kExcludeColumnFirst = 33300;  // exclude condition per selected row
+inline constexpr int kExcludeColumnFirst = 33300; // exclude condition per selected row
 inline constexpr int kExcludeColumnLast = 33399;
 
 // --- Controls --------------------------------------------------------------
@@ -121,4 +121,4 @@ inline constexpr int kIconHelp = 166;
 inline constexpr int kIconManageParsers = 168;
 inline constexpr int kIconExport = 170;
 
-}  // namespace ids
+} // namespace ids

@@ -23,8 +23,7 @@ command_state ToolbarCommandState(int id, const active_view_state& s)
     switch (id) {
     case kFileOpen:
     case kEditOptions:
-    case kHelpHelp:
-        return {true, false};
+    case kHelpHelp: return {true, false};
     case kFileClose:
     case kFileCloseAll:
     case kFileExport:
@@ -34,23 +33,15 @@ command_state ToolbarCommandState(int id, const active_view_state& s)
     case kEditFind:
     case kEditFindInFile:
     case kEditFindNext:
-    case kEditFindPrevious:
-        return {tab, false};
-    case kViewAutoRefresh:
-        return {tab, tab && s.auto_refresh};
-    case kViewHighlightEnable:
-        return {tab, tab && s.highlight_enabled};
-    case kViewFilterEnable:
-        return {tab, tab && s.filter_enabled};
-    case kViewScrollUp:
-        return {tab && CanScrollUp(s), false};
-    case kViewScrollDown:
-        return {tab && CanScrollDown(s), false};
+    case kEditFindPrevious: return {tab, false};
+    case kViewAutoRefresh: return {tab, tab && s.auto_refresh};
+    case kViewHighlightEnable: return {tab, tab && s.highlight_enabled};
+    case kViewFilterEnable: return {tab, tab && s.filter_enabled};
+    case kViewScrollUp: return {tab && CanScrollUp(s), false};
+    case kViewScrollDown: return {tab && CanScrollDown(s), false};
     case kEditCopy:
-    case kEditCopyColumn:
-        return {tab && s.has_selection, false};
-    default:
-        return {};
+    case kEditCopyColumn: return {tab && s.has_selection, false};
+    default: return {};
     }
 }
 
@@ -66,20 +57,16 @@ command_state MenuCommandState(int id, const active_view_state& s)
     switch (id) {
     // File
     case kFileOpen:
-    case kFileExit:
-        return {true, false};
+    case kFileExit: return {true, false};
     case kFileClose:
     case kFileCloseAll:
     case kFileExportSelected:
     case kFileExportVisible:
     case kFileExportFile:
-    case kFileExportFileFilter:
-        return {tab, false};
-    case kFileCloseOthers:
-        return {s.tab_count >= 2, false};
+    case kFileExportFileFilter: return {tab, false};
+    case kFileCloseOthers: return {s.tab_count >= 2, false};
     // Edit
-    case kEditOptions:
-        return {true, false};
+    case kEditOptions: return {true, false};
     case kEditSelectAll:
     case kEditInvertSelection:
     case kEditFind:
@@ -89,10 +76,8 @@ command_state MenuCommandState(int id, const active_view_state& s)
     case kEditCopyFilePath:
     case kEditCopyFileName:
     case kEditCopyDirPath:
-    case kEditBrowseDir:
-        return {tab, false};
-    case kEditCopy:
-        return {selection, false};
+    case kEditBrowseDir: return {tab, false};
+    case kEditCopy: return {selection, false};
     // View: the items the toolbar also has follow the toolbar's rules.
     case kViewRefresh:
     case kViewHighlightSetting:
@@ -101,19 +86,15 @@ command_state MenuCommandState(int id, const active_view_state& s)
     case kViewHighlightEnable:
     case kViewFilterEnable:
     case kViewScrollUp:
-    case kViewScrollDown:
-        return ToolbarCommandState(id, s);
-    case kViewFilterRemoveAll:
-        return {tab && s.has_filter_conditions, false};
+    case kViewScrollDown: return ToolbarCommandState(id, s);
+    case kViewFilterRemoveAll: return {tab && s.has_filter_conditions, false};
     // Help
     case kHelpHelp:
     case kHelpOnlineHelp:
     case kHelpFeedback:
     case kHelpCheckUpdate:
-    case kHelpAbout:
-        return {true, false};
-    default:
-        return {};
+    case kHelpAbout: return {true, false};
+    default: return {};
     }
 }
 

@@ -13,19 +13,19 @@
 #include <vector>
 
 struct active_view_state {
-    int tab_count = 0;             // open files (tabs)
-    bool has_file = false;         // an active tab with its file
-    bool has_selection = false;    // the active list has selected rows
+    int tab_count = 0;          // open files (tabs)
+    bool has_file = false;      // an active tab with its file
+    bool has_selection = false; // the active list has selected rows
     bool auto_refresh = false;
     bool highlight_enabled = false;
     bool filter_enabled = false;
     bool has_filter_conditions = false;
-    int64_t window_first = -1;     // first parsed line, -1 without a window
-    int64_t window_last = -1;      // last parsed line, -1 without a window
-    int64_t indexed_lines = 0;     // lines indexed so far
-    int64_t row_count = 0;         // rows the active list shows
-    int64_t selected_count = 0;    // selected rows of the active list
-    std::vector<std::u16string> column_names;  // the active list's columns
+    int64_t window_first = -1;                // first parsed line, -1 without a window
+    int64_t window_last = -1;                 // last parsed line, -1 without a window
+    int64_t indexed_lines = 0;                // lines indexed so far
+    int64_t row_count = 0;                    // rows the active list shows
+    int64_t selected_count = 0;               // selected rows of the active list
+    std::vector<std::u16string> column_names; // the active list's columns
 };
 
 struct command_state {
@@ -47,9 +47,9 @@ command_state ToolbarCommandState(int id, const active_view_state& s);
 command_state MenuCommandState(int id, const active_view_state& s);
 
 // Submenus without a command id of their own.
-bool ExportSubmenuEnabled(const active_view_state& s);      // File > Export
-bool CopyColumnSubmenuEnabled(const active_view_state& s);  // Edit > Copy Column
-bool IncludeExcludeSubmenusEnabled(const active_view_state& s);  // View > Include/Exclude
+bool ExportSubmenuEnabled(const active_view_state& s);          // File > Export
+bool CopyColumnSubmenuEnabled(const active_view_state& s);      // Edit > Copy Column
+bool IncludeExcludeSubmenusEnabled(const active_view_state& s); // View > Include/Exclude
 
 // Status bar parts 0-2: "<total text>: <n>" etc., empty without a file.
 struct status_texts {

@@ -14,7 +14,7 @@ namespace {
 constexpr int kPanelWidth = 240;
 constexpr int kMinimumTopGap = 20;
 
-}  // namespace
+} // namespace
 
 void FillRecentFilesMenu(QMenu& menu, const std::vector<std::u16string>& recent, command_router& router)
 {
@@ -65,8 +65,8 @@ CCommonTaskDlg::CCommonTaskDlg(command_router& router, const icon_library& icons
     arrow->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     connect(arrow, &QToolButton::clicked, this, &CCommonTaskDlg::ShowRecentFiles);
 
-    auto* options = make_button(ids::kTaskOptions, u"IDS_COMMONTASKDLG_BUTTON_CHANGEOPTIONS", ids::kIconOptions,
-                                ids::kEditOptions);
+    auto* options =
+        make_button(ids::kTaskOptions, u"IDS_COMMONTASKDLG_BUTTON_CHANGEOPTIONS", ids::kIconOptions, ids::kEditOptions);
     auto* parsers = make_button(ids::kTaskManageParsers, u"IDS_COMMONTASKDLG_BUTTON_MANAGEPARSERS",
                                 ids::kIconManageParsers, ids::kTopPanelManage);
     auto* help = make_button(ids::kTaskHelp, u"IDS_COMMONTASKDLG_BUTTON_HELP", ids::kIconHelp, ids::kHelpHelp);

@@ -11,44 +11,31 @@
 QMessageBox::Icon MessageBoxIcon(unsigned flags)
 {
     switch (flags & MB_ICONMASK) {
-    case MB_ICONERROR:
-        return QMessageBox::Critical;
-    case MB_ICONQUESTION:
-        return QMessageBox::Question;
-    case MB_ICONWARNING:
-        return QMessageBox::Warning;
-    case MB_ICONINFORMATION:
-        return QMessageBox::Information;
-    default:
-        return QMessageBox::NoIcon;
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
     }
 }
 
 QMessageBox::StandardButtons MessageBoxButtons(unsigned flags)
 {
     switch (flags & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-        return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNOCANCEL:
-        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case MB_YESNO:
-        return QMessageBox::Yes | QMessageBox::No;
-    default:
-        return QMessageBox::Ok;
+    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+    default: return QMessageBox::Ok;
     }
 }
 
 int MessageBoxResult(QMessageBox::StandardButton button)
 {
     switch (button) {
-    case QMessageBox::Yes:
-        return IDYES;
-    case QMessageBox::No:
-        return IDNO;
-    case QMessageBox::Cancel:
-        return IDCANCEL;
-    default:
-        return IDOK;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    default: return IDOK;
     }
 }
 
@@ -70,7 +57,7 @@ void SetButtonText(QMessageBox& box, QMessageBox::StandardButton which, std::u16
     }
 }
 
-}  // namespace
+} // namespace
 
 void ConfigureMessageBox(QMessageBox& box, const std::u16string& text, unsigned flags)
 {
@@ -106,8 +93,7 @@ int ShowQtMessageBox(const std::u16string& text, unsigned flags)
     if (!box)
         return IDCANCEL;
     auto* clicked = box->clickedButton();
-    const QMessageBox::StandardButton button =
-        clicked ? box->standardButton(clicked) : QMessageBox::NoButton;
+    const QMessageBox::StandardButton button = clicked ? box->standardButton(clicked) : QMessageBox::NoButton;
     delete box;
     if (button == QMessageBox::NoButton) {
         // Closed without a button: the escape answer.

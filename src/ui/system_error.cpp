@@ -20,7 +20,7 @@ constexpr std::size_t kMaxErrorTextLength = 1024;
     return result;
 }
 
-}  // namespace
+} // namespace
 
 std::u16string SystemErrorText(int code)
 {

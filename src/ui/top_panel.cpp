@@ -16,7 +16,7 @@ constexpr int kQuickFilterWidth = 200;
 constexpr int kParserChooserWidth = 200;
 constexpr int kQuickFilterMaxLength = 100;
 
-}  // namespace
+} // namespace
 
 CTopPanel::CTopPanel(command_router& router, QWidget* parent) : QWidget(parent)
 {
@@ -76,7 +76,8 @@ int CTopPanel::PanelHeight() const
     const int six_units = fontMetrics().height() * 6 / 8;
     const int wanted = 2 * six_units + 4;
     const int needed = std::max({quick_filter_->sizeHint().height(), parser_chooser_->sizeHint().height(),
-                                 manage_->sizeHint().height()}) + 4;
+                                 manage_->sizeHint().height()})
+                       + 4;
     return std::max(wanted, needed);
 }
 

@@ -76,18 +76,17 @@ class drop_down_button : public QToolButton {
 public:
     drop_down_button(std::function<bool()> has_items, std::function<void()> fallback, QWidget* parent)
         : QToolButton(parent), has_items_(std::move(has_items)), fallback_(std::move(fallback))
-    {
-    }
+    {}
 
 protected:
     void mousePressEvent(QMouseEvent* event) override
     {
-        if (event->button() == Qt::LeftButton && isEnabled() && popupMode() == QToolButton::MenuButtonPopup &&
-            !has_items_()) {
+        if (event->button() == Qt::LeftButton && isEnabled() && popupMode() == QToolButton::MenuButtonPopup
+            && !has_items_()) {
             QStyleOptionToolButton option;
             initStyleOption(&option);
-            const QRect arrow = style()->subControlRect(QStyle::CC_ToolButton, &option,
-                                                        QStyle::SC_ToolButtonMenu, this);
+            const QRect arrow =
+                style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButtonMenu, this);
             if (arrow.contains(event->position().toPoint())) {
                 event->accept();
                 fallback_();
@@ -146,7 +145,7 @@ bool OnSomeScreen(const QRect& rect)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 CVarnothDlg::CVarnothDlg(CVarnothApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), icons_(ToQString(app.InstallationDirectory()) + QStringLiteral("/icons"))
@@ -396,7 +395,7 @@ void CVarnothDlg::CreateToolbar()
         action->setToolTip(Text(b.tooltip_key));
         action->setIcon(b.kind == button_kind::check ? icons_.CheckIcon(b.icon, b.icon_checked) : icons_.Icon(b.icon));
         if (action->icon().isNull())
-            action->setText(action->toolTip());  // without its icon the button shows its tooltip
+            action->setText(action->toolTip()); // without its icon the button shows its tooltip
         action->setCheckable(b.kind == button_kind::check);
         toolbar_actions_.insert(id, action);
 
@@ -589,7 +588,7 @@ void CVarnothDlg::ShowWithSavedPlacement()
         setGeometry(frame);
     }
     if (settings.main_wnd_maximized)
-        showMaximized();  // the normal geometry above is what un-maximising returns to
+        showMaximized(); // the normal geometry above is what un-maximising returns to
     else
         show();
 }

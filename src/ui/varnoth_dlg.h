@@ -101,7 +101,7 @@ private:
     QHash<int, QAction*> toolbar_actions_;
     QMenu* file_menu_ = nullptr;
     QMenu* export_menu_ = nullptr;
-    QAction* file_recent_separator_ = nullptr;  // the separator after Export
+    QAction* file_recent_separator_ = nullptr; // the separator after Export
     QMenu* copy_column_menu_ = nullptr;
     QMenu* include_menu_ = nullptr;
     QMenu* exclude_menu_ = nullptr;
@@ -116,7 +116,7 @@ private:
     QComboBox* encoding_box_ = nullptr;
     QFrame* file_scope_bar_ = nullptr;
 
-    QTimer refresh_timer_;  // auto refresh, every second
+    QTimer refresh_timer_; // auto refresh, every second
     bool ending_ = false;
     bool placement_stored_ = false;
 };

@@ -25,12 +25,18 @@ TEST(LoadSettings, MaxLoadingLinesIsParsedAsTheCLibraryDoesAndClamped)
         const char* text;
         unsigned expected;
     } rows[] = {
-        {"20000000", 10000000}, {"-5", 10000000}, {"0", 0}, {"  250abc", 250},
-        {"abc", 0},             {"+42", 42},      {"99999999999999999999999", 10000000},
+        {"20000000", 10000000},
+        {"-5", 10000000},
+        {"0", 0},
+        {"  250abc", 250},
+        {"abc", 0},
+        {"+42", 42},
+        {"99999999999999999999999", 10000000},
     };
     temp_dir dir;
     for (const Row& row : rows) {
-        app_settings s = LoadFrom(dir, SettingsXml(std::string("<max_loading_lines>") + row.text + "</max_loading_lines>"));
+        app_settings s =
+            LoadFrom(dir, SettingsXml(std::string("<max_loading_lines>") + row.text + "</max_loading_lines>"));
         EXPECT_EQ(s.max_loading_lines, row.expected) << row.text;
         EXPECT_EQ(s.max_loading_lines_to_save, row.expected) << row.text;
     }
@@ -39,7 +45,8 @@ TEST(LoadSettings, MaxLoadingLinesIsParsedAsTheCLibraryDoesAndClamped)
 TEST(LoadSettings, FlagsAreFalseOnlyForExactlyZero)
 {
     temp_dir dir;
-    app_settings s = LoadFrom(dir, SettingsXml("<load_tail_first>no</load_tail_first><tail_on_refresh>0</tail_on_refresh>"));
+    app_settings s =
+        LoadFrom(dir, SettingsXml("<load_tail_first>no</load_tail_first><tail_on_refresh>0</tail_on_refresh>"));
     EXPECT_TRUE(s.load_tail_first);
     EXPECT_FALSE(s.tail_on_refresh);
     s = LoadFrom(dir, SettingsXml("<load_tail_first>00</load_tail_first>"));
@@ -49,7 +56,8 @@ TEST(LoadSettings, FlagsAreFalseOnlyForExactlyZero)
 TEST(LoadSettings, WindowRectangleRules)
 {
     temp_dir dir;
-    app_settings s = LoadFrom(dir, SettingsXml("<main_wnd_maximized>0</main_wnd_maximized><main_wnd_rect>10,20,810,620</main_wnd_rect>"));
+    app_settings s = LoadFrom(
+        dir, SettingsXml("<main_wnd_maximized>0</main_wnd_maximized><main_wnd_rect>10,20,810,620</main_wnd_rect>"));
     EXPECT_FALSE(s.main_wnd_maximized);
     EXPECT_EQ(s.main_wnd_rect.left, 10);
     EXPECT_EQ(s.main_wnd_rect.bottom, 620);
@@ -68,7 +76,8 @@ TEST(LoadSettings, MissingOrMalformedFileKeepsDefaults)
 {
     temp_dir dir;
     const app_settings defaults;
-    for (const char* text : {"", "<settings><max_loading_lines>5</max", "\xFF\xFE garbage", "<?xml version=\"1.0\"?>"}) {
+    for (const char* text :
+         {"", "<settings><max_loading_lines>5</max", "\xFF\xFE garbage", "<?xml version=\"1.0\"?>"}) {
         app_settings s = LoadFrom(dir, text);
         EXPECT_EQ(s.max_loading_lines, defaults.max_loading_lines) << text;
         EXPECT_EQ(s.column_separator, defaults.column_separator);
@@ -91,14 +100,17 @@ TEST(SaveSettings, WritesTheSevenElementsInOrderAndRoundTrips)
     s.main_wnd_rect = {1, 2, 803, 604};
     ASSERT_TRUE(SaveSettings(s, dir.wide("setting.xml")));
     const std::string text = dir.read("setting.xml");
-    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<settings>\n    <max_loading_lines>300000</max_loading_lines>\n"
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<settings>\n    "
+                         "<max_loading_lines>300000</max_loading_lines>\n"
                          "    <load_tail_first>0</load_tail_first>\n    <tail_on_refresh>1</tail_on_refresh>\n"
                          "    <search_highlight>1122867</search_highlight>\n",
                          0),
               0u)
         << text;
-    EXPECT_NE(text.find("<main_wnd_maximized>0</main_wnd_maximized>\n    <main_wnd_rect>1,2,803,604</main_wnd_rect>\n</settings>"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find(
+            "<main_wnd_maximized>0</main_wnd_maximized>\n    <main_wnd_rect>1,2,803,604</main_wnd_rect>\n</settings>"),
+        std::string::npos);
 
     app_settings back;
     LoadSettings(back, dir.wide("setting.xml"));
@@ -143,10 +155,10 @@ TEST(HistoryFiles, ReadingRules)
         std::vector<std::u16string> expected;
     } rows[] = {
         {Utf16Le(u"first\nsecond\n"), {u"first", u"second"}},
-        {Utf16Le(u"first\n\nthird\n"), {u"first"}},           // an empty line ends the list
+        {Utf16Le(u"first\n\nthird\n"), {u"first"}}, // an empty line ends the list
         {Utf16Le(u"no bom\n", false), {u"no bom"}},
-        {Utf16Le(u"crlf\r\nnext"), {u"crlf\r", u"next"}},       // CR stays part of the entry
-        {Utf16Le(u"odd\n") + "x", {}},                          // odd length: nothing
+        {Utf16Le(u"crlf\r\nnext"), {u"crlf\r", u"next"}}, // CR stays part of the entry
+        {Utf16Le(u"odd\n") + "x", {}},                    // odd length: nothing
         {"", {}},
         {Utf16Le(u"\U0001F600\n"), {u"\U0001F600"}},
     };
@@ -167,7 +179,9 @@ TEST(HistoryFiles, WriteThenReadAndEmptyListDeletesTheFile)
     temp_dir dir;
     const std::vector<std::u16string> list{u"error|warn", u"日本", u"took \\d{4} ms"};
     ASSERT_TRUE(WriteHistoryFile(list, dir.wide("h.dat")));
-    EXPECT_EQ(dir.read("h.dat").substr(0, 4), std::string("\xFF\xFE" "e\0", 4));
+    EXPECT_EQ(dir.read("h.dat").substr(0, 4), std::string("\xFF\xFE"
+                                                          "e\0",
+                                                          4));
     std::vector<std::u16string> back;
     ReadHistoryFile(back, dir.wide("h.dat"));
     EXPECT_EQ(back, list);
@@ -214,8 +228,9 @@ TEST(XmlFiles, SaveRefusesBadArgumentsAndLoadCopiesTheRoot)
     EXPECT_FALSE(dir.exists("a.xml"));
     AddXmlTextChild(&root, "name", u"  two leading blanks");
     ASSERT_TRUE(SaveXmlFile(&root, dir.wide("a.xml")));
-    EXPECT_EQ(dir.read("a.xml"),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<filters>\n    <name>  two leading blanks</name>\n</filters>\n");
+    EXPECT_EQ(
+        dir.read("a.xml"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<filters>\n    <name>  two leading blanks</name>\n</filters>\n");
     auto loaded = LoadXmlFile(dir.wide("a.xml"));
     ASSERT_TRUE(loaded);
     std::u16string text;

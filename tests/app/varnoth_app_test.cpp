@@ -150,9 +150,8 @@ TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
     app.AddRecentFile(u"/tmp/a.log");
     app.SetMainWindowRan();
 
-    SetWriteFailureHook([](std::u16string_view path) {
-        return path.ends_with(u"expression.dat") || path.ends_with(u"setting.xml");
-    });
+    SetWriteFailureHook(
+        [](std::u16string_view path) { return path.ends_with(u"expression.dat") || path.ends_with(u"setting.xml"); });
     EXPECT_FALSE(app.SaveData());
     EXPECT_FALSE(app.SaveSettings());
     SetWriteFailureHook(nullptr);

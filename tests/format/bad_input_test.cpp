@@ -21,14 +21,14 @@ uint64_t NextRandom(uint64_t& state)
 }
 
 // Characters that matter to some parser, plus NUL and lone surrogates.
-const char16_t ALPHABET[] = {u'0', u'1', u'2', u'5', u'9', u'.', u',', u'+', u'-', u' ', u'/', u':', u'A',
-                             u'M', u'P', u'J', u'a', u'n', u'\0', u'\xD800', u'\xDC00', u'\xFFFF', u'\t', u'%'};
+const char16_t ALPHABET[] = {u'0', u'1', u'2', u'5', u'9', u'.', u',',  u'+',      u'-',      u' ',      u'/',  u':',
+                             u'A', u'M', u'P', u'J', u'a', u'n', u'\0', u'\xD800', u'\xDC00', u'\xFFFF', u'\t', u'%'};
 
 std::vector<tagDATA_FORMAT> AllFormats()
 {
     std::vector<tagDATA_FORMAT> formats = {NumericFormat(0), NumericFormat(2), NumericFormat(15), Ipv4Format()};
-    for (const char16_t* pattern : {u"d/b/Y H:M:S", u"h:M p", u"Y-m-d", u"H:M:S.s", u"YymBbdHhMSsp", u"y", u"s",
-                                    u"\xD800Y", u"Y\0m", u"p"})
+    for (const char16_t* pattern :
+         {u"d/b/Y H:M:S", u"h:M p", u"Y-m-d", u"H:M:S.s", u"YymBbdHhMSsp", u"y", u"s", u"\xD800Y", u"Y\0m", u"p"})
         formats.push_back(DateTimeFormat(pattern));
     formats.push_back(DateTimeFormat(std::u16string(u"Y\0m", 3)));
     return formats;
@@ -96,11 +96,17 @@ TEST(BadInput, HugeTextsGiveAResultQuickly)
 TEST(BadInput, SurrogatesAndNulAreOrdinaryCharacters)
 {
     const std::u16string with_nul(u"2024\0-01", 8);
-    EXPECT_TRUE(Parse(with_nul, DateTimeFormat(u"Y-m")).valid);   // the year field "2024\0" reads 2024
+    EXPECT_TRUE(Parse(with_nul, DateTimeFormat(u"Y-m")).valid); // the year field "2024\0" reads 2024
     EXPECT_FALSE(Parse(with_nul, DateTimeFormat(u"Y:m")).valid);
     EXPECT_TRUE(Parse(with_nul, DateTimeFormat(std::u16string(u"Y\0-m", 4))).valid);
-    EXPECT_TRUE(Parse(u"\xD800" u"2024", DateTimeFormat(u"\xD800Y")).valid);
-    EXPECT_FALSE(Parse(u"\xDC00" u"2024", DateTimeFormat(u"\xD800Y")).valid);
+    EXPECT_TRUE(Parse(u"\xD800"
+                      u"2024",
+                      DateTimeFormat(u"\xD800Y"))
+                    .valid);
+    EXPECT_FALSE(Parse(u"\xDC00"
+                       u"2024",
+                       DateTimeFormat(u"\xD800Y"))
+                     .valid);
     EXPECT_FALSE(Parse(u"12\xD800", NumericFormat(0)).valid);
     EXPECT_FALSE(Parse(std::u16string(u"1.2.3.4\0", 8), Ipv4Format()).valid);
     tagDATETIME_WORDS words = DefaultDateTimeWords();

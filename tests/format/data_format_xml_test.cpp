@@ -72,33 +72,54 @@ TEST(DataFormatFromXml, ReadsEachTypeAndRefusesWhatIsMissing)
     const std::u16string def = u"d/b/Y H:M:S";
     const from_xml_case cases[] = {
         {"text", "<data_format><data_type>text</data_type></data_format>", true, 0, false, 0, def, u""},
-        {"numeric", "<data_format><data_type>numeric</data_type><separator_1000>1</separator_1000>"
-                    "<digit_count>4</digit_count></data_format>", true, 1, true, 4, def, u""},
-        {"digit count capped", "<data_format><data_type>numeric</data_type><separator_1000>0</separator_1000>"
-                               "<digit_count>20</digit_count></data_format>", true, 1, false, 15, def, u""},
-        {"digit count 15", "<data_format><data_type>numeric</data_type><separator_1000>7</separator_1000>"
-                           "<digit_count>15</digit_count></data_format>", true, 1, true, 15, def, u""},
-        {"negative digit count", "<data_format><data_type>numeric</data_type><separator_1000>0</separator_1000>"
-                                 "<digit_count>-3</digit_count></data_format>", true, 1, false, 0, def, u""},
-        {"huge digit count", "<data_format><data_type>numeric</data_type><separator_1000>0</separator_1000>"
-                             "<digit_count>99999999999999999999</digit_count></data_format>", true, 1, false, 15, def, u""},
-        {"empty children keep fields", "<data_format><data_type>numeric</data_type><separator_1000></separator_1000>"
-                                       "<digit_count/></data_format>", true, 1, false, 0, def, u""},
-        {"no separator", "<data_format><data_type>numeric</data_type><digit_count>2</digit_count></data_format>",
+        {"numeric",
+         "<data_format><data_type>numeric</data_type><separator_1000>1</separator_1000>"
+         "<digit_count>4</digit_count></data_format>",
+         true, 1, true, 4, def, u""},
+        {"digit count capped",
+         "<data_format><data_type>numeric</data_type><separator_1000>0</separator_1000>"
+         "<digit_count>20</digit_count></data_format>",
+         true, 1, false, 15, def, u""},
+        {"digit count 15",
+         "<data_format><data_type>numeric</data_type><separator_1000>7</separator_1000>"
+         "<digit_count>15</digit_count></data_format>",
+         true, 1, true, 15, def, u""},
+        {"negative digit count",
+         "<data_format><data_type>numeric</data_type><separator_1000>0</separator_1000>"
+         "<digit_count>-3</digit_count></data_format>",
+         true, 1, false, 0, def, u""},
+        {"huge digit count",
+         "<data_format><data_type>numeric</data_type><separator_1000>0</separator_1000>"
+         "<digit_count>99999999999999999999</digit_count></data_format>",
+         true, 1, false, 15, def, u""},
+        {"empty children keep fields",
+         "<data_format><data_type>numeric</data_type><separator_1000></separator_1000>"
+         "<digit_count/></data_format>",
+         true, 1, false, 0, def, u""},
+        {"no separator", "<data_format><data_type>numeric</data_type><digit_count>2</digit_count></data_format>", false,
+         1, false, 0, def, u""},
+        {"no digit count",
+         "<data_format><data_type>numeric</data_type><separator_1000>1</separator_1000>"
+         "</data_format>",
          false, 1, false, 0, def, u""},
-        {"no digit count", "<data_format><data_type>numeric</data_type><separator_1000>1</separator_1000>"
-                           "</data_format>", false, 1, false, 0, def, u""},
         {"ipv4", "<data_format><data_type>ipv4</data_type></data_format>", true, 2, false, 0, def, u""},
-        {"datetime", "<data_format><data_type>datetime</data_type><format>H:M</format>"
-                     "<language>Fran\xC3\xA7" "ais</language></data_format>", true, 3, false, 0, u"H:M", u"Fran\u00E7ais"},
-        {"datetime empty language", "<data_format><data_type>datetime</data_type><format>Y</format>"
-                                    "<language></language></data_format>", true, 3, false, 0, u"Y", u""},
-        {"datetime no language", "<data_format><data_type>datetime</data_type><format>Y</format></data_format>",
-         false, 3, false, 0, def, u""},
+        {"datetime",
+         "<data_format><data_type>datetime</data_type><format>H:M</format>"
+         "<language>Fran\xC3\xA7"
+         "ais</language></data_format>",
+         true, 3, false, 0, u"H:M", u"Fran\u00E7ais"},
+        {"datetime empty language",
+         "<data_format><data_type>datetime</data_type><format>Y</format>"
+         "<language></language></data_format>",
+         true, 3, false, 0, u"Y", u""},
+        {"datetime no language", "<data_format><data_type>datetime</data_type><format>Y</format></data_format>", false,
+         3, false, 0, def, u""},
         {"datetime no format", "<data_format><data_type>datetime</data_type><language>x</language></data_format>",
          false, 3, false, 0, def, u""},
-        {"capital N", "<data_format><data_type>Numeric</data_type><separator_1000>1</separator_1000>"
-                      "<digit_count>2</digit_count></data_format>", false, 0, false, 0, def, u""},
+        {"capital N",
+         "<data_format><data_type>Numeric</data_type><separator_1000>1</separator_1000>"
+         "<digit_count>2</digit_count></data_format>",
+         false, 0, false, 0, def, u""},
         {"unknown type", "<data_format><data_type>hex</data_type></data_format>", false, 0, false, 0, def, u""},
         {"empty type", "<data_format><data_type></data_type></data_format>", false, 0, false, 0, def, u""},
         {"no type", "<data_format></data_format>", false, 0, false, 0, def, u""},
@@ -123,8 +144,9 @@ TEST(DataFormatXml, WriteThenReadGivesTheSameFormat)
 {
     tagDATA_FORMAT spaced = DateTimeFormat(u" d b Y ", u"  ");
     tagDATA_FORMAT special = DateTimeFormat(u"<Y>&\"m\"'d'\tH", u"\u65E5\u672C\u8A9E");
-    const tagDATA_FORMAT formats[] = {tagDATA_FORMAT{}, NumericFormat(0), NumericFormat(15, true), Ipv4Format(),
-                                      DateTimeFormat(u"d/b/Y H:M:S"), spaced, special};
+    const tagDATA_FORMAT formats[] = {
+        tagDATA_FORMAT{}, NumericFormat(0), NumericFormat(15, true), Ipv4Format(), DateTimeFormat(u"d/b/Y H:M:S"),
+        spaced,           special};
     for (const auto& original : formats) {
         std::unique_ptr<TiXmlElement> written(DataFormatToXml(original));
         ASSERT_TRUE(written);

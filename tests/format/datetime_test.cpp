@@ -25,21 +25,21 @@ TEST_F(DateTimeParse, TextsAgainstTheirFormats)
 {
     const parse_case cases[] = {
         {u"d/b/Y H:M:S", u"05/Aug/2024 13:07:09", true, 2024, 8, 5, 13, 7, 9, 0},
-        {u"d/b/Y H:M:S", u"05/aug/2024 13:07:09", false},           // names are case-sensitive
+        {u"d/b/Y H:M:S", u"05/aug/2024 13:07:09", false}, // names are case-sensitive
         {u"d/b/Y H:M:S", u"5/Aug/2024 13:07:09", true, 2024, 8, 5, 13, 7, 9, 0},
-        {u"d/b/Y H:M:S", u"05/August/2024 13:07:09", false},        // 'b' wants the short name
+        {u"d/b/Y H:M:S", u"05/August/2024 13:07:09", false}, // 'b' wants the short name
         {u"d/B/Y H:M:S", u"05/August/2024 13:07:09", true, 2024, 8, 5, 13, 7, 9, 0},
         {u"d/b/Y H:M:S", u"05/Aug/2024 13:07:09 trailing", true, 2024, 8, 5, 13, 7, 9, 0},
-        {u"d/b/Y H:M:S", u"05/Aug/2024 13:07", false},              // terminator ':' missing
+        {u"d/b/Y H:M:S", u"05/Aug/2024 13:07", false}, // terminator ':' missing
         {u"d/b/Y H:M:S", u"05-Aug/2024 13:07:09", false},
-        {u"d/b/Y H:M:S", u"/Aug/2024 13:07:09", false},             // empty field
+        {u"d/b/Y H:M:S", u"/Aug/2024 13:07:09", false}, // empty field
         {u"Y-m-d", u"2024-12-31", true, 2024, 12, 31, 0, 0, 0, 0},
         {u"Y-m-d", u"2024-13-01", false},
         {u"Y-m-d", u"2024-00-10", false},
         {u"Y-m-d", u"2024-01-05 and more", true, 2024, 1, 5, 0, 0, 0, 0},
         {u"Y-m-d", u"2024-01-32", false},
         {u"Y-m-d", u"2024-01-00", false},
-        {u"Y-m-d", u"2023-02-31", true, 2023, 3, 3, 0, 0, 0, 0},    // carried over into March
+        {u"Y-m-d", u"2023-02-31", true, 2023, 3, 3, 0, 0, 0, 0}, // carried over into March
         {u"Y-m-d", u"2024-02-30", true, 2024, 3, 1, 0, 0, 0, 0},
         {u"Y-m-d", u" 2024- +1-  7", true, 2024, 1, 7, 0, 0, 0, 0}, // spaces and a sign before numbers
         {u"Y-m-d", u"2024-x-1", false},                             // no digits reads 0: out of range
@@ -57,19 +57,19 @@ TEST_F(DateTimeParse, TextsAgainstTheirFormats)
         {u"h:M p", u"01:15 pm", true, 1970, 2, 1, 1, 15, 0, 0},
         {u"h:M p", u"13:15 PM", false},
         {u"h:M p", u"0:15 PM", false},
-        {u"H:M p", u"01:15 PM", true, 1970, 2, 1, 1, 15, 0, 0},     // 'H' is never adjusted
+        {u"H:M p", u"01:15 PM", true, 1970, 2, 1, 1, 15, 0, 0}, // 'H' is never adjusted
         {u"p h:M", u"PM 11:05", true, 1970, 2, 1, 23, 5, 0, 0},
         {u"m", u"7", true, 1970, 7, 1, 0, 0, 0, 0},
-        {u"YmdHMS", u"2024", false},                               // terminator is the letter 'm'
-        {u"Ym", u"2024m", false},                                  // 'm' then reads "m": no number
+        {u"YmdHMS", u"2024", false}, // terminator is the letter 'm'
+        {u"Ym", u"2024m", false},    // 'm' then reads "m": no number
         {u"[Y]", u"[2024]", true, 2024, 2, 1, 0, 0, 0, 0},
         {u"[Y]", u"[2024", false},
-        {u"%Y", u"%2024", true, 2024, 2, 1, 0, 0, 0, 0},            // '%' is a literal
-        {u"\u5E74Y", u"\u5E742024", true, 2024, 2, 1, 0, 0, 0, 0},  // non-ASCII literal
+        {u"%Y", u"%2024", true, 2024, 2, 1, 0, 0, 0, 0},           // '%' is a literal
+        {u"\u5E74Y", u"\u5E742024", true, 2024, 2, 1, 0, 0, 0, 0}, // non-ASCII literal
         {u"Y\u5E74", u"2024\u5E74", true, 2024, 2, 1, 0, 0, 0, 0},
-        {u"---", u"---", false},                                    // no format letter
+        {u"---", u"---", false}, // no format letter
         {u"", u"2024", false},
-        {u"Y-", u"2024", false},                                    // literal after the text ended
+        {u"Y-", u"2024", false}, // literal after the text ended
     };
     for (const auto& c : cases) {
         const tagDATA_VALUE value = Parse(c.text, DateTimeFormat(c.format));
@@ -87,9 +87,9 @@ TEST_F(DateTimeParse, TextsAgainstTheirFormats)
 TEST_F(DateTimeParse, DatesOutsideTheConvertibleRangeAreValidWithSecondZero)
 {
     const std::pair<std::u16string, int64_t> cases[] = {
-        {u"1969-12-31 23:59:59", 0},                 // Berlin is ahead of UTC: before the epoch
+        {u"1969-12-31 23:59:59", 0}, // Berlin is ahead of UTC: before the epoch
         {u"1970-01-01 00:59:59", 0},
-        {u"1970-01-01 01:00:00", 0},                 // exactly the epoch
+        {u"1970-01-01 01:00:00", 0}, // exactly the epoch
         {u"1970-01-01 01:00:01", 1},
         {u"3000-12-31 23:59:59", LATEST_CONVERTIBLE_SECONDS - 3600},
         {u"3001-01-01 00:59:59", LATEST_CONVERTIBLE_SECONDS},
@@ -107,7 +107,7 @@ TEST_F(DateTimeParse, DatesOutsideTheConvertibleRangeAreValidWithSecondZero)
 TEST_F(DateTimeParse, FieldsLongerThan103CharactersAreInvalid)
 {
     const std::u16string pad103(99, u' ');
-    EXPECT_TRUE(Parse(pad103 + u"2024-1", DateTimeFormat(u"Y-m")).valid);  // 103 characters
+    EXPECT_TRUE(Parse(pad103 + u"2024-1", DateTimeFormat(u"Y-m")).valid);   // 103 characters
     EXPECT_FALSE(Parse(pad103 + u" 2024-1", DateTimeFormat(u"Y-m")).valid); // 104
     EXPECT_TRUE(Parse(u"2024-" + std::u16string(102, u'0') + u"1", DateTimeFormat(u"Y-m")).valid);
     EXPECT_FALSE(Parse(u"2024-" + std::u16string(103, u'0') + u"1", DateTimeFormat(u"Y-m")).valid);
@@ -247,9 +247,8 @@ TEST(DateTimeRoundTrip, DatesPickedInADialogComeBackWithTheSameSeconds)
 TEST(DateTimeFormatFields, ReportsTheBitsOfTheLettersFound)
 {
     const std::pair<std::u16string, uint32_t> cases[] = {
-        {u"", 0},          {u"d/b/Y H:M:S", 0x3F}, {u"y", 0x01},   {u"m", 0x02}, {u"B", 0x02},
-        {u"h:M p", 0x98},  {u"S.s", 0x60},          {u"x-z%", 0},   {u"\u00FFY", 0x01},
-        {u"YymBbdHhMSsp", 0xFF},
+        {u"", 0},         {u"d/b/Y H:M:S", 0x3F}, {u"y", 0x01}, {u"m", 0x02},       {u"B", 0x02},
+        {u"h:M p", 0x98}, {u"S.s", 0x60},         {u"x-z%", 0}, {u"\u00FFY", 0x01}, {u"YymBbdHhMSsp", 0xFF},
     };
     for (const auto& [format, bits] : cases)
         EXPECT_EQ(DateTimeFormatFields(format), bits) << Narrow(format);

@@ -16,7 +16,7 @@ namespace {
 tagDATETIME_WORDS GermanWords()
 {
     tagDATETIME_WORDS words;
-    words.full_name = {u"Januar", u"Februar", u"M\u00E4rz",    u"April",   u"Mai",      u"Juni",
+    words.full_name = {u"Januar", u"Februar", u"M\u00E4rz", u"April",   u"Mai",      u"Juni",
                        u"Juli",   u"August",  u"September", u"Oktober", u"November", u"Dezember"};
     words.nick_name = {u"Jan", u"Feb", u"M\u00E4r", u"Apr", u"Mai", u"Jun",
                        u"Jul", u"Aug", u"Sep",      u"Okt", u"Nov", u"Dez"};
@@ -184,7 +184,7 @@ TEST_F(DateTimeLanguagesTest, SaveThenLoadGivesTheSameLanguages)
     DateTimeLanguageTable table;
     table[u"Deutsch"] = GermanWords();
     tagDATETIME_WORDS odd = GermanWords();
-    odd.am = u" ";                         // white space only
+    odd.am = u" "; // white space only
     odd.pm = u"\t<&>\"'";
     odd.full_name[0] = u"  lead and trail  ";
     odd.nick_name[1] = u"\u65E5\U0001F600";

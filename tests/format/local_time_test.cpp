@@ -33,8 +33,8 @@ tm LocalFields(int64_t seconds)
 bool ShowsAs(int64_t seconds, const tm& wanted)
 {
     const tm shown = LocalFields(seconds);
-    return shown.tm_year == wanted.tm_year && shown.tm_mon == wanted.tm_mon && shown.tm_mday == wanted.tm_mday &&
-           shown.tm_hour == wanted.tm_hour && shown.tm_min == wanted.tm_min && shown.tm_sec == wanted.tm_sec;
+    return shown.tm_year == wanted.tm_year && shown.tm_mon == wanted.tm_mon && shown.tm_mday == wanted.tm_mday
+           && shown.tm_hour == wanted.tm_hour && shown.tm_min == wanted.tm_min && shown.tm_sec == wanted.tm_sec;
 }
 
 // The reference conversion, built from localtime_r and mktime alone: every
@@ -124,8 +124,9 @@ uint64_t NextRandom(uint64_t& state)
 // hour of each day on which the offset changes.
 TEST(LocalSecondsToUtc, EqualsTheStraightforwardConversionAcrossZonesAndYears)
 {
-    const char* zones[] = {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Australia/Sydney",
-                           "Asia/Kolkata",  "America/St_Johns", "Europe/Moscow",       "Pacific/Apia", "UTC"};
+    const char* zones[] = {"Europe/Berlin",    "America/New_York", "Australia/Lord_Howe",
+                           "Australia/Sydney", "Asia/Kolkata",     "America/St_Johns",
+                           "Europe/Moscow",    "Pacific/Apia",     "UTC"};
     for (const char* zone_name : zones) {
         scoped_time_zone zone(zone_name);
         uint64_t state = 0x9E3779B97F4A7C15ULL;
@@ -139,13 +140,12 @@ TEST(LocalSecondsToUtc, EqualsTheStraightforwardConversionAcrossZonesAndYears)
                 int month = 0;
                 int mday = 0;
                 CivilFromDays(day, year, month, mday);
-                const bool changes = LocalFields(day * 86400 - 86400).tm_gmtoff !=
-                                     LocalFields(day * 86400 + 2 * 86400).tm_gmtoff;
+                const bool changes =
+                    LocalFields(day * 86400 - 86400).tm_gmtoff != LocalFields(day * 86400 + 2 * 86400).tm_gmtoff;
                 const int samples = changes ? 96 : 1;
                 for (int i = 0; i < samples; ++i) {
-                    const int second_of_day =
-                        changes ? i * 900 + static_cast<int>(NextRandom(state) % 2) * 899
-                                : static_cast<int>(NextRandom(state) % 86400);
+                    const int second_of_day = changes ? i * 900 + static_cast<int>(NextRandom(state) % 2) * 899
+                                                      : static_cast<int>(NextRandom(state) % 86400);
                     const int hour = second_of_day / 3600;
                     const int minute = second_of_day / 60 % 60;
                     const int second = second_of_day % 60;
@@ -185,7 +185,8 @@ TEST(UtcOffsetAt, EqualsLocaltimeAroundEveryChangeAndAtRandom)
         }
         uint64_t state = 12345;
         for (int i = 0; i < 1000; ++i) {
-            const int64_t t = static_cast<int64_t>(NextRandom(state) % static_cast<uint64_t>(LATEST_CONVERTIBLE_SECONDS));
+            const int64_t t =
+                static_cast<int64_t>(NextRandom(state) % static_cast<uint64_t>(LATEST_CONVERTIBLE_SECONDS));
             ASSERT_EQ(UtcOffsetAt(t), LocalFields(t).tm_gmtoff) << zone_name << " " << t;
         }
         EXPECT_GT(changes, 0) << zone_name;

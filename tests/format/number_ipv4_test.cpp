@@ -21,18 +21,18 @@ TEST(ParseNumber, IntegerTextsFollowTheCleanedNumberRules)
         {u"0", true, 0},
         {u"42", true, 42},
         {u"1,234,567", true, 1234567},
-        {u"1,2,3,4", true, 1234},          // commas anywhere
-        {u",,,", false, 0},                // no digit
+        {u"1,2,3,4", true, 1234}, // commas anywhere
+        {u",,,", false, 0},       // no digit
         {u"-5", true, -5},
         {u"+5", true, 5},
-        {u"5-", false, 0},                 // '-' only first
-        {u"1 2", false, 0},                // space
+        {u"5-", false, 0},  // '-' only first
+        {u"1 2", false, 0}, // space
         {u" 12", false, 0},
-        {u"12.7", true, 12},               // conversion stops at '.'
-        {u"1+2", true, 1},                 // '+' kept, conversion stops there
-        {u"-+5", true, 0},                 // sign then no digit: converts nothing
+        {u"12.7", true, 12}, // conversion stops at '.'
+        {u"1+2", true, 1},   // '+' kept, conversion stops there
+        {u"-+5", true, 0},   // sign then no digit: converts nothing
         {u".5", true, 0},
-        {u"1.2.3", false, 0},              // second '.'
+        {u"1.2.3", false, 0}, // second '.'
         {u"12a", false, 0},
         {u"9223372036854775807", true, std::numeric_limits<int64_t>::max()},
         {u"-9223372036854775808", true, std::numeric_limits<int64_t>::min()},
@@ -40,7 +40,7 @@ TEST(ParseNumber, IntegerTextsFollowTheCleanedNumberRules)
         {u"-9223372036854775809", false, 0},
         {u"99999999999999999999999", false, 0},
         {u"9,223,372,036,854,775,807", true, std::numeric_limits<int64_t>::max()},
-        {u"\uFF11", false, 0},             // full-width digit is not a digit
+        {u"\uFF11", false, 0}, // full-width digit is not a digit
         {std::u16string(1, u'\0'), false, 0},
     };
     for (const auto& c : cases) {
@@ -67,15 +67,15 @@ TEST(ParseNumber, DecimalTextsReadAsDoublesExactlyAsTheStandardConversion)
         {u"5.", true, 5.0},
         {u"0.1", true, 0.1},
         {u"123456789012345", true, 123456789012345.0},
-        {u"0.30000000000000004", true, 0.30000000000000004},       // more than 15 digits: full conversion
+        {u"0.30000000000000004", true, 0.30000000000000004}, // more than 15 digits: full conversion
         {u"1234567.123456789", true, 1234567.123456789},
         {u"3.14159265358979323846264338327950288", true, 3.14159265358979323846264338327950288},
-        {u"0.0000000000000000000000001", true, 1e-25},                // scale beyond the exact powers
+        {u"0.0000000000000000000000001", true, 1e-25}, // scale beyond the exact powers
         {u"1+2.5", true, 1.0},
         {u"-+1.5", true, 0.0},
         {u"1.2.3", false, 0.0},
         {u"abc", false, 0.0},
-        {std::u16string(400, u'9'), false, 0.0},                     // overflows a double
+        {std::u16string(400, u'9'), false, 0.0}, // overflows a double
     };
     for (const auto& c : cases) {
         const tagDATA_VALUE value = Parse(c.text, NumericFormat(2));
@@ -188,7 +188,7 @@ TEST(ParseIpv4, FourGroupsOfAtMost255ReadFromTheEnd)
         {u"192.168.0.1", true, 0xC0A80001u},
         {u"255.255.255.255", true, 0xFFFFFFFFu},
         {u"0.0.0.0", true, 0},
-        {u"010.001.0.9", true, 0x0A010009u},     // leading zeros
+        {u"010.001.0.9", true, 0x0A010009u}, // leading zeros
         {u"256.1.1.1", false, 0},
         {u"1.1.1.256", false, 0},
         {u"1..2.3", false, 0},
@@ -198,7 +198,7 @@ TEST(ParseIpv4, FourGroupsOfAtMost255ReadFromTheEnd)
         {u"1.2.3.4.5", false, 0},
         {u" 1.2.3.4", false, 0},
         {u"1.2.3.4 ", false, 0},
-        {u"1.2.3.0004", false, 0},               // four digits in a group
+        {u"1.2.3.0004", false, 0}, // four digits in a group
         {u"0255.1.1.1", false, 0},
         {u"1.2.3.4.", false, 0},
         {u"001.002.003.004", true, 0x01020304u}, // 15 characters
@@ -263,7 +263,7 @@ TEST(FormatNumber, PrintsWithDecimalsAndGroupsThousandsAfterTheSign)
         {DoubleValue(1234567.123456789), 3, true, u"1,234,567.123"},
         {DoubleValue(1234567.123456789), 3, false, u"1234567.123"},
         {DoubleValue(-1234.5), 1, true, u"-1,234.5"},
-        {DoubleValue(0.125), 2, false, u"0.12"},  // printf rounding of the exact binary value
+        {DoubleValue(0.125), 2, false, u"0.12"}, // printf rounding of the exact binary value
         {DoubleValue(0.375), 2, false, u"0.38"},
         {DoubleValue(2.675), 2, false, u"2.67"},
         {DoubleValue(-0.0), 2, false, u"-0.00"},
@@ -353,28 +353,40 @@ void ExpectComparisons(const tagDATA_FORMAT& format, std::initializer_list<compa
 TEST(CompareDataValues, ComparesByTheColumnsRepresentation)
 {
     ExpectComparisons(NumericFormat(0), {
-        {"-5", "3", 8, true}, {"-5", "3", 6, false}, {"10", "9", 6, true}, {"10", "10", 0, true},
-        {"10", "10", 1, false}, {"10", "10", 7, true}, {"10", "10", 9, true}, {"10", "11", 9, true},
-        {"10", "10", 2, false}, {"10", "10", 5, false}, {"10", "10", 10, false}, {"10", "10", -1, false},
-    });
+                                            {"-5", "3", 8, true},
+                                            {"-5", "3", 6, false},
+                                            {"10", "9", 6, true},
+                                            {"10", "10", 0, true},
+                                            {"10", "10", 1, false},
+                                            {"10", "10", 7, true},
+                                            {"10", "10", 9, true},
+                                            {"10", "11", 9, true},
+                                            {"10", "10", 2, false},
+                                            {"10", "10", 5, false},
+                                            {"10", "10", 10, false},
+                                            {"10", "10", -1, false},
+                                        });
     ExpectComparisons(NumericFormat(2), {
-        {"1.5", "1.25", 6, true}, {"-0.5", "0.1", 8, true}, {"2.50", "2.5", 0, true}, {"2.5", "2.51", 1, true},
-    });
+                                            {"1.5", "1.25", 6, true},
+                                            {"-0.5", "0.1", 8, true},
+                                            {"2.50", "2.5", 0, true},
+                                            {"2.5", "2.51", 1, true},
+                                        });
     ExpectComparisons(Ipv4Format(), {
-        {"200.0.0.1", "100.0.0.1", 6, true},     // unsigned
-        {"10.0.0.2", "9.255.255.255", 6, true},
-        {"255.255.255.255", "0.0.0.0", 8, false},
-        {"1.2.3.4", "1.2.3.4", 0, true},
-    });
+                                        {"200.0.0.1", "100.0.0.1", 6, true}, // unsigned
+                                        {"10.0.0.2", "9.255.255.255", 6, true},
+                                        {"255.255.255.255", "0.0.0.0", 8, false},
+                                        {"1.2.3.4", "1.2.3.4", 0, true},
+                                    });
     ExpectComparisons(DateTimeFormat(u"H:M:S.s"), {
-        {"10:00:00.500", "10:00:00.400", 6, true},
-        {"10:00:00.500", "10:00:00.500", 0, true},
-        {"10:00:00.500", "10:00:00.501", 0, false},
-        {"10:00:00.500", "10:00:00.501", 1, true},
-        {"10:00:01.000", "10:00:00.999", 6, true},  // seconds first
-        {"09:59:59.999", "10:00:00.000", 8, true},
-        {"10:00:00.000", "10:00:00.000", 7, true},
-    });
+                                                      {"10:00:00.500", "10:00:00.400", 6, true},
+                                                      {"10:00:00.500", "10:00:00.500", 0, true},
+                                                      {"10:00:00.500", "10:00:00.501", 0, false},
+                                                      {"10:00:00.500", "10:00:00.501", 1, true},
+                                                      {"10:00:01.000", "10:00:00.999", 6, true}, // seconds first
+                                                      {"09:59:59.999", "10:00:00.000", 8, true},
+                                                      {"10:00:00.000", "10:00:00.000", 7, true},
+                                                  });
     tagDATA_VALUE one = IntegerValue(1);
     EXPECT_FALSE(CompareDataValues(one, one, tagDATA_FORMAT{}, 0)); // text columns compare as text elsewhere
 }

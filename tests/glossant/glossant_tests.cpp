@@ -66,8 +66,8 @@ TEST_F(GlossantTest, FailedLoadsChangeNothing)
 
 TEST_F(GlossantTest, MalformedLinesDoNotFailTheLoad)
 {
-    ASSERT_TRUE(Glossant::LoadDictionary(Write("en.lc", "[dict]\nIDS_A=Alpha\nbroken line\nIDS_B=bad \\x\nIDS_C=Gamma\n"),
-                                         "dict"));
+    ASSERT_TRUE(Glossant::LoadDictionary(
+        Write("en.lc", "[dict]\nIDS_A=Alpha\nbroken line\nIDS_B=bad \\x\nIDS_C=Gamma\n"), "dict"));
     EXPECT_EQ(TextOf(Glossant::GetDictionaryItem("dict", u"IDS_A")), u"Alpha");
     EXPECT_EQ(Glossant::GetDictionaryItem("dict", u"IDS_B"), nullptr);
     EXPECT_EQ(TextOf(Glossant::GetDictionaryItem("dict", u"IDS_C")), u"Gamma");
@@ -111,7 +111,7 @@ TEST(GlossantLifeCycle, NothingWorksOutsideInitializeAndUnInitialize)
     EXPECT_EQ(Glossant::GetDictionaryItem("dict", u"IDS_A"), nullptr);
 
     ASSERT_TRUE(Glossant::Initialize());
-    ASSERT_TRUE(Glossant::Initialize());  // a second call is harmless
+    ASSERT_TRUE(Glossant::Initialize()); // a second call is harmless
     ASSERT_TRUE(Glossant::LoadDictionary(path, "dict"));
     EXPECT_EQ(TextOf(Glossant::GetDictionaryItem("dict", u"IDS_A")), u"Alpha");
 
@@ -123,7 +123,7 @@ TEST(GlossantLifeCycle, NothingWorksOutsideInitializeAndUnInitialize)
     ASSERT_TRUE(Glossant::Initialize());
     EXPECT_EQ(Glossant::GetDictionaryItem("dict", u"IDS_A"), nullptr);
     Glossant::UnInitialize();
-    Glossant::UnInitialize();  // and a second UnInitialize is harmless too
+    Glossant::UnInitialize(); // and a second UnInitialize is harmless too
 }
 
 TEST_F(GlossantTest, ConcurrentLookupsSeeStablePointers)
@@ -163,4 +163,4 @@ TEST_F(GlossantTest, ConcurrentLookupsSeeStablePointers)
     EXPECT_EQ(mismatches.load(), 0);
 }
 
-}  // namespace
+} // namespace

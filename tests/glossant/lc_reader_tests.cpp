@@ -21,8 +21,8 @@ using namespace std::string_literals;
 struct EntryCase {
     const char* name;
     std::string file;
-    LcEntries expected;                // the entries of [dict]
-    std::vector<std::size_t> skipped;  // malformed line numbers
+    LcEntries expected;               // the entries of [dict]
+    std::vector<std::size_t> skipped; // malformed line numbers
 };
 
 class LcEntryTest : public ::testing::TestWithParam<EntryCase> {};
@@ -74,7 +74,10 @@ const EntryCase kEntryCases[] = {
     {"BackslashEndingLine", "[dict]\nA=trailing\\\nB=2\n", {{u"B", u"2"}}, {2}},
     {"ControlCharacterInText", "[dict]\nA=nul\0here\nB=bell\x07\nC=ok\n"s, {{u"C", u"ok"}}, {2, 3}},
     {"MalformedLinesCountedInEverySection", "[other]\nbroken\n[dict]\nA=1\n", {{u"A", u"1"}}, {2}},
-    {"MalformedHeaderStrandsItsEntries", "[dict]\nA=1\n[dict\nB=lost\n[dict]\nC=3\n", {{u"A", u"1"}, {u"C", u"3"}}, {3}},
+    {"MalformedHeaderStrandsItsEntries",
+     "[dict]\nA=1\n[dict\nB=lost\n[dict]\nC=3\n",
+     {{u"A", u"1"}, {u"C", u"3"}},
+     {3}},
     {"EmptyOrBadHeaderNames", "[dict]\nA=1\n[]\nB=lost\n[two words]\nC=lost\n", {{u"A", u"1"}}, {3, 5}},
     {"HeaderFollowedByCommentIsMalformed", "[dict]\nA=1\n[dict] # x\nB=lost\n", {{u"A", u"1"}}, {3}},
     {"EmptySectionIsFound", "[dict]\n[other]\nA=1\n", {}, {}},
@@ -155,9 +158,8 @@ TEST(LcReaderFile, UnreadablePathsFail)
 {
     TempFolder folder;
     const std::u16string cases[] = {
-        u"",
-        WideOf(folder.path() / "missing.lc"),
-        WideOf(folder.path()),  // a folder, not a file
+        u"", WideOf(folder.path() / "missing.lc"),
+        WideOf(folder.path()), // a folder, not a file
     };
     for (const auto& path : cases) {
         LcEntries entries;
@@ -188,11 +190,11 @@ TEST(LcReaderFile, OversizedFileIsRefusedUnread)
         std::ofstream out(path, std::ios::binary);
         out << "[dict]\nA=1\n";
     }
-    std::filesystem::resize_file(path, Glossant::kMaxLcFileBytes + 1);  // sparse: cheap to make
+    std::filesystem::resize_file(path, Glossant::kMaxLcFileBytes + 1); // sparse: cheap to make
     LcEntries entries;
     LcReport report;
     EXPECT_FALSE(ReadLcFile(WideOf(path), "dict", entries, &report));
     EXPECT_EQ(report.error, LcError::TooLarge);
 }
 
-}  // namespace
+} // namespace

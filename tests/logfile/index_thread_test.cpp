@@ -100,7 +100,7 @@ TEST_F(logfile_IndexThread, WindowReadUnderTheSharedLockDoesNotDeadlock)
             {
                 life_read_write_lock parse(file.index().lock(), true);
                 if (!tail_first)
-                    file.indexer().resume(); // appending never takes the window lock
+                    file.indexer().resume();              // appending never takes the window lock
                 const uint64_t count = file.line_count(); // nested shared lookup
                 std::u16string text;
                 for (uint64_t n = 0; n < 100; ++n)

@@ -214,8 +214,8 @@ TEST_F(logfile_LogFile, PreviewCutsLongLinesAndConvertsByEncoding)
 {
     const std::string long_line(150, 'x');
     const std::string hundred(100, 'y');
-    const std::string path = folder.write("p.log", long_line + "\n" + hundred + "\n" + "caf\xE9\n" + "\xC3\xA9t\xC3\xA9\n"
-                                                       + std::string("ab\0cd\n", 6));
+    const std::string path = folder.write("p.log", long_line + "\n" + hundred + "\n" + "caf\xE9\n"
+                                                       + "\xC3\xA9t\xC3\xA9\n" + std::string("ab\0cd\n", 6));
     log_file file;
     ASSERT_TRUE(file.open(widen(path), 0, false));
     struct row {
@@ -309,8 +309,8 @@ TEST_F(logfile_LogFile, LongestLineIsIndexedAndOneLongerIsPassedOver)
 
 TEST_F(logfile_LogFile, LineLongerThanAChunkIsPassedOverBothWays)
 {
-    const std::string bytes = "first\n" + std::string(kChunk + 12345, 'h') + "\nsecond\n" + std::string(2 * kChunk + 7, 'g')
-                              + "\nthird\n";
+    const std::string bytes =
+        "first\n" + std::string(kChunk + 12345, 'h') + "\nsecond\n" + std::string(2 * kChunk + 7, 'g') + "\nthird\n";
     const line_list expected = reference_lines(bytes, 1, 0);
     ASSERT_EQ(expected.size(), 3u);
     for (bool tail_first : {false, true}) {
@@ -322,8 +322,7 @@ TEST_F(logfile_LogFile, LineLongerThanAChunkIsPassedOverBothWays)
     const std::string tail_text = bytes + std::string(kChunk + 5, 't');
     log_file file;
     ASSERT_TRUE(file.open(widen(folder.write("huge2.log", tail_text)), 1, true));
-    while (file.index_more() > 0) {
-    }
+    while (file.index_more() > 0) {}
     EXPECT_EQ(indexed_lines(file), expected);
 }
 
@@ -389,8 +388,7 @@ TEST_F(logfile_LogFile, ScansAgreeWithAPlainScanAcrossChunks)
 
             log_file passes;
             ASSERT_TRUE(passes.open(widen(path), 7, tail_first));
-            while (passes.index_more() > 0) {
-            }
+            while (passes.index_more() > 0) {}
             const line_list found = indexed_lines(passes);
             EXPECT_EQ(found, expected) << r.name << " in passes, tail_first=" << tail_first;
             for (const auto& line : found)
@@ -465,8 +463,7 @@ TEST_F(logfile_LogFile, LargeUcs2FilesOpenedTailFirstKeepEvenOffsets)
         const std::string bytes = (little ? "\xFF\xFE" : "\xFE\xFF") + ucs2_bytes(text, little) + (little ? "x" : "");
         log_file file;
         ASSERT_TRUE(file.open(widen(folder.write("big.log", bytes)), 1000, true));
-        while (file.index_more() > 0) {
-        }
+        while (file.index_more() > 0) {}
         ASSERT_EQ(file.line_count(), static_cast<uint64_t>(n));
         for (const auto& line : indexed_lines(file))
             ASSERT_EQ(line.first % 2, 0) << "line at an odd offset";
@@ -621,7 +618,8 @@ TEST(logfile_LineScan, EveryCodePathFindsTheSameLineEnds)
                 if (unit == 1) {
                     end = data[p] == '\n' || data[p] == '\r';
                 } else if (p % 2 == 0) {
-                    const unsigned u = static_cast<unsigned char>(data[p]) | (static_cast<unsigned char>(data[p + 1]) << 8);
+                    const unsigned u =
+                        static_cast<unsigned char>(data[p]) | (static_cast<unsigned char>(data[p + 1]) << 8);
                     end = u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
                 }
                 ASSERT_EQ(((expected[p / 64] >> (p % 64)) & 1) != 0, end) << "length " << length << " unit " << unit;

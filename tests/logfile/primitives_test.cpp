@@ -88,9 +88,7 @@ TEST(logfile_Lock, LifeLockReleasesOnEveryWayOut)
     EXPECT_THROW(leave_early(true), int);
     leave_early(false);
     // Another thread can take it: nothing was left locked.
-    std::thread other([&] {
-        life_lock hold(lock);
-    });
+    std::thread other([&] { life_lock hold(lock); });
     other.join();
 }
 
@@ -200,8 +198,7 @@ TEST(logfile_ReadWriteLock, ExclusiveUnderContention)
             life_read_write_lock hold(lock, true);
             const int r = ++readers_inside;
             int seen = max_readers.load();
-            while (r > seen && !max_readers.compare_exchange_weak(seen, r)) {
-            }
+            while (r > seen && !max_readers.compare_exchange_weak(seen, r)) {}
             if (writers_inside.load() != 0)
                 ++violations;
             volatile int64_t copy = guarded;
@@ -234,10 +231,26 @@ TEST(logfile_ReadWriteLock, ExclusiveUnderContention)
 class recording_lock : public read_wirte_lock {
 public:
     std::vector<std::string> calls;
-    void read_lock() override { calls.push_back("read_lock"); read_wirte_lock::read_lock(); }
-    void read_unlock() override { calls.push_back("read_unlock"); read_wirte_lock::read_unlock(); }
-    void write_lock() override { calls.push_back("write_lock"); read_wirte_lock::write_lock(); }
-    void write_unlock() override { calls.push_back("write_unlock"); read_wirte_lock::write_unlock(); }
+    void read_lock() override
+    {
+        calls.push_back("read_lock");
+        read_wirte_lock::read_lock();
+    }
+    void read_unlock() override
+    {
+        calls.push_back("read_unlock");
+        read_wirte_lock::read_unlock();
+    }
+    void write_lock() override
+    {
+        calls.push_back("write_lock");
+        read_wirte_lock::write_lock();
+    }
+    void write_unlock() override
+    {
+        calls.push_back("write_unlock");
+        read_wirte_lock::write_unlock();
+    }
 };
 
 TEST(logfile_ReadWriteLock, LifeHolderReleasesTheWayItTook)
@@ -266,8 +279,7 @@ class test_thread : public native_thread {
 public:
     explicit test_thread(std::function<unsigned(test_thread&, void*)> body, bool auto_delete = false)
         : native_thread(auto_delete), m_body(std::move(body))
-    {
-    }
+    {}
     ~test_thread() override { stop(); }
     unsigned run(void* argument) override { return m_body(*this, argument); }
     bool pause_point_for_test() { return pause_point(); }

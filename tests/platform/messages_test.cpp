@@ -82,8 +82,8 @@ TEST(MessageBox, PresenterAnswersAndRouterCarriesOtherThreadsRequests)
     std::thread worker([&] { worker_answer = ShowMessage(u"From the work thread", MB_ICONERROR); });
     thread_message request;
     ASSERT_TRUE(to_interface.get(request, 5000, WM_USER + 200));
-    const int result = PresentMessage(*reinterpret_cast<const std::u16string*>(request.lparam),
-                                      static_cast<unsigned>(request.wparam));
+    const int result =
+        PresentMessage(*reinterpret_cast<const std::u16string*>(request.lparam), static_cast<unsigned>(request.wparam));
     to_interface.post(WM_USER + 999, static_cast<uintptr_t>(result));
     worker.join();
     SetMessageRouter(nullptr);

@@ -8,7 +8,8 @@ namespace {
 
 TEST(Utf8Conversion, RoundTripsEveryPlane)
 {
-    const std::u16string samples[] = {u"plain", u"Grüße", u"日本語", u"\U0001F600 emoji", std::u16string(u"nul\0inside", 10)};
+    const std::u16string samples[] = {u"plain", u"Grüße", u"日本語", u"\U0001F600 emoji",
+                                      std::u16string(u"nul\0inside", 10)};
     for (const auto& s : samples) {
         std::string utf8;
         ASSERT_TRUE(WideToUtf8(s, utf8));
@@ -30,7 +31,8 @@ TEST(Utf8Conversion, EmptyInputGivesEmptyOutputAndSuccess)
 
 TEST(Utf8Conversion, RefusedInputLeavesOutputUnchanged)
 {
-    const std::string bad_utf8[] = {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "abc\xE2\x82", "\xFF"};
+    const std::string bad_utf8[] = {"\xC0\xAF",         "\xE0\x80\xAF", "\xED\xA0\x80",
+                                    "\xF4\x90\x80\x80", "abc\xE2\x82",  "\xFF"};
     for (const auto& bad : bad_utf8) {
         std::u16string out = u"keep";
         EXPECT_FALSE(Utf8ToWide(bad, out)) << bad;
@@ -47,7 +49,9 @@ TEST(Utf8Conversion, RefusedInputLeavesOutputUnchanged)
 
 TEST(Utf8Conversion, LenientFormsReplaceInsteadOfFailing)
 {
-    EXPECT_EQ(FromUtf8("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(FromUtf8("a\xFF"
+                       "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(ToUtf8(std::u16string(u"a") + char16_t(0xDC00) + u"b"), "a?b");
 }
 

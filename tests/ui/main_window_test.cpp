@@ -228,7 +228,7 @@ active_view_state FileWithSelection()
     return s;
 }
 
-}  // namespace
+} // namespace
 
 void main_window_test::initTestCase()
 {
@@ -358,7 +358,7 @@ void main_window_test::Menus_WithAnActiveFile_FillTheColumnSubmenus()
     QVERIFY(MenuAction(*dlg_, 32794)->isChecked());
     QVERIFY(EnabledItems(view).contains(IdObjectName(32795)));
     QVERIFY(EnabledItems(view).contains(IdObjectName(32796)));
-    QVERIFY(!EnabledItems(view).contains(IdObjectName(32808)));  // no conditions
+    QVERIFY(!EnabledItems(view).contains(IdObjectName(32808))); // no conditions
 
     struct row {
         const char16_t* submenu;
@@ -374,7 +374,7 @@ void main_window_test::Menus_WithAnActiveFile_FillTheColumnSubmenus()
         const QList<QAction*> actions = sub->actions();
         QCOMPARE(actions.size(), 3);
         QCOMPARE(actions[0]->text(), QStringLiteral("Time"));
-        QCOMPARE(actions[2]->text(), QStringLiteral("R&&D"));  // shown literally
+        QCOMPARE(actions[2]->text(), QStringLiteral("R&&D")); // shown literally
         QCOMPARE(actions[2]->objectName(), IdObjectName(r.first + 2));
         routed_.clear();
         actions[1]->trigger();
@@ -398,7 +398,7 @@ void main_window_test::Menus_RecentFiles_AreListedBeforeExitAndRouted()
     OpenAndCloseMenu(file);
     QList<QAction*> actions = file->actions();
     const qsizetype n = actions.size();
-    QCOMPARE(n, 10);  // open, close, close others, close all, export, sep, 2 recent, sep, exit
+    QCOMPARE(n, 10); // open, close, close others, close all, export, sep, 2 recent, sep, exit
     QVERIFY(actions[5]->isSeparator());
     QCOMPARE(actions[6]->text(), QStringLiteral("/var/log/new.log"));
     QCOMPARE(actions[6]->objectName(), IdObjectName(33000));
@@ -450,7 +450,7 @@ void main_window_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
         QVERIFY2(button, qPrintable(QString::number(id)));
         by_x.push_back({button->x(), id});
     }
-    dlg_->setGeometry(20, 20, 1200, 700);  // wide enough for every button
+    dlg_->setGeometry(20, 20, 1200, 700); // wide enough for every button
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
     by_x.clear();
@@ -500,7 +500,7 @@ void main_window_test::Toolbar_WithAnActiveFile_FollowsTheProvider()
     dlg_->Router().add(32798, [&](int) { state.highlight_enabled = true; });
     ToolButton(*dlg_, 32798)->click();
     QVERIFY(ToolButton(*dlg_, 32798)->isChecked());
-    dlg_->Router().add(32798, [&](int) {});  // a handler that changes nothing
+    dlg_->Router().add(32798, [&](int) {}); // a handler that changes nothing
     ToolButton(*dlg_, 32798)->click();
     QVERIFY(ToolButton(*dlg_, 32798)->isChecked());
 
@@ -592,7 +592,7 @@ void main_window_test::CommonTasks_ShownWithoutTabs_ButtonsRouteCommands()
                         {1084, u"IDS_COMMONTASKDLG_BUTTON_CHANGEOPTIONS", 32783},
                         {1085, u"IDS_COMMONTASKDLG_BUTTON_MANAGEPARSERS", 105},
                         {1086, u"IDS_COMMONTASKDLG_BUTTON_HELP", 32784},
-                        {1083, nullptr, 32773}};  // no recent files: the arrow opens
+                        {1083, nullptr, 32773}}; // no recent files: the arrow opens
     for (const row& r : rows) {
         QToolButton* button = tasks->Button(r.button);
         QVERIFY2(button, qPrintable(QString::number(r.button)));
@@ -665,10 +665,10 @@ void main_window_test::Accelerators_RouteCommandIds()
         int command;
     };
     const row rows[] = {
-        {Qt::Key_F5, Qt::NoModifier, 32793},       {Qt::Key_O, Qt::ControlModifier, 32773},
-        {Qt::Key_C, Qt::ControlModifier, 32777},   {Qt::Key_A, Qt::ControlModifier, 32787},
-        {Qt::Key_F3, Qt::ShiftModifier, 32782},    {Qt::Key_PageDown, Qt::ControlModifier, 32796},
-        {Qt::Key_F1, Qt::NoModifier, 32784},       {Qt::Key_F1, Qt::ControlModifier, 32802},
+        {Qt::Key_F5, Qt::NoModifier, 32793},     {Qt::Key_O, Qt::ControlModifier, 32773},
+        {Qt::Key_C, Qt::ControlModifier, 32777}, {Qt::Key_A, Qt::ControlModifier, 32787},
+        {Qt::Key_F3, Qt::ShiftModifier, 32782},  {Qt::Key_PageDown, Qt::ControlModifier, 32796},
+        {Qt::Key_F1, Qt::NoModifier, 32784},     {Qt::Key_F1, Qt::ControlModifier, 32802},
         {Qt::Key_F7, Qt::NoModifier, 32800},
     };
     for (const row& r : rows) {
@@ -709,7 +709,7 @@ void main_window_test::Accelerators_CopyAndSelectAllStayInEditFields()
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
     QVERIFY(routed_.empty());
-    QCOMPARE(edit->selectedText(), QStringLiteral("quick filter text"));  // the field selected all
+    QCOMPARE(edit->selectedText(), QStringLiteral("quick filter text")); // the field selected all
 
     QTest::keyClick(combo, Qt::Key_C, Qt::ControlModifier);
     QTest::keyClick(combo->lineEdit(), Qt::Key_A, Qt::ControlModifier);
@@ -739,7 +739,7 @@ void main_window_test::Accelerators_NotTranslatedWhileAModalDialogRuns()
     QTimer::singleShot(0, &dialog, [&] {
         QTest::keyClick(&dialog, Qt::Key_F5);
         seen_in_dialog = routed_;
-        QTest::keyClick(&dialog, Qt::Key_F1);  // help still works
+        QTest::keyClick(&dialog, Qt::Key_F1); // help still works
         dialog.accept();
     });
     dialog.exec();
@@ -809,7 +809,7 @@ void main_window_test::Close_StoresPlacementInTheSettings()
 
     dlg_->setGeometry(120, 90, 840, 600);
     QTRY_COMPARE(dlg_->geometry(), QRect(120, 90, 840, 600));
-    settings.main_wnd_maximized = true;  // must be overwritten
+    settings.main_wnd_maximized = true; // must be overwritten
     QVERIFY(dlg_->close());
     QVERIFY(!dlg_->isVisible());
     QVERIFY(!settings.main_wnd_maximized);
@@ -844,7 +844,7 @@ void main_window_test::Close_MaximisedKeepsTheSavedRectangle()
 
 void main_window_test::RefreshTimer_RefreshesAFileWithAutoRefresh()
 {
-    active_view_state state = FileWithSelection();  // auto refresh on
+    active_view_state state = FileWithSelection(); // auto refresh on
     dlg_->SetViewStateProvider([&state] { return state; });
     QTRY_VERIFY_WITH_TIMEOUT(std::count(routed_.begin(), routed_.end(), 32793) >= 1, 5000);
     QCOMPARE(std::count(routed_.begin(), routed_.end(), 32773), 0);
@@ -857,7 +857,7 @@ void main_window_test::ExitCommand_EndsTheWindow()
     env_->App().settings.main_wnd_maximized = true;
     QVERIFY(dlg_->Router().route(ids::kFileExit));
     QVERIFY(!dlg_->isVisible());
-    QVERIFY(!env_->App().settings.main_wnd_maximized);  // stored on the way out
+    QVERIFY(!env_->App().settings.main_wnd_maximized); // stored on the way out
 }
 
 void main_window_test::CloseBox_RunsTheExitCommandOnce()
@@ -869,7 +869,7 @@ void main_window_test::CloseBox_RunsTheExitCommandOnce()
     });
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    QVERIFY(dlg_->close());  // the close box
+    QVERIFY(dlg_->close()); // the close box
     QCOMPARE(exits, 1);
     QVERIFY(!dlg_->isVisible());
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui_test_environment.h"
 #include "ui/varnoth_dlg.h"
+#include "ui_test_environment.h"
 
 #include <QObject>
 

@@ -29,10 +29,9 @@ namespace {
 const std::vector<int> kToolbarIds = {32773, 32774, 32775, 32809, 32795, 32796, 32793, 32794, 32779, 32780,
                                       32782, 32781, 32777, 32778, 32797, 32798, 32799, 32800, 32783, 32784};
 
-const std::vector<int> kMenuIds = {32773, 32774, 32786, 32775, 32810, 32811, 32812, 32813, 32776, 32777,
-                                   32787, 32788, 32779, 32780, 32781, 32782, 32789, 32790, 32791, 32792,
-                                   32783, 32793, 32794, 32795, 32796, 32797, 32798, 32799, 32800, 32808,
-                                   32784, 32802, 32803, 32804, 32785};
+const std::vector<int> kMenuIds = {32773, 32774, 32786, 32775, 32810, 32811, 32812, 32813, 32776, 32777, 32787, 32788,
+                                   32779, 32780, 32781, 32782, 32789, 32790, 32791, 32792, 32783, 32793, 32794, 32795,
+                                   32796, 32797, 32798, 32799, 32800, 32808, 32784, 32802, 32803, 32804, 32785};
 
 active_view_state OpenFile()
 {
@@ -56,7 +55,7 @@ std::set<int> Enabled(const std::vector<int>& ids, command_state (*rule)(int, co
     return enabled;
 }
 
-}  // namespace
+} // namespace
 
 void ui_rules_test::Router_RoutesSingleIdsAndRanges()
 {
@@ -69,7 +68,7 @@ void ui_rules_test::Router_RoutesSingleIdsAndRanges()
         int id;
         bool handled;
     };
-    const row rows[] = {{32773, true}, {33000, true}, {33099, true}, {33050, true},
+    const row rows[] = {{32773, true},  {33000, true},  {33099, true},  {33050, true},
                         {32999, false}, {33100, false}, {32774, false}, {0, false}};
     for (const row& r : rows) {
         calls.clear();
@@ -79,7 +78,7 @@ void ui_rules_test::Router_RoutesSingleIdsAndRanges()
     }
     router.remove(32773);
     QVERIFY(!router.route(32773));
-    router.add_range(5, 4, [&](int id) { calls.push_back(id); });  // empty range: ignored
+    router.add_range(5, 4, [&](int id) { calls.push_back(id); }); // empty range: ignored
     QVERIFY(!router.has(5));
 }
 
@@ -119,16 +118,26 @@ void ui_rules_test::Accelerators_TranslateTheSixteenKeysAndF1()
     const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
     const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
     const row rows[] = {
-        {Qt::Key_O, ctrl, 32773},          {Qt::Key_F4, Qt::AltModifier, 32776},
-        {Qt::Key_A, ctrl, 32787},          {Qt::Key_I, ctrl | shift, 32788},
-        {Qt::Key_C, ctrl, 32777},          {Qt::Key_F, ctrl, 32779},
-        {Qt::Key_F, ctrl | shift, 32780},  {Qt::Key_F3, Qt::NoModifier, 32781},
-        {Qt::Key_F3, shift, 32782},        {Qt::Key_F5, Qt::NoModifier, 32793},
-        {Qt::Key_F5, ctrl, 32794},         {Qt::Key_PageUp, ctrl, 32795},
-        {Qt::Key_PageDown, ctrl, 32796},   {Qt::Key_F6, Qt::NoModifier, 32798},
-        {Qt::Key_F7, Qt::NoModifier, 32800}, {Qt::Key_F1, Qt::NoModifier, 32784},
-        {Qt::Key_F1, ctrl, 32802},         {Qt::Key_F1, shift, 32784},
-        {Qt::Key_F1, ctrl | shift, 32802}, {Qt::Key_F5, Qt::KeypadModifier, 32793},
+        {Qt::Key_O, ctrl, 32773},
+        {Qt::Key_F4, Qt::AltModifier, 32776},
+        {Qt::Key_A, ctrl, 32787},
+        {Qt::Key_I, ctrl | shift, 32788},
+        {Qt::Key_C, ctrl, 32777},
+        {Qt::Key_F, ctrl, 32779},
+        {Qt::Key_F, ctrl | shift, 32780},
+        {Qt::Key_F3, Qt::NoModifier, 32781},
+        {Qt::Key_F3, shift, 32782},
+        {Qt::Key_F5, Qt::NoModifier, 32793},
+        {Qt::Key_F5, ctrl, 32794},
+        {Qt::Key_PageUp, ctrl, 32795},
+        {Qt::Key_PageDown, ctrl, 32796},
+        {Qt::Key_F6, Qt::NoModifier, 32798},
+        {Qt::Key_F7, Qt::NoModifier, 32800},
+        {Qt::Key_F1, Qt::NoModifier, 32784},
+        {Qt::Key_F1, ctrl, 32802},
+        {Qt::Key_F1, shift, 32784},
+        {Qt::Key_F1, ctrl | shift, 32802},
+        {Qt::Key_F5, Qt::KeypadModifier, 32793},
     };
     for (const row& r : rows)
         QCOMPARE(TranslateAccelerator(r.key, r.modifiers), r.command);
@@ -205,7 +214,7 @@ void ui_rules_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
 
 void ui_rules_test::Toolbar_WithFile_FollowsTheActiveTab()
 {
-    active_view_state s = OpenFile();  // whole file in the window, no selection
+    active_view_state s = OpenFile(); // whole file in the window, no selection
     const std::set<int> with_tab = {32773, 32783, 32784, 32774, 32775, 32809, 32793, 32794,
                                     32797, 32798, 32799, 32800, 32779, 32780, 32781, 32782};
     QCOMPARE(Enabled(kToolbarIds, &ToolbarCommandState, s), with_tab);
@@ -236,13 +245,12 @@ void ui_rules_test::Scrolling_DependsOnTheWindowEdges()
         bool up, down;
     };
     const row rows[] = {
-        {0, 99, 100, false, false},     // the whole file
-        {0, 99, 500, false, true},      // the head of a longer file
-        {400, 499, 500, true, false},   // the tail
-        {200, 299, 500, true, true},    // the middle
-        {-1, -1, 500, true, false},     // no window yet: "not 0" above, never below
-        {-1, -1, 0, true, false},
-        {0, 0, 1, false, false},
+        {0, 99, 100, false, false},   // the whole file
+        {0, 99, 500, false, true},    // the head of a longer file
+        {400, 499, 500, true, false}, // the tail
+        {200, 299, 500, true, true},  // the middle
+        {-1, -1, 500, true, false},   // no window yet: "not 0" above, never below
+        {-1, -1, 0, true, false},     {0, 0, 1, false, false},
     };
     for (const row& r : rows) {
         active_view_state s = OpenFile();
@@ -266,7 +274,7 @@ void ui_rules_test::Menus_NoFile_EditOffersOnlyOptions()
     QVERIFY(!ExportSubmenuEnabled(none));
     QVERIFY(!CopyColumnSubmenuEnabled(none));
     QVERIFY(!IncludeExcludeSubmenusEnabled(none));
-    QVERIFY(MenuCommandState(33000, none).enabled);  // a recent file can always be opened
+    QVERIFY(MenuCommandState(33000, none).enabled); // a recent file can always be opened
     QVERIFY(!MenuCommandState(33100, none).enabled);
     QVERIFY(!MenuCommandState(33250, none).enabled);
 }
@@ -275,7 +283,7 @@ void ui_rules_test::Menus_WithFile_FollowTabsSelectionAndFlags()
 {
     active_view_state s = OpenFile();
     QVERIFY(MenuCommandState(32774, s).enabled);
-    QVERIFY(!MenuCommandState(32786, s).enabled);  // close others needs two tabs
+    QVERIFY(!MenuCommandState(32786, s).enabled); // close others needs two tabs
     s.tab_count = 2;
     QVERIFY(MenuCommandState(32786, s).enabled);
     QVERIFY(ExportSubmenuEnabled(s));

@@ -27,7 +27,7 @@ void CopyResource(const QString& sub, const QString& install)
         CopyFolder(QStringLiteral(VARNOTH_SOURCE_RESOURCES "/") + sub, install + QLatin1Char('/') + sub);
 }
 
-}  // namespace
+} // namespace
 
 ui_test_environment::ui_test_environment()
 {

@@ -56,7 +56,8 @@ void LoadSettings(app_settings& settings, const std::u16string& path)
     if (ReadXmlChildText(root.get(), "tail_on_refresh", text))
         settings.tail_on_refresh = text != u"0";
     if (ReadXmlChildText(root.get(), "search_highlight", text))
-        settings.search_highlight = static_cast<int32_t>(std::clamp<long long>(ParseDecimal(text), INT32_MIN, INT32_MAX));
+        settings.search_highlight =
+            static_cast<int32_t>(std::clamp<long long>(ParseDecimal(text), INT32_MIN, INT32_MAX));
     if (root->FirstChildElement("copy_column_seperator")) {
         text.clear();
         ReadXmlChildText(root.get(), "copy_column_seperator", text);

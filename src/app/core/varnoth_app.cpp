@@ -1,17 +1,16 @@
 #include "app/core/varnoth_app.h"
 
+#include "app/core/folder_rewrite.h"
 #include "app/xml/xml_file.h"
+#include "format/datetime.h"
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
-#include "app/core/folder_rewrite.h"
-#include "format/datetime.h"
 #include "logfile/log_file.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
 
 #include <fcntl.h>
 #include <unistd.h>
-
 
 namespace {
 CVarnothApp* g_app = nullptr;
@@ -31,7 +30,8 @@ app_environment app_environment::FromSystem()
     return environment;
 }
 
-CVarnothApp::CVarnothApp() : CVarnothApp(app_environment::FromSystem()) {}
+CVarnothApp::CVarnothApp() : CVarnothApp(app_environment::FromSystem())
+{}
 
 CVarnothApp::CVarnothApp(const app_environment& environment)
 {

@@ -17,8 +17,8 @@ class named_mutex;
 
 // Where the application looks for its folders; tests replace the defaults.
 struct app_environment {
-    std::u16string module_path;           // the running executable
-    std::u16string common_data_folder;    // the fallback data root
+    std::u16string module_path;        // the running executable
+    std::u16string common_data_folder; // the fallback data root
     static app_environment FromSystem();
 };
 
