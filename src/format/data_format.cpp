@@ -1,6 +1,6 @@
 #include "format/data_format.h"
 
-#include "app/xml/xml_file.h"
+#include "xml/xml_file.h"
 #include "format/datetime_value.h"
 #include "platform/strings.h"
 

@@ -1,6 +1,6 @@
 #include "ui/message_presenter.h"
 
-#include "app/core/varnoth_app.h"
+#include "app/varnoth_app.h"
 #include "platform/message_box.h"
 #include "ui/ui_text.h"
 

@@ -1,6 +1,6 @@
 #include "ui/varnoth_dlg.h"
 
-#include "app/core/varnoth_app.h"
+#include "app/varnoth_app.h"
 #include "ui/command_ids.h"
 #include "ui/common_task_dlg.h"
 #include "ui/top_panel.h"

@@ -1,5 +1,5 @@
-#include "app/core/settings.h"
-#include "app/xml/xml_file.h"
+#include "app/settings.h"
+#include "xml/xml_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

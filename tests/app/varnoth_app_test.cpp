@@ -1,4 +1,4 @@
-#include "app/core/varnoth_app.h"
+#include "app/varnoth_app.h"
 #include "format/datetime.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"

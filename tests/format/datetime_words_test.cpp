@@ -1,6 +1,6 @@
 #include "format_test_support.h"
 
-#include "app/xml/xml_file.h"
+#include "xml/xml_file.h"
 #include "format/datetime.h"
 #include "platform/files.h"
 #include "platform/strings.h"

@@ -3,7 +3,7 @@
 // the build has not copied them yet), and an application object over it.
 #pragma once
 
-#include "app/core/varnoth_app.h"
+#include "app/varnoth_app.h"
 
 #include <QString>
 #include <QTemporaryDir>

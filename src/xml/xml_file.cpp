@@ -1,4 +1,4 @@
-#include "app/xml/xml_file.h"
+#include "xml/xml_file.h"
 
 #include "platform/files.h"
 #include "platform/strings.h"

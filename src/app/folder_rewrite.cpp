@@ -1,4 +1,4 @@
-#include "app/core/folder_rewrite.h"
+#include "app/folder_rewrite.h"
 
 #include "platform/files.h"
 

@@ -1,7 +1,7 @@
-#include "app/app_shell.h"
+#include "shell/app_shell.h"
 
-#include "app/core/varnoth_app.h"
-#include "app/interface_dispatcher.h"
+#include "app/varnoth_app.h"
+#include "shell/interface_dispatcher.h"
 #include "glossant/dictionary_text.h"
 #include "platform/diagnostics.h"
 #include "platform/message_box.h"

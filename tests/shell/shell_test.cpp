@@ -1,8 +1,8 @@
 // The start-up and exit sequence of the viewer, run in-process under the
 // offscreen platform, and the real executable as a second instance.
-#include "app/app_shell.h"
-#include "app/core/varnoth_app.h"
-#include "app/interface_dispatcher.h"
+#include "shell/app_shell.h"
+#include "app/varnoth_app.h"
+#include "shell/interface_dispatcher.h"
 #include "platform/message_box.h"
 #include "platform/named_mutex.h"
 #include "ui/varnoth_dlg.h"

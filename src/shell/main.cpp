@@ -1,4 +1,4 @@
-#include "app/app_shell.h"
+#include "shell/app_shell.h"
 
 int main(int argc, char** argv)
 {

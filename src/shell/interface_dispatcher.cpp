@@ -1,4 +1,4 @@
-#include "app/interface_dispatcher.h"
+#include "shell/interface_dispatcher.h"
 
 #include <QMetaObject>
 #include <QPointer>

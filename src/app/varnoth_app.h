@@ -7,7 +7,7 @@
 // settings it is given at job start.  Nothing here takes a lock.
 #pragma once
 
-#include "app/core/settings.h"
+#include "app/settings.h"
 
 #include <memory>
 #include <string>

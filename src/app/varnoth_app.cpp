@@ -1,7 +1,7 @@
-#include "app/core/varnoth_app.h"
+#include "app/varnoth_app.h"
 
-#include "app/core/folder_rewrite.h"
-#include "app/xml/xml_file.h"
+#include "app/folder_rewrite.h"
+#include "xml/xml_file.h"
 #include "format/datetime.h"
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
