@@ -8,30 +8,17 @@
 //   index lock  -> file lock    (every pread of the file is under the file lock)
 #pragma once
 
-#include "format/data_format.h"
 #include "logfile/file_access.h"
 #include "logfile/line_index.h"
 #include "logfile/line_text.h"
 #include "logfile/primitives.h"
+#include "parser/log_line.h"
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct log_column {
-    const char16_t* text_base = nullptr; // inside the owning line's text; never owned
-    uint64_t offset = 0;                 // characters from text_base to the column's first one
-    uint64_t length = 0;                 // characters
-    tagDATA_VALUE value;
-};
-
-struct log_line {
-    std::vector<log_column> columns;
-    std::vector<char16_t> text; // the line's characters, no terminator
-    int64_t offset = -1;        // file offset of the line's first byte
-};
 
 class log_file;
 
