@@ -4,23 +4,23 @@
 
 std::u16string folder_rewrite::path_of(const std::u16string& name) const
 {
-    return JoinPath(folder_, name);
+    return JoinPath(m_folder, name);
 }
 
 void folder_rewrite::keep(const std::u16string& name, bool ok)
 {
-    kept_.insert(name);
-    all_ok_ = all_ok_ && ok;
+    m_kept.insert(name);
+    m_all_ok = m_all_ok && ok;
 }
 
 bool folder_rewrite::finish()
 {
-    if (!IsDirectory(folder_))
-        return all_ok_;
-    for (const std::u16string& name : ListFiles(folder_, u"")) {
-        if (kept_.count(name))
+    if (!IsDirectory(m_folder))
+        return m_all_ok;
+    for (const std::u16string& name : ListFiles(m_folder, u"")) {
+        if (m_kept.count(name))
             continue;
         RemoveFile(path_of(name));
     }
-    return all_ok_;
+    return m_all_ok;
 }

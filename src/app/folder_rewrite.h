@@ -12,7 +12,7 @@
 
 class folder_rewrite {
 public:
-    explicit folder_rewrite(std::u16string folder) : folder_(std::move(folder)) {}
+    explicit folder_rewrite(std::u16string folder) : m_folder(std::move(folder)) {}
 
     std::u16string path_of(const std::u16string& name) const;
 
@@ -25,7 +25,7 @@ public:
     bool finish();
 
 private:
-    std::u16string folder_;
-    std::set<std::u16string> kept_;
-    bool all_ok_ = true;
+    std::u16string m_folder;
+    std::set<std::u16string> m_kept;
+    bool m_all_ok = true;
 };

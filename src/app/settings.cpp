@@ -1,8 +1,8 @@
 #include "app/settings.h"
 
-#include "xml/xml_file.h"
 #include "platform/files.h"
 #include "platform/strings.h"
+#include "xml/xml_file.h"
 
 #include <algorithm>
 #include <climits>

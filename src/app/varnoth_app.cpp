@@ -1,13 +1,13 @@
 #include "app/varnoth_app.h"
 
 #include "app/folder_rewrite.h"
-#include "xml/xml_file.h"
 #include "format/datetime.h"
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
 #include "logfile/log_file.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
+#include "xml/xml_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -48,49 +48,49 @@ CVarnothApp::~CVarnothApp()
 
 void CVarnothApp::PrepareDataDirectory(const app_environment& environment)
 {
-    module_path_ = environment.module_path;
-    const std::size_t slash = module_path_.rfind(u'/');
-    installation_directory_ = slash == std::u16string::npos ? std::u16string() : module_path_.substr(0, slash);
+    m_module_path = environment.module_path;
+    const std::size_t slash = m_module_path.rfind(u'/');
+    m_installation_directory = slash == std::u16string::npos ? std::u16string() : m_module_path.substr(0, slash);
 
     // Probe whether the installation folder is writable by creating a file in
     // a folder of our own there.
-    const std::u16string probe_folder = installation_directory_ + u"/folder_test";
+    const std::u16string probe_folder = m_installation_directory + u"/folder_test";
     const std::u16string probe_file = probe_folder + u"/file_test";
     MakeDirectory(probe_folder);
     const int fd = ::open(NativePath(probe_file).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         RemoveEmptyDirectory(probe_folder);
-        data_directory_ = environment.common_data_folder + u"/Ostrel";
-        MakeDirectory(data_directory_);
-        data_directory_ += u"/Varnoth";
-        MakeDirectory(data_directory_);
-        copy_shipped_parsers_ = true;
+        m_data_directory = environment.common_data_folder + u"/Ostrel";
+        MakeDirectory(m_data_directory);
+        m_data_directory += u"/Varnoth";
+        MakeDirectory(m_data_directory);
+        m_copy_shipped_parsers = true;
     } else {
         ::close(fd);
         RemoveFile(probe_file);
         RemoveEmptyDirectory(probe_folder);
-        data_directory_ = installation_directory_;
+        m_data_directory = m_installation_directory;
     }
 
-    parser_directory_ = data_directory_ + u"/parser";
-    filter_directory_ = data_directory_ + u"/filter";
-    highlight_directory_ = data_directory_ + u"/highlight";
-    history_directory_ = data_directory_ + u"/history";
-    dictionary_directory_ = installation_directory_ + u"/dict";
-    help_directory_ = installation_directory_ + u"/help";
-    MakeDirectory(parser_directory_);
-    MakeDirectory(filter_directory_);
-    MakeDirectory(highlight_directory_);
-    MakeDirectory(history_directory_);
+    m_parser_directory = m_data_directory + u"/parser";
+    m_filter_directory = m_data_directory + u"/filter";
+    m_highlight_directory = m_data_directory + u"/highlight";
+    m_history_directory = m_data_directory + u"/history";
+    m_dictionary_directory = m_installation_directory + u"/dict";
+    m_help_directory = m_installation_directory + u"/help";
+    MakeDirectory(m_parser_directory);
+    MakeDirectory(m_filter_directory);
+    MakeDirectory(m_highlight_directory);
+    MakeDirectory(m_history_directory);
 
-    if (copy_shipped_parsers_) {
+    if (m_copy_shipped_parsers) {
         // A parser the user already has (perhaps edited) is never overwritten.
-        const std::u16string shipped = installation_directory_ + u"/parser";
+        const std::u16string shipped = m_installation_directory + u"/parser";
         for (const std::u16string& name : ListFiles(shipped, u".xml"))
-            CopyFileNoOverwrite(JoinPath(shipped, name), JoinPath(parser_directory_, name));
+            CopyFileNoOverwrite(JoinPath(shipped, name), JoinPath(m_parser_directory, name));
     }
 
-    if (!installation_directory_.empty() && ::chdir(NativePath(installation_directory_).c_str()) != 0) {
+    if (!m_installation_directory.empty() && ::chdir(NativePath(m_installation_directory).c_str()) != 0) {
         // The current folder only matters for relative paths the user types;
         // staying where we are is harmless.
     }
@@ -101,54 +101,54 @@ bool CVarnothApp::AcquireSingleInstance()
     auto mutex = std::make_unique<named_mutex>(u"Varnoth");
     if (!mutex->try_lock())
         return false;
-    instance_mutex_ = std::move(mutex);
+    m_instance_mutex = std::move(mutex);
     return true;
 }
 
 bool CVarnothApp::HoldsSingleInstance() const
 {
-    return instance_mutex_ && instance_mutex_->owned();
+    return m_instance_mutex && m_instance_mutex->owned();
 }
 
 bool CVarnothApp::InitializeDictionary()
 {
-    glossant_initialized_ = Glossant::Initialize();
-    return glossant_initialized_;
+    m_glossant_initialized = Glossant::Initialize();
+    return m_glossant_initialized;
 }
 
 bool CVarnothApp::LoadDictionary()
 {
-    const std::u16string path = dictionary_directory_ + u"/" + LanguageCode() + u".lc";
+    const std::u16string path = m_dictionary_directory + u"/" + LanguageCode() + u".lc";
     if (!IsReadableFile(path))
         return false;
-    dictionary_loaded_ = Glossant::LoadDictionary(path, "dict");
-    return dictionary_loaded_;
+    m_dictionary_loaded = Glossant::LoadDictionary(path, "dict");
+    return m_dictionary_loaded;
 }
 
 void CVarnothApp::BuildTitle()
 {
-    title_ = DictionaryText(u"IDS_APPNAME");
+    m_title = DictionaryText(u"IDS_APPNAME");
 }
 
 void CVarnothApp::LoadSettings()
 {
-    ::LoadSettings(settings, data_directory_ + u"/setting.xml");
+    ::LoadSettings(settings, m_data_directory + u"/setting.xml");
 }
 
 void CVarnothApp::LoadData()
 {
     SetDateTimeLanguages({});
-    LoadDateTimeLanguages(JoinPath(data_directory_, std::u16string(DATETIME_WORDS_FILE_NAME)));
+    LoadDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME)));
 
-    ReadHistoryFile(expression_history, history_directory_ + u"/expression.dat");
-    ReadHistoryFile(recent_files, history_directory_ + u"/file.dat");
+    ReadHistoryFile(expression_history, m_history_directory + u"/expression.dat");
+    ReadHistoryFile(recent_files, m_history_directory + u"/file.dat");
 }
 
 bool CVarnothApp::SaveData()
 {
-    bool ok = SaveDateTimeLanguages(JoinPath(data_directory_, std::u16string(DATETIME_WORDS_FILE_NAME)));
+    bool ok = SaveDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME)));
 
-    folder_rewrite history(history_directory_);
+    folder_rewrite history(m_history_directory);
     auto write_history = [&](const std::u16string& name, const std::vector<std::u16string>& list) {
         const bool written = WriteHistoryFile(list, history.path_of(name));
         if (!list.empty())
@@ -162,20 +162,20 @@ bool CVarnothApp::SaveData()
 
 bool CVarnothApp::SaveSettings()
 {
-    return ::SaveSettings(settings, data_directory_ + u"/setting.xml");
+    return ::SaveSettings(settings, m_data_directory + u"/setting.xml");
 }
 
 void CVarnothApp::ExitInstance()
 {
-    if (HoldsSingleInstance() && main_window_ran_) {
+    if (HoldsSingleInstance() && m_main_window_ran) {
         SaveData();
         SaveSettings();
     }
-    if (glossant_initialized_)
+    if (m_glossant_initialized)
         Glossant::UnInitialize();
-    glossant_initialized_ = false;
-    dictionary_loaded_ = false;
-    instance_mutex_.reset();
+    m_glossant_initialized = false;
+    m_dictionary_loaded = false;
+    m_instance_mutex.reset();
 
     // Parsed lines are freed by short-lived threads under the deletion lock;
     // taking it once lets a release in progress finish before the process ends.

@@ -43,7 +43,7 @@ public:
     void LoadSettings();
     void LoadData();
     // Marks that the main window ran, so that ExitInstance saves.
-    void SetMainWindowRan() { main_window_ran_ = true; }
+    void SetMainWindowRan() { m_main_window_ran = true; }
 
     // --- exit -----------------------------------------------------------
     // Saves data and settings when this instance holds the lock and ran its
@@ -61,20 +61,20 @@ public:
     void AddRecentFile(const std::u16string& path);
 
     // Paths, set once at construction.
-    const std::u16string& ModulePath() const { return module_path_; }
-    const std::u16string& InstallationDirectory() const { return installation_directory_; }
-    const std::u16string& DataDirectory() const { return data_directory_; }
-    const std::u16string& DictionaryDirectory() const { return dictionary_directory_; }
-    const std::u16string& ParserDirectory() const { return parser_directory_; }
-    const std::u16string& FilterDirectory() const { return filter_directory_; }
-    const std::u16string& HighlightDirectory() const { return highlight_directory_; }
-    const std::u16string& HistoryDirectory() const { return history_directory_; }
-    const std::u16string& HelpDirectory() const { return help_directory_; }
-    bool CopiedShippedParsers() const { return copy_shipped_parsers_; }
+    const std::u16string& ModulePath() const { return m_module_path; }
+    const std::u16string& InstallationDirectory() const { return m_installation_directory; }
+    const std::u16string& DataDirectory() const { return m_data_directory; }
+    const std::u16string& DictionaryDirectory() const { return m_dictionary_directory; }
+    const std::u16string& ParserDirectory() const { return m_parser_directory; }
+    const std::u16string& FilterDirectory() const { return m_filter_directory; }
+    const std::u16string& HighlightDirectory() const { return m_highlight_directory; }
+    const std::u16string& HistoryDirectory() const { return m_history_directory; }
+    const std::u16string& HelpDirectory() const { return m_help_directory; }
+    bool CopiedShippedParsers() const { return m_copy_shipped_parsers; }
     int LanguageIndex() const { return 0; }
     static std::u16string LanguageCode() { return u"en"; }
 
-    const std::u16string& Title() const { return title_; }
+    const std::u16string& Title() const { return m_title; }
 
     app_settings settings;
     std::vector<std::u16string> expression_history;
@@ -83,21 +83,21 @@ public:
 private:
     void PrepareDataDirectory(const app_environment& environment);
 
-    std::u16string module_path_;
-    std::u16string installation_directory_;
-    std::u16string data_directory_;
-    std::u16string dictionary_directory_;
-    std::u16string parser_directory_;
-    std::u16string filter_directory_;
-    std::u16string highlight_directory_;
-    std::u16string history_directory_;
-    std::u16string help_directory_;
-    bool copy_shipped_parsers_ = false;
-    std::u16string title_;
-    std::unique_ptr<named_mutex> instance_mutex_;
-    bool glossant_initialized_ = false;
-    bool dictionary_loaded_ = false;
-    bool main_window_ran_ = false;
+    std::u16string m_module_path;
+    std::u16string m_installation_directory;
+    std::u16string m_data_directory;
+    std::u16string m_dictionary_directory;
+    std::u16string m_parser_directory;
+    std::u16string m_filter_directory;
+    std::u16string m_highlight_directory;
+    std::u16string m_history_directory;
+    std::u16string m_help_directory;
+    bool m_copy_shipped_parsers = false;
+    std::u16string m_title;
+    std::unique_ptr<named_mutex> m_instance_mutex;
+    bool m_glossant_initialized = false;
+    bool m_dictionary_loaded = false;
+    bool m_main_window_ran = false;
 };
 
 // The one application object while it exists (null before and after).

@@ -1,8 +1,8 @@
 #include "format/data_format.h"
 
-#include "xml/xml_file.h"
 #include "format/datetime_value.h"
 #include "platform/strings.h"
+#include "xml/xml_file.h"
 
 #include <tinyxml.h>
 

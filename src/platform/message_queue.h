@@ -53,11 +53,11 @@ public:
 private:
     bool find_locked(unsigned id, std::deque<thread_message>::iterator& it);
 
-    mutable std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<thread_message> messages_;
-    uint64_t post_count_ = 0;
-    std::function<void()> wake_;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_posted;
+    std::deque<thread_message> m_messages;
+    uint64_t m_post_count = 0;
+    std::function<void()> m_wake;
 };
 
 // The interface thread's queue: the work thread posts its progress, results

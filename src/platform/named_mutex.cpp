@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-named_mutex::named_mutex(std::u16string name) : name_(std::move(name))
+named_mutex::named_mutex(std::u16string name) : m_name(std::move(name))
 {}
 
 named_mutex::~named_mutex()
@@ -18,18 +18,18 @@ named_mutex::~named_mutex()
 
 bool named_mutex::open_file()
 {
-    if (fd_ >= 0)
+    if (m_fd >= 0)
         return true;
     const std::u16string folder = RuntimeDirectory();
     if (folder.empty())
         return false;
-    std::u16string file = name_;
+    std::u16string file = m_name;
     for (char16_t& c : file)
         if (c == u'/' || c == u' ')
             c = u'_';
     const std::string path = NativePath(JoinPath(folder, file + u".lock"));
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    return fd_ >= 0;
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return m_fd >= 0;
 }
 
 bool named_mutex::try_lock()
@@ -38,10 +38,10 @@ bool named_mutex::try_lock()
         return false;
     // flock locks belong to the open file description, so a second object in
     // the same process is refused just like another process.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
         return true;
-    ::close(fd_);
-    fd_ = -1;
+    ::close(m_fd);
+    m_fd = -1;
     return false;
 }
 
@@ -51,20 +51,20 @@ bool named_mutex::lock()
         return false;
     int r;
     do {
-        r = ::flock(fd_, LOCK_EX);
+        r = ::flock(m_fd, LOCK_EX);
     } while (r != 0 && errno == EINTR);
     if (r == 0)
         return true;
-    ::close(fd_);
-    fd_ = -1;
+    ::close(m_fd);
+    m_fd = -1;
     return false;
 }
 
 void named_mutex::unlock()
 {
-    if (fd_ < 0)
+    if (m_fd < 0)
         return;
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
 }

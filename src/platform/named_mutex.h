@@ -19,23 +19,23 @@ public:
     // Waits for the mutex without time-out.  False when the lock file cannot be made.
     bool lock();
     void unlock();
-    bool owned() const { return fd_ >= 0; }
+    bool owned() const { return m_fd >= 0; }
 
 private:
     bool open_file();
 
-    std::u16string name_;
-    int fd_ = -1;
+    std::u16string m_name;
+    int m_fd = -1;
 };
 
 // Scoped holder: waits for the named mutex on construction, releases it on
 // destruction.
 class CAutoNamedMutex {
 public:
-    explicit CAutoNamedMutex(const std::u16string& name) : mutex_(name) { locked_ = mutex_.lock(); }
-    bool locked() const { return locked_; }
+    explicit CAutoNamedMutex(const std::u16string& name) : m_mutex(name) { m_locked = m_mutex.lock(); }
+    bool locked() const { return m_locked; }
 
 private:
-    named_mutex mutex_;
-    bool locked_ = false;
+    named_mutex m_mutex;
+    bool m_locked = false;
 };

@@ -1,11 +1,11 @@
 #include "shell/app_shell.h"
 
 #include "app/varnoth_app.h"
-#include "shell/interface_dispatcher.h"
 #include "glossant/dictionary_text.h"
 #include "platform/diagnostics.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
+#include "shell/interface_dispatcher.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
 #include "ui/message_presenter.h"
@@ -19,7 +19,7 @@
 
 #include <cerrno>
 
-CVarnothShell::CVarnothShell(CVarnothApp& app) : app_(app)
+CVarnothShell::CVarnothShell(CVarnothApp& app) : m_app(app)
 {}
 
 CVarnothShell::~CVarnothShell() = default;
@@ -33,51 +33,51 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
         const QString& argument = arguments.at(i);
         if (argument.isEmpty() || argument.startsWith(u'-'))
             continue;
-        command_line_file_ = argument.toStdU16String();
+        m_command_line_file = argument.toStdU16String();
         break;
     }
-    if (!command_line_file_.empty())
+    if (!m_command_line_file.empty())
         HandOffCommandLineFile();
 
-    if (!app_.AcquireSingleInstance())
+    if (!m_app.AcquireSingleInstance())
         return false;
 
-    if (!app_.InitializeDictionary())
+    if (!m_app.InitializeDictionary())
         return false;
-    if (!app_.LoadDictionary()) {
+    if (!m_app.LoadDictionary()) {
         // Without a dictionary the key's own text is empty; a message box
         // with no text would tell the user nothing, so say it plainly.
         std::u16string text = DictionaryText(u"IDS_MSG_FAILED_LOADING_DICT");
         if (text.empty())
-            text = u"The dictionary could not be loaded:\n" + app_.DictionaryDirectory() + u"/"
+            text = u"The dictionary could not be loaded:\n" + m_app.DictionaryDirectory() + u"/"
                    + CVarnothApp::LanguageCode() + u".lc";
         ShowMessage(text, MB_OK | MB_ICONERROR);
         return false;
     }
-    app_.BuildTitle();
+    m_app.BuildTitle();
     QApplication::setApplicationDisplayName(QString());
 
-    app_.LoadSettings();
-    app_.LoadData();
+    m_app.LoadSettings();
+    m_app.LoadData();
 
-    dispatcher_ = std::make_unique<interface_dispatcher>(InterfaceThreadQueue());
+    m_dispatcher = std::make_unique<interface_dispatcher>(InterfaceThreadQueue());
     return true;
 }
 
 void CVarnothShell::HandOffCommandLineFile()
 {
-    DebugOutput("[shell] command-line file: %s\n", ToUtf8(command_line_file_).c_str());
+    DebugOutput("[shell] command-line file: %s\n", ToUtf8(m_command_line_file).c_str());
 }
 
 CVarnothDlg* CVarnothShell::CreateMainWindow()
 {
-    main_window_ = std::make_unique<CVarnothDlg>(app_);
-    accelerators_ = std::make_unique<CAcceleratorFilter>(main_window_->Router(), main_window_.get());
-    qApp->installEventFilter(accelerators_.get());
-    main_window_->Router().add(ids::kHelpHelp, [this](int) { ShowHelp(); });
-    app_.SetMainWindowRan();
-    main_window_->ShowWithSavedPlacement();
-    return main_window_.get();
+    m_main_window = std::make_unique<CVarnothDlg>(m_app);
+    m_accelerators = std::make_unique<CAcceleratorFilter>(m_main_window->Router(), m_main_window.get());
+    qApp->installEventFilter(m_accelerators.get());
+    m_main_window->Router().add(ids::kHelpHelp, [this](int) { ShowHelp(); });
+    m_app.SetMainWindowRan();
+    m_main_window->ShowWithSavedPlacement();
+    return m_main_window.get();
 }
 
 int CVarnothShell::RunMainWindow()
@@ -101,7 +101,7 @@ std::u16string CVarnothShell::HelpTopic()
 
 void CVarnothShell::ShowHelp()
 {
-    const std::u16string page = app_.HelpDirectory() + u"/" + HelpTopic() + u".html";
+    const std::u16string page = m_app.HelpDirectory() + u"/" + HelpTopic() + u".html";
     const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(page));
     if (!QFile::exists(url.toLocalFile()) || !QDesktopServices::openUrl(url))
         ShowMessage(SystemErrorText(ENOENT) + u"\n" + page, MB_OK | MB_ICONERROR);
@@ -109,12 +109,12 @@ void CVarnothShell::ShowHelp()
 
 void CVarnothShell::ExitInstance()
 {
-    if (accelerators_)
-        qApp->removeEventFilter(accelerators_.get());
-    accelerators_.reset();
-    main_window_.reset();
-    dispatcher_.reset();
-    app_.ExitInstance();
+    if (m_accelerators)
+        qApp->removeEventFilter(m_accelerators.get());
+    m_accelerators.reset();
+    m_main_window.reset();
+    m_dispatcher.reset();
+    m_app.ExitInstance();
 }
 
 int RunVarnoth(int argc, char** argv)

@@ -42,7 +42,7 @@ public:
 
     // The file named on the command line (the first argument that is not a
     // switch), empty when none.
-    const std::u16string& CommandLineFile() const { return command_line_file_; }
+    const std::u16string& CommandLineFile() const { return m_command_line_file; }
 
     // The help page for the window the user is in: the active dialog's
     // "help_topic" property, else "index".
@@ -58,11 +58,11 @@ private:
     // its window is shown.
     void HandOffCommandLineFile();
 
-    CVarnothApp& app_;
-    std::u16string command_line_file_;
-    std::unique_ptr<interface_dispatcher> dispatcher_;
-    std::unique_ptr<CVarnothDlg> main_window_;
-    std::unique_ptr<CAcceleratorFilter> accelerators_;
+    CVarnothApp& m_app;
+    std::u16string m_command_line_file;
+    std::unique_ptr<interface_dispatcher> m_dispatcher;
+    std::unique_ptr<CVarnothDlg> m_main_window;
+    std::unique_ptr<CAcceleratorFilter> m_accelerators;
 };
 
 // The whole program: what main() runs.

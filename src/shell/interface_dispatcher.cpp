@@ -3,10 +3,10 @@
 #include <QMetaObject>
 #include <QPointer>
 
-interface_dispatcher::interface_dispatcher(message_queue& queue, QObject* parent) : QObject(parent), queue_(queue)
+interface_dispatcher::interface_dispatcher(message_queue& queue, QObject* parent) : QObject(parent), m_queue(queue)
 {
     QPointer<interface_dispatcher> self(this);
-    queue_.set_wake_handler([self] {
+    m_queue.set_wake_handler([self] {
         // Runs on the posting thread; the call itself runs on ours.
         QMetaObject::invokeMethod(
             self.data(),
@@ -20,20 +20,20 @@ interface_dispatcher::interface_dispatcher(message_queue& queue, QObject* parent
 
 interface_dispatcher::~interface_dispatcher()
 {
-    queue_.set_wake_handler(nullptr);
+    m_queue.set_wake_handler(nullptr);
 }
 
 void interface_dispatcher::set_handler(unsigned id, handler h)
 {
-    handlers_[id] = std::move(h);
+    m_handlers[id] = std::move(h);
 }
 
 bool interface_dispatcher::dispatch_one()
 {
     thread_message message;
-    if (!queue_.peek(message, true))
+    if (!m_queue.peek(message, true))
         return false;
-    if (auto it = handlers_.find(message.id); it != handlers_.end() && it->second)
+    if (auto it = m_handlers.find(message.id); it != m_handlers.end() && it->second)
         it->second(message);
     return true;
 }

@@ -29,6 +29,6 @@ public:
     bool dispatch_one();
 
 private:
-    message_queue& queue_;
-    std::unordered_map<unsigned, handler> handlers_;
+    message_queue& m_queue;
+    std::unordered_map<unsigned, handler> m_handlers;
 };

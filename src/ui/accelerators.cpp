@@ -68,15 +68,15 @@ bool IsEditField(const QObject* widget)
 }
 
 CAcceleratorFilter::CAcceleratorFilter(command_router& router, QWidget* main_window, QObject* parent)
-    : QObject(parent), router_(router), main_window_(main_window)
+    : QObject(parent), m_router(router), m_main_window(main_window)
 {
-    if (main_window_)
-        connect(main_window_, &QObject::destroyed, this, [this] { main_window_ = nullptr; });
+    if (m_main_window)
+        connect(m_main_window, &QObject::destroyed, this, [this] { m_main_window = nullptr; });
 }
 
 int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifiers modifiers) const
 {
-    if (!main_window_ || !watched || !watched->isWidgetType())
+    if (!m_main_window || !watched || !watched->isWidgetType())
         return 0;
     const int command = TranslateAccelerator(key, modifiers);
     if (command == 0)
@@ -89,7 +89,7 @@ int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifi
     if (qobject_cast<QMenu*>(watched))
         return 0;
     // Only keys meant for the main window (not for another top-level window).
-    if (static_cast<QWidget*>(watched)->window() != main_window_)
+    if (static_cast<QWidget*>(watched)->window() != m_main_window)
         return 0;
     if ((key == Qt::Key_C || key == Qt::Key_A) && IsEditField(watched))
         return 0;
@@ -111,6 +111,6 @@ bool CAcceleratorFilter::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     event->accept();
-    router_.route(command);
+    m_router.route(command);
     return true;
 }

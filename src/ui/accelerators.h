@@ -50,6 +50,6 @@ private:
     // The command to run for this key event in the current situation, or 0.
     int CommandFor(QObject* watched, int key, Qt::KeyboardModifiers modifiers) const;
 
-    command_router& router_;
-    QObject* main_window_; // observed; cleared when destroyed
+    command_router& m_router;
+    QObject* m_main_window; // observed; cleared when destroyed
 };

@@ -5,39 +5,39 @@
 void command_router::add(int id, handler h)
 {
     if (h)
-        single_[id] = std::move(h);
+        m_single[id] = std::move(h);
     else
-        single_.erase(id);
+        m_single.erase(id);
 }
 
 void command_router::add_range(int first, int last, handler h)
 {
     if (last < first)
         return;
-    for (auto it = ranges_.begin(); it != ranges_.end(); ++it) {
+    for (auto it = m_ranges.begin(); it != m_ranges.end(); ++it) {
         if (it->first == first && it->last == last) {
             if (h)
                 it->h = std::move(h);
             else
-                ranges_.erase(it);
+                m_ranges.erase(it);
             return;
         }
     }
     if (h)
-        ranges_.push_back({first, last, std::move(h)});
+        m_ranges.push_back({first, last, std::move(h)});
 }
 
 void command_router::remove(int id)
 {
-    single_.erase(id);
+    m_single.erase(id);
 }
 
 const command_router::handler* command_router::find(int id) const
 {
-    if (auto it = single_.find(id); it != single_.end())
+    if (auto it = m_single.find(id); it != m_single.end())
         return &it->second;
     // The most recently added range that contains id wins.
-    for (auto it = ranges_.rbegin(); it != ranges_.rend(); ++it) {
+    for (auto it = m_ranges.rbegin(); it != m_ranges.rend(); ++it) {
         if (id >= it->first && id <= it->last)
             return &it->h;
     }

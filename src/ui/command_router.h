@@ -35,6 +35,6 @@ private:
     };
     const handler* find(int id) const;
 
-    std::map<int, handler> single_;
-    std::vector<range_handler> ranges_;
+    std::map<int, handler> m_single;
+    std::vector<range_handler> m_ranges;
 };

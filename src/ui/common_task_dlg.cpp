@@ -30,7 +30,7 @@ void FillRecentFilesMenu(QMenu& menu, const std::vector<std::u16string>& recent,
 
 CCommonTaskDlg::CCommonTaskDlg(command_router& router, const icon_library& icons, recent_files_source recent_files,
                                QWidget* parent)
-    : QFrame(parent), router_(router), recent_files_(std::move(recent_files)), recent_menu_(new QMenu(this))
+    : QFrame(parent), m_router(router), m_recent_files(std::move(recent_files)), m_recent_menu(new QMenu(this))
 {
     setObjectName(IdObjectName(ids::kCommonTasks));
     setFrameShape(QFrame::StyledPanel);
@@ -53,7 +53,7 @@ CCommonTaskDlg::CCommonTaskDlg(command_router& router, const icon_library& icons
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         button->setAutoRaise(true);
         button->setFont(big);
-        connect(button, &QToolButton::clicked, this, [this, command] { router_.route(command); });
+        connect(button, &QToolButton::clicked, this, [this, command] { m_router.route(command); });
         return button;
     };
 
@@ -92,14 +92,14 @@ QToolButton* CCommonTaskDlg::Button(int id) const
 
 void CCommonTaskDlg::ShowRecentFiles()
 {
-    const std::vector<std::u16string> recent = recent_files_ ? recent_files_() : std::vector<std::u16string>{};
+    const std::vector<std::u16string> recent = m_recent_files ? m_recent_files() : std::vector<std::u16string>{};
     if (recent.empty()) {
-        router_.route(ids::kFileOpen);
+        m_router.route(ids::kFileOpen);
         return;
     }
-    FillRecentFilesMenu(*recent_menu_, recent, router_);
+    FillRecentFilesMenu(*m_recent_menu, recent, m_router);
     QToolButton* open = Button(ids::kTaskOpenFile);
-    recent_menu_->popup(open->mapToGlobal(QPoint(0, open->height())));
+    m_recent_menu->popup(open->mapToGlobal(QPoint(0, open->height())));
 }
 
 void CCommonTaskDlg::PlaceOver(const QRect& area)

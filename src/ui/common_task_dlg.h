@@ -34,9 +34,9 @@ public:
 private:
     void ShowRecentFiles();
 
-    command_router& router_;
-    recent_files_source recent_files_;
-    QMenu* recent_menu_;
+    command_router& m_router;
+    recent_files_source m_recent_files;
+    QMenu* m_recent_menu;
 };
 
 // Fills menu with the recent paths as commands 33000 + index that route

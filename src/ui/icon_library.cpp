@@ -15,23 +15,23 @@ icon_library::icon_library(const QString& folder)
         bool ok = false;
         const int id = name.left(dash).toInt(&ok);
         // An SVG wins over a PNG of the same id (sorted by name, .png before .svg).
-        if (ok && (!paths_.contains(id) || name.endsWith(QLatin1String(".svg"))))
-            paths_.insert(id, file.absoluteFilePath());
+        if (ok && (!m_paths.contains(id) || name.endsWith(QLatin1String(".svg"))))
+            m_paths.insert(id, file.absoluteFilePath());
     }
 }
 
 QString icon_library::Path(int id) const
 {
-    return paths_.value(id);
+    return m_paths.value(id);
 }
 
 QIcon icon_library::Icon(int id) const
 {
-    if (auto it = cache_.constFind(id); it != cache_.constEnd())
+    if (auto it = m_cache.constFind(id); it != m_cache.constEnd())
         return *it;
     const QString path = Path(id);
     QIcon icon = path.isEmpty() ? QIcon() : QIcon(path);
-    cache_.insert(id, icon);
+    m_cache.insert(id, icon);
     return icon;
 }
 

@@ -20,6 +20,6 @@ public:
     QIcon CheckIcon(int off_id, int on_id) const;
 
 private:
-    QHash<int, QString> paths_;
-    mutable QHash<int, QIcon> cache_;
+    QHash<int, QString> m_paths;
+    mutable QHash<int, QIcon> m_cache;
 };

@@ -22,49 +22,49 @@ CTopPanel::CTopPanel(command_router& router, QWidget* parent) : QWidget(parent)
 {
     setObjectName(IdObjectName(ids::kTopPanel));
 
-    filter_label_ = new QLabel(Text(u"IDS_TOP_PANEL_TEXT_FILTER"), this);
-    filter_label_->setObjectName(IdObjectName(ids::kTopPanelFilterLabel));
+    m_filter_label = new QLabel(Text(u"IDS_TOP_PANEL_TEXT_FILTER"), this);
+    m_filter_label->setObjectName(IdObjectName(ids::kTopPanelFilterLabel));
 
-    quick_filter_ = new QComboBox(this);
-    quick_filter_->setObjectName(IdObjectName(ids::kTopPanelQuickFilter));
-    quick_filter_->setEditable(true);
-    quick_filter_->setInsertPolicy(QComboBox::NoInsert);
-    quick_filter_->lineEdit()->setMaxLength(kQuickFilterMaxLength);
-    quick_filter_->setFixedWidth(kQuickFilterWidth);
-    filter_label_->setBuddy(quick_filter_);
+    m_quick_filter = new QComboBox(this);
+    m_quick_filter->setObjectName(IdObjectName(ids::kTopPanelQuickFilter));
+    m_quick_filter->setEditable(true);
+    m_quick_filter->setInsertPolicy(QComboBox::NoInsert);
+    m_quick_filter->lineEdit()->setMaxLength(kQuickFilterMaxLength);
+    m_quick_filter->setFixedWidth(kQuickFilterWidth);
+    m_filter_label->setBuddy(m_quick_filter);
 
-    parser_label_ = new QLabel(Text(u"IDS_TOP_PANEL_TEXT_PARSER"), this);
-    parser_label_->setObjectName(IdObjectName(ids::kTopPanelParserLabel));
+    m_parser_label = new QLabel(Text(u"IDS_TOP_PANEL_TEXT_PARSER"), this);
+    m_parser_label->setObjectName(IdObjectName(ids::kTopPanelParserLabel));
 
-    parser_chooser_ = new QComboBox(this);
-    parser_chooser_->setObjectName(IdObjectName(ids::kTopPanelParserChooser));
-    parser_chooser_->setFixedWidth(kParserChooserWidth);
-    parser_chooser_->addItem(Text(u"IDS_SPECIAL_DEFAULT_PARSER"));
-    parser_label_->setBuddy(parser_chooser_);
+    m_parser_chooser = new QComboBox(this);
+    m_parser_chooser->setObjectName(IdObjectName(ids::kTopPanelParserChooser));
+    m_parser_chooser->setFixedWidth(kParserChooserWidth);
+    m_parser_chooser->addItem(Text(u"IDS_SPECIAL_DEFAULT_PARSER"));
+    m_parser_label->setBuddy(m_parser_chooser);
 
-    parser_text_ = new QLineEdit(this);
-    parser_text_->setObjectName(IdObjectName(ids::kTopPanelParserText));
-    parser_text_->setReadOnly(true);
+    m_parser_text = new QLineEdit(this);
+    m_parser_text->setObjectName(IdObjectName(ids::kTopPanelParserText));
+    m_parser_text->setReadOnly(true);
 
-    manage_ = new QPushButton(Text(u"IDS_TOP_PANEL_BUTTON_MANAGE"), this);
-    manage_->setObjectName(IdObjectName(ids::kTopPanelManage));
-    manage_->setAutoDefault(false);
-    connect(manage_, &QPushButton::clicked, this, [&router] { router.route(ids::kTopPanelManage); });
+    m_manage = new QPushButton(Text(u"IDS_TOP_PANEL_BUTTON_MANAGE"), this);
+    m_manage->setObjectName(IdObjectName(ids::kTopPanelManage));
+    m_manage->setAutoDefault(false);
+    connect(m_manage, &QPushButton::clicked, this, [&router] { router.route(ids::kTopPanelManage); });
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(0);
-    layout->addWidget(filter_label_);
+    layout->addWidget(m_filter_label);
     layout->addSpacing(4);
-    layout->addWidget(quick_filter_);
+    layout->addWidget(m_quick_filter);
     layout->addSpacing(20);
-    layout->addWidget(parser_label_);
+    layout->addWidget(m_parser_label);
     layout->addSpacing(4);
-    layout->addWidget(parser_chooser_);
+    layout->addWidget(m_parser_chooser);
     layout->addSpacing(2);
-    layout->addWidget(parser_text_, 1);
+    layout->addWidget(m_parser_text, 1);
     layout->addSpacing(2);
-    layout->addWidget(manage_);
+    layout->addWidget(m_manage);
 
     setFixedHeight(PanelHeight());
     SetFileOpen(false);
@@ -75,17 +75,17 @@ int CTopPanel::PanelHeight() const
     // A vertical dialog unit is an eighth of the font height.
     const int six_units = fontMetrics().height() * 6 / 8;
     const int wanted = 2 * six_units + 4;
-    const int needed = std::max({quick_filter_->sizeHint().height(), parser_chooser_->sizeHint().height(),
-                                 manage_->sizeHint().height()})
+    const int needed = std::max({m_quick_filter->sizeHint().height(), m_parser_chooser->sizeHint().height(),
+                                 m_manage->sizeHint().height()})
                        + 4;
     return std::max(wanted, needed);
 }
 
 void CTopPanel::SetFileOpen(bool open)
 {
-    quick_filter_->setEnabled(open);
-    parser_chooser_->setEnabled(open);
-    parser_text_->setEnabled(open);
+    m_quick_filter->setEnabled(open);
+    m_parser_chooser->setEnabled(open);
+    m_parser_text->setEnabled(open);
     if (!open)
-        quick_filter_->setEditText(QString());
+        m_quick_filter->setEditText(QString());
 }

@@ -26,16 +26,16 @@ public:
     // Enables or disables the controls that belong to an open file.
     void SetFileOpen(bool open);
 
-    QComboBox* QuickFilterBox() const { return quick_filter_; }
-    QComboBox* ParserChooser() const { return parser_chooser_; }
-    QLineEdit* ParserText() const { return parser_text_; }
-    QPushButton* ManageButton() const { return manage_; }
+    QComboBox* QuickFilterBox() const { return m_quick_filter; }
+    QComboBox* ParserChooser() const { return m_parser_chooser; }
+    QLineEdit* ParserText() const { return m_parser_text; }
+    QPushButton* ManageButton() const { return m_manage; }
 
 private:
-    QLabel* filter_label_;
-    QComboBox* quick_filter_;
-    QLabel* parser_label_;
-    QComboBox* parser_chooser_;
-    QLineEdit* parser_text_;
-    QPushButton* manage_;
+    QLabel* m_filter_label;
+    QComboBox* m_quick_filter;
+    QLabel* m_parser_label;
+    QComboBox* m_parser_chooser;
+    QLineEdit* m_parser_text;
+    QPushButton* m_manage;
 };

@@ -75,21 +75,21 @@ const toolbar_button kToolbarButtons[] = {
 class drop_down_button : public QToolButton {
 public:
     drop_down_button(std::function<bool()> has_items, std::function<void()> fallback, QWidget* parent)
-        : QToolButton(parent), has_items_(std::move(has_items)), fallback_(std::move(fallback))
+        : QToolButton(parent), m_has_items(std::move(has_items)), m_fallback(std::move(fallback))
     {}
 
 protected:
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton && isEnabled() && popupMode() == QToolButton::MenuButtonPopup
-            && !has_items_()) {
+            && !m_has_items()) {
             QStyleOptionToolButton option;
             initStyleOption(&option);
             const QRect arrow =
                 style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButtonMenu, this);
             if (arrow.contains(event->position().toPoint())) {
                 event->accept();
-                fallback_();
+                m_fallback();
                 return;
             }
         }
@@ -97,8 +97,8 @@ protected:
     }
 
 private:
-    std::function<bool()> has_items_;
-    std::function<void()> fallback_;
+    std::function<bool()> m_has_items;
+    std::function<void()> m_fallback;
 };
 
 QKeySequence AcceleratorText(int command)
@@ -148,12 +148,12 @@ bool OnSomeScreen(const QRect& rect)
 } // namespace
 
 CVarnothDlg::CVarnothDlg(CVarnothApp& app, QWidget* parent)
-    : QMainWindow(parent), app_(app), icons_(ToQString(app.InstallationDirectory()) + QStringLiteral("/icons"))
+    : QMainWindow(parent), m_app(app), m_icons(ToQString(app.InstallationDirectory()) + QStringLiteral("/icons"))
 {
     setObjectName(QStringLiteral("main_window"));
-    setWindowIcon(icons_.Icon(ids::kIconApplication));
+    setWindowIcon(m_icons.Icon(ids::kIconApplication));
 
-    router_.add(ids::kFileExit, [this](int) { EndDialog(); });
+    m_router.add(ids::kFileExit, [this](int) { EndDialog(); });
 
     CreateMenus();
     CreateToolbar();
@@ -166,25 +166,25 @@ CVarnothDlg::CVarnothDlg(CVarnothApp& app, QWidget* parent)
     UpdateCommonTasksVisibility();
     UpdateMinimumSize();
 
-    connect(&refresh_timer_, &QTimer::timeout, this, &CVarnothDlg::OnRefreshTimer);
-    refresh_timer_.start(kRefreshTimerPeriodMs);
+    connect(&m_refresh_timer, &QTimer::timeout, this, &CVarnothDlg::OnRefreshTimer);
+    m_refresh_timer.start(kRefreshTimerPeriodMs);
 }
 
 CVarnothDlg::~CVarnothDlg()
 {
     // Destroyed without being closed: still keep where the window was.
-    if (!placement_stored_ && isVisible())
+    if (!m_placement_stored && isVisible())
         StorePlacement();
 }
 
 void CVarnothDlg::SetViewStateProvider(view_state_provider provider)
 {
-    view_state_provider_ = std::move(provider);
+    m_view_state_provider = std::move(provider);
 }
 
 active_view_state CVarnothDlg::ViewState() const
 {
-    return view_state_provider_ ? view_state_provider_() : active_view_state{};
+    return m_view_state_provider ? m_view_state_provider() : active_view_state{};
 }
 
 // --- menus -------------------------------------------------------------------
@@ -201,8 +201,8 @@ QAction* CVarnothDlg::AddMenuCommand(QMenu* menu, int id, std::u16string_view ke
         action->setShortcut(keys);
         action->setShortcutContext(Qt::WidgetShortcut);
     }
-    connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
-    menu_actions_.insert(id, action);
+    connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
+    m_menu_actions.insert(id, action);
     return action;
 }
 
@@ -222,22 +222,22 @@ void CVarnothDlg::CreateMenus()
         return menu;
     };
 
-    file_menu_ = top_menu(u"IDS_MENU_MAIN_FILE");
-    AddMenuCommand(file_menu_, ids::kFileOpen, u"IDS_MENU_MAIN_FILE_OPEN");
-    AddMenuCommand(file_menu_, ids::kFileClose, u"IDS_MENU_MAIN_FILE_CLOSE");
-    AddMenuCommand(file_menu_, ids::kFileCloseOthers, u"IDS_MENU_MAIN_FILE_CLOSE_OTHER");
-    AddMenuCommand(file_menu_, ids::kFileCloseAll, u"IDS_MENU_MAIN_FILE_CLOSE_ALL");
-    export_menu_ = AddSubmenu(file_menu_, u"IDS_MENU_MAIN_FILE_EXPORT");
-    AddMenuCommand(export_menu_, ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED");
-    AddMenuCommand(export_menu_, ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE");
-    AddMenuCommand(export_menu_, ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE");
-    AddMenuCommand(export_menu_, ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER");
-    file_recent_separator_ = file_menu_->addSeparator();
-    AddMenuCommand(file_menu_, ids::kFileExit, u"IDS_MENU_MAIN_FILE_EXIT");
+    m_file_menu = top_menu(u"IDS_MENU_MAIN_FILE");
+    AddMenuCommand(m_file_menu, ids::kFileOpen, u"IDS_MENU_MAIN_FILE_OPEN");
+    AddMenuCommand(m_file_menu, ids::kFileClose, u"IDS_MENU_MAIN_FILE_CLOSE");
+    AddMenuCommand(m_file_menu, ids::kFileCloseOthers, u"IDS_MENU_MAIN_FILE_CLOSE_OTHER");
+    AddMenuCommand(m_file_menu, ids::kFileCloseAll, u"IDS_MENU_MAIN_FILE_CLOSE_ALL");
+    m_export_menu = AddSubmenu(m_file_menu, u"IDS_MENU_MAIN_FILE_EXPORT");
+    AddMenuCommand(m_export_menu, ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED");
+    AddMenuCommand(m_export_menu, ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE");
+    AddMenuCommand(m_export_menu, ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE");
+    AddMenuCommand(m_export_menu, ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER");
+    m_file_recent_separator = m_file_menu->addSeparator();
+    AddMenuCommand(m_file_menu, ids::kFileExit, u"IDS_MENU_MAIN_FILE_EXIT");
 
     QMenu* edit = top_menu(u"IDS_MENU_MAIN_EDIT");
     AddMenuCommand(edit, ids::kEditCopy, u"IDS_MENU_MAIN_EDIT_COPY");
-    copy_column_menu_ = AddSubmenu(edit, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN");
+    m_copy_column_menu = AddSubmenu(edit, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN");
     edit->addSeparator();
     AddMenuCommand(edit, ids::kEditSelectAll, u"IDS_MENU_MAIN_EDIT_SELECT_ALL");
     AddMenuCommand(edit, ids::kEditInvertSelection, u"IDS_MENU_MAIN_EDIT_INVERT_SELECTION");
@@ -266,8 +266,8 @@ void CVarnothDlg::CreateMenus()
     view->addSeparator();
     AddMenuCommand(view, ids::kViewFilterSetting, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING");
     AddMenuCommand(view, ids::kViewFilterEnable, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE", true);
-    include_menu_ = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_INCLUDE");
-    exclude_menu_ = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
+    m_include_menu = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_INCLUDE");
+    m_exclude_menu = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
     AddMenuCommand(view, ids::kViewFilterRemoveAll, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL");
 
     QMenu* help = top_menu(u"IDS_MENU_MAIN_HELP");
@@ -286,25 +286,25 @@ void CVarnothDlg::RebuildRecentFiles()
 {
     // Everything after the separator that follows Export is rebuilt: the
     // recent paths (when there are any) and a separator, then Exit.
-    QAction* exit = menu_actions_.value(ids::kFileExit);
-    const QList<QAction*> actions = file_menu_->actions();
-    const qsizetype first = actions.indexOf(file_recent_separator_) + 1;
+    QAction* exit = m_menu_actions.value(ids::kFileExit);
+    const QList<QAction*> actions = m_file_menu->actions();
+    const qsizetype first = actions.indexOf(m_file_recent_separator) + 1;
     for (qsizetype i = first; i < actions.size(); ++i) {
-        file_menu_->removeAction(actions[i]);
+        m_file_menu->removeAction(actions[i]);
         if (actions[i] != exit)
             delete actions[i];
     }
-    const std::vector<std::u16string>& recent = app_.recent_files;
+    const std::vector<std::u16string>& recent = m_app.recent_files;
     const int count = std::min<int>(static_cast<int>(recent.size()), ids::kRecentFileLast - ids::kRecentFileFirst + 1);
     for (int i = 0; i < count; ++i) {
         const int id = ids::kRecentFileFirst + i;
-        QAction* action = file_menu_->addAction(Literal(ToQString(recent[static_cast<std::size_t>(i)])));
+        QAction* action = m_file_menu->addAction(Literal(ToQString(recent[static_cast<std::size_t>(i)])));
         action->setObjectName(IdObjectName(id));
-        connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+        connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
     }
     if (count > 0)
-        file_menu_->addSeparator();
-    file_menu_->addAction(exit);
+        m_file_menu->addSeparator();
+    m_file_menu->addAction(exit);
 }
 
 void CVarnothDlg::FillColumnMenu(QMenu* menu, int first_id, const active_view_state& state)
@@ -319,33 +319,33 @@ void CVarnothDlg::FillColumnMenu(QMenu* menu, int first_id, const active_view_st
         const int id = first_id + i;
         QAction* action = menu->addAction(Literal(ToQString(state.column_names[static_cast<std::size_t>(i)])));
         action->setObjectName(IdObjectName(id));
-        connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+        connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
     }
 }
 
 void CVarnothDlg::UpdateMenus()
 {
     const active_view_state state = ViewState();
-    for (auto it = menu_actions_.cbegin(); it != menu_actions_.cend(); ++it) {
+    for (auto it = m_menu_actions.cbegin(); it != m_menu_actions.cend(); ++it) {
         const command_state s = MenuCommandState(it.key(), state);
         it.value()->setEnabled(s.enabled);
         if (it.value()->isCheckable())
             it.value()->setChecked(s.checked);
     }
     RebuildRecentFiles();
-    export_menu_->menuAction()->setEnabled(ExportSubmenuEnabled(state));
+    m_export_menu->menuAction()->setEnabled(ExportSubmenuEnabled(state));
 
     const bool copy_columns = CopyColumnSubmenuEnabled(state);
-    copy_column_menu_->menuAction()->setEnabled(copy_columns);
+    m_copy_column_menu->menuAction()->setEnabled(copy_columns);
     if (copy_columns)
-        FillColumnMenu(copy_column_menu_, ids::kCopyColumnFirst, state);
+        FillColumnMenu(m_copy_column_menu, ids::kCopyColumnFirst, state);
 
     const bool include_exclude = IncludeExcludeSubmenusEnabled(state);
-    include_menu_->menuAction()->setEnabled(include_exclude);
-    exclude_menu_->menuAction()->setEnabled(include_exclude);
+    m_include_menu->menuAction()->setEnabled(include_exclude);
+    m_exclude_menu->menuAction()->setEnabled(include_exclude);
     if (include_exclude) {
-        FillColumnMenu(include_menu_, ids::kIncludeColumnFirst, state);
-        FillColumnMenu(exclude_menu_, ids::kExcludeColumnFirst, state);
+        FillColumnMenu(m_include_menu, ids::kIncludeColumnFirst, state);
+        FillColumnMenu(m_exclude_menu, ids::kExcludeColumnFirst, state);
     }
 }
 
@@ -353,19 +353,19 @@ void CVarnothDlg::UpdateMenus()
 
 void CVarnothDlg::CreateToolbar()
 {
-    toolbar_ = new QToolBar(this);
-    toolbar_->setObjectName(IdObjectName(ids::kToolbar));
-    toolbar_->setMovable(false);
-    toolbar_->setFloatable(false);
-    toolbar_->toggleViewAction()->setVisible(false);
-    toolbar_->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
-    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    toolbar_->setContentsMargins(4, 0, 4, 0);
-    addToolBar(Qt::TopToolBarArea, toolbar_);
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(IdObjectName(ids::kToolbar));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->toggleViewAction()->setVisible(false);
+    m_toolbar->setIconSize(QSize(kToolbarIconSize, kToolbarIconSize));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolbar->setContentsMargins(4, 0, 4, 0);
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
 
-    toolbar_recent_menu_ = new QMenu(this);
-    connect(toolbar_recent_menu_, &QMenu::aboutToShow, this,
-            [this] { FillRecentFilesMenu(*toolbar_recent_menu_, app_.recent_files, router_); });
+    m_toolbar_recent_menu = new QMenu(this);
+    connect(m_toolbar_recent_menu, &QMenu::aboutToShow, this,
+            [this] { FillRecentFilesMenu(*m_toolbar_recent_menu, m_app.recent_files, m_router); });
 
     auto* export_menu = new QMenu(this);
     const std::pair<int, const char16_t*> exports[] = {
@@ -377,57 +377,58 @@ void CVarnothDlg::CreateToolbar()
     for (const auto& [id, key] : exports) {
         QAction* action = export_menu->addAction(Text(key));
         action->setObjectName(IdObjectName(id));
-        connect(action, &QAction::triggered, this, [this, id = id] { router_.route(id); });
+        connect(action, &QAction::triggered, this, [this, id = id] { m_router.route(id); });
     }
 
-    toolbar_copy_column_menu_ = new QMenu(this);
-    connect(toolbar_copy_column_menu_, &QMenu::aboutToShow, this,
-            [this] { FillColumnMenu(toolbar_copy_column_menu_, ids::kCopyColumnFirst, ViewState()); });
+    m_toolbar_copy_column_menu = new QMenu(this);
+    connect(m_toolbar_copy_column_menu, &QMenu::aboutToShow, this,
+            [this] { FillColumnMenu(m_toolbar_copy_column_menu, ids::kCopyColumnFirst, ViewState()); });
 
     for (const toolbar_button& b : kToolbarButtons) {
         if (b.command == 0) {
-            toolbar_->addSeparator();
+            m_toolbar->addSeparator();
             continue;
         }
         const int id = b.command;
         auto* action = new QAction(this);
         action->setObjectName(IdObjectName(id));
         action->setToolTip(Text(b.tooltip_key));
-        action->setIcon(b.kind == button_kind::check ? icons_.CheckIcon(b.icon, b.icon_checked) : icons_.Icon(b.icon));
+        action->setIcon(b.kind == button_kind::check ? m_icons.CheckIcon(b.icon, b.icon_checked)
+                                                     : m_icons.Icon(b.icon));
         if (action->icon().isNull())
             action->setText(action->toolTip()); // without its icon the button shows its tooltip
         action->setCheckable(b.kind == button_kind::check);
-        toolbar_actions_.insert(id, action);
+        m_toolbar_actions.insert(id, action);
 
         QToolButton* button = nullptr;
         if (b.kind == button_kind::open_drop_down) {
-            button = new drop_down_button([this] { return !app_.recent_files.empty(); },
-                                          [this] { router_.route(ids::kFileOpen); }, toolbar_);
+            button = new drop_down_button([this] { return !m_app.recent_files.empty(); },
+                                          [this] { m_router.route(ids::kFileOpen); }, m_toolbar);
             button->setDefaultAction(action);
-            button->setMenu(toolbar_recent_menu_);
+            button->setMenu(m_toolbar_recent_menu);
             button->setPopupMode(QToolButton::MenuButtonPopup);
-            button->setIconSize(toolbar_->iconSize());
+            button->setIconSize(m_toolbar->iconSize());
             button->setAutoRaise(true);
-            toolbar_->addWidget(button);
+            m_toolbar->addWidget(button);
         } else {
-            toolbar_->addAction(action);
-            button = qobject_cast<QToolButton*>(toolbar_->widgetForAction(action));
+            m_toolbar->addAction(action);
+            button = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(action));
         }
         if (!button)
             continue;
         button->setObjectName(IdObjectName(id));
         button->setMinimumSize(kToolbarButtonSize, kToolbarButtonSize);
         if (b.kind == button_kind::whole_drop_down) {
-            button->setMenu(id == ids::kFileExport ? export_menu : toolbar_copy_column_menu_);
+            button->setMenu(id == ids::kFileExport ? export_menu : m_toolbar_copy_column_menu);
             button->setPopupMode(QToolButton::InstantPopup);
         } else if (b.kind == button_kind::check) {
             // The button shows the file's flag: re-read it after the command ran.
             connect(action, &QAction::triggered, this, [this, id] {
-                router_.route(id);
+                m_router.route(id);
                 UpdateToolbar();
             });
         } else {
-            connect(action, &QAction::triggered, this, [this, id] { router_.route(id); });
+            connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
         }
     }
 }
@@ -435,14 +436,14 @@ void CVarnothDlg::CreateToolbar()
 void CVarnothDlg::UpdateToolbar()
 {
     const active_view_state state = ViewState();
-    toolbar_->setUpdatesEnabled(false);
-    for (auto it = toolbar_actions_.cbegin(); it != toolbar_actions_.cend(); ++it) {
+    m_toolbar->setUpdatesEnabled(false);
+    for (auto it = m_toolbar_actions.cbegin(); it != m_toolbar_actions.cend(); ++it) {
         const command_state s = ToolbarCommandState(it.key(), state);
         it.value()->setEnabled(s.enabled);
         if (it.value()->isCheckable())
             it.value()->setChecked(s.checked);
     }
-    toolbar_->setUpdatesEnabled(true);
+    m_toolbar->setUpdatesEnabled(true);
 }
 
 // --- central area and status bar ------------------------------------------------
@@ -455,29 +456,29 @@ void CVarnothDlg::CreateCentralArea()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    top_panel_ = new CTopPanel(router_, central);
-    layout->addWidget(top_panel_);
+    m_top_panel = new CTopPanel(m_router, central);
+    layout->addWidget(m_top_panel);
 
-    tabs_ = new QTabWidget(central);
-    tabs_->setObjectName(IdObjectName(ids::kTabControl));
-    tabs_->setTabsClosable(true);
-    tabs_->setDocumentMode(true);
-    tabs_->setUsesScrollButtons(true);
-    tabs_->setFocusPolicy(Qt::TabFocus);
-    layout->addWidget(tabs_, 1);
-    connect(tabs_, &QTabWidget::tabCloseRequested, this, [this](int index) {
-        tabs_->setCurrentIndex(index);
-        router_.route(ids::kFileClose);
+    m_tabs = new QTabWidget(central);
+    m_tabs->setObjectName(IdObjectName(ids::kTabControl));
+    m_tabs->setTabsClosable(true);
+    m_tabs->setDocumentMode(true);
+    m_tabs->setUsesScrollButtons(true);
+    m_tabs->setFocusPolicy(Qt::TabFocus);
+    layout->addWidget(m_tabs, 1);
+    connect(m_tabs, &QTabWidget::tabCloseRequested, this, [this](int index) {
+        m_tabs->setCurrentIndex(index);
+        m_router.route(ids::kFileClose);
     });
-    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
         UpdateCommonTasksVisibility();
         UpdateToolbar();
         UpdateStatusTexts();
     });
-    tabs_->installEventFilter(this);
+    m_tabs->installEventFilter(this);
 
-    common_tasks_ = new CCommonTaskDlg(
-        router_, icons_, [this] { return app_.recent_files; }, central);
+    m_common_tasks = new CCommonTaskDlg(
+        m_router, m_icons, [this] { return m_app.recent_files; }, central);
     setCentralWidget(central);
 }
 
@@ -491,52 +492,52 @@ void CVarnothDlg::CreateStatusBar()
     // (a dialog unit being a quarter of the average character width).
     const int m = std::max(1, bar->fontMetrics().averageCharWidth() * 6 / 4);
     const int widths[] = {13 * m, 13 * m, 12 * m};
-    for (std::size_t i = 0; i < status_parts_.size(); ++i) {
+    for (std::size_t i = 0; i < m_status_parts.size(); ++i) {
         auto* label = new QLabel(bar);
         label->setObjectName(QStringLiteral("status_part_%1").arg(i));
         label->setFixedWidth(widths[i]);
         label->setContentsMargins(4, 0, 4, 0);
         bar->addWidget(label);
-        status_parts_[i] = label;
+        m_status_parts[i] = label;
     }
 
-    encoding_box_ = new QComboBox(bar);
-    encoding_box_->setObjectName(IdObjectName(ids::kEncodingBox));
-    encoding_box_->setFixedWidth(9 * m - 2);
-    encoding_box_->setEnabled(false);
-    bar->addWidget(encoding_box_);
+    m_encoding_box = new QComboBox(bar);
+    m_encoding_box->setObjectName(IdObjectName(ids::kEncodingBox));
+    m_encoding_box->setFixedWidth(9 * m - 2);
+    m_encoding_box->setEnabled(false);
+    bar->addWidget(m_encoding_box);
 
-    file_scope_bar_ = new QFrame(bar);
-    file_scope_bar_->setObjectName(IdObjectName(ids::kFileScopeBar));
-    file_scope_bar_->setFrameShape(QFrame::StyledPanel);
-    file_scope_bar_->setFrameShadow(QFrame::Sunken);
-    file_scope_bar_->setMinimumWidth(4 * m);
-    bar->addWidget(file_scope_bar_, 1);
+    m_file_scope_bar = new QFrame(bar);
+    m_file_scope_bar->setObjectName(IdObjectName(ids::kFileScopeBar));
+    m_file_scope_bar->setFrameShape(QFrame::StyledPanel);
+    m_file_scope_bar->setFrameShadow(QFrame::Sunken);
+    m_file_scope_bar->setMinimumWidth(4 * m);
+    bar->addWidget(m_file_scope_bar, 1);
 }
 
 void CVarnothDlg::UpdateStatusTexts()
 {
     const status_texts texts = StatusTexts(ViewState());
-    status_parts_[0]->setText(ToQString(texts.total));
-    status_parts_[1]->setText(ToQString(texts.filtered));
-    status_parts_[2]->setText(ToQString(texts.selected));
+    m_status_parts[0]->setText(ToQString(texts.total));
+    m_status_parts[1]->setText(ToQString(texts.filtered));
+    m_status_parts[2]->setText(ToQString(texts.selected));
 }
 
 void CVarnothDlg::UpdateTitle(const std::u16string& file_name)
 {
-    setWindowTitle(ToQString(WindowTitle(app_.Title(), file_name)));
+    setWindowTitle(ToQString(WindowTitle(m_app.Title(), file_name)));
 }
 
 // --- common-tasks panel and layout -------------------------------------------------
 
 void CVarnothDlg::UpdateCommonTasksVisibility()
 {
-    const bool no_tab = tabs_->count() == 0;
-    common_tasks_->setVisible(no_tab);
-    top_panel_->SetFileOpen(!no_tab);
+    const bool no_tab = m_tabs->count() == 0;
+    m_common_tasks->setVisible(no_tab);
+    m_top_panel->SetFileOpen(!no_tab);
     if (no_tab) {
         PlaceCommonTasks();
-        common_tasks_->raise();
+        m_common_tasks->raise();
     }
 }
 
@@ -544,12 +545,12 @@ void CVarnothDlg::PlaceCommonTasks()
 {
     if (isMinimized())
         return;
-    common_tasks_->PlaceOver(tabs_->geometry());
+    m_common_tasks->PlaceOver(m_tabs->geometry());
 }
 
 void CVarnothDlg::UpdateMinimumSize()
 {
-    QSize minimum(common_tasks_->width() * 3, common_tasks_->height() * 22 / 10);
+    QSize minimum(m_common_tasks->width() * 3, m_common_tasks->height() * 22 / 10);
     minimum = minimum.expandedTo(kMinimumSizeWithoutPanel);
     // Never ask for more than the screen can show.
     if (const QScreen* s = screen())
@@ -565,7 +566,7 @@ void CVarnothDlg::resizeEvent(QResizeEvent* event)
 
 bool CVarnothDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == tabs_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+    if (watched == m_tabs && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         PlaceCommonTasks();
     return QMainWindow::eventFilter(watched, event);
 }
@@ -574,7 +575,7 @@ bool CVarnothDlg::eventFilter(QObject* watched, QEvent* event)
 
 void CVarnothDlg::ShowWithSavedPlacement()
 {
-    const app_settings& settings = app_.settings;
+    const app_settings& settings = m_app.settings;
     const QRect saved = ToQRect(settings.main_wnd_rect);
     const bool usable = !settings.main_wnd_rect.empty() && OnSomeScreen(saved);
     if (usable) {
@@ -595,7 +596,7 @@ void CVarnothDlg::ShowWithSavedPlacement()
 
 void CVarnothDlg::StorePlacement()
 {
-    app_settings& settings = app_.settings;
+    app_settings& settings = m_app.settings;
     const Qt::WindowStates state = windowState();
     settings.main_wnd_maximized = state.testFlag(Qt::WindowMaximized) || state.testFlag(Qt::WindowFullScreen);
     if (!settings.main_wnd_maximized) {
@@ -604,25 +605,25 @@ void CVarnothDlg::StorePlacement()
         if (rect.isValid())
             settings.main_wnd_rect = FromQRect(rect);
     }
-    placement_stored_ = true;
+    m_placement_stored = true;
 }
 
 void CVarnothDlg::EndDialog()
 {
-    ending_ = true;
+    m_ending = true;
     close();
 }
 
 void CVarnothDlg::closeEvent(QCloseEvent* event)
 {
-    if (!ending_) {
+    if (!m_ending) {
         // The close box: stop auto refresh and run the exit command, whose
         // handler ends the window (its close() is a no-op while we close).
-        ending_ = true;
-        refresh_timer_.stop();
-        router_.route(ids::kFileExit);
+        m_ending = true;
+        m_refresh_timer.stop();
+        m_router.route(ids::kFileExit);
     }
-    refresh_timer_.stop();
+    m_refresh_timer.stop();
     StorePlacement();
     event->accept();
 }
@@ -634,5 +635,5 @@ void CVarnothDlg::OnRefreshTimer()
         return;
     const active_view_state state = ViewState();
     if (state.has_file && state.auto_refresh)
-        router_.route(ids::kViewRefresh);
+        m_router.route(ids::kViewRefresh);
 }

@@ -39,7 +39,7 @@ public:
     explicit CVarnothDlg(CVarnothApp& app, QWidget* parent = nullptr);
     ~CVarnothDlg() override;
 
-    command_router& Router() { return router_; }
+    command_router& Router() { return m_router; }
 
     // The state of the active tab; the default provider describes "no file".
     using view_state_provider = std::function<active_view_state()>;
@@ -65,14 +65,14 @@ public:
     // Shows the common-tasks panel while no tab exists, hides it otherwise.
     void UpdateCommonTasksVisibility();
 
-    QTabWidget* TabControl() const { return tabs_; }
-    CTopPanel* TopPanel() const { return top_panel_; }
-    CCommonTaskDlg* CommonTasks() const { return common_tasks_; }
-    QToolBar* ToolBar() const { return toolbar_; }
-    QComboBox* EncodingBox() const { return encoding_box_; }
-    QFrame* FileScopeBar() const { return file_scope_bar_; }
-    QLabel* StatusPart(int index) const { return status_parts_.at(static_cast<std::size_t>(index)); }
-    const icon_library& Icons() const { return icons_; }
+    QTabWidget* TabControl() const { return m_tabs; }
+    CTopPanel* TopPanel() const { return m_top_panel; }
+    CCommonTaskDlg* CommonTasks() const { return m_common_tasks; }
+    QToolBar* ToolBar() const { return m_toolbar; }
+    QComboBox* EncodingBox() const { return m_encoding_box; }
+    QFrame* FileScopeBar() const { return m_file_scope_bar; }
+    QLabel* StatusPart(int index) const { return m_status_parts.at(static_cast<std::size_t>(index)); }
+    const icon_library& Icons() const { return m_icons; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,31 +92,31 @@ private:
     void UpdateMinimumSize();
     void OnRefreshTimer();
 
-    CVarnothApp& app_;
-    command_router router_;
-    icon_library icons_;
-    view_state_provider view_state_provider_;
+    CVarnothApp& m_app;
+    command_router m_router;
+    icon_library m_icons;
+    view_state_provider m_view_state_provider;
 
-    QHash<int, QAction*> menu_actions_;
-    QHash<int, QAction*> toolbar_actions_;
-    QMenu* file_menu_ = nullptr;
-    QMenu* export_menu_ = nullptr;
-    QAction* file_recent_separator_ = nullptr; // the separator after Export
-    QMenu* copy_column_menu_ = nullptr;
-    QMenu* include_menu_ = nullptr;
-    QMenu* exclude_menu_ = nullptr;
-    QMenu* toolbar_recent_menu_ = nullptr;
-    QMenu* toolbar_copy_column_menu_ = nullptr;
+    QHash<int, QAction*> m_menu_actions;
+    QHash<int, QAction*> m_toolbar_actions;
+    QMenu* m_file_menu = nullptr;
+    QMenu* m_export_menu = nullptr;
+    QAction* m_file_recent_separator = nullptr; // the separator after Export
+    QMenu* m_copy_column_menu = nullptr;
+    QMenu* m_include_menu = nullptr;
+    QMenu* m_exclude_menu = nullptr;
+    QMenu* m_toolbar_recent_menu = nullptr;
+    QMenu* m_toolbar_copy_column_menu = nullptr;
 
-    QToolBar* toolbar_ = nullptr;
-    CTopPanel* top_panel_ = nullptr;
-    QTabWidget* tabs_ = nullptr;
-    CCommonTaskDlg* common_tasks_ = nullptr;
-    std::array<QLabel*, 3> status_parts_{};
-    QComboBox* encoding_box_ = nullptr;
-    QFrame* file_scope_bar_ = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    CTopPanel* m_top_panel = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    CCommonTaskDlg* m_common_tasks = nullptr;
+    std::array<QLabel*, 3> m_status_parts{};
+    QComboBox* m_encoding_box = nullptr;
+    QFrame* m_file_scope_bar = nullptr;
 
-    QTimer refresh_timer_; // auto refresh, every second
-    bool ending_ = false;
-    bool placement_stored_ = false;
+    QTimer m_refresh_timer; // auto refresh, every second
+    bool m_ending = false;
+    bool m_placement_stored = false;
 };

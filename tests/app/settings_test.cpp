@@ -1,6 +1,6 @@
 #include "app/settings.h"
-#include "xml/xml_file.h"
 #include "support/temp_dir.h"
+#include "xml/xml_file.h"
 
 #include <gtest/gtest.h>
 

@@ -16,22 +16,22 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        cwd_ = std::filesystem::current_path();
-        setenv("VARNOTH_RUNTIME_DIR", (dir_.path() / "run").c_str(), 1);
-        dir_.write("install/varnoth", "");
-        dir_.write("install/parser/Apache.xml", "<pattern_list/>");
-        dir_.write("install/parser/Syslog.xml", "<pattern_list/>");
-        std::filesystem::create_directories(dir_ / "common");
+        m_cwd = std::filesystem::current_path();
+        setenv("VARNOTH_RUNTIME_DIR", (m_dir.path() / "run").c_str(), 1);
+        m_dir.write("install/varnoth", "");
+        m_dir.write("install/parser/Apache.xml", "<pattern_list/>");
+        m_dir.write("install/parser/Syslog.xml", "<pattern_list/>");
+        std::filesystem::create_directories(m_dir / "common");
     }
     void TearDown() override
     {
-        std::filesystem::current_path(cwd_);
+        std::filesystem::current_path(m_cwd);
         unsetenv("VARNOTH_RUNTIME_DIR");
     }
 
     app_environment Environment() const
     {
-        return {(dir_ / "install" / "varnoth").u16string(), (dir_ / "common").u16string()};
+        return {(m_dir / "install" / "varnoth").u16string(), (m_dir / "common").u16string()};
     }
 
     // Makes the installation folder refuse the writability probe.  Removing
@@ -39,26 +39,26 @@ protected:
     // folder's name is also taken by a plain file.
     void MakeInstallationReadOnly()
     {
-        dir_.write("install/folder_test", "");
+        m_dir.write("install/folder_test", "");
         if (::geteuid() != 0)
-            ::chmod((dir_ / "install").c_str(), 0555);
+            ::chmod((m_dir / "install").c_str(), 0555);
     }
 
-    temp_dir dir_;
-    std::filesystem::path cwd_;
+    temp_dir m_dir;
+    std::filesystem::path m_cwd;
 };
 
 TEST_F(AppTest, WritableInstallationFolderIsTheDataFolder)
 {
     CVarnothApp app(Environment());
-    EXPECT_EQ(app.DataDirectory(), (dir_ / "install").u16string());
+    EXPECT_EQ(app.DataDirectory(), (m_dir / "install").u16string());
     EXPECT_FALSE(app.CopiedShippedParsers());
-    EXPECT_FALSE(dir_.exists("install/folder_test"));
-    EXPECT_FALSE(dir_.exists("common/Ostrel"));
+    EXPECT_FALSE(m_dir.exists("install/folder_test"));
+    EXPECT_FALSE(m_dir.exists("common/Ostrel"));
     for (const char* sub : {"parser", "filter", "highlight", "history"})
-        EXPECT_TRUE(std::filesystem::is_directory(dir_ / "install" / sub)) << sub;
-    EXPECT_FALSE(dir_.exists("install/dict")); // never created
-    EXPECT_EQ(std::filesystem::current_path(), dir_ / "install");
+        EXPECT_TRUE(std::filesystem::is_directory(m_dir / "install" / sub)) << sub;
+    EXPECT_FALSE(m_dir.exists("install/dict")); // never created
+    EXPECT_EQ(std::filesystem::current_path(), m_dir / "install");
     EXPECT_EQ(TheApp(), &app);
 }
 
@@ -68,17 +68,17 @@ TEST_F(AppTest, ReadOnlyInstallationCopiesShippedParsersWithoutOverwriting)
     const std::string data = "common/Ostrel/Varnoth/";
     {
         CVarnothApp app(Environment());
-        EXPECT_EQ(app.DataDirectory(), (dir_ / "common" / "Ostrel" / "Varnoth").u16string());
+        EXPECT_EQ(app.DataDirectory(), (m_dir / "common" / "Ostrel" / "Varnoth").u16string());
         EXPECT_TRUE(app.CopiedShippedParsers());
-        EXPECT_EQ(dir_.read(data + "parser/Apache.xml"), "<pattern_list/>");
-        EXPECT_TRUE(dir_.exists(data + "parser/Syslog.xml"));
-        EXPECT_TRUE(std::filesystem::is_directory(dir_ / (data + "history")));
+        EXPECT_EQ(m_dir.read(data + "parser/Apache.xml"), "<pattern_list/>");
+        EXPECT_TRUE(m_dir.exists(data + "parser/Syslog.xml"));
+        EXPECT_TRUE(std::filesystem::is_directory(m_dir / (data + "history")));
     }
-    dir_.write(data + "parser/Apache.xml", "<pattern_list><edited/></pattern_list>");
-    std::filesystem::remove(dir_ / (data + "parser/Syslog.xml"));
+    m_dir.write(data + "parser/Apache.xml", "<pattern_list><edited/></pattern_list>");
+    std::filesystem::remove(m_dir / (data + "parser/Syslog.xml"));
     CVarnothApp again(Environment());
-    EXPECT_EQ(dir_.read(data + "parser/Apache.xml"), "<pattern_list><edited/></pattern_list>");
-    EXPECT_TRUE(dir_.exists(data + "parser/Syslog.xml")); // a deleted shipped parser comes back
+    EXPECT_EQ(m_dir.read(data + "parser/Apache.xml"), "<pattern_list><edited/></pattern_list>");
+    EXPECT_TRUE(m_dir.exists(data + "parser/Syslog.xml")); // a deleted shipped parser comes back
 }
 
 TEST_F(AppTest, SecondInstanceIsRefusedAndWritesNothing)
@@ -92,8 +92,8 @@ TEST_F(AppTest, SecondInstanceIsRefusedAndWritesNothing)
         second.AddRecentFile(u"/var/log/syslog");
         second.ExitInstance();
     }
-    EXPECT_FALSE(dir_.exists("install/setting.xml"));
-    EXPECT_FALSE(dir_.exists("install/history/file.dat"));
+    EXPECT_FALSE(m_dir.exists("install/setting.xml"));
+    EXPECT_FALSE(m_dir.exists("install/history/file.dat"));
 }
 
 TEST_F(AppTest, ExitSavesSettingsAndHistoriesAndStartReadsThemBack)
@@ -131,7 +131,7 @@ TEST_F(AppTest, DateTimeLanguagesAreLoadedAtStartAndWrittenAtExit)
         app.SetMainWindowRan();
         app.ExitInstance();
     }
-    EXPECT_TRUE(dir_.exists("install/datetime_words.xml"));
+    EXPECT_TRUE(m_dir.exists("install/datetime_words.xml"));
     SetDateTimeLanguages({});
     CVarnothApp app(Environment());
     app.LoadData();
@@ -141,9 +141,9 @@ TEST_F(AppTest, DateTimeLanguagesAreLoadedAtStartAndWrittenAtExit)
 
 TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
 {
-    dir_.write("install/history/expression.dat", "previous expressions");
-    dir_.write("install/history/stale.xml", "left from an earlier run");
-    dir_.write("install/setting.xml", "previous settings");
+    m_dir.write("install/history/expression.dat", "previous expressions");
+    m_dir.write("install/history/stale.xml", "left from an earlier run");
+    m_dir.write("install/setting.xml", "previous settings");
     CVarnothApp app(Environment());
     ASSERT_TRUE(app.AcquireSingleInstance());
     app.AddExpressionHistory(u"new expression");
@@ -156,23 +156,23 @@ TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
     EXPECT_FALSE(app.SaveSettings());
     SetWriteFailureHook(nullptr);
 
-    EXPECT_EQ(dir_.read("install/history/expression.dat"), "previous expressions");
-    EXPECT_EQ(dir_.read("install/setting.xml"), "previous settings");
-    EXPECT_TRUE(dir_.exists("install/history/file.dat"));
-    EXPECT_FALSE(dir_.exists("install/history/stale.xml"));
+    EXPECT_EQ(m_dir.read("install/history/expression.dat"), "previous expressions");
+    EXPECT_EQ(m_dir.read("install/setting.xml"), "previous settings");
+    EXPECT_TRUE(m_dir.exists("install/history/file.dat"));
+    EXPECT_FALSE(m_dir.exists("install/history/stale.xml"));
     EXPECT_EQ(ListFiles(app.HistoryDirectory(), u"").size(), 2u); // no temporaries left
 }
 
 TEST_F(AppTest, EmptyHistoryLeavesNoFileAfterExit)
 {
-    dir_.write("install/history/file.dat", "old");
+    m_dir.write("install/history/file.dat", "old");
     CVarnothApp app(Environment());
     ASSERT_TRUE(app.AcquireSingleInstance());
     app.SetMainWindowRan();
     app.ExitInstance();
-    EXPECT_FALSE(dir_.exists("install/history/file.dat"));
-    EXPECT_FALSE(dir_.exists("install/history/expression.dat"));
-    EXPECT_TRUE(dir_.exists("install/setting.xml"));
+    EXPECT_FALSE(m_dir.exists("install/history/file.dat"));
+    EXPECT_FALSE(m_dir.exists("install/history/expression.dat"));
+    EXPECT_TRUE(m_dir.exists("install/setting.xml"));
 }
 
 TEST_F(AppTest, MissingOrBrokenDictionaryFailsToLoad)
@@ -180,7 +180,7 @@ TEST_F(AppTest, MissingOrBrokenDictionaryFailsToLoad)
     CVarnothApp app(Environment());
     ASSERT_TRUE(app.InitializeDictionary());
     EXPECT_FALSE(app.LoadDictionary());
-    dir_.write("install/dict/en.lc", "\xFF\xFE\x00\x00 not a dictionary");
+    m_dir.write("install/dict/en.lc", "\xFF\xFE\x00\x00 not a dictionary");
     EXPECT_FALSE(app.LoadDictionary());
     app.ExitInstance();
 }

@@ -18,7 +18,7 @@ struct parse_case {
 // gives them (none of these cases falls on a daylight saving change).
 class DateTimeParse : public ::testing::Test {
 protected:
-    scoped_time_zone zone_{"Europe/Berlin"};
+    scoped_time_zone m_zone{"Europe/Berlin"};
 };
 
 TEST_F(DateTimeParse, TextsAgainstTheirFormats)

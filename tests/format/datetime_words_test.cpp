@@ -1,10 +1,10 @@
 #include "format_test_support.h"
 
-#include "xml/xml_file.h"
 #include "format/datetime.h"
 #include "platform/files.h"
 #include "platform/strings.h"
 #include "support/temp_dir.h"
+#include "xml/xml_file.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ tagDATETIME_WORDS GermanWords()
 class DateTimeLanguagesTest : public ::testing::Test {
 protected:
     void TearDown() override { SetDateTimeLanguages({}); }
-    temp_dir dir_;
+    temp_dir m_dir;
 };
 
 std::string LanguageXml(const std::string& name, const std::string& body_override = {}, const char* skip = nullptr)
@@ -190,7 +190,7 @@ TEST_F(DateTimeLanguagesTest, SaveThenLoadGivesTheSameLanguages)
     odd.nick_name[1] = u"\u65E5\U0001F600";
     table[u"  odd <name> & more  "] = odd;
     SetDateTimeLanguages(table);
-    const std::u16string path = dir_.wide("datetime_words.xml");
+    const std::u16string path = m_dir.wide("datetime_words.xml");
     ASSERT_TRUE(SaveDateTimeLanguages(path));
     SetDateTimeLanguages({});
     ASSERT_TRUE(LoadDateTimeLanguages(path));
@@ -199,16 +199,16 @@ TEST_F(DateTimeLanguagesTest, SaveThenLoadGivesTheSameLanguages)
 
 TEST_F(DateTimeLanguagesTest, FailedSaveKeepsThePreviousFile)
 {
-    const std::u16string path = dir_.wide("datetime_words.xml");
+    const std::u16string path = m_dir.wide("datetime_words.xml");
     SetDateTimeLanguages({{u"Deutsch", GermanWords()}});
     ASSERT_TRUE(SaveDateTimeLanguages(path));
-    const std::string before = dir_.read("datetime_words.xml");
+    const std::string before = m_dir.read("datetime_words.xml");
     SetDateTimeLanguages({});
     SetWriteFailureHook([](std::u16string_view) { return true; });
     EXPECT_FALSE(SaveDateTimeLanguages(path));
     SetWriteFailureHook(nullptr);
-    EXPECT_EQ(dir_.read("datetime_words.xml"), before);
-    EXPECT_FALSE(SaveDateTimeLanguages(dir_.wide("no/such/folder/datetime_words.xml")));
+    EXPECT_EQ(m_dir.read("datetime_words.xml"), before);
+    EXPECT_FALSE(SaveDateTimeLanguages(m_dir.wide("no/such/folder/datetime_words.xml")));
 }
 
 TEST_F(DateTimeLanguagesTest, MissingOrForeignFilesLeaveOnlyTheDefault)
@@ -225,8 +225,8 @@ TEST_F(DateTimeLanguagesTest, MissingOrForeignFilesLeaveOnlyTheDefault)
         SetDateTimeLanguages(table);
         const std::string name = std::string(why) + ".xml";
         if (std::string(why) != "missing")
-            dir_.write(name, bytes);
-        EXPECT_FALSE(LoadDateTimeLanguages(dir_.wide(name))) << why;
+            m_dir.write(name, bytes);
+        EXPECT_FALSE(LoadDateTimeLanguages(m_dir.wide(name))) << why;
         EXPECT_TRUE(DateTimeLanguages()->empty()) << why;
     }
     EXPECT_FALSE(LoadDateTimeLanguages(u""));
@@ -246,8 +246,8 @@ TEST_F(DateTimeLanguagesTest, BrokenFileKeepsEveryWellFormedEntry)
         {"no end of root", "<?xml version=\"1.0\"?>\n<all>" + good1 + good2 + good3},
     };
     for (const auto& [why, bytes] : files) {
-        dir_.write("broken.xml", bytes);
-        EXPECT_TRUE(LoadDateTimeLanguages(dir_.wide("broken.xml"))) << why;
+        m_dir.write("broken.xml", bytes);
+        EXPECT_TRUE(LoadDateTimeLanguages(m_dir.wide("broken.xml"))) << why;
         const auto table = DateTimeLanguages();
         EXPECT_EQ(table->size(), 3u) << why;
         for (const char16_t* name : {u"one", u"two", u"three"})

@@ -5,8 +5,8 @@
 scoped_time_zone::scoped_time_zone(const char* zone)
 {
     if (const char* previous = std::getenv("TZ")) {
-        previous_ = previous;
-        had_previous_ = true;
+        m_previous = previous;
+        m_had_previous = true;
     }
     setenv("TZ", zone, 1);
     LocalTimeZoneChanged();
@@ -14,8 +14,8 @@ scoped_time_zone::scoped_time_zone(const char* zone)
 
 scoped_time_zone::~scoped_time_zone()
 {
-    if (had_previous_)
-        setenv("TZ", previous_.c_str(), 1);
+    if (m_had_previous)
+        setenv("TZ", m_previous.c_str(), 1);
     else
         unsetenv("TZ");
     LocalTimeZoneChanged();

@@ -71,8 +71,8 @@ public:
     scoped_time_zone& operator=(const scoped_time_zone&) = delete;
 
 private:
-    std::string previous_;
-    bool had_previous_ = false;
+    std::string m_previous;
+    bool m_had_previous = false;
 };
 
 // The straightforward conversion of local fields, as mktime gives it.

@@ -413,30 +413,30 @@ protected:
     {
         const fs::path path = fs::path(VARNOTH_SOURCE_RESOURCES) / "dict" / "en.lc";
         Glossant::LcReport report;
-        loaded_ = Glossant::ReadLcFile(path.u16string(), "dict", texts_, &report);
-        skipped_ = report.skipped_lines;
+        m_loaded = Glossant::ReadLcFile(path.u16string(), "dict", m_texts, &report);
+        m_skipped = report.skipped_lines;
     }
 
     static const std::u16string* Text(const std::string& key)
     {
-        const auto found = texts_.find(std::u16string(key.begin(), key.end()));
-        return found == texts_.end() ? nullptr : &found->second;
+        const auto found = m_texts.find(std::u16string(key.begin(), key.end()));
+        return found == m_texts.end() ? nullptr : &found->second;
     }
 
-    static inline Glossant::LcEntries texts_;
-    static inline bool loaded_ = false;
-    static inline std::vector<std::size_t> skipped_;
+    static inline Glossant::LcEntries m_texts;
+    static inline bool m_loaded = false;
+    static inline std::vector<std::size_t> m_skipped;
 };
 
 TEST_F(EnglishDictionary, LoadsWithoutMalformedLines)
 {
-    ASSERT_TRUE(loaded_);
-    EXPECT_TRUE(skipped_.empty()) << "first malformed line: " << (skipped_.empty() ? 0 : skipped_.front());
+    ASSERT_TRUE(m_loaded);
+    EXPECT_TRUE(m_skipped.empty()) << "first malformed line: " << (m_skipped.empty() ? 0 : m_skipped.front());
 }
 
 TEST_F(EnglishDictionary, EverySystemKeyHasText)
 {
-    ASSERT_TRUE(loaded_);
+    ASSERT_TRUE(m_loaded);
     for (const char* key : kSystemKeys) {
         const std::u16string* text = Text(key);
         EXPECT_TRUE(text && !text->empty()) << key << " has no text";
@@ -468,7 +468,7 @@ std::set<std::string> KeysUsedInSources(const fs::path& root)
 
 TEST_F(EnglishDictionary, EveryKeyUsedInSourcesHasText)
 {
-    ASSERT_TRUE(loaded_);
+    ASSERT_TRUE(m_loaded);
     const fs::path sources = fs::path(VARNOTH_SOURCE_RESOURCES) / ".." / "src";
     ASSERT_TRUE(fs::is_directory(sources)) << sources;
     for (const std::string& key : KeysUsedInSources(sources)) {
@@ -479,11 +479,11 @@ TEST_F(EnglishDictionary, EveryKeyUsedInSourcesHasText)
 
 TEST_F(EnglishDictionary, HoldsNoKeyThatNothingUses)
 {
-    ASSERT_TRUE(loaded_);
+    ASSERT_TRUE(m_loaded);
     std::set<std::string> known(std::begin(kSystemKeys), std::end(kSystemKeys));
     const auto used = KeysUsedInSources(fs::path(VARNOTH_SOURCE_RESOURCES) / ".." / "src");
     known.insert(used.begin(), used.end());
-    for (const auto& [key, text] : texts_)
+    for (const auto& [key, text] : m_texts)
         EXPECT_TRUE(known.count(Narrow(key))) << Narrow(key) << " is not looked up anywhere";
 }
 
@@ -513,8 +513,8 @@ std::string Placeholders(const std::u16string& text)
 
 TEST_F(EnglishDictionary, PlaceholdersMatchHowTextsAreFormatted)
 {
-    ASSERT_TRUE(loaded_);
-    for (const auto& [wide_key, text] : texts_) {
+    ASSERT_TRUE(m_loaded);
+    for (const auto& [wide_key, text] : m_texts) {
         const std::string key = Narrow(wide_key);
         const auto formatted = kFormattedTexts.find(key);
         if (formatted != kFormattedTexts.end())
@@ -538,7 +538,7 @@ TEST(Placeholders, RecognisesOnlySafeConversions)
 
 TEST_F(EnglishDictionary, MenuItemsHaveOneDistinctKeyboardLetter)
 {
-    ASSERT_TRUE(loaded_);
+    ASSERT_TRUE(m_loaded);
     for (const auto& [menu, keys] : kMenus) {
         std::map<char16_t, std::string> letters;
         for (const std::string& key : keys) {
@@ -557,8 +557,8 @@ TEST_F(EnglishDictionary, MenuItemsHaveOneDistinctKeyboardLetter)
 
 TEST_F(EnglishDictionary, OnlyMenuItemsCarryShortcutHints)
 {
-    ASSERT_TRUE(loaded_);
-    for (const auto& [wide_key, text] : texts_) {
+    ASSERT_TRUE(m_loaded);
+    for (const auto& [wide_key, text] : m_texts) {
         const std::string key = Narrow(wide_key);
         if (key.rfind("IDS_MENU_MAIN_", 0) == 0)
             continue;
@@ -568,7 +568,7 @@ TEST_F(EnglishDictionary, OnlyMenuItemsCarryShortcutHints)
 
 TEST_F(EnglishDictionary, DefaultParserColumnReadsAsAHeader)
 {
-    ASSERT_TRUE(loaded_);
+    ASSERT_TRUE(m_loaded);
     const std::u16string* column = Text("IDS_SPECIAL_DEFAULT_PARSER_CONTENT");
     ASSERT_NE(column, nullptr);
     // One short line with none of the characters a column name must not hold.
@@ -579,7 +579,7 @@ TEST_F(EnglishDictionary, DefaultParserColumnReadsAsAHeader)
 
 TEST_F(EnglishDictionary, ApplicationNameIsVarnoth)
 {
-    ASSERT_TRUE(loaded_);
+    ASSERT_TRUE(m_loaded);
     const std::u16string* name = Text("IDS_APPNAME");
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(*name, u"Varnoth");

@@ -23,9 +23,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(Glossant::Initialize()); }
     void TearDown() override { Glossant::UnInitialize(); }
 
-    std::u16string Write(std::string_view name, std::string_view bytes) { return WideOf(folder_.Write(name, bytes)); }
+    std::u16string Write(std::string_view name, std::string_view bytes) { return WideOf(m_folder.Write(name, bytes)); }
 
-    TempFolder folder_;
+    TempFolder m_folder;
 };
 
 TEST_F(GlossantTest, LoadedKeysAreFoundAndOthersAreNull)
@@ -52,8 +52,8 @@ TEST_F(GlossantTest, FailedLoadsChangeNothing)
     const char16_t* before = Glossant::GetDictionaryItem("dict", u"IDS_A");
     const std::u16string failing[] = {
         u"",
-        WideOf(folder_.path() / "missing.lc"),
-        WideOf(folder_.path()),
+        WideOf(m_folder.path() / "missing.lc"),
+        WideOf(m_folder.path()),
         Write("utf8.lc", "[dict]\nIDS_A=\xFF\n"),
         Write("nosection.lc", "[other]\nIDS_A=Other\n"),
     };

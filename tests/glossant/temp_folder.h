@@ -10,17 +10,17 @@
 
 class TempFolder {
 public:
-    const std::filesystem::path& path() const { return dir_.path(); }
+    const std::filesystem::path& path() const { return m_dir.path(); }
 
     // Writes bytes to name inside the folder and returns the file's path.
     std::filesystem::path Write(std::string_view name, std::string_view bytes) const
     {
-        dir_.write(std::string(name), std::string(bytes));
-        return dir_.path() / std::string(name);
+        m_dir.write(std::string(name), std::string(bytes));
+        return m_dir.path() / std::string(name);
     }
 
 private:
-    temp_dir dir_;
+    temp_dir m_dir;
 };
 
 // The wide form of a path, as the library's callers hand it over.

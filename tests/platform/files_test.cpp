@@ -75,9 +75,9 @@ TEST(Files, NonAsciiPathsRoundTrip)
 
 class NamedMutexTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("VARNOTH_RUNTIME_DIR", (dir_.path() / "run").c_str(), 1); }
+    void SetUp() override { setenv("VARNOTH_RUNTIME_DIR", (m_dir.path() / "run").c_str(), 1); }
     void TearDown() override { unsetenv("VARNOTH_RUNTIME_DIR"); }
-    temp_dir dir_;
+    temp_dir m_dir;
 };
 
 TEST_F(NamedMutexTest, SecondHolderIsRefusedUntilTheFirstReleases)
@@ -95,7 +95,7 @@ TEST_F(NamedMutexTest, RuntimeFolderIsPrivate)
     named_mutex m(u"Varnoth Clipboard");
     ASSERT_TRUE(m.try_lock());
     struct stat st;
-    ASSERT_EQ(::stat((dir_.path() / "run").c_str(), &st), 0);
+    ASSERT_EQ(::stat((m_dir.path() / "run").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 

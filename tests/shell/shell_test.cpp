@@ -1,10 +1,10 @@
 // The start-up and exit sequence of the viewer, run in-process under the
 // offscreen platform, and the real executable as a second instance.
-#include "shell/app_shell.h"
 #include "app/varnoth_app.h"
-#include "shell/interface_dispatcher.h"
 #include "platform/message_box.h"
 #include "platform/named_mutex.h"
+#include "shell/app_shell.h"
+#include "shell/interface_dispatcher.h"
 #include "ui/varnoth_dlg.h"
 
 #include <QDialog>
@@ -49,19 +49,19 @@ private:
         }
     };
 
-    std::vector<recorded_box> boxes_;
-    MessagePresenter previous_;
+    std::vector<recorded_box> m_boxes;
+    MessagePresenter m_previous;
 
 private slots:
     void init()
     {
-        boxes_.clear();
-        previous_ = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
-            boxes_.push_back({text, flags});
+        m_boxes.clear();
+        m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
+            m_boxes.push_back({text, flags});
             return IDOK;
         });
     }
-    void cleanup() { SetMessagePresenter(previous_); }
+    void cleanup() { SetMessagePresenter(m_previous); }
 
     void missingDictionaryEndsStartUpWithAnErrorBox()
     {
@@ -69,9 +69,9 @@ private slots:
         CVarnothApp app(inst.environment());
         CVarnothShell shell(app);
         QVERIFY(!shell.InitInstance({"varnoth"}));
-        QCOMPARE(boxes_.size(), size_t(1));
-        QCOMPARE(boxes_[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
-        QVERIFY(QString::fromStdU16String(boxes_[0].text).contains("en.lc"));
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QVERIFY(QString::fromStdU16String(m_boxes[0].text).contains("en.lc"));
         shell.ExitInstance();
         QVERIFY(!fs::exists(inst.root() / "install" / "setting.xml"));
     }
@@ -86,7 +86,7 @@ private slots:
         QVERIFY(!shell.InitInstance({"varnoth", "/var/log/syslog"}));
         QCOMPARE(shell.CommandLineFile(), std::u16string(u"/var/log/syslog"));
         shell.ExitInstance();
-        QVERIFY(boxes_.empty());
+        QVERIFY(m_boxes.empty());
         QVERIFY(!fs::exists(inst.root() / "install" / "setting.xml"));
         QVERIFY(fs::is_empty(inst.root() / "install" / "history"));
     }
@@ -108,7 +108,7 @@ private slots:
         }
         QVERIFY(fs::exists(inst.root() / "install" / "setting.xml"));
         QVERIFY(fs::exists(inst.root() / "install" / "history" / "file.dat"));
-        QVERIFY(boxes_.empty());
+        QVERIFY(m_boxes.empty());
     }
 
     void helpTopicFollowsTheActiveDialogAndAMissingPageIsReported()
@@ -131,9 +131,9 @@ private slots:
             });
             dialog.exec();
         }
-        QCOMPARE(boxes_.size(), size_t(1));
-        QCOMPARE(boxes_[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
-        QVERIFY(QString::fromStdU16String(boxes_[0].text).contains("filter.html"));
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QVERIFY(QString::fromStdU16String(m_boxes[0].text).contains("filter.html"));
         window->close();
         shell.ExitInstance();
     }

@@ -232,20 +232,20 @@ active_view_state FileWithSelection()
 
 void main_window_test::initTestCase()
 {
-    env_ = std::make_unique<ui_test_environment>();
-    QVERIFY2(env_->Ready(), qPrintable(env_->Error()));
-    QVERIFY(!env_->App().Title().empty());
+    m_env = std::make_unique<ui_test_environment>();
+    QVERIFY2(m_env->Ready(), qPrintable(m_env->Error()));
+    QVERIFY(!m_env->App().Title().empty());
 }
 
 void main_window_test::init()
 {
-    env_->App().settings.main_wnd_maximized = false;
-    env_->App().settings.main_wnd_rect = window_rect{};
-    env_->App().recent_files.clear();
-    routed_.clear();
-    dlg_ = std::make_unique<CVarnothDlg>(env_->App());
-    command_router& router = dlg_->Router();
-    auto record = [this](int id) { routed_.push_back(id); };
+    m_env->App().settings.main_wnd_maximized = false;
+    m_env->App().settings.main_wnd_rect = window_rect{};
+    m_env->App().recent_files.clear();
+    m_routed.clear();
+    m_dlg = std::make_unique<CVarnothDlg>(m_env->App());
+    command_router& router = m_dlg->Router();
+    auto record = [this](int id) { m_routed.push_back(id); };
     for (int id = 32773; id <= 32813; ++id) {
         if (id != ids::kFileExit)
             router.add(id, record);
@@ -256,23 +256,23 @@ void main_window_test::init()
 
 void main_window_test::cleanup()
 {
-    dlg_.reset();
+    m_dlg.reset();
 }
 
 void main_window_test::Window_ShowsAndGrabsToANonTrivialImage()
 {
-    env_->App().settings.main_wnd_rect = window_rect{40, 30, 40 + 1100, 30 + 720};
-    dlg_->ShowWithSavedPlacement();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    m_env->App().settings.main_wnd_rect = window_rect{40, 30, 40 + 1100, 30 + 720};
+    m_dlg->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
 
-    const QImage image = dlg_->grab().toImage();
+    const QImage image = m_dlg->grab().toImage();
     QVERIFY(image.width() >= 600 && image.height() >= 250);
     // Menus, toolbar icons, panel and status bar: far more than a blank window's few colours.
     QVERIFY2(DistinctColours(image) > 40, qPrintable(QString::number(DistinctColours(image))));
 
     const QString folder = qEnvironmentVariableIsSet("VARNOTH_UI_SCREENSHOT_DIR")
                                ? qEnvironmentVariable("VARNOTH_UI_SCREENSHOT_DIR")
-                               : env_->ScratchFolder();
+                               : m_env->ScratchFolder();
     const QString path = QDir(folder).filePath(QStringLiteral("main_window.png"));
     QVERIFY(image.save(path, "PNG"));
     QImage reread(path);
@@ -280,39 +280,39 @@ void main_window_test::Window_ShowsAndGrabsToANonTrivialImage()
     QVERIFY(QFileInfo(path).size() > 5000);
 
     // The panel sits over the empty tab area, the toolbar above it.
-    QVERIFY(dlg_->CommonTasks()->isVisible());
-    QVERIFY(dlg_->ToolBar()->isVisible());
-    QVERIFY(dlg_->TopPanel()->isVisible());
-    QVERIFY(dlg_->TabControl()->geometry().contains(dlg_->CommonTasks()->geometry()));
+    QVERIFY(m_dlg->CommonTasks()->isVisible());
+    QVERIFY(m_dlg->ToolBar()->isVisible());
+    QVERIFY(m_dlg->TopPanel()->isVisible());
+    QVERIFY(m_dlg->TabControl()->geometry().contains(m_dlg->CommonTasks()->geometry()));
 
     // With a file: the panel gives way to the tab, the toolbar and status bar fill in.
     const active_view_state state = FileWithSelection();
-    dlg_->SetViewStateProvider([state] { return state; });
+    m_dlg->SetViewStateProvider([state] { return state; });
     auto* page = new QLabel(QStringLiteral("2026-12-09 05:20:28 INFO started"));
     page->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    dlg_->TabControl()->addTab(page, QStringLiteral("server.log"));
-    dlg_->UpdateTitle(u"server.log");
-    QVERIFY(!dlg_->CommonTasks()->isVisible());
-    const QImage with_file = dlg_->grab().toImage();
+    m_dlg->TabControl()->addTab(page, QStringLiteral("server.log"));
+    m_dlg->UpdateTitle(u"server.log");
+    QVERIFY(!m_dlg->CommonTasks()->isVisible());
+    const QImage with_file = m_dlg->grab().toImage();
     QVERIFY(with_file != image);
     QVERIFY(with_file.save(QDir(folder).filePath(QStringLiteral("main_window_file.png")), "PNG"));
 }
 
 void main_window_test::Window_TitleAndIcon()
 {
-    const QString title = ToQString(env_->App().Title());
-    QCOMPARE(dlg_->windowTitle(), title);
-    dlg_->UpdateTitle(u"access.log");
-    QCOMPARE(dlg_->windowTitle(), title + QStringLiteral(" - access.log"));
-    dlg_->UpdateTitle();
-    QCOMPARE(dlg_->windowTitle(), title);
-    if (!dlg_->Icons().Path(ids::kIconApplication).isEmpty())
-        QVERIFY(!dlg_->windowIcon().isNull());
+    const QString title = ToQString(m_env->App().Title());
+    QCOMPARE(m_dlg->windowTitle(), title);
+    m_dlg->UpdateTitle(u"access.log");
+    QCOMPARE(m_dlg->windowTitle(), title + QStringLiteral(" - access.log"));
+    m_dlg->UpdateTitle();
+    QCOMPARE(m_dlg->windowTitle(), title);
+    if (!m_dlg->Icons().Path(ids::kIconApplication).isEmpty())
+        QVERIFY(!m_dlg->windowIcon().isNull());
 }
 
 void main_window_test::Menus_TitlesAndEveryItemUseTheirDictionaryTexts()
 {
-    const QList<QAction*> top = dlg_->menuBar()->actions();
+    const QList<QAction*> top = m_dlg->menuBar()->actions();
     QCOMPARE(top.size(), static_cast<qsizetype>(kMainMenu.size()));
     for (std::size_t i = 0; i < kMainMenu.size(); ++i) {
         QMenu* menu = top[static_cast<qsizetype>(i)]->menu();
@@ -322,20 +322,20 @@ void main_window_test::Menus_TitlesAndEveryItemUseTheirDictionaryTexts()
         OpenAndCloseMenu(menu);
         CheckMenu(menu, kMainMenu[i].items);
     }
-    CheckMenu(Submenu(TopMenu(*dlg_, 0), u"IDS_MENU_MAIN_FILE_EXPORT"), kExportMenu);
+    CheckMenu(Submenu(TopMenu(*m_dlg, 0), u"IDS_MENU_MAIN_FILE_EXPORT"), kExportMenu);
 
     // The accelerators are shown beside their items.
-    QCOMPARE(MenuAction(*dlg_, 32773)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    QCOMPARE(MenuAction(*dlg_, 32784)->shortcut(), QKeySequence(Qt::Key_F1));
-    QCOMPARE(MenuAction(*dlg_, 32782)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    QCOMPARE(MenuAction(*m_dlg, 32773)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(MenuAction(*m_dlg, 32784)->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(MenuAction(*m_dlg, 32782)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
 }
 
 void main_window_test::Menus_NoFile_EditOffersOnlyOptions()
 {
-    QMenu* file = TopMenu(*dlg_, 0);
-    QMenu* edit = TopMenu(*dlg_, 1);
-    QMenu* view = TopMenu(*dlg_, 2);
-    QMenu* help = TopMenu(*dlg_, 3);
+    QMenu* file = TopMenu(*m_dlg, 0);
+    QMenu* edit = TopMenu(*m_dlg, 1);
+    QMenu* view = TopMenu(*m_dlg, 2);
+    QMenu* help = TopMenu(*m_dlg, 3);
     for (QMenu* menu : {file, edit, view, help})
         OpenAndCloseMenu(menu);
     QCOMPARE(EnabledItems(edit), QSet<QString>{IdObjectName(32783)});
@@ -347,15 +347,15 @@ void main_window_test::Menus_NoFile_EditOffersOnlyOptions()
 void main_window_test::Menus_WithAnActiveFile_FillTheColumnSubmenus()
 {
     const active_view_state state = FileWithSelection();
-    dlg_->SetViewStateProvider([state] { return state; });
-    QMenu* edit = TopMenu(*dlg_, 1);
-    QMenu* view = TopMenu(*dlg_, 2);
+    m_dlg->SetViewStateProvider([state] { return state; });
+    QMenu* edit = TopMenu(*m_dlg, 1);
+    QMenu* view = TopMenu(*m_dlg, 2);
     OpenAndCloseMenu(edit);
     OpenAndCloseMenu(view);
 
     QVERIFY(EnabledItems(edit).contains(IdObjectName(32777)));
     QVERIFY(EnabledItems(edit).contains(QStringLiteral("IDS_MENU_MAIN_EDIT_COPY_COLUMN")));
-    QVERIFY(MenuAction(*dlg_, 32794)->isChecked());
+    QVERIFY(MenuAction(*m_dlg, 32794)->isChecked());
     QVERIFY(EnabledItems(view).contains(IdObjectName(32795)));
     QVERIFY(EnabledItems(view).contains(IdObjectName(32796)));
     QVERIFY(!EnabledItems(view).contains(IdObjectName(32808))); // no conditions
@@ -376,15 +376,15 @@ void main_window_test::Menus_WithAnActiveFile_FillTheColumnSubmenus()
         QCOMPARE(actions[0]->text(), QStringLiteral("Time"));
         QCOMPARE(actions[2]->text(), QStringLiteral("R&&D")); // shown literally
         QCOMPARE(actions[2]->objectName(), IdObjectName(r.first + 2));
-        routed_.clear();
+        m_routed.clear();
         actions[1]->trigger();
-        QCOMPARE(routed_, std::vector<int>{r.first + 1});
+        QCOMPARE(m_routed, std::vector<int>{r.first + 1});
     }
 
     // A list without columns leaves a lone separator.
     active_view_state no_columns = state;
     no_columns.column_names.clear();
-    dlg_->SetViewStateProvider([no_columns] { return no_columns; });
+    m_dlg->SetViewStateProvider([no_columns] { return no_columns; });
     OpenAndCloseMenu(edit);
     const QList<QAction*> lone = Submenu(edit, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN")->actions();
     QCOMPARE(lone.size(), 1);
@@ -393,8 +393,8 @@ void main_window_test::Menus_WithAnActiveFile_FillTheColumnSubmenus()
 
 void main_window_test::Menus_RecentFiles_AreListedBeforeExitAndRouted()
 {
-    QMenu* file = TopMenu(*dlg_, 0);
-    env_->App().recent_files = {u"/var/log/new.log", u"/home/me/R&D notes.txt"};
+    QMenu* file = TopMenu(*m_dlg, 0);
+    m_env->App().recent_files = {u"/var/log/new.log", u"/home/me/R&D notes.txt"};
     OpenAndCloseMenu(file);
     QList<QAction*> actions = file->actions();
     const qsizetype n = actions.size();
@@ -407,12 +407,12 @@ void main_window_test::Menus_RecentFiles_AreListedBeforeExitAndRouted()
     QCOMPARE(actions[9]->objectName(), IdObjectName(32776));
     QVERIFY(actions[7]->isEnabled());
     actions[7]->trigger();
-    QCOMPARE(routed_, std::vector<int>{33001});
+    QCOMPARE(m_routed, std::vector<int>{33001});
 
     // Reopening rebuilds rather than appends; an emptied list leaves only Exit.
     OpenAndCloseMenu(file);
     QCOMPARE(file->actions().size(), 10);
-    env_->App().recent_files.clear();
+    m_env->App().recent_files.clear();
     OpenAndCloseMenu(file);
     CheckMenu(file, kMainMenu[0].items);
 }
@@ -423,19 +423,19 @@ void main_window_test::Menus_ItemsRouteTheirCommandIds()
         for (const item& e : layout.items) {
             if (e.id <= 0 || e.id == ids::kFileExit)
                 continue;
-            QAction* action = MenuAction(*dlg_, e.id);
+            QAction* action = MenuAction(*m_dlg, e.id);
             QVERIFY(action);
-            routed_.clear();
+            m_routed.clear();
             action->setEnabled(true);
             action->trigger();
-            QCOMPARE(routed_, std::vector<int>{e.id});
+            QCOMPARE(m_routed, std::vector<int>{e.id});
         }
     }
 }
 
 void main_window_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
 {
-    const QList<QToolButton*> buttons = dlg_->ToolBar()->findChildren<QToolButton*>();
+    const QList<QToolButton*> buttons = m_dlg->ToolBar()->findChildren<QToolButton*>();
     QList<int> ids_in_order;
     for (QToolButton* button : buttons) {
         if (const int id = IdFromObjectName(button->objectName()))
@@ -446,41 +446,41 @@ void main_window_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
     // Left to right, in toolbar order.
     std::vector<std::pair<int, int>> by_x;
     for (int id : kToolbarOrder) {
-        QToolButton* button = ToolButton(*dlg_, id);
+        QToolButton* button = ToolButton(*m_dlg, id);
         QVERIFY2(button, qPrintable(QString::number(id)));
         by_x.push_back({button->x(), id});
     }
-    dlg_->setGeometry(20, 20, 1200, 700); // wide enough for every button
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    m_dlg->setGeometry(20, 20, 1200, 700); // wide enough for every button
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
     by_x.clear();
     for (int id : kToolbarOrder)
-        by_x.push_back({ToolButton(*dlg_, id)->x(), id});
+        by_x.push_back({ToolButton(*m_dlg, id)->x(), id});
     std::sort(by_x.begin(), by_x.end());
     for (std::size_t i = 0; i < by_x.size(); ++i)
         QCOMPARE(by_x[i].second, kToolbarOrder[i]);
 
     for (int id : kToolbarOrder) {
-        QToolButton* button = ToolButton(*dlg_, id);
+        QToolButton* button = ToolButton(*m_dlg, id);
         const bool expected = id == 32773 || id == 32783 || id == 32784;
         QVERIFY2(button->isEnabled() == expected, qPrintable(QString::number(id)));
         QVERIFY(!button->isChecked());
     }
     for (const auto& [id, key] : kTooltips) {
         QVERIFY(!Text(key).isEmpty());
-        QCOMPARE(ToolButton(*dlg_, id)->toolTip(), Text(key));
+        QCOMPARE(ToolButton(*m_dlg, id)->toolTip(), Text(key));
     }
     for (int id : {32794, 32798, 32800})
-        QVERIFY(ToolButton(*dlg_, id)->isCheckable());
-    QCOMPARE(ToolButton(*dlg_, 32809)->popupMode(), QToolButton::InstantPopup);
-    QCOMPARE(ToolButton(*dlg_, 32778)->popupMode(), QToolButton::InstantPopup);
-    QCOMPARE(ToolButton(*dlg_, 32773)->popupMode(), QToolButton::MenuButtonPopup);
+        QVERIFY(ToolButton(*m_dlg, id)->isCheckable());
+    QCOMPARE(ToolButton(*m_dlg, 32809)->popupMode(), QToolButton::InstantPopup);
+    QCOMPARE(ToolButton(*m_dlg, 32778)->popupMode(), QToolButton::InstantPopup);
+    QCOMPARE(ToolButton(*m_dlg, 32773)->popupMode(), QToolButton::MenuButtonPopup);
 
     // Enabled buttons route their command when clicked.
     for (int id : {32773, 32783, 32784}) {
-        routed_.clear();
-        QTest::mouseClick(ToolButton(*dlg_, id), Qt::LeftButton, {}, QPoint(8, 8));
-        QCOMPARE(routed_, std::vector<int>{id});
+        m_routed.clear();
+        QTest::mouseClick(ToolButton(*m_dlg, id), Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(m_routed, std::vector<int>{id});
     }
 }
 
@@ -488,50 +488,50 @@ void main_window_test::Toolbar_WithAnActiveFile_FollowsTheProvider()
 {
     active_view_state state = FileWithSelection();
     state.filter_enabled = true;
-    dlg_->SetViewStateProvider([&state] { return state; });
-    dlg_->UpdateToolbar();
+    m_dlg->SetViewStateProvider([&state] { return state; });
+    m_dlg->UpdateToolbar();
     for (int id : kToolbarOrder)
-        QVERIFY2(ToolButton(*dlg_, id)->isEnabled(), qPrintable(QString::number(id)));
-    QVERIFY(ToolButton(*dlg_, 32794)->isChecked());
-    QVERIFY(!ToolButton(*dlg_, 32798)->isChecked());
-    QVERIFY(ToolButton(*dlg_, 32800)->isChecked());
+        QVERIFY2(ToolButton(*m_dlg, id)->isEnabled(), qPrintable(QString::number(id)));
+    QVERIFY(ToolButton(*m_dlg, 32794)->isChecked());
+    QVERIFY(!ToolButton(*m_dlg, 32798)->isChecked());
+    QVERIFY(ToolButton(*m_dlg, 32800)->isChecked());
 
     // A check button shows the file's flag after its command ran, not its own toggle.
-    dlg_->Router().add(32798, [&](int) { state.highlight_enabled = true; });
-    ToolButton(*dlg_, 32798)->click();
-    QVERIFY(ToolButton(*dlg_, 32798)->isChecked());
-    dlg_->Router().add(32798, [&](int) {}); // a handler that changes nothing
-    ToolButton(*dlg_, 32798)->click();
-    QVERIFY(ToolButton(*dlg_, 32798)->isChecked());
+    m_dlg->Router().add(32798, [&](int) { state.highlight_enabled = true; });
+    ToolButton(*m_dlg, 32798)->click();
+    QVERIFY(ToolButton(*m_dlg, 32798)->isChecked());
+    m_dlg->Router().add(32798, [&](int) {}); // a handler that changes nothing
+    ToolButton(*m_dlg, 32798)->click();
+    QVERIFY(ToolButton(*m_dlg, 32798)->isChecked());
 
     // The export drop-down offers the four export commands.
-    QMenu* exports = ToolButton(*dlg_, 32809)->menu();
+    QMenu* exports = ToolButton(*m_dlg, 32809)->menu();
     QVERIFY(exports);
     QCOMPARE(exports->actions().size(), 4);
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(exports->actions()[i]->text(), Text(kExportMenu[static_cast<std::size_t>(i)].key));
-        routed_.clear();
+        m_routed.clear();
         exports->actions()[i]->trigger();
-        QCOMPARE(routed_, std::vector<int>{32810 + i});
+        QCOMPARE(m_routed, std::vector<int>{32810 + i});
     }
     // The copy-column drop-down lists the columns.
-    QMenu* columns = ToolButton(*dlg_, 32778)->menu();
+    QMenu* columns = ToolButton(*m_dlg, 32778)->menu();
     emit columns->aboutToShow();
     QCOMPARE(columns->actions().size(), 3);
     QCOMPARE(columns->actions()[1]->objectName(), IdObjectName(33101));
 
     // Back to no file.
     state = active_view_state{};
-    dlg_->UpdateToolbar();
-    QVERIFY(!ToolButton(*dlg_, 32800)->isChecked());
-    QVERIFY(!ToolButton(*dlg_, 32800)->isEnabled());
+    m_dlg->UpdateToolbar();
+    QVERIFY(!ToolButton(*m_dlg, 32800)->isChecked());
+    QVERIFY(!ToolButton(*m_dlg, 32800)->isEnabled());
 }
 
 void main_window_test::Toolbar_OpenArrowWithoutRecentFiles_RunsOpen()
 {
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    QToolButton* open = ToolButton(*dlg_, 32773);
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    QToolButton* open = ToolButton(*m_dlg, 32773);
     QStyleOptionToolButton option;
     option.initFrom(open);
     option.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
@@ -539,47 +539,47 @@ void main_window_test::Toolbar_OpenArrowWithoutRecentFiles_RunsOpen()
     const QRect arrow = open->style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButtonMenu, open);
     QVERIFY(arrow.isValid());
     QTest::mouseClick(open, Qt::LeftButton, {}, arrow.center());
-    QCOMPARE(routed_, std::vector<int>{32773});
+    QCOMPARE(m_routed, std::vector<int>{32773});
 
     // With recent files the arrow's menu lists them.
-    env_->App().recent_files = {u"/tmp/a.log"};
+    m_env->App().recent_files = {u"/tmp/a.log"};
     QMenu* menu = open->menu();
     emit menu->aboutToShow();
     QCOMPARE(menu->actions().size(), 1);
-    routed_.clear();
+    m_routed.clear();
     menu->actions()[0]->trigger();
-    QCOMPARE(routed_, std::vector<int>{33000});
+    QCOMPARE(m_routed, std::vector<int>{33000});
 }
 
 void main_window_test::StatusBar_PartsEncodingBoxAndScopeBar()
 {
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
     for (int i = 0; i < 3; ++i)
-        QVERIFY(dlg_->StatusPart(i)->text().isEmpty());
-    QComboBox* encoding = dlg_->statusBar()->findChild<QComboBox*>(IdObjectName(ids::kEncodingBox));
+        QVERIFY(m_dlg->StatusPart(i)->text().isEmpty());
+    QComboBox* encoding = m_dlg->statusBar()->findChild<QComboBox*>(IdObjectName(ids::kEncodingBox));
     QVERIFY(encoding);
     QVERIFY(!encoding->isEnabled());
-    QVERIFY(dlg_->statusBar()->findChild<QFrame*>(IdObjectName(ids::kFileScopeBar)));
+    QVERIFY(m_dlg->statusBar()->findChild<QFrame*>(IdObjectName(ids::kFileScopeBar)));
     // Left to right: the three texts, the encoding box, the scope bar taking the rest.
-    QVERIFY(dlg_->StatusPart(0)->x() < dlg_->StatusPart(1)->x());
-    QVERIFY(dlg_->StatusPart(2)->x() < encoding->x());
-    QVERIFY(encoding->x() < dlg_->FileScopeBar()->x());
-    QVERIFY(dlg_->FileScopeBar()->width() > dlg_->StatusPart(0)->width());
+    QVERIFY(m_dlg->StatusPart(0)->x() < m_dlg->StatusPart(1)->x());
+    QVERIFY(m_dlg->StatusPart(2)->x() < encoding->x());
+    QVERIFY(encoding->x() < m_dlg->FileScopeBar()->x());
+    QVERIFY(m_dlg->FileScopeBar()->width() > m_dlg->StatusPart(0)->width());
 
     const active_view_state state = FileWithSelection();
-    dlg_->SetViewStateProvider([state] { return state; });
-    dlg_->UpdateStatusTexts();
-    QCOMPARE(dlg_->StatusPart(0)->text(), Text(u"IDS_STATUSBAR_TEXT_TOTAL") + QStringLiteral(": 1000"));
-    QCOMPARE(dlg_->StatusPart(1)->text(), Text(u"IDS_STATUSBAR_TEXT_FILTERED") + QStringLiteral(": 100"));
-    QCOMPARE(dlg_->StatusPart(2)->text(), Text(u"IDS_STATUSBAR_TEXT_SELECTED") + QStringLiteral(": 3"));
+    m_dlg->SetViewStateProvider([state] { return state; });
+    m_dlg->UpdateStatusTexts();
+    QCOMPARE(m_dlg->StatusPart(0)->text(), Text(u"IDS_STATUSBAR_TEXT_TOTAL") + QStringLiteral(": 1000"));
+    QCOMPARE(m_dlg->StatusPart(1)->text(), Text(u"IDS_STATUSBAR_TEXT_FILTERED") + QStringLiteral(": 100"));
+    QCOMPARE(m_dlg->StatusPart(2)->text(), Text(u"IDS_STATUSBAR_TEXT_SELECTED") + QStringLiteral(": 3"));
 }
 
 void main_window_test::CommonTasks_ShownWithoutTabs_ButtonsRouteCommands()
 {
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    CCommonTaskDlg* tasks = dlg_->CommonTasks();
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    CCommonTaskDlg* tasks = m_dlg->CommonTasks();
     QCOMPARE(tasks->objectName(), IdObjectName(ids::kCommonTasks));
     QVERIFY(tasks->isVisible());
 
@@ -600,14 +600,14 @@ void main_window_test::CommonTasks_ShownWithoutTabs_ButtonsRouteCommands()
             QVERIFY(!Text(r.key).isEmpty());
             QCOMPARE(button->text(), Text(r.key));
         }
-        routed_.clear();
+        m_routed.clear();
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(routed_, std::vector<int>{r.command});
+        QCOMPARE(m_routed, std::vector<int>{r.command});
     }
 
     // With recent files the arrow shows them, most recent first, and routes 33000 + index.
-    env_->App().recent_files = {u"/logs/b.log", u"/logs/a.log"};
-    routed_.clear();
+    m_env->App().recent_files = {u"/logs/b.log", u"/logs/a.log"};
+    m_routed.clear();
     QTest::mouseClick(tasks->Button(1083), Qt::LeftButton);
     QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     QVERIFY(popup);
@@ -615,30 +615,30 @@ void main_window_test::CommonTasks_ShownWithoutTabs_ButtonsRouteCommands()
     QCOMPARE(popup->actions()[0]->text(), QStringLiteral("/logs/b.log"));
     popup->actions()[1]->trigger();
     popup->close();
-    QCOMPARE(routed_, std::vector<int>{33001});
+    QCOMPARE(m_routed, std::vector<int>{33001});
 
     // A tab hides the panel and enables the file-bound top-panel controls; closing the last shows it again.
     auto* page = new QLabel(QStringLiteral("page"));
-    dlg_->TabControl()->addTab(page, QStringLiteral("a.log"));
+    m_dlg->TabControl()->addTab(page, QStringLiteral("a.log"));
     QVERIFY(!tasks->isVisible());
-    QVERIFY(dlg_->TopPanel()->QuickFilterBox()->isEnabled());
+    QVERIFY(m_dlg->TopPanel()->QuickFilterBox()->isEnabled());
     delete page;
-    QCOMPARE(dlg_->TabControl()->count(), 0);
+    QCOMPARE(m_dlg->TabControl()->count(), 0);
     QVERIFY(tasks->isVisible());
-    QVERIFY(!dlg_->TopPanel()->QuickFilterBox()->isEnabled());
+    QVERIFY(!m_dlg->TopPanel()->QuickFilterBox()->isEnabled());
 
     // The top panel's manage button routes the same command as the panel's button.
-    routed_.clear();
-    QTest::mouseClick(dlg_->TopPanel()->ManageButton(), Qt::LeftButton);
-    QCOMPARE(routed_, std::vector<int>{105});
+    m_routed.clear();
+    QTest::mouseClick(m_dlg->TopPanel()->ManageButton(), Qt::LeftButton);
+    QCOMPARE(m_routed, std::vector<int>{105});
 }
 
 void main_window_test::CommonTasks_StaysBelowTheTabAreaTop()
 {
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
     const QRect areas[] = {QRect(0, 50, 1000, 800), QRect(0, 50, 300, 100), QRect(10, 0, 200, 40)};
-    CCommonTaskDlg* tasks = dlg_->CommonTasks();
+    CCommonTaskDlg* tasks = m_dlg->CommonTasks();
     for (const QRect& area : areas) {
         tasks->PlaceOver(area);
         QVERIFY(tasks->y() >= area.top() + 20);
@@ -647,17 +647,17 @@ void main_window_test::CommonTasks_StaysBelowTheTabAreaTop()
             QCOMPARE(tasks->y(), area.top() + (area.height() - tasks->height()) / 3);
     }
     // The window cannot be made smaller than three panels wide (within the screen).
-    QVERIFY(dlg_->minimumWidth() >= std::min(3 * tasks->width(), dlg_->screen()->availableGeometry().width()));
+    QVERIFY(m_dlg->minimumWidth() >= std::min(3 * tasks->width(), m_dlg->screen()->availableGeometry().width()));
 }
 
 void main_window_test::Accelerators_RouteCommandIds()
 {
-    CAcceleratorFilter filter(dlg_->Router(), dlg_.get());
+    CAcceleratorFilter filter(m_dlg->Router(), m_dlg.get());
     qApp->installEventFilter(&filter);
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    dlg_->activateWindow();
-    dlg_->TabControl()->setFocus();
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    m_dlg->activateWindow();
+    m_dlg->TabControl()->setFocus();
 
     struct row {
         Qt::Key key;
@@ -672,87 +672,87 @@ void main_window_test::Accelerators_RouteCommandIds()
         {Qt::Key_F7, Qt::NoModifier, 32800},
     };
     for (const row& r : rows) {
-        routed_.clear();
-        QTest::keyClick(dlg_->TabControl(), r.key, r.modifiers);
-        QCOMPARE(routed_, std::vector<int>{r.command});
+        m_routed.clear();
+        QTest::keyClick(m_dlg->TabControl(), r.key, r.modifiers);
+        QCOMPARE(m_routed, std::vector<int>{r.command});
     }
     // A key without a command reaches the widget untouched.
-    routed_.clear();
-    QTest::keyClick(dlg_->TabControl(), Qt::Key_F2);
-    QVERIFY(routed_.empty());
+    m_routed.clear();
+    QTest::keyClick(m_dlg->TabControl(), Qt::Key_F2);
+    QVERIFY(m_routed.empty());
 
     // Keys typed into the window take the whole way (shortcut override, then
     // key press): each runs its command exactly once, never also as a shortcut.
-    QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+    QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
     for (const row& r : rows) {
-        routed_.clear();
-        QTest::keyClick(dlg_->windowHandle(), r.key, r.modifiers);
-        QCOMPARE(routed_, std::vector<int>{r.command});
+        m_routed.clear();
+        QTest::keyClick(m_dlg->windowHandle(), r.key, r.modifiers);
+        QCOMPARE(m_routed, std::vector<int>{r.command});
     }
     qApp->removeEventFilter(&filter);
 }
 
 void main_window_test::Accelerators_CopyAndSelectAllStayInEditFields()
 {
-    CAcceleratorFilter filter(dlg_->Router(), dlg_.get());
+    CAcceleratorFilter filter(m_dlg->Router(), m_dlg.get());
     qApp->installEventFilter(&filter);
-    auto* edit = new QLineEdit(QStringLiteral("quick filter text"), dlg_->TopPanel());
-    auto* combo = new QComboBox(dlg_->TopPanel());
+    auto* edit = new QLineEdit(QStringLiteral("quick filter text"), m_dlg->TopPanel());
+    auto* combo = new QComboBox(m_dlg->TopPanel());
     combo->setEditable(true);
     combo->setEditText(QStringLiteral("combo text"));
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    dlg_->activateWindow();
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    m_dlg->activateWindow();
 
     edit->setFocus();
     edit->deselect();
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
-    QVERIFY(routed_.empty());
+    QVERIFY(m_routed.empty());
     QCOMPARE(edit->selectedText(), QStringLiteral("quick filter text")); // the field selected all
 
     QTest::keyClick(combo, Qt::Key_C, Qt::ControlModifier);
     QTest::keyClick(combo->lineEdit(), Qt::Key_A, Qt::ControlModifier);
-    QVERIFY(routed_.empty());
+    QVERIFY(m_routed.empty());
 
     // Other accelerators still work inside an edit field.
     QTest::keyClick(edit, Qt::Key_F, Qt::ControlModifier);
-    QCOMPARE(routed_, std::vector<int>{32779});
+    QCOMPARE(m_routed, std::vector<int>{32779});
 
     // Ctrl+C on the window itself copies rows.
-    routed_.clear();
-    dlg_->TabControl()->setFocus();
-    QTest::keyClick(dlg_->TabControl(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(routed_, std::vector<int>{32777});
+    m_routed.clear();
+    m_dlg->TabControl()->setFocus();
+    QTest::keyClick(m_dlg->TabControl(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(m_routed, std::vector<int>{32777});
     qApp->removeEventFilter(&filter);
 }
 
 void main_window_test::Accelerators_NotTranslatedWhileAModalDialogRuns()
 {
-    CAcceleratorFilter filter(dlg_->Router(), dlg_.get());
+    CAcceleratorFilter filter(m_dlg->Router(), m_dlg.get());
     qApp->installEventFilter(&filter);
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
 
-    QDialog dialog(dlg_.get());
+    QDialog dialog(m_dlg.get());
     std::vector<int> seen_in_dialog;
     QTimer::singleShot(0, &dialog, [&] {
         QTest::keyClick(&dialog, Qt::Key_F5);
-        seen_in_dialog = routed_;
+        seen_in_dialog = m_routed;
         QTest::keyClick(&dialog, Qt::Key_F1); // help still works
         dialog.accept();
     });
     dialog.exec();
     QVERIFY(seen_in_dialog.empty());
-    QCOMPARE(routed_, std::vector<int>{32784});
+    QCOMPARE(m_routed, std::vector<int>{32784});
     qApp->removeEventFilter(&filter);
 }
 
 void main_window_test::MessagePresenter_QtBoxAnswersAndCanBeReplaced()
 {
     InstallQtMessagePresenter();
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
 
     struct row {
         unsigned flags;
@@ -770,7 +770,7 @@ void main_window_test::MessagePresenter_QtBoxAnswersAndCanBeReplaced()
     for (const row& r : rows) {
         QString title;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, dlg_.get(), [&] {
+        QTimer::singleShot(0, m_dlg.get(), [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box)
                 return;
@@ -779,7 +779,7 @@ void main_window_test::MessagePresenter_QtBoxAnswersAndCanBeReplaced()
             box->button(r.press)->click();
         });
         QCOMPARE(ShowMessage(u"Something happened", r.flags), r.result);
-        QCOMPARE(title, ToQString(env_->App().Title()));
+        QCOMPARE(title, ToQString(m_env->App().Title()));
         QCOMPARE(icon, r.icon);
     }
 
@@ -800,18 +800,18 @@ void main_window_test::MessagePresenter_QtBoxAnswersAndCanBeReplaced()
 
 void main_window_test::Close_StoresPlacementInTheSettings()
 {
-    app_settings& settings = env_->App().settings;
+    app_settings& settings = m_env->App().settings;
     settings.main_wnd_maximized = false;
     settings.main_wnd_rect = window_rect{100, 80, 100 + 900, 80 + 640};
-    dlg_->ShowWithSavedPlacement();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    QCOMPARE(dlg_->geometry(), QRect(100, 80, 900, 640));
+    m_dlg->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    QCOMPARE(m_dlg->geometry(), QRect(100, 80, 900, 640));
 
-    dlg_->setGeometry(120, 90, 840, 600);
-    QTRY_COMPARE(dlg_->geometry(), QRect(120, 90, 840, 600));
+    m_dlg->setGeometry(120, 90, 840, 600);
+    QTRY_COMPARE(m_dlg->geometry(), QRect(120, 90, 840, 600));
     settings.main_wnd_maximized = true; // must be overwritten
-    QVERIFY(dlg_->close());
-    QVERIFY(!dlg_->isVisible());
+    QVERIFY(m_dlg->close());
+    QVERIFY(!m_dlg->isVisible());
     QVERIFY(!settings.main_wnd_maximized);
     QCOMPARE(settings.main_wnd_rect.left, 120);
     QCOMPARE(settings.main_wnd_rect.top, 90);
@@ -821,20 +821,20 @@ void main_window_test::Close_StoresPlacementInTheSettings()
 
 void main_window_test::Close_MaximisedKeepsTheSavedRectangle()
 {
-    app_settings& settings = env_->App().settings;
+    app_settings& settings = m_env->App().settings;
     settings.main_wnd_maximized = true;
     settings.main_wnd_rect = window_rect{50, 60, 50 + 700, 60 + 500};
-    dlg_->ShowWithSavedPlacement();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    QVERIFY(dlg_->isMaximized());
+    m_dlg->ShowWithSavedPlacement();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    QVERIFY(m_dlg->isMaximized());
     settings.main_wnd_maximized = false;
-    QVERIFY(dlg_->close());
+    QVERIFY(m_dlg->close());
     QVERIFY(settings.main_wnd_maximized);
     QCOMPARE(settings.main_wnd_rect.left, 50);
     QCOMPARE(settings.main_wnd_rect.right, 750);
 
     // A saved rectangle on no screen is not used: the window is centred instead.
-    auto other = std::make_unique<CVarnothDlg>(env_->App());
+    auto other = std::make_unique<CVarnothDlg>(m_env->App());
     settings.main_wnd_maximized = false;
     settings.main_wnd_rect = window_rect{-30000, -30000, -29000, -29300};
     other->ShowWithSavedPlacement();
@@ -845,36 +845,36 @@ void main_window_test::Close_MaximisedKeepsTheSavedRectangle()
 void main_window_test::RefreshTimer_RefreshesAFileWithAutoRefresh()
 {
     active_view_state state = FileWithSelection(); // auto refresh on
-    dlg_->SetViewStateProvider([&state] { return state; });
-    QTRY_VERIFY_WITH_TIMEOUT(std::count(routed_.begin(), routed_.end(), 32793) >= 1, 5000);
-    QCOMPARE(std::count(routed_.begin(), routed_.end(), 32773), 0);
+    m_dlg->SetViewStateProvider([&state] { return state; });
+    QTRY_VERIFY_WITH_TIMEOUT(std::count(m_routed.begin(), m_routed.end(), 32793) >= 1, 5000);
+    QCOMPARE(std::count(m_routed.begin(), m_routed.end(), 32773), 0);
 }
 
 void main_window_test::ExitCommand_EndsTheWindow()
 {
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    env_->App().settings.main_wnd_maximized = true;
-    QVERIFY(dlg_->Router().route(ids::kFileExit));
-    QVERIFY(!dlg_->isVisible());
-    QVERIFY(!env_->App().settings.main_wnd_maximized); // stored on the way out
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    m_env->App().settings.main_wnd_maximized = true;
+    QVERIFY(m_dlg->Router().route(ids::kFileExit));
+    QVERIFY(!m_dlg->isVisible());
+    QVERIFY(!m_env->App().settings.main_wnd_maximized); // stored on the way out
 }
 
 void main_window_test::CloseBox_RunsTheExitCommandOnce()
 {
     int exits = 0;
-    dlg_->Router().add(ids::kFileExit, [&](int) {
+    m_dlg->Router().add(ids::kFileExit, [&](int) {
         ++exits;
-        dlg_->EndDialog();
+        m_dlg->EndDialog();
     });
-    dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    QVERIFY(dlg_->close()); // the close box
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    QVERIFY(m_dlg->close()); // the close box
     QCOMPARE(exits, 1);
-    QVERIFY(!dlg_->isVisible());
+    QVERIFY(!m_dlg->isVisible());
 
     // The exit command from the menu ends the window the same way.
-    auto other = std::make_unique<CVarnothDlg>(env_->App());
+    auto other = std::make_unique<CVarnothDlg>(m_env->App());
     int other_exits = 0;
     other->Router().add(ids::kFileExit, [&](int) {
         ++other_exits;

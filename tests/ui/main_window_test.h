@@ -42,7 +42,7 @@ private slots:
     void CloseBox_RunsTheExitCommandOnce();
 
 private:
-    std::unique_ptr<ui_test_environment> env_;
-    std::unique_ptr<CVarnothDlg> dlg_;
-    std::vector<int> routed_;
+    std::unique_ptr<ui_test_environment> m_env;
+    std::unique_ptr<CVarnothDlg> m_dlg;
+    std::vector<int> m_routed;
 };

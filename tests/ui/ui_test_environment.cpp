@@ -31,11 +31,11 @@ void CopyResource(const QString& sub, const QString& install)
 
 ui_test_environment::ui_test_environment()
 {
-    if (!root_.isValid()) {
-        error_ = QStringLiteral("no temporary folder");
+    if (!m_root.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
         return;
     }
-    const QString install = root_.filePath(QStringLiteral("install"));
+    const QString install = m_root.filePath(QStringLiteral("install"));
     QDir().mkpath(install);
     QDir().mkpath(ScratchFolder());
     CopyResource(QStringLiteral("dict"), install);
@@ -43,30 +43,30 @@ ui_test_environment::ui_test_environment()
 
     app_environment environment;
     environment.module_path = FromQString(install + QStringLiteral("/varnoth"));
-    environment.common_data_folder = FromQString(root_.filePath(QStringLiteral("common")));
-    app_ = std::make_unique<CVarnothApp>(environment);
-    if (!app_->InitializeDictionary()) {
-        error_ = QStringLiteral("the dictionary library did not initialise");
+    environment.common_data_folder = FromQString(m_root.filePath(QStringLiteral("common")));
+    m_app = std::make_unique<CVarnothApp>(environment);
+    if (!m_app->InitializeDictionary()) {
+        m_error = QStringLiteral("the dictionary library did not initialise");
         return;
     }
-    if (!app_->LoadDictionary()) {
-        error_ = QStringLiteral("the dictionary did not load from ") + install + QStringLiteral("/dict");
+    if (!m_app->LoadDictionary()) {
+        m_error = QStringLiteral("the dictionary did not load from ") + install + QStringLiteral("/dict");
         return;
     }
-    app_->BuildTitle();
+    m_app->BuildTitle();
     // Start from a known placement: not maximised, no rectangle.
-    app_->settings.main_wnd_maximized = false;
-    app_->settings.main_wnd_rect = window_rect{};
-    ready_ = true;
+    m_app->settings.main_wnd_maximized = false;
+    m_app->settings.main_wnd_rect = window_rect{};
+    m_ready = true;
 }
 
 ui_test_environment::~ui_test_environment()
 {
-    if (app_)
-        app_->ExitInstance();
+    if (m_app)
+        m_app->ExitInstance();
 }
 
 QString ui_test_environment::ScratchFolder() const
 {
-    return root_.filePath(QStringLiteral("scratch"));
+    return m_root.filePath(QStringLiteral("scratch"));
 }

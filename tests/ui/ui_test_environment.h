@@ -16,15 +16,15 @@ public:
     ~ui_test_environment();
 
     // False (with the reason in Error()) when the dictionary did not load.
-    bool Ready() const { return ready_; }
-    const QString& Error() const { return error_; }
-    CVarnothApp& App() { return *app_; }
+    bool Ready() const { return m_ready; }
+    const QString& Error() const { return m_error; }
+    CVarnothApp& App() { return *m_app; }
     // A scratch folder for files the tests write (screenshots).
     QString ScratchFolder() const;
 
 private:
-    QTemporaryDir root_;
-    std::unique_ptr<CVarnothApp> app_;
-    bool ready_ = false;
-    QString error_;
+    QTemporaryDir m_root;
+    std::unique_ptr<CVarnothApp> m_app;
+    bool m_ready = false;
+    QString m_error;
 };
