@@ -72,3 +72,18 @@ void main_dialog_adapter::RefreshActivePage()
     if (page && file)
         page->setText(PageText(*file));
 }
+
+void main_dialog_adapter::CloseActiveTab()
+{
+    QTabWidget* tabs = m_window.TabControl();
+    const int index = tabs->currentIndex();
+    if (index < 0)
+        return;
+    m_app.OpenFileList().remove(index);
+    QWidget* page = tabs->widget(index);
+    tabs->removeTab(index);
+    delete page;
+    CWorkData* active = m_app.ActiveFile();
+    m_window.UpdateTitle(active ? active->name : std::u16string());
+    m_window.UpdateCommonTasksVisibility();
+}

@@ -22,6 +22,9 @@ public:
     void SetListRedraw(bool on) override;
     void ShowRowSource() override;
 
+    // Removes the active tab and closes its file; nothing without a tab.
+    void CloseActiveTab();
+
 private:
     // Writes the active page's texts from its file.
     void RefreshActivePage();

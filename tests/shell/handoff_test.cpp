@@ -352,6 +352,24 @@ private slots:
         QCOMPARE(dialogs, 1);
         QTRY_COMPARE_WITH_TIMEOUT(Tabs()->count(), 3, 10000);
     }
+
+    void RecentFileAndCloseCommands_OpenAndCloseTabs()
+    {
+        StartFirstInstance();
+        QCoreApplication::processEvents();
+        const QString path = WriteLog("recent.log", 8);
+        m_app->recent_files = {path.toStdU16String()};
+        QVERIFY(m_window->Router().route(33000));
+        QTRY_COMPARE_WITH_TIMEOUT(Tabs()->count(), 1, 10000);
+        QCOMPARE(m_app->OpenFileList().size(), size_t(1));
+        QVERIFY(m_window->Router().route(33001)); // no such entry: nothing
+        QCOMPARE(Tabs()->count(), 1);
+        QVERIFY(m_window->Router().route(32774));
+        QCOMPARE(Tabs()->count(), 0);
+        QCOMPARE(m_app->OpenFileList().size(), size_t(0));
+        QVERIFY(m_app->ActiveFile() == nullptr);
+        QVERIFY(m_window->Router().route(32774)); // without a tab: nothing
+    }
 };
 
 QTEST_MAIN(HandoffTest)

@@ -299,4 +299,21 @@ TEST_F(OpenJob, ExitWhileTheJobWaitsForAnAnswer_EndsWithTheFallbackAnswer)
     EXPECT_EQ(App().InterfaceQueue().size(), 0u);
 }
 
+TEST_F(OpenJob, ExitInstance_StopsTheWorkThreadAndClosesEveryFile)
+{
+    App().SetProgressDelayMs(20000);
+    App().OpenFiles({WriteFile("x.log", NumberedLines(30)), WriteFile("y.log", NumberedLines(30))});
+    ASSERT_TRUE(PumpUntilIdle());
+    ASSERT_EQ(App().OpenFileList().size(), 2u);
+    ASSERT_TRUE(App().AcquireSingleInstance());
+    App().ExitInstance();
+    EXPECT_FALSE(App().WorkThread().IsRunning());
+    EXPECT_EQ(App().OpenFileList().size(), 0u);
+    EXPECT_FALSE(App().HoldsSingleInstance());
+    EXPECT_EQ(log_file::pending_discards(), 0);
+    // Jobs after exit are refused instead of waited for.
+    App().OpenFiles({WriteFile("late.log", "x\n")});
+    EXPECT_EQ(App().OpenFileList().size(), 0u);
+}
+
 } // namespace
