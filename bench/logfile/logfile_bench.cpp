@@ -117,8 +117,8 @@ long peak_rss_kib()
 
 uint64_t index_bytes(log_file& file)
 {
-    life_read_write_lock hold(file.index().lock(), true);
-    const auto& blocks = file.index().blocks_locked();
+    const line_index::reader index = file.read_index();
+    const auto& blocks = index.blocks();
     // Each block: its slots, its record, and the list node's two links.
     return blocks.size() * (line_index::kLinesPerBlock * sizeof(line_slot) + sizeof(line_block) + 2 * sizeof(void*));
 }
@@ -187,12 +187,12 @@ int main(int argc, char** argv)
             best = std::min(best, seconds_since(start));
             count = file.line_count();
             if (run == 0) {
-                life_read_write_lock hold(file.index().lock(), true);
+                const line_index::reader index = file.read_index();
                 line_cursor cursor;
-                if (file.index().locate_locked(0, cursor)) {
+                if (index.locate(0, cursor)) {
                     int64_t offset;
                     uint32_t length;
-                    file.index().line_at_locked(cursor, offset, length);
+                    index.line_at(cursor, offset, length);
                     tail_bytes = static_cast<uint64_t>(bytes) - static_cast<uint64_t>(offset);
                 }
             }

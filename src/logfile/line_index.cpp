@@ -19,47 +19,46 @@ bool fits_offset(int64_t offset, int64_t base)
 
 } // namespace
 
-uint64_t line_index::line_count()
+uint64_t line_index::lookups::line_count() const
 {
-    life_read_write_lock hold(m_lock, true);
-    return line_count_locked();
+    return m_index.m_line_total;
 }
 
-int64_t line_index::first_slot()
+int64_t line_index::lookups::first_slot() const
 {
-    life_read_write_lock hold(m_lock, true);
-    return first_slot_locked();
+    return m_index.m_blocks.empty() ? -1 : static_cast<int64_t>(m_index.m_first_slot);
 }
 
-void line_index::add_line(int64_t offset, uint16_t length, bool at_end)
+uint64_t line_index::lookups::block_count() const
 {
-    life_read_write_lock hold(m_lock, false);
-    add_one_locked(offset, length, at_end);
+    return m_index.m_block_count;
 }
 
-void line_index::clear()
+const std::list<line_block>& line_index::lookups::blocks() const
 {
-    life_read_write_lock hold(m_lock, false);
-    clear_locked();
+    return m_index.m_blocks;
 }
 
-uint64_t line_index::line_count_locked() const
-{
-    return m_line_total;
-}
-
-int64_t line_index::first_slot_locked() const
-{
-    return m_blocks.empty() ? -1 : static_cast<int64_t>(m_first_slot);
-}
-
-void line_index::add_lines_locked(const line_span* spans, std::size_t count, bool at_end)
+void line_index::writer::add_lines(const line_span* spans, std::size_t count, bool at_end)
 {
     for (std::size_t i = 0; i < count; ++i)
-        add_one_locked(spans[i].offset, spans[i].length, at_end);
+        m_target.add_one(spans[i].offset, spans[i].length, at_end);
 }
 
-bool line_index::add_one_locked(int64_t offset, uint16_t length, bool at_end)
+void line_index::writer::add_line(int64_t offset, uint16_t length, bool at_end)
+{
+    m_target.add_one(offset, length, at_end);
+}
+
+void line_index::writer::clear()
+{
+    m_target.m_blocks.clear();
+    m_target.m_block_count = 0;
+    m_target.m_first_slot = 0;
+    m_target.m_line_total = 0;
+}
+
+bool line_index::add_one(int64_t offset, uint16_t length, bool at_end)
 {
     if (length == 0)
         return false; // a zero length would read as an unused slot
@@ -97,20 +96,14 @@ bool line_index::add_one_locked(int64_t offset, uint16_t length, bool at_end)
     return true;
 }
 
-void line_index::clear_locked()
+bool line_index::lookups::locate(uint64_t n, line_cursor& cursor) const
 {
-    m_blocks.clear();
-    m_block_count = 0;
-    m_first_slot = 0;
-    m_line_total = 0;
-}
-
-bool line_index::locate_locked(uint64_t n, line_cursor& cursor) const
-{
-    if (n >= m_line_total)
+    const uint64_t total = m_index.m_line_total;
+    const std::list<line_block>& blocks = m_index.m_blocks;
+    if (n >= total)
         return false;
-    if (n < m_line_total / 2) {
-        for (auto it = m_blocks.begin(); it != m_blocks.end(); ++it) {
+    if (n < total / 2) {
+        for (auto it = blocks.begin(); it != blocks.end(); ++it) {
             if (n < it->used) {
                 cursor.block = it;
                 cursor.slot = first_used(*it) + n;
@@ -120,8 +113,8 @@ bool line_index::locate_locked(uint64_t n, line_cursor& cursor) const
         }
         return false;
     }
-    uint64_t from_end = m_line_total - n; // 1 for the last line
-    for (auto it = m_blocks.end(); it != m_blocks.begin();) {
+    uint64_t from_end = total - n; // 1 for the last line
+    for (auto it = blocks.end(); it != blocks.begin();) {
         --it;
         if (from_end <= it->used) {
             cursor.block = it;
@@ -133,7 +126,7 @@ bool line_index::locate_locked(uint64_t n, line_cursor& cursor) const
     return false;
 }
 
-bool line_index::advance_locked(line_cursor& cursor) const
+bool line_index::lookups::advance(line_cursor& cursor) const
 {
     const line_block& block = *cursor.block;
     if (cursor.slot + 1 < first_used(block) + block.used) {
@@ -141,33 +134,35 @@ bool line_index::advance_locked(line_cursor& cursor) const
         return true;
     }
     auto next = std::next(cursor.block);
-    if (next == m_blocks.end() || next->used == 0)
+    if (next == m_index.m_blocks.end() || next->used == 0)
         return false;
     cursor.block = next;
     cursor.slot = first_used(*next);
     return true;
 }
 
-void line_index::line_at_locked(const line_cursor& cursor, int64_t& offset, uint32_t& length) const
+void line_index::lookups::line_at(const line_cursor& cursor, int64_t& offset, uint32_t& length) const
 {
     const line_slot& slot = cursor.block->slots[cursor.slot];
     offset = cursor.block->base + slot.offset;
     length = slot.length;
 }
 
-int64_t line_index::last_line_end_locked() const
+int64_t line_index::lookups::last_line_end() const
 {
-    if (m_blocks.empty())
+    const std::list<line_block>& blocks = m_index.m_blocks;
+    if (blocks.empty())
         return -1;
-    const line_block& back = m_blocks.back();
-    const line_slot& slot = back.forward ? back.slots[back.used - 1] : back.slots[m_lines_per_block - 1];
+    const line_block& back = blocks.back();
+    const line_slot& slot = back.forward ? back.slots[back.used - 1] : back.slots[kLinesPerBlock - 1];
     return back.base + slot.offset + slot.length;
 }
 
-int64_t line_index::first_line_start_locked() const
+int64_t line_index::lookups::first_line_start() const
 {
-    if (m_blocks.empty())
+    const std::list<line_block>& blocks = m_index.m_blocks;
+    if (blocks.empty())
         return -1;
-    const line_block& front = m_blocks.front();
+    const line_block& front = blocks.front();
     return front.base + front.slots[first_used(front)].offset;
 }

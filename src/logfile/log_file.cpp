@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 
 namespace {
@@ -43,6 +44,36 @@ void delete_lines(std::vector<log_line*>* lines)
 }
 
 } // namespace
+
+void window_rule::begin_read() const
+{
+#ifndef NDEBUG
+    m_readers.fetch_add(1);
+    assert(m_writers.load() == 0 && "the window is read while a job changes it");
+#endif
+}
+
+void window_rule::end_read() const
+{
+#ifndef NDEBUG
+    m_readers.fetch_sub(1);
+#endif
+}
+
+void window_rule::begin_write() const
+{
+#ifndef NDEBUG
+    assert(m_writers.fetch_add(1) == 0 && "two threads change the window at once");
+    assert(m_readers.load() == 0 && "the window is changed while it is read");
+#endif
+}
+
+void window_rule::end_write() const
+{
+#ifndef NDEBUG
+    m_writers.fetch_sub(1);
+#endif
+}
 
 unsigned index_thread::run(void* argument)
 {
@@ -218,16 +249,16 @@ std::optional<std::u16string> log_file::line_end()
     const int32_t enc = encoding();
     if (enc == ENCODING_UNKNOWN)
         return std::nullopt;
-    life_read_write_lock index_hold(m_index.lock(), true);
+    const line_index::reader index = m_index.read();
     line_cursor cursor;
-    if (!m_index.locate_locked(0, cursor))
+    if (!index.locate(0, cursor))
         return std::nullopt;
     life_lock file_hold(m_file_lock);
     if (!m_line_end.empty())
         return m_line_end;
     int64_t offset;
     uint32_t length;
-    m_index.line_at_locked(cursor, offset, length);
+    index.line_at(cursor, offset, length);
     const int unit = encoding_unit(enc);
     unsigned char bytes[4] = {};
     const int64_t got = m_file.read_at(offset + length, bytes, static_cast<std::size_t>(2 * unit));
@@ -252,13 +283,13 @@ std::optional<std::u16string> log_file::line_end()
 
 bool log_file::line_preview(uint64_t n, std::u16string& text)
 {
-    life_read_write_lock hold(m_index.lock(), true);
+    const line_index::reader index = m_index.read();
     line_cursor cursor;
-    if (!m_index.locate_locked(n, cursor))
+    if (!index.locate(n, cursor))
         return false;
     int64_t offset;
     uint32_t length;
-    m_index.line_at_locked(cursor, offset, length);
+    index.line_at(cursor, offset, length);
     std::string bytes(length, '\0');
     const int64_t got = read_bytes(offset, bytes.data(), length);
     if (got <= 0)
@@ -282,7 +313,7 @@ int64_t log_file::read_bytes(int64_t offset, void* buffer, std::size_t length)
     return m_file.read_at(offset, buffer, length);
 }
 
-void log_file::window(int64_t& first, int64_t& last)
+void log_file::window(int64_t& first, int64_t& last) const
 {
     life_lock hold(m_window_lock);
     first = m_window_first;
@@ -296,19 +327,33 @@ void log_file::set_window(int64_t first, int64_t last)
     m_window_last = last;
 }
 
+log_file::window_parse::window_parse(log_file& file) : m_file(file), m_index(file.m_index), m_write(file)
+{
+    assert(!file.m_index_thread.runs_unpaused() && "a window is parsed while the index thread runs unpaused");
+}
+
+log_file::window_numbers log_file::read_window_numbers() const
+{
+    life_lock hold(m_window_lock);
+    window_numbers numbers;
+    numbers.first = m_window_first;
+    numbers.last = m_window_last;
+    numbers.line_count = m_index.line_count();
+    return numbers;
+}
+
 void log_file::flush_spans(std::vector<line_span>& spans, bool at_end)
 {
     if (spans.empty())
         return;
     if (at_end) {
-        life_read_write_lock hold(m_index.lock(), false);
-        m_index.add_lines_locked(spans.data(), spans.size(), true);
+        m_index.write().add_lines(spans.data(), spans.size(), true);
     } else {
         // Prepending renumbers every indexed line: the window moves with it,
         // under the window lock taken before the index lock.
         life_lock window_hold(m_window_lock);
-        life_read_write_lock hold(m_index.lock(), false);
-        m_index.add_lines_locked(spans.data(), spans.size(), false);
+        line_index::writer index = m_index.write();
+        index.add_lines(spans.data(), spans.size(), false);
         if (m_window_first != -1) {
             m_window_first += static_cast<int64_t>(spans.size());
             m_window_last += static_cast<int64_t>(spans.size());
@@ -322,8 +367,8 @@ int64_t log_file::index_forward(int64_t start, uint64_t limit)
     if (!is_open())
         return -1;
     if (start == -1) {
-        life_read_write_lock hold(m_index.lock(), true);
-        start = m_index.line_count_locked() > 0 ? m_index.last_line_end_locked() : bom_length();
+        const line_index::reader index = m_index.read();
+        start = index.line_count() > 0 ? index.last_line_end() : bom_length();
     }
     if (start < 0)
         return 0;
@@ -395,8 +440,8 @@ int64_t log_file::index_backward(int64_t end, uint64_t limit)
         return 0;
     const int64_t bom = bom_length();
     if (end == -1) {
-        life_read_write_lock hold(m_index.lock(), true);
-        end = m_index.line_count_locked() > 0 ? m_index.first_line_start_locked() : bom;
+        const line_index::reader index = m_index.read();
+        end = index.line_count() > 0 ? index.first_line_start() : bom;
     }
     end = std::min(end, file_size());
     const int unit = encoding_unit(encoding());
@@ -520,6 +565,7 @@ int64_t log_file::refresh()
 
 void log_file::discard_lines()
 {
+    window_write changing(*this);
     if (!empty()) {
         auto* batch = new std::vector<log_line*>(begin(), end());
         autodelete_thread* deleter = nullptr;

@@ -30,14 +30,63 @@ public:
     index_thread() : native_thread(false) {}
     ~index_thread() override { stop(); }
     unsigned run(void* argument) override;
+    // True while run() works, neither paused nor finished.
+    bool runs_unpaused() { return is_running() && m_paused.wait(0) != 0; }
 };
 
-// Thread-safety: see the lock order above.  The base vector (the window's
-// lines), the filtered and quick lists belong to whoever parses windows (the
-// work thread, with the index thread paused); everything else is reached
-// through the operations below, which take the locks they need.
-class log_file : public std::vector<log_line*> {
+// Who may touch a parsed window: its lines and its filtered and quick lists.
+// No lock guards them.  They are written only by the thread that runs the
+// file's jobs (the work thread; the interface thread for the parser check,
+// while the work thread waits for its answer), and read by the interface
+// thread only while no job of the file runs.  Debug builds check the rule:
+// a writer is alone, and readers never meet a writer.
+class window_rule {
 public:
+    void begin_read() const;
+    void end_read() const;
+    void begin_write() const;
+    void end_write() const;
+
+private:
+#ifndef NDEBUG
+    mutable std::atomic<int> m_readers{0};
+    mutable std::atomic<int> m_writers{0};
+#endif
+};
+
+// Thread-safety: every piece of shared state is reached through a view that
+// holds its lock (the index), through operations that take the lock they need
+// (the file handle, the window numbers), or under the window rule above (the
+// window's lines and lists).
+class log_file : private std::vector<log_line*> {
+public:
+    // The parsed window as the interface thread reads it, under the window
+    // rule, for the reader's life.  Lines are in file order; the filtered and
+    // quick lists point into them.
+    class window_reader {
+    public:
+        explicit window_reader(const log_file& file) : m_file(file) { m_file.m_window_rule.begin_read(); }
+        ~window_reader() { m_file.m_window_rule.end_read(); }
+        window_reader(const window_reader&) = delete;
+        window_reader& operator=(const window_reader&) = delete;
+
+        const std::vector<log_line*>& lines() const { return m_file; }
+        const std::vector<log_line*>& filtered_lines() const { return m_file.m_filtered_lines; }
+        const std::vector<log_line*>& quick_lines() const { return m_file.m_quick_lines; }
+        bool filter_applied() const { return m_file.m_filter_applied; }
+
+    private:
+        const log_file& m_file;
+    };
+
+    // The window's first and last line numbers, -1 when none, read together
+    // with the number of indexed lines.
+    struct window_numbers {
+        int64_t first = -1;
+        int64_t last = -1;
+        uint64_t line_count = 0;
+    };
+
     // Deletes a batch of discarded lines under the process-wide deletion
     // lock, then destroys itself.  Its argument is a heap vector of lines.
     class autodelete_thread : public native_thread {
@@ -86,10 +135,10 @@ public:
     // false when n is not indexed or the line cannot be read.
     bool line_preview(uint64_t n, std::u16string& text);
 
-    // The line index (see line_index for its lock rules).
-    line_index& index() { return m_index; }
-    uint64_t line_count() { return m_index.line_count(); }
-    int64_t first_slot() { return m_index.first_slot(); }
+    // A shared view of the line index for the view's life (see line_index).
+    line_index::reader read_index() const { return m_index.read(); }
+    uint64_t line_count() const { return m_index.line_count(); }
+    int64_t first_slot() const { return m_index.first_slot(); }
 
     // Lines added, or -1 when no file is open.  start/end -1 continue from
     // what is indexed; limit 0 means no limit.
@@ -120,15 +169,16 @@ public:
         return line_bytes_to_text(encoding(), bytes, length, out);
     }
 
-    native_lock& file_lock() { return m_file_lock; }
-    native_lock& window_lock() { return m_window_lock; }
-    // First and last line numbers of the parsed window, -1 when none.
-    void window(int64_t& first, int64_t& last);
+    // First and last line numbers of the parsed window, -1 when none, read
+    // and set under the window lock.
+    void window(int64_t& first, int64_t& last) const;
     void set_window(int64_t first, int64_t last);
+    // The window numbers and the line count under the window lock (taken
+    // before the index lock, as the backward scan does).
+    window_numbers read_window_numbers() const;
 
-    bool filter_applied() const { return m_filter_applied; }
-    std::vector<log_line*>& filtered_lines() { return m_filtered_lines; }
-    std::vector<log_line*>& quick_lines() { return m_quick_lines; }
+    // The parsed window under the window rule.
+    window_reader read_window() const { return window_reader(*this); }
 
     // The process-wide deletion lock: held while discarded lines are deleted.
     // The shell takes and releases it at exit so that a deletion in progress
@@ -144,10 +194,44 @@ public:
     static constexpr uint64_t kPassLines = 10000;
 
 private:
+    friend struct log_file_test_access; // tests only
+
+    // Marks a stretch of code that changes the window (see window_rule).
+    class window_write {
+    public:
+        explicit window_write(const log_file& file) : m_rule(file.m_window_rule) { m_rule.begin_write(); }
+        ~window_write() { m_rule.end_write(); }
+        window_write(const window_write&) = delete;
+        window_write& operator=(const window_write&) = delete;
+
+    private:
+        const window_rule& m_rule;
+    };
+
+    // One window parse: the index's shared lock for the parse's whole life,
+    // the window rule's writer mark, and the window lock when the numbers are
+    // set.  Debug builds assert that the index thread does not run unpaused:
+    // its backward scan takes the window lock before the index lock, a parse
+    // the other way round, so the two must never run together.
+    class window_parse {
+    public:
+        explicit window_parse(log_file& file);
+        window_parse(const window_parse&) = delete;
+        window_parse& operator=(const window_parse&) = delete;
+
+        const line_index::reader& index() const { return m_index; }
+        void set_numbers(int64_t first, int64_t last) { m_file.set_window(first, last); }
+
+    private:
+        log_file& m_file;
+        line_index::reader m_index;
+        window_write m_write;
+    };
+
     void flush_spans(std::vector<line_span>& spans, bool at_end);
 
     read_only_file m_file;
-    native_lock m_file_lock;
+    mutable native_lock m_file_lock;
     std::atomic<int64_t> m_file_size{0};
     std::atomic<bool> m_has_bom{false};
     std::atomic<int32_t> m_encoding{ENCODING_UNKNOWN};
@@ -156,7 +240,8 @@ private:
     std::u16string m_line_end; // under the file lock
     int64_t m_window_first = -1;
     int64_t m_window_last = -1;
-    native_lock m_window_lock;
+    mutable native_lock m_window_lock;
+    window_rule m_window_rule;
     bool m_filter_applied = false;
     // The filter groups (log_filter_groups) and the quick filter (log_filter)
     // are added here, in this place, with the filtering subsystem.

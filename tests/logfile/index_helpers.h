@@ -14,17 +14,16 @@ using line_list = std::vector<std::pair<int64_t, uint32_t>>; // offset, byte len
 inline line_list indexed_lines(log_file& file)
 {
     line_list out;
-    line_index& index = file.index();
-    life_read_write_lock hold(index.lock(), true);
+    const line_index::reader index = file.read_index();
     line_cursor cursor;
-    if (!index.locate_locked(0, cursor))
+    if (!index.locate(0, cursor))
         return out;
     do {
         int64_t offset;
         uint32_t length;
-        index.line_at_locked(cursor, offset, length);
+        index.line_at(cursor, offset, length);
         out.emplace_back(offset, length);
-    } while (index.advance_locked(cursor));
+    } while (index.advance(cursor));
     return out;
 }
 
@@ -37,8 +36,8 @@ struct block_shape {
 inline std::vector<block_shape> index_blocks(log_file& file)
 {
     std::vector<block_shape> out;
-    life_read_write_lock hold(file.index().lock(), true);
-    for (const line_block& block : file.index().blocks_locked())
+    const line_index::reader index = file.read_index();
+    for (const line_block& block : index.blocks())
         out.push_back({block.forward, block.used});
     return out;
 }

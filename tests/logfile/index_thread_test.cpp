@@ -6,6 +6,25 @@
 
 #include <thread>
 
+// Puts made-up lines into a window, with the first ten filtered and the
+// first five in the quick list.
+struct log_file_test_access {
+    static void fill_window(log_file& file, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            auto* line = new log_line;
+            line->offset = i;
+            line->text.assign(5, u'z');
+            file.push_back(line);
+        }
+        file.m_filtered_lines.assign(file.begin(), file.begin() + 10);
+        file.m_quick_lines.assign(file.begin(), file.begin() + 5);
+    }
+    // Begins and ends a window parse (its locks and its debug check).
+    static void parse_window(log_file& file) { log_file::window_parse parse(file); }
+    static native_lock& file_lock(log_file& file) { return file.m_file_lock; }
+};
+
 namespace {
 
 class logfile_IndexThread : public ::testing::Test {
@@ -98,7 +117,7 @@ TEST_F(logfile_IndexThread, WindowReadUnderTheSharedLockDoesNotDeadlock)
         for (int round = 0; round < 3; ++round) {
             file.indexer().pause();
             {
-                life_read_write_lock parse(file.index().lock(), true);
+                const line_index::reader parse = file.read_index();
                 if (!tail_first)
                     file.indexer().resume();              // appending never takes the window lock
                 const uint64_t count = file.line_count(); // nested shared lookup
@@ -141,21 +160,15 @@ TEST_F(logfile_IndexThread, DiscardedLinesAreDeletedOnAThreadUnderTheDeletionLoc
 {
     log_file file;
     ASSERT_TRUE(file.open(widen(folder.write("x.log", numbered_lines(10))), 0, false));
-    for (int i = 0; i < 1000; ++i) {
-        auto* line = new log_line;
-        line->offset = i;
-        line->text.assign(5, u'z');
-        file.push_back(line);
-    }
-    file.filtered_lines().assign(file.begin(), file.begin() + 10);
-    file.quick_lines().assign(file.begin(), file.begin() + 5);
+    log_file_test_access::fill_window(file, 1000);
     file.set_window(0, 999);
     {
         life_lock exit_guard(log_file::deletion_lock());
         file.discard_lines();
-        EXPECT_TRUE(file.empty());
-        EXPECT_TRUE(file.filtered_lines().empty());
-        EXPECT_TRUE(file.quick_lines().empty());
+        const log_file::window_reader window = file.read_window();
+        EXPECT_TRUE(window.lines().empty());
+        EXPECT_TRUE(window.filtered_lines().empty());
+        EXPECT_TRUE(window.quick_lines().empty());
         int64_t first, last;
         file.window(first, last);
         EXPECT_EQ(first, -1);
@@ -167,6 +180,84 @@ TEST_F(logfile_IndexThread, DiscardedLinesAreDeletedOnAThreadUnderTheDeletionLoc
     EXPECT_EQ(log_file::pending_discards(), 0);
     file.discard_lines(); // an empty window starts no thread
     EXPECT_EQ(log_file::pending_discards(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(logfile_WindowRule, NumbersAreReadTogetherWithTheLineCount)
+{
+    temp_folder folder;
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("n.log", numbered_lines(30))), 0, false));
+    file.set_window(3, 12);
+    const log_file::window_numbers numbers = file.read_window_numbers();
+    EXPECT_EQ(numbers.first, 3);
+    EXPECT_EQ(numbers.last, 12);
+    EXPECT_EQ(numbers.line_count, 30u);
+}
+
+TEST(logfile_WindowRule, ReaderSeesTheWindowInFileOrder)
+{
+    log_file file;
+    log_file_test_access::fill_window(file, 20);
+    {
+        const log_file::window_reader window = file.read_window();
+        ASSERT_EQ(window.lines().size(), 20u);
+        for (std::size_t i = 0; i < window.lines().size(); ++i)
+            EXPECT_EQ(window.lines()[i]->offset, static_cast<int64_t>(i));
+        EXPECT_EQ(window.filtered_lines().size(), 10u);
+        EXPECT_EQ(window.quick_lines().size(), 5u);
+        EXPECT_FALSE(window.filter_applied());
+    }
+    file.discard_lines();
+    EXPECT_EQ(log_file::wait_for_discards(10000), 0);
+}
+
+#ifndef NDEBUG
+TEST(logfile_WindowRuleDeathTest, ChangingTheWindowWhileItIsReadAborts)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    log_file file;
+    EXPECT_DEATH(
+        {
+            const log_file::window_reader window = file.read_window();
+            file.discard_lines();
+        },
+        "changed while it is read");
+}
+
+TEST(logfile_WindowRuleDeathTest, WindowParseWhileTheIndexThreadRunsUnpausedAborts)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    temp_folder folder;
+    const std::string path = folder.write("u.log", numbered_lines(50000));
+    EXPECT_DEATH(
+        {
+            log_file file;
+            file.open(widen(path), 100, false);
+            // The thread stays in its first read, running and not paused.
+            life_lock hold(log_file_test_access::file_lock(file));
+            file.start_indexer();
+            log_file_test_access::parse_window(file);
+        },
+        "runs unpaused");
+}
+#endif
+
+TEST(logfile_WindowRule, WindowParseWhileTheIndexThreadIsPausedOrFinishedIsAllowed)
+{
+    temp_folder folder;
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("p.log", numbered_lines(300000))), 100, false));
+    log_file_test_access::parse_window(file); // not started
+    ASSERT_TRUE(file.start_indexer());
+    file.indexer().pause();
+    log_file_test_access::parse_window(file);
+    file.indexer().resume();
+    ASSERT_EQ(file.indexer().wait_stopped(10000), 0);
+    log_file_test_access::parse_window(file); // finished
 }
 
 } // namespace

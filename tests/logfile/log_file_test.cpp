@@ -549,22 +549,22 @@ TEST(logfile_LineIndex, LineFarFromItsBlockBaseStartsANewBlock)
     index.add_line(3'000'000'000LL, 7, true);
     index.add_line(3'000'000'010LL, 2, true);
     index.add_line(-1, 0, true); // an empty length is never stored
-    life_read_write_lock hold(index.lock(), true);
-    EXPECT_EQ(index.line_count_locked(), 3u);
-    EXPECT_EQ(index.block_count_locked(), 2u);
+    const line_index::reader view = index.read();
+    EXPECT_EQ(view.line_count(), 3u);
+    EXPECT_EQ(view.block_count(), 2u);
     line_cursor cursor;
     const std::pair<int64_t, uint32_t> expected[] = {{0, 5}, {3'000'000'000LL, 7}, {3'000'000'010LL, 2}};
-    ASSERT_TRUE(index.locate_locked(0, cursor));
+    ASSERT_TRUE(view.locate(0, cursor));
     for (const auto& want : expected) {
         int64_t offset;
         uint32_t length;
-        index.line_at_locked(cursor, offset, length);
+        view.line_at(cursor, offset, length);
         EXPECT_EQ(offset, want.first);
         EXPECT_EQ(length, want.second);
-        index.advance_locked(cursor);
+        view.advance(cursor);
     }
-    ASSERT_TRUE(index.locate_locked(2, cursor));
-    EXPECT_FALSE(index.locate_locked(3, cursor));
+    ASSERT_TRUE(view.locate(2, cursor));
+    EXPECT_FALSE(view.locate(3, cursor));
 }
 
 // ---- files that change under the scan ---------------------------------------
