@@ -151,7 +151,8 @@ void CVarnothApp::ApplyQuickFilter(const std::u16string& text)
         RunFilter(true);
         return;
     }
-    file->file.quick_lines().clear();
+    // PENDING: the quick-filter result is cleared with the filter subsystem's
+    // call; the row source already passes it over for an empty text.
     m_main_dialog->ShowRowSource();
 }
 

@@ -1,12 +1,18 @@
 #include "work/work_data.h"
 
-std::vector<log_line*>& CWorkData::row_source()
+const std::vector<log_line*>& CWorkData::row_source(const log_file::window_reader& window) const
 {
     if (!quick_filter_text.empty())
-        return file.quick_lines();
+        return window.quick_lines();
     if (filter_enabled)
-        return file.filtered_lines();
-    return file;
+        return window.filtered_lines();
+    return window.lines();
+}
+
+std::size_t CWorkData::row_count() const
+{
+    const log_file::window_reader window = file.read_window();
+    return row_source(window).size();
 }
 
 std::u16string FileNamePart(const std::u16string& path)

@@ -21,11 +21,12 @@ struct CWorkData {
     std::u16string last_quick_filter_text; // the text last taken from the quick-filter box
     int highlight_enabled = 0;
 
-    // The rows the file's list shows: the quick-filter result when a quick
-    // filter text is set, else the filter result when filtering is enabled,
-    // else every line of the parsed window.
-    std::vector<log_line*>& row_source();
-    std::size_t row_count() { return row_source().size(); }
+    // The rows the file's list shows, read through window: the quick-filter
+    // result when a quick filter text is set, else the filter result when
+    // filtering is enabled, else every line of the parsed window.
+    const std::vector<log_line*>& row_source(const log_file::window_reader& window) const;
+    // The number of rows of the row source (0 without a window).
+    std::size_t row_count() const;
 };
 
 // The file-name part of path: what follows its last "/" (all of it when
