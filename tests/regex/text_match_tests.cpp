@@ -63,7 +63,7 @@ TEST(MatchText, AnswersAsDocumented)
     struct Row {
         std::u16string text;
         std::u16string pattern;
-        bool caseSensitive;
+        bool case_sensitive;
         bool regex;
         bool matches;
     };
@@ -83,8 +83,8 @@ TEST(MatchText, AnswersAsDocumented)
         {u"took 123 ms", u"took \\d{4} ms", true, true, false},
     };
     for (const Row& r : table) {
-        EXPECT_EQ(MatchText(r.text, r.pattern, r.caseSensitive, r.regex), r.matches)
-            << Show(r.text) << " / " << Show(r.pattern) << " cs=" << r.caseSensitive << " re=" << r.regex;
+        EXPECT_EQ(MatchText(r.text, r.pattern, r.case_sensitive, r.regex), r.matches)
+            << Show(r.text) << " / " << Show(r.pattern) << " cs=" << r.case_sensitive << " re=" << r.regex;
     }
 }
 
