@@ -192,7 +192,8 @@ public:
     bool Search(const char16_t* text, int length, CMatchContextT& ctx) const;
     bool Search(std::u16string_view text, CMatchContextT& ctx) const;
 
-    // Lower-level steps of a search, as the callers of Match use them.
+    // Lower-level steps of a search, as the callers of Match use them.  Prepare
+    // ties ctx to the calling thread's stack: Run it on the same thread.
     void Prepare(const char16_t* text, int length, CMatchContextT& ctx) const;
     CMatchResultT Run(CMatchContextT& ctx) const;
 

@@ -233,8 +233,6 @@ CMatchResultT CPatternT::Match(std::u16string_view text) const
 
 bool CPatternT::Search(const char16_t* text, int length, CMatchContextT& ctx) const
 {
-    if (!m_root)
-        return false;
     Prepare(text, length, ctx);
     return Execute(ctx);
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "regex/regex.h"
@@ -189,36 +188,51 @@ TEST(RegexMatch, ResultLayout_FollowsTheDocumentedBuffer)
     EXPECT_EQ(r.GetGroupStart(-1), -1);
 }
 
+// The path filters, highlight rules and searches take: one compiled pattern,
+// searched from several threads at once, each with its own context (or the
+// per-thread one of IsMatch), also ignoring case.
 TEST(RegexMatch, CompiledPattern_SharedByThreads_GivesSameAnswers)
 {
-    const std::vector<const char16_t*> patterns = {u"took (\\d{4}) ms", u"(?i)error|warn", u"\\[worker-\\d+\\]",
-                                                   u"^(a|ab)*c$", u"(?<=from )[\\d.]+"};
+    const std::vector<const char16_t*> patterns = {u"took (\\d{4}) ms", u"(?i)error|warn",    u"\\[worker-\\d+\\]",
+                                                   u"^(a|ab)*c$",       u"(?<=from )[\\d.]+", u"Error|FINE",
+                                                   u"(a)(?(1)b|c)\\1",  u"(\\w+) \\1"};
     std::vector<std::u16string> texts;
     for (int i = 0; i < 200; ++i) {
         std::u16string t = u"2024-08-05 [worker-" + std::u16string(1, char16_t(u'0' + i % 10)) + u"] took ";
-        t += std::u16string(i % 5 + 1, char16_t(u'1' + i % 9));
-        t += (i % 3 == 0) ? u" ms ERROR from 10.0.0.1" : u" ms fine ababc";
+        t += std::u16string(static_cast<std::size_t>(i % 5 + 1), char16_t(u'1' + i % 9));
+        t += (i % 3 == 0) ? u" ms ERROR from 10.0.0.1" : u" ms fine ababc aba";
         texts.push_back(t);
     }
     for (const char16_t* pattern : patterns) {
-        CPatternT shared(pattern);
-        std::vector<char> expected;
-        for (const auto& t : texts)
-            expected.push_back(CPatternT(pattern).Match(t).IsMatched());
-        std::vector<std::thread> threads;
-        std::vector<int> mismatches(4, 0);
-        for (int n = 0; n < 4; ++n) {
-            threads.emplace_back([&, n] {
-                for (int round = 0; round < 20; ++round)
-                    for (size_t i = 0; i < texts.size(); ++i)
-                        if (shared.IsMatch(texts[i]) != bool(expected[i]))
-                            ++mismatches[n];
+        for (int flags : {0, int(IgnoreCase)}) {
+            CPatternT shared;
+            shared.Compile(std::u16string_view(pattern), flags);
+            std::vector<std::pair<int, int>> expected;
+            for (const auto& t : texts) {
+                CPatternT fresh;
+                fresh.Compile(std::u16string_view(pattern), flags);
+                const CMatchResultT r = fresh.Match(t);
+                expected.emplace_back(r.GetStart(), r.GetEnd());
+            }
+            std::vector<int> mismatches(4, 0);
+            RunThreads(4, [&](int n) {
+                CMatchContextT ctx;
+                for (int round = 0; round < 8; ++round) {
+                    for (std::size_t i = 0; i < texts.size(); ++i) {
+                        const bool matched = expected[i].first >= 0;
+                        if (shared.IsMatch(texts[i]) != matched || shared.Search(texts[i], ctx) != matched)
+                            ++mismatches[static_cast<std::size_t>(n)];
+                        // The context holds the match's groups afterwards.
+                        else if (matched
+                                 && (ctx.m_capture_stack[1] != expected[i].first
+                                     || ctx.m_capture_stack[2] != expected[i].second))
+                            ++mismatches[static_cast<std::size_t>(n)];
+                    }
+                }
             });
+            for (int n = 0; n < 4; ++n)
+                EXPECT_EQ(mismatches[static_cast<std::size_t>(n)], 0) << Show(pattern) << " flags " << flags;
         }
-        for (auto& t : threads)
-            t.join();
-        for (int n = 0; n < 4; ++n)
-            EXPECT_EQ(mismatches[n], 0) << Show(pattern);
     }
 }
 
