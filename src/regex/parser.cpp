@@ -395,10 +395,13 @@ ElxInterface* CPatternT::ParseModifiers(int& flags)
     return GetStockElx(0);
 }
 
+// A named group joins the named group list once its body is parsed, so a
+// named group nested in another comes before it (and is numbered first).
 ElxInterface* CPatternT::ParseNamedGroup(int& flags, char16_t terminator)
 {
     CListElxT* group = StartNamedGroup(terminator, flags);
     group->m_items[1] = ParseAlternation(flags);
+    m_named_groups.Push(group);
     return group;
 }
 
@@ -413,9 +416,7 @@ CListElxT* CPatternT::StartNamedGroup(char16_t terminator, int flags)
     const bool numeric = ReadsAsNumber(name, number);
     if (!numeric)
         number = -1;
-    CListElxT* group = MakeGroupList(number, numeric ? nullptr : &name, nullptr, flags);
-    m_named_groups.Push(group);
-    return group;
+    return MakeGroupList(number, numeric ? nullptr : &name, nullptr, flags);
 }
 
 ElxInterface* CPatternT::ParseConditional(int& flags)
