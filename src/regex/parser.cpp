@@ -43,18 +43,22 @@ bool ReadCount(const CBufferRefT<char16_t>& text, int& i, int& value)
     return digits > 0;
 }
 
+// Makes the rest of the pattern text unread: every later token is the end.
 void CPatternT::EndPattern()
 {
     m_scan_pos = m_pattern.GetSize();
     m_curr = m_next = m_after = PatternToken{0, true, m_scan_pos, 0};
 }
 
+// Skips literal white-space tokens.
 void CPatternT::SkipWhiteSpace()
 {
     while (!AtEnd() && !m_curr.meta && IsSpace16(m_curr.value))
         MoveNext();
 }
 
+// Sequences separated by "|"; a modifier group in one alternative also holds
+// in the later ones (they share one copy of the flags), never outside.
 ElxInterface* CPatternT::ParseAlternation(int flags)
 {
     if (AtEnd())
@@ -227,6 +231,7 @@ ElxInterface* CPatternT::ParseLiteralRun(int flags)
     return Build<CStringElxT>(run, (flags & RightToLeft) != 0, (flags & IgnoreCase) != 0);
 }
 
+// "^", "$", "\\A", "\\z", "\\Z", "\\b", "\\B" and "\\G" (an anchor only under GlobalAnchor).
 ElxInterface* CPatternT::ParseAnchor(int& flags)
 {
     const char16_t v = m_curr.value;
@@ -247,6 +252,7 @@ ElxInterface* CPatternT::ParseAnchor(int& flags)
     }
 }
 
+// Appends the token values up to terminator (or the end) to name; skips the terminator.
 void CPatternT::ReadName(char16_t terminator, CBufferT<char16_t>& name)
 {
     while (!AtEnd() && m_curr.value != terminator) {
@@ -257,6 +263,8 @@ void CPatternT::ReadName(char16_t terminator, CBufferT<char16_t>& name)
         MoveNext();
 }
 
+// "\\" and up to 3 digits, or "\\k"/"\\g" with a number or a name in "<>" or "''";
+// a name is resolved after parsing.
 ElxInterface* CPatternT::ParseBackreference(int& flags)
 {
     MoveNext(); // "\" before digits, "\g" or "\k"
@@ -285,6 +293,8 @@ ElxInterface* CPatternT::ParseBackreference(int& flags)
     return ref;
 }
 
+// A capturing group: opening bracket, body, closing bracket (their roles
+// swapped right-to-left, where the list is walked backwards).
 CListElxT* CPatternT::MakeGroupList(int number, const CBufferT<char16_t>* name, ElxInterface* body, int flags)
 {
     const bool rtl = (flags & RightToLeft) != 0;
@@ -303,6 +313,8 @@ CListElxT* CPatternT::MakeGroupList(int number, const CBufferT<char16_t>* name, 
     return list;
 }
 
+// Everything that starts with "(": capturing and named groups, look-arounds,
+// atomic groups, conditions, recursion and modifiers; consumes the ")".
 ElxInterface* CPatternT::ParseGroup(int& flags)
 {
     if (m_group_nesting >= kMaxGroupNesting || CurrentStackAddress() < ThreadStackFloor(kStackMargin)) {
@@ -419,6 +431,8 @@ CListElxT* CPatternT::StartNamedGroup(char16_t terminator, int flags)
     return MakeGroupList(number, numeric ? nullptr : &name, nullptr, flags);
 }
 
+// "(?(cond)yes|no)": cond is a group number, a name, or an expression (a
+// look-around, or any text taken as a look-ahead).
 ElxInterface* CPatternT::ParseConditional(int& flags)
 {
     CConditionElxT* cond = Build<CConditionElxT>();
@@ -450,6 +464,7 @@ ElxInterface* CPatternT::ParseConditional(int& flags)
     return cond;
 }
 
+// "(?R)", "(?R<name>)", "(?Rn)" or "(?n)": a call of the whole pattern (0) or of a group.
 ElxInterface* CPatternT::ParseRecursion()
 {
     SkipWhiteSpace();

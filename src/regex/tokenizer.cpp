@@ -3,6 +3,7 @@
 // decoded here; quoted text, comments and skipped escapes produce no token.
 #include "regex/compile_util.h"
 
+// Shifts the look-ahead by one token and scans the one after next.
 void CPatternT::MoveNext()
 {
     m_curr = m_next;
@@ -10,6 +11,8 @@ void CPatternT::MoveNext()
     while (!Scan(m_after)) {}
 }
 
+// Reads at most max_digits hexadecimal digits of the pattern from index from;
+// value takes the low 16 bits of what they spell.  Returns the digits read.
 int CPatternT::ScanHex(int from, int max_digits, int& value) const
 {
     unsigned int v = 0;
@@ -108,6 +111,8 @@ bool CPatternT::Scan(PatternToken& token)
     return true;
 }
 
+// A backslash and the character after it: a class or anchor escape (meta), a
+// decoded literal, or a quote or case switch (no token: returns false).
 bool CPatternT::ScanEscape(PatternToken& token)
 {
     const int p = m_scan_pos;
