@@ -10,6 +10,8 @@
 
 #include "app/progress_dialog.h"
 #include "app/settings.h"
+#include "filter/filter_store.h"
+#include "highlight/highlight_store.h"
 #include "platform/message_queue.h"
 #include "work/open_files.h"
 #include "work/progress_state.h"
@@ -18,9 +20,11 @@
 
 #include <atomic>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+class folder_rewrite;
 class log_pattern_list;
 class main_dialog_link;
 class named_mutex;
@@ -150,6 +154,10 @@ public:
     app_settings settings;
     std::vector<std::u16string> expression_history;
     std::vector<std::u16string> recent_files;
+    filter_favorites filter_favorite_sets;
+    highlight_favorites highlight_favorite_sets;
+    std::vector<log_filter> recent_conditions; // newest first
+    CHighlight recent_highlights;              // newest first
 
 private:
     void PrepareDataDirectory(const app_environment& environment);
@@ -160,6 +168,16 @@ private:
     void OnWorkProgress();
     void OnWorkDone(uint64_t serial);
     void AnswerRequest(const thread_message& message);
+
+    // Favourites of the filter and highlight folders (file name without
+    // ".xml"), then the recent conditions and rules of the history folder.
+    void LoadFavoritesAndRecent();
+    // Rewrites both favourite folders: every set with at least one condition
+    // or rule whose name passes IsValidFileName.  Files that did not load at
+    // start, and files of names that may not be written, are left in place.
+    bool SaveFavorites();
+    // Writes the recent conditions and rules into the history folder being rewritten.
+    bool SaveRecent(folder_rewrite& history);
 
     std::u16string m_module_path;
     std::u16string m_installation_directory;
@@ -185,6 +203,9 @@ private:
     progress_dialog* m_progress_dialog = nullptr;
     int m_progress_delay_ms = 500;
     std::atomic<bool> m_interface_closed{false};
+
+    std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load
+    std::set<std::u16string> m_unloaded_highlight_files; // the same for highlight favourites
 };
 
 // The one application object while it exists (null before and after).
