@@ -25,6 +25,7 @@
 #include <vector>
 
 class folder_rewrite;
+struct CSearchInfo;
 class log_pattern_list;
 class main_dialog_link;
 class named_mutex;
@@ -115,6 +116,11 @@ public:
     // Sets the active file's quick filter text and applies it; an empty text
     // shows the rows without the quick filter at once.
     void ApplyQuickFilter(const std::u16string& text);
+    // Searches the active file from its window on, window by window, with a
+    // copy of search whose expression holds the search text (and whose
+    // regexp flag is set for a wildcard); cancellable.  Nothing without an
+    // active file.
+    void FindInFile(const CSearchInfo& search);
     // Waits for the job posted last: up to the progress delay (500 ms) only
     // the work thread's two requests are served and no dialog is shown; a
     // job that ends in that time leaves its queued progress dropped.  After
@@ -202,6 +208,7 @@ private:
     progress_dialog_factory m_progress_factory;
     progress_dialog* m_progress_dialog = nullptr;
     int m_progress_delay_ms = 500;
+    uint64_t m_last_done_serial = 0; // the newest job whose done was handled
     std::atomic<bool> m_interface_closed{false};
 
     std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load

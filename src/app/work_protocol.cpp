@@ -141,6 +141,21 @@ void CVarnothApp::RunFilter(bool quick)
     RunJobAndWait(1, false);
 }
 
+void CVarnothApp::FindInFile(const CSearchInfo& search)
+{
+    CWorkData* file = ActiveFile();
+    if (!file)
+        return;
+    m_main_dialog->SetListRedraw(false);
+    // Lives here until the job's done: RunJobAndWait returns only after it.
+    tagSEARCH_JOB record{search, file};
+    if (!PostJob(WM_JOB_SEARCH, 0, reinterpret_cast<intptr_t>(&record), true)) {
+        m_main_dialog->SetListRedraw(true);
+        return;
+    }
+    RunJobAndWait(1, true);
+}
+
 void CVarnothApp::ApplyQuickFilter(const std::u16string& text)
 {
     CWorkData* file = ActiveFile();
@@ -208,6 +223,17 @@ void CVarnothApp::RunJobAndWait(int file_count, bool cancellable)
     dialog->Exec();
     if (m_progress_dialog == dialog.get())
         m_progress_dialog = nullptr;
+    dialog.reset();
+
+    // A dialog that ended otherwise (the event loop told to quit) must not
+    // let the caller go while the job may still use a record on its stack.
+    if (m_last_done_serial < serial)
+        m_work_thread.CancelEvent().set();
+    while (m_last_done_serial < serial && m_work_thread.IsRunning()) {
+        thread_message message;
+        if (queue.get(message, kQueueLookMs))
+            HandleInterfaceMessage(message);
+    }
 }
 
 intptr_t CVarnothApp::SendToInterfaceThread(unsigned id, uintptr_t wparam, const void* data)
@@ -271,6 +297,8 @@ void CVarnothApp::OnWorkDone(uint64_t serial)
 {
     // The end of an earlier job (whose wait was cut short) leaves the
     // current job's dialog and progress alone.
+    if (serial > m_last_done_serial)
+        m_last_done_serial = serial;
     if (serial < m_work_thread.LastJobSerial())
         return;
     m_progress.reset();

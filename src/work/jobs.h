@@ -2,6 +2,8 @@
 // progress steps and its failure messages.
 #pragma once
 
+#include "search/search_info.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +18,12 @@ struct tagPARSE_JOB {
     CWorkData* file = nullptr;
     int selection_kind = 0;
     int64_t row = 0;
+};
+
+// The record of WM_JOB_SEARCH, on the poster's stack until the job's done.
+struct tagSEARCH_JOB {
+    CSearchInfo search;
+    CWorkData* file = nullptr;
 };
 
 // One job while it runs on the work thread.
@@ -67,3 +75,4 @@ int64_t NowMs();
 void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths);
 void RunParseJob(job_context& job, uint64_t first_line, const tagPARSE_JOB& record);
 void RunFilterJob(job_context& job, bool quick, CWorkData& file);
+void RunSearchJob(job_context& job, const tagSEARCH_JOB& record);

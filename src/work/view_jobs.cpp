@@ -1,7 +1,10 @@
-// WM_JOB_PARSE and WM_JOB_FILTER: a new window or a new filter result for
-// the view of one file.
+// WM_JOB_PARSE, WM_JOB_FILTER and WM_JOB_SEARCH: a new window, a new filter
+// result or the window of a find for the view of one file.
 #include "work/jobs.h"
 
+#include "glossant/dictionary_text.h"
+#include "platform/message_box.h"
+#include "work/find_in_file.h"
 #include "work/window_parse.h"
 #include "work/work_data.h"
 #include "work/work_host.h"
@@ -32,4 +35,22 @@ void RunFilterJob(job_context& job, bool quick, CWorkData& data)
     // PENDING: apply_quick_filter / apply_filter arrive with the filter subsystem.
     (void)quick;
     job.Post(WM_WORK_VIEW_UPDATE, SELECT_FIRST, 0);
+}
+
+void RunSearchJob(job_context& job, const tagSEARCH_JOB& record)
+{
+    CWorkData& data = *record.file;
+    job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_SEARCHING_FILE", data.name);
+    const log_pattern_list* parser = job.host().FindParser(data.parser_name);
+    find_result result;
+    if (parser)
+        result = FindInFile(data, *parser, record.search, job.host().MaxLoadingLines(), job.host().LoadTailFirst(),
+                            [&job] { return job.TakeCancel(); });
+    if (result.outcome != find_outcome::not_found) {
+        job.Post(WM_WORK_VIEW_UPDATE, SELECT_ROW, static_cast<intptr_t>(result.row));
+        return;
+    }
+    const bool up = record.search.up;
+    ShowMessage(DictionaryText(u"IDS_MSG_NOT_FOUND"), MB_OK | MB_ICONINFORMATION);
+    job.Post(WM_WORK_VIEW_UPDATE, up ? SELECT_FIRST : SELECT_LAST, 0);
 }

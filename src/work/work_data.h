@@ -1,7 +1,10 @@
 // One open file and its view state: what a tab shows.
 #pragma once
 
+#include "filter/log_filter_groups.h"
+#include "highlight/highlight.h"
 #include "logfile/log_file.h"
+#include "search/search_info.h"
 
 #include <string>
 #include <vector>
@@ -17,9 +20,12 @@ struct CWorkData {
     log_file file;
     int auto_refresh = 0;
     int filter_enabled = 0;
+    log_filter_groups filter_conditions;
     std::u16string quick_filter_text;      // the text the quick filter applies now
     std::u16string last_quick_filter_text; // the text last taken from the quick-filter box
     int highlight_enabled = 0;
+    CHighlight highlight_rules;
+    CSearchInfo search;
 
     // The rows the file's list shows, read through window: the quick-filter
     // result when a quick filter text is set, else the filter result when

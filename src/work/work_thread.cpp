@@ -50,9 +50,14 @@ void RunJob(job_context& job, const thread_message& message)
         if (auto* file = reinterpret_cast<CWorkData*>(message.lparam))
             RunFilterJob(job, message.wparam != 0, *file);
         break;
+    case WM_JOB_SEARCH:
+        // On the poster's stack: not touched after the job's done.
+        if (const auto* record = reinterpret_cast<const tagSEARCH_JOB*>(message.lparam); record && record->file)
+            RunSearchJob(job, *record);
+        break;
     default:
-        // WM_JOB_SEARCH and WM_JOB_EXPORT without a job behind them yet
-        // still end with WM_WORK_DONE, so nobody waits for them.
+        // WM_JOB_EXPORT without a job behind it yet still ends with
+        // WM_WORK_DONE, so nobody waits for it.
         break;
     }
 }

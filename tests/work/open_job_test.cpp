@@ -299,6 +299,43 @@ TEST_F(OpenJob, ExitWhileTheJobWaitsForAnAnswer_EndsWithTheFallbackAnswer)
     EXPECT_EQ(App().InterfaceQueue().size(), 0u);
 }
 
+TEST_F(OpenJob, FindInFileWithoutAMatch_SaysSoAndFocusesTheEndItSearchedTowards)
+{
+    App().SetProgressDelayMs(0);
+    App().OpenFiles({WriteFile("find.log", NumberedLines(20))});
+    ASSERT_TRUE(PumpUntilIdle());
+    for (const bool up : {false, true}) {
+        SCOPED_TRACE(up ? "up" : "down");
+        boxes.clear();
+        window.calls.clear();
+        dialogs.clear();
+        CSearchInfo search;
+        search.expression = u"no such text";
+        search.up = up;
+        App().FindInFile(search);
+        ASSERT_TRUE(PumpUntilIdle());
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0], BoxText(u"IDS_MSG_NOT_FOUND"));
+        EXPECT_EQ(window.calls, (std::vector<std::string>{up ? "view:1:0" : "view:2:0"}));
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_TRUE(dialogs[0]->cancellable);
+        EXPECT_TRUE(window.redraw);
+    }
+}
+
+TEST_F(OpenJob, ACancelLeftOverFromAnEarlierJob_DoesNotStopTheNextFind)
+{
+    App().SetProgressDelayMs(20000);
+    App().OpenFiles({WriteFile("stale.log", NumberedLines(5))});
+    ASSERT_TRUE(PumpUntilIdle());
+    App().WorkThread().CancelEvent().set(); // pressed after the last job's last test
+    CSearchInfo search;
+    search.expression = u"line";
+    App().FindInFile(search);
+    ASSERT_TRUE(PumpUntilIdle());
+    EXPECT_EQ(App().WorkThread().CancelEvent().wait(0), 1);
+}
+
 TEST_F(OpenJob, ExitInstance_StopsTheWorkThreadAndClosesEveryFile)
 {
     App().SetProgressDelayMs(20000);
