@@ -12,9 +12,9 @@ const log_pattern_list& PendingDefaultParser()
 }
 } // namespace
 
-const log_pattern_list* CVarnothApp::FindParser(const std::u16string&)
+const log_pattern_list& CVarnothApp::FindParser(std::u16string_view) const
 {
-    return &PendingDefaultParser();
+    return PendingDefaultParser();
 }
 
 const log_pattern_list* CVarnothApp::GetParser(CWorkData* file)

@@ -151,7 +151,7 @@ public:
     // --- work_host -------------------------------------------------------
     uint64_t MaxLoadingLines() override { return settings.max_loading_lines; }
     bool LoadTailFirst() override { return settings.load_tail_first; }
-    const log_pattern_list* FindParser(const std::u16string& name) override;
+    const log_pattern_list& FindParser(std::u16string_view name) const override;
     const log_pattern_list* DetectParser(CWorkData& file) override;
     open_file_list& OpenFileList() override { return m_open_files; }
     progress_record& Progress() override { return m_progress; }

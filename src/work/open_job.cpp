@@ -46,7 +46,7 @@ std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path,
     job.Action(u"IDS_PROGRESSDLG_STATUS_DETECT_PARSER");
     const log_pattern_list* parser = host.DetectParser(*data);
     if (!parser)
-        parser = host.FindParser(data->parser_name);
+        parser = &host.FindParser(data->parser_name);
 
     const uint64_t lines = data->file.line_count();
     if (lines > 0) {

@@ -20,8 +20,8 @@ void RunParseJob(job_context& job, uint64_t first_line, const tagPARSE_JOB& reco
         ShowJobError(u"IDS_MSG_INVALID_SEEK_POS");
         return;
     }
-    const log_pattern_list* parser = job.host().FindParser(data.parser_name);
-    if (!parser || !ParseWindow(data, *parser, first_line, job.host().MaxLoadingLines())) {
+    const log_pattern_list& parser = job.host().FindParser(data.parser_name);
+    if (!ParseWindow(data, parser, first_line, job.host().MaxLoadingLines())) {
         // The view keeps its old rows.
         ShowJobError(u"IDS_MSG_CANNOT_PARSE_FILE");
         return;
@@ -41,11 +41,9 @@ void RunSearchJob(job_context& job, const tagSEARCH_JOB& record)
 {
     CWorkData& data = *record.file;
     job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_SEARCHING_FILE", data.name);
-    const log_pattern_list* parser = job.host().FindParser(data.parser_name);
-    find_result result;
-    if (parser)
-        result = FindInFile(data, *parser, record.search, job.host().MaxLoadingLines(), job.host().LoadTailFirst(),
-                            [&job] { return job.TakeCancel(); });
+    const log_pattern_list& parser = job.host().FindParser(data.parser_name);
+    const find_result result = FindInFile(data, parser, record.search, job.host().MaxLoadingLines(),
+                                          job.host().LoadTailFirst(), [&job] { return job.TakeCancel(); });
     if (result.outcome != find_outcome::not_found) {
         job.Post(WM_WORK_VIEW_UPDATE, SELECT_ROW, static_cast<intptr_t>(result.row));
         return;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class log_pattern_list;
 class message_queue;
@@ -31,7 +32,7 @@ public:
     virtual uint64_t MaxLoadingLines() = 0;
     virtual bool LoadTailFirst() = 0;
     // The parser of that name from the parser list, else the default parser.
-    virtual const log_pattern_list* FindParser(const std::u16string& name) = 0;
+    virtual const log_pattern_list& FindParser(std::u16string_view name) const = 0;
     // Asks the interface thread to choose the parser of a freshly opened file
     // (which stores its name in file) and waits for the answer; null when no
     // answer can be had.

@@ -29,7 +29,7 @@ public:
         return 100;
     }
     bool LoadTailFirst() override { return false; }
-    const log_pattern_list* FindParser(const std::u16string&) override { return &parser; }
+    const log_pattern_list& FindParser(std::u16string_view) const override { return parser; }
     const log_pattern_list* DetectParser(CWorkData&) override { return &parser; }
     open_file_list& OpenFileList() override { return files; }
     progress_record& Progress() override { return progress; }
