@@ -8,11 +8,13 @@
 #pragma once
 
 #include "app/settings.h"
+#include "parser/log_pattern.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
+class log_file;
 class named_mutex;
 
 // Where the application looks for its folders; tests replace the defaults.
@@ -56,6 +58,25 @@ public:
     bool SaveData();
     bool SaveSettings();
 
+    // --- parsers ----------------------------------------------------------
+    // The parser list and the default parser belong to the interface thread;
+    // a job uses a parser it was handed (by FindParser) while the interface
+    // thread waits for the job, and nobody edits the list meanwhile.
+    //
+    // The parser whose entry name equals name exactly (case included), the
+    // last such entry when several do; the default parser for an empty name
+    // or a name no entry has.
+    const log_pattern_list& FindParser(std::u16string_view name) const;
+    // Chooses the parser of a freshly opened (or refreshed, formerly empty)
+    // file: the entries that fit its last indexed lines, most columns first
+    // and later entries first among equals; the default parser when none
+    // fits.  parser_name receives the entry's name, empty for the default.
+    // The window of file is empty afterwards.  Never null.
+    const log_pattern_list* GetParser(log_file& file, std::u16string& parser_name) const;
+    const log_pattern_list& DefaultParser() const { return m_default_parser; }
+    parser_list& Parsers() { return m_parsers; }
+    const parser_list& Parsers() const { return m_parsers; }
+
     // --- shared services ------------------------------------------------
     void AddExpressionHistory(const std::u16string& text);
     void AddRecentFile(const std::u16string& path);
@@ -82,6 +103,14 @@ public:
 
 private:
     void PrepareDataDirectory(const app_environment& environment);
+    // LoadData steps for parsers: the default parser, then every parser file.
+    void LoadParsers();
+    // SaveData step for parsers: every entry with items to parser folder +
+    // "/" + name + ".xml"; other files of the folder are removed only after
+    // every write, except the files that did not load at start (a parser file
+    // the user is still editing by hand is never deleted).  False when an
+    // entry could not be written.
+    bool SaveParsers();
 
     std::u16string m_module_path;
     std::u16string m_installation_directory;
@@ -98,6 +127,9 @@ private:
     bool m_glossant_initialized = false;
     bool m_dictionary_loaded = false;
     bool m_main_window_ran = false;
+    log_pattern_list m_default_parser;
+    parser_list m_parsers;
+    std::vector<std::u16string> m_unreadable_parser_files;
 };
 
 // The one application object while it exists (null before and after).

@@ -563,23 +563,28 @@ int64_t log_file::refresh()
     return index_forward(-1, 0);
 }
 
+void log_file::discard_batch(std::vector<log_line*> lines)
+{
+    if (lines.empty())
+        return;
+    auto* batch = new std::vector<log_line*>(std::move(lines));
+    autodelete_thread* deleter = nullptr;
+    try {
+        deleter = new autodelete_thread();
+    } catch (...) {
+        deleter = nullptr;
+    }
+    // With no thread to hand them to, the lines are deleted here.
+    if (!deleter || !deleter->start(batch, -1)) {
+        delete deleter;
+        delete_lines(batch);
+    }
+}
+
 void log_file::discard_lines()
 {
     window_write changing(*this);
-    if (!empty()) {
-        auto* batch = new std::vector<log_line*>(begin(), end());
-        autodelete_thread* deleter = nullptr;
-        try {
-            deleter = new autodelete_thread();
-        } catch (...) {
-            deleter = nullptr;
-        }
-        // With no thread to hand them to, the lines are deleted here.
-        if (!deleter || !deleter->start(batch, -1)) {
-            delete deleter;
-            delete_lines(batch);
-        }
-    }
+    discard_batch(std::vector<log_line*>(begin(), end()));
     clear();
     m_filtered_lines.clear();
     m_quick_lines.clear();
