@@ -31,7 +31,10 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <time.h>
 
 namespace {
 
@@ -175,6 +178,13 @@ std::size_t heap_in_use()
     return info.uordblks + info.hblkhd;
 }
 
+double cpu_ms()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 template <class F> double best_of(int runs, F body)
 {
     double best = 1e18;
@@ -213,17 +223,22 @@ int main(int argc, char** argv)
             return 1;
         }
         const log_pattern_list parser = six_columns();
-        const double floor = best_of(7, [&] { read_and_convert(file, 0, window); });
-        const double parse = best_of(7, [&] {
+        const double floor = best_of(9, [&] { read_and_convert(file, 0, window); });
+        double parse_cpu = 1e18;
+        const double parse = best_of(9, [&] {
             file.discard_lines();
             log_file::wait_for_discards(60000);
+            const double cpu = cpu_ms();
             file.parse_range(parser, 0, window);
+            parse_cpu = std::min(parse_cpu, cpu_ms() - cpu);
         });
         const double ratio = parse / floor;
         const bool ok = parse <= 60 && ratio <= 2;
         std::printf("parse_range of %" PRIu64 " lines, 6 columns: %.1f ms (target <= 60 ms and <= 2x); "
-                    "baseline read+convert only: %.1f ms; ratio %.2f%s\n",
-                    window, parse, floor, ratio, ok ? "" : "  OVER TARGET");
+                    "baseline read+convert only: %.1f ms; ratio %.2f; CPU time of the parse on all threads "
+                    "%.1f ms (%u cores)%s\n",
+                    window, parse, floor, ratio, parse_cpu, std::thread::hardware_concurrency(),
+                    ok ? "" : "  OVER TARGET");
         status |= ok ? 0 : 1;
 
         // Memory of the window just parsed: heap before and after.

@@ -167,7 +167,9 @@ public:
     // out while the window's last number still counts them.  False, and
     // nothing changed, for a parser without items, a file that is not open
     // or a first line that is negative or not indexed.  Runs on the thread of
-    // the file's jobs while the index thread is paused or not running.
+    // the file's jobs while the index thread is paused or not running; the
+    // new lines of a large window are split on that thread and one helper
+    // thread of its own, which ends before parse_range returns.
     bool parse_range(const log_pattern_list& parser, int64_t first_line, uint64_t count);
 
     // What the last parse_range did, for diagnostics and tests.

@@ -5,8 +5,10 @@
 #include "parser/split_line.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -62,6 +64,88 @@ private:
     int64_t m_size = 0;
     uint64_t m_reads = 0;
     uint64_t m_bytes = 0;
+};
+
+// Splits the new lines of a parse as the parse hands them over, on the
+// parsing thread and, for large windows, one helper thread that starts once
+// enough lines wait.  Lines are claimed in runs from one counter, so every
+// line is split exactly once; the results do not depend on who split what.
+// The helper touches only the lines handed over, never the window.
+class line_splitter {
+public:
+    line_splitter(const log_pattern_list& parser, log_line* const* lines) : m_parser(parser), m_lines(lines) {}
+    ~line_splitter()
+    {
+        m_done.store(true, std::memory_order_release); // a helper waiting for lines ends
+        join();
+    }
+    line_splitter(const line_splitter&) = delete;
+    line_splitter& operator=(const line_splitter&) = delete;
+
+    // Lines [0, count) may be split now.
+    void handed_over(std::size_t count)
+    {
+        m_ready.store(count, std::memory_order_release);
+        if (!m_helper_tried && count >= kHelperFrom) {
+            m_helper_tried = true;
+            if (std::thread::hardware_concurrency() > 1) {
+                try {
+                    m_helper = std::thread([this] { work(); });
+                } catch (...) {
+                    // No helper: the parsing thread splits every line.
+                }
+            }
+        }
+    }
+
+    // No more lines come: splits what is left, with the helper, and waits for
+    // it.  False when a split ran out of memory.
+    bool finish()
+    {
+        m_done.store(true, std::memory_order_release);
+        work();
+        join();
+        return !m_failed.load();
+    }
+
+private:
+    static constexpr std::size_t kRun = 64;
+    static constexpr std::size_t kHelperFrom = 2048;
+
+    void work()
+    {
+        try {
+            for (;;) {
+                const std::size_t first = m_next.fetch_add(kRun);
+                for (std::size_t i = first; i < first + kRun; ++i) {
+                    while (i >= m_ready.load(std::memory_order_acquire)) {
+                        if (m_done.load(std::memory_order_acquire) && i >= m_ready.load(std::memory_order_acquire))
+                            return;
+                        std::this_thread::yield();
+                    }
+                    log_line& line = *m_lines[i];
+                    split_line(line, line.text.data(), line.text.size(), m_parser, false);
+                }
+            }
+        } catch (...) {
+            m_failed.store(true);
+        }
+    }
+
+    void join()
+    {
+        if (m_helper.joinable())
+            m_helper.join();
+    }
+
+    const log_pattern_list& m_parser;
+    log_line* const* m_lines; // room for every line of the parse, filled in order
+    std::atomic<std::size_t> m_ready{0};
+    std::atomic<std::size_t> m_next{0};
+    std::atomic<bool> m_done{false};
+    std::atomic<bool> m_failed{false};
+    bool m_helper_tried = false;
+    std::thread m_helper;
 };
 
 // Membership of each old line in the old filtered (bit 1) and quick (bit 2)
@@ -151,11 +235,19 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
     const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
     parse_counts counts;
     std::vector<log_line*> lines;
+    // For each line of the new window: -1 for a new line, else its place in
+    // the old window (whose verdicts it carries).
+    std::vector<int64_t> origins;
+    // The new lines in file order; they are split while the visit goes on.
+    std::vector<log_line*> fresh;
     std::vector<log_line*> filtered;
     std::vector<log_line*> quick_lines;
     bool complete = true;
     try {
         lines.reserve(static_cast<std::size_t>(to_visit));
+        origins.reserve(static_cast<std::size_t>(to_visit));
+        fresh.reserve(static_cast<std::size_t>(to_visit)); // never moves while the splitter reads it
+        line_splitter splitter(parser, fresh.data());
         line_bytes_reader reader(*this);
         std::u16string text;
         text.reserve(kConvertBufferSize);
@@ -187,26 +279,19 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
                     ++counts.converted;
                     auto line = std::make_unique<log_line>();
                     line->offset = offset;
+                    line->text.assign(text.begin(), text.end());
                     line->columns.reserve(columns);
-                    split_line(*line, text.data(), text.size(), parser, true);
-                    ++counts.split;
-                    const bool passes = groups && line_passes_filter_groups(*line);
-                    if (passes)
-                        filtered.push_back(line.get());
-                    if (quick && (!groups || passes) && line_passes_quick_filter(*line))
-                        quick_lines.push_back(line.get());
-                    lines.push_back(line.release());
+                    lines.push_back(line.get());
+                    origins.push_back(-1);
+                    fresh.push_back(line.release());
+                    splitter.handed_over(fresh.size());
                 }
             } else {
                 while (old_next < old_lines.size() && old_lines[old_next]->offset < offset)
                     ++old_next;
                 if (old_next < old_lines.size() && old_lines[old_next]->offset == offset) {
-                    log_line* line = old_lines[old_next];
-                    if (groups && (carried[old_next] & 1))
-                        filtered.push_back(line);
-                    if (quick && (carried[old_next] & 2))
-                        quick_lines.push_back(line);
-                    lines.push_back(line);
+                    lines.push_back(old_lines[old_next]);
+                    origins.push_back(static_cast<int64_t>(old_next));
                     ++counts.reused;
                     old_lines[old_next] = nullptr;
                     ++old_next;
@@ -216,6 +301,27 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
         }
         counts.reads = reader.reads();
         counts.bytes_read = reader.bytes_read();
+        complete = splitter.finish();
+        counts.split = fresh.size();
+
+        // Verdicts in file order: new lines are asked, reused lines carry theirs.
+        for (std::size_t i = 0; complete && i < lines.size(); ++i) {
+            log_line* line = lines[i];
+            bool passes;
+            bool in_quick;
+            if (origins[i] < 0) {
+                passes = groups && line_passes_filter_groups(*line);
+                in_quick = quick && (!groups || passes) && line_passes_quick_filter(*line);
+            } else {
+                const uint8_t verdict = carried[static_cast<std::size_t>(origins[i])];
+                passes = groups && (verdict & 1);
+                in_quick = quick && (verdict & 2);
+            }
+            if (passes)
+                filtered.push_back(line);
+            if (in_quick)
+                quick_lines.push_back(line);
+        }
     } catch (const std::bad_alloc&) {
         complete = false;
     }
@@ -227,6 +333,7 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
         if (line)
             rest.push_back(line);
     if (!complete) {
+        // Every line taken so far, reused or new, is in lines.
         rest.insert(rest.end(), lines.begin(), lines.end());
         discard_batch(std::move(rest));
         return false;
