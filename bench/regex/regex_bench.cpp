@@ -83,7 +83,7 @@ std::vector<std::u16string> MakeLines(int count)
 
 struct Case {
     const char* pattern;
-    bool ignoreCase;
+    bool ignore_case;
 };
 
 double Seconds(std::chrono::steady_clock::time_point start)
@@ -116,49 +116,49 @@ int main(int argc, char** argv)
     };
     std::printf("regex_bench: %d lines, PCRE2 interpreter (no JIT) as baseline; best of 3 runs\n", count);
     std::printf("%-36s %10s %10s %7s %8s\n", "pattern", "ours ms", "pcre2 ms", "ratio", "matches");
-    double logSum = 0, worst = 0;
+    double log_sum = 0, worst = 0;
     bool mismatch = false;
     pcre2_match_data* data = pcre2_match_data_create(32, nullptr);
     for (const Case& c : cases) {
         const std::u16string pattern = Widen(c.pattern);
         CPatternT ours;
-        ours.Compile(pattern, c.ignoreCase ? IgnoreCase : 0);
+        ours.Compile(pattern, c.ignore_case ? IgnoreCase : 0);
         CMatchContextT ctx;
         int error = 0;
         PCRE2_SIZE offset = 0;
         pcre2_code* ref = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
-                                        c.ignoreCase ? PCRE2_CASELESS : 0, &error, &offset, nullptr);
+                                        c.ignore_case ? PCRE2_CASELESS : 0, &error, &offset, nullptr);
         if (!ref) {
             std::printf("%-36s reference refused the pattern\n", c.pattern);
             return 1;
         }
-        double bestOurs = 1e9, bestRef = 1e9;
-        long oursMatches = 0, refMatches = 0;
+        double best_ours = 1e9, best_ref = 1e9;
+        long ours_matches = 0, ref_matches = 0;
         for (int run = 0; run < 3; ++run) {
             auto start = std::chrono::steady_clock::now();
-            oursMatches = 0;
+            ours_matches = 0;
             for (const auto& line : lines)
-                oursMatches += ours.Search(line.data(), int(line.size()), ctx);
-            bestOurs = std::min(bestOurs, Seconds(start));
+                ours_matches += ours.Search(line.data(), int(line.size()), ctx);
+            best_ours = std::min(best_ours, Seconds(start));
             start = std::chrono::steady_clock::now();
-            refMatches = 0;
+            ref_matches = 0;
             for (const auto& line : lines)
-                refMatches +=
+                ref_matches +=
                     pcre2_match(ref, reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), 0, 0, data, nullptr) >= 0;
-            bestRef = std::min(bestRef, Seconds(start));
+            best_ref = std::min(best_ref, Seconds(start));
         }
         pcre2_code_free(ref);
-        const double ratio = bestOurs / bestRef;
-        logSum += std::log(ratio);
+        const double ratio = best_ours / best_ref;
+        log_sum += std::log(ratio);
         worst = std::max(worst, ratio);
         std::printf("%-36s %10.2f %10.2f %6.2fx %8ld%s\n",
-                    (std::string(c.pattern) + (c.ignoreCase ? " (i)" : "")).c_str(), bestOurs * 1000, bestRef * 1000,
-                    ratio, oursMatches, oursMatches == refMatches ? "" : "  MISMATCH with reference");
-        if (oursMatches != refMatches)
+                    (std::string(c.pattern) + (c.ignore_case ? " (i)" : "")).c_str(), best_ours * 1000, best_ref * 1000,
+                    ratio, ours_matches, ours_matches == ref_matches ? "" : "  MISMATCH with reference");
+        if (ours_matches != ref_matches)
             mismatch = true;
     }
     pcre2_match_data_free(data);
     std::printf("geometric mean ratio %.2fx (target <= 2.0x), worst %.2fx (target <= 5.0x)\n",
-                std::exp(logSum / double(cases.size())), worst);
+                std::exp(log_sum / double(cases.size())), worst);
     return mismatch ? 1 : 0;
 }

@@ -188,6 +188,7 @@ void CVarnothApp::LoadData()
     LoadParsers();
     SetDateTimeLanguages({});
     LoadDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME)));
+    LoadFavoritesAndRecent();
 
     ReadHistoryFile(expression_history, m_history_directory + u"/expression.dat");
     ReadHistoryFile(recent_files, m_history_directory + u"/file.dat");
@@ -197,6 +198,7 @@ bool CVarnothApp::SaveData()
 {
     bool ok = SaveParsers();
     ok = SaveDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME))) && ok;
+    ok = SaveFavorites() && ok;
 
     folder_rewrite history(m_history_directory);
     auto write_history = [&](const std::u16string& name, const std::vector<std::u16string>& list) {
@@ -206,6 +208,7 @@ bool CVarnothApp::SaveData()
     };
     write_history(u"expression.dat", expression_history);
     write_history(u"file.dat", recent_files);
+    ok = SaveRecent(history) && ok;
     ok = history.finish() && ok;
     return ok;
 }

@@ -8,12 +8,16 @@
 #pragma once
 
 #include "app/settings.h"
+#include "filter/filter_store.h"
+#include "highlight/highlight_store.h"
 #include "parser/log_pattern.h"
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+class folder_rewrite;
 class log_file;
 class named_mutex;
 
@@ -100,6 +104,10 @@ public:
     app_settings settings;
     std::vector<std::u16string> expression_history;
     std::vector<std::u16string> recent_files;
+    filter_favorites filter_favorite_sets;
+    highlight_favorites highlight_favorite_sets;
+    std::vector<log_filter> recent_conditions; // newest first
+    CHighlight recent_highlights;              // newest first
 
 private:
     void PrepareDataDirectory(const app_environment& environment);
@@ -111,6 +119,16 @@ private:
     // the user is still editing by hand is never deleted).  False when an
     // entry could not be written.
     bool SaveParsers();
+
+    // Favourites of the filter and highlight folders (file name without
+    // ".xml"), then the recent conditions and rules of the history folder.
+    void LoadFavoritesAndRecent();
+    // Rewrites both favourite folders: every set with at least one condition
+    // or rule whose name passes IsValidFileName.  Files that did not load at
+    // start, and files of names that may not be written, are left in place.
+    bool SaveFavorites();
+    // Writes the recent conditions and rules into the history folder being rewritten.
+    bool SaveRecent(folder_rewrite& history);
 
     std::u16string m_module_path;
     std::u16string m_installation_directory;
@@ -130,6 +148,8 @@ private:
     log_pattern_list m_default_parser;
     parser_list m_parsers;
     std::vector<std::u16string> m_unreadable_parser_files;
+    std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load
+    std::set<std::u16string> m_unloaded_highlight_files; // the same for highlight favourites
 };
 
 // The one application object while it exists (null before and after).

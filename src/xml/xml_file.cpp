@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/strings.h"
 
+#include <climits>
 #include <cstdio>
 #include <mutex>
 
@@ -64,6 +65,24 @@ bool ReadXmlChildText(const TiXmlElement* parent, const char* name, std::u16stri
     if (!value)
         return false;
     text = FromUtf8(value);
+    return true;
+}
+
+bool ReadXmlChildInteger(const TiXmlElement* parent, const char* name, long long& value)
+{
+    std::u16string text;
+    if (!ReadXmlChildText(parent, name, text))
+        return false;
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    long long magnitude = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        magnitude = magnitude > (LLONG_MAX - 9) / 10 ? LLONG_MAX : magnitude * 10 + (text[i] - u'0');
+    value = negative ? -magnitude : magnitude;
     return true;
 }
 

@@ -32,5 +32,11 @@ std::string XmlDocumentText(const TiXmlElement& element);
 // False (text untouched) when the child is missing or has no text.
 bool ReadXmlChildText(const TiXmlElement* parent, const char* name, std::u16string& text);
 
+// The text of the first child element called name read as the C library
+// reads a decimal integer: optional leading white space and sign, then digits
+// up to the first other character; 0 when no digit comes first; saturating.
+// False (value untouched) when the child is missing or has no text.
+bool ReadXmlChildInteger(const TiXmlElement* parent, const char* name, long long& value);
+
 // Appends <name>text</name> to parent.
 void AddXmlTextChild(TiXmlElement* parent, const char* name, std::u16string_view text);

@@ -179,6 +179,20 @@ TEST(RegexSyntax, Groups_AreNumberedPlainFirstThenNamed)
     EXPECT_TRUE(p.IsMatch(u"abba"));
     EXPECT_FALSE(p.IsMatch(u"abab"));
 
+    // A named group nested in another is numbered first: it joins the named
+    // groups when its body ends.
+    p.Compile(std::u16string_view(u"(?<outer>a(?<inner>b))(c)"));
+    EXPECT_EQ(p.GetHighestGroupNumber(), 3);
+    r = p.Match(std::u16string_view(u"abc"));
+    ASSERT_TRUE(r.IsMatched());
+    EXPECT_EQ(std::make_pair(r.GetGroupStart(1), r.GetGroupEnd(1)), std::make_pair(2, 3)); // (c)
+    EXPECT_EQ(std::make_pair(r.GetGroupStart(2), r.GetGroupEnd(2)), std::make_pair(1, 2)); // inner
+    EXPECT_EQ(std::make_pair(r.GetGroupStart(3), r.GetGroupEnd(3)), std::make_pair(0, 2)); // outer
+    p.Compile(std::u16string_view(u"(?<outer>\\2x(?<inner>y))"));
+    EXPECT_TRUE(p.IsMatch(u"xy")); // "\2" is the outer group, still open: it reads what it captured so far
+    p.Compile(std::u16string_view(u"(?<outer>\\1x(?<inner>y))"));
+    EXPECT_FALSE(p.IsMatch(u"xy")); // "\1" is the inner group, not yet captured
+
     p.Compile(std::u16string_view(u"(?<7>a)\\7")); // a numeric name is the group number
     EXPECT_EQ(p.GetHighestGroupNumber(), 7);
     EXPECT_TRUE(p.IsMatch(u"aa"));

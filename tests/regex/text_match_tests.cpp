@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "regex/text_match.h"
@@ -63,7 +62,7 @@ TEST(MatchText, AnswersAsDocumented)
     struct Row {
         std::u16string text;
         std::u16string pattern;
-        bool caseSensitive;
+        bool case_sensitive;
         bool regex;
         bool matches;
     };
@@ -83,8 +82,8 @@ TEST(MatchText, AnswersAsDocumented)
         {u"took 123 ms", u"took \\d{4} ms", true, true, false},
     };
     for (const Row& r : table) {
-        EXPECT_EQ(MatchText(r.text, r.pattern, r.caseSensitive, r.regex), r.matches)
-            << Show(r.text) << " / " << Show(r.pattern) << " cs=" << r.caseSensitive << " re=" << r.regex;
+        EXPECT_EQ(MatchText(r.text, r.pattern, r.case_sensitive, r.regex), r.matches)
+            << Show(r.text) << " / " << Show(r.pattern) << " cs=" << r.case_sensitive << " re=" << r.regex;
     }
 }
 
@@ -145,18 +144,13 @@ TEST(PatternCache, ConcurrentUse_GivesSameAnswers)
     const std::vector<std::u16string> patterns = {u"w\\d", u"(?i)warn", u"x+y", u"^a", u"b$"};
     const std::u16string text = u"a WARN w7 xxy b";
     std::vector<int> wrong(4, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 400; ++i) {
-                const auto& pattern = patterns[(i + t) % patterns.size()];
-                if (!cache.Get(pattern, 0)->IsMatch(text))
-                    ++wrong[t];
-            }
-        });
-    }
-    for (auto& th : threads)
-        th.join();
+    RunThreads(4, [&](int t) {
+        for (int i = 0; i < 400; ++i) {
+            const auto& pattern = patterns[static_cast<std::size_t>(i + t) % patterns.size()];
+            if (!cache.Get(pattern, 0)->IsMatch(text))
+                ++wrong[static_cast<std::size_t>(t)];
+        }
+    });
     for (int t = 0; t < 4; ++t)
         EXPECT_EQ(wrong[t], 0);
 }
