@@ -5,6 +5,9 @@
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
 #include "logfile/log_file.h"
+#include "logfile/parser_choice.h"
+#include "parser/default_parser.h"
+#include "parser/pattern_xml.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
 #include "xml/xml_file.h"
@@ -136,8 +139,54 @@ void CVarnothApp::LoadSettings()
     ::LoadSettings(settings, m_data_directory + u"/setting.xml");
 }
 
+void CVarnothApp::LoadParsers()
+{
+    m_default_parser = MakeDefaultParser(DictionaryText(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT"));
+    m_parsers.clear();
+    m_unreadable_parser_files.clear();
+    LoadParserList(m_parsers, m_parser_directory, &m_unreadable_parser_files);
+}
+
+bool CVarnothApp::SaveParsers()
+{
+    folder_rewrite folder(m_parser_directory);
+    for (const std::u16string& file_name : m_unreadable_parser_files)
+        folder.keep(file_name, true);
+    bool ok = true;
+    for (const tagPARSER_ITEM& entry : m_parsers) {
+        if (entry.parser.empty())
+            continue; // nothing is written for a parser without items
+        if (!IsStorableParserName(entry.name)) {
+            ok = false; // a name that is no file name is not written outside the folder
+            continue;
+        }
+        const std::u16string file_name = entry.name + u".xml";
+        folder.keep(file_name, SavePatternFile(entry.parser, folder.path_of(file_name)));
+    }
+    return folder.finish() && ok;
+}
+
+const log_pattern_list& CVarnothApp::FindParser(std::u16string_view name) const
+{
+    const log_pattern_list* found = &m_default_parser;
+    if (name.empty())
+        return *found;
+    for (const tagPARSER_ITEM& entry : m_parsers)
+        if (entry.name == name)
+            found = &entry.parser;
+    return *found;
+}
+
+const log_pattern_list* CVarnothApp::GetParser(log_file& file, std::u16string& parser_name) const
+{
+    const tagPARSER_ITEM* chosen = choose_parser(file, m_parsers);
+    parser_name = chosen ? chosen->name : std::u16string();
+    return chosen ? &chosen->parser : &m_default_parser;
+}
+
 void CVarnothApp::LoadData()
 {
+    LoadParsers();
     SetDateTimeLanguages({});
     LoadDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME)));
     LoadFavoritesAndRecent();
@@ -148,10 +197,12 @@ void CVarnothApp::LoadData()
 
 bool CVarnothApp::SaveData()
 {
-    bool ok = SaveDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME)));
+    bool ok = SaveParsers();
+    ok = SaveDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME))) && ok;
     ok = SaveFavorites() && ok;
 
     folder_rewrite history(m_history_directory);
+    ok = SaveRecent(history) && ok;
     auto write_history = [&](const std::u16string& name, const std::vector<std::u16string>& list) {
         const bool written = WriteHistoryFile(list, history.path_of(name));
         if (!list.empty())
@@ -159,7 +210,6 @@ bool CVarnothApp::SaveData()
     };
     write_history(u"expression.dat", expression_history);
     write_history(u"file.dat", recent_files);
-    ok = SaveRecent(history) && ok;
     ok = history.finish() && ok;
     return ok;
 }

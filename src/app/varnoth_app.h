@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "filter/filter_store.h"
 #include "highlight/highlight_store.h"
+#include "parser/log_pattern.h"
 #include "platform/message_queue.h"
 #include "work/open_files.h"
 #include "work/progress_state.h"
@@ -25,8 +26,8 @@
 #include <vector>
 
 class folder_rewrite;
+class log_file;
 struct CSearchInfo;
-class log_pattern_list;
 class main_dialog_link;
 class named_mutex;
 
@@ -78,6 +79,25 @@ public:
     // loses the previous copy.  Returns false when any write failed.
     bool SaveData();
     bool SaveSettings();
+
+    // --- parsers ----------------------------------------------------------
+    // The parser list and the default parser belong to the interface thread;
+    // a job uses a parser it was handed (by FindParser) while the interface
+    // thread waits for the job, and nobody edits the list meanwhile.
+    //
+    // The parser whose entry name equals name exactly (case included), the
+    // last such entry when several do; the default parser for an empty name
+    // or a name no entry has.  (Also what the work thread's jobs use.)
+    const log_pattern_list& FindParser(std::u16string_view name) const override;
+    // Chooses the parser of a freshly opened (or refreshed, formerly empty)
+    // file: the entries that fit its last indexed lines, most columns first
+    // and later entries first among equals; the default parser when none
+    // fits.  parser_name receives the entry's name, empty for the default.
+    // The window of file is empty afterwards.  Never null.
+    const log_pattern_list* GetParser(log_file& file, std::u16string& parser_name) const;
+    const log_pattern_list& DefaultParser() const { return m_default_parser; }
+    parser_list& Parsers() { return m_parsers; }
+    const parser_list& Parsers() const { return m_parsers; }
 
     // --- shared services ------------------------------------------------
     void AddExpressionHistory(const std::u16string& text);
@@ -151,7 +171,6 @@ public:
     // --- work_host -------------------------------------------------------
     uint64_t MaxLoadingLines() override { return settings.max_loading_lines; }
     bool LoadTailFirst() override { return settings.load_tail_first; }
-    const log_pattern_list& FindParser(std::u16string_view name) const override;
     const log_pattern_list* DetectParser(CWorkData& file) override;
     open_file_list& OpenFileList() override { return m_open_files; }
     progress_record& Progress() override { return m_progress; }
@@ -174,6 +193,14 @@ private:
     void OnWorkProgress();
     void OnWorkDone(uint64_t serial);
     void AnswerRequest(const thread_message& message);
+    // LoadData steps for parsers: the default parser, then every parser file.
+    void LoadParsers();
+    // SaveData step for parsers: every entry with items to parser folder +
+    // "/" + name + ".xml"; other files of the folder are removed only after
+    // every write, except the files that did not load at start (a parser file
+    // the user is still editing by hand is never deleted).  False when an
+    // entry could not be written.
+    bool SaveParsers();
 
     // Favourites of the filter and highlight folders (file name without
     // ".xml"), then the recent conditions and rules of the history folder.
@@ -200,6 +227,9 @@ private:
     bool m_glossant_initialized = false;
     bool m_dictionary_loaded = false;
     bool m_main_window_ran = false;
+    log_pattern_list m_default_parser;
+    parser_list m_parsers;
+    std::vector<std::u16string> m_unreadable_parser_files;
 
     open_file_list m_open_files;
     progress_record m_progress;

@@ -259,6 +259,11 @@ intptr_t CVarnothApp::SendToInterfaceThread(unsigned id, uintptr_t wparam, const
     }
 }
 
+const log_pattern_list* CVarnothApp::GetParser(CWorkData* file)
+{
+    return file ? GetParser(file->file, file->parser_name) : nullptr;
+}
+
 const log_pattern_list* CVarnothApp::DetectParser(CWorkData& file)
 {
     return reinterpret_cast<const log_pattern_list*>(SendToInterfaceThread(WM_WORK_DETECT_PARSER, 0, &file));

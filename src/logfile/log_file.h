@@ -13,9 +13,11 @@
 #include "logfile/line_text.h"
 #include "logfile/primitives.h"
 #include "parser/log_line.h"
+#include "parser/log_pattern.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -155,6 +157,49 @@ public:
     // the filtered and quick lists.
     void discard_lines();
 
+    // Builds the window from line first_line: count lines (0, or not less
+    // than the number of indexed lines, means every line to the end of the
+    // index), each read, converted, split with parser and typed.  Lines of the
+    // old window found again (by file offset) are kept with their columns and
+    // verdicts, so only the new lines are read; the filtered and quick lists
+    // are rebuilt in file order; what is left of the old window is discarded.
+    // Lines that cannot be read, and two-byte lines of odd length, are left
+    // out while the window's last number still counts them.  False, and
+    // nothing changed, for a parser without items, a file that is not open
+    // or a first line that is negative or not indexed.  Runs on the thread of
+    // the file's jobs while the index thread is paused or not running; the
+    // new lines of a large window are split on that thread and one helper
+    // thread of its own, which ends before parse_range returns.
+    bool parse_range(const log_pattern_list& parser, int64_t first_line, uint64_t count);
+
+    // What the last parse_range did, for diagnostics and tests.
+    struct parse_counts {
+        uint64_t visited = 0; // index slots visited
+        uint64_t reused = 0;  // lines taken over from the old window
+        uint64_t reads = 0;   // reads of the file
+        uint64_t bytes_read = 0;
+        uint64_t converted = 0; // lines converted into wide text
+        uint64_t split = 0;     // lines split into columns
+    };
+    parse_counts last_parse_counts() const;
+
+    // Receives each line of the walk: the split line, its number (from 0),
+    // the number of indexed lines and the context; returns false to stop.
+    using line_callback = bool (*)(const log_line& line, uint64_t number, uint64_t total, void* context);
+    // Decides whether a line of the walk reaches the callback; empty lets
+    // every line through.  (The filter groups of an export come this way.)
+    using line_test = std::function<bool(const log_line& line)>;
+
+    // Walks every indexed line in file order: reads it (a line that cannot
+    // be read, or a two-byte line of odd length, has no text and no
+    // columns), splits it with parser into one line object re-used for the
+    // whole walk, and hands it to callback when passes lets it through.
+    // False, and nothing called, while the index thread runs (the walk needs
+    // the complete, quiet index) or without a callback; true otherwise, also
+    // when the callback stopped the walk.
+    bool for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
+                       const line_test& passes = {});
+
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
     index_thread& indexer() { return m_index_thread; }
@@ -229,6 +274,36 @@ private:
     };
 
     void flush_spans(std::vector<line_span>& spans, bool at_end);
+    // Hands lines to a deleting thread (deleting them here when no thread
+    // can be had).  Does not touch the window.
+    static void discard_batch(std::vector<log_line*> lines);
+
+    // ---- the filter seam ----------------------------------------------------
+    // parse_range rebuilds the filtered and quick lists from these.  The
+    // filter groups and the quick filter live here with the filtering
+    // subsystem; until then no filter is in force and the verdicts pass.
+    // To bring the filters in:
+    //   filter_groups_in_force():  m_filter_applied (already here);
+    //   quick_filter_in_force():   the quick filter's text is not empty;
+    //   bind_window_filters():     BindColumns and PrepareReferenceValues of
+    //                              the file's groups for parser, once per parse;
+    //   line_passes_filter_groups: RowPasses with that binding;
+    //   line_passes_quick_filter:  AnyCellMatches with the quick filter.
+    // Reused lines carry their verdicts (their membership of the old lists);
+    // the quick list takes a new line only when it passes the groups too
+    // while they are in force.
+    bool filter_groups_in_force() const;
+    bool quick_filter_in_force() const;
+    void bind_window_filters(const log_pattern_list& parser);
+    bool line_passes_filter_groups(const log_line& line);
+    bool line_passes_quick_filter(const log_line& line);
+
+    // Tests only: verdicts in place of the filters.  A set function puts
+    // its filter in force.
+    struct verdict_hook {
+        std::function<bool(const log_line&)> groups;
+        std::function<bool(const log_line&)> quick;
+    };
 
     read_only_file m_file;
     mutable native_lock m_file_lock;
@@ -247,5 +322,7 @@ private:
     // are added here, in this place, with the filtering subsystem.
     std::vector<log_line*> m_filtered_lines;
     std::vector<log_line*> m_quick_lines;
+    verdict_hook m_verdict_hook;
+    parse_counts m_parse_counts; // under the window lock
     index_thread m_index_thread;
 };

@@ -34,12 +34,20 @@ public:
     log_pattern_list sub_items; // when not empty the item has no column of its own
 };
 
+// Deep, field-by-field equality (version included).
+bool operator==(const log_pattern& a, const log_pattern& b);
+
 // One named parser of the parser folder: its name is the file name without
 // ".xml".
 struct tagPARSER_ITEM {
     log_pattern_list parser;
     std::u16string name;
 };
+
+// The application's parsers in the order the parser folder listed their
+// files.  A list, so that entries stay where they are while others are added
+// or removed.
+using parser_list = std::list<tagPARSER_ITEM>;
 
 // The number of leaves (items without sub-items, depth first in list order):
 // the columns of every line the parser splits.  When leaves is given, the

@@ -1,29 +1,11 @@
 #include "index_helpers.h"
+#include "log_file_access.h"
 #include "logfile/log_file.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
-
-// Puts made-up lines into a window, with the first ten filtered and the
-// first five in the quick list.
-struct log_file_test_access {
-    static void fill_window(log_file& file, int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            auto* line = new log_line;
-            line->offset = i;
-            line->text.assign(5, u'z');
-            file.push_back(line);
-        }
-        file.m_filtered_lines.assign(file.begin(), file.begin() + 10);
-        file.m_quick_lines.assign(file.begin(), file.begin() + 5);
-    }
-    // Begins and ends a window parse (its locks and its debug check).
-    static void parse_window(log_file& file) { log_file::window_parse parse(file); }
-    static native_lock& file_lock(log_file& file) { return file.m_file_lock; }
-};
 
 namespace {
 

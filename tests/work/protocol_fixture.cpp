@@ -91,6 +91,7 @@ void protocol_fixture::SetUp()
         app_environment{(m_dir / "install" / "varnoth").u16string(), (m_dir / "common").u16string()});
     ASSERT_TRUE(m_app->InitializeDictionary());
     ASSERT_TRUE(m_app->LoadDictionary());
+    m_app->LoadData();
     m_previous_presenter = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
         boxes.push_back(text);
         return answer ? answer(text, flags) : IDOK;

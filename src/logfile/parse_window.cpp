@@ -1,0 +1,392 @@
+// The parsed window of a log file: parse_range, the walk over every line, and
+// the filter seam the window's lists are rebuilt from.
+#include "logfile/log_file.h"
+
+#include "parser/split_line.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <new>
+#include <thread>
+
+namespace {
+
+// The most characters a line the index describes converts to.
+constexpr std::size_t kConvertBufferSize = 65536;
+
+// Reads line bytes through one buffer of at most 4 MB that holds the file
+// range last read, so that consecutive lines cost one read.
+class line_bytes_reader {
+public:
+    explicit line_bytes_reader(log_file& file) : m_file(file) {}
+
+    bool holds(int64_t offset, uint32_t length) const
+    {
+        return m_offset >= 0 && offset >= m_offset && offset + length <= m_offset + m_size;
+    }
+
+    // The bytes of [offset, offset + length), read when the buffer does not
+    // hold them: from offset up to wanted_end (at most 4 MB, at least the
+    // line).  Null when they cannot be read.
+    const char* bytes(int64_t offset, uint32_t length, int64_t wanted_end)
+    {
+        if (holds(offset, length))
+            return m_buffer.get() + (offset - m_offset);
+        const auto limit = static_cast<int64_t>(log_file::kReadBufferSize);
+        const int64_t want = std::clamp<int64_t>(wanted_end - offset, length, limit);
+        const auto size = static_cast<std::size_t>(want);
+        if (size > m_capacity) {
+            m_buffer.reset(new char[size]);
+            m_capacity = size;
+        }
+        ++m_reads;
+        const int64_t got = m_file.read_bytes(offset, m_buffer.get(), size);
+        if (got <= 0) {
+            m_offset = -1;
+            m_size = 0;
+            return nullptr;
+        }
+        m_offset = offset;
+        m_size = got;
+        m_bytes += static_cast<uint64_t>(got);
+        return got >= static_cast<int64_t>(length) ? m_buffer.get() : nullptr;
+    }
+
+    uint64_t reads() const { return m_reads; }
+    uint64_t bytes_read() const { return m_bytes; }
+
+private:
+    log_file& m_file;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    int64_t m_offset = -1; // file position of the buffer's first byte; -1: holds nothing
+    int64_t m_size = 0;
+    uint64_t m_reads = 0;
+    uint64_t m_bytes = 0;
+};
+
+// Splits the new lines of a parse as the parse hands them over, on the
+// parsing thread and, for large windows, one helper thread that starts once
+// enough lines wait.  Lines are claimed in runs from one counter, so every
+// line is split exactly once; the results do not depend on who split what.
+// The helper touches only the lines handed over, never the window.
+class line_splitter {
+public:
+    line_splitter(const log_pattern_list& parser, log_line* const* lines) : m_parser(parser), m_lines(lines) {}
+    ~line_splitter()
+    {
+        m_done.store(true, std::memory_order_release); // a helper waiting for lines ends
+        join();
+    }
+    line_splitter(const line_splitter&) = delete;
+    line_splitter& operator=(const line_splitter&) = delete;
+
+    // Lines [0, count) may be split now.
+    void handed_over(std::size_t count)
+    {
+        m_ready.store(count, std::memory_order_release);
+        if (!m_helper_tried && count >= kHelperFrom) {
+            m_helper_tried = true;
+            if (std::thread::hardware_concurrency() > 1) {
+                try {
+                    m_helper = std::thread([this] { work(); });
+                } catch (...) {
+                    // No helper: the parsing thread splits every line.
+                }
+            }
+        }
+    }
+
+    // No more lines come: splits what is left, with the helper, and waits for
+    // it.  False when a split ran out of memory.
+    bool finish()
+    {
+        m_done.store(true, std::memory_order_release);
+        work();
+        join();
+        return !m_failed.load();
+    }
+
+private:
+    static constexpr std::size_t kRun = 64;
+    static constexpr std::size_t kHelperFrom = 2048;
+
+    void work()
+    {
+        try {
+            for (;;) {
+                const std::size_t first = m_next.fetch_add(kRun);
+                for (std::size_t i = first; i < first + kRun; ++i) {
+                    while (i >= m_ready.load(std::memory_order_acquire)) {
+                        if (m_done.load(std::memory_order_acquire) && i >= m_ready.load(std::memory_order_acquire))
+                            return;
+                        std::this_thread::yield();
+                    }
+                    log_line& line = *m_lines[i];
+                    split_line(line, line.text.data(), line.text.size(), m_parser, false);
+                }
+            }
+        } catch (...) {
+            m_failed.store(true);
+        }
+    }
+
+    void join()
+    {
+        if (m_helper.joinable())
+            m_helper.join();
+    }
+
+    const log_pattern_list& m_parser;
+    log_line* const* m_lines; // room for every line of the parse, filled in order
+    std::atomic<std::size_t> m_ready{0};
+    std::atomic<std::size_t> m_next{0};
+    std::atomic<bool> m_done{false};
+    std::atomic<bool> m_failed{false};
+    bool m_helper_tried = false;
+    std::thread m_helper;
+};
+
+// Membership of each old line in the old filtered (bit 1) and quick (bit 2)
+// lists.  Both lists are in file order, like the lines, so one pass finds it.
+std::vector<uint8_t> old_verdicts(const std::vector<log_line*>& lines, const std::vector<log_line*>& filtered,
+                                  const std::vector<log_line*>& quick)
+{
+    std::vector<uint8_t> verdicts(lines.size(), 0);
+    std::size_t f = 0;
+    std::size_t q = 0;
+    for (std::size_t j = 0; j < lines.size(); ++j) {
+        if (f < filtered.size() && filtered[f] == lines[j]) {
+            verdicts[j] |= 1;
+            ++f;
+        }
+        if (q < quick.size() && quick[q] == lines[j]) {
+            verdicts[j] |= 2;
+            ++q;
+        }
+    }
+    return verdicts;
+}
+
+} // namespace
+
+bool log_file::filter_groups_in_force() const
+{
+    return m_filter_applied || static_cast<bool>(m_verdict_hook.groups);
+}
+
+bool log_file::quick_filter_in_force() const
+{
+    return static_cast<bool>(m_verdict_hook.quick);
+}
+
+void log_file::bind_window_filters(const log_pattern_list&)
+{}
+
+bool log_file::line_passes_filter_groups(const log_line& line)
+{
+    return m_verdict_hook.groups ? m_verdict_hook.groups(line) : true;
+}
+
+bool log_file::line_passes_quick_filter(const log_line& line)
+{
+    return m_verdict_hook.quick ? m_verdict_hook.quick(line) : true;
+}
+
+log_file::parse_counts log_file::last_parse_counts() const
+{
+    life_lock hold(m_window_lock);
+    return m_parse_counts;
+}
+
+bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, uint64_t count)
+{
+    if (parser.empty() || first_line < 0 || !is_open())
+        return false;
+    window_parse parse(*this);
+    const line_index::reader& index = parse.index();
+    const uint64_t total = index.line_count();
+    if (static_cast<uint64_t>(first_line) >= total)
+        return false;
+    const uint64_t to_visit = count > 0 && count < total ? count : total;
+    parse.set_numbers(-1, -1);
+
+    line_cursor cursor;
+    index.locate(static_cast<uint64_t>(first_line), cursor);
+
+    // The old window: its lines move out of the base vector; those found
+    // again move into the new window and leave a null behind.
+    std::vector<log_line*> old_lines;
+    old_lines.swap(*this);
+    const std::vector<uint8_t> carried = old_verdicts(old_lines, m_filtered_lines, m_quick_lines);
+    m_filtered_lines.clear();
+    m_quick_lines.clear();
+    const int64_t old_first = old_lines.empty() ? -1 : old_lines.front()->offset;
+    const int64_t old_last = old_lines.empty() ? -1 : old_lines.back()->offset;
+    auto is_new = [&](int64_t offset) { return old_lines.empty() || offset < old_first || offset > old_last; };
+
+    const bool groups = filter_groups_in_force();
+    const bool quick = quick_filter_in_force();
+    if (groups)
+        bind_window_filters(parser);
+
+    const int32_t text_encoding = encoding();
+    const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
+    parse_counts counts;
+    std::vector<log_line*> lines;
+    // For each line of the new window: -1 for a new line, else its place in
+    // the old window (whose verdicts it carries).
+    std::vector<int64_t> origins;
+    // The new lines in file order; they are split while the visit goes on.
+    std::vector<log_line*> fresh;
+    std::vector<log_line*> filtered;
+    std::vector<log_line*> quick_lines;
+    bool complete = true;
+    try {
+        lines.reserve(static_cast<std::size_t>(to_visit));
+        origins.reserve(static_cast<std::size_t>(to_visit));
+        fresh.reserve(static_cast<std::size_t>(to_visit)); // never moves while the splitter reads it
+        line_splitter splitter(parser, fresh.data());
+        line_bytes_reader reader(*this);
+        std::u16string text;
+        text.reserve(kConvertBufferSize);
+        std::size_t old_next = 0; // where the search for the next reused line starts
+        bool more = true;
+        while (more && counts.visited < to_visit) {
+            int64_t offset;
+            uint32_t length;
+            index.line_at(cursor, offset, length);
+            ++counts.visited;
+            if (is_new(offset)) {
+                // A read takes the new lines that follow as well, up to 4 MB,
+                // and no byte that none of them needs.
+                int64_t wanted_end = offset + length;
+                if (!reader.holds(offset, length)) {
+                    line_cursor ahead = cursor;
+                    for (uint64_t n = counts.visited; n < to_visit && index.advance(ahead); ++n) {
+                        int64_t next_offset;
+                        uint32_t next_length;
+                        index.line_at(ahead, next_offset, next_length);
+                        if (!is_new(next_offset)
+                            || next_offset + next_length - offset > static_cast<int64_t>(kReadBufferSize))
+                            break;
+                        wanted_end = next_offset + next_length;
+                    }
+                }
+                const char* bytes = reader.bytes(offset, length, wanted_end);
+                if (bytes && line_bytes_to_text(text_encoding, bytes, length, text)) {
+                    ++counts.converted;
+                    auto line = std::make_unique<log_line>();
+                    line->offset = offset;
+                    line->text.assign(text.begin(), text.end());
+                    line->columns.reserve(columns);
+                    lines.push_back(line.get());
+                    origins.push_back(-1);
+                    fresh.push_back(line.release());
+                    splitter.handed_over(fresh.size());
+                }
+            } else {
+                while (old_next < old_lines.size() && old_lines[old_next]->offset < offset)
+                    ++old_next;
+                if (old_next < old_lines.size() && old_lines[old_next]->offset == offset) {
+                    lines.push_back(old_lines[old_next]);
+                    origins.push_back(static_cast<int64_t>(old_next));
+                    ++counts.reused;
+                    old_lines[old_next] = nullptr;
+                    ++old_next;
+                }
+            }
+            more = counts.visited < to_visit && index.advance(cursor);
+        }
+        counts.reads = reader.reads();
+        counts.bytes_read = reader.bytes_read();
+        complete = splitter.finish();
+        counts.split = fresh.size();
+
+        // Verdicts in file order: new lines are asked, reused lines carry theirs.
+        for (std::size_t i = 0; complete && i < lines.size(); ++i) {
+            log_line* line = lines[i];
+            bool passes;
+            bool in_quick;
+            if (origins[i] < 0) {
+                passes = groups && line_passes_filter_groups(*line);
+                in_quick = quick && (!groups || passes) && line_passes_quick_filter(*line);
+            } else {
+                const uint8_t verdict = carried[static_cast<std::size_t>(origins[i])];
+                passes = groups && (verdict & 1);
+                in_quick = quick && (verdict & 2);
+            }
+            if (passes)
+                filtered.push_back(line);
+            if (in_quick)
+                quick_lines.push_back(line);
+        }
+    } catch (const std::bad_alloc&) {
+        complete = false;
+    }
+
+    // The old window's remainder, and on failure everything, goes to a
+    // deleting thread.
+    std::vector<log_line*> rest;
+    for (log_line* line : old_lines)
+        if (line)
+            rest.push_back(line);
+    if (!complete) {
+        // Every line taken so far, reused or new, is in lines.
+        rest.insert(rest.end(), lines.begin(), lines.end());
+        discard_batch(std::move(rest));
+        return false;
+    }
+    discard_batch(std::move(rest));
+    static_cast<std::vector<log_line*>&>(*this).swap(lines);
+    if (groups)
+        m_filtered_lines.swap(filtered);
+    if (quick)
+        m_quick_lines.swap(quick_lines);
+    {
+        life_lock hold(m_window_lock);
+        m_window_first = first_line;
+        m_window_last = first_line + static_cast<int64_t>(counts.visited) - 1;
+        m_parse_counts = counts;
+    }
+    return true;
+}
+
+bool log_file::for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
+                             const line_test& passes)
+{
+    if (!callback || m_index_thread.is_running())
+        return false;
+    const line_index::reader index = m_index.read();
+    const uint64_t total = index.line_count();
+    line_cursor cursor;
+    if (!index.locate(0, cursor))
+        return true;
+    const int32_t text_encoding = encoding();
+    line_bytes_reader reader(*this);
+    std::u16string text;
+    text.reserve(kConvertBufferSize);
+    log_line line;
+    line.columns.reserve(static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
+    uint64_t number = 0;
+    do {
+        int64_t offset;
+        uint32_t length;
+        index.line_at(cursor, offset, length);
+        const char* bytes = reader.bytes(offset, length, offset + static_cast<int64_t>(kReadBufferSize));
+        if (!bytes || !line_bytes_to_text(text_encoding, bytes, length, text))
+            text.clear();
+        line.offset = offset;
+        if (text.empty()) {
+            line.columns.clear();
+            line.text.clear();
+        } else {
+            split_line(line, text.data(), text.size(), parser, true);
+        }
+        if ((!passes || passes(line)) && !callback(line, number, total, context))
+            break;
+        ++number;
+    } while (index.advance(cursor));
+    return true;
+}

@@ -1,0 +1,97 @@
+#include "parser/split_line.h"
+
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t kNotFound = std::u16string_view::npos;
+
+// The first occurrence of what in text[from..length), or kNotFound.  The
+// caller has checked that what is not empty and fits after from.
+std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const std::u16string& what)
+{
+    const char16_t first = what.front();
+    const std::size_t size = what.size();
+    const std::size_t last_start = length - size;
+    for (std::size_t q = from; q <= last_start; ++q) {
+        if (text[q] != first)
+            continue;
+        std::size_t k = 1;
+        while (k < size && text[q + k] == what[k])
+            ++k;
+        if (k == size)
+            return q;
+    }
+    return kNotFound;
+}
+
+bool fail_at(const log_pattern& item, std::u16string* failed_name)
+{
+    if (failed_name)
+        *failed_name = item.name;
+    return false;
+}
+
+bool split_items(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& items,
+                 std::u16string* failed_name)
+{
+    std::size_t pos = 0;
+    for (const log_pattern& item : items) {
+        if (pos >= length)
+            return fail_at(item, failed_name);
+
+        std::size_t value_start = pos;
+        if (!item.start.empty() && item.start.size() <= length - pos) {
+            const std::size_t q = find_text(text, length, pos, item.start);
+            if (q != kNotFound)
+                value_start = q + item.start.size();
+        }
+        if (value_start == length)
+            return fail_at(item, failed_name);
+
+        std::size_t value_end = length;
+        if (!item.end.empty()) {
+            if (item.end.size() > length - value_start)
+                return fail_at(item, failed_name);
+            const std::size_t q = find_text(text, length, value_start, item.end);
+            if (q == kNotFound)
+                return fail_at(item, failed_name);
+            value_end = q;
+            pos = q + item.end.size();
+        }
+
+        const std::size_t value_length = value_end - value_start;
+        if (!item.sub_items.empty()) {
+            if (value_length == 0)
+                return fail_at(item.sub_items.front(), failed_name);
+            if (!split_items(line, text + value_start, value_length, item.sub_items, failed_name))
+                return false;
+        } else {
+            log_column& column = line.columns.emplace_back();
+            column.text_base = text;
+            column.offset = value_start;
+            column.length = value_length;
+            ParseDataValue(column.value, text + value_start, value_length, item.data_format);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool split_line(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& parser, bool copy,
+                std::u16string* failed_name)
+{
+    if (failed_name)
+        failed_name->clear();
+    if (copy) {
+        line.columns.clear();
+        line.text.assign(text, text + length);
+        text = line.text.data();
+    }
+    if (length == 0)
+        return false;
+    if (!split_items(line, text, length, parser, failed_name))
+        return false;
+    return !line.columns.empty();
+}

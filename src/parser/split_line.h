@@ -1,0 +1,33 @@
+// Splitting one line's text into columns with a parser: a plain left-to-right
+// scan for each item's start and end texts, no pattern matching.
+#pragma once
+
+#include "parser/log_line.h"
+#include "parser/log_pattern.h"
+
+#include <cstddef>
+#include <string>
+
+// Cuts text[0..length) into columns of line with parser and types each
+// column's value with its item's data format.  text need not be terminated
+// and is never read beyond length.
+//
+// With copy the line's columns are cleared and its text becomes a copy of the
+// given characters, which the columns then point into; without copy the
+// columns are appended and point into text (the value of an item whose
+// sub-items cut it further).  Per item, from a position that starts at 0:
+// a start text is looked for from the position and skipped over when found
+// (an absent start text is no failure); an empty end text takes the rest of
+// the text and leaves the position where it was; a non-empty end text must be
+// found after the value's start, and the position moves past it.  Splitting
+// fails at an item when the position has reached the end of the text, when
+// its value would start at the end of the text, or when its end text is
+// missing; columns made before the failure stay in the line.
+//
+// Returns true when the line has at least one column after every item was
+// applied; false for an empty text (no column is made) and on failure.
+// failed_name, when given, is emptied and then receives the name of the item
+// at which splitting failed (empty when that item has no name); sub-items of
+// an empty value fail at their first item.
+bool split_line(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& parser, bool copy,
+                std::u16string* failed_name = nullptr);

@@ -1,0 +1,241 @@
+#include "parser/parser_test_support.h"
+#include "parser/split_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The four-column example: date, time, [level], message.
+log_pattern_list FourColumns()
+{
+    return Parser(
+        {Item(u"", u" ", u"date"), Item(u"", u" ", u"time"), Item(u"[", u"]", u"level"), Item(u" ", u"", u"message")});
+}
+
+log_pattern_list Parenthesised()
+{
+    return Parser({Item(u"", u" ", u"head"), Group(u"(", u")", {Item(u"", u":", u"a"), Item(u"", u"", u"b")}),
+                   Item(u" ", u"", u"tail")});
+}
+
+struct split_case {
+    const char* name;
+    log_pattern_list parser;
+    std::u16string text;
+    bool ok;
+    std::vector<std::u16string> columns;
+    std::u16string failed; // the failed item's name
+};
+
+TEST(parser_SplitLine, CutsColumnsByStartAndEndTexts)
+{
+    const split_case cases[] = {
+        {"example line",
+         FourColumns(),
+         u"2024-01-02 10:11:12 [WARN] disk full",
+         true,
+         {u"2024-01-02", u"10:11:12", u"WARN", u"disk full"},
+         u""},
+        {"missing end text fails at its item and keeps the columns made",
+         FourColumns(),
+         u"2024-01-02 10:11:12 [WARN disk full",
+         false,
+         {u"2024-01-02", u"10:11:12"},
+         u"level"},
+        {"absent start text is skipped",
+         FourColumns(),
+         u"2024-01-02 10:11:12 WARN] disk full",
+         true,
+         {u"2024-01-02", u"10:11:12", u"WARN", u"disk full"},
+         u""},
+        {"end text right after the start gives an empty column",
+         FourColumns(),
+         u"2024-01-02 10:11:12 [] x",
+         true,
+         {u"2024-01-02", u"10:11:12", u"", u"x"},
+         u""},
+        {"line ending right after an end text fails at the next item",
+         FourColumns(),
+         u"2024-01-02 10:11:12 [WARN]",
+         false,
+         {u"2024-01-02", u"10:11:12", u"WARN"},
+         u"message"},
+        {"start text found later moves the value start",
+         Parser({Item(u"=", u";", u"v")}),
+         u"key=1;",
+         true,
+         {u"1"},
+         u""},
+        {"value starting at the end of the text fails", Parser({Item(u"x", u"", u"v")}), u"abcx", false, {}, u"v"},
+        {"end text longer than the rest fails", Parser({Item(u"", u"long", u"v")}), u"ab", false, {}, u"v"},
+        {"end text found nowhere fails", Parser({Item(u"", u";", u"v")}), u"a,b", false, {}, u"v"},
+        {"empty end text in the middle takes the rest and keeps the position",
+         Parser({Item(u"", u"", u"all"), Item(u"=", u"", u"value")}),
+         u"k=v",
+         true,
+         {u"k=v", u"v"},
+         u""},
+        {"one item without texts takes the whole line",
+         Parser({Item(u"", u"", u"line")}),
+         u" a b ",
+         true,
+         {u" a b "},
+         u""},
+        {"sub-items cut their item's value", Parenthesised(), u"h (x:y) t", true, {u"h", u"x", u"y", u"t"}, u""},
+        {"a failing sub-item gives its own name", Parenthesised(), u"h (xy) t", false, {u"h"}, u"a"},
+        {"sub-items of an empty value fail at their first item", Parenthesised(), u"h () t", false, {u"h"}, u"a"},
+        {"failure at an item without a name gives an empty name",
+         Parser({Item(u"", u";", u"")}),
+         u"abc",
+         false,
+         {},
+         u""},
+        {"a parser without items makes no column", log_pattern_list(), u"abc", false, {}, u""},
+        {"repeated delimiters take their first occurrence",
+         Parser({Item(u"", u"::", u"a"), Item(u"", u"", u"b")}),
+         u"x:::y",
+         true,
+         {u"x", u":y"},
+         u""},
+        {"characters outside ASCII compare exactly",
+         Parser({Item(u"", u"\u00e9", u"a"), Item(u"", u"", u"b")}),
+         u"caf\u00e9 cr\u00e8me",
+         true,
+         {u"caf", u" cr\u00e8me"},
+         u""},
+        {"zero characters are ordinary characters",
+         Parser({Item(u"", std::u16string(1, u'\0'), u"a"), Item(u"", u"", u"b")}),
+         std::u16string(u"ab\0cd", 5),
+         true,
+         {u"ab", u"cd"},
+         u""},
+    };
+    for (const split_case& c : cases) {
+        log_line line;
+        std::u16string failed = u"stale";
+        const bool ok = split_line(line, c.text.data(), c.text.size(), c.parser, true, &failed);
+        EXPECT_EQ(ok, c.ok) << c.name;
+        EXPECT_EQ(ColumnTexts(line), c.columns) << c.name;
+        EXPECT_EQ(failed, c.failed) << c.name;
+        EXPECT_EQ(std::u16string(line.text.begin(), line.text.end()), c.text) << c.name;
+        if (ok) {
+            EXPECT_EQ(static_cast<int32_t>(line.columns.size()), leaf_count(c.parser)) << c.name;
+        }
+    }
+}
+
+TEST(parser_SplitLine, EmptyTextMakesNoColumn)
+{
+    log_line line;
+    line.columns.resize(3);
+    line.text.assign(4, u'x');
+    std::u16string failed = u"stale";
+    EXPECT_FALSE(split_line(line, u"", 0, FourColumns(), true, &failed));
+    EXPECT_TRUE(line.columns.empty());
+    EXPECT_TRUE(line.text.empty());
+    EXPECT_TRUE(failed.empty());
+}
+
+TEST(parser_SplitLine, ColumnsPointIntoTheLinesOwnCopy)
+{
+    std::u16string text = u"h (x:y) t";
+    log_line line;
+    ASSERT_TRUE(split_line(line, text.data(), text.size(), Parenthesised(), true));
+    text.assign(text.size(), u'#'); // the caller's text is no longer needed
+    ASSERT_EQ(line.columns.size(), 4u);
+    const char16_t* base = line.text.data();
+    EXPECT_EQ(line.columns[0].text_base, base);
+    EXPECT_EQ(line.columns[0].offset, 0u);
+    // Sub-item columns are based on the value of their item.
+    EXPECT_EQ(line.columns[1].text_base, base + 3);
+    EXPECT_EQ(line.columns[1].offset, 0u);
+    EXPECT_EQ(line.columns[2].text_base, base + 3);
+    EXPECT_EQ(line.columns[2].offset, 2u);
+    EXPECT_EQ(line.columns[3].text_base, base);
+    EXPECT_EQ(line.columns[3].offset, 8u);
+    EXPECT_EQ(ColumnTexts(line), (std::vector<std::u16string>{u"h", u"x", u"y", u"t"}));
+}
+
+TEST(parser_SplitLine, WithoutCopyColumnsAreAppendedAndPointIntoTheGivenText)
+{
+    const std::u16string text = u"a;b";
+    log_line line;
+    line.columns.emplace_back(); // kept
+    ASSERT_TRUE(
+        split_line(line, text.data(), text.size(), Parser({Item(u"", u";", u"x"), Item(u"", u"", u"y")}), false));
+    ASSERT_EQ(line.columns.size(), 3u);
+    EXPECT_EQ(line.columns[1].text_base, text.data());
+    EXPECT_EQ(line.columns[2].offset, 2u);
+    EXPECT_TRUE(line.text.empty());
+}
+
+TEST(parser_SplitLine, CopyReplacesTheColumnsOfAnEarlierSplit)
+{
+    log_line line;
+    const std::u16string first = u"2024-01-02 10:11:12 [WARN] disk full";
+    ASSERT_TRUE(split_line(line, first.data(), first.size(), FourColumns(), true));
+    const std::u16string second = u"only";
+    EXPECT_TRUE(split_line(line, second.data(), second.size(), Parser({Item(u"", u"", u"all")}), true));
+    EXPECT_EQ(ColumnTexts(line), std::vector<std::u16string>{u"only"});
+}
+
+TEST(parser_SplitLine, ColumnsAreTypedWithTheirItemsFormat)
+{
+    const log_pattern_list parser =
+        Parser({Typed(Item(u"", u" ", u"client"), DATA_TYPE_IPV4), Typed(Item(u"", u" ", u"status"), DATA_TYPE_NUMERIC),
+                Typed(Item(u"", u" ", u"bad"), DATA_TYPE_NUMERIC), Typed(Item(u"", u" ", u"empty"), DATA_TYPE_NUMERIC),
+                Typed(Item(u"", u"", u"time"), DATA_TYPE_DATETIME, u"H:M:S")});
+    const std::u16string text = u"10.0.0.2 404 4o4  13:07:10";
+    log_line line;
+    ASSERT_TRUE(split_line(line, text.data(), text.size(), parser, true));
+    ASSERT_EQ(line.columns.size(), 5u);
+    EXPECT_TRUE(line.columns[0].value.valid);
+    EXPECT_EQ(line.columns[0].value.payload, 0x0A000002);
+    EXPECT_TRUE(line.columns[1].value.valid);
+    EXPECT_EQ(line.columns[1].value.payload, 404);
+    EXPECT_FALSE(line.columns[2].value.valid);
+    EXPECT_EQ(ColumnText(line.columns[3]), u"");
+    EXPECT_FALSE(line.columns[3].value.valid);
+    EXPECT_TRUE(line.columns[4].value.valid);
+}
+
+TEST(parser_SplitLine, LongestAndBinaryLinesStayInsideTheirText)
+{
+    // 65535 characters with the delimiters at the very end, and a line of
+    // every 16-bit value including unpaired surrogates.  The text is given
+    // without any terminator and with nothing readable behind it.
+    std::u16string longest(65535, u'a');
+    longest[65533] = u';';
+    const log_pattern_list parser =
+        Parser({Item(u"", u";", u"a"), Item(u"", u"", u"b"), Item(u"", u";", u"c")}); // no ';' after b's start
+    {
+        std::vector<char16_t> exact(longest.begin(), longest.end());
+        log_line line;
+        std::u16string failed;
+        EXPECT_FALSE(split_line(line, exact.data(), exact.size(), parser, true, &failed));
+        ASSERT_EQ(line.columns.size(), 2u);
+        EXPECT_EQ(line.columns[0].length, 65533u);
+        EXPECT_EQ(ColumnText(line.columns[1]), u"a");
+        EXPECT_EQ(failed, u"c");
+    }
+    {
+        std::vector<char16_t> binary;
+        for (uint32_t u = 0; u < 65536; ++u)
+            binary.push_back(static_cast<char16_t>(u * 40503u));
+        const log_pattern_list typed =
+            Parser({Typed(Item(u"\u0001", u"\uffff", u"n"), DATA_TYPE_NUMERIC),
+                    Typed(Item(u"", std::u16string(1, char16_t{0xD800}), u"t"), DATA_TYPE_DATETIME, u"Y-m-d"),
+                    Typed(Item(u"", u"", u"ip"), DATA_TYPE_IPV4)});
+        log_line line;
+        split_line(line, binary.data(), binary.size(), typed, true);
+        for (const log_column& column : line.columns) {
+            EXPECT_GE(column.text_base, line.text.data());
+            EXPECT_LE(column.text_base + column.offset + column.length, line.text.data() + line.text.size());
+        }
+    }
+}
+
+} // namespace
