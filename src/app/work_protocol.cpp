@@ -166,8 +166,7 @@ void CVarnothApp::ApplyQuickFilter(const std::u16string& text)
         RunFilter(true);
         return;
     }
-    // PENDING: the quick-filter result is cleared with the filter subsystem's
-    // call; the row source already passes it over for an empty text.
+    file->file.apply_quick_filter(false, text); // clears the condition and its rows
     m_main_dialog->ShowRowSource();
 }
 

@@ -1,5 +1,8 @@
 #include "logfile/log_file.h"
 
+#include "filter/filter_run.h"
+#include "filter/log_filter_groups.h"
+
 #include "logfile/line_scan.h"
 #include "platform/strings.h"
 

@@ -8,6 +8,7 @@
 //   index lock  -> file lock    (every pread of the file is under the file lock)
 #pragma once
 
+#include "filter/log_filter.h"
 #include "logfile/file_access.h"
 #include "logfile/line_index.h"
 #include "logfile/line_text.h"
@@ -18,11 +19,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class log_file;
+class log_filter_groups;
+class prepared_condition;
+class prepared_groups;
 
 // Extends a log file's index in passes of at most 10000 lines, backwards in
 // tail mode and forwards otherwise, until a pass adds nothing or it is
@@ -200,6 +205,25 @@ public:
     bool for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                        const line_test& passes = {});
 
+    // Filters the window with groups bound to parser's columns: the rows
+    // passing the groups become the filtered list, those of them that the
+    // quick filter passes too (all of them without a quick filter) the quick
+    // list, and the groups the file's filter in force for later windows.
+    // Returns the rows to show (quick rows with a quick filter, else filtered
+    // rows); -1, and nothing changes, for a parser without items or groups
+    // without a group.  Runs under the window rule's writer mark.
+    int64_t apply_filter(const log_pattern_list& parser, const log_filter_groups& groups);
+    // Sets the quick filter (a wildcard when wildcard is set, else a plain
+    // text, no column, not case-sensitive) and rebuilds the quick list from
+    // the filtered list when a filter is in force, else from every line.  An
+    // empty text clears the quick filter and its list.  Returns the quick
+    // list's size.
+    std::size_t apply_quick_filter(bool wildcard, std::u16string_view text);
+    // Takes the filter out of force: the filtered and quick lists are
+    // emptied (the quick filter itself stays set).
+    void reset_filter();
+    const log_filter& quick_filter() const { return m_quick_filter; }
+
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
     index_thread& indexer() { return m_index_thread; }
@@ -278,15 +302,13 @@ private:
     // can be had).  Does not touch the window.
     static void discard_batch(std::vector<log_line*> lines);
 
-    // ---- the filter seam ----------------------------------------------------
-    // parse_range rebuilds the filtered and quick lists from these.  The
-    // filter groups and the quick filter live here with the filtering
-    // subsystem; until then no filter is in force and the verdicts pass.
-    // To bring the filters in:
-    //   filter_groups_in_force():  m_filter_applied (already here);
+    // ---- the filters of a window parse ---------------------------------------
+    // parse_range rebuilds the filtered and quick lists from these:
+    //   filter_groups_in_force():  a filter was applied;
     //   quick_filter_in_force():   the quick filter's text is not empty;
-    //   bind_window_filters():     BindColumns and PrepareReferenceValues of
-    //                              the file's groups for parser, once per parse;
+    //   bind_window_filters():     the groups bound to parser's columns with
+    //                              their reference values, and the quick
+    //                              filter prepared, once per parse;
     //   line_passes_filter_groups: RowPasses with that binding;
     //   line_passes_quick_filter:  AnyCellMatches with the quick filter.
     // Reused lines carry their verdicts (their membership of the old lists);
@@ -318,8 +340,11 @@ private:
     mutable native_lock m_window_lock;
     window_rule m_window_rule;
     bool m_filter_applied = false;
-    // The filter groups (log_filter_groups) and the quick filter (log_filter)
-    // are added here, in this place, with the filtering subsystem.
+    std::unique_ptr<log_filter_groups> m_filter_groups; // the filter in force when applied
+    log_filter m_quick_filter;
+    // The two bound for the parse that runs (parsing thread only).
+    std::unique_ptr<prepared_groups> m_bound_groups;
+    std::unique_ptr<prepared_condition> m_bound_quick;
     std::vector<log_line*> m_filtered_lines;
     std::vector<log_line*> m_quick_lines;
     verdict_hook m_verdict_hook;

@@ -171,29 +171,6 @@ std::vector<uint8_t> old_verdicts(const std::vector<log_line*>& lines, const std
 
 } // namespace
 
-bool log_file::filter_groups_in_force() const
-{
-    return m_filter_applied || static_cast<bool>(m_verdict_hook.groups);
-}
-
-bool log_file::quick_filter_in_force() const
-{
-    return static_cast<bool>(m_verdict_hook.quick);
-}
-
-void log_file::bind_window_filters(const log_pattern_list&)
-{}
-
-bool log_file::line_passes_filter_groups(const log_line& line)
-{
-    return m_verdict_hook.groups ? m_verdict_hook.groups(line) : true;
-}
-
-bool log_file::line_passes_quick_filter(const log_line& line)
-{
-    return m_verdict_hook.quick ? m_verdict_hook.quick(line) : true;
-}
-
 log_file::parse_counts log_file::last_parse_counts() const
 {
     life_lock hold(m_window_lock);
@@ -228,7 +205,7 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
 
     const bool groups = filter_groups_in_force();
     const bool quick = quick_filter_in_force();
-    if (groups)
+    if (groups || quick)
         bind_window_filters(parser);
 
     const int32_t text_encoding = encoding();

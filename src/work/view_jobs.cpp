@@ -2,6 +2,7 @@
 // result or the window of a find for the view of one file.
 #include "work/jobs.h"
 
+#include "filter/filter_store.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "work/find_in_file.h"
@@ -32,8 +33,10 @@ void RunParseJob(job_context& job, uint64_t first_line, const tagPARSE_JOB& reco
 void RunFilterJob(job_context& job, bool quick, CWorkData& data)
 {
     job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_FILTERING", data.name);
-    // PENDING: apply_quick_filter / apply_filter arrive with the filter subsystem.
-    (void)quick;
+    if (quick)
+        data.file.apply_quick_filter(IsQuickFilterWildcard(data.quick_filter_text), data.quick_filter_text);
+    else
+        data.file.apply_filter(job.host().FindParser(data.parser_name), data.filter_conditions);
     job.Post(WM_WORK_VIEW_UPDATE, SELECT_FIRST, 0);
 }
 
