@@ -285,7 +285,7 @@ TEST(FormatNumber, TextLongerThan99CharactersIsRefused)
     // Around the limit the text is exactly what printf gives, up to 99 characters.
     int at_limit = 0;
     for (int exponent = 200; exponent <= 340; ++exponent) {
-        for (int decimals : {1, 15}) {
+        for (uint8_t decimals : {uint8_t{1}, uint8_t{15}}) {
             const double number = std::ldexp(1.0, exponent);
             char printed[512];
             const int length = std::snprintf(printed, sizeof printed, "%.*f", decimals, number);

@@ -84,7 +84,7 @@ const EntryCase kEntryCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Format, LcEntryTest, ::testing::ValuesIn(kEntryCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
 
 struct FailureCase {
     const char* name;
@@ -119,7 +119,7 @@ const FailureCase kFailureCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Format, LcFailureTest, ::testing::ValuesIn(kFailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
 
 TEST(LcReader, TooLargeTextIsRefused)
 {
