@@ -47,14 +47,19 @@ public:
 
     // --- exit -----------------------------------------------------------
     // Saves data and settings when this instance holds the lock and ran its
-    // main window; releases the dictionary and the lock in every case.
+    // main window, and then names every file that could not be written in
+    // one error box; releases the dictionary and the lock in every case.
     void ExitInstance();
     // Writes every data file.  Each file is written completely under a
     // temporary name and renamed into place; files of the collections that
     // were not rewritten are removed only afterwards, so a failed write never
-    // loses the previous copy.  Returns false when any write failed.
-    bool SaveData();
+    // loses the previous copy.  Returns the paths that could not be written
+    // (empty when every write succeeded).
+    std::vector<std::u16string> SaveData();
+    // False when setting.xml could not be written.
     bool SaveSettings();
+    // The text of the exit box for the files that could not be written.
+    static std::u16string SaveFailureText(const std::vector<std::u16string>& paths);
 
     // --- shared services ------------------------------------------------
     void AddExpressionHistory(const std::u16string& text);
@@ -71,6 +76,10 @@ public:
     const std::u16string& HistoryDirectory() const { return m_history_directory; }
     const std::u16string& HelpDirectory() const { return m_help_directory; }
     bool CopiedShippedParsers() const { return m_copy_shipped_parsers; }
+    std::u16string SettingsPath() const { return m_data_directory + u"/setting.xml"; }
+    // The folders of the data folder that could not be created at
+    // construction (each also written to the diagnostics).
+    const std::vector<std::u16string>& UncreatedFolders() const { return m_uncreated_folders; }
     int LanguageIndex() const { return 0; }
     static std::u16string LanguageCode() { return u"en"; }
 
@@ -82,6 +91,9 @@ public:
 
 private:
     void PrepareDataDirectory(const app_environment& environment);
+    // Creates one folder level; a failure is recorded and written to the
+    // diagnostics.
+    void MakeDataFolder(const std::u16string& path);
 
     std::u16string m_module_path;
     std::u16string m_installation_directory;
@@ -93,6 +105,7 @@ private:
     std::u16string m_history_directory;
     std::u16string m_help_directory;
     bool m_copy_shipped_parsers = false;
+    std::vector<std::u16string> m_uncreated_folders;
     std::u16string m_title;
     std::unique_ptr<named_mutex> m_instance_mutex;
     bool m_glossant_initialized = false;

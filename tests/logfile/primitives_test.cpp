@@ -1,10 +1,14 @@
 #include "logfile/primitives.h"
+#include "platform/diagnostics.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -12,6 +16,9 @@
 #include <vector>
 
 namespace {
+
+// The safety net of every wait here: far beyond what a working run needs.
+constexpr int kWaitMs = 10000;
 
 // ---- events -----------------------------------------------------------------
 
@@ -305,6 +312,45 @@ TEST(logfile_Thread, RunsWithItsArgument)
     EXPECT_EQ(thread.wait_stopped(-1), 0);
     EXPECT_EQ(value, 42);
     EXPECT_FALSE(thread.start(&argument, 0)) << "a thread object is started once";
+}
+
+// What ends run() abnormally never crosses the thread and is never lost:
+// the exception's text, or a result other than 0, reaches the diagnostics.
+TEST(logfile_Thread, ExceptionsAndResultsOfRunAreWrittenToTheDiagnostics)
+{
+    struct row {
+        std::function<unsigned()> body;
+        const char* expected;
+    };
+    const row rows[] = {
+        {[]() -> unsigned { throw std::runtime_error("the disk went away"); }, "the disk went away"},
+        {[]() -> unsigned { throw "Failed to create event."; }, "Failed to create event."},
+        {[]() -> unsigned { throw 42; }, "unknown type"},
+        {[]() -> unsigned { return 7u; }, "returned 7"},
+    };
+    for (const row& r : rows) {
+        std::mutex mutex;
+        std::vector<std::string> lines;
+        SetDiagnosticsSink([&](const std::string& line) {
+            std::lock_guard<std::mutex> guard(mutex);
+            lines.push_back(line);
+        });
+        test_thread thread([&](test_thread&, void*) { return r.body(); });
+        ASSERT_TRUE(thread.start(nullptr, 0));
+        ASSERT_EQ(thread.wait_stopped(kWaitMs), 0);
+        SetDiagnosticsSink(nullptr);
+        std::lock_guard<std::mutex> guard(mutex);
+        ASSERT_EQ(lines.size(), 1u) << r.expected;
+        EXPECT_NE(lines[0].find(r.expected), std::string::npos) << lines[0];
+    }
+    // A normal end writes nothing.
+    std::atomic<int> written{0};
+    SetDiagnosticsSink([&](const std::string&) { ++written; });
+    test_thread quiet([](test_thread&, void*) { return 0u; });
+    ASSERT_TRUE(quiet.start(nullptr, 0));
+    ASSERT_EQ(quiet.wait_stopped(kWaitMs), 0);
+    SetDiagnosticsSink(nullptr);
+    EXPECT_EQ(written.load(), 0);
 }
 
 TEST(logfile_Thread, StopOnANeverStartedThreadReturnsAtOnce)
