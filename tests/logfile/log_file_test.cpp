@@ -614,14 +614,7 @@ TEST(logfile_LineScan, EveryCodePathFindsTheSameLineEnds)
             ASSERT_TRUE(find_line_ends_using("portable", data.data(), used, unit, expected.data()));
             // The portable path against the definition.
             for (std::size_t p = 0; p + static_cast<std::size_t>(unit) <= used; ++p) {
-                bool end = false;
-                if (unit == 1) {
-                    end = data[p] == '\n' || data[p] == '\r';
-                } else if (p % 2 == 0) {
-                    const unsigned u =
-                        static_cast<unsigned char>(data[p]) | (static_cast<unsigned char>(data[p + 1]) << 8);
-                    end = u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
-                }
+                const bool end = (unit == 1 || p % 2 == 0) && is_line_end_unit(data, p, unit);
                 ASSERT_EQ(((expected[p / 64] >> (p % 64)) & 1) != 0, end) << "length " << length << " unit " << unit;
             }
             for (const char* kind : {"sse2", "avx2"}) {
