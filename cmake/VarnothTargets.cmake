@@ -205,9 +205,10 @@ function(varnoth_check_targets)
   endif()
 endfunction()
 
-# Tests share one per-test time limit: several times what the slowest test
-# needs under the sanitizers, so that a deadlock fails in seconds.
-set(VARNOTH_TEST_TIMEOUT 60)
+# Tests share one per-test time limit: the slowest test needs under 5 s (under
+# the thread sanitizer); six times that fails a deadlock in half a minute.
+# Waits inside the tests give up after 10 s (tests/support/bounded_wait.h).
+set(VARNOTH_TEST_TIMEOUT 30)
 
 # varnoth_gtest(<name> SOURCES ... LIBS ...): a GoogleTest executable registered
 # with CTest.  Tests find the source tree's resources through

@@ -1,6 +1,7 @@
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "platform/queue_dispatcher.h"
+#include "support/bounded_wait.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +38,8 @@ TEST(MessageQueue, GetWaitsForAnotherThreadAndTimesOut)
     message_queue q;
     thread_message m;
     EXPECT_FALSE(q.get(m, 20));
-    std::thread poster([&] { q.post(WM_QUIT); });
-    ASSERT_TRUE(q.get(m, 10000));
+    bounded_thread poster([&] { q.post(WM_QUIT); });
+    ASSERT_TRUE(q.get(m, kTestWaitMs));
     EXPECT_EQ(m.id, WM_QUIT);
     poster.join();
 }
@@ -48,7 +49,7 @@ TEST(MessageQueue, WakeHandlerRunsOncePerPost)
     message_queue q;
     std::atomic<int> wakes{0};
     q.set_wake_handler([&] { ++wakes; });
-    std::vector<std::thread> posters;
+    std::vector<bounded_thread> posters;
     for (int t = 0; t < 4; ++t)
         posters.emplace_back([&] {
             for (int i = 0; i < 250; ++i)
@@ -70,21 +71,21 @@ TEST(MessageQueue, ClearingTheWakeHandlerWaitsForACallInProgress)
     std::shared_future<void> released = release.get_future().share();
     const uint64_t id = q.set_wake_handler([&] {
         entered.set_value();
-        released.wait_for(std::chrono::seconds(10));
+        released.wait_for(std::chrono::milliseconds(kTestWaitMs));
     });
-    std::thread poster([&] { q.post(WM_USER + 101); });
-    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    bounded_thread poster([&] { q.post(WM_USER + 101); });
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::milliseconds(kTestWaitMs)), std::future_status::ready);
 
     std::promise<void> cleared;
     std::future<void> cleared_future = cleared.get_future();
-    std::thread clearer([&] {
+    bounded_thread clearer([&] {
         q.clear_wake_handler(id);
         cleared.set_value();
     });
     EXPECT_EQ(cleared_future.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
         << "the handler was cleared while a call of it was still running";
     release.set_value();
-    EXPECT_EQ(cleared_future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(cleared_future.wait_for(std::chrono::milliseconds(kTestWaitMs)), std::future_status::ready);
     clearer.join();
     poster.join();
 }
@@ -151,7 +152,7 @@ TEST(QueueDispatcher, PostOverlappingTheDestructionNeverReachesAFreedDispatcher)
     std::atomic<int> late_wakes{0};
     std::atomic<bool> stop{false};
     std::atomic<int64_t> posts{0};
-    std::thread poster([&] {
+    bounded_thread poster([&] {
         while (!stop.load()) {
             if (q.size() < 64) {
                 q.post(WM_USER + 101);
@@ -210,14 +211,14 @@ TEST(MessageBox, PresenterAnswersAndRouterCarriesOtherThreadsRequests)
     SetMessageRouter([&](const std::u16string& text, unsigned flags) {
         to_interface.post(WM_USER + 200, flags, reinterpret_cast<intptr_t>(&text));
         thread_message reply;
-        if (!to_interface.get(reply, 10000, WM_USER + 999))
+        if (!to_interface.get(reply, kTestWaitMs, WM_USER + 999))
             return -1;
         return static_cast<int>(reply.wparam);
     });
     int worker_answer = 0;
-    std::thread worker([&] { worker_answer = ShowMessage(u"From the work thread", MB_ICONERROR); });
+    bounded_thread worker([&] { worker_answer = ShowMessage(u"From the work thread", MB_ICONERROR); });
     thread_message request;
-    ASSERT_TRUE(to_interface.get(request, 5000, WM_USER + 200));
+    ASSERT_TRUE(to_interface.get(request, kTestWaitMs, WM_USER + 200));
     const int result =
         PresentMessage(*reinterpret_cast<const std::u16string*>(request.lparam), static_cast<unsigned>(request.wparam));
     to_interface.post(WM_USER + 999, static_cast<uintptr_t>(result));

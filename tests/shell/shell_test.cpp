@@ -5,16 +5,16 @@
 #include "platform/named_mutex.h"
 #include "shell/app_shell.h"
 #include "shell/interface_dispatcher.h"
+#include "support/bounded_wait.h"
 #include "ui/varnoth_dlg.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <QElapsedTimer>
 
 #include <atomic>
 #include <filesystem>
@@ -22,9 +22,6 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-
-// The safety net of every wait here: far beyond what a working run needs.
-constexpr int kWaitMs = 10000;
 
 class ShellTest : public QObject {
     Q_OBJECT
@@ -156,7 +153,7 @@ private slots:
         env.insert("QT_QPA_PLATFORM", "offscreen");
         second.setProcessEnvironment(env);
         second.start(QString(VARNOTH_BIN_DIR) + "/varnoth", {QString(VARNOTH_BIN_DIR) + "/samples/sample.log"});
-        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(second.waitForFinished(kTestWaitMs));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
     }
@@ -174,19 +171,19 @@ private slots:
                 QTimer::singleShot(0, [&] {
                     QElapsedTimer waited;
                     waited.start();
-                    while (seen.size() < 5 && waited.elapsed() < kWaitMs)
+                    while (seen.size() < 5 && waited.elapsed() < kTestWaitMs)
                         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
                     nested.quit();
                 });
                 nested.exec();
             }
         });
-        std::thread worker([&] {
+        bounded_thread worker([&] {
             for (intptr_t i = 0; i < 5; ++i)
                 queue.post(WM_USER + 101, 0, i);
         });
         worker.join();
-        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), size_t(5), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), size_t(5), kTestWaitMs);
         QCOMPARE(seen, (std::vector<intptr_t>{0, 1, 2, 3, 4}));
         QVERIFY(!dispatcher.dispatch_one());
     }
@@ -199,7 +196,7 @@ private slots:
     {
         message_queue queue;
         std::atomic<bool> stop{false};
-        std::thread poster([&] {
+        bounded_thread poster([&] {
             while (!stop.load()) {
                 if (queue.size() < 64)
                     queue.post(WM_USER + 101);
@@ -209,7 +206,7 @@ private slots:
         });
         struct stop_at_exit {
             std::atomic<bool>& stop;
-            std::thread& thread;
+            bounded_thread& thread;
             ~stop_at_exit()
             {
                 stop = true;
@@ -226,7 +223,7 @@ private slots:
             const int before = delivered;
             QElapsedTimer waited;
             waited.start();
-            while (delivered == before && waited.elapsed() < kWaitMs)
+            while (delivered == before && waited.elapsed() < kTestWaitMs)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             QCOMPARE_GT(delivered, before);
             dispatcher.reset();
