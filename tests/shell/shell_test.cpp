@@ -215,16 +215,19 @@ private slots:
         } stopper{stop, poster};
         int delivered = 0;
         for (int round = 0; round < 100; ++round) {
+            QEventLoop wait_for_one;
             auto dispatcher = std::make_unique<interface_dispatcher>(queue);
-            dispatcher->set_handler(WM_USER + 101, [&](const thread_message&) { ++delivered; });
+            dispatcher->set_handler(WM_USER + 101, [&](const thread_message&) {
+                ++delivered;
+                wait_for_one.quit();
+            });
             // Make room for new posts (the queue filled while no one listened),
-            // then run queued calls until one of this dispatcher's has come.
+            // then run the event loop until a queued call of this dispatcher's
+            // has delivered a message.
             for (int i = 0; i < 32 && dispatcher->dispatch_one(); ++i) {}
             const int before = delivered;
-            QElapsedTimer waited;
-            waited.start();
-            while (delivered == before && waited.elapsed() < kTestWaitMs)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QTimer::singleShot(kTestWaitMs, &wait_for_one, &QEventLoop::quit);
+            wait_for_one.exec();
             QCOMPARE_GT(delivered, before);
             dispatcher.reset();
         }
