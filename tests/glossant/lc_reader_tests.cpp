@@ -124,7 +124,7 @@ TEST(LcReader, MalformedLineNumbersFollowEveryKindOfLineEnd)
             } else {
                 const std::string key = "K" + std::to_string(line);
                 text += key + "=v";
-                entries[std::u16string(key.begin(), key.end())] = u"v";
+                entries.emplace(std::u16string(key.begin(), key.end()), u"v");
             }
             // The last line may end without a line end.
             if (line + 1 < lines + 2 || next() % 2)
