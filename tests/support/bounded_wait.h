@@ -53,7 +53,7 @@ private:
 
 // Runs call on a thread of its own and waits at most kTestWaitMs for it; a
 // call that does not return in time ends the test program as above.  For
-// calls that may block without a limit by design (a wait without a time
+// calls that may block without a limit on purpose (a wait without a time
 // limit, a pause, a stop).
 template <typename Call> void WithinTestWait(Call call)
 {
