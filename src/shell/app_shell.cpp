@@ -11,6 +11,7 @@
 #include "ui/message_presenter.h"
 #include "ui/system_error.h"
 #include "ui/varnoth_dlg.h"
+#include "varnoth_version.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -122,7 +123,7 @@ int RunVarnoth(int argc, char** argv)
     CVarnothApp app;
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnoth"));
-    QApplication::setApplicationVersion(QStringLiteral("2.3.1"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVarnothVersion));
     InstallQtMessagePresenter();
 
     CVarnothShell shell(app);
