@@ -13,7 +13,7 @@ namespace {
 
 __extension__ typedef __int128 big_int;
 
-// The design's shape of a bar W pixels wide: inner columns 1 .. W-2.
+// A bar W pixels wide: inner columns 1 .. W-2.
 file_scope_map Bar(int width, uint64_t total, int64_t first, int64_t last, uint64_t window, bool text = true)
 {
     file_scope_map map;
@@ -205,7 +205,7 @@ void file_scope_map_test::PixelToLine_RandomAgainstDirectComputation()
                                      .arg(x)
                                      .arg(got)
                                      .arg(expected)));
-            // The design's floating form, wherever it is not within rounding of a half.
+            // The floating form (x times lines per pixel), wherever it is not within rounding of a half.
             const int inner = width - 2;
             const int span = std::max(1, inner - 1);
             const int offset = std::min(std::max(x - 1, 0), inner);
