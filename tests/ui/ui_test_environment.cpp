@@ -37,6 +37,7 @@ ui_test_environment::ui_test_environment()
     }
     const QString install = m_root.filePath(QStringLiteral("install"));
     QDir().mkpath(install);
+    QDir().mkpath(ScratchFolder());
     CopyResource(QStringLiteral("dict"), install);
     CopyResource(QStringLiteral("icons"), install);
 
@@ -63,4 +64,9 @@ ui_test_environment::~ui_test_environment()
 {
     if (m_app)
         m_app->ExitInstance();
+}
+
+QString ui_test_environment::ScratchFolder() const
+{
+    return m_root.filePath(QStringLiteral("scratch"));
 }

@@ -19,6 +19,8 @@ public:
     bool Ready() const { return m_ready; }
     const QString& Error() const { return m_error; }
     CVarnothApp& App() { return *m_app; }
+    // A scratch folder for files the tests write (screenshots).
+    QString ScratchFolder() const;
 
 private:
     QTemporaryDir m_root;
