@@ -145,7 +145,8 @@ int main(int argc, char** argv)
     std::printf("line scan: %s\n", line_scan_kind());
     const uint64_t lines = write_log(path, size);
     const auto bytes = static_cast<double>(fs::file_size(path));
-    std::printf("file: %.0f MB, %" PRIu64 " lines (%.1f bytes a line)\n", bytes / 1e6, lines, bytes / lines);
+    std::printf("file: %.0f MB, %" PRIu64 " lines (%.1f bytes a line)\n", bytes / 1e6, lines,
+                bytes / static_cast<double>(lines));
 
     const double wc = time_wc(path); // also warms the page cache
     const double wc_rate = bytes / wc / 1e9;
@@ -207,7 +208,8 @@ int main(int argc, char** argv)
         }
         std::printf("tail-first open of 100000 lines: %.1f ms (target < 30 ms; tail -c | wc -l over the same %.1f MB: "
                     "%.1f ms), %" PRIu64 " lines%s\n",
-                    best * 1000, tail_bytes / 1e6, wc_tail * 1000, count, ok && count == 100000 ? "" : "  WRONG COUNT");
+                    best * 1000, static_cast<double>(tail_bytes) / 1e6, wc_tail * 1000, count,
+                    ok && count == 100000 ? "" : "  WRONG COUNT");
         if (!ok || count != 100000)
             status = 1;
     }
@@ -238,7 +240,7 @@ int main(int argc, char** argv)
         std::printf("index thread passes (forward, 10000 lines each): %.3f s = %.2f GB/s\n", t, bytes / t / 1e9);
     }
     std::printf("peak resident memory: %.1f MB (index of %" PRIu64 " lines at 8 bytes = %.1f MB)\n",
-                peak_rss_kib() / 1024.0, lines, lines * 8.0 / 1048576.0);
+                static_cast<double>(peak_rss_kib()) / 1024.0, lines, static_cast<double>(lines) * 8.0 / 1048576.0);
 
     std::error_code ignored;
     fs::remove_all(folder, ignored);

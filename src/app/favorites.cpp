@@ -26,9 +26,11 @@ void LoadFavoriteFolder(const std::u16string& folder, Map& favorites, std::set<s
     }
 }
 
+// Rewrites folder with one file per favourite; the paths that could not be
+// written are appended to failed.
 template <class Map, class Save>
-bool SaveFavoriteFolder(const std::u16string& folder, const Map& favorites, const std::set<std::u16string>& unloaded,
-                        Save save)
+void SaveFavoriteFolder(const std::u16string& folder, const Map& favorites, const std::set<std::u16string>& unloaded,
+                        Save save, std::vector<std::u16string>& failed)
 {
     folder_rewrite rewrite(folder);
     for (const std::u16string& file : unloaded)
@@ -45,7 +47,8 @@ bool SaveFavoriteFolder(const std::u16string& folder, const Map& favorites, cons
             continue;
         rewrite.keep(file, save(set, rewrite.path_of(file)));
     }
-    return rewrite.finish();
+    rewrite.finish();
+    failed.insert(failed.end(), rewrite.failed().begin(), rewrite.failed().end());
 }
 
 } // namespace
@@ -60,27 +63,17 @@ void CVarnothApp::LoadFavoritesAndRecent()
     LoadRecentHighlights(JoinPath(m_history_directory, u"highlight.xml"), recent_highlights);
 }
 
-bool CVarnothApp::SaveFavorites()
+void CVarnothApp::SaveFavorites(std::vector<std::u16string>& failed)
 {
-    const bool filters_ok =
-        SaveFavoriteFolder(m_filter_directory, filter_favorite_sets, m_unloaded_filter_files, SaveFilterFavorite);
-    const bool highlights_ok = SaveFavoriteFolder(m_highlight_directory, highlight_favorite_sets,
-                                                  m_unloaded_highlight_files, SaveHighlightFavorite);
-    return filters_ok && highlights_ok;
+    SaveFavoriteFolder(m_filter_directory, filter_favorite_sets, m_unloaded_filter_files, SaveFilterFavorite, failed);
+    SaveFavoriteFolder(m_highlight_directory, highlight_favorite_sets, m_unloaded_highlight_files,
+                       SaveHighlightFavorite, failed);
 }
 
-bool CVarnothApp::SaveRecent(folder_rewrite& history)
+void CVarnothApp::SaveRecent(folder_rewrite& history)
 {
-    bool ok = true;
-    if (!recent_conditions.empty()) {
-        const bool written = SaveRecentConditions(recent_conditions, history.path_of(u"filter.xml"));
-        history.keep(u"filter.xml", written);
-        ok = written;
-    }
-    if (!recent_highlights.empty()) {
-        const bool written = SaveRecentHighlights(recent_highlights, history.path_of(u"highlight.xml"));
-        history.keep(u"highlight.xml", written);
-        ok = written && ok;
-    }
-    return ok;
+    if (!recent_conditions.empty())
+        history.keep(u"filter.xml", SaveRecentConditions(recent_conditions, history.path_of(u"filter.xml")));
+    if (!recent_highlights.empty())
+        history.keep(u"highlight.xml", SaveRecentHighlights(recent_highlights, history.path_of(u"highlight.xml")));
 }

@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 class folder_rewrite {
 public:
@@ -24,8 +25,11 @@ public:
     // files of earlier writes.  True when every write succeeded.
     bool finish();
 
+    // The paths whose write failed, in the order they were kept.
+    const std::vector<std::u16string>& failed() const { return m_failed; }
+
 private:
     std::u16string m_folder;
     std::set<std::u16string> m_kept;
-    bool m_all_ok = true;
+    std::vector<std::u16string> m_failed;
 };

@@ -100,10 +100,7 @@ void ReadHistoryFile(std::vector<std::u16string>& history, const std::u16string&
     std::string bytes;
     if (!ReadWholeFile(path, bytes) || bytes.size() % 2 != 0)
         return;
-    std::u16string text(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i])
-                                        | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    const std::u16string text = Utf16LeToWide(bytes);
     std::size_t pos = (!text.empty() && text[0] == 0xFEFF) ? 1 : 0;
     // The file was read as a terminated string: a NUL character ends it.
     std::size_t end = text.find(u'\0', pos);

@@ -8,12 +8,18 @@
 #include "logfile/parser_choice.h"
 #include "parser/default_parser.h"
 #include "parser/pattern_xml.h"
+#include "platform/diagnostics.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "platform/named_mutex.h"
+#include "platform/strings.h"
 #include "xml/xml_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 CVarnothApp* g_app = nullptr;
@@ -60,14 +66,15 @@ void CVarnothApp::PrepareDataDirectory(const app_environment& environment)
     // a folder of our own there.
     const std::u16string probe_folder = m_installation_directory + u"/folder_test";
     const std::u16string probe_file = probe_folder + u"/file_test";
+    // A probe folder that cannot be made is the answer "not writable".
     MakeDirectory(probe_folder);
     const int fd = ::open(NativePath(probe_file).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         RemoveEmptyDirectory(probe_folder);
         m_data_directory = environment.common_data_folder + u"/Ostrel";
-        MakeDirectory(m_data_directory);
+        MakeDataFolder(m_data_directory);
         m_data_directory += u"/Varnoth";
-        MakeDirectory(m_data_directory);
+        MakeDataFolder(m_data_directory);
         m_copy_shipped_parsers = true;
     } else {
         ::close(fd);
@@ -82,22 +89,34 @@ void CVarnothApp::PrepareDataDirectory(const app_environment& environment)
     m_history_directory = m_data_directory + u"/history";
     m_dictionary_directory = m_installation_directory + u"/dict";
     m_help_directory = m_installation_directory + u"/help";
-    MakeDirectory(m_parser_directory);
-    MakeDirectory(m_filter_directory);
-    MakeDirectory(m_highlight_directory);
-    MakeDirectory(m_history_directory);
+    MakeDataFolder(m_parser_directory);
+    MakeDataFolder(m_filter_directory);
+    MakeDataFolder(m_highlight_directory);
+    MakeDataFolder(m_history_directory);
 
     if (m_copy_shipped_parsers) {
         // A parser the user already has (perhaps edited) is never overwritten.
         const std::u16string shipped = m_installation_directory + u"/parser";
-        for (const std::u16string& name : ListFiles(shipped, u".xml"))
-            CopyFileNoOverwrite(JoinPath(shipped, name), JoinPath(m_parser_directory, name));
+        for (const std::u16string& name : ListFiles(shipped, u".xml")) {
+            const std::u16string target = JoinPath(m_parser_directory, name);
+            if (!CopyFileNoOverwrite(JoinPath(shipped, name), target) && !PathExists(target))
+                DebugOutput("[app] cannot copy the shipped parser %s\n", ToUtf8(target).c_str());
+        }
     }
 
-    if (!m_installation_directory.empty() && ::chdir(NativePath(m_installation_directory).c_str()) != 0) {
-        // The current folder only matters for relative paths the user types;
-        // staying where we are is harmless.
-    }
+    // The current folder only matters for relative paths the user types;
+    // staying where we are is harmless.
+    if (!m_installation_directory.empty() && ::chdir(NativePath(m_installation_directory).c_str()) != 0)
+        DebugOutput("[app] cannot enter %s: %s\n", ToUtf8(m_installation_directory).c_str(), std::strerror(errno));
+}
+
+void CVarnothApp::MakeDataFolder(const std::u16string& path)
+{
+    if (MakeDirectory(path))
+        return;
+    const int error = errno;
+    m_uncreated_folders.push_back(path);
+    DebugOutput("[app] cannot create the folder %s: %s\n", ToUtf8(path).c_str(), std::strerror(error));
 }
 
 bool CVarnothApp::AcquireSingleInstance()
@@ -136,7 +155,7 @@ void CVarnothApp::BuildTitle()
 
 void CVarnothApp::LoadSettings()
 {
-    ::LoadSettings(settings, m_data_directory + u"/setting.xml");
+    ::LoadSettings(settings, SettingsPath());
 }
 
 void CVarnothApp::LoadParsers()
@@ -147,23 +166,24 @@ void CVarnothApp::LoadParsers()
     LoadParserList(m_parsers, m_parser_directory, &m_unreadable_parser_files);
 }
 
-bool CVarnothApp::SaveParsers()
+void CVarnothApp::SaveParsers(std::vector<std::u16string>& failed)
 {
     folder_rewrite folder(m_parser_directory);
     for (const std::u16string& file_name : m_unreadable_parser_files)
         folder.keep(file_name, true);
-    bool ok = true;
     for (const tagPARSER_ITEM& entry : m_parsers) {
         if (entry.parser.empty())
             continue; // nothing is written for a parser without items
         if (!IsStorableParserName(entry.name)) {
-            ok = false; // a name that is no file name is not written outside the folder
+            // A name that is no file name is never written outside the folder.
+            failed.push_back(JoinPath(m_parser_directory, entry.name + u".xml"));
             continue;
         }
         const std::u16string file_name = entry.name + u".xml";
         folder.keep(file_name, SavePatternFile(entry.parser, folder.path_of(file_name)));
     }
-    return folder.finish() && ok;
+    folder.finish();
+    failed.insert(failed.end(), folder.failed().begin(), folder.failed().end());
 }
 
 const log_pattern_list& CVarnothApp::FindParser(std::u16string_view name) const
@@ -195,14 +215,17 @@ void CVarnothApp::LoadData()
     ReadHistoryFile(recent_files, m_history_directory + u"/file.dat");
 }
 
-bool CVarnothApp::SaveData()
+std::vector<std::u16string> CVarnothApp::SaveData()
 {
-    bool ok = SaveParsers();
-    ok = SaveDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME))) && ok;
-    ok = SaveFavorites() && ok;
+    std::vector<std::u16string> failed;
+    SaveParsers(failed);
+    const std::u16string languages = JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME));
+    if (!SaveDateTimeLanguages(languages))
+        failed.push_back(languages);
+    SaveFavorites(failed);
 
     folder_rewrite history(m_history_directory);
-    ok = SaveRecent(history) && ok;
+    SaveRecent(history);
     auto write_history = [&](const std::u16string& name, const std::vector<std::u16string>& list) {
         const bool written = WriteHistoryFile(list, history.path_of(name));
         if (!list.empty())
@@ -210,13 +233,24 @@ bool CVarnothApp::SaveData()
     };
     write_history(u"expression.dat", expression_history);
     write_history(u"file.dat", recent_files);
-    ok = history.finish() && ok;
-    return ok;
+    history.finish();
+    failed.insert(failed.end(), history.failed().begin(), history.failed().end());
+    return failed;
 }
 
 bool CVarnothApp::SaveSettings()
 {
-    return ::SaveSettings(settings, m_data_directory + u"/setting.xml");
+    return ::SaveSettings(settings, SettingsPath());
+}
+
+std::u16string CVarnothApp::SaveFailureText(const std::vector<std::u16string>& paths)
+{
+    std::u16string text = DictionaryText(u"IDS_MSG_CANNOT_SAVE_FILES");
+    if (text.empty())
+        text = u"The changes could not be saved to these files:";
+    for (const std::u16string& path : paths)
+        text += u"\n" + path;
+    return text;
 }
 
 void CVarnothApp::ExitInstance()
@@ -225,8 +259,14 @@ void CVarnothApp::ExitInstance()
     StopWorkThread();
     m_open_files.clear();
     if (HoldsSingleInstance() && m_main_window_ran) {
-        SaveData();
-        SaveSettings();
+        std::vector<std::u16string> failed = SaveData();
+        if (!SaveSettings())
+            failed.push_back(SettingsPath());
+        for (const std::u16string& path : failed)
+            DebugOutput("[app] cannot write %s\n", ToUtf8(path).c_str());
+        // Nothing the user changed may be lost without a word.
+        if (!failed.empty())
+            ShowMessage(SaveFailureText(failed), MB_OK | MB_ICONERROR);
     }
     if (m_glossant_initialized)
         Glossant::UnInitialize();

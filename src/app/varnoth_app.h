@@ -68,17 +68,22 @@ public:
     void InstallMessageRouter();
 
     // --- exit -----------------------------------------------------------
-    // Stops the work thread (quit, then wait for it), closes the open files,
-    // saves data and settings when this instance holds the lock and ran its
-    // main window, releases the dictionary and the lock, and lets a release
-    // of parsed lines in progress finish.
+    // Stops the work thread (quit, then wait for it) and closes the open
+    // files; saves data and settings when this instance holds the lock and
+    // ran its main window, and then names every file that could not be
+    // written in one error box; releases the dictionary and the lock in every
+    // case, and lets a release of parsed lines in progress finish.
     void ExitInstance();
     // Writes every data file.  Each file is written completely under a
     // temporary name and renamed into place; files of the collections that
     // were not rewritten are removed only afterwards, so a failed write never
-    // loses the previous copy.  Returns false when any write failed.
-    bool SaveData();
+    // loses the previous copy.  Returns the paths that could not be written
+    // (empty when every write succeeded).
+    std::vector<std::u16string> SaveData();
+    // False when setting.xml could not be written.
     bool SaveSettings();
+    // The text of the exit box for the files that could not be written.
+    static std::u16string SaveFailureText(const std::vector<std::u16string>& paths);
 
     // --- parsers ----------------------------------------------------------
     // The parser list and the default parser belong to the interface thread;
@@ -114,6 +119,10 @@ public:
     const std::u16string& HistoryDirectory() const { return m_history_directory; }
     const std::u16string& HelpDirectory() const { return m_help_directory; }
     bool CopiedShippedParsers() const { return m_copy_shipped_parsers; }
+    std::u16string SettingsPath() const { return m_data_directory + u"/setting.xml"; }
+    // The folders of the data folder that could not be created at
+    // construction (each also written to the diagnostics).
+    const std::vector<std::u16string>& UncreatedFolders() const { return m_uncreated_folders; }
     int LanguageIndex() const { return 0; }
     static std::u16string LanguageCode() { return u"en"; }
 
@@ -198,9 +207,9 @@ private:
     // SaveData step for parsers: every entry with items to parser folder +
     // "/" + name + ".xml"; other files of the folder are removed only after
     // every write, except the files that did not load at start (a parser file
-    // the user is still editing by hand is never deleted).  False when an
-    // entry could not be written.
-    bool SaveParsers();
+    // the user is still editing by hand is never deleted).  Paths that could
+    // not be written are appended to failed.
+    void SaveParsers(std::vector<std::u16string>& failed);
 
     // Favourites of the filter and highlight folders (file name without
     // ".xml"), then the recent conditions and rules of the history folder.
@@ -208,9 +217,12 @@ private:
     // Rewrites both favourite folders: every set with at least one condition
     // or rule whose name passes IsValidFileName.  Files that did not load at
     // start, and files of names that may not be written, are left in place.
-    bool SaveFavorites();
+    void SaveFavorites(std::vector<std::u16string>& failed);
     // Writes the recent conditions and rules into the history folder being rewritten.
-    bool SaveRecent(folder_rewrite& history);
+    void SaveRecent(folder_rewrite& history);
+    // Creates one folder level; a failure is recorded and written to the
+    // diagnostics.
+    void MakeDataFolder(const std::u16string& path);
 
     std::u16string m_module_path;
     std::u16string m_installation_directory;
@@ -222,6 +234,7 @@ private:
     std::u16string m_history_directory;
     std::u16string m_help_directory;
     bool m_copy_shipped_parsers = false;
+    std::vector<std::u16string> m_uncreated_folders;
     std::u16string m_title;
     std::unique_ptr<named_mutex> m_instance_mutex;
     bool m_glossant_initialized = false;

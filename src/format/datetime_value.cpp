@@ -12,21 +12,6 @@ constexpr std::size_t MAX_FIELD_LENGTH = 103;
 // The longest strftime pattern, and formatted text before the names go in.
 constexpr std::size_t MAX_PATTERN_LENGTH = 199;
 
-// IsDateTimeFormatLetter, inlined for the parse loop.
-bool IsLetter(char16_t c)
-{
-    // Bits for 'B' 'H' 'M' 'S' 'Y' (from 'A') and 'b' 'd' 'h' 'm' 'p' 's' 'y' (from 'a').
-    constexpr uint32_t upper =
-        1u << ('B' - 'A') | 1u << ('H' - 'A') | 1u << ('M' - 'A') | 1u << ('S' - 'A') | 1u << ('Y' - 'A');
-    constexpr uint32_t lower = 1u << ('b' - 'a') | 1u << ('d' - 'a') | 1u << ('h' - 'a') | 1u << ('m' - 'a')
-                               | 1u << ('p' - 'a') | 1u << ('s' - 'a') | 1u << ('y' - 'a');
-    if (c >= u'A' && c <= u'Z')
-        return upper >> (c - u'A') & 1u;
-    if (c >= u'a' && c <= u'z')
-        return lower >> (c - u'a') & 1u;
-    return false;
-}
-
 // The leading decimal number of a field: leading white space, one sign, then
 // digits up to the first non-digit; no digits reads as 0.  Saturates far
 // beyond every field's range.
@@ -70,14 +55,9 @@ void AppendTwoDigits(std::u16string& text, int number)
     text += static_cast<char16_t>(u'0' + number % 10);
 }
 
-} // namespace
-
-void ParseDateTimeValue(tagDATA_VALUE& value, const char16_t* text, std::size_t length, const tagDATA_FORMAT& format)
-{
-    const tagDATETIME_WORDS& words = ThreadDateTimeWords(format.language);
-    const char16_t* const pattern = format.format.data();
-    const std::size_t pattern_length = format.format.size();
-
+// What the fields of one text have said so far, starting from the values a
+// format without the field implies.
+struct date_fields {
     int64_t year = 1970;
     int64_t month = 2;
     int64_t day = 1;
@@ -87,13 +67,131 @@ void ParseDateTimeValue(tagDATA_VALUE& value, const char16_t* text, std::size_t 
     int64_t milliseconds = 0;
     bool hour_from_12 = false;
     bool afternoon = false;
+};
+
+// One field's text, never empty and at most MAX_FIELD_LENGTH long.
+struct field_text {
+    const char16_t* text;
+    std::size_t length;
+};
+
+// Reads a field into fields; false makes the whole text invalid.
+using field_reader = bool (*)(date_fields& fields, field_text field, const tagDATETIME_WORDS& words);
+
+// A number within [Min, Max] into one member of the fields.
+template <int64_t date_fields::*Member, int64_t Min, int64_t Max>
+bool ReadRanged(date_fields& fields, field_text field, const tagDATETIME_WORDS&)
+{
+    const int64_t number = ReadFieldNumber(field.text, field.length);
+    if (number < Min || number > Max)
+        return false;
+    fields.*Member = number;
+    return true;
+}
+
+bool ReadYear(date_fields& fields, field_text field, const tagDATETIME_WORDS&)
+{
+    fields.year = ReadFieldNumber(field.text, field.length);
+    return true;
+}
+
+// Two digits: the year of the current century.
+bool ReadShortYear(date_fields& fields, field_text field, const tagDATETIME_WORDS&)
+{
+    fields.year = CurrentLocalYear() / 100 * 100 + ReadFieldNumber(field.text, field.length) % 100;
+    return true;
+}
+
+template <bool Full> bool ReadMonthName(date_fields& fields, field_text field, const tagDATETIME_WORDS& words)
+{
+    const int found = MatchMonth(Full ? words.full_name : words.nick_name, field.text, field.length);
+    if (found < 0)
+        return false;
+    fields.month = found + 1;
+    return true;
+}
+
+template <bool From12> bool ReadHour(date_fields& fields, field_text field, const tagDATETIME_WORDS& words)
+{
+    if (!ReadRanged < &date_fields::hour, From12 ? 1 : 0, From12 ? 12 : 23 > (fields, field, words))
+        return false;
+    fields.hour_from_12 = From12;
+    return true;
+}
+
+// Afternoon exactly when the field is the PM word; anything else is morning.
+bool ReadAmPm(date_fields& fields, field_text field, const tagDATETIME_WORDS& words)
+{
+    fields.afternoon = field.length == words.pm.size()
+                       && std::char_traits<char16_t>::compare(field.text, words.pm.data(), field.length) == 0;
+    return true;
+}
+
+struct field_rule {
+    char16_t letter;
+    field_reader read;
+    uint32_t field; // the DATETIME_FIELD_ bit the letter gives
+};
+
+// The twelve format letters: how each reads its field and which field it is.
+constexpr field_rule kFieldRules[] = {
+    {u'Y', ReadYear, DATETIME_FIELD_YEAR},
+    {u'y', ReadShortYear, DATETIME_FIELD_YEAR},
+    {u'm', ReadRanged<&date_fields::month, 1, 12>, DATETIME_FIELD_MONTH},
+    {u'B', ReadMonthName<true>, DATETIME_FIELD_MONTH},
+    {u'b', ReadMonthName<false>, DATETIME_FIELD_MONTH},
+    {u'd', ReadRanged<&date_fields::day, 1, 31>, DATETIME_FIELD_DAY},
+    {u'H', ReadHour<false>, DATETIME_FIELD_HOUR},
+    {u'h', ReadHour<true>, DATETIME_FIELD_HOUR},
+    {u'M', ReadRanged<&date_fields::minute, 0, 59>, DATETIME_FIELD_MINUTE},
+    {u'S', ReadRanged<&date_fields::second, 0, 59>, DATETIME_FIELD_SECOND},
+    {u's', ReadRanged<&date_fields::milliseconds, 0, 999>, DATETIME_FIELD_MILLISECOND},
+    {u'p', ReadAmPm, DATETIME_FIELD_AMPM},
+};
+
+// The rules by ASCII letter, for the parse loop; null for any other character.
+struct field_rule_index {
+    const field_rule* by_letter[128] = {};
+    constexpr field_rule_index()
+    {
+        for (const field_rule& rule : kFieldRules)
+            by_letter[rule.letter] = &rule;
+    }
+    const field_rule* operator[](char16_t c) const { return c < 128 ? by_letter[c] : nullptr; }
+};
+constexpr field_rule_index kFieldRuleOf;
+
+} // namespace
+
+bool IsDateTimeFormatLetter(char16_t c)
+{
+    return kFieldRuleOf[c] != nullptr;
+}
+
+uint32_t DateTimeFormatFields(std::u16string_view format)
+{
+    uint32_t fields = 0;
+    for (char16_t c : format) {
+        if (const field_rule* rule = kFieldRuleOf[c])
+            fields |= rule->field;
+    }
+    return fields;
+}
+
+void ParseDateTimeValue(tagDATA_VALUE& value, const char16_t* text, std::size_t length, const tagDATA_FORMAT& format)
+{
+    const tagDATETIME_WORDS& words = ThreadDateTimeWords(format.language);
+    const char16_t* const pattern = format.format.data();
+    const std::size_t pattern_length = format.format.size();
+
+    date_fields fields;
     bool any_letter = false;
     std::size_t pos = 0;
-
     for (std::size_t i = 0; i < pattern_length; ++i) {
-        const char16_t letter = pattern[i];
-        if (!IsLetter(letter)) {
-            if (pos >= length || text[pos] != letter)
+        const field_rule* rule = kFieldRuleOf[pattern[i]];
+        if (!rule) {
+            // Any other format character must appear in the text as it is.
+            if (pos >= length || text[pos] != pattern[i])
                 return;
             ++pos;
             continue;
@@ -118,80 +216,27 @@ void ParseDateTimeValue(tagDATA_VALUE& value, const char16_t* text, std::size_t 
         const std::size_t field_length = end - pos;
         if (field_length == 0 || field_length > MAX_FIELD_LENGTH)
             return;
-        const char16_t* const field = text + pos;
+        if (!rule->read(fields, field_text{text + pos, field_length}, words))
+            return;
         pos = end;
-
-        switch (letter) {
-        case u'Y': year = ReadFieldNumber(field, field_length); break;
-        case u'y': year = CurrentLocalYear() / 100 * 100 + ReadFieldNumber(field, field_length) % 100; break;
-        case u'm':
-            month = ReadFieldNumber(field, field_length);
-            if (month < 1 || month > 12)
-                return;
-            break;
-        case u'B':
-        case u'b': {
-            const int found = MatchMonth(letter == u'B' ? words.full_name : words.nick_name, field, field_length);
-            if (found < 0)
-                return;
-            month = found + 1;
-            break;
-        }
-        case u'd':
-            day = ReadFieldNumber(field, field_length);
-            if (day < 1 || day > 31)
-                return;
-            break;
-        case u'H':
-            hour = ReadFieldNumber(field, field_length);
-            if (hour < 0 || hour > 23)
-                return;
-            hour_from_12 = false;
-            break;
-        case u'h':
-            hour = ReadFieldNumber(field, field_length);
-            if (hour < 1 || hour > 12)
-                return;
-            hour_from_12 = true;
-            break;
-        case u'M':
-            minute = ReadFieldNumber(field, field_length);
-            if (minute < 0 || minute > 59)
-                return;
-            break;
-        case u'S':
-            second = ReadFieldNumber(field, field_length);
-            if (second < 0 || second > 59)
-                return;
-            break;
-        case u's':
-            milliseconds = ReadFieldNumber(field, field_length);
-            if (milliseconds < 0 || milliseconds > 999)
-                return;
-            break;
-        case u'p':
-            afternoon = field_length == words.pm.size()
-                        && std::char_traits<char16_t>::compare(field, words.pm.data(), field_length) == 0;
-            break;
-        default: break;
-        }
     }
     if (!any_letter)
         return;
 
-    if (hour_from_12) {
-        if (hour == 12)
-            hour = 0;
-        if (afternoon)
-            hour += 12;
+    if (fields.hour_from_12) {
+        if (fields.hour == 12)
+            fields.hour = 0;
+        if (fields.afternoon)
+            fields.hour += 12;
     }
     int64_t seconds = 0;
     // Outside 1970 to 3000 the conversion fails and the value keeps second 0.
-    if (!LocalTimeToSeconds(year, static_cast<int>(month), static_cast<int>(day), static_cast<int>(hour),
-                            static_cast<int>(minute), static_cast<int>(second), seconds))
+    if (!LocalTimeToSeconds(fields.year, static_cast<int>(fields.month), static_cast<int>(fields.day),
+                            static_cast<int>(fields.hour), static_cast<int>(fields.minute),
+                            static_cast<int>(fields.second), seconds))
         seconds = 0;
     value.payload = seconds;
-    value.milliseconds = static_cast<int16_t>(milliseconds);
+    value.milliseconds = static_cast<int16_t>(fields.milliseconds);
     value.valid = true;
 }
 

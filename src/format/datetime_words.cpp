@@ -131,48 +131,6 @@ void SalvageLanguages(const std::string& bytes, TiXmlElement& all)
 
 } // namespace
 
-bool IsDateTimeFormatLetter(char16_t c)
-{
-    switch (c) {
-    case u'Y':
-    case u'y':
-    case u'm':
-    case u'B':
-    case u'b':
-    case u'd':
-    case u'H':
-    case u'h':
-    case u'M':
-    case u'S':
-    case u's':
-    case u'p': return true;
-    default: return false;
-    }
-}
-
-uint32_t DateTimeFormatFields(std::u16string_view format)
-{
-    uint32_t fields = 0;
-    for (char16_t c : format) {
-        switch (c) {
-        case u'Y':
-        case u'y': fields |= DATETIME_FIELD_YEAR; break;
-        case u'm':
-        case u'B':
-        case u'b': fields |= DATETIME_FIELD_MONTH; break;
-        case u'd': fields |= DATETIME_FIELD_DAY; break;
-        case u'H':
-        case u'h': fields |= DATETIME_FIELD_HOUR; break;
-        case u'M': fields |= DATETIME_FIELD_MINUTE; break;
-        case u'S': fields |= DATETIME_FIELD_SECOND; break;
-        case u's': fields |= DATETIME_FIELD_MILLISECOND; break;
-        case u'p': fields |= DATETIME_FIELD_AMPM; break;
-        default: break;
-        }
-    }
-    return fields;
-}
-
 const tagDATETIME_WORDS& DefaultDateTimeWords()
 {
     static const tagDATETIME_WORDS words = MakeDefaultWords();

@@ -1,5 +1,7 @@
 #include "logfile/line_scan.h"
 
+#include "platform/strings.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -24,7 +26,7 @@ uint64_t portable_mask2(const unsigned char* p)
 {
     uint64_t mask = 0;
     for (int i = 0; i < 64; i += 2) {
-        const unsigned u = p[i] | (p[i + 1] << 8);
+        const char16_t u = Utf16Unit(p + i, true);
         mask |= static_cast<uint64_t>(u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00) << i;
     }
     return mask;

@@ -70,8 +70,7 @@ bool line_bytes_to_text(int32_t encoding, const char* bytes, std::size_t length,
         const bool little = encoding == ENCODING_UCS2LE;
         std::size_t k = 0;
         for (; k < units; ++k) {
-            const char16_t u = little ? static_cast<char16_t>(p[2 * k] | (p[2 * k + 1] << 8))
-                                      : static_cast<char16_t>((p[2 * k] << 8) | p[2 * k + 1]);
+            const char16_t u = Utf16Unit(p + 2 * k, little);
             if (u == 0)
                 break;
             out[k] = u;

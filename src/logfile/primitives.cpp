@@ -1,5 +1,7 @@
 #include "logfile/primitives.h"
 
+#include "platform/diagnostics.h"
+
 #include <cerrno>
 #include <chrono>
 #include <exception>
@@ -263,13 +265,20 @@ void native_thread::thread_procedure(void* argument, int priority)
 {
     apply_priority(priority);
     const bool auto_delete = m_auto_delete;
+    // No exception crosses a thread; what ends run() abnormally is written
+    // to the diagnostics channel instead of vanishing.
     unsigned result = 0;
     try {
         result = run(argument);
+    } catch (const std::exception& error) {
+        DebugOutput("[thread] run() ended by an exception: %s\n", error.what());
+    } catch (const char* text) {
+        DebugOutput("[thread] run() ended by an exception: %s\n", text ? text : "(null)");
     } catch (...) {
-        // No exception crosses a thread.
+        DebugOutput("[thread] run() ended by an exception of unknown type\n");
     }
-    (void)result;
+    if (result != 0)
+        DebugOutput("[thread] run() returned %u\n", result);
     if (auto_delete) {
         m_stopped.set();
         m_exited.set();

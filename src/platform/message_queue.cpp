@@ -12,16 +12,17 @@ bool message_queue::find_locked(unsigned id, std::deque<thread_message>::iterato
 
 void message_queue::post(unsigned id, uintptr_t wparam, intptr_t lparam)
 {
-    std::function<void()> wake;
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_messages.push_back({id, wparam, lparam});
         ++m_post_count;
-        wake = m_wake;
     }
     m_posted.notify_all();
-    if (wake)
-        wake();
+    // The handler is called, not a copy of it: whoever set it may be tearing
+    // down what it uses, and waits in set_wake_handler until this returns.
+    std::lock_guard<std::recursive_mutex> wake_guard(m_wake_mutex);
+    if (m_wake)
+        m_wake();
 }
 
 bool message_queue::peek(thread_message& out, bool remove, unsigned id)
@@ -80,10 +81,25 @@ std::size_t message_queue::size() const
     return m_messages.size();
 }
 
-void message_queue::set_wake_handler(std::function<void()> handler)
+uint64_t message_queue::set_wake_handler(std::function<void()> handler)
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
+    std::function<void()> previous;
+    std::lock_guard<std::recursive_mutex> wake_guard(m_wake_mutex);
+    previous = std::move(m_wake);
     m_wake = std::move(handler);
+    m_wake_id = m_wake ? ++m_last_wake_id : 0;
+    return m_wake_id;
+}
+
+void message_queue::clear_wake_handler(uint64_t id)
+{
+    std::function<void()> previous;
+    std::lock_guard<std::recursive_mutex> wake_guard(m_wake_mutex);
+    if (id == 0 || id != m_wake_id)
+        return;
+    previous = std::move(m_wake);
+    m_wake = nullptr;
+    m_wake_id = 0;
 }
 
 message_queue& InterfaceThreadQueue()

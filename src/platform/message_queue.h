@@ -46,9 +46,16 @@ public:
 
     std::size_t size() const;
 
-    // Called after every post, on the posting thread.  Set it before other
-    // threads post.
-    void set_wake_handler(std::function<void()> handler);
+    // The wake handler is called after every post, on the posting thread.
+    // Setting or clearing it waits until a call of the previous handler that
+    // another thread has begun has returned, so that once this returns the
+    // previous handler is never called again and whatever it uses may be
+    // freed.  Returns the registration's id for clear_wake_handler.  A
+    // handler may post to this queue itself.
+    uint64_t set_wake_handler(std::function<void()> handler);
+    // Clears the handler only when it is still the registration id (a later
+    // registration stays); waits as set_wake_handler does.
+    void clear_wake_handler(uint64_t id);
 
 private:
     bool find_locked(unsigned id, std::deque<thread_message>::iterator& it);
@@ -57,7 +64,13 @@ private:
     std::condition_variable m_posted;
     std::deque<thread_message> m_messages;
     uint64_t m_post_count = 0;
+
+    // Held across every call of the wake handler and every change of it;
+    // recursive so that a handler may post.  Never taken under m_mutex.
+    std::recursive_mutex m_wake_mutex;
     std::function<void()> m_wake;
+    uint64_t m_wake_id = 0;
+    uint64_t m_last_wake_id = 0;
 };
 
 // The interface thread's queue: the work thread posts its progress, results

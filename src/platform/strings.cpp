@@ -244,12 +244,17 @@ bool AnsiToWide(std::string_view in, std::u16string& out)
     std::string bytes;
     if (!IconvConvert("UTF-16LE", cp.c_str(), in.data(), in.size(), bytes) || bytes.size() % 2)
         return false;
-    std::u16string result(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < result.size(); ++i)
-        result[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i])
-                                          | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    out = std::move(result);
+    out = Utf16LeToWide(bytes);
     return true;
+}
+
+std::u16string Utf16LeToWide(std::string_view bytes)
+{
+    std::u16string text(bytes.size() / 2, u'\0');
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = Utf16Unit(p + 2 * i, true);
+    return text;
 }
 
 bool WideToUtf8(std::u16string_view in, std::string& out)

@@ -21,6 +21,18 @@ bool Utf8ToWide(std::string_view in, std::u16string& out);
 std::u16string FromUtf8(std::string_view in);
 std::string ToUtf8(std::u16string_view in);
 
+// One UTF-16 code unit from the two bytes at bytes, in little-endian or
+// big-endian order.
+inline char16_t Utf16Unit(const unsigned char* bytes, bool little_endian)
+{
+    return little_endian ? static_cast<char16_t>(bytes[0] | bytes[1] << 8)
+                         : static_cast<char16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+// UTF-16 little-endian bytes as text, unit for unit (nothing is checked); a
+// final odd byte is ignored.
+std::u16string Utf16LeToWide(std::string_view bytes);
+
 // The name of the ANSI code page in force: VARNOTH_ANSI_CODEPAGE when set,
 // else the locale's character set, Windows-1252 when that is plain ASCII.
 std::string AnsiCodePageName();

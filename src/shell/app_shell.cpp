@@ -17,6 +17,7 @@
 #include "ui/progress_dlg.h"
 #include "ui/system_error.h"
 #include "ui/varnoth_dlg.h"
+#include "varnoth_version.h"
 #include "work/work_messages.h"
 
 #include <QApplication>
@@ -175,7 +176,7 @@ int RunVarnoth(int argc, char** argv)
     CVarnothApp app;
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnoth"));
-    QApplication::setApplicationVersion(QStringLiteral("2.3.1"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVarnothVersion));
     InstallQtMessagePresenter();
 
     CVarnothShell shell(app);

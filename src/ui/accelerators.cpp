@@ -32,9 +32,16 @@ const std::array<accelerator, 16> kAccelerators = {{
     {Qt::Key_F1, Qt::NoModifier, ids::kHelpHelp},
 }};
 
+const accelerator kOnlineHelpAccelerator = {Qt::Key_F1, Qt::ControlModifier, ids::kHelpOnlineHelp};
+
 namespace {
 
 constexpr Qt::KeyboardModifiers kRelevantModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+
+QKeySequence KeysOf(const accelerator& a)
+{
+    return QKeySequence(QKeyCombination(a.modifiers, a.key));
+}
 
 } // namespace
 
@@ -42,12 +49,37 @@ int TranslateAccelerator(int key, Qt::KeyboardModifiers modifiers)
 {
     modifiers &= kRelevantModifiers;
     if (key == Qt::Key_F1)
-        return modifiers.testFlag(Qt::ControlModifier) ? ids::kHelpOnlineHelp : ids::kHelpHelp;
+        return modifiers.testFlags(kOnlineHelpAccelerator.modifiers) ? kOnlineHelpAccelerator.command : ids::kHelpHelp;
     for (const accelerator& a : kAccelerators) {
         if (a.key == key && a.modifiers == modifiers)
             return a.command;
     }
     return 0;
+}
+
+QKeySequence AcceleratorKeys(int command)
+{
+    if (command == kOnlineHelpAccelerator.command)
+        return KeysOf(kOnlineHelpAccelerator);
+    for (const accelerator& a : kAccelerators) {
+        if (a.command == command)
+            return KeysOf(a);
+    }
+    return QKeySequence();
+}
+
+QString WithoutShortcutHint(const QString& text)
+{
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    return tab < 0 ? text : text.left(tab);
+}
+
+QString TooltipWithKeys(const QString& tooltip, int command)
+{
+    const QKeySequence keys = AcceleratorKeys(command);
+    if (keys.isEmpty() || tooltip.isEmpty())
+        return tooltip;
+    return tooltip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
 }
 
 bool IsEditField(const QObject* widget)

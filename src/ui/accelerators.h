@@ -10,7 +10,9 @@
 // Thread-safety: interface thread only.
 #pragma once
 
+#include <QKeySequence>
 #include <QObject>
+#include <QString>
 #include <Qt>
 
 #include <array>
@@ -26,10 +28,23 @@ struct accelerator {
 
 // The sixteen table entries.
 extern const std::array<accelerator, 16> kAccelerators;
+// Ctrl+F1, the online help: outside the table, since F1 with any other
+// modifiers is help.
+extern const accelerator kOnlineHelpAccelerator;
 
 // The command of a key press, 0 when the key has none.  F1 with Ctrl gives
 // the online help, F1 with anything else help.
 int TranslateAccelerator(int key, Qt::KeyboardModifiers modifiers);
+
+// The keys of command, from the table above (empty when it has none): what
+// menus show beside an item and tooltips after their text.
+QKeySequence AcceleratorKeys(int command);
+
+// The text shown for command in a menu or tooltip: text up to a tab (older
+// dictionaries wrote the shortcut after one).
+QString WithoutShortcutHint(const QString& text);
+// A tooltip with the command's keys after it in parentheses, when it has any.
+QString TooltipWithKeys(const QString& tooltip, int command);
 
 // True for widgets that edit text themselves (line and text edits, spin
 // boxes, editable combo boxes), which keep Ctrl+C and Ctrl+A.

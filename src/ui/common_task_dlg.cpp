@@ -3,6 +3,7 @@
 #include "ui/command_ids.h"
 #include "ui/command_router.h"
 #include "ui/icon_library.h"
+#include "ui/menu_items.h"
 #include "ui/ui_text.h"
 
 #include <QGridLayout>
@@ -19,13 +20,7 @@ constexpr int kMinimumTopGap = 20;
 void FillRecentFilesMenu(QMenu& menu, const std::vector<std::u16string>& recent, command_router& router)
 {
     menu.clear();
-    const int count = std::min<int>(static_cast<int>(recent.size()), ids::kRecentFileLast - ids::kRecentFileFirst + 1);
-    for (int i = 0; i < count; ++i) {
-        const int id = ids::kRecentFileFirst + i;
-        QAction* action = menu.addAction(Literal(ToQString(recent[static_cast<std::size_t>(i)])));
-        action->setObjectName(IdObjectName(id));
-        QObject::connect(action, &QAction::triggered, &menu, [&router, id] { router.route(id); });
-    }
+    AppendListCommands(menu, recent, ids::kRecentFileFirst, ids::kRecentFileLast - ids::kRecentFileFirst + 1, router);
 }
 
 CCommonTaskDlg::CCommonTaskDlg(command_router& router, const icon_library& icons, recent_files_source recent_files,

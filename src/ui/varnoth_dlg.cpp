@@ -1,8 +1,10 @@
 #include "ui/varnoth_dlg.h"
 
 #include "app/varnoth_app.h"
+#include "ui/accelerators.h"
 #include "ui/command_ids.h"
 #include "ui/common_task_dlg.h"
+#include "ui/menu_items.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 
@@ -28,6 +30,22 @@ constexpr int kToolbarIconSize = 32;
 constexpr int kToolbarButtonSize = 36;
 constexpr QSize kDefaultWindowSize(1100, 720);
 constexpr QSize kMinimumSizeWithoutPanel(600, 250);
+
+// The most column commands a column submenu offers (33100 + index and so on).
+constexpr int kColumnCommandCount = 100;
+
+struct menu_command {
+    int id;
+    const char16_t* key;
+};
+
+// The Export submenu, also the export button's drop-down.
+const menu_command kExportCommands[] = {
+    {ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED"},
+    {ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
+    {ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
+    {ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+};
 
 // The toolbar, left to right; command 0 is a separator.
 enum class button_kind { plain, check, open_drop_down, whole_drop_down };
@@ -101,30 +119,6 @@ private:
     std::function<void()> m_fallback;
 };
 
-QKeySequence AcceleratorText(int command)
-{
-    switch (command) {
-    case ids::kFileOpen: return QKeySequence(Qt::CTRL | Qt::Key_O);
-    case ids::kFileExit: return QKeySequence(Qt::ALT | Qt::Key_F4);
-    case ids::kEditSelectAll: return QKeySequence(Qt::CTRL | Qt::Key_A);
-    case ids::kEditInvertSelection: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I);
-    case ids::kEditCopy: return QKeySequence(Qt::CTRL | Qt::Key_C);
-    case ids::kEditFind: return QKeySequence(Qt::CTRL | Qt::Key_F);
-    case ids::kEditFindInFile: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F);
-    case ids::kEditFindNext: return QKeySequence(Qt::Key_F3);
-    case ids::kEditFindPrevious: return QKeySequence(Qt::SHIFT | Qt::Key_F3);
-    case ids::kViewRefresh: return QKeySequence(Qt::Key_F5);
-    case ids::kViewAutoRefresh: return QKeySequence(Qt::CTRL | Qt::Key_F5);
-    case ids::kViewScrollUp: return QKeySequence(Qt::CTRL | Qt::Key_PageUp);
-    case ids::kViewScrollDown: return QKeySequence(Qt::CTRL | Qt::Key_PageDown);
-    case ids::kViewHighlightEnable: return QKeySequence(Qt::Key_F6);
-    case ids::kViewFilterEnable: return QKeySequence(Qt::Key_F7);
-    case ids::kHelpHelp: return QKeySequence(Qt::Key_F1);
-    case ids::kHelpOnlineHelp: return QKeySequence(Qt::CTRL | Qt::Key_F1);
-    default: return QKeySequence();
-    }
-}
-
 QRect ToQRect(const window_rect& r)
 {
     return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top));
@@ -191,10 +185,10 @@ active_view_state CVarnothDlg::ViewState() const
 
 QAction* CVarnothDlg::AddMenuCommand(QMenu* menu, int id, std::u16string_view key, bool checkable)
 {
-    QAction* action = menu->addAction(Text(key));
+    QAction* action = menu->addAction(WithoutShortcutHint(Text(key)));
     action->setObjectName(IdObjectName(id));
     action->setCheckable(checkable);
-    if (const QKeySequence keys = AcceleratorText(id); !keys.isEmpty()) {
+    if (const QKeySequence keys = AcceleratorKeys(id); !keys.isEmpty()) {
         // Shown in the menu; the keys themselves are translated by the
         // application's accelerator filter, so the shortcut only acts while
         // this menu is open.
@@ -228,10 +222,8 @@ void CVarnothDlg::CreateMenus()
     AddMenuCommand(m_file_menu, ids::kFileCloseOthers, u"IDS_MENU_MAIN_FILE_CLOSE_OTHER");
     AddMenuCommand(m_file_menu, ids::kFileCloseAll, u"IDS_MENU_MAIN_FILE_CLOSE_ALL");
     m_export_menu = AddSubmenu(m_file_menu, u"IDS_MENU_MAIN_FILE_EXPORT");
-    AddMenuCommand(m_export_menu, ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED");
-    AddMenuCommand(m_export_menu, ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE");
-    AddMenuCommand(m_export_menu, ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE");
-    AddMenuCommand(m_export_menu, ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER");
+    for (const menu_command& c : kExportCommands)
+        AddMenuCommand(m_export_menu, c.id, c.key);
     m_file_recent_separator = m_file_menu->addSeparator();
     AddMenuCommand(m_file_menu, ids::kFileExit, u"IDS_MENU_MAIN_FILE_EXIT");
 
@@ -294,14 +286,8 @@ void CVarnothDlg::RebuildRecentFiles()
         if (actions[i] != exit)
             delete actions[i];
     }
-    const std::vector<std::u16string>& recent = m_app.recent_files;
-    const int count = std::min<int>(static_cast<int>(recent.size()), ids::kRecentFileLast - ids::kRecentFileFirst + 1);
-    for (int i = 0; i < count; ++i) {
-        const int id = ids::kRecentFileFirst + i;
-        QAction* action = m_file_menu->addAction(Literal(ToQString(recent[static_cast<std::size_t>(i)])));
-        action->setObjectName(IdObjectName(id));
-        connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
-    }
+    const int count = AppendListCommands(*m_file_menu, m_app.recent_files, ids::kRecentFileFirst,
+                                         ids::kRecentFileLast - ids::kRecentFileFirst + 1, m_router);
     if (count > 0)
         m_file_menu->addSeparator();
     m_file_menu->addAction(exit);
@@ -314,13 +300,7 @@ void CVarnothDlg::FillColumnMenu(QMenu* menu, int first_id, const active_view_st
         menu->addSeparator();
         return;
     }
-    const int count = std::min<int>(static_cast<int>(state.column_names.size()), 100);
-    for (int i = 0; i < count; ++i) {
-        const int id = first_id + i;
-        QAction* action = menu->addAction(Literal(ToQString(state.column_names[static_cast<std::size_t>(i)])));
-        action->setObjectName(IdObjectName(id));
-        connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
-    }
+    AppendListCommands(*menu, state.column_names, first_id, kColumnCommandCount, m_router);
 }
 
 void CVarnothDlg::UpdateMenus()
@@ -368,16 +348,10 @@ void CVarnothDlg::CreateToolbar()
             [this] { FillRecentFilesMenu(*m_toolbar_recent_menu, m_app.recent_files, m_router); });
 
     auto* export_menu = new QMenu(this);
-    const std::pair<int, const char16_t*> exports[] = {
-        {ids::kFileExportSelected, u"IDS_MENU_MAIN_FILE_EXPORT_SELECTED"},
-        {ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
-        {ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
-        {ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
-    };
-    for (const auto& [id, key] : exports) {
-        QAction* action = export_menu->addAction(Text(key));
-        action->setObjectName(IdObjectName(id));
-        connect(action, &QAction::triggered, this, [this, id = id] { m_router.route(id); });
+    for (const menu_command& c : kExportCommands) {
+        QAction* action = export_menu->addAction(WithoutShortcutHint(Text(c.key)));
+        action->setObjectName(IdObjectName(c.id));
+        connect(action, &QAction::triggered, this, [this, id = c.id] { m_router.route(id); });
     }
 
     m_toolbar_copy_column_menu = new QMenu(this);
@@ -392,7 +366,7 @@ void CVarnothDlg::CreateToolbar()
         const int id = b.command;
         auto* action = new QAction(this);
         action->setObjectName(IdObjectName(id));
-        action->setToolTip(Text(b.tooltip_key));
+        action->setToolTip(TooltipWithKeys(Text(b.tooltip_key), id));
         action->setIcon(b.kind == button_kind::check ? m_icons.CheckIcon(b.icon, b.icon_checked)
                                                      : m_icons.Icon(b.icon));
         if (action->icon().isNull())

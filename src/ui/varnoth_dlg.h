@@ -65,6 +65,11 @@ public:
     // Shows the common-tasks panel while no tab exists, hides it otherwise.
     void UpdateCommonTasksVisibility();
 
+    // What the auto-refresh timer does every second: refreshes the active
+    // file when its auto refresh is on, unless a modal dialog runs.
+    void OnRefreshTimer();
+    const QTimer& RefreshTimer() const { return m_refresh_timer; }
+
     QTabWidget* TabControl() const { return m_tabs; }
     CTopPanel* TopPanel() const { return m_top_panel; }
     CCommonTaskDlg* CommonTasks() const { return m_common_tasks; }
@@ -90,7 +95,6 @@ private:
     void FillColumnMenu(QMenu* menu, int first_id, const active_view_state& state);
     void PlaceCommonTasks();
     void UpdateMinimumSize();
-    void OnRefreshTimer();
 
     CVarnothApp& m_app;
     command_router m_router;

@@ -160,7 +160,7 @@ TEST_F(AppParsers, FilesThatDidNotLoadAreKeptAndUnstorableNamesAreRefused)
         EXPECT_TRUE(app.Parsers().empty());
         app.Parsers().push_back({Columns({u""}), u"../outside"});
         app.Parsers().push_back({Columns({u""}), u"good"});
-        saved = app.SaveData();
+        saved = app.SaveData().empty();
         app.ExitInstance();
     }
     EXPECT_FALSE(saved);
@@ -180,7 +180,7 @@ TEST_F(AppParsers, AFailedWriteKeepsThePreviousParserFile)
     ASSERT_EQ(app.Parsers().size(), 1u);
     app.Parsers().front().parser = Columns({u"|", u"|", u""});
     SetWriteFailureHook([](std::u16string_view path) { return path.ends_with(u"kept.xml"); });
-    EXPECT_FALSE(app.SaveData());
+    EXPECT_FALSE(app.SaveData().empty());
     SetWriteFailureHook(nullptr);
     EXPECT_EQ(m_dir.read("install/parser/kept.xml"), before);
     EXPECT_EQ(ListFiles((m_dir / "install" / "parser").u16string(), u"").size(), 1u);

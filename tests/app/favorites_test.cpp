@@ -67,7 +67,7 @@ TEST_F(FavoritesTest, ExitWritesFavouritesAndRecentListsAndStartReadsThemBack)
         app.highlight_favorite_sets[u"Warnings"] = warnings;
         AddRecentCondition(app.recent_conditions, Condition(u"msg", u"disk*"));
         AddRecentHighlight(app.recent_highlights, Rule(u"timeout"));
-        EXPECT_TRUE(app.SaveData());
+        EXPECT_TRUE(app.SaveData().empty());
     }
     EXPECT_TRUE(m_dir.exists("install/filter/Errors only.xml"));
     EXPECT_FALSE(m_dir.exists("install/filter/emptied.xml"));
@@ -101,7 +101,7 @@ TEST_F(FavoritesTest, DeletedFavouritesAndEmptyRecentListsLeaveNoFile)
     app.LoadData();
     ASSERT_EQ(app.filter_favorite_sets.count(u"old"), 1u);
     app.filter_favorite_sets.erase(u"old");
-    EXPECT_TRUE(app.SaveData());
+    EXPECT_TRUE(app.SaveData().empty());
     EXPECT_FALSE(m_dir.exists("install/filter/old.xml"));
     EXPECT_FALSE(m_dir.exists("install/history/filter.xml"));
     EXPECT_FALSE(m_dir.exists("install/history/highlight.xml"));
@@ -131,7 +131,7 @@ TEST_F(FavoritesTest, UnreadableFavouriteFilesAreSkippedAndKept)
     EXPECT_TRUE(app.recent_conditions.empty());
     EXPECT_TRUE(app.recent_highlights.empty());
 
-    EXPECT_TRUE(app.SaveData());
+    EXPECT_TRUE(app.SaveData().empty());
     EXPECT_EQ(m_dir.read("install/filter/broken.xml"), "<filters><filter>");
     EXPECT_TRUE(m_dir.exists("install/filter/nothing.xml"));
     EXPECT_EQ(m_dir.read("install/highlight/broken.xml"), "not xml at all");
@@ -148,7 +148,7 @@ TEST_F(FavoritesTest, NamesThatFailIsValidFileNameAreNeverWritten)
         app.filter_favorite_sets[name] = set;
     app.highlight_favorite_sets[u"x?y"] = CHighlight{Rule(u"x")};
     app.filter_favorite_sets[u"fine name"] = set;
-    EXPECT_TRUE(app.SaveData());
+    EXPECT_TRUE(app.SaveData().empty());
     EXPECT_EQ(ListFiles(app.FilterDirectory(), u""), std::vector<std::u16string>{u"fine name.xml"});
     EXPECT_TRUE(ListFiles(app.HighlightDirectory(), u"").empty());
 }
@@ -164,7 +164,7 @@ TEST_F(FavoritesTest, FileOfAnUnwritableNameIsKeptAsItWas)
     CVarnothApp app(Environment());
     app.LoadData();
     ASSERT_EQ(app.highlight_favorite_sets.count(u"a?b"), 1u);
-    EXPECT_TRUE(app.SaveData());
+    EXPECT_TRUE(app.SaveData().empty());
     EXPECT_EQ(m_dir.read("install/highlight/a?b.xml"), before);
 }
 
@@ -177,7 +177,7 @@ TEST_F(FavoritesTest, FailedWriteKeepsThePreviousFavourite)
     app.filter_favorite_sets[u"keep"] = set;
     app.filter_favorite_sets[u"other"] = set;
     SetWriteFailureHook([](std::u16string_view path) { return path.ends_with(u"keep.xml"); });
-    EXPECT_FALSE(app.SaveData());
+    EXPECT_FALSE(app.SaveData().empty());
     SetWriteFailureHook(nullptr);
     EXPECT_EQ(m_dir.read("install/filter/keep.xml"), "previous copy");
     EXPECT_TRUE(m_dir.exists("install/filter/other.xml"));

@@ -72,19 +72,32 @@ TEST(LoadSettings, WindowRectangleRules)
     EXPECT_TRUE(s.main_wnd_maximized);
 }
 
-TEST(LoadSettings, MissingOrMalformedFileKeepsDefaults)
+// Every field against the documented defaults, written out here rather
+// than taken from a default-constructed object.
+void ExpectDocumentedDefaults(const app_settings& s, const std::string& context)
+{
+    EXPECT_EQ(s.max_loading_lines, 100000u) << context;
+    EXPECT_EQ(s.max_loading_lines_to_save, 100000u) << context;
+    EXPECT_TRUE(s.load_tail_first) << context;
+    EXPECT_TRUE(s.tail_on_refresh) << context;
+    EXPECT_EQ(s.search_highlight, 0x0000FFFF) << context; // yellow, 0x00BBGGRR
+    EXPECT_EQ(s.column_separator, u" ") << context;
+    EXPECT_TRUE(s.main_wnd_maximized) << context;
+    EXPECT_EQ(s.main_wnd_rect.left, 0) << context;
+    EXPECT_EQ(s.main_wnd_rect.top, 0) << context;
+    EXPECT_EQ(s.main_wnd_rect.right, 0) << context;
+    EXPECT_EQ(s.main_wnd_rect.bottom, 0) << context;
+    EXPECT_TRUE(s.main_wnd_rect.empty()) << context;
+}
+
+TEST(LoadSettings, MissingOrMalformedFileKeepsTheDocumentedDefaults)
 {
     temp_dir dir;
-    const app_settings defaults;
-    for (const char* text :
-         {"", "<settings><max_loading_lines>5</max", "\xFF\xFE garbage", "<?xml version=\"1.0\"?>"}) {
-        app_settings s = LoadFrom(dir, text);
-        EXPECT_EQ(s.max_loading_lines, defaults.max_loading_lines) << text;
-        EXPECT_EQ(s.column_separator, defaults.column_separator);
-    }
+    for (const char* text : {"", "<settings><max_loading_lines>5</max", "\xFF\xFE garbage", "<?xml version=\"1.0\"?>"})
+        ExpectDocumentedDefaults(LoadFrom(dir, text), text);
     app_settings s;
     LoadSettings(s, dir.wide("missing.xml"));
-    EXPECT_EQ(s.max_loading_lines, 100000u);
+    ExpectDocumentedDefaults(s, "missing file");
 }
 
 TEST(SaveSettings, WritesTheSevenElementsInOrderAndRoundTrips)

@@ -1,6 +1,9 @@
 #include "app/varnoth_app.h"
 #include "format/datetime.h"
+#include "glossant/dictionary_text.h"
+#include "platform/diagnostics.h"
 #include "platform/files.h"
+#include "platform/message_box.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -44,9 +50,35 @@ protected:
             ::chmod((m_dir / "install").c_str(), 0555);
     }
 
+    // Records the message boxes shown while it lives.
+    struct recorded_boxes {
+        std::vector<std::pair<std::u16string, unsigned>> shown;
+        MessagePresenter previous;
+        recorded_boxes()
+        {
+            previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
+                shown.emplace_back(text, flags);
+                return IDOK;
+            });
+        }
+        ~recorded_boxes() { SetMessagePresenter(previous); }
+    };
+
+    void InstallDictionary()
+    {
+        std::filesystem::create_directories(m_dir / "install" / "dict");
+        std::filesystem::copy_file(std::filesystem::path(VARNOTH_SOURCE_RESOURCES) / "dict" / "en.lc",
+                                   m_dir / "install" / "dict" / "en.lc");
+    }
+
     temp_dir m_dir;
     std::filesystem::path m_cwd;
 };
+
+bool Contains(const std::u16string& text, const std::u16string& part)
+{
+    return text.find(part) != std::u16string::npos;
+}
 
 TEST_F(AppTest, WritableInstallationFolderIsTheDataFolder)
 {
@@ -152,7 +184,7 @@ TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
 
     SetWriteFailureHook(
         [](std::u16string_view path) { return path.ends_with(u"expression.dat") || path.ends_with(u"setting.xml"); });
-    EXPECT_FALSE(app.SaveData());
+    EXPECT_EQ(app.SaveData(), std::vector<std::u16string>{app.HistoryDirectory() + u"/expression.dat"});
     EXPECT_FALSE(app.SaveSettings());
     SetWriteFailureHook(nullptr);
 
@@ -161,6 +193,101 @@ TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
     EXPECT_TRUE(m_dir.exists("install/history/file.dat"));
     EXPECT_FALSE(m_dir.exists("install/history/stale.xml"));
     EXPECT_EQ(ListFiles(app.HistoryDirectory(), u"").size(), 2u); // no temporaries left
+}
+
+TEST_F(AppTest, ExitNamesEveryFileThatCouldNotBeWrittenInOneErrorBox)
+{
+    InstallDictionary();
+    CVarnothApp app(Environment());
+    ASSERT_TRUE(app.AcquireSingleInstance());
+    ASSERT_TRUE(app.InitializeDictionary());
+    ASSERT_TRUE(app.LoadDictionary());
+    const std::u16string heading = DictionaryText(u"IDS_MSG_CANNOT_SAVE_FILES");
+    ASSERT_FALSE(heading.empty());
+    app.AddExpressionHistory(u"timeout");
+    app.AddRecentFile(u"/var/log/syslog");
+    app.SetMainWindowRan();
+
+    recorded_boxes boxes;
+    SetWriteFailureHook([](std::u16string_view path) {
+        return path.ends_with(u"expression.dat") || path.ends_with(u"setting.xml")
+               || path.ends_with(u"datetime_words.xml");
+    });
+    app.ExitInstance();
+    SetWriteFailureHook(nullptr);
+
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const std::u16string& text = boxes.shown[0].first;
+    EXPECT_EQ(boxes.shown[0].second, unsigned(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(text.rfind(heading, 0), 0u) << "the box starts with the dictionary's text";
+    for (const std::u16string& failed : {app.HistoryDirectory() + u"/expression.dat", app.SettingsPath(),
+                                         app.DataDirectory() + u"/datetime_words.xml"})
+        EXPECT_TRUE(Contains(text, u"\n" + failed)) << std::string(failed.begin(), failed.end());
+    EXPECT_FALSE(Contains(text, u"file.dat")); // written
+}
+
+TEST_F(AppTest, ExitWithEveryFileWrittenShowsNoBox)
+{
+    CVarnothApp app(Environment());
+    ASSERT_TRUE(app.AcquireSingleInstance());
+    app.AddRecentFile(u"/var/log/syslog");
+    app.SetMainWindowRan();
+    recorded_boxes boxes;
+    app.ExitInstance();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(m_dir.exists("install/history/file.dat"));
+}
+
+TEST_F(AppTest, DataFolderThatCannotBeCreatedIsReportedAndItsFilesNamedAtExit)
+{
+    MakeInstallationReadOnly();
+    m_dir.write("blocker", "a file where the data folder's parent should be");
+    std::vector<std::string> diagnostics;
+    SetDiagnosticsSink([&](const std::string& line) { diagnostics.push_back(line); });
+    CVarnothApp app({(m_dir / "install" / "varnoth").u16string(), (m_dir / "blocker").u16string()});
+    SetDiagnosticsSink(nullptr);
+
+    const std::u16string data = (m_dir / "blocker" / "Ostrel" / "Varnoth").u16string();
+    EXPECT_EQ(app.DataDirectory(), data);
+    const std::vector<std::u16string> expected = {(m_dir / "blocker" / "Ostrel").u16string(),
+                                                  data,
+                                                  data + u"/parser",
+                                                  data + u"/filter",
+                                                  data + u"/highlight",
+                                                  data + u"/history"};
+    EXPECT_EQ(app.UncreatedFolders(), expected);
+    const auto reported = std::count_if(diagnostics.begin(), diagnostics.end(), [](const std::string& line) {
+        return line.find("cannot create the folder") != std::string::npos;
+    });
+    EXPECT_EQ(reported, 6);
+
+    ASSERT_TRUE(app.AcquireSingleInstance());
+    app.AddRecentFile(u"/var/log/syslog");
+    app.SetMainWindowRan();
+    recorded_boxes boxes;
+    app.ExitInstance();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(Contains(boxes.shown[0].first, app.SettingsPath()));
+    EXPECT_TRUE(Contains(boxes.shown[0].first, data + u"/history/file.dat"));
+}
+
+TEST_F(AppTest, MissingSettingsFileGivesTheDocumentedDefaults)
+{
+    CVarnothApp app(Environment());
+    app.LoadSettings();
+    const app_settings& s = app.settings;
+    EXPECT_EQ(s.max_loading_lines, 100000u);
+    EXPECT_EQ(s.max_loading_lines_to_save, 100000u);
+    EXPECT_TRUE(s.load_tail_first);
+    EXPECT_TRUE(s.tail_on_refresh);
+    EXPECT_EQ(s.search_highlight, 0x0000FFFF); // yellow
+    EXPECT_EQ(s.column_separator, u" ");
+    EXPECT_TRUE(s.main_wnd_maximized);
+    EXPECT_TRUE(s.main_wnd_rect.empty());
+    EXPECT_EQ(s.main_wnd_rect.left, 0);
+    EXPECT_EQ(s.main_wnd_rect.top, 0);
+    EXPECT_EQ(s.main_wnd_rect.right, 0);
+    EXPECT_EQ(s.main_wnd_rect.bottom, 0);
 }
 
 TEST_F(AppTest, EmptyHistoryLeavesNoFileAfterExit)

@@ -1,6 +1,7 @@
 #include "format_test_support.h"
 
 #include "format/local_time.h"
+#include "support/bounded_wait.h"
 
 #include <gtest/gtest.h>
 
@@ -247,7 +248,7 @@ TEST(CivilDays, AgreeWithTheCLibraryForEveryDayOf1960To3010)
 TEST(LocalSecondsToUtc, ThreadsConvertIndependently)
 {
     scoped_time_zone zone("Europe/Berlin");
-    std::vector<std::thread> threads;
+    std::vector<bounded_thread> threads;
     std::vector<int> failures(4, 0);
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([i, &failures] {

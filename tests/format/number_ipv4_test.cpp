@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -91,11 +93,14 @@ TEST(ParseNumber, FastPathMatchesStrtodOnManyDecimals)
 {
     // Short decimals take a shortcut; it must round exactly as strtod does.
     uint64_t state = 88172645463325252ULL;
+    int long_texts = 0;
     for (int i = 0; i < 200000; ++i) {
         state ^= state << 13;
         state ^= state >> 7;
         state ^= state << 17;
-        const int digits = 1 + static_cast<int>(state % 15);
+        // Up to 20 significant digits: past the shortcut's 15 the full
+        // conversion takes over, and the answer must not change at the seam.
+        const int digits = 1 + static_cast<int>(state % 20);
         const int point = static_cast<int>((state >> 8) % (digits + 1));
         std::string text;
         uint64_t bits = state >> 16;
@@ -112,6 +117,22 @@ TEST(ParseNumber, FastPathMatchesStrtodOnManyDecimals)
         const tagDATA_VALUE value = Parse(std::u16string(text.begin(), text.end()), NumericFormat(3));
         ASSERT_TRUE(value.valid) << text;
         ASSERT_EQ(AsDouble(value), std::strtod(text.c_str(), nullptr)) << text;
+        long_texts += digits > 15;
+    }
+    EXPECT_GT(long_texts, 40000); // the random texts do reach past the shortcut
+}
+
+TEST(ParseNumber, SixteenToTwentySignificantDigitsReadAsStrtodDoes)
+{
+    // Around 2^53 and the 15-digit seam, where a shortcut would round wrongly.
+    for (const char* text :
+         {"9007199254740993", "9007199254740993.0", "0.9007199254740993", "1234567890123456.7", "123456789012345678.9",
+          "12345678901234567890", "-1.0000000000000001", "-99999999999999999.99", "0.000000000000000012345678901234567",
+          "1.00000000000000011102"}) {
+        const std::u16string wide(text, text + std::strlen(text));
+        const tagDATA_VALUE value = Parse(wide, NumericFormat(4));
+        ASSERT_TRUE(value.valid) << text;
+        EXPECT_EQ(AsDouble(value), std::strtod(text, nullptr)) << text;
     }
 }
 
@@ -285,7 +306,7 @@ TEST(FormatNumber, TextLongerThan99CharactersIsRefused)
     // Around the limit the text is exactly what printf gives, up to 99 characters.
     int at_limit = 0;
     for (int exponent = 200; exponent <= 340; ++exponent) {
-        for (int decimals : {1, 15}) {
+        for (uint8_t decimals : {uint8_t{1}, uint8_t{15}}) {
             const double number = std::ldexp(1.0, exponent);
             char printed[512];
             const int length = std::snprintf(printed, sizeof printed, "%.*f", decimals, number);
@@ -347,6 +368,48 @@ void ExpectComparisons(const tagDATA_FORMAT& format, std::initializer_list<compa
         ASSERT_TRUE(va.valid && vb.valid) << a << " " << b;
         EXPECT_EQ(CompareDataValues(va, vb, format, c.filter_type), c.expected)
             << a << " op " << c.filter_type << " " << b;
+    }
+}
+
+// Decimals compare as numbers: the payload holds a double's bits, which
+// order negative numbers backwards when taken as integers.
+TEST(CompareDataValues, DecimalsCompareAsNumbersAlsoBelowZero)
+{
+    ExpectComparisons(NumericFormat(2), {
+                                            {"-2.0", "-1.0", 8, true},
+                                            {"-2.0", "-1.0", 9, true},
+                                            {"-2.0", "-1.0", 6, false},
+                                            {"-1.0", "-2.0", 6, true},
+                                            {"-1.0", "-2.0", 7, true},
+                                            {"-1.5", "1.5", 8, true},
+                                            {"-0.25", "-0.5", 6, true},
+                                            {"-0", "0", 0, true}, // minus zero equals zero
+                                            {"-0", "0", 8, false},
+                                        });
+    // Random pairs of every sign against the C library's doubles.
+    uint64_t state = 0x9E3779B97F4A7C15ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string texts[2];
+        for (std::string& text : texts) {
+            const uint64_t r = next();
+            text = (r & 1 ? "-" : "") + std::to_string((r >> 1) % 100000) + "." + std::to_string((r >> 20) % 100);
+        }
+        const tagDATA_VALUE a = Parse(std::u16string(texts[0].begin(), texts[0].end()), NumericFormat(2));
+        const tagDATA_VALUE b = Parse(std::u16string(texts[1].begin(), texts[1].end()), NumericFormat(2));
+        ASSERT_TRUE(a.valid && b.valid) << texts[0] << " " << texts[1];
+        const double x = std::strtod(texts[0].c_str(), nullptr);
+        const double y = std::strtod(texts[1].c_str(), nullptr);
+        const std::pair<int32_t, bool> relations[] = {{0, x == y}, {1, x != y}, {6, x > y},
+                                                      {7, x >= y}, {8, x < y},  {9, x <= y}};
+        for (const auto& [type, expected] : relations)
+            ASSERT_EQ(CompareDataValues(a, b, NumericFormat(2), type), expected)
+                << texts[0] << " vs " << texts[1] << " type " << type;
     }
 }
 

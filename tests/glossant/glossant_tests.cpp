@@ -9,6 +9,7 @@
 
 #include "glossant/dictionary_text.h"
 #include "glossant/glossant.h"
+#include "support/bounded_wait.h"
 #include "temp_folder.h"
 
 namespace {
@@ -143,7 +144,7 @@ TEST_F(GlossantTest, ConcurrentLookupsSeeStablePointers)
     }
 
     std::atomic<int> mismatches{0};
-    std::vector<std::thread> readers;
+    std::vector<bounded_thread> readers;
     for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&] {
             for (int round = 0; round < 200; ++round) {

@@ -81,10 +81,62 @@ const EntryCase kEntryCases[] = {
     {"EmptyOrBadHeaderNames", "[dict]\nA=1\n[]\nB=lost\n[two words]\nC=lost\n", {{u"A", u"1"}}, {3, 5}},
     {"HeaderFollowedByCommentIsMalformed", "[dict]\nA=1\n[dict] # x\nB=lost\n", {{u"A", u"1"}}, {3}},
     {"EmptySectionIsFound", "[dict]\n[other]\nA=1\n", {}, {}},
+    // A malformed line is reported by its number whatever the line ends are.
+    {"CrLfMalformedLineNumber",
+     "[dict]\r\nA=1\r\n\r\nbroken\r\nB=2\r\nalso broken\r\n",
+     {{u"A", u"1"}, {u"B", u"2"}},
+     {4, 6}},
+    {"LoneCrMalformedLineNumber", "[dict]\rA=1\r\rbroken\rB=2\r", {{u"A", u"1"}, {u"B", u"2"}}, {4}},
+    {"MixedLineEndsMalformedLineNumbers",
+     "[dict]\r\nbad one\n\r\rbad two\r\nA=1\nbad three",
+     {{u"A", u"1"}},
+     {2, 5, 7}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Format, LcEntryTest, ::testing::ValuesIn(kEntryCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
+
+// Random files of good, blank and malformed lines with every kind of line
+// end: the reported numbers are those of the malformed lines as written.
+TEST(LcReader, MalformedLineNumbersFollowEveryKindOfLineEnd)
+{
+    const char* const ends[] = {"\n", "\r\n", "\r"};
+    uint64_t state = 0xC0FFEE123456789ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int file = 0; file < 300; ++file) {
+        std::string text = "[dict]";
+        text += ends[next() % 3];
+        std::vector<std::size_t> expected;
+        LcEntries entries;
+        const std::size_t lines = 1 + next() % 40;
+        for (std::size_t line = 2; line < lines + 2; ++line) {
+            const uint64_t kind = next() % 4;
+            if (kind == 0) {
+                text += "not an entry";
+                expected.push_back(line);
+            } else if (kind == 1) {
+                text += "  ";
+            } else {
+                const std::string key = "K" + std::to_string(line);
+                text += key + "=v";
+                entries.emplace(std::u16string(key.begin(), key.end()), u"v");
+            }
+            // The last line may end without a line end.
+            if (line + 1 < lines + 2 || next() % 2)
+                text += ends[next() % 3];
+        }
+        LcEntries read;
+        LcReport report;
+        ASSERT_TRUE(ReadLcSection(text, "dict", read, &report));
+        ASSERT_EQ(report.skipped_lines, expected) << "file " << file;
+        ASSERT_EQ(read, entries) << "file " << file;
+    }
+}
 
 struct FailureCase {
     const char* name;
@@ -119,7 +171,7 @@ const FailureCase kFailureCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Format, LcFailureTest, ::testing::ValuesIn(kFailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
 
 TEST(LcReader, TooLargeTextIsRefused)
 {

@@ -42,20 +42,23 @@ inline std::vector<block_shape> index_blocks(log_file& file)
     return out;
 }
 
+// Whether the text unit at byte p ends a line: CR or LF, for two-byte units
+// in either byte order (the scan does not know the order).
+inline bool is_line_end_unit(const std::string& bytes, std::size_t p, int unit)
+{
+    if (unit == 1)
+        return bytes[p] == '\n' || bytes[p] == '\r';
+    const unsigned u = static_cast<unsigned char>(bytes[p]) | (static_cast<unsigned char>(bytes[p + 1]) << 8);
+    return u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
+}
+
 // Every terminated, non-empty line of at most 65535 bytes, byte by byte.
 inline line_list reference_lines(const std::string& bytes, int unit, std::size_t bom)
 {
     line_list out;
     std::size_t s = bom;
     for (std::size_t p = bom; p + static_cast<std::size_t>(unit) <= bytes.size(); p += static_cast<std::size_t>(unit)) {
-        bool end;
-        if (unit == 1) {
-            end = bytes[p] == '\n' || bytes[p] == '\r';
-        } else {
-            const unsigned u = static_cast<unsigned char>(bytes[p]) | (static_cast<unsigned char>(bytes[p + 1]) << 8);
-            end = u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
-        }
-        if (!end)
+        if (!is_line_end_unit(bytes, p, unit))
             continue;
         if (p > s && p - s <= 65535)
             out.emplace_back(static_cast<int64_t>(s), static_cast<uint32_t>(p - s));

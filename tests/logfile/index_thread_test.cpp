@@ -1,6 +1,7 @@
 #include "index_helpers.h"
 #include "log_file_access.h"
 #include "logfile/log_file.h"
+#include "support/bounded_wait.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@ namespace {
 
 class logfile_IndexThread : public ::testing::Test {
 protected:
-    void TearDown() override { log_file::wait_for_discards(-1); }
+    void TearDown() override { EXPECT_EQ(log_file::wait_for_discards(kTestWaitMs), 0); }
     temp_folder folder;
 };
 
@@ -22,7 +23,7 @@ TEST_F(logfile_IndexThread, IndexesTheRestInPassesAndEndsByItself)
         log_file file;
         ASSERT_TRUE(file.open(widen(folder.write("t.log", text)), 10000, tail_first));
         ASSERT_TRUE(file.start_indexer());
-        EXPECT_EQ(file.indexer().wait_stopped(-1), 0);
+        EXPECT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
         EXPECT_FALSE(file.indexer().is_running());
         EXPECT_EQ(file.line_count(), 25000u);
         EXPECT_EQ(indexed_lines(file), reference_lines(text, 1, 0));
@@ -37,7 +38,7 @@ TEST_F(logfile_IndexThread, TailFirstWindowFollowsThePrependedLines)
     ASSERT_TRUE(file.open(widen(folder.write("t.log", numbered_lines(25000))), 10000, true));
     file.set_window(0, 99); // the first hundred loaded lines: "line 15000".."line 15099"
     ASSERT_TRUE(file.start_indexer());
-    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
     int64_t first, last;
     file.window(first, last);
     EXPECT_EQ(first, 15000);
@@ -62,7 +63,7 @@ TEST_F(logfile_IndexThread, PausedThreadAddsNothingUntilResumed)
         EXPECT_EQ(file.line_count(), held);
         file.indexer().resume();
     }
-    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
     EXPECT_EQ(file.line_count(), 400000u);
 }
 
@@ -114,7 +115,7 @@ TEST_F(logfile_IndexThread, WindowReadUnderTheSharedLockDoesNotDeadlock)
             if (tail_first)
                 file.indexer().resume();
         }
-        ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+        ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
         EXPECT_EQ(file.line_count(), 300000u);
     }
 }
@@ -132,7 +133,7 @@ TEST_F(logfile_IndexThread, RefreshWhileTheThreadRunsReturnsZero)
         EXPECT_EQ(file.refresh(), 0);
     }
     file.indexer().resume();
-    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
     // Once finished, the file is refreshed.
     EXPECT_EQ(file.refresh(), 2);
     EXPECT_EQ(file.line_count(), 50002u);
@@ -158,7 +159,7 @@ TEST_F(logfile_IndexThread, DiscardedLinesAreDeletedOnAThreadUnderTheDeletionLoc
         EXPECT_EQ(log_file::pending_discards(), 1) << "the deletion waits for the lock";
         EXPECT_EQ(log_file::wait_for_discards(20), 1);
     }
-    EXPECT_EQ(log_file::wait_for_discards(-1), 0);
+    EXPECT_EQ(log_file::wait_for_discards(kTestWaitMs), 0);
     EXPECT_EQ(log_file::pending_discards(), 0);
     file.discard_lines(); // an empty window starts no thread
     EXPECT_EQ(log_file::pending_discards(), 0);

@@ -1,6 +1,7 @@
 #include "index_helpers.h"
 #include "logfile/line_scan.h"
 #include "logfile/log_file.h"
+#include "support/bounded_wait.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +14,24 @@
 
 namespace {
 
+// Index passes, as the index thread runs them, until one adds nothing; false
+// when a file of file_bytes bytes takes more passes than it has bytes (a
+// pass that keeps adding).
+bool IndexToTheEnd(log_file& file, std::size_t file_bytes)
+{
+    for (std::size_t pass = 0; pass <= file_bytes; ++pass) {
+        if (file.index_more() <= 0)
+            return true;
+    }
+    return false;
+}
+
 constexpr std::size_t kChunk = log_file::kReadBufferSize;
 
 class logfile_LogFile : public ::testing::Test {
 protected:
     void SetUp() override { setenv("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252", 1); }
-    void TearDown() override { log_file::wait_for_discards(-1); }
+    void TearDown() override { EXPECT_EQ(log_file::wait_for_discards(kTestWaitMs), 0); }
 
     temp_folder folder;
 };
@@ -322,7 +335,7 @@ TEST_F(logfile_LogFile, LineLongerThanAChunkIsPassedOverBothWays)
     const std::string tail_text = bytes + std::string(kChunk + 5, 't');
     log_file file;
     ASSERT_TRUE(file.open(widen(folder.write("huge2.log", tail_text)), 1, true));
-    while (file.index_more() > 0) {}
+    ASSERT_TRUE(IndexToTheEnd(file, tail_text.size()));
     EXPECT_EQ(indexed_lines(file), expected);
 }
 
@@ -388,7 +401,7 @@ TEST_F(logfile_LogFile, ScansAgreeWithAPlainScanAcrossChunks)
 
             log_file passes;
             ASSERT_TRUE(passes.open(widen(path), 7, tail_first));
-            while (passes.index_more() > 0) {}
+            ASSERT_TRUE(IndexToTheEnd(passes, bytes.size()));
             const line_list found = indexed_lines(passes);
             EXPECT_EQ(found, expected) << r.name << " in passes, tail_first=" << tail_first;
             for (const auto& line : found)
@@ -463,7 +476,7 @@ TEST_F(logfile_LogFile, LargeUcs2FilesOpenedTailFirstKeepEvenOffsets)
         const std::string bytes = (little ? "\xFF\xFE" : "\xFE\xFF") + ucs2_bytes(text, little) + (little ? "x" : "");
         log_file file;
         ASSERT_TRUE(file.open(widen(folder.write("big.log", bytes)), 1000, true));
-        while (file.index_more() > 0) {}
+        ASSERT_TRUE(IndexToTheEnd(file, bytes.size()));
         ASSERT_EQ(file.line_count(), static_cast<uint64_t>(n));
         for (const auto& line : indexed_lines(file))
             ASSERT_EQ(line.first % 2, 0) << "line at an odd offset";
@@ -614,14 +627,7 @@ TEST(logfile_LineScan, EveryCodePathFindsTheSameLineEnds)
             ASSERT_TRUE(find_line_ends_using("portable", data.data(), used, unit, expected.data()));
             // The portable path against the definition.
             for (std::size_t p = 0; p + static_cast<std::size_t>(unit) <= used; ++p) {
-                bool end = false;
-                if (unit == 1) {
-                    end = data[p] == '\n' || data[p] == '\r';
-                } else if (p % 2 == 0) {
-                    const unsigned u =
-                        static_cast<unsigned char>(data[p]) | (static_cast<unsigned char>(data[p + 1]) << 8);
-                    end = u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
-                }
+                const bool end = (unit == 1 || p % 2 == 0) && is_line_end_unit(data, p, unit);
                 ASSERT_EQ(((expected[p / 64] >> (p % 64)) & 1) != 0, end) << "length " << length << " unit " << unit;
             }
             for (const char* kind : {"sse2", "avx2"}) {

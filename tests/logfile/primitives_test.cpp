@@ -1,10 +1,16 @@
 #include "logfile/primitives.h"
+#include "platform/diagnostics.h"
+#include "support/bounded_wait.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -29,7 +35,9 @@ TEST(logfile_Signal, WaitResults)
         native_signal signal;
         if (r.set)
             signal.set();
-        EXPECT_EQ(signal.wait(r.milliseconds), r.expected) << "set=" << r.set << " ms=" << r.milliseconds;
+        int result = -2;
+        WithinTestWait([&] { result = signal.wait(r.milliseconds); });
+        EXPECT_EQ(result, r.expected) << "set=" << r.set << " ms=" << r.milliseconds;
     }
 }
 
@@ -41,9 +49,9 @@ TEST(logfile_Signal, FreshIsNotSet_SetStaysForEveryCallerUntilReset)
     EXPECT_TRUE(signal.is_set());
     EXPECT_TRUE(signal.is_set()); // manual reset: a wait does not consume it
     std::atomic<int> seen{0};
-    std::vector<std::thread> waiters;
+    std::vector<bounded_thread> waiters;
     for (int i = 0; i < 4; ++i)
-        waiters.emplace_back([&] { seen += signal.wait(-1) == 0; });
+        waiters.emplace_back([&] { seen += signal.wait(kTestWaitMs) == 0; });
     for (auto& t : waiters)
         t.join();
     EXPECT_EQ(seen.load(), 4);
@@ -55,12 +63,14 @@ TEST(logfile_Signal, FreshIsNotSet_SetStaysForEveryCallerUntilReset)
 TEST(logfile_Signal, SetFromAnotherThreadWakesAnUnlimitedWait)
 {
     native_signal ready, go;
-    std::thread setter([&] {
-        ready.wait(-1);
+    bounded_thread setter([&] {
+        ready.wait(kTestWaitMs);
         go.set();
     });
     ready.set();
-    EXPECT_EQ(go.wait(-1), 0);
+    int result = -2;
+    WithinTestWait([&] { result = go.wait(-1); });
+    EXPECT_EQ(result, 0);
     setter.join();
 }
 
@@ -70,8 +80,10 @@ TEST(logfile_Signal, WaitResetReturnsOnceCleared)
     EXPECT_EQ(signal.wait_reset(0), 0);
     signal.set();
     EXPECT_EQ(signal.wait_reset(0), 1);
-    std::thread clearer([&] { signal.reset(); });
-    EXPECT_EQ(signal.wait_reset(-1), 0);
+    bounded_thread clearer([&] { signal.reset(); });
+    int result = -2;
+    WithinTestWait([&] { result = signal.wait_reset(-1); });
+    EXPECT_EQ(result, 0);
     clearer.join();
 }
 
@@ -88,7 +100,7 @@ TEST(logfile_Lock, LifeLockReleasesOnEveryWayOut)
     EXPECT_THROW(leave_early(true), int);
     leave_early(false);
     // Another thread can take it: nothing was left locked.
-    std::thread other([&] { life_lock hold(lock); });
+    bounded_thread other([&] { life_lock hold(lock); });
     other.join();
 }
 
@@ -105,7 +117,7 @@ TEST(logfile_Lock, NativeLockExcludesOtherThreads)
 {
     native_lock lock;
     int64_t counter = 0; // unguarded but for the lock: the thread sanitizer checks it
-    std::vector<std::thread> threads;
+    std::vector<bounded_thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 10000; ++i) {
@@ -128,7 +140,7 @@ TEST(logfile_ReadWriteLock, WriterWaitsUntilTheLastReaderLeaves)
     lock.read_lock();
     lock.read_lock(); // a second reader
     native_signal writer_in;
-    std::thread writer([&] {
+    bounded_thread writer([&] {
         lock.write_lock();
         writer_in.set();
         lock.write_unlock();
@@ -136,7 +148,7 @@ TEST(logfile_ReadWriteLock, WriterWaitsUntilTheLastReaderLeaves)
     lock.read_unlock(); // the first reader leaves
     EXPECT_EQ(writer_in.wait(50), 1) << "a writer got in while a reader was inside";
     lock.read_unlock();
-    EXPECT_EQ(writer_in.wait(-1), 0);
+    EXPECT_EQ(writer_in.wait(kTestWaitMs), 0);
     writer.join();
 }
 
@@ -145,25 +157,25 @@ TEST(logfile_ReadWriteLock, ReadersShareAndAWriterIsAlone)
     read_wirte_lock lock;
     lock.read_lock();
     native_signal second_reader_in;
-    std::thread reader([&] {
+    bounded_thread reader([&] {
         lock.read_lock();
         second_reader_in.set();
         lock.read_unlock();
     });
-    EXPECT_EQ(second_reader_in.wait(-1), 0) << "readers must be inside together";
+    EXPECT_EQ(second_reader_in.wait(kTestWaitMs), 0) << "readers must be inside together";
     reader.join();
     lock.read_unlock();
 
     lock.write_lock();
     native_signal reader_in;
-    std::thread blocked([&] {
+    bounded_thread blocked([&] {
         lock.read_lock();
         reader_in.set();
         lock.read_unlock();
     });
     EXPECT_EQ(reader_in.wait(50), 1) << "a reader got in beside a writer";
     lock.write_unlock();
-    EXPECT_EQ(reader_in.wait(-1), 0);
+    EXPECT_EQ(reader_in.wait(kTestWaitMs), 0);
     blocked.join();
 }
 
@@ -172,16 +184,16 @@ TEST(logfile_ReadWriteLock, NestedSharedLockDoesNotDeadlockBehindAWaitingWriter)
     read_wirte_lock lock;
     lock.read_lock();
     native_signal writer_in;
-    std::thread writer([&] {
+    bounded_thread writer([&] {
         lock.write_lock();
         writer_in.set();
         lock.write_unlock();
     });
     // The writer is (or soon will be) waiting; a nested lookup must still get in.
-    lock.read_lock();
+    WithinTestWait([&] { lock.read_lock(); });
     lock.read_unlock();
     lock.read_unlock();
-    EXPECT_EQ(writer_in.wait(-1), 0);
+    EXPECT_EQ(writer_in.wait(kTestWaitMs), 0);
     writer.join();
 }
 
@@ -215,7 +227,7 @@ TEST(logfile_ReadWriteLock, ExclusiveUnderContention)
             --writers_inside;
         }
     };
-    std::vector<std::thread> threads;
+    std::vector<bounded_thread> threads;
     for (int i = 0; i < 3; ++i)
         threads.emplace_back(reader);
     for (int i = 0; i < 2; ++i)
@@ -301,10 +313,49 @@ TEST(logfile_Thread, RunsWithItsArgument)
     int argument = 42;
     EXPECT_FALSE(thread.is_running());
     ASSERT_TRUE(thread.start(&argument, 0));
-    EXPECT_EQ(done.wait(-1), 0);
-    EXPECT_EQ(thread.wait_stopped(-1), 0);
+    EXPECT_EQ(done.wait(kTestWaitMs), 0);
+    EXPECT_EQ(thread.wait_stopped(kTestWaitMs), 0);
     EXPECT_EQ(value, 42);
     EXPECT_FALSE(thread.start(&argument, 0)) << "a thread object is started once";
+}
+
+// What ends run() abnormally never crosses the thread and is never lost:
+// the exception's text, or a result other than 0, reaches the diagnostics.
+TEST(logfile_Thread, ExceptionsAndResultsOfRunAreWrittenToTheDiagnostics)
+{
+    struct row {
+        std::function<unsigned()> body;
+        const char* expected;
+    };
+    const row rows[] = {
+        {[]() -> unsigned { throw std::runtime_error("the disk went away"); }, "the disk went away"},
+        {[]() -> unsigned { throw "Failed to create event."; }, "Failed to create event."},
+        {[]() -> unsigned { throw 42; }, "unknown type"},
+        {[]() -> unsigned { return 7u; }, "returned 7"},
+    };
+    for (const row& r : rows) {
+        std::mutex mutex;
+        std::vector<std::string> lines;
+        SetDiagnosticsSink([&](const std::string& line) {
+            std::lock_guard<std::mutex> guard(mutex);
+            lines.push_back(line);
+        });
+        test_thread thread([&](test_thread&, void*) { return r.body(); });
+        ASSERT_TRUE(thread.start(nullptr, 0));
+        ASSERT_EQ(thread.wait_stopped(kTestWaitMs), 0);
+        SetDiagnosticsSink(nullptr);
+        std::lock_guard<std::mutex> guard(mutex);
+        ASSERT_EQ(lines.size(), 1u) << r.expected;
+        EXPECT_NE(lines[0].find(r.expected), std::string::npos) << lines[0];
+    }
+    // A normal end writes nothing.
+    std::atomic<int> written{0};
+    SetDiagnosticsSink([&](const std::string&) { ++written; });
+    test_thread quiet([](test_thread&, void*) { return 0u; });
+    ASSERT_TRUE(quiet.start(nullptr, 0));
+    ASSERT_EQ(quiet.wait_stopped(kTestWaitMs), 0);
+    SetDiagnosticsSink(nullptr);
+    EXPECT_EQ(written.load(), 0);
 }
 
 TEST(logfile_Thread, StopOnANeverStartedThreadReturnsAtOnce)
@@ -319,6 +370,7 @@ TEST(logfile_Thread, StopOnANeverStartedThreadReturnsAtOnce)
 // A worker that counts units of work and checks, at each unit, that its
 // controller does not believe it paused.
 struct counting_worker {
+    static constexpr int64_t kMaxUnits = int64_t{1} << 40;
     std::atomic<int64_t> units{0};
     std::atomic<bool> believed_paused{false};
     std::atomic<int> violations{0};
@@ -328,7 +380,8 @@ struct counting_worker {
     std::function<unsigned(test_thread&, void*)> body()
     {
         return [this](test_thread& self, void*) {
-            for (;;) {
+            // Ends when stopped; the limit only keeps a broken stop from spinning forever.
+            for (int64_t unit = 0; unit < kMaxUnits; ++unit) {
                 if (self.pause_point_for_test())
                     break;
                 if (believed_paused.load())
@@ -364,10 +417,42 @@ TEST(logfile_Thread, PauseHoldsTheWorkAndResumeLetsItGoOn)
         // Immediately pausing again must not take the old acknowledgement.
     }
     worker.progressed.reset();
-    EXPECT_EQ(worker.progressed.wait(-1), 0);
-    thread.stop();
+    EXPECT_EQ(worker.progressed.wait(kTestWaitMs), 0);
+    WithinTestWait([&] { thread.stop(); });
     EXPECT_FALSE(thread.is_running());
     EXPECT_EQ(worker.violations.load(), 0);
+}
+
+// A worker that sleeps between passing a pause point and counting: when
+// pause() returns before the thread has really paused, the worker is still
+// asleep past its pause point and counts once more afterwards.
+TEST(logfile_Thread, PauseReturnsOnlyOnceTheThreadHasPaused)
+{
+    constexpr auto kNap = std::chrono::milliseconds(3);
+    std::atomic<int64_t> units{0};
+    native_signal counted;
+    test_thread thread([&](test_thread& self, void*) {
+        for (int64_t unit = 0; unit < counting_worker::kMaxUnits; ++unit) {
+            if (self.pause_point_for_test())
+                break;
+            std::this_thread::sleep_for(kNap);
+            ++units;
+            counted.set();
+        }
+        return 0u;
+    });
+    ASSERT_TRUE(thread.start(nullptr, 0));
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(counted.wait(kTestWaitMs), 0);
+        WithinTestWait([&] { thread.pause(); });
+        const int64_t frozen = units.load();
+        counted.reset();
+        // Three naps: a worker that had not paused would have counted by now.
+        EXPECT_EQ(counted.wait(static_cast<int>(3 * kNap.count())), 1) << "round " << round;
+        EXPECT_EQ(units.load(), frozen) << "round " << round;
+        thread.resume();
+    }
+    WithinTestWait([&] { thread.stop(); });
 }
 
 TEST(logfile_Thread, StopWhilePausedDoesNotDeadlock)
@@ -375,8 +460,10 @@ TEST(logfile_Thread, StopWhilePausedDoesNotDeadlock)
     counting_worker worker;
     test_thread thread(worker.body());
     ASSERT_TRUE(thread.start(nullptr, 0));
-    thread.pause();
-    thread.stop();
+    WithinTestWait([&] {
+        thread.pause();
+        thread.stop();
+    });
     EXPECT_EQ(thread.wait_stopped(0), 0);
     EXPECT_FALSE(thread.is_running());
 }
@@ -387,8 +474,8 @@ TEST(logfile_Thread, StopWhileAnotherThreadWaitsForThePauseDoesNotDeadlock)
         counting_worker worker;
         test_thread thread(worker.body());
         ASSERT_TRUE(thread.start(nullptr, 0));
-        std::thread pauser([&] { thread.pause(); });
-        thread.stop();
+        bounded_thread pauser([&] { thread.pause(); });
+        WithinTestWait([&] { thread.stop(); });
         pauser.join();
         EXPECT_FALSE(thread.is_running());
     }
@@ -398,14 +485,14 @@ TEST(logfile_Thread, PauseOfAThreadThatEndsInsteadReturns)
 {
     native_signal may_end;
     test_thread thread([&](test_thread&, void*) {
-        may_end.wait(-1); // never looks at the pause request
+        may_end.wait(kTestWaitMs); // never looks at the pause request
         return 0u;
     });
     ASSERT_TRUE(thread.start(nullptr, 0));
-    std::thread ender([&] { may_end.set(); });
-    thread.pause();
+    bounded_thread ender([&] { may_end.set(); });
+    WithinTestWait([&] { thread.pause(); });
     ender.join();
-    EXPECT_EQ(thread.wait_stopped(-1), 0);
+    EXPECT_EQ(thread.wait_stopped(kTestWaitMs), 0);
 }
 
 TEST(logfile_Thread, DestroyingARunningThreadStopsItFirst)
@@ -413,8 +500,8 @@ TEST(logfile_Thread, DestroyingARunningThreadStopsItFirst)
     counting_worker worker;
     auto thread = std::make_unique<test_thread>(worker.body());
     ASSERT_TRUE(thread->start(nullptr, 0));
-    EXPECT_EQ(worker.progressed.wait(-1), 0);
-    thread.reset(); // must stop and join, not hang or leave it running
+    EXPECT_EQ(worker.progressed.wait(kTestWaitMs), 0);
+    WithinTestWait([&] { thread.reset(); }); // must stop and join, not hang or leave it running
     EXPECT_EQ(worker.ended.wait(0), 0) << "the body had not ended when the object was gone";
 }
 
@@ -433,7 +520,7 @@ TEST(logfile_Thread, AutoDeleteThreadDestroysItself)
     auto* thread = new self_deleting(destroyed);
     ASSERT_TRUE(thread->start(nullptr, -1));
     // The owner never touches it again; it is gone once run() returned.
-    EXPECT_EQ(destroyed.wait(-1), 0);
+    EXPECT_EQ(destroyed.wait(kTestWaitMs), 0);
 }
 
 int own_nice()
@@ -457,7 +544,7 @@ TEST(logfile_Thread, PrioritiesBelowAndAboveNormal)
             return 0u;
         });
         ASSERT_TRUE(thread.start(nullptr, r.priority));
-        ASSERT_EQ(thread.wait_stopped(-1), 0);
+        ASSERT_EQ(thread.wait_stopped(kTestWaitMs), 0);
         if (r.sign > 0) {
             EXPECT_GT(seen.load(), creator) << r.priority;
         } else if (r.sign == 0) {

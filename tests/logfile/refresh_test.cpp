@@ -1,5 +1,6 @@
 #include "index_helpers.h"
 #include "logfile/log_file.h"
+#include "support/bounded_wait.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@ namespace {
 
 class logfile_Refresh : public ::testing::Test {
 protected:
-    void TearDown() override { log_file::wait_for_discards(-1); }
+    void TearDown() override { EXPECT_EQ(log_file::wait_for_discards(kTestWaitMs), 0); }
     temp_folder folder;
 };
 
@@ -104,7 +105,7 @@ TEST_F(logfile_Refresh, TailFirstFileGrowsAtTheBackWithoutMovingTheWindow)
     log_file file;
     ASSERT_TRUE(file.open(widen(path), 10000, true));
     ASSERT_TRUE(file.start_indexer());
-    ASSERT_EQ(file.indexer().wait_stopped(-1), 0);
+    ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
     file.set_window(24900, 24999);
     folder.append(path, "tail 1\ntail 2\n");
     EXPECT_EQ(file.refresh(), 2);

@@ -90,6 +90,32 @@ TEST_F(AnsiConversion, OtherCodePagesGoThroughTheSystemConverter)
     EXPECT_FALSE(WideToAnsi(u"\u65E5", narrow));
 }
 
+// Every unit value in both byte orders, against a plain arithmetic decoding;
+// an odd final byte is no unit.
+TEST(Utf16Bytes, DecodeEveryUnitInBothOrdersAndIgnoreAnOddFinalByte)
+{
+    std::string little;
+    std::string big;
+    for (unsigned u = 0; u <= 0xFFFF; ++u) {
+        little += static_cast<char>(u % 256);
+        little += static_cast<char>(u / 256);
+        big += static_cast<char>(u / 256);
+        big += static_cast<char>(u % 256);
+    }
+    const std::u16string text = Utf16LeToWide(little);
+    ASSERT_EQ(text.size(), 0x10000u);
+    const auto* l = reinterpret_cast<const unsigned char*>(little.data());
+    const auto* b = reinterpret_cast<const unsigned char*>(big.data());
+    for (unsigned u = 0; u <= 0xFFFF; ++u) {
+        ASSERT_EQ(static_cast<unsigned>(text[u]), u);
+        ASSERT_EQ(static_cast<unsigned>(Utf16Unit(l + 2 * u, true)), u);
+        ASSERT_EQ(static_cast<unsigned>(Utf16Unit(b + 2 * u, false)), u);
+    }
+    EXPECT_EQ(Utf16LeToWide(""), u"");
+    EXPECT_EQ(Utf16LeToWide(std::string("A", 1)), u"");
+    EXPECT_EQ(Utf16LeToWide(std::string("A\0B", 3)), u"A");
+}
+
 TEST(ReplaceAll, Table)
 {
     struct Row {

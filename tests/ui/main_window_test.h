@@ -18,7 +18,7 @@ private slots:
     void init();
     void cleanup();
 
-    void Window_ShowsAndGrabsToANonTrivialImage();
+    void Window_ShowsThePanelUntilATabIsAdded();
     void Window_TitleAndIcon();
     void Menus_TitlesAndEveryItemUseTheirDictionaryTexts();
     void Menus_NoFile_EditOffersOnlyOptions();

@@ -209,7 +209,11 @@ void ui_rules_test::Toolbar_NoFile_OnlyOpenOptionsHelpEnabled()
     stale.auto_refresh = stale.highlight_enabled = stale.filter_enabled = true;
     stale.has_selection = true;
     QCOMPARE(Enabled(kToolbarIds, &ToolbarCommandState, stale), (std::set<int>{32773, 32783, 32784}));
-    QVERIFY(!ToolbarCommandState(32794, stale).checked);
+    for (int id : kToolbarIds)
+        QVERIFY2(!ToolbarCommandState(id, stale).checked, qPrintable(QString::number(id)));
+    // The menu's check marks of auto refresh, highlighting and filtering too.
+    for (int id : {32794, 32798, 32800})
+        QVERIFY2(!MenuCommandState(id, stale).checked, qPrintable(QString::number(id)));
 }
 
 void ui_rules_test::Toolbar_WithFile_FollowsTheActiveTab()

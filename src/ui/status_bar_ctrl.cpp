@@ -1,0 +1,173 @@
+#include "ui/status_bar_ctrl.h"
+
+#include "logfile/line_text.h"
+#include "ui/command_ids.h"
+#include "ui/dialog_units.h"
+#include "ui/file_scope_ctrl.h"
+#include "ui/ui_text.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QSizeGrip>
+
+#include <algorithm>
+
+namespace {
+
+// Right edges of parts 0 to 3, in units of m.
+constexpr std::array<int, 4> kPartEnds = {13, 26, 38, 47};
+constexpr int kTextPadding = 4;
+
+} // namespace
+
+encoding_choice EncodingChoice(bool has_file, bool has_bom, int32_t encoding)
+{
+    encoding_choice choice;
+    if (!has_file)
+        return choice;
+    if (!has_bom && encoding != ENCODING_UNKNOWN) {
+        choice.entries = {QStringLiteral("ANSI"), QStringLiteral("UTF-8")};
+        choice.selected = encoding == ENCODING_UTF8 ? 1 : 0;
+        choice.enabled = true;
+        return choice;
+    }
+    choice.entries = {Text(u"IDS_WORD_UNKNOWN"), QStringLiteral("UCS-2(LE)"), QStringLiteral("UCS-2(BE)"),
+                      QStringLiteral("UTF-8")};
+    switch (encoding) {
+    case ENCODING_UCS2LE: choice.selected = 1; break;
+    case ENCODING_UCS2BE: choice.selected = 2; break;
+    case ENCODING_UTF8: choice.selected = 3; break;
+    default: choice.selected = 0; break;
+    }
+    return choice;
+}
+
+CLVStatusBarCtrl::CLVStatusBarCtrl(QWidget* parent) : QStatusBar(parent)
+{
+    setObjectName(QStringLiteral("status_bar"));
+    setSizeGripEnabled(true);
+    for (std::size_t i = 0; i < m_texts.size(); ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("status_part_%1").arg(i));
+        label->setContentsMargins(kTextPadding, 0, kTextPadding, 0);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setTextFormat(Qt::PlainText);
+        m_texts[i] = label;
+    }
+    m_encoding = new QComboBox(this);
+    m_encoding->setObjectName(IdObjectName(ids::kEncodingBox));
+    m_encoding->setEnabled(false);
+    m_encoding->setFocusPolicy(Qt::StrongFocus);
+    connect(m_encoding, &QComboBox::activated, this, [this](int index) {
+        if (!m_encoding->isEnabled() || m_encoding->count() != 2)
+            return;
+        const int32_t wanted = index == 1 ? ENCODING_UTF8 : ENCODING_ANSI;
+        if (wanted == m_file_encoding)
+            return;
+        m_file_encoding = wanted;
+        emit EncodingChosen(wanted);
+    });
+    m_scope = new CFileScopeCtrl(this);
+    LayoutParts();
+}
+
+void CLVStatusBarCtrl::SetStatusTexts(const status_texts& texts)
+{
+    m_texts[0]->setText(ToQString(texts.total));
+    m_texts[1]->setText(ToQString(texts.filtered));
+    m_texts[2]->setText(ToQString(texts.selected));
+}
+
+void CLVStatusBarCtrl::SetEncoding(bool has_file, bool has_bom, int32_t encoding)
+{
+    m_file_encoding = encoding;
+    const encoding_choice choice = EncodingChoice(has_file, has_bom, encoding);
+    m_encoding->setEnabled(false);
+    m_encoding->clear();
+    for (const QString& entry : choice.entries)
+        m_encoding->addItem(entry);
+    m_encoding->setCurrentIndex(choice.selected);
+    m_encoding->setEnabled(choice.enabled);
+}
+
+int CLVStatusBarCtrl::PartUnit() const
+{
+    return DialogUnitsX(fontMetrics(), 6);
+}
+
+int CLVStatusBarCtrl::PartsRight() const
+{
+    int right = width();
+    if (const auto* grip = findChild<QSizeGrip*>(); grip && grip->isVisible())
+        right = std::min(right, grip->x());
+    return std::max(0, right);
+}
+
+QRect CLVStatusBarCtrl::PartRect(int index) const
+{
+    const int m = PartUnit();
+    const int right = PartsRight();
+    auto end = [&](int i) {
+        return i < 0 ? 0 : i >= static_cast<int>(kPartEnds.size()) ? right : std::min(right, kPartEnds[i] * m);
+    };
+    const int left = end(index - 1);
+    return QRect(left, 0, std::max(0, end(index) - left), height());
+}
+
+void CLVStatusBarCtrl::LayoutParts()
+{
+    for (int i = 0; i < 3; ++i)
+        m_texts[static_cast<std::size_t>(i)]->setGeometry(PartRect(i).adjusted(1, 1, -1, -1));
+    m_encoding->setGeometry(PartRect(3).adjusted(1, 1, -1, -1));
+    m_scope->setGeometry(PartRect(4).adjusted(1, 1, -1, -1));
+}
+
+QSize CLVStatusBarCtrl::sizeHint() const
+{
+    const int height =
+        std::max({QStatusBar::sizeHint().height(), m_encoding->sizeHint().height() + 2, fontMetrics().height() + 8});
+    return {kPartEnds.back() * PartUnit() + 100, height};
+}
+
+QSize CLVStatusBarCtrl::minimumSizeHint() const
+{
+    return {0, sizeHint().height()};
+}
+
+void CLVStatusBarCtrl::resizeEvent(QResizeEvent* event)
+{
+    QStatusBar::resizeEvent(event);
+    LayoutParts();
+}
+
+void CLVStatusBarCtrl::showEvent(QShowEvent* event)
+{
+    QStatusBar::showEvent(event);
+    LayoutParts();
+}
+
+void CLVStatusBarCtrl::changeEvent(QEvent* event)
+{
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        updateGeometry();
+        LayoutParts();
+    }
+}
+
+void CLVStatusBarCtrl::paintEvent(QPaintEvent* event)
+{
+    QStatusBar::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, 0, width() - 1, 0);
+    // Dividers after the three text parts.
+    const int inset = std::max(3, height() / 5);
+    for (int i = 0; i < 3; ++i) {
+        const QRect part = PartRect(i);
+        if (part.width() > 0)
+            painter.drawLine(part.right(), inset, part.right(), height() - 1 - inset);
+    }
+}
