@@ -187,6 +187,7 @@ void CVarnothApp::RunJobAndWait(int file_count, bool cancellable)
     for (;;) {
         thread_message message;
         if (queue.peek(message, false, WM_WORK_DONE)) {
+            m_last_done_serial = std::max<uint64_t>(m_last_done_serial, message.wparam);
             if (message.wparam >= serial) {
                 ended = true;
                 break;

@@ -234,6 +234,10 @@ bool native_thread::is_running()
 {
     if (!m_started)
         return false;
+    // Once run() has returned the thread no longer runs, even in the moment
+    // before its procedure marks itself exited.
+    if (m_stopped.wait(0) == 0)
+        return false;
     return m_exited.wait(1) != 0;
 }
 
