@@ -251,6 +251,43 @@ bool IsCsvTarget(std::u16string_view path)
     return dot != std::u16string_view::npos && EqualsIgnoreAsciiCase(name.substr(dot + 1), u"csv");
 }
 
+std::u16string ExportInitialName(std::u16string_view name)
+{
+    const std::size_t dot = name.rfind(u'.');
+    return std::u16string(dot == std::u16string_view::npos || dot == 0 ? name : name.substr(0, dot));
+}
+
+bool ExportCommandChecks(const export_command_state& state,
+                         const std::function<int(const std::u16string& text, unsigned flags)>& message)
+{
+    auto say = [&](const char16_t* key, unsigned flags) {
+        return message ? message(DictionaryText(key), flags) : (flags & MB_YESNO ? IDNO : IDOK);
+    };
+    switch (state.kind) {
+    case EXPORT_KIND_SELECTED_ROWS:
+    case EXPORT_KIND_VISIBLE_ROWS:
+        if (state.rows == 0 || (state.kind == EXPORT_KIND_SELECTED_ROWS && state.selected == 0)) {
+            say(u"IDS_MSG_NO_LINE_TO_EXPORT", MB_OK | MB_ICONINFORMATION);
+            return false;
+        }
+        return true;
+    case EXPORT_KIND_WHOLE_FILE:
+    case EXPORT_KIND_FILTERED_FILE:
+        if (state.indexing) {
+            say(u"IDS_MSG_EXPORT_STILL_INDEXING", MB_OK | MB_ICONINFORMATION);
+            return false;
+        }
+        if (state.indexed_lines == 0) {
+            say(u"IDS_MSG_NO_LINE_TO_EXPORT", MB_OK | MB_ICONINFORMATION);
+            return false;
+        }
+        if (state.kind == EXPORT_KIND_FILTERED_FILE && !state.has_conditions)
+            return say(u"IDS_MSG_EXPORT_NO_FILTER", MB_YESNO | MB_ICONQUESTION) == IDYES;
+        return true;
+    default: return false;
+    }
+}
+
 export_result ExportRows(const export_request& request, const export_hooks& hooks)
 {
     export_result result;

@@ -105,3 +105,26 @@ export_result ExportRows(const export_request& request, const export_hooks& hook
 
 // True when the file name of path ends in ".csv", ASCII case ignored.
 bool IsCsvTarget(std::u16string_view path);
+
+// The save dialog's initial name for an export of the file named name: the
+// name up to its last "." (the whole name when it has none; a leading dot
+// alone does not count, so ".profile" stays ".profile").
+std::u16string ExportInitialName(std::u16string_view name);
+
+// What the export command knows of the active file and list when chosen.
+struct export_command_state {
+    int32_t kind = EXPORT_KIND_VISIBLE_ROWS;
+    std::size_t rows = 0;     // the list's rows (the row source)
+    std::size_t selected = 0; // the list's selected rows
+    bool indexing = false;    // the file's index thread still runs
+    uint64_t indexed_lines = 0;
+    bool has_conditions = false; // the file's filter conditions hold at least one
+};
+
+// The export command's checks before the save dialog, with their messages:
+// no rows (kinds 0 and 1) or no selection (kind 0), the index thread still
+// running or no indexed line (kinds 2 and 3): "IDS_MSG_NO_LINE_TO_EXPORT" or
+// "IDS_MSG_EXPORT_STILL_INDEXING" and false; kind 3 without conditions asks
+// "IDS_MSG_EXPORT_NO_FILTER" and goes on only on Yes.  True: show the dialog.
+bool ExportCommandChecks(const export_command_state& state,
+                         const std::function<int(const std::u16string& text, unsigned flags)>& message);

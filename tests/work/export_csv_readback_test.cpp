@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -244,12 +245,12 @@ TEST_F(ExportReadback, WholeFileOfAUcs2SourceThroughFilterComesBackFieldForField
     ASSERT_EQ(file.encoding(), ENCODING_UCS2LE);
     ASSERT_EQ(file.line_count(), 4000u);
 
-    log_pattern_list parser;
-    for (const char16_t* name : {u"One", u"Two", u"Three"}) {
-        log_pattern item(name);
-        item.end = name == std::u16string(u"Three") ? u"" : u"\t";
-        parser.push_back(item);
-    }
+    log_pattern_list parser(3);
+    auto item = parser.begin();
+    for (const char16_t* name : {u"One", u"Two", u"Three"})
+        (item++)->name = name;
+    parser.front().end = u"\t";
+    std::next(parser.begin())->end = u"\t";
     log_filter condition;
     condition.SetColumn(u"Two");
     condition.SetType(FILTER_TYPE_CONTAIN);

@@ -680,4 +680,59 @@ TEST(ExportRows_Target, CsvIsDecidedByTheFileNamesExtension)
         EXPECT_EQ(IsCsvTarget(r.path), r.csv) << Narrow(r.path);
 }
 
+TEST(ExportRows_Target, TheInitialNameIsTheFileNameUpToItsLastDot)
+{
+    struct row {
+        std::u16string name, initial;
+    } rows[] = {
+        {u"access.log", u"access"},  {u"app.2024-08-05.log", u"app.2024-08-05"},
+        {u"README", u"README"},      {u".profile", u".profile"},
+        {u"trailing.", u"trailing"}, {u"", u""},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(ExportInitialName(r.name), r.initial) << Narrow(r.name);
+}
+
+TEST(ExportRows_Command, ChecksEachKindBeforeTheSaveDialog)
+{
+    LoadEnglishDictionary();
+    const std::u16string no_lines = DictionaryText(u"IDS_MSG_NO_LINE_TO_EXPORT");
+    const std::u16string indexing = DictionaryText(u"IDS_MSG_EXPORT_STILL_INDEXING");
+    const std::u16string ask = DictionaryText(u"IDS_MSG_EXPORT_NO_FILTER");
+    struct row {
+        export_command_state state;
+        int answer;
+        bool go;
+        std::u16string text; // the message shown, empty for none
+        unsigned flags;
+    } rows[] = {
+        {{EXPORT_KIND_SELECTED_ROWS, 10, 2}, IDOK, true, u"", 0},
+        {{EXPORT_KIND_SELECTED_ROWS, 10, 0}, IDOK, false, no_lines, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_SELECTED_ROWS, 0, 0}, IDOK, false, no_lines, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_VISIBLE_ROWS, 10, 0}, IDOK, true, u"", 0},
+        {{EXPORT_KIND_VISIBLE_ROWS, 0, 0}, IDOK, false, no_lines, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_WHOLE_FILE, 0, 0, false, 5}, IDOK, true, u"", 0},
+        {{EXPORT_KIND_WHOLE_FILE, 0, 0, true, 5}, IDOK, false, indexing, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_WHOLE_FILE, 0, 0, false, 0}, IDOK, false, no_lines, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, true, 0, false}, IDYES, false, indexing, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 0, false}, IDYES, false, no_lines, MB_OK | MB_ICONINFORMATION},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, true}, IDNO, true, u"", 0},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, false}, IDYES, true, ask, MB_YESNO | MB_ICONQUESTION},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, false}, IDNO, false, ask, MB_YESNO | MB_ICONQUESTION},
+        {{4, 10, 10, false, 5, true}, IDOK, false, u"", 0},
+    };
+    for (const row& r : rows) {
+        message_recorder messages;
+        messages.default_answer = r.answer;
+        EXPECT_EQ(ExportCommandChecks(r.state, std::ref(messages)), r.go) << "kind " << r.state.kind;
+        if (r.text.empty()) {
+            EXPECT_TRUE(messages.shown.empty());
+        } else {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].text, r.text);
+            EXPECT_EQ(messages.shown[0].flags, r.flags);
+        }
+    }
+}
+
 } // namespace
