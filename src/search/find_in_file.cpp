@@ -124,13 +124,14 @@ public:
                    : options.filter_enabled  ? row_source::filtered_lines
                                              : row_source::all_lines)
     {
-        if (options.literal_scan)
+        if (options.literal_scan) {
             m_needle = SearchNeedle(search, file.encoding());
-        if (m_needle) {
-            m_scan = std::make_unique<literal_scan>(file, *m_needle);
-            m_check = std::make_unique<candidate_check>(file, parser, *m_needle, m_source, m_matcher, search.column);
+            const search_needle* needle = m_needle ? &*m_needle : nullptr;
+            m_scan = std::make_unique<literal_scan>(file, needle);
+            m_check = std::make_unique<candidate_check>(file, parser, needle, m_source, m_matcher, search.column);
         }
         m_counts.literal_scan = m_needle.has_value();
+        m_counts.fast_path = options.literal_scan;
     }
 
     ~search_run()
@@ -152,9 +153,9 @@ private:
     enum class walk_end { none, found, cancelled };
 
     // Walks the rows of the parsed window that plan did not mark searched;
-    // hint, when set, is the offset of the row known to match, every row
+    // hint, when not -1, is the offset of the row known to match, every row
     // before it being known not to.
-    walk_end walk(const window_plan& plan, std::optional<int64_t> hint, int64_t& row);
+    walk_end walk(const window_plan& plan, int64_t hint, int64_t& row);
     // The fast path over the rows of a window not yet searched: the offset of
     // the first line that would match, none, or a cancel noticed.
     walk_end reckon(const window_plan& plan, const index_view& view, int64_t& hit);
@@ -219,7 +220,7 @@ void search_run::reached(const find_window& window)
         m_options.window_reached(window);
 }
 
-search_run::walk_end search_run::walk(const window_plan& plan, std::optional<int64_t> hint, int64_t& row)
+search_run::walk_end search_run::walk(const window_plan& plan, int64_t hint, int64_t& row)
 {
     const log_file::window_reader window = m_file.read_window();
     const std::vector<log_line*>& rows = rows_of(window, m_source);
@@ -235,16 +236,16 @@ search_run::walk_end search_run::walk(const window_plan& plan, std::optional<int
             row = i;
             return walk_end::cancelled;
         }
-        if (hint) {
-            if (line.offset == *hint) {
+        if (hint >= 0) {
+            if (line.offset == hint) {
                 row = i;
                 return walk_end::found;
             }
             // Rows before the hint are known not to match; past it (never,
             // unless the file changed under the search) every row is tested.
-            if (up ? line.offset > *hint : line.offset < *hint)
+            if (up ? line.offset > hint : line.offset < hint)
                 continue;
-            hint.reset();
+            hint = -1;
         }
         if (m_matcher.LineMatches(line, m_search.column)) {
             row = i;
@@ -257,13 +258,9 @@ search_run::walk_end search_run::walk(const window_plan& plan, std::optional<int
 search_run::walk_end search_run::reckon(const window_plan& plan, const index_view& view, int64_t& hit)
 {
     const bool up = m_search.up;
-    // The lines of the window not searched before, as a stretch of bytes.
+    // The lines of the window not searched before.
     int64_t first = plan.first;
     int64_t last = plan.last;
-    indexed_line a;
-    indexed_line b;
-    if (!view.lines.line(static_cast<uint64_t>(first), a) || !view.lines.line(static_cast<uint64_t>(last), b))
-        return walk_end::none;
     if (plan.searched_from >= 0) {
         const int64_t boundary = view.lines.number_at(plan.searched_from);
         if (boundary >= 0) {
@@ -272,11 +269,9 @@ search_run::walk_end search_run::reckon(const window_plan& plan, const index_vie
             else
                 first = std::max(first, boundary + 1);
         }
-        if (first > last)
-            return walk_end::none; // every row was searched: no row to test a cancel before
-        view.lines.line(static_cast<uint64_t>(first), a);
-        view.lines.line(static_cast<uint64_t>(last), b);
     }
+    if (first > last)
+        return walk_end::none; // every row was searched: no row to test a cancel before
     // The walk would test the cancel before the first row; the window's first
     // row is as good a place to stop as any row the walk would be at.
     if (cancel_now())
@@ -284,7 +279,7 @@ search_run::walk_end search_run::reckon(const window_plan& plan, const index_vie
     bool found = false;
     bool cancelled = false;
     const literal_scan::ending end = m_scan->scan(
-        view.lines, a.offset, b.offset + static_cast<int64_t>(b.length), up,
+        view.lines, static_cast<uint64_t>(first), static_cast<uint64_t>(last), up,
         [&](const indexed_line& line, const file_chunk& chunk) {
             if (!m_check->is_hit(line, chunk))
                 return true;
@@ -343,8 +338,7 @@ find_result search_run::run()
                 if (parsed) {
                     current = view_window{};
                     int64_t row = 0;
-                    const walk_end end =
-                        walk(plan, reckoned == walk_end::found ? std::optional<int64_t>(hit) : std::nullopt, row);
+                    const walk_end end = walk(plan, reckoned == walk_end::found ? hit : -1, row);
                     if (end != walk_end::none) {
                         result.outcome = end == walk_end::found ? find_outcome::found : find_outcome::cancelled;
                         result.row = row;
@@ -362,7 +356,7 @@ find_result search_run::run()
                 current = view_window{};
                 reached({plan.first, plan.last, now.line_count});
                 int64_t row = 0;
-                const walk_end end = walk(plan, std::nullopt, row);
+                const walk_end end = walk(plan, -1, row);
                 if (end != walk_end::none) {
                     result.outcome = end == walk_end::found ? find_outcome::found : find_outcome::cancelled;
                     result.row = row;

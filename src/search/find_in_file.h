@@ -23,7 +23,8 @@
 // window: the same row in the same window; the window the search would have
 // ended in when nothing matches; a cancel stops at the first row the view
 // would show of the window the search had reached.  Without a literal (or
-// with a code page whose bytes cannot tell) every window is parsed.
+// with a code page whose bytes cannot tell) every line is tested that way,
+// still without building windows.
 //
 // Thread-safety: runs on the thread of the file's jobs, like parse_range;
 // the callbacks are called on that thread.
@@ -56,7 +57,8 @@ struct find_window {
 
 // What one search did, for tests and benchmarks.
 struct find_counts {
-    bool literal_scan = false;    // the fast path ran
+    bool fast_path = false;       // lines were tested without parsing their windows
+    bool literal_scan = false;    // of those, only lines whose bytes hold the literal
     uint64_t windows_reached = 0; // windows walked or reckoned
     uint64_t windows_parsed = 0;
     uint64_t bytes_scanned = 0;
@@ -71,7 +73,9 @@ struct find_in_file_options {
     std::function<bool()> cancelled; // asked before each row; true once a cancel was taken
     // Told of every window the search reaches, before its rows are walked.
     std::function<void(const find_window&)> window_reached;
-    bool literal_scan = true; // false: parse and test every window (the reference)
+    // false: parse and test every window (the reference the fast path is
+    // checked against).
+    bool literal_scan = true;
     find_counts* counts = nullptr;
 };
 

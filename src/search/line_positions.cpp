@@ -25,13 +25,18 @@ indexed_line line_positions::at(const block_entry& entry, uint64_t slot) const
     return out;
 }
 
+std::size_t line_positions::block_of(uint64_t n) const
+{
+    auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(), n,
+                               [](uint64_t value, const block_entry& e) { return value < e.first_number; });
+    return static_cast<std::size_t>(it - m_blocks.begin()) - 1;
+}
+
 bool line_positions::line(uint64_t n, indexed_line& out) const
 {
     if (n >= m_line_count)
         return false;
-    auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(), n,
-                               [](uint64_t value, const block_entry& e) { return value < e.first_number; });
-    const block_entry& entry = *std::prev(it);
+    const block_entry& entry = m_blocks[block_of(n)];
     out = at(entry, entry.first_slot + (n - entry.first_number));
     return true;
 }

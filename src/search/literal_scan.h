@@ -36,16 +36,19 @@ public:
 
     enum class ending { done, stopped, unreadable };
 
-    // chunk_size (at least 1) is the most bytes of needle starts one read
-    // covers; small values are for tests.
-    literal_scan(log_file& file, const search_needle& needle, std::size_t chunk_size = kChunkSize);
+    // Without a needle every line is handed on.  chunk_size (at least 1) is
+    // the most bytes one read covers (with a needle: of needle starts);
+    // small values are for tests.
+    literal_scan(log_file& file, const search_needle* needle, std::size_t chunk_size = kChunkSize);
 
-    // Each indexed line that holds the needle within [from, to), once, in
-    // file order or backwards (upwards).  on_line returns false to stop;
-    // after each chunk, between returns false to stop.  done when the range
-    // was scanned, stopped when a callback stopped it, unreadable when a read
-    // came up short (the rest of the range is then not scanned).
-    ending scan(const line_positions& lines, int64_t from, int64_t to, bool upwards,
+    // Each indexed line of lines first to last that holds the needle (each
+    // one without a needle), once, in file order or backwards (upwards).
+    // on_line returns false to stop; after each chunk read, between returns
+    // false to stop.  done when every line was seen, stopped when a callback
+    // stopped the scan, unreadable when a read of the needle scan came up
+    // short (the rest is then not scanned; without a needle a line that
+    // cannot be read is passed over).
+    ending scan(const line_positions& lines, uint64_t first, uint64_t last, bool upwards,
                 const std::function<bool(const indexed_line&, const file_chunk&)>& on_line,
                 const std::function<bool()>& between);
 
@@ -53,8 +56,16 @@ public:
     uint64_t candidate_lines() const { return m_candidates; }
 
 private:
+    ending scan_bytes(const line_positions& lines, int64_t from, int64_t to, bool upwards,
+                      const std::function<bool(const indexed_line&, const file_chunk&)>& on_line,
+                      const std::function<bool()>& between);
+    ending scan_lines(const line_positions& lines, uint64_t first, uint64_t last, bool upwards,
+                      const std::function<bool(const indexed_line&, const file_chunk&)>& on_line,
+                      const std::function<bool()>& between);
+    char* buffer();
+
     log_file& m_file;
-    byte_finder m_finder;
+    std::unique_ptr<byte_finder> m_finder; // null: every line
     std::size_t m_unit;
     std::size_t m_chunk_size;
     std::unique_ptr<char[]> m_buffer;
@@ -63,13 +74,13 @@ private:
     uint64_t m_candidates = 0;
 };
 
-// Whether a line would be a matching row: its text holds the literal, it is
-// a row of the view (by the file's filters, as parse_range would judge it),
-// and search matches it.  Lines are read, converted and split as parse_range
-// does, into a scratch line.
+// Whether a line would be a matching row: its text holds the needle's
+// literal (when there is a needle), it is a row of the view (by the file's
+// filters, as parse_range would judge it), and search matches it.  Lines are
+// read, converted and split as parse_range does, into a scratch line.
 class candidate_check {
 public:
-    candidate_check(log_file& file, const log_pattern_list& parser, const search_needle& needle, row_source source,
+    candidate_check(log_file& file, const log_pattern_list& parser, const search_needle* needle, row_source source,
                     search_matcher& matcher, int32_t column);
 
     bool is_hit(const indexed_line& line, const file_chunk& chunk);
@@ -82,7 +93,7 @@ private:
     log_file& m_file;
     const log_pattern_list& m_parser;
     log_pattern_list m_text_parser; // the parser with every column as text: same columns, no typing
-    std::u16string m_literal;       // lower-cased when it folds
+    std::u16string m_literal;       // lower-cased when it folds; empty: no needle
     bool m_literal_folds;
     row_source m_source;
     bool m_groups_in_force;

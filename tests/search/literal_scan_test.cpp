@@ -327,11 +327,10 @@ TEST_F(search_LineScan, TheScanHandsOnEveryLineHoldingTheNeedleWhateverTheChunks
                                                     : std::vector<std::size_t>{61, 4096, 65536};
         for (std::size_t chunk : chunks) {
             for (bool upwards : {false, true}) {
-                literal_scan scan(file, *needle, chunk);
+                literal_scan scan(file, &*needle, chunk);
                 std::vector<int64_t> got;
-                const int64_t from = walked_lines(file).empty() ? 0 : walked_lines(file).front().offset;
                 const literal_scan::ending end = scan.scan(
-                    positions, from, file.file_size(), upwards,
+                    positions, 0, positions.line_count() - 1, upwards,
                     [&](const indexed_line& line, const file_chunk& bytes) {
                         EXPECT_TRUE(line.offset + static_cast<int64_t>(line.length) > bytes.offset);
                         got.push_back(line.offset);
@@ -357,19 +356,63 @@ TEST_F(search_LineScan, ACallbackStopsTheScan)
     ASSERT_TRUE(needle);
     const line_index::reader index = file.read_index();
     const line_positions positions(index);
-    literal_scan scan(file, *needle, 4);
+    literal_scan scan(file, &*needle, 4);
     int seen = 0;
     EXPECT_EQ(scan.scan(
-                  positions, 0, 12, false, [&](const indexed_line&, const file_chunk&) { return ++seen < 2; },
+                  positions, 0, 3, false, [&](const indexed_line&, const file_chunk&) { return ++seen < 2; },
                   [] { return true; }),
               literal_scan::ending::stopped);
     EXPECT_EQ(seen, 2);
-    literal_scan between(file, *needle, 4);
+    literal_scan between(file, &*needle, 4);
     EXPECT_EQ(
         between.scan(
-            positions, 0, 12, true, [](const indexed_line&, const file_chunk&) { return true; }, [] { return false; }),
+            positions, 0, 3, true, [](const indexed_line&, const file_chunk&) { return true; }, [] { return false; }),
         literal_scan::ending::stopped);
     EXPECT_EQ(between.bytes_scanned(), 5u); // one chunk of four starts and the needle's last byte
+}
+
+TEST_F(search_LineScan, WithoutANeedleEveryLineIsHandedOnInOrderBothWays)
+{
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += std::to_string(i) + (i % 7 ? " line\n" : "\r\n\n");
+    text += std::string(70000, 'x') + "\nlast\n"; // an over-long line is not indexed
+    m_dir.write("e.log", text);
+    log_file file;
+    ASSERT_TRUE(file.open(m_dir.wide("e.log"), 0, false));
+    const std::vector<indexed_line> walked = walked_lines(file);
+    const line_index::reader index = file.read_index();
+    const line_positions positions(index);
+    for (uint64_t first : {0u, 1u, 2999u}) {
+        for (bool upwards : {false, true}) {
+            literal_scan scan(file, nullptr, 100);
+            std::vector<int64_t> got;
+            int chunks = 0;
+            const uint64_t last = positions.line_count() - 1;
+            EXPECT_EQ(scan.scan(
+                          positions, first, last, upwards,
+                          [&](const indexed_line& line, const file_chunk& chunk) {
+                              // The line's bytes are in the chunk handed with it.
+                              EXPECT_GE(line.offset, chunk.offset);
+                              EXPECT_LE(line.offset + static_cast<int64_t>(line.length),
+                                        chunk.offset + static_cast<int64_t>(chunk.size));
+                              got.push_back(line.offset);
+                              return true;
+                          },
+                          [&] {
+                              ++chunks;
+                              return true;
+                          }),
+                      literal_scan::ending::done);
+            if (upwards)
+                std::reverse(got.begin(), got.end());
+            std::vector<int64_t> expected;
+            for (uint64_t n = first; n <= last; ++n)
+                expected.push_back(walked[n].offset);
+            EXPECT_EQ(got, expected);
+            EXPECT_GT(chunks, 0);
+        }
+    }
 }
 
 } // namespace
