@@ -315,11 +315,13 @@ find_result search_run::run()
         }
         const window_plan plan = plan_window(now, view->lines, m_options.max_lines, up);
         bool parsed = false;
+        bool reckoned_window = false; // the fast path took the window in
         int64_t last_line = -1;
         uint64_t line_count = view->lines.line_count();
 
         if (m_scan && !m_cancel_pending && plan.parsable) {
             reached({plan.first, plan.last, line_count});
+            reckoned_window = true;
             int64_t hit = -1;
             const walk_end reckoned = reckon(plan, *view, hit);
             if (reckoned == walk_end::none) {
@@ -373,9 +375,9 @@ find_result search_run::run()
             go_on = plan.first > 0 || (plan.first == 0 && indexing && m_file.tail_mode());
         else
             go_on = !(static_cast<int64_t>(line_count) == last_line + 1 && (!indexing || m_file.tail_mode()));
-        // A window that cannot be parsed while the index is complete would be
-        // tried for ever.
-        if (!plan.parsable && !indexing)
+        // A window that cannot be parsed (none is left, or the parser has no
+        // items) while the index is quiet would be tried for ever.
+        if (!parsed && !reckoned_window && !indexing)
             go_on = false;
         if (!go_on)
             break;

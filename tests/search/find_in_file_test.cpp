@@ -330,6 +330,22 @@ TEST_P(search_FindInFile, AnEmptyFileIsNotFound)
     EXPECT_EQ(run(m_dir.wide("e.log"), setup).outcome, find_outcome::not_found);
 }
 
+TEST_P(search_FindInFile, AParserWithoutItemsEndsTheSearchInsteadOfRetryingForEver)
+{
+    const std::u16string path = write(numbered(1000, {500}, u"needle"));
+    log_file file;
+    ASSERT_TRUE(file.open(path, 0, false));
+    ASSERT_TRUE(file.parse_range(service_parser(), 0, 100));
+    find_in_file_options options;
+    options.max_lines = 100;
+    options.literal_scan = GetParam();
+    for (bool up : {false, true}) {
+        const find_result result =
+            bounded([&] { return find_in_file(file, log_pattern_list(), plain_search(u"needle", up), options); });
+        EXPECT_EQ(result.outcome, find_outcome::not_found);
+    }
+}
+
 // A file opened tail-first with only its last lines indexed, its index
 // thread adding the rest before them while the search runs.
 TEST_P(search_FindInFile, UpAtTheTopOfATailFirstFileStillIndexingKeepsSearching)
