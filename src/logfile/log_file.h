@@ -18,11 +18,16 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class log_file;
+class log_filter;
+class log_filter_groups;
+struct window_filters;
 
 // Extends a log file's index in passes of at most 10000 lines, backwards in
 // tail mode and forwards otherwise, until a pass adds nothing or it is
@@ -76,6 +81,9 @@ public:
         const std::vector<log_line*>& filtered_lines() const { return m_file.m_filtered_lines; }
         const std::vector<log_line*>& quick_lines() const { return m_file.m_quick_lines; }
         bool filter_applied() const { return m_file.m_filter_applied; }
+        // The groups of the last apply_filter, and the quick filter.
+        const log_filter_groups& filter_groups() const;
+        const log_filter& quick_filter() const;
 
     private:
         const log_file& m_file;
@@ -199,6 +207,27 @@ public:
     // when the callback stopped the walk.
     bool for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                        const line_test& passes = {});
+    // The same walk letting through only the lines that pass groups (bound to
+    // parser's columns, reference values parsed with their formats); null
+    // groups or groups without a condition let every line through.
+    bool for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
+                       const log_filter_groups* groups);
+
+    // Runs groups over the window: the filtered list becomes the lines that
+    // pass them and the quick list those that pass the quick filter as well
+    // (every filtered line while the quick filter has no text); groups become
+    // the file's filter and the filter is applied.  Returns the number of
+    // rows to show: the quick list's size when the quick filter has text,
+    // else the filtered list's; 0 for an empty window; -1, and nothing
+    // changed, when parser has no items or groups no group.  Runs on the
+    // thread of the file's jobs (the window rule).
+    int64_t apply_filter(const log_pattern_list& parser, const log_filter_groups& groups);
+    // Sets the quick filter (a wildcard when wildcard, else a contain
+    // condition; never case-sensitive) and rebuilds the quick list from the
+    // filtered list while a filter is applied, else from the whole window.
+    // An empty text clears the quick filter and the list.  Returns the size
+    // of the quick list.  Runs on the thread of the file's jobs.
+    std::size_t apply_quick_filter(bool wildcard, std::u16string_view text);
 
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
@@ -280,23 +309,19 @@ private:
 
     // ---- the filter seam ----------------------------------------------------
     // parse_range rebuilds the filtered and quick lists from these.  The
-    // filter groups and the quick filter live here with the filtering
-    // subsystem; until then no filter is in force and the verdicts pass.
-    // To bring the filters in:
-    //   filter_groups_in_force():  m_filter_applied (already here);
-    //   quick_filter_in_force():   the quick filter's text is not empty;
-    //   bind_window_filters():     BindColumns and PrepareReferenceValues of
-    //                              the file's groups for parser, once per parse;
-    //   line_passes_filter_groups: RowPasses with that binding;
-    //   line_passes_quick_filter:  AnyCellMatches with the quick filter.
-    // Reused lines carry their verdicts (their membership of the old lists);
-    // the quick list takes a new line only when it passes the groups too
-    // while they are in force.
+    // groups are in force while a filter is applied, the quick filter while
+    // it has text; bind_window_filters prepares both for parser once per
+    // parse (columns bound, reference values parsed, patterns compiled), and
+    // the two line tests are RowPasses and AnyCellMatches of those prepared
+    // forms.  Reused lines carry their verdicts (their membership of the old
+    // lists); the quick list takes a new line only when it passes the groups
+    // too while they are in force.
     bool filter_groups_in_force() const;
     bool quick_filter_in_force() const;
     void bind_window_filters(const log_pattern_list& parser);
     bool line_passes_filter_groups(const log_line& line);
     bool line_passes_quick_filter(const log_line& line);
+    void release_window_filters();
 
     // Tests only: verdicts in place of the filters.  A set function puts
     // its filter in force.
@@ -318,11 +343,12 @@ private:
     mutable native_lock m_window_lock;
     window_rule m_window_rule;
     bool m_filter_applied = false;
-    // The filter groups (log_filter_groups) and the quick filter (log_filter)
-    // are added here, in this place, with the filtering subsystem.
     std::vector<log_line*> m_filtered_lines;
     std::vector<log_line*> m_quick_lines;
     verdict_hook m_verdict_hook;
+    // The filter groups, the quick filter, and their prepared forms during a
+    // parse (logfile/window_filters.h).
+    std::unique_ptr<window_filters> m_filters;
     parse_counts m_parse_counts; // under the window lock
     index_thread m_index_thread;
 };

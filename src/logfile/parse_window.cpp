@@ -1,5 +1,4 @@
-// The parsed window of a log file: parse_range, the walk over every line, and
-// the filter seam the window's lists are rebuilt from.
+// The parsed window of a log file: parse_range and the walk over every line.
 #include "logfile/log_file.h"
 
 #include "parser/split_line.h"
@@ -171,29 +170,6 @@ std::vector<uint8_t> old_verdicts(const std::vector<log_line*>& lines, const std
 
 } // namespace
 
-bool log_file::filter_groups_in_force() const
-{
-    return m_filter_applied || static_cast<bool>(m_verdict_hook.groups);
-}
-
-bool log_file::quick_filter_in_force() const
-{
-    return static_cast<bool>(m_verdict_hook.quick);
-}
-
-void log_file::bind_window_filters(const log_pattern_list&)
-{}
-
-bool log_file::line_passes_filter_groups(const log_line& line)
-{
-    return m_verdict_hook.groups ? m_verdict_hook.groups(line) : true;
-}
-
-bool log_file::line_passes_quick_filter(const log_line& line)
-{
-    return m_verdict_hook.quick ? m_verdict_hook.quick(line) : true;
-}
-
 log_file::parse_counts log_file::last_parse_counts() const
 {
     life_lock hold(m_window_lock);
@@ -228,8 +204,6 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
 
     const bool groups = filter_groups_in_force();
     const bool quick = quick_filter_in_force();
-    if (groups)
-        bind_window_filters(parser);
 
     const int32_t text_encoding = encoding();
     const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
@@ -244,6 +218,8 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
     std::vector<log_line*> quick_lines;
     bool complete = true;
     try {
+        if (groups || quick)
+            bind_window_filters(parser);
         lines.reserve(static_cast<std::size_t>(to_visit));
         origins.reserve(static_cast<std::size_t>(to_visit));
         fresh.reserve(static_cast<std::size_t>(to_visit)); // never moves while the splitter reads it
@@ -325,6 +301,8 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
     } catch (const std::bad_alloc&) {
         complete = false;
     }
+
+    release_window_filters();
 
     // The old window's remainder, and on failure everything, goes to a
     // deleting thread.
