@@ -3,28 +3,37 @@
 #include "platform/strings.h"
 
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <string_view>
 
 namespace {
 
 // Returns true and fills out when every byte is ASCII: the same text in every
-// code page and in UTF-8, without a conversion call.
+// code page and in UTF-8, without a conversion call.  Checks and widens in
+// one pass, sixteen bytes at a time.
 bool ascii_fast_path(const char* bytes, std::size_t length, std::u16string& out)
 {
-    std::size_t i = 0;
-    uint64_t high = 0;
-    for (; i + 8 <= length; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        high |= word;
-    }
-    for (; i < length; ++i)
-        high |= static_cast<unsigned char>(bytes[i]);
-    if (high & 0x8080808080808080ull)
-        return false;
     out.resize(length);
-    for (std::size_t k = 0; k < length; ++k)
-        out[k] = static_cast<char16_t>(bytes[k]);
+    char16_t* wide = out.data();
+    std::size_t k = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 16 <= length; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
+        if (_mm_movemask_epi8(v) != 0)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + k), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + k + 8), _mm_unpackhi_epi8(v, zero));
+    }
+#endif
+    for (; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(bytes[k]);
+        if (b & 0x80)
+            return false;
+        wide[k] = b;
+    }
     return true;
 }
 

@@ -1,9 +1,7 @@
 #include "logfile/log_file.h"
 
-#include "filter/filter_run.h"
-#include "filter/log_filter_groups.h"
-
 #include "logfile/line_scan.h"
+#include "logfile/window_filters.h"
 #include "platform/strings.h"
 
 #include <algorithm>
@@ -159,7 +157,7 @@ void keep_freed_heap_for_windows()
 
 } // namespace
 
-log_file::log_file()
+log_file::log_file() : m_filters(std::make_unique<window_filters>())
 {
     keep_freed_heap_for_windows();
 }

@@ -8,7 +8,6 @@
 //   index lock  -> file lock    (every pread of the file is under the file lock)
 #pragma once
 
-#include "filter/log_filter.h"
 #include "logfile/file_access.h"
 #include "logfile/line_index.h"
 #include "logfile/line_text.h"
@@ -22,12 +21,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class log_file;
+class log_filter;
 class log_filter_groups;
-class prepared_condition;
-class prepared_groups;
+struct window_filters;
 
 // Extends a log file's index in passes of at most 10000 lines, backwards in
 // tail mode and forwards otherwise, until a pass adds nothing or it is
@@ -81,6 +81,9 @@ public:
         const std::vector<log_line*>& filtered_lines() const { return m_file.m_filtered_lines; }
         const std::vector<log_line*>& quick_lines() const { return m_file.m_quick_lines; }
         bool filter_applied() const { return m_file.m_filter_applied; }
+        // The groups of the last apply_filter, and the quick filter.
+        const log_filter_groups& filter_groups() const;
+        const log_filter& quick_filter() const;
 
     private:
         const log_file& m_file;
@@ -204,25 +207,27 @@ public:
     // when the callback stopped the walk.
     bool for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                        const line_test& passes = {});
+    // The same walk letting through only the lines that pass groups (bound to
+    // parser's columns, reference values parsed with their formats); null
+    // groups or groups without a condition let every line through.
+    bool for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
+                       const log_filter_groups* groups);
 
-    // Filters the window with groups bound to parser's columns: the rows
-    // passing the groups become the filtered list, those of them that the
-    // quick filter passes too (all of them without a quick filter) the quick
-    // list, and the groups the file's filter in force for later windows.
-    // Returns the rows to show (quick rows with a quick filter, else filtered
-    // rows); -1, and nothing changes, for a parser without items or groups
-    // without a group.  Runs under the window rule's writer mark.
+    // Runs groups over the window: the filtered list becomes the lines that
+    // pass them and the quick list those that pass the quick filter as well
+    // (every filtered line while the quick filter has no text); groups become
+    // the file's filter and the filter is applied.  Returns the number of
+    // rows to show: the quick list's size when the quick filter has text,
+    // else the filtered list's; 0 for an empty window; -1, and nothing
+    // changed, when parser has no items or groups no group.  Runs on the
+    // thread of the file's jobs (the window rule).
     int64_t apply_filter(const log_pattern_list& parser, const log_filter_groups& groups);
-    // Sets the quick filter (a wildcard when wildcard is set, else a plain
-    // text, no column, not case-sensitive) and rebuilds the quick list from
-    // the filtered list when a filter is in force, else from every line.  An
-    // empty text clears the quick filter and its list.  Returns the quick
-    // list's size.
+    // Sets the quick filter (a wildcard when wildcard, else a contain
+    // condition; never case-sensitive) and rebuilds the quick list from the
+    // filtered list while a filter is applied, else from the whole window.
+    // An empty text clears the quick filter and the list.  Returns the size
+    // of the quick list.  Runs on the thread of the file's jobs.
     std::size_t apply_quick_filter(bool wildcard, std::u16string_view text);
-    // Takes the filter out of force: the filtered and quick lists are
-    // emptied (the quick filter itself stays set).
-    void reset_filter();
-    const log_filter& quick_filter() const { return m_quick_filter; }
 
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
@@ -302,23 +307,21 @@ private:
     // can be had).  Does not touch the window.
     static void discard_batch(std::vector<log_line*> lines);
 
-    // ---- the filters of a window parse ---------------------------------------
-    // parse_range rebuilds the filtered and quick lists from these:
-    //   filter_groups_in_force():  a filter was applied;
-    //   quick_filter_in_force():   the quick filter's text is not empty;
-    //   bind_window_filters():     the groups bound to parser's columns with
-    //                              their reference values, and the quick
-    //                              filter prepared, once per parse;
-    //   line_passes_filter_groups: RowPasses with that binding;
-    //   line_passes_quick_filter:  AnyCellMatches with the quick filter.
-    // Reused lines carry their verdicts (their membership of the old lists);
-    // the quick list takes a new line only when it passes the groups too
-    // while they are in force.
+    // ---- the filter seam ----------------------------------------------------
+    // parse_range rebuilds the filtered and quick lists from these.  The
+    // groups are in force while a filter is applied, the quick filter while
+    // it has text; bind_window_filters prepares both for parser once per
+    // parse (columns bound, reference values parsed, patterns compiled), and
+    // the two line tests are RowPasses and AnyCellMatches of those prepared
+    // forms.  Reused lines carry their verdicts (their membership of the old
+    // lists); the quick list takes a new line only when it passes the groups
+    // too while they are in force.
     bool filter_groups_in_force() const;
     bool quick_filter_in_force() const;
     void bind_window_filters(const log_pattern_list& parser);
     bool line_passes_filter_groups(const log_line& line);
     bool line_passes_quick_filter(const log_line& line);
+    void release_window_filters();
 
     // Tests only: verdicts in place of the filters.  A set function puts
     // its filter in force.
@@ -340,14 +343,12 @@ private:
     mutable native_lock m_window_lock;
     window_rule m_window_rule;
     bool m_filter_applied = false;
-    std::unique_ptr<log_filter_groups> m_filter_groups; // the filter in force when applied
-    log_filter m_quick_filter;
-    // The two bound for the parse that runs (parsing thread only).
-    std::unique_ptr<prepared_groups> m_bound_groups;
-    std::unique_ptr<prepared_condition> m_bound_quick;
     std::vector<log_line*> m_filtered_lines;
     std::vector<log_line*> m_quick_lines;
     verdict_hook m_verdict_hook;
+    // The filter groups, the quick filter, and their prepared forms during a
+    // parse (logfile/window_filters.h).
+    std::unique_ptr<window_filters> m_filters;
     parse_counts m_parse_counts; // under the window lock
     index_thread m_index_thread;
 };

@@ -1,5 +1,4 @@
-// The parsed window of a log file: parse_range, the walk over every line, and
-// the filter seam the window's lists are rebuilt from.
+// The parsed window of a log file: parse_range and the walk over every line.
 #include "logfile/log_file.h"
 
 #include "parser/split_line.h"
@@ -205,8 +204,6 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
 
     const bool groups = filter_groups_in_force();
     const bool quick = quick_filter_in_force();
-    if (groups || quick)
-        bind_window_filters(parser);
 
     const int32_t text_encoding = encoding();
     const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
@@ -221,6 +218,8 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
     std::vector<log_line*> quick_lines;
     bool complete = true;
     try {
+        if (groups || quick)
+            bind_window_filters(parser);
         lines.reserve(static_cast<std::size_t>(to_visit));
         origins.reserve(static_cast<std::size_t>(to_visit));
         fresh.reserve(static_cast<std::size_t>(to_visit)); // never moves while the splitter reads it
@@ -302,6 +301,8 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
     } catch (const std::bad_alloc&) {
         complete = false;
     }
+
+    release_window_filters();
 
     // The old window's remainder, and on failure everything, goes to a
     // deleting thread.

@@ -5,7 +5,7 @@
 #include "filter/filter_store.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
-#include "work/find_in_file.h"
+#include "search/find_in_file.h"
 #include "work/window_parse.h"
 #include "work/work_data.h"
 #include "work/work_host.h"
@@ -45,8 +45,12 @@ void RunSearchJob(job_context& job, const tagSEARCH_JOB& record)
     CWorkData& data = *record.file;
     job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_SEARCHING_FILE", data.name);
     const log_pattern_list& parser = job.host().FindParser(data.parser_name);
-    const find_result result = FindInFile(data, parser, record.search, job.host().MaxLoadingLines(),
-                                          job.host().LoadTailFirst(), [&job] { return job.TakeCancel(); });
+    find_in_file_options options;
+    options.max_lines = job.host().MaxLoadingLines();
+    options.quick_filter_text = !data.quick_filter_text.empty();
+    options.filter_enabled = data.filter_enabled != 0;
+    options.cancelled = [&job] { return job.TakeCancel(); };
+    const find_result result = find_in_file(data.file, parser, record.search, options);
     if (result.outcome != find_outcome::not_found) {
         job.Post(WM_WORK_VIEW_UPDATE, SELECT_ROW, static_cast<intptr_t>(result.row));
         return;

@@ -82,7 +82,7 @@ TEST_F(FilterJob, QuickFilterText_WithStarOrQuestionMarkIsAWildcardOtherwisePlai
     EXPECT_EQ(App().WorkThread().LastJobSerial(), jobs);
     EXPECT_EQ(window.calls, (std::vector<std::string>{"rows"}));
     EXPECT_EQ(Rows().size(), 300u);
-    EXPECT_TRUE(m_data->file.quick_filter().content().empty());
+    EXPECT_TRUE(m_data->file.read_window().quick_filter().content().empty());
     EXPECT_TRUE(m_data->file.read_window().quick_lines().empty());
 }
 

@@ -1,0 +1,300 @@
+// search_bench [size]: find in file over a page-cached generated log of about
+// <size> bytes (default 1G), each figure beside a baseline run in the same
+// process on the same file:
+//   - a word that occurs nowhere, beside grep -c of the same word;
+//   - a regular expression with a required literal (took \d{4} ms, one match
+//     near the end), beside grep -cE of the same expression;
+//   - a regular expression without one (every line is split and tested),
+//     beside the plain loop that parses every window and grep -cE.
+// The log is written in a fresh temporary folder, removed at the end.
+#include "logfile/log_file.h"
+#include "search/find_in_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double seconds_since(clock_type::time_point start)
+{
+    return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+uint64_t parse_size(const char* text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (!end || value <= 0)
+        return 0;
+    double factor = 1;
+    switch (*end) {
+    case 'k':
+    case 'K': factor = 1024.0; break;
+    case 'm':
+    case 'M': factor = 1024.0 * 1024; break;
+    case 'g':
+    case 'G': factor = 1024.0 * 1024 * 1024; break;
+    default: break;
+    }
+    return static_cast<uint64_t>(value * factor);
+}
+
+// A small fast random source, so that writing a gigabyte takes seconds.
+struct xorshift {
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    uint64_t next()
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+    unsigned below(unsigned n) { return static_cast<unsigned>(next() % n); }
+};
+
+// Lines like "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24 bytes to
+// /var/spool/out/batch-24.dat"; one line in twenty says "Request K took N
+// ms" with N below 1000, and one line near the end took 4321 ms.
+uint64_t write_log(const std::string& path, uint64_t bytes)
+{
+    static const char* const levels[] = {"INFO", "INFO", "INFO", "DEBUG", "WARN", "ERROR"};
+    static const char* const verbs[] = {"Wrote", "Read", "Sent", "Received", "Cached", "Dropped"};
+    static const char* const objects[] = {"bytes to /var/spool/out/batch-",
+                                          "records from queue orders-",
+                                          "messages to peer 10.0.7.",
+                                          "rows into table events_",
+                                          "keys for user:",
+                                          "frames from stream video-"};
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return 0;
+    xorshift rng;
+    std::string buffer;
+    buffer.reserve(1 << 22);
+    uint64_t written = 0;
+    uint64_t count = 0;
+    bool slow_written = false;
+    char line[256];
+    while (written + buffer.size() < bytes) {
+        const uint64_t ms = count * 37;
+        const uint64_t s = ms / 1000;
+        int n = std::snprintf(line, sizeof line, "2024-08-%02u %02u:%02u:%02u.%03u [%s] [worker-%u] ",
+                              static_cast<unsigned>(5 + s / 86400 % 20), static_cast<unsigned>(s / 3600 % 24),
+                              static_cast<unsigned>(s / 60 % 60), static_cast<unsigned>(s % 60),
+                              static_cast<unsigned>(ms % 1000), levels[rng.below(6)], rng.below(16));
+        const bool near_end = written + buffer.size() > bytes - bytes / 1000;
+        if (near_end && !slow_written) {
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n),
+                               "Request %u took 4321 ms for /api/v2/orders/%u", rng.below(100), rng.below(100000));
+            slow_written = true;
+        } else if (rng.below(20) == 0) {
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n),
+                               "Request %u took %u ms for /api/v2/orders/%u", rng.below(100), rng.below(1000),
+                               rng.below(100000));
+        } else {
+            const unsigned kind = rng.below(6);
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%s %u %s%u.dat", verbs[kind],
+                               rng.below(100000), objects[kind], rng.below(100));
+        }
+        buffer.append(line, static_cast<std::size_t>(n));
+        buffer += '\n';
+        ++count;
+        if (buffer.size() >= (1u << 22) - 256) {
+            written += std::fwrite(buffer.data(), 1, buffer.size(), out);
+            buffer.clear();
+        }
+    }
+    written += std::fwrite(buffer.data(), 1, buffer.size(), out);
+    std::fclose(out);
+    return count;
+}
+
+void warm(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> chunk(1 << 22);
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
+}
+
+log_pattern item(const char16_t* end, const char16_t* name, int32_t type = DATA_TYPE_TEXT, const char16_t* format = u"")
+{
+    log_pattern p(name);
+    p.end = end;
+    p.data_format.data_type = type;
+    if (type == DATA_TYPE_DATETIME)
+        p.data_format.format = format;
+    return p;
+}
+
+// Time, Level, Thread, Verb, Count, Rest: the parser of the parse benchmark.
+log_pattern_list six_columns()
+{
+    log_pattern_list parser;
+    parser.push_back(item(u" [", u"Time", DATA_TYPE_DATETIME, u"Y-m-d H:M:S.s"));
+    parser.push_back(item(u"] [", u"Level"));
+    parser.push_back(item(u"] ", u"Thread"));
+    parser.push_back(item(u" ", u"Verb"));
+    parser.push_back(item(u" ", u"Count", DATA_TYPE_NUMERIC));
+    parser.push_back(item(u"", u"Rest"));
+    return parser;
+}
+
+struct timed_search {
+    double seconds = 0;
+    find_result result;
+    find_counts counts;
+};
+
+// Runs find in file down from the first window, best of runs.
+timed_search time_search(log_file& file, const log_pattern_list& parser, const std::u16string& expression, bool regexp,
+                         bool literal_scan, int runs)
+{
+    timed_search best;
+    best.seconds = 1e18;
+    for (int i = 0; i < runs; ++i) {
+        file.parse_range(parser, 0, 100000);
+        CSearchInfo search;
+        search.expression = expression;
+        search.regexp = regexp;
+        search.case_sensitive = true;
+        find_in_file_options options;
+        options.max_lines = 100000;
+        options.literal_scan = literal_scan;
+        find_counts counts;
+        options.counts = &counts;
+        const auto start = clock_type::now();
+        const find_result result = find_in_file(file, parser, search, options);
+        const double took = seconds_since(start);
+        if (took < best.seconds) {
+            best.seconds = took;
+            best.result = result;
+            best.counts = counts;
+        }
+    }
+    return best;
+}
+
+// Runs a shell command that prints one number; best time of runs.
+double time_command(const std::string& command, long& printed, int runs)
+{
+    double best = 1e18;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = clock_type::now();
+        std::FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe)
+            return -1;
+        long value = -1;
+        if (std::fscanf(pipe, "%ld", &value) != 1)
+            value = -1;
+        pclose(pipe);
+        best = std::min(best, seconds_since(start));
+        printed = value;
+    }
+    return best;
+}
+
+const char* outcome_text(find_outcome o)
+{
+    return o == find_outcome::found ? "found" : o == find_outcome::cancelled ? "cancelled" : "not found";
+}
+
+double gb(uint64_t bytes)
+{
+    return static_cast<double>(bytes) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const uint64_t size = argc > 1 ? parse_size(argv[1]) : parse_size("1G");
+    if (size == 0) {
+        std::fprintf(stderr, "usage: search_bench [size of the log, for example 1G]\n");
+        return 2;
+    }
+    std::string pattern = (fs::temp_directory_path() / "varnoth-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path folder(pattern);
+    const std::string path = (folder / "search.log").string();
+    int status = 0;
+    {
+        const auto written_at = clock_type::now();
+        const uint64_t lines = write_log(path, size);
+        warm(path);
+        const uint64_t bytes = fs::file_size(path);
+        std::printf("log: %" PRIu64 " lines, %.2f GB, written in %.1f s\n", lines, gb(bytes),
+                    seconds_since(written_at));
+
+        log_file file;
+        const auto opened_at = clock_type::now();
+        if (!file.open(std::u16string(path.begin(), path.end()), 0, false) || file.line_count() != lines) {
+            std::fprintf(stderr, "cannot open %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("indexed in %.2f s\n", seconds_since(opened_at));
+        const log_pattern_list parser = six_columns();
+        const std::string quoted = "'" + path + "'";
+
+        // 1. A word that occurs nowhere.
+        const timed_search absent = time_search(file, parser, u"zqxjvk", false, true, 3);
+        long grep_count = 0;
+        const double grep = time_command("LC_ALL=C grep -c zqxjvk " + quoted, grep_count, 3);
+        const double absent_rate = gb(bytes) / absent.seconds;
+        std::printf("\nword that occurs nowhere: %s in %.3f s = %.2f GB/s (target >= 1 GB/s), "
+                    "%.2f GB scanned, %" PRIu64 " windows reckoned, %" PRIu64 " parsed\n",
+                    outcome_text(absent.result.outcome), absent.seconds, absent_rate, gb(absent.counts.bytes_scanned),
+                    absent.counts.windows_reached, absent.counts.windows_parsed);
+        std::printf("  baseline grep -c (count %ld): %.3f s = %.2f GB/s; ratio find/grep time %.2f\n", grep_count, grep,
+                    gb(bytes) / grep, absent.seconds / grep);
+        status |= absent_rate >= 1.0 ? 0 : 1;
+
+        // 2. A regular expression with a required literal.
+        const timed_search took = time_search(file, parser, u"took \\d{4} ms", true, true, 3);
+        long grep_took = 0;
+        const double grep_e = time_command("LC_ALL=C grep -cE 'took [0-9]{4} ms' " + quoted, grep_took, 3);
+        const double took_rate = gb(bytes) / took.seconds;
+        std::printf("\nregular expression 'took \\d{4} ms': %s at row %" PRId64 " in %.3f s = %.2f GB/s "
+                    "(target >= 0.5 GB/s); %" PRIu64 " lines held 'took ', %" PRIu64 " split and tested, "
+                    "%" PRIu64 " windows parsed\n",
+                    outcome_text(took.result.outcome), took.result.row, took.seconds, took_rate,
+                    took.counts.candidate_lines, took.counts.lines_split, took.counts.windows_parsed);
+        std::printf("  baseline grep -cE (count %ld): %.3f s = %.2f GB/s; ratio find/grep time %.2f\n", grep_took,
+                    grep_e, gb(bytes) / grep_e, took.seconds / grep_e);
+        status |= took_rate >= 0.5 ? 0 : 1;
+
+        // 3. A regular expression without a required literal: every line is
+        // read, split and tested, still without windows; beside it the plain
+        // loop that parses every window for the same expression.
+        const timed_search no_literal = time_search(file, parser, u"[xyz]\\d{6}", true, true, 3);
+        const timed_search plain_no_literal = time_search(file, parser, u"[xyz]\\d{6}", true, false, 1);
+        long grep_nl = 0;
+        const double grep_n = time_command("LC_ALL=C grep -cE '[xyz][0-9]{6}' " + quoted, grep_nl, 3);
+        std::printf("\nregular expression '[xyz]\\d{6}' (no required literal: every line split and tested): %s in "
+                    "%.2f s = %.3f GB/s, %" PRIu64 " lines tested, %" PRIu64 " windows parsed\n",
+                    outcome_text(no_literal.result.outcome), no_literal.seconds, gb(bytes) / no_literal.seconds,
+                    no_literal.counts.lines_split, no_literal.counts.windows_parsed);
+        std::printf("  baseline plain loop parsing every window: %.2f s = %.3f GB/s (%.1fx the time)\n",
+                    plain_no_literal.seconds, gb(bytes) / plain_no_literal.seconds,
+                    plain_no_literal.seconds / no_literal.seconds);
+        std::printf("  baseline grep -cE (count %ld): %.2f s = %.2f GB/s\n", grep_nl, grep_n, gb(bytes) / grep_n);
+        std::printf("\nthe word that occurs nowhere: fast path %.1fx faster than the plain loop would be "
+                    "(estimated from the plain loop above, whose pattern costs little beside the parse)\n",
+                    plain_no_literal.seconds / absent.seconds);
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return status;
+}
