@@ -5,12 +5,17 @@
 // prints the time per job beside a baseline measured in the same run: the
 // same number of bare round trips between two threads over the same message
 // queue.  The difference is what the protocol itself costs a short job.
+// Then opens a generated log of 500000 lines (first window 100000 lines)
+// through the open job and beside it, as the baseline, opens and parses the
+// same file directly on one thread.
 #include "app/varnoth_app.h"
+#include "logfile/log_file.h"
 #include "platform/message_queue.h"
 #include "work/work_messages.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +74,33 @@ double ProtocolJobs(CVarnothApp& app, int count, double& worst_ms)
     return MicrosecondsPer(start, count);
 }
 
+// Opens path through the job protocol and waits until its tab would be added.
+double ProtocolOpenMs(CVarnothApp& app, const std::u16string& path)
+{
+    const auto start = clock_type::now();
+    app.OpenFilesDirect({path});
+    for (;;) {
+        thread_message message;
+        if (!app.InterfaceQueue().get(message, 10000))
+            break;
+        app.HandleInterfaceMessage(message);
+        if (message.id == WM_WORK_FILE_READY)
+            break;
+    }
+    const double ms = std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+    app.OpenFileList().clear(); // stops its index thread
+    return ms;
+}
+
+double DirectOpenMs(CVarnothApp& app, const std::u16string& path)
+{
+    const auto start = clock_type::now();
+    log_file file;
+    if (file.open(path, app.MaxLoadingLines(), false))
+        file.parse_range(app.FindParser(u""), 0, app.MaxLoadingLines());
+    return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -93,6 +125,31 @@ int main(int argc, char** argv)
             const double protocol = ProtocolJobs(app, jobs, worst_ms);
             std::printf("empty job through the protocol: %8.1f us per job (worst %.1f ms)\n", protocol, worst_ms);
             std::printf("baseline, bare queue round trip: %7.1f us per trip\n", baseline);
+
+            const std::filesystem::path log = folder / "bench.log";
+            {
+                std::FILE* out = std::fopen(log.c_str(), "wb");
+                for (int i = 0; out && i < 500000; ++i)
+                    std::fprintf(out, "2024-08-05 13:07:%02d.%03d [INFO] [worker-%d] request %d served\n", i % 60,
+                                 i % 1000, i % 8, i);
+                if (out)
+                    std::fclose(out);
+            }
+            app.LoadData();
+            app.settings.load_tail_first = false;
+            // Best of three each, alternating, with the freed lines of the
+            // previous run gone first.
+            DirectOpenMs(app, log.u16string()); // page cache
+            double direct = 1e300;
+            double through = 1e300;
+            for (int run = 0; run < 3; ++run) {
+                log_file::wait_for_discards(10000);
+                through = std::min(through, ProtocolOpenMs(app, log.u16string()));
+                log_file::wait_for_discards(10000);
+                direct = std::min(direct, DirectOpenMs(app, log.u16string()));
+            }
+            std::printf("open of 500000 lines through the open job: %7.1f ms\n", through);
+            std::printf("baseline, open and parse on one thread:    %7.1f ms\n", direct);
             app.ExitInstance();
         }
     }

@@ -19,9 +19,11 @@
 
 namespace {
 
-// The longest the first wait sleeps between looks at the queue.  A post that
-// lands between a look and the sleep is noticed after at most this long.
-constexpr int kQueueLookMs = 20;
+// The longest the first wait sleeps between looks at the queue.  The queue
+// wakes a sleeper for every post, but a post that lands between a look and
+// the sleep is noticed only when the sleep ends: short sleeps keep a request
+// of the work thread (which waits for its answer) from waiting long.
+constexpr int kQueueLookMs = 2;
 constexpr int kRequestLookMs = 100;
 
 intptr_t FallbackAnswer(unsigned id, uintptr_t wparam)
