@@ -42,6 +42,7 @@ CVarnothApp::CVarnothApp(const app_environment& environment)
 
 CVarnothApp::~CVarnothApp()
 {
+    StopWorkThread();
     if (g_app == this)
         g_app = nullptr;
 }
@@ -170,6 +171,9 @@ bool CVarnothApp::SaveSettings()
 
 void CVarnothApp::ExitInstance()
 {
+    // No job may touch the collections while they are written.
+    StopWorkThread();
+    m_open_files.clear();
     if (HoldsSingleInstance() && m_main_window_ran) {
         SaveData();
         SaveSettings();

@@ -3,20 +3,30 @@
 // and data files during start-up, and writes them back at exit.  It owns the
 // shared state that the main window, the commands and the work thread use.
 //
-// Thread-safety: owned by the interface thread; the work thread reads the
-// settings it is given at job start.  Nothing here takes a lock.
+// Thread-safety: owned by the interface thread.  The work thread reaches it
+// only through work_host while the interface thread waits for its job; the
+// open files and the progress record are behind their own locks.
 #pragma once
 
+#include "app/progress_dialog.h"
 #include "app/settings.h"
 #include "filter/filter_store.h"
 #include "highlight/highlight_store.h"
+#include "platform/message_queue.h"
+#include "work/open_files.h"
+#include "work/progress_state.h"
+#include "work/work_host.h"
+#include "work/work_thread.h"
 
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 class folder_rewrite;
+class log_pattern_list;
+class main_dialog_link;
 class named_mutex;
 
 // Where the application looks for its folders; tests replace the defaults.
@@ -26,11 +36,11 @@ struct app_environment {
     static app_environment FromSystem();
 };
 
-class CVarnothApp {
+class CVarnothApp : public work_host {
 public:
     CVarnothApp();
     explicit CVarnothApp(const app_environment& environment);
-    ~CVarnothApp();
+    ~CVarnothApp() override;
     CVarnothApp(const CVarnothApp&) = delete;
     CVarnothApp& operator=(const CVarnothApp&) = delete;
 
@@ -49,9 +59,17 @@ public:
     // Marks that the main window ran, so that ExitInstance saves.
     void SetMainWindowRan() { m_main_window_ran = true; }
 
+    // Starts the work thread; false when it runs already or cannot start.
+    bool StartWorkThread();
+    // From now on ShowMessage on another thread reaches the interface thread
+    // through SendToInterfaceThread.
+    void InstallMessageRouter();
+
     // --- exit -----------------------------------------------------------
-    // Saves data and settings when this instance holds the lock and ran its
-    // main window; releases the dictionary and the lock in every case.
+    // Stops the work thread (quit, then wait for it), closes the open files,
+    // saves data and settings when this instance holds the lock and ran its
+    // main window, releases the dictionary and the lock, and lets a release
+    // of parsed lines in progress finish.
     void ExitInstance();
     // Writes every data file.  Each file is written completely under a
     // temporary name and renamed into place; files of the collections that
@@ -80,6 +98,59 @@ public:
 
     const std::u16string& Title() const { return m_title; }
 
+    // --- the job protocol (interface thread) ----------------------------
+    // Paths equal to an open file's path (ASCII letters folded) only
+    // activate that file's tab, as do repeats within paths; the rest are
+    // opened by one job.
+    void OpenFiles(const std::vector<std::u16string>& paths);
+    // Opens paths by one job without looking for open files (the open and
+    // recent-file commands).  Nothing happens for an empty list.
+    void OpenFilesDirect(const std::vector<std::u16string>& paths);
+    // A new window of the active file from first_line, then the view update
+    // (selection kind, row).  Nothing without an active file.
+    void ReparseFrom(int64_t first_line, int selection_kind, int64_t row);
+    // Filters the active file by its quick filter text (quick) or by its
+    // filter conditions.  Nothing without an active file.
+    void RunFilter(bool quick);
+    // Sets the active file's quick filter text and applies it; an empty text
+    // shows the rows without the quick filter at once.
+    void ApplyQuickFilter(const std::u16string& text);
+    // Waits for the job posted last: up to the progress delay (500 ms) only
+    // the work thread's two requests are served and no dialog is shown; a
+    // job that ends in that time leaves its queued progress dropped.  After
+    // that a modal progress dialog runs until the job's WM_WORK_DONE.
+    void RunJobAndWait(int file_count, bool cancellable);
+    // Posts a request to the interface thread and waits for its answer
+    // (served at once when called on the interface thread).  Once the
+    // interface thread has closed, the fallback answer: IDNO, IDCANCEL or
+    // IDOK for a box by its buttons, 0 otherwise.
+    intptr_t SendToInterfaceThread(unsigned id, uintptr_t wparam, const void* data);
+    // The handlers of the six interface messages; false for any other id.
+    bool HandleInterfaceMessage(const thread_message& message);
+    // The file of the active tab, null without a main window or active tab.
+    CWorkData* ActiveFile();
+    // Chooses the parser of a freshly opened file, stores its name in file
+    // and returns it; null for a null file.
+    const log_pattern_list* GetParser(CWorkData* file);
+
+    CWorkThread& WorkThread() { return m_work_thread; }
+    void SetMainDialog(main_dialog_link* dialog) { m_main_dialog = dialog; }
+    main_dialog_link* MainDialog() const { return m_main_dialog; }
+    void SetProgressDialogFactory(progress_dialog_factory factory) { m_progress_factory = std::move(factory); }
+    // The dialog while one is shown, else null.
+    progress_dialog* ShownProgressDialog() const { return m_progress_dialog; }
+    // How long a job may run before its progress dialog appears (test seam).
+    void SetProgressDelayMs(int milliseconds) { m_progress_delay_ms = milliseconds; }
+
+    // --- work_host -------------------------------------------------------
+    uint64_t MaxLoadingLines() override { return settings.max_loading_lines; }
+    bool LoadTailFirst() override { return settings.load_tail_first; }
+    const log_pattern_list* FindParser(const std::u16string& name) override;
+    const log_pattern_list* DetectParser(CWorkData& file) override;
+    open_file_list& OpenFileList() override { return m_open_files; }
+    progress_record& Progress() override { return m_progress; }
+    message_queue& InterfaceQueue() override { return InterfaceThreadQueue(); }
+
     app_settings settings;
     std::vector<std::u16string> expression_history;
     std::vector<std::u16string> recent_files;
@@ -90,6 +161,13 @@ public:
 
 private:
     void PrepareDataDirectory(const app_environment& environment);
+    void StopWorkThread();
+    // Posts a job to the work thread (resetting its cancel event for a
+    // cancellable job); false when the thread does not run.
+    bool PostJob(unsigned id, uintptr_t wparam, intptr_t lparam, bool cancellable = false);
+    void OnWorkProgress();
+    void OnWorkDone(uint64_t serial);
+    void AnswerRequest(const thread_message& message);
 
     // Favourites of the filter and highlight folders (file name without
     // ".xml"), then the recent conditions and rules of the history folder.
@@ -118,6 +196,15 @@ private:
     bool m_main_window_ran = false;
     std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load
     std::set<std::u16string> m_unloaded_highlight_files; // the same for highlight favourites
+
+    open_file_list m_open_files;
+    progress_record m_progress;
+    CWorkThread m_work_thread{*this};
+    main_dialog_link* m_main_dialog = nullptr;
+    progress_dialog_factory m_progress_factory;
+    progress_dialog* m_progress_dialog = nullptr;
+    int m_progress_delay_ms = 500;
+    std::atomic<bool> m_interface_closed{false};
 };
 
 // The one application object while it exists (null before and after).

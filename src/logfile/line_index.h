@@ -17,12 +17,17 @@ struct line_slot {
 };
 static_assert(sizeof(line_slot) == 8, "a slot is 8 bytes");
 
+// Qt's "slots" keyword macro must not rename the member below when a Qt
+// header was included first.
+#pragma push_macro("slots")
+#undef slots
 struct line_block {
     std::vector<line_slot> slots; // exactly lines-per-block, zeroed at creation
     uint64_t used = 0;
     int64_t base = 0;    // file offset of the line that created the block
     bool forward = true; // filled from slot 0 upwards (appended) or from the last slot down (prepended)
 };
+#pragma pop_macro("slots")
 
 // One line found by a scan, before it enters the index.
 struct line_span {

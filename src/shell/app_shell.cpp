@@ -1,23 +1,32 @@
 #include "shell/app_shell.h"
 
+#include "app/instance_handoff.h"
 #include "app/varnoth_app.h"
 #include "glossant/dictionary_text.h"
 #include "platform/diagnostics.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
+#include "shell/file_commands.h"
+#include "shell/instance_channel.h"
 #include "shell/interface_dispatcher.h"
+#include "shell/main_dialog_adapter.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
 #include "ui/message_presenter.h"
+#include "ui/progress_dlg.h"
 #include "ui/system_error.h"
 #include "ui/varnoth_dlg.h"
+#include "work/work_messages.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
+#include <filesystem>
 
 CVarnothShell::CVarnothShell(CVarnothApp& app) : m_app(app)
 {}
@@ -35,6 +44,12 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
             continue;
         m_command_line_file = argument.toStdU16String();
         break;
+    }
+    if (!m_command_line_file.empty() && m_command_line_file.front() != u'/') {
+        // A path typed in a shell is relative to where that shell was.
+        const std::u16string base =
+            m_start_directory.empty() ? std::filesystem::current_path().u16string() : m_start_directory;
+        m_command_line_file = std::filesystem::path(JoinPath(base, m_command_line_file)).lexically_normal().u16string();
     }
     if (!m_command_line_file.empty())
         HandOffCommandLineFile();
@@ -60,13 +75,31 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
     m_app.LoadSettings();
     m_app.LoadData();
 
-    m_dispatcher = std::make_unique<interface_dispatcher>(InterfaceThreadQueue());
+    StartWorkProtocol();
     return true;
+}
+
+void CVarnothShell::StartWorkProtocol()
+{
+    m_dispatcher = std::make_unique<interface_dispatcher>(InterfaceThreadQueue());
+    for (unsigned id : {WM_WORK_PROGRESS, WM_WORK_DONE, WM_WORK_FILE_READY, WM_WORK_VIEW_UPDATE, WM_WORK_MESSAGE_BOX,
+                        WM_WORK_DETECT_PARSER})
+        m_dispatcher->set_handler(id, [this](const thread_message& message) { m_app.HandleInterfaceMessage(message); });
+    m_app.InstallMessageRouter();
+    if (!m_app.StartWorkThread())
+        DebugOutput("[shell] the work thread did not start\n");
 }
 
 void CVarnothShell::HandOffCommandLineFile()
 {
-    DebugOutput("[shell] command-line file: %s\n", ToUtf8(m_command_line_file).c_str());
+    if (!HandOffPath(m_command_line_file)) {
+        DebugOutput("[shell] the command-line file could not be handed over: %s\n",
+                    ToUtf8(m_command_line_file).c_str());
+        return;
+    }
+    const bool woken = WakeRunningInstance();
+    DebugOutput("[shell] command-line file handed over%s: %s\n", woken ? " to the running instance" : "",
+                ToUtf8(m_command_line_file).c_str());
 }
 
 CVarnothDlg* CVarnothShell::CreateMainWindow()
@@ -75,8 +108,22 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     m_accelerators = std::make_unique<CAcceleratorFilter>(m_main_window->Router(), m_main_window.get());
     qApp->installEventFilter(m_accelerators.get());
     m_main_window->Router().add(ids::kHelpHelp, [this](int) { ShowHelp(); });
+    m_main_dialog = std::make_unique<main_dialog_adapter>(*m_main_window, m_app);
+    m_app.SetMainDialog(m_main_dialog.get());
+    RegisterFileCommands(*m_main_window, m_app, *m_main_dialog);
+    m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {
+        return std::make_unique<CProgressDlg>(file_count, cancellable, &cancel, m_main_window.get());
+    });
     m_app.SetMainWindowRan();
     m_main_window->ShowWithSavedPlacement();
+    DebugOutput("[shell] main window shown\n");
+
+    m_channel = std::make_unique<CInstanceChannel>(
+        m_main_window.get(), [this](const std::vector<std::u16string>& paths) { m_app.OpenFiles(paths); });
+    m_channel->Listen();
+    // Files handed over before the socket listened, this instance's own
+    // command-line file among them, are taken once the event loop runs.
+    QTimer::singleShot(0, m_channel.get(), [channel = m_channel.get()] { channel->TakeNow(); });
     return m_main_window.get();
 }
 
@@ -109,6 +156,10 @@ void CVarnothShell::ShowHelp()
 
 void CVarnothShell::ExitInstance()
 {
+    m_channel.reset();
+    m_app.SetMainDialog(nullptr);
+    m_app.SetProgressDialogFactory(nullptr);
+    m_main_dialog.reset();
     if (m_accelerators)
         qApp->removeEventFilter(m_accelerators.get());
     m_accelerators.reset();
@@ -119,6 +170,8 @@ void CVarnothShell::ExitInstance()
 
 int RunVarnoth(int argc, char** argv)
 {
+    std::error_code error;
+    const std::u16string start_directory = std::filesystem::current_path(error).u16string();
     CVarnothApp app;
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnoth"));
@@ -126,6 +179,7 @@ int RunVarnoth(int argc, char** argv)
     InstallQtMessagePresenter();
 
     CVarnothShell shell(app);
+    shell.SetStartDirectory(start_directory);
     if (shell.InitInstance(QApplication::arguments()))
         shell.RunMainWindow();
     shell.ExitInstance();

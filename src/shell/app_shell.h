@@ -15,33 +15,45 @@
 #include <string>
 
 class CAcceleratorFilter;
+class CInstanceChannel;
 class CVarnothApp;
 class CVarnothDlg;
 class interface_dispatcher;
+class main_dialog_adapter;
 
 class CVarnothShell {
 public:
     explicit CVarnothShell(CVarnothApp& app);
     ~CVarnothShell();
 
+    // The folder a relative command-line path is taken against (the folder
+    // the process started in; the application object changes it).
+    void SetStartDirectory(std::u16string folder) { m_start_directory = std::move(folder); }
+
     // The start-up steps in their order.  False when this instance must end
-    // now: another instance runs (quietly), the dictionary library fails
-    // (quietly) or the dictionary does not load (after its message).
+    // now: another instance runs (quietly, after handing its file over), the
+    // dictionary library fails (quietly) or the dictionary does not load
+    // (after its message).  Ends by starting the work thread.
     bool InitInstance(const QStringList& arguments);
 
     // Creates the main window, shows it with its saved placement and runs the
     // event loop until it ends.  Returns the event loop's result.
     int RunMainWindow();
 
-    // Creates and shows the main window without running the event loop (tests).
+    // Creates and shows the main window without running the event loop
+    // (tests), connects it to the job protocol and starts taking handed-over
+    // files (the first take runs once the event loop runs).
     CVarnothDlg* CreateMainWindow();
+
+    // The running instance's end of the hand-off; null before the main window.
+    CInstanceChannel* InstanceChannel() const { return m_channel.get(); }
 
     // Saves and releases everything (only an instance that reached its main
     // window writes files).
     void ExitInstance();
 
     // The file named on the command line (the first argument that is not a
-    // switch), empty when none.
+    // switch) as a full path, empty when none.
     const std::u16string& CommandLineFile() const { return m_command_line_file; }
 
     // The help page for the window the user is in: the active dialog's
@@ -53,15 +65,20 @@ private:
     // cannot be opened.
     void ShowHelp();
 
-    // Where a file named on the command line is handed to the running
-    // instance; the first instance picks up its own file the same way once
-    // its window is shown.
+    // Hands the command-line file to the running instance through the spool
+    // and wakes it; the first instance picks up its own file the same way
+    // once its window is shown.
     void HandOffCommandLineFile();
+    // Routes the work thread's messages to the application and starts it.
+    void StartWorkProtocol();
 
     CVarnothApp& m_app;
+    std::u16string m_start_directory;
     std::u16string m_command_line_file;
     std::unique_ptr<interface_dispatcher> m_dispatcher;
     std::unique_ptr<CVarnothDlg> m_main_window;
+    std::unique_ptr<main_dialog_adapter> m_main_dialog;
+    std::unique_ptr<CInstanceChannel> m_channel;
     std::unique_ptr<CAcceleratorFilter> m_accelerators;
 };
 

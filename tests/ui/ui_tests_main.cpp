@@ -1,6 +1,7 @@
 // Runs the widget-free rule tests and the main-window tests in one process,
 // under the offscreen platform that CTest sets.
 #include "main_window_test.h"
+#include "progress_dlg_test.h"
 #include "ui_rules_test.h"
 #include "ui_test_environment.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv)
         }
         ui_rules_test rules;
         failures += QTest::qExec(&rules, argc, argv);
+        progress_dlg_test progress;
+        failures += QTest::qExec(&progress, argc, argv);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,69 @@
+// The jobs of the work thread and what they share: the job's end, its
+// progress steps and its failure messages.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class native_signal;
+class work_host;
+struct CWorkData;
+
+// The heap record of WM_JOB_PARSE; the job deletes it.
+struct tagPARSE_JOB {
+    CWorkData* file = nullptr;
+    int selection_kind = 0;
+    int64_t row = 0;
+};
+
+// One job while it runs on the work thread.
+class job_context {
+public:
+    job_context(work_host& host, native_signal& cancel, uint64_t serial)
+        : m_host(host), m_cancel(cancel), m_serial(serial)
+    {}
+    job_context(const job_context&) = delete;
+    job_context& operator=(const job_context&) = delete;
+
+    work_host& host() { return m_host; }
+
+    // Ends the job for the interface thread: posts WM_WORK_DONE with the
+    // job's serial.  Only the first call acts; a record on the poster's
+    // stack must not be touched afterwards.
+    void Done();
+    bool done() const { return m_done; }
+
+    // Tests the cancel event without waiting; resets it when it was set.
+    bool TakeCancel();
+
+    // Posts a message to the interface thread.
+    void Post(unsigned id, uintptr_t wparam = 0, intptr_t lparam = 0);
+    // Under the progress lock: file number, the action's dictionary text and
+    // the object; then posts WM_WORK_PROGRESS.
+    void Step(int file_number, std::u16string_view action_key, const std::u16string& object);
+    // Under the progress lock: only the action; then posts WM_WORK_PROGRESS.
+    void Action(std::u16string_view action_key);
+    // Under the progress lock: current and total -1, file number 1, the
+    // action and the object; then posts WM_WORK_PROGRESS.
+    void SingleFileStep(std::u16string_view action_key, const std::u16string& object);
+
+private:
+    work_host& m_host;
+    native_signal& m_cancel;
+    uint64_t m_serial;
+    bool m_done = false;
+};
+
+// An error box with the dictionary text of key, followed by "\n" and path
+// when path is not empty.
+void ShowJobError(std::u16string_view key, const std::u16string& path = {});
+
+// Milliseconds since a steady-clock start, for the cost lines.
+int64_t ElapsedMs(int64_t start_ms);
+int64_t NowMs();
+
+void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths);
+void RunParseJob(job_context& job, uint64_t first_line, const tagPARSE_JOB& record);
+void RunFilterJob(job_context& job, bool quick, CWorkData& file);
