@@ -194,8 +194,6 @@ private:
     bool m_glossant_initialized = false;
     bool m_dictionary_loaded = false;
     bool m_main_window_ran = false;
-    std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load
-    std::set<std::u16string> m_unloaded_highlight_files; // the same for highlight favourites
 
     open_file_list m_open_files;
     progress_record m_progress;
@@ -205,6 +203,9 @@ private:
     progress_dialog* m_progress_dialog = nullptr;
     int m_progress_delay_ms = 500;
     std::atomic<bool> m_interface_closed{false};
+
+    std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load
+    std::set<std::u16string> m_unloaded_highlight_files; // the same for highlight favourites
 };
 
 // The one application object while it exists (null before and after).
