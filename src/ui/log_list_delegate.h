@@ -85,9 +85,10 @@ private:
 };
 
 // Draws text in rect (single line, vertically centred, cut at the right with
-// an ellipsis when it does not fit), without copying the characters when
-// they fit.  Only the first characters that can be visible are measured, so
-// a 65534-character cell costs no more than a short one.
+// an ellipsis when it does not fit).  A text that fits is drawn straight from
+// its own characters (no copy); only a cut text is copied, into the elided
+// string.  Only the first characters that can be visible are measured, so a
+// 65534-character cell costs no more than a short one.
 void DrawCellText(QPainter& painter, const QRect& rect, std::u16string_view text, const QFontMetrics& metrics);
 
 // True when text needs more than width pixels (the cell shows it cut).

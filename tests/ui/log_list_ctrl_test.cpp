@@ -7,9 +7,12 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
+#include <QVBoxLayout>
 
 #include <random>
 
@@ -505,4 +508,87 @@ void log_list_ctrl_test::Redraw_OffReadsNoRows()
     QCOMPARE(view.list.SetRowCount(), 1);
     QCOMPARE(view.list.CellText(0, 1), std::u16string(u"rows"));
     QCOMPARE(view.list.FindRow(u"new", false, false, false, -1), 0);
+}
+
+void log_list_ctrl_test::ToolTip_ShowsTheWholeTextOfACutCellOnly()
+{
+    const std::u16string tail = u" and the distinctive end <of> it";
+    shown_list view({{u"short", std::u16string(400, u'x') + tail}}, 2);
+    QVERIFY(view.Exposed());
+    CLogListCtrl& list = view.list;
+    list.horizontalHeader()->setStretchLastSection(false);
+    list.horizontalHeader()->resizeSection(1, 200);
+
+    auto tip_at = [&](int column) {
+        QToolTip::hideText();
+        const QRect rect = list.visualRect(list.Model().index(0, column));
+        QHelpEvent help(QEvent::ToolTip, rect.center(), list.viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(list.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    const QString cut = tip_at(1);
+    QVERIFY2(cut.contains(QStringLiteral("distinctive end &lt;of&gt; it")), qPrintable(cut)); // shown as plain text
+    tip_at(0); // "short" fits its column: the tip goes away
+    QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 3000);
+}
+
+void log_list_ctrl_test::Font_RowsFollowTheFontInheritedFromTheWindow()
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* list = new CLogListCtrl(&window);
+    layout->addWidget(list);
+    QFont big = window.font();
+    big.setPointSize(big.pointSize() * 2);
+    window.setFont(big);
+    QCOMPARE(list->font(), big);
+    QCOMPARE(list->RowHeight(), QFontMetrics(big).height() + 8);
+    QFont small = big;
+    small.setPointSize(7);
+    window.setFont(small);
+    QCOMPARE(list->RowHeight(), QFontMetrics(small).height() + 8);
+}
+
+void log_list_ctrl_test::Keys_LeftAndRightScrollSidewaysAndRowsKeepTheSidewaysPosition()
+{
+    shown_list view(50, 8, QSize(300, 200));
+    QVERIFY(view.Exposed());
+    CLogListCtrl& list = view.list;
+    for (int c = 0; c < 8; ++c)
+        list.horizontalHeader()->resizeSection(c, 150);
+    QScrollBar* bar = list.horizontalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    list.SelectRow(10);
+    QCOMPARE(bar->value(), 0);
+    QTest::keyClick(&list, Qt::Key_Right);
+    QTest::keyClick(&list, Qt::Key_Right);
+    const int sideways = bar->value();
+    QVERIFY(sideways > 0);
+    QCOMPARE(list.SelectionMark(), 10);
+    QTest::keyClick(&list, Qt::Key_Down);
+    QTest::keyClick(&list, Qt::Key_PageDown);
+    QVERIFY(list.SelectionMark() > 11);
+    QCOMPARE(bar->value(), sideways);
+    list.SelectRow(2);
+    QCOMPARE(bar->value(), sideways);
+    QTest::keyClick(&list, Qt::Key_Left);
+    QVERIFY(bar->value() < sideways);
+}
+
+void log_list_ctrl_test::Header_DraggedColumnsKeepTheirCellsAndNumbers()
+{
+    shown_list view(6, 3);
+    QVERIFY(view.Exposed());
+    CLogListCtrl& list = view.list;
+    QVERIFY(list.horizontalHeader()->sectionsMovable());
+    list.horizontalHeader()->moveSection(2, 0); // column 2 is now shown first
+    const QRect leftmost = list.visualRect(list.Model().index(4, 2));
+    QCOMPARE(leftmost.left(), 0);
+    QCOMPARE(list.HitTest(leftmost.center()), (CLogListCtrl::cell_hit{4, 2}));
+    QCOMPARE(list.CellText(4, 2), std::u16string(u"r4c2"));
+    QCOMPARE(list.ColumnName(2), std::u16string(u"Column 2"));
+    list.ClearSelectionMark();
+    QCOMPARE(list.FindRow(u"c0", false, true, false, 0), 0); // columns keep their numbers
+    QCOMPARE(list.FindRow(u"r3c2", false, true, false, 2), 3);
+    QCOMPARE(list.FindRow(u"r3c2", false, true, false, 0), -1);
 }

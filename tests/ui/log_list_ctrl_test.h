@@ -22,4 +22,8 @@ private slots:
     void RowCount_ChangesWithoutScrollingOrLosingTheSelection();
     void HitTest_AndTheContextMenuCarryTheClickedCell();
     void Redraw_OffReadsNoRows();
+    void ToolTip_ShowsTheWholeTextOfACutCellOnly();
+    void Header_DraggedColumnsKeepTheirCellsAndNumbers();
+    void Font_RowsFollowTheFontInheritedFromTheWindow();
+    void Keys_LeftAndRightScrollSidewaysAndRowsKeepTheSidewaysPosition();
 };
