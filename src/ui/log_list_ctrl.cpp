@@ -102,6 +102,7 @@ CLogListCtrl::CLogListCtrl(QWidget* parent) : QTableView(parent)
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setStretchLastSection(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setMinimumSectionSize(kColumnNamePadding); // a one-letter name keeps its narrow column
 
     QHeaderView* rows = verticalHeader();
     rows->hide();
@@ -171,6 +172,20 @@ int CLogListCtrl::ColumnCount() const
 std::u16string CLogListCtrl::ColumnName(int index) const
 {
     return m_model->ColumnName(index);
+}
+
+void CLogListCtrl::SetColumnNames(const std::vector<std::u16string>& names)
+{
+    const int count = static_cast<int>(names.size());
+    for (int i = 0; i < count; ++i) {
+        const std::u16string& name = names[static_cast<std::size_t>(i)];
+        if (i < ColumnCount())
+            SetColumn(i, name);
+        else
+            InsertColumn(i, name);
+    }
+    while (ColumnCount() > count)
+        DeleteColumn(ColumnCount() - 1);
 }
 
 int CLogListCtrl::TextMargin(int column) const

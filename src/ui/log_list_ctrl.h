@@ -4,7 +4,8 @@
 //
 // What the main window uses:
 //   - SetFile, SetHighlightSources, SetSearchHighlightColor when the tab is made;
-//   - InsertColumn / SetColumn / DeleteColumn, then FitColumns, when columns are rebuilt;
+//   - SetColumnNames (or InsertColumn / SetColumn / DeleteColumn), SetRowCount
+//     and FitColumns when columns are rebuilt;
 //   - SetRowCount after every job and quick-filter change, then
 //     ApplySelectionKind for the job's selection kind;
 //   - SetRedraw(false) before posting a job that rewrites the window and
@@ -68,6 +69,10 @@ public:
     int ColumnCount() const;
     // The header text of column index; empty when there is no such column.
     std::u16string ColumnName(int index) const;
+    // Makes the columns names: renames the columns there are, inserts the
+    // missing ones and removes those beyond.  With the rows set afterwards,
+    // FitColumns sizes them.
+    void SetColumnNames(const std::vector<std::u16string>& names);
     // Sizes every column to fit its header and the texts of the rows in view
     // (at most kFitSampleRows of them, from the top of the view), each at most
     // kMaxFitWidth pixels wide.

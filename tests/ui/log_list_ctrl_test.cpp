@@ -117,6 +117,16 @@ void log_list_ctrl_test::Columns_WidthIsTenPixelsPlusTheNameAndFitSamplesTheRows
     QVERIFY(list.DeleteColumn(1));
     QVERIFY(!list.DeleteColumn(2));
     QCOMPARE(list.ColumnName(1), std::u16string(u"Level"));
+
+    // Rebuilding from a parser's names: renamed, added, removed.
+    list.SetColumnNames({u"A", u"B", u"C", u"D"});
+    QCOMPARE(list.Model().ColumnNames(), (std::vector<std::u16string>{u"A", u"B", u"C", u"D"}));
+    QCOMPARE(list.columnWidth(1), 10 + header.horizontalAdvance(QStringLiteral("B"))); // renamed
+    QCOMPARE(list.columnWidth(2), 10 + header.horizontalAdvance(QStringLiteral("C"))); // inserted
+    list.SetColumnNames({u"Only"});
+    QCOMPARE(list.Model().ColumnNames(), std::vector<std::u16string>{u"Only"});
+    list.SetColumnNames({});
+    QCOMPARE(list.ColumnCount(), 0);
 }
 
 void log_list_ctrl_test::Invert_ThreeOfTenSelectsTheOtherSevenWithOneNotification()
