@@ -41,7 +41,7 @@ bool text_matcher::Find(const char16_t* text, std::size_t length)
         return false;
     const int clamped = length > std::size_t(INT_MAX - 1) ? INT_MAX - 1 : static_cast<int>(length);
     const bool found = m_pattern->Search(text ? text : u"", clamped, m_context);
-    if (!found && m_context.m_aborted)
+    if (!found && m_context.IsAborted())
         ++m_aborted;
     return found;
 }

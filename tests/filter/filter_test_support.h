@@ -119,7 +119,7 @@ inline bool RefRegexSearch(const std::u16string& text, const std::u16string& pat
     CMatchContextT context;
     const bool found = compiled.Search(text.data(), static_cast<int>(text.size()), context);
     if (aborted)
-        *aborted = *aborted || context.m_aborted;
+        *aborted = *aborted || context.IsAborted();
     return found;
 }
 

@@ -1,0 +1,155 @@
+#include "ui/log_list_delegate.h"
+
+#include "ui/color_value.h"
+#include "ui/log_list_model.h"
+#include "ui/log_list_rules.h"
+#include "work/work_data.h"
+
+#include <QPainter>
+#include <QPalette>
+
+namespace {
+
+// A colour between a (weight 0) and b (weight 1).
+QColor Blend(const QColor& a, const QColor& b, double weight)
+{
+    auto mix = [weight](int x, int y) { return static_cast<int>(x + (y - x) * weight + 0.5); };
+    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
+
+// Draws the outline of the focused row's part in cell: top and bottom, and
+// the outer ends in the first and last shown columns.
+void DrawFocusOutline(QPainter& painter, const QRect& content, bool first, bool last, const QColor& color)
+{
+    painter.fillRect(QRect(content.left(), content.top(), content.width(), 1), color);
+    painter.fillRect(QRect(content.left(), content.bottom(), content.width(), 1), color);
+    if (first)
+        painter.fillRect(QRect(content.left(), content.top(), 1, content.height()), color);
+    if (last)
+        painter.fillRect(QRect(content.right(), content.top(), 1, content.height()), color);
+}
+
+} // namespace
+
+log_list_look LookFromPalette(const QPalette& palette, int32_t search_highlight)
+{
+    log_list_look look;
+    look.system.button_text = ValueFromColor(palette.color(QPalette::ButtonText));
+    look.system.window = ValueFromColor(palette.color(QPalette::Base));
+    look.system.highlighted_text = ValueFromColor(palette.color(QPalette::HighlightedText));
+    look.system.highlight = ValueFromColor(palette.color(QPalette::Highlight));
+    look.system.button_shadow = ValueFromColor(palette.color(QPalette::Dark));
+    look.system.list_text = ValueFromColor(palette.color(QPalette::Text));
+    look.system.search_highlight = search_highlight;
+    look.frame = palette.color(QPalette::Highlight);
+    look.grid = Blend(palette.color(QPalette::Base), palette.color(QPalette::Text), 0.09);
+    look.focus = palette.color(QPalette::Highlight);
+    return look;
+}
+
+log_list_frame::log_list_frame(const CLogListModel& model, const tagHIGHLIGHT_STATE& highlight,
+                               const log_list_look& look, const QFontMetrics& metrics, const frame_layout& where)
+    : m_names(model.ColumnNames()), m_painter(highlight, look.system), m_look(look), m_metrics(metrics), m_where(where)
+{
+    if (model.File() && !model.Suspended()) {
+        m_window.emplace(model.File()->file);
+        m_rows = &model.File()->row_source(*m_window);
+    }
+}
+
+std::u16string_view log_list_frame::Cell(int row, int column) const
+{
+    return m_rows ? CellView(*m_rows, row, column) : std::u16string_view();
+}
+
+tagCELL_COLORS log_list_frame::Colors(std::u16string_view text, int column, bool selected)
+{
+    const std::u16string_view name = column >= 0 && static_cast<std::size_t>(column) < m_names.size()
+                                         ? std::u16string_view(m_names[static_cast<std::size_t>(column)])
+                                         : std::u16string_view();
+    return m_painter.CellColors(text, name, column, selected, m_where.focused);
+}
+
+bool CellTextIsCut(std::u16string_view text, int width, const QFontMetrics& metrics)
+{
+    if (text.empty())
+        return false;
+    if (width <= 0 || text.size() > static_cast<std::size_t>(width) + 1)
+        return true;
+    const QString raw =
+        QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+    return metrics.horizontalAdvance(raw) > width;
+}
+
+void DrawCellText(QPainter& painter, const QRect& rect, std::u16string_view text, const QFontMetrics& metrics)
+{
+    const int width = rect.width();
+    if (text.empty() || width <= 0)
+        return;
+    // No glyph is narrower than a pixel, so characters past width + 1 are never visible.
+    std::size_t shown = text.size();
+    bool cut = false;
+    if (shown > static_cast<std::size_t>(width) + 1) {
+        shown = static_cast<std::size_t>(width) + 1;
+        cut = true;
+        if (QChar::isHighSurrogate(text[shown - 1]))
+            --shown;
+    }
+    const QString raw =
+        QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(shown));
+    const QPoint origin(rect.left(), rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent());
+    if (!cut && metrics.horizontalAdvance(raw) <= width)
+        painter.drawText(origin, raw);
+    else
+        painter.drawText(origin, metrics.elidedText(raw, Qt::ElideRight, width));
+}
+
+CLogListDelegate::CLogListDelegate(frame_factory frame_source, QObject* parent)
+    : QAbstractItemDelegate(parent), m_frame_source(std::move(frame_source))
+{}
+
+void CLogListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    std::unique_ptr<log_list_frame> own;
+    log_list_frame* frame = m_frame;
+    if (!frame && m_frame_source) {
+        own = m_frame_source();
+        frame = own.get();
+    }
+    if (!frame || !painter)
+        return;
+    const int row = index.row();
+    const int column = index.column();
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
+    const std::u16string_view text = frame->Cell(row, column);
+    const tagCELL_COLORS colors = frame->Colors(text, column, selected);
+    const log_list_look& look = frame->Look();
+    const log_list_frame::frame_layout& where = frame->Where();
+
+    const QRect& cell = option.rect;
+    const QRect content(cell.left(), cell.top(), cell.width() - 1, cell.height() - 1);
+    const QColor back = ColorFromValue(colors.back_color);
+    painter->fillRect(content, back);
+    const QColor grid = colors.back_color == look.system.window ? look.grid : back.darker(112);
+    painter->fillRect(QRect(cell.right(), cell.top(), 1, cell.height()), grid);
+    painter->fillRect(QRect(cell.left(), cell.bottom(), cell.width() - 1, 1), grid);
+
+    const int margin = column == where.first_column ? kFirstColumnTextMargin : kColumnTextMargin;
+    painter->setPen(ColorFromValue(colors.text_color));
+    painter->setFont(option.font);
+    DrawCellText(*painter, content.adjusted(margin, 0, -kColumnTextRightMargin, 0), text, frame->Metrics());
+
+    if (selected && colors.marked) {
+        painter->setPen(look.frame);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(content.adjusted(0, 0, -1, -1));
+    } else if (!selected && where.focused && row == where.current_row) {
+        DrawFocusOutline(*painter, content, column == where.first_column, column == where.last_column, look.focus);
+    }
+}
+
+QSize CLogListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    (void)index;
+    return QSize(option.fontMetrics.averageCharWidth() * 12, option.fontMetrics.height() + 8);
+}

@@ -1,0 +1,114 @@
+// How a log list paints its cells.  One log_list_frame lives for one paint of
+// the list: it reads the rows once (under the window rule) and prepares the
+// colour decision once, so that every cell of the page shares them; the
+// delegate draws each cell with it.
+//
+// A cell: its background in the decided back colour, a grid line along its
+// right and bottom edges, its text on one line, vertically centred, cut with
+// an ellipsis at the right, starting 6 px from the cell's left edge (2 px in
+// the first column); in a selected row a marked cell (a search hit or a rule)
+// gets a 1-pixel frame in the palette's highlight colour just inside it.
+//
+// Thread-safety: interface thread only.
+#pragma once
+
+#include "highlight/cell_colors.h"
+#include "logfile/log_file.h"
+
+#include <QAbstractItemDelegate>
+#include <QColor>
+#include <QFontMetrics>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CLogListModel;
+class QPainter;
+class QPalette;
+
+// Left text margins: 2 px in the first column, 6 px in the others.
+inline constexpr int kFirstColumnTextMargin = 2;
+inline constexpr int kColumnTextMargin = 6;
+// The space kept free right of a cell's text.
+inline constexpr int kColumnTextRightMargin = 4;
+
+// The colours a list paints with, taken from its palette.
+struct log_list_look {
+    tagSYSTEM_COLORS system; // the colour decision's starting colours
+    QColor frame;            // the frame of marked cells in selected rows (the palette's highlight)
+    QColor grid;             // grid lines between normal cells
+    QColor focus;            // the outline of the focused row when it is not selected
+};
+
+// The look of a list with palette; search_highlight is the "search_highlight"
+// setting (0x00BBGGRR).
+log_list_look LookFromPalette(const QPalette& palette, int32_t search_highlight);
+
+// What one paint of a list shares between its cells.
+class log_list_frame {
+public:
+    struct frame_layout {
+        bool focused = false;  // the list has the keyboard focus
+        int current_row = -1;  // the focused row (the selection mark), -1 without one
+        int first_column = -1; // logical index of the leftmost shown column
+        int last_column = -1;  // logical index of the rightmost shown column
+    };
+
+    // Reads the rows of model's file (none without a file or while the model
+    // is suspended) and prepares the colour decision for highlight.
+    log_list_frame(const CLogListModel& model, const tagHIGHLIGHT_STATE& highlight, const log_list_look& look,
+                   const QFontMetrics& metrics, const frame_layout& where);
+    log_list_frame(const log_list_frame&) = delete;
+    log_list_frame& operator=(const log_list_frame&) = delete;
+
+    // The characters of a cell (see CellView); empty when it does not exist.
+    std::u16string_view Cell(int row, int column) const;
+    // The colour decision for a cell of column.
+    tagCELL_COLORS Colors(std::u16string_view text, int column, bool selected);
+
+    const log_list_look& Look() const { return m_look; }
+    const QFontMetrics& Metrics() const { return m_metrics; }
+    const frame_layout& Where() const { return m_where; }
+
+private:
+    std::optional<log_file::window_reader> m_window;
+    const std::vector<log_line*>* m_rows = nullptr;
+    const std::vector<std::u16string>& m_names;
+    cell_painter m_painter;
+    log_list_look m_look;
+    QFontMetrics m_metrics;
+    frame_layout m_where;
+};
+
+// Draws text in rect (single line, vertically centred, cut at the right with
+// an ellipsis when it does not fit).  A text that fits is drawn straight from
+// its own characters (no copy); only a cut text is copied, into the elided
+// string.  Only the first characters that can be visible are measured, so a
+// 65534-character cell costs no more than a short one.
+void DrawCellText(QPainter& painter, const QRect& rect, std::u16string_view text, const QFontMetrics& metrics);
+
+// True when text needs more than width pixels (the cell shows it cut).
+bool CellTextIsCut(std::u16string_view text, int width, const QFontMetrics& metrics);
+
+class CLogListDelegate : public QAbstractItemDelegate {
+    Q_OBJECT
+public:
+    // frame_source builds a frame for a paint that happens outside the
+    // list's own paint (a drag image, a render to a pixmap).
+    using frame_factory = std::function<std::unique_ptr<log_list_frame>()>;
+    explicit CLogListDelegate(frame_factory frame_source, QObject* parent = nullptr);
+
+    // The frame of the paint in progress; null when none runs.
+    void SetFrame(log_list_frame* frame) { m_frame = frame; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    frame_factory m_frame_source;
+    log_list_frame* m_frame = nullptr;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QObject>
+
+// What the list paints: the colours of normal, selected, focused, search-hit
+// and rule cells, the frame on marked cells of selected rows, the grid, the
+// text's margins and its cut, and a picture of a real file.
+class log_list_paint_test : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+
+    void Frame_MarkedCellsOfSelectedRowsGetAHighlightFrame();
+    void Colors_NormalSelectedWithAndWithoutFocusSearchAndRules();
+    void Text_StartsSixPixelsInTwoInTheFirstColumnVerticallyCentred();
+    void Text_CutCellsMatchTheWholeTextElided();
+    void Screenshot_SampleFileWithRulesAndASelection();
+};
