@@ -1,6 +1,6 @@
-// The main window as the job protocol sees it, until the window holds its
-// own lists: each open file gets a tab with a placeholder page that names
-// the file and its line counts.
+// The main window as the job protocol sees it: each open file gets a tab
+// whose page is the file's list (CLogListCtrl), its columns the parser's
+// leaves and its rows the file's row source.
 //
 // Thread-safety: interface thread only.
 #pragma once
@@ -9,7 +9,8 @@
 
 class CVarnothApp;
 class CVarnothDlg;
-class QLabel;
+class CLogListCtrl;
+struct CWorkData;
 
 class main_dialog_adapter : public main_dialog_link {
 public:
@@ -25,9 +26,14 @@ public:
     // Removes the active tab and closes its file; nothing without a tab.
     void CloseActiveTab();
 
+    // The list of the active tab, null when there is none.
+    CLogListCtrl* ActiveList() const;
+    // The list of tab index, null when there is no such tab.
+    CLogListCtrl* List(int index) const;
+    // Rebuilds the columns of list from the parser its file uses.
+    void SetColumns(CLogListCtrl& list);
+
 private:
-    // Writes the active page's texts from its file.
-    void RefreshActivePage();
 
     CVarnothDlg& m_window;
     CVarnothApp& m_app;
