@@ -294,12 +294,9 @@ std::optional<std::u16string> log_file::line_end()
         if (bytes[0] == 0x0D)
             text = bytes[1] == 0x0A ? u"\r\n" : u"\r";
     } else {
-        const unsigned first = bytes[0] | (bytes[1] << 8);
-        const unsigned second = bytes[2] | (bytes[3] << 8);
-        if (enc == ENCODING_UCS2LE && first == 0x000D)
-            text = second == 0x000A ? u"\r\n" : u"\r";
-        else if (enc == ENCODING_UCS2BE && first == 0x0D00)
-            text = second == 0x0A00 ? u"\r\n" : u"\r";
+        const bool little_endian = enc == ENCODING_UCS2LE;
+        if (Utf16Unit(bytes, little_endian) == u'\r')
+            text = Utf16Unit(bytes + 2, little_endian) == u'\n' ? u"\r\n" : u"\r";
     }
     m_line_end = text;
     return text;
