@@ -29,6 +29,26 @@ bool read_only_file::open(const std::string& path)
     return true;
 }
 
+bool read_only_file::identity(uint64_t& device, uint64_t& inode) const
+{
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return false;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+bool path_identity(const std::string& path, uint64_t& device, uint64_t& inode)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
 void read_only_file::close()
 {
     if (m_fd >= 0) {

@@ -25,10 +25,15 @@ public:
     // Reads up to length bytes at offset; returns the number read (short at
     // the end of the file, 0 past it) or -1 on failure.
     int64_t read_at(int64_t offset, void* buffer, std::size_t length) const;
+    // The device and inode of the open file; false when none is open.
+    bool identity(uint64_t& device, uint64_t& inode) const;
 
 private:
     int m_fd = -1;
 };
+
+// The device and inode of what path names now; false when it cannot be looked at.
+bool path_identity(const std::string& path, uint64_t& device, uint64_t& inode);
 
 // Whether path names something the current user may read.
 bool can_read_path(const std::string& path);

@@ -187,6 +187,12 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
         return false;
     }
     m_file_size = size;
+    {
+        life_lock hold(m_file_lock);
+        m_head.assign(static_cast<std::size_t>(std::min<int64_t>(size, static_cast<int64_t>(kHeadBytes))), '\0');
+        const int64_t got = m_file.read_at(0, m_head.data(), m_head.size());
+        m_head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
     detect_encoding();
     if (encoding() == ENCODING_UNKNOWN)
         return true;
@@ -206,6 +212,9 @@ void log_file::close()
     {
         life_lock hold(m_file_lock);
         m_file.close();
+        // A file opened again by this object may end its lines differently.
+        m_line_end.clear();
+        m_head.clear();
     }
     m_file_size = 0;
     m_encoding = ENCODING_ANSI;
@@ -582,6 +591,38 @@ int64_t log_file::refresh()
             return 0;
     }
     return index_forward(-1, 0);
+}
+
+log_file::file_change log_file::check_change(const std::u16string& path)
+{
+    std::string narrow;
+    if (!WideToUtf8(std::u16string_view(path), narrow))
+        return file_change::none;
+    life_lock hold(m_file_lock);
+    if (!m_file.is_open())
+        return file_change::none;
+    uint64_t open_device = 0, open_inode = 0, path_device = 0, path_inode = 0;
+    if (m_file.identity(open_device, open_inode) && path_identity(narrow, path_device, path_inode)
+        && (open_device != path_device || open_inode != path_inode))
+        return file_change::replaced;
+    const int64_t size = m_file.size();
+    if (size < 0)
+        return file_change::none;
+    if (size < file_size())
+        return file_change::shrank;
+    // Compare what both the stored head and the file have; a head taken
+    // from a file that was shorter then grows with the file.
+    std::string head(static_cast<std::size_t>(std::min<int64_t>(size, static_cast<int64_t>(kHeadBytes))), '\0');
+    const int64_t got = m_file.read_at(0, head.data(), head.size());
+    if (got < 0)
+        return file_change::none;
+    head.resize(static_cast<std::size_t>(got));
+    const std::size_t common = std::min(head.size(), m_head.size());
+    if (head.compare(0, common, m_head, 0, common) != 0)
+        return file_change::rewritten;
+    if (head.size() > m_head.size())
+        m_head = std::move(head);
+    return file_change::none;
 }
 
 void log_file::discard_batch(std::vector<log_line*> lines)

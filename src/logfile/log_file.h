@@ -161,6 +161,23 @@ public:
     // index thread still runs; -1 when not open or the size cannot be told.
     int64_t refresh();
 
+    // What became of the file since it was opened, as far as appending
+    // cannot explain it.  refresh() only ever appends, so a caller that
+    // follows a log asks this first and reopens the file when it is not
+    // none.
+    enum class file_change {
+        none,      // the same file, at least as long, its first bytes unchanged
+        shrank,    // shorter than what was indexed (truncated, maybe regrown since)
+        replaced,  // path now names another file (device or inode differ)
+        rewritten, // the first bytes seen at opening are no longer there
+    };
+    // path is the name the file was opened by.  While path names nothing
+    // (a rotation between rename and re-create) the open file is still
+    // followed: none.  Not open: none as well (refresh reports -1).
+    file_change check_change(const std::u16string& path);
+    // The most bytes from the start of the file that check_change compares.
+    static constexpr std::size_t kHeadBytes = 256;
+
     // Hands the window's lines to a deleting thread; empties the window and
     // the filtered and quick lists.
     void discard_lines();
@@ -228,6 +245,10 @@ public:
     // An empty text clears the quick filter and the list.  Returns the size
     // of the quick list.  Runs on the thread of the file's jobs.
     std::size_t apply_quick_filter(bool wildcard, std::u16string_view text);
+    // Takes the filter out of force: the filtered list is emptied and later
+    // windows and quick filters work on every line of the window again.  The
+    // groups stay as the last filter's.  Runs while no job of the file runs.
+    void reset_filter();
 
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
@@ -338,6 +359,7 @@ private:
     line_index m_index;
     std::atomic<bool> m_tail_mode{false};
     std::u16string m_line_end; // under the file lock
+    std::string m_head;        // the first bytes of the file (at most kHeadBytes), under the file lock
     int64_t m_window_first = -1;
     int64_t m_window_last = -1;
     mutable native_lock m_window_lock;

@@ -82,6 +82,13 @@ std::size_t log_file::apply_quick_filter(bool wildcard, std::u16string_view text
     return m_quick_lines.size();
 }
 
+void log_file::reset_filter()
+{
+    window_write changing(*this);
+    m_filter_applied = false;
+    m_filtered_lines.clear();
+}
+
 bool log_file::for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                              const log_filter_groups* groups)
 {

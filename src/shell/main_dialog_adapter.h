@@ -1,11 +1,22 @@
 // The main window as the job protocol sees it: each open file gets a tab
 // whose page is the file's list (CLogListCtrl), its columns the parser's
-// leaves and its rows the file's row source.
+// leaves and its rows the file's row source.  It also answers for the
+// active tab: the view state the menus and the toolbar are enabled from,
+// the lists' notifications, the tab change, timer 100 and the refresh of
+// the active file (with its reload after a rotation).
+//
+// Every file is reached through the list of its tab (CLogListCtrl::File),
+// so that the tab, its list and its file always agree.
 //
 // Thread-safety: interface thread only.
 #pragma once
 
 #include "app/main_dialog_link.h"
+#include "ui/command_state.h"
+
+#include <QPoint>
+
+#include <string>
 
 class CVarnothApp;
 class CVarnothDlg;
@@ -14,7 +25,8 @@ struct CWorkData;
 
 class main_dialog_adapter : public main_dialog_link {
 public:
-    main_dialog_adapter(CVarnothDlg& window, CVarnothApp& app) : m_window(window), m_app(app) {}
+    main_dialog_adapter(CVarnothDlg& window, CVarnothApp& app);
+    ~main_dialog_adapter() override;
 
     void AddFileTab(CWorkData& file) override;
     void UpdateView(int selection_kind, int64_t row) override;
@@ -25,16 +37,49 @@ public:
 
     // Removes the active tab and closes its file; nothing without a tab.
     void CloseActiveTab();
+    // Keeps only the active tab: the tabs before it go first, then those after.
+    void CloseOtherTabs();
 
     // The list of the active tab, null when there is none.
     CLogListCtrl* ActiveList() const;
+    // The file of the active tab, null when there is none.
+    CWorkData* ActiveData() const;
     // The list of tab index, null when there is no such tab.
     CLogListCtrl* List(int index) const;
     // Rebuilds the columns of list from the parser its file uses.
     void SetColumns(CLogListCtrl& list);
 
+    // What the menus, toolbar and status texts show for the active tab.
+    active_view_state ViewState() const;
+    // Title, toolbar and status texts from the active tab.
+    void UpdateWindowTexts();
+
+    // The window-move request of a list at its edges: a new window lines
+    // earlier (negative) or later, run with the index thread paused.
+    void MoveWindow(CLogListCtrl& list, int lines);
+    // The refresh command: notices a rotated file and reloads it, else
+    // indexes what was appended and moves the window as the settings say.
+    void Refresh();
+    // Opens the active file again from scratch in its tab: index, parser
+    // choice and first window as when it was opened; its flags, filter and
+    // rules stay.  False when the file cannot be opened now (its tab stays,
+    // empty, and the next refresh tries again).
+    bool ReloadActive();
+
+    // One tick of timer 100: pauses the active file's index thread while
+    // the pointer is over the file-scope bar, updates the counts; false once
+    // the index thread has ended.
+    bool IndexTimerTick();
+
 private:
+    void OnActiveTabChanged();
+    void ConnectList(CLogListCtrl& list);
+    // Lets go of a pause timer 100 holds.
+    void ReleaseTimerPause();
+    void RemoveTab(int index);
 
     CVarnothDlg& m_window;
     CVarnothApp& m_app;
+    bool m_removing = false;                // a tab is being removed
+    CWorkData* m_paused_by_timer = nullptr; // the file whose index thread timer 100 paused
 };

@@ -133,3 +133,38 @@ std::u16string WindowTitle(const std::u16string& app_title, const std::u16string
         return app_title;
     return app_title + u" - " + file_name;
 }
+
+std::u16string ShortenedCellText(const std::u16string& text)
+{
+    constexpr std::size_t kShortenFrom = 70;
+    constexpr std::size_t kKept = 33;
+    if (text.size() < kShortenFrom)
+        return text;
+    return text.substr(0, kKept) + u"..." + text.substr(text.size() - kKept);
+}
+
+std::u16string QuotedItemText(const std::u16string& label, const std::u16string& quoted)
+{
+    return label + u" '" + quoted + u"'";
+}
+
+command_state ListPopupCommandState(int id, const active_view_state& s)
+{
+    using namespace ids;
+    const bool tab = s.tab_count > 0 && s.has_file;
+    const bool selection = tab && s.has_selection;
+    switch (id) {
+    case kViewScrollUp: return {tab && CanScrollUp(s), false};
+    case kViewScrollDown: return {tab && CanScrollDown(s), false};
+    case kViewHighlightEnable: return {tab, tab && s.highlight_enabled};
+    case kViewFilterEnable: return {tab, tab && s.filter_enabled};
+    case kEditSelectAll:
+    case kEditInvertSelection: return {tab, false};
+    case kEditCopy:
+    case kEditCopyClickedColumn:
+    case kEditIncludeCell:
+    case kEditExcludeCell: return {selection, false};
+    case kViewFilterRemoveAll: return {tab && s.has_filter_conditions, false};
+    default: return MenuCommandState(id, s);
+    }
+}

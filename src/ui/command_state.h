@@ -62,5 +62,16 @@ status_texts StatusTexts(const active_view_state& s);
 // "%s: %d" with the label and the number.
 std::u16string LabelledCount(const std::u16string& label, int64_t count);
 
+// A cell text as the list popup's include and exclude items show it: texts
+// of 70 characters or more become their first 33 characters, "..." and
+// their last 33; shorter ones stay whole.
+std::u16string ShortenedCellText(const std::u16string& text);
+// "%s '%s'": an item label followed by a quoted name or cell text.
+std::u16string QuotedItemText(const std::u16string& label, const std::u16string& quoted);
+
+// Items of the list popup (select all and invert also without a selection,
+// the clicked-cell items with one).
+command_state ListPopupCommandState(int id, const active_view_state& s);
+
 // The window title: the application title, then " - " and the file name when one is given.
 std::u16string WindowTitle(const std::u16string& app_title, const std::u16string& file_name);

@@ -4,6 +4,7 @@
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
 #include "ui/common_task_dlg.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/menu_items.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
@@ -11,6 +12,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,6 +30,8 @@
 namespace {
 
 constexpr int kRefreshTimerPeriodMs = 1000;
+constexpr int kIndexTimerPeriodMs = 100;
+constexpr int kStatusNoteMs = 8000;
 constexpr int kToolbarIconSize = 32;
 constexpr int kToolbarButtonSize = 36;
 constexpr QSize kDefaultWindowSize(1100, 720);
@@ -153,6 +159,8 @@ CVarnothDlg::CVarnothDlg(CVarnothApp& app, QWidget* parent)
     CreateToolbar();
     CreateCentralArea();
     CreateStatusBar();
+    CreatePopups();
+    setAcceptDrops(true);
 
     UpdateTitle();
     UpdateToolbar();
@@ -162,6 +170,11 @@ CVarnothDlg::CVarnothDlg(CVarnothApp& app, QWidget* parent)
 
     connect(&m_refresh_timer, &QTimer::timeout, this, &CVarnothDlg::OnRefreshTimer);
     m_refresh_timer.start(kRefreshTimerPeriodMs);
+    m_index_timer.setInterval(kIndexTimerPeriodMs);
+    connect(&m_index_timer, &QTimer::timeout, this, [this] {
+        if (!m_index_tick || !m_index_tick())
+            StopIndexTimer();
+    });
 }
 
 CVarnothDlg::~CVarnothDlg()
@@ -433,22 +446,14 @@ void CVarnothDlg::CreateCentralArea()
     m_top_panel = new CTopPanel(m_router, central);
     layout->addWidget(m_top_panel);
 
-    m_tabs = new QTabWidget(central);
-    m_tabs->setObjectName(IdObjectName(ids::kTabControl));
-    m_tabs->setTabsClosable(true);
-    m_tabs->setDocumentMode(true);
-    m_tabs->setUsesScrollButtons(true);
-    m_tabs->setFocusPolicy(Qt::TabFocus);
+    m_tabs = new CFileTabCtrl(m_router, central);
     layout->addWidget(m_tabs, 1);
-    connect(m_tabs, &QTabWidget::tabCloseRequested, this, [this](int index) {
-        m_tabs->setCurrentIndex(index);
-        m_router.route(ids::kFileClose);
-    });
     connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
         UpdateCommonTasksVisibility();
         UpdateToolbar();
         UpdateStatusTexts();
     });
+    connect(m_tabs, &CFileTabCtrl::TabContextMenuRequested, this, &CVarnothDlg::ShowTabPopup);
     m_tabs->installEventFilter(this);
 
     m_common_tasks = new CCommonTaskDlg(
@@ -545,6 +550,165 @@ bool CVarnothDlg::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+// --- popups --------------------------------------------------------------------
+
+QAction* CVarnothDlg::AddPopupCommand(QMenu* menu, QHash<int, QAction*>& actions, int id, std::u16string_view key,
+                                      bool checkable)
+{
+    QAction* action = menu->addAction(WithoutShortcutHint(Text(key)));
+    action->setObjectName(IdObjectName(id));
+    action->setCheckable(checkable);
+    connect(action, &QAction::triggered, this, [this, id] { m_router.route(id); });
+    actions.insert(id, action);
+    return action;
+}
+
+void CVarnothDlg::CreatePopups()
+{
+    m_tab_popup = new QMenu(this);
+    m_tab_popup->setObjectName(QStringLiteral("tab_popup"));
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kFileClose, u"IDS_MENU_MAIN_FILE_CLOSE");
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kFileCloseOthers, u"IDS_MENU_MAIN_FILE_CLOSE_OTHER");
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kFileCloseAll, u"IDS_MENU_MAIN_FILE_CLOSE_ALL");
+    m_tab_popup->addSeparator();
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kEditCopyFilePath, u"IDS_MENU_MAIN_EDIT_COPY_FILE_PATH");
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kEditCopyFileName, u"IDS_MENU_MAIN_EDIT_COPY_FILE_NAME");
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kEditCopyDirPath, u"IDS_MENU_MAIN_EDIT_COPY_DIR_PATH");
+    AddPopupCommand(m_tab_popup, m_tab_popup_actions, ids::kEditBrowseDir, u"IDS_MENU_MAIN_EDIT_BROWSE_DIR");
+
+    QHash<int, QAction*>& items = m_list_popup_actions;
+    m_list_popup = new QMenu(this);
+    m_list_popup->setObjectName(QStringLiteral("list_popup"));
+    AddPopupCommand(m_list_popup, items, ids::kEditCopy, u"IDS_MENU_MAIN_EDIT_COPY");
+    AddPopupCommand(m_list_popup, items, ids::kEditCopyClickedColumn, u"IDS_WORD_COPY");
+    m_popup_copy_column_menu = AddSubmenu(m_list_popup, u"IDS_MENU_MAIN_EDIT_COPY_COLUMN");
+    m_list_popup->addSeparator();
+    AddPopupCommand(m_list_popup, items, ids::kEditSelectAll, u"IDS_MENU_MAIN_EDIT_SELECT_ALL");
+    AddPopupCommand(m_list_popup, items, ids::kEditInvertSelection, u"IDS_MENU_MAIN_EDIT_INVERT_SELECTION");
+    m_list_popup->addSeparator();
+    AddPopupCommand(m_list_popup, items, ids::kEditIncludeCell, u"IDS_MENU_MAIN_EDIT_INCLUDE");
+    AddPopupCommand(m_list_popup, items, ids::kEditExcludeCell, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
+    m_popup_include_menu = AddSubmenu(m_list_popup, u"IDS_MENU_MAIN_EDIT_INCLUDE");
+    m_popup_exclude_menu = AddSubmenu(m_list_popup, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
+    AddPopupCommand(m_list_popup, items, ids::kViewFilterRemoveAll, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL");
+    m_list_popup->addSeparator();
+    AddPopupCommand(m_list_popup, items, ids::kViewHighlightEnable, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_ENABLE", true);
+    AddPopupCommand(m_list_popup, items, ids::kViewFilterEnable, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE", true);
+    m_list_popup->addSeparator();
+    AddPopupCommand(m_list_popup, items, ids::kViewScrollUp, u"IDS_MENU_MAIN_VIEW_SCROLL_UP");
+    AddPopupCommand(m_list_popup, items, ids::kViewScrollDown, u"IDS_MENU_MAIN_VIEW_SCROLL_DOWN");
+}
+
+void CVarnothDlg::ShowTabPopup(const QPoint& global_pos)
+{
+    const active_view_state state = ViewState();
+    for (auto it = m_tab_popup_actions.cbegin(); it != m_tab_popup_actions.cend(); ++it)
+        it.value()->setEnabled(MenuCommandState(it.key(), state).enabled);
+    m_tab_popup->popup(global_pos);
+}
+
+void CVarnothDlg::ShowListPopup(const QPoint& global_pos, int column, const std::u16string& column_name,
+                                const std::u16string& cell_text)
+{
+    m_clicked = clicked_cell{column, column < 0 ? std::u16string() : column_name,
+                             column < 0 ? std::u16string() : cell_text};
+    UpdateListPopup();
+    m_list_popup->popup(global_pos);
+}
+
+void CVarnothDlg::UpdateListPopup()
+{
+    const active_view_state state = ViewState();
+    for (auto it = m_list_popup_actions.cbegin(); it != m_list_popup_actions.cend(); ++it) {
+        const command_state s = ListPopupCommandState(it.key(), state);
+        it.value()->setEnabled(s.enabled);
+        if (it.value()->isCheckable())
+            it.value()->setChecked(s.checked);
+    }
+    // The clicked cell's items name their column and value; without a
+    // clicked cell there is nothing for them to act on.
+    const bool cell = m_clicked.column >= 0;
+    QAction* copy_column = m_list_popup_actions.value(ids::kEditCopyClickedColumn);
+    copy_column->setText(Literal(ToQString(QuotedItemText(FromQString(Text(u"IDS_WORD_COPY")), m_clicked.column_name))));
+    const std::u16string shown = ShortenedCellText(m_clicked.text);
+    const auto label = [](std::u16string_view key) { return FromQString(WithoutShortcutHint(Text(key)).remove(u'&')); };
+    m_list_popup_actions.value(ids::kEditIncludeCell)
+        ->setText(Literal(ToQString(QuotedItemText(label(u"IDS_MENU_MAIN_EDIT_INCLUDE"), shown))));
+    m_list_popup_actions.value(ids::kEditExcludeCell)
+        ->setText(Literal(ToQString(QuotedItemText(label(u"IDS_MENU_MAIN_EDIT_EXCLUDE"), shown))));
+    for (int id : {ids::kEditCopyClickedColumn, ids::kEditIncludeCell, ids::kEditExcludeCell}) {
+        QAction* action = m_list_popup_actions.value(id);
+        action->setEnabled(action->isEnabled() && cell);
+    }
+
+    const bool selection = state.has_file && state.has_selection;
+    m_popup_copy_column_menu->menuAction()->setEnabled(selection);
+    m_popup_include_menu->menuAction()->setEnabled(selection);
+    m_popup_exclude_menu->menuAction()->setEnabled(selection);
+    if (selection) {
+        FillColumnMenu(m_popup_copy_column_menu, ids::kCopyColumnFirst, state);
+        FillColumnMenu(m_popup_include_menu, ids::kIncludeColumnFirst, state);
+        FillColumnMenu(m_popup_exclude_menu, ids::kExcludeColumnFirst, state);
+    }
+}
+
+// --- dropped files, notes, timer 100 ----------------------------------------------
+
+namespace {
+
+std::vector<std::u16string> DroppedPaths(const QMimeData* data)
+{
+    std::vector<std::u16string> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.push_back(FromQString(url.toLocalFile()));
+    }
+    return paths;
+}
+
+} // namespace
+
+void CVarnothDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedPaths(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void CVarnothDlg::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!DroppedPaths(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void CVarnothDlg::dropEvent(QDropEvent* event)
+{
+    const std::vector<std::u16string> paths = DroppedPaths(event->mimeData());
+    if (paths.empty())
+        return;
+    event->acceptProposedAction();
+    if (m_drop_handler)
+        m_drop_handler(paths);
+}
+
+void CVarnothDlg::ShowStatusNote(const QString& text)
+{
+    statusBar()->showMessage(text, kStatusNoteMs);
+}
+
+void CVarnothDlg::StartIndexTimer(std::function<bool()> tick)
+{
+    m_index_tick = std::move(tick);
+    m_index_timer.start();
+}
+
+void CVarnothDlg::StopIndexTimer()
+{
+    m_index_timer.stop();
+}
+
 // --- placement, timers and ending -------------------------------------------------
 
 void CVarnothDlg::ShowWithSavedPlacement()
@@ -598,6 +762,7 @@ void CVarnothDlg::closeEvent(QCloseEvent* event)
         m_router.route(ids::kFileExit);
     }
     m_refresh_timer.stop();
+    m_index_timer.stop();
     StorePlacement();
     event->accept();
 }

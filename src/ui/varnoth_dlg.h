@@ -30,7 +30,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
-class QTabWidget;
+class CFileTabCtrl;
 class QToolBar;
 
 class CVarnothDlg : public QMainWindow {
@@ -70,7 +70,37 @@ public:
     void OnRefreshTimer();
     const QTimer& RefreshTimer() const { return m_refresh_timer; }
 
-    QTabWidget* TabControl() const { return m_tabs; }
+    CFileTabCtrl* TabControl() const { return m_tabs; }
+
+    // --- popups ------------------------------------------------------------
+    // The file-tab popup at a global point (close others only with two tabs).
+    void ShowTabPopup(const QPoint& global_pos);
+    // The list popup at a global point for the clicked cell: column -1 when
+    // the click was on no cell.  The clicked column and cell are remembered
+    // for the copy-this-column, include and exclude items.
+    void ShowListPopup(const QPoint& global_pos, int column, const std::u16string& column_name,
+                       const std::u16string& cell_text);
+    // Applies the enabling rules and the clicked-cell texts to the list popup.
+    void UpdateListPopup();
+    QMenu* TabPopup() const { return m_tab_popup; }
+    QMenu* ListPopup() const { return m_list_popup; }
+    struct clicked_cell {
+        int column = -1;           // -1: no column was clicked
+        std::u16string column_name;
+        std::u16string text;
+    };
+    const clicked_cell& ClickedCell() const { return m_clicked; }
+
+    // --- dropped files, notes, timer 100 -------------------------------------
+    using drop_handler = std::function<void(const std::vector<std::u16string>& paths)>;
+    // Receives the local paths of files dropped on the window.
+    void SetDropHandler(drop_handler handler) { m_drop_handler = std::move(handler); }
+    // A short note in the status bar that goes away by itself.
+    void ShowStatusNote(const QString& text);
+    // Timer 100: calls tick every 100 ms while it runs; tick returns false to stop it.
+    void StartIndexTimer(std::function<bool()> tick);
+    void StopIndexTimer();
+    bool IndexTimerRunning() const { return m_index_timer.isActive(); }
     CTopPanel* TopPanel() const { return m_top_panel; }
     CCommonTaskDlg* CommonTasks() const { return m_common_tasks; }
     QToolBar* ToolBar() const { return m_toolbar; }
@@ -81,6 +111,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -89,6 +122,9 @@ private:
     void CreateToolbar();
     void CreateStatusBar();
     void CreateCentralArea();
+    void CreatePopups();
+    QAction* AddPopupCommand(QMenu* menu, QHash<int, QAction*>& actions, int id, std::u16string_view key,
+                             bool checkable = false);
     QAction* AddMenuCommand(QMenu* menu, int id, std::u16string_view key, bool checkable = false);
     QMenu* AddSubmenu(QMenu* parent, std::u16string_view key);
     void RebuildRecentFiles();
@@ -114,7 +150,18 @@ private:
 
     QToolBar* m_toolbar = nullptr;
     CTopPanel* m_top_panel = nullptr;
-    QTabWidget* m_tabs = nullptr;
+    CFileTabCtrl* m_tabs = nullptr;
+    QMenu* m_tab_popup = nullptr;
+    QMenu* m_list_popup = nullptr;
+    QHash<int, QAction*> m_tab_popup_actions;
+    QHash<int, QAction*> m_list_popup_actions;
+    QMenu* m_popup_copy_column_menu = nullptr;
+    QMenu* m_popup_include_menu = nullptr;
+    QMenu* m_popup_exclude_menu = nullptr;
+    clicked_cell m_clicked;
+    drop_handler m_drop_handler;
+    QTimer m_index_timer; // timer 100
+    std::function<bool()> m_index_tick;
     CCommonTaskDlg* m_common_tasks = nullptr;
     std::array<QLabel*, 3> m_status_parts{};
     QComboBox* m_encoding_box = nullptr;

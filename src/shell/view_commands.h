@@ -1,0 +1,22 @@
+// The commands of the main window that act on the active tab: closing
+// tabs, exit, selection, refresh and auto refresh, moving the window,
+// highlight and filter on/off, include and exclude by cell and by selected
+// rows, Remove All Filters.
+//
+// The commands other parts of the viewer fill (find, options, the filter
+// and highlight settings, about, web links, update check, export, copy and
+// the path commands) get a stand-in that only notes the call, registered
+// for every such id that has no handler yet: they stay enabled as the
+// menus say, and a handler registered later replaces the stand-in.
+//
+// Thread-safety: interface thread only.
+#pragma once
+
+class CVarnothApp;
+class CVarnothDlg;
+class main_dialog_adapter;
+
+void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs);
+
+// The stand-ins; call after every part has registered its commands.
+void RegisterPendingCommands(CVarnothDlg& window);
