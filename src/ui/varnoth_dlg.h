@@ -25,9 +25,10 @@
 
 class CVarnothApp;
 class CCommonTaskDlg;
+class CFileScopeCtrl;
+class CLVStatusBarCtrl;
 class CTopPanel;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QMenu;
 class QTabWidget;
@@ -74,9 +75,10 @@ public:
     CTopPanel* TopPanel() const { return m_top_panel; }
     CCommonTaskDlg* CommonTasks() const { return m_common_tasks; }
     QToolBar* ToolBar() const { return m_toolbar; }
-    QComboBox* EncodingBox() const { return m_encoding_box; }
-    QFrame* FileScopeBar() const { return m_file_scope_bar; }
-    QLabel* StatusPart(int index) const { return m_status_parts.at(static_cast<std::size_t>(index)); }
+    CLVStatusBarCtrl* StatusBar() const { return m_status_bar; }
+    QComboBox* EncodingBox() const;
+    CFileScopeCtrl* FileScopeBar() const;
+    QLabel* StatusPart(int index) const;
     const icon_library& Icons() const { return m_icons; }
 
 protected:
@@ -116,9 +118,7 @@ private:
     CTopPanel* m_top_panel = nullptr;
     QTabWidget* m_tabs = nullptr;
     CCommonTaskDlg* m_common_tasks = nullptr;
-    std::array<QLabel*, 3> m_status_parts{};
-    QComboBox* m_encoding_box = nullptr;
-    QFrame* m_file_scope_bar = nullptr;
+    CLVStatusBarCtrl* m_status_bar = nullptr;
 
     QTimer m_refresh_timer; // auto refresh, every second
     bool m_ending = false;
