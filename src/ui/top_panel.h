@@ -16,12 +16,13 @@
 // Thread-safety: interface thread only.
 #pragma once
 
+#include "ui/edit_combo_box.h"
+
 #include <QTimer>
 #include <QWidget>
 
 #include <string>
 
-class CEditComboBox;
 class CVarnothApp;
 class command_router;
 class QComboBox;

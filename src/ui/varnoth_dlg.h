@@ -13,6 +13,7 @@
 
 #include "ui/command_router.h"
 #include "ui/command_state.h"
+#include "ui/file_scope_ctrl.h"
 #include "ui/icon_library.h"
 
 #include <QHash>
@@ -25,7 +26,6 @@
 
 class CVarnothApp;
 class CCommonTaskDlg;
-class CFileScopeCtrl;
 class CLVStatusBarCtrl;
 class CTopPanel;
 class QComboBox;
