@@ -14,6 +14,7 @@
 #include "highlight/highlight_store.h"
 #include "parser/log_pattern.h"
 #include "platform/message_queue.h"
+#include "work/export_rows.h"
 #include "work/open_files.h"
 #include "work/progress_state.h"
 #include "work/work_host.h"
@@ -150,6 +151,27 @@ public:
     // regexp flag is set for a wildcard); cancellable.  Nothing without an
     // active file.
     void FindInFile(const CSearchInfo& search);
+    // Exports rows of the active file to path (kind: EXPORT_KIND_*; CSV when
+    // the name ends in ".csv") by one cancellable job.  column_names are the
+    // list's columns in order; selected, for kind 0, the list's selected row
+    // numbers taken now, before the job runs.  A log export that completed
+    // or was cancelled and kept is opened afterwards (only activated when it
+    // is open already).  Nothing, and a bad_request result, without an
+    // active file or work thread.
+    export_result ExportRows(int32_t kind, const std::u16string& path, const std::vector<std::u16string>& column_names,
+                             const std::vector<std::size_t>& selected, write_function writer = nullptr);
+    // The active file takes the parser of that name (the default parser for
+    // a name no entry has) and its window is parsed again from its first
+    // line, with the index thread paused meanwhile.  Returns true when the
+    // parser changed, so that the list's columns must be rebuilt; the
+    // file's search column becomes -1 in every case.  Nothing (false)
+    // without an active file.
+    bool ChangeParser(const std::u16string& name);
+    // The encoding chooser: an active file without byte-order mark switches
+    // to ENCODING_ANSI or ENCODING_UTF8 and re-reads its window in it (by
+    // ChangeParser with its own parser).  False when nothing changed.
+    bool ChangeEncoding(int32_t encoding);
+
     // Waits for the job posted last: up to the progress delay (500 ms) only
     // the work thread's two requests are served and no dialog is shown; a
     // job that ends in that time leaves its queued progress dropped.  After

@@ -6,6 +6,7 @@
 #include "ui/common_task_dlg.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/menu_items.h"
+#include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 
@@ -463,43 +464,29 @@ void CVarnothDlg::CreateCentralArea()
 
 void CVarnothDlg::CreateStatusBar()
 {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("status_bar"));
-    bar->setSizeGripEnabled(true);
+    // Five parts: the three counts, the encoding chooser and the file-scope bar.
+    m_status_bar = new CLVStatusBarCtrl(this);
+    setStatusBar(m_status_bar);
+}
 
-    // Parts end at 13, 26, 38 and 47 times six horizontal dialog units
-    // (a dialog unit being a quarter of the average character width).
-    const int m = std::max(1, bar->fontMetrics().averageCharWidth() * 6 / 4);
-    const int widths[] = {13 * m, 13 * m, 12 * m};
-    for (std::size_t i = 0; i < m_status_parts.size(); ++i) {
-        auto* label = new QLabel(bar);
-        label->setObjectName(QStringLiteral("status_part_%1").arg(i));
-        label->setFixedWidth(widths[i]);
-        label->setContentsMargins(4, 0, 4, 0);
-        bar->addWidget(label);
-        m_status_parts[i] = label;
-    }
+QComboBox* CVarnothDlg::EncodingBox() const
+{
+    return m_status_bar->EncodingBox();
+}
 
-    m_encoding_box = new QComboBox(bar);
-    m_encoding_box->setObjectName(IdObjectName(ids::kEncodingBox));
-    m_encoding_box->setFixedWidth(9 * m - 2);
-    m_encoding_box->setEnabled(false);
-    bar->addWidget(m_encoding_box);
+CFileScopeCtrl* CVarnothDlg::FileScopeBar() const
+{
+    return m_status_bar->FileScopeBar();
+}
 
-    m_file_scope_bar = new QFrame(bar);
-    m_file_scope_bar->setObjectName(IdObjectName(ids::kFileScopeBar));
-    m_file_scope_bar->setFrameShape(QFrame::StyledPanel);
-    m_file_scope_bar->setFrameShadow(QFrame::Sunken);
-    m_file_scope_bar->setMinimumWidth(4 * m);
-    bar->addWidget(m_file_scope_bar, 1);
+QLabel* CVarnothDlg::StatusPart(int index) const
+{
+    return m_status_bar->TextPart(index);
 }
 
 void CVarnothDlg::UpdateStatusTexts()
 {
-    const status_texts texts = StatusTexts(ViewState());
-    m_status_parts[0]->setText(ToQString(texts.total));
-    m_status_parts[1]->setText(ToQString(texts.filtered));
-    m_status_parts[2]->setText(ToQString(texts.selected));
+    m_status_bar->SetStatusTexts(StatusTexts(ViewState()));
 }
 
 void CVarnothDlg::UpdateTitle(const std::u16string& file_name)

@@ -13,6 +13,7 @@
 
 #include "ui/command_router.h"
 #include "ui/command_state.h"
+#include "ui/file_scope_ctrl.h"
 #include "ui/icon_library.h"
 
 #include <QHash>
@@ -25,9 +26,9 @@
 
 class CVarnothApp;
 class CCommonTaskDlg;
+class CLVStatusBarCtrl;
 class CTopPanel;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QMenu;
 class CFileTabCtrl;
@@ -104,9 +105,10 @@ public:
     CTopPanel* TopPanel() const { return m_top_panel; }
     CCommonTaskDlg* CommonTasks() const { return m_common_tasks; }
     QToolBar* ToolBar() const { return m_toolbar; }
-    QComboBox* EncodingBox() const { return m_encoding_box; }
-    QFrame* FileScopeBar() const { return m_file_scope_bar; }
-    QLabel* StatusPart(int index) const { return m_status_parts.at(static_cast<std::size_t>(index)); }
+    CLVStatusBarCtrl* StatusBar() const { return m_status_bar; }
+    QComboBox* EncodingBox() const;
+    CFileScopeCtrl* FileScopeBar() const;
+    QLabel* StatusPart(int index) const;
     const icon_library& Icons() const { return m_icons; }
 
 protected:
@@ -163,9 +165,7 @@ private:
     QTimer m_index_timer; // timer 100
     std::function<bool()> m_index_tick;
     CCommonTaskDlg* m_common_tasks = nullptr;
-    std::array<QLabel*, 3> m_status_parts{};
-    QComboBox* m_encoding_box = nullptr;
-    QFrame* m_file_scope_bar = nullptr;
+    CLVStatusBarCtrl* m_status_bar = nullptr;
 
     QTimer m_refresh_timer; // auto refresh, every second
     bool m_ending = false;

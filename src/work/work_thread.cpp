@@ -1,6 +1,7 @@
 #include "work/work_thread.h"
 
 #include "platform/diagnostics.h"
+#include "work/export_job.h"
 #include "work/jobs.h"
 #include "work/work_data.h"
 #include "work/work_host.h"
@@ -55,10 +56,12 @@ void RunJob(job_context& job, const thread_message& message)
         if (const auto* record = reinterpret_cast<const tagSEARCH_JOB*>(message.lparam); record && record->file)
             RunSearchJob(job, *record);
         break;
-    default:
-        // WM_JOB_EXPORT without a job behind it yet still ends with
-        // WM_WORK_DONE, so nobody waits for it.
+    case WM_JOB_EXPORT:
+        // On the poster's stack: not touched after the job's done.
+        if (auto* record = reinterpret_cast<tagEXPORT_JOB*>(message.lparam); record && record->file)
+            RunExportJob(job, *record);
         break;
+    default: break;
     }
 }
 

@@ -1,0 +1,463 @@
+// The commands and companions around the lists, run in the whole viewer
+// under the offscreen platform: real files opened by the real work thread,
+// the quick filter typed into its box, the parser and encoding choosers,
+// the copy and path commands through the clipboard, the export command and
+// the file-scope bar.  Expected texts are built here from the files' bytes.
+#include "app/varnoth_app.h"
+#include "glossant/dictionary_text.h"
+#include "platform/message_box.h"
+#include "shell/app_shell.h"
+#include "shell/panel_commands.h"
+#include "support/bounded_wait.h"
+#include "ui/command_ids.h"
+#include "ui/file_scope_ctrl.h"
+#include "ui/log_list_ctrl.h"
+#include "ui/status_bar_ctrl.h"
+#include "ui/top_panel.h"
+#include "ui/varnoth_dlg.h"
+#include "work/work_data.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+class PanelCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct box {
+        std::u16string text;
+        unsigned flags;
+    };
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CVarnothApp> m_app;
+    std::unique_ptr<CVarnothShell> m_shell;
+    CVarnothDlg* m_window = nullptr;
+    std::vector<box> m_boxes;
+    int m_answer = IDOK;
+    MessagePresenter m_previous;
+    panel_command_seams m_previous_seams;
+    std::vector<std::u16string> m_shown_in_manager;
+    std::u16string m_export_target;
+
+    fs::path Root() const { return fs::path(m_dir->path().toStdString()); }
+
+    std::u16string Write(const std::string& name, const std::string& bytes)
+    {
+        const fs::path path = Root() / "files" / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.u16string();
+    }
+
+    // Opens path through the application and waits for its tab.
+    CLogListCtrl* Open(const std::u16string& path)
+    {
+        const int before = m_window->TabControl()->count();
+        m_app->OpenFiles({path});
+        QElapsedTimer waited;
+        waited.start();
+        while (m_window->TabControl()->count() == before && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (m_window->TabControl()->count() == before)
+            return nullptr;
+        CWorkData* file = m_app->ActiveFile();
+        if (file)
+            file->file.indexer().wait_stopped(kTestWaitMs);
+        return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+    }
+
+    CTopPanel* Panel() const { return m_window->TopPanel(); }
+
+    static std::string NumberedLines(int count)
+    {
+        std::string out;
+        for (int i = 0; i < count; ++i)
+            out += "line " + std::to_string(i) + "\n";
+        return out;
+    }
+
+    static tagPARSER_ITEM TwoColumnParser()
+    {
+        tagPARSER_ITEM item;
+        item.name = u"two";
+        log_pattern word(u"Word");
+        word.end = u" ";
+        item.parser.push_back(word);
+        item.parser.push_back(log_pattern(u"Number"));
+        return item;
+    }
+
+    QString Clipboard() const { return QGuiApplication::clipboard()->text(); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        fs::create_directories(Root() / "install" / "dict");
+        fs::create_directories(Root() / "common");
+        fs::create_directories(Root() / "files");
+        fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
+        qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
+        m_boxes.clear();
+        m_answer = IDOK;
+        m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
+            m_boxes.push_back({text, flags});
+            return m_answer;
+        });
+        m_shown_in_manager.clear();
+        m_export_target.clear();
+        m_previous_seams = SetPanelCommandSeams(
+            {[this](QWidget*, const std::u16string&, const std::u16string&) { return m_export_target; },
+             [this](const std::u16string& path) {
+                 m_shown_in_manager.push_back(path);
+                 return path.find(u"missing") != std::u16string::npos ? ENOENT : 0;
+             }});
+
+        m_app = std::make_unique<CVarnothApp>(
+            app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
+        m_shell = std::make_unique<CVarnothShell>(*m_app);
+        QVERIFY(m_shell->InitInstance({"varnoth"}));
+        m_app->settings.max_loading_lines = 300;
+        m_app->settings.load_tail_first = false;
+        m_app->SetProgressDelayMs(20000);
+        m_app->Parsers().push_back(TwoColumnParser());
+        m_window = m_shell->CreateMainWindow();
+        QVERIFY(m_window);
+    }
+
+    void cleanup()
+    {
+        if (m_window)
+            m_window->close();
+        m_window = nullptr;
+        if (m_shell)
+            m_shell->ExitInstance();
+        m_shell.reset();
+        m_app.reset();
+        SetPanelCommandSeams(m_previous_seams);
+        SetMessagePresenter(m_previous);
+        m_dir.reset();
+    }
+
+    void quickFilterAppliesOneSecondAfterTheLastKeyAtOnceOnEnterAndNotForACaseChange()
+    {
+        // The bundled access log, as a new user meets it.
+        const QString sample = QStringLiteral(VARNOTH_BIN_DIR) + QStringLiteral("/samples/access.log");
+        QFile in(sample);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray bytes = in.readAll();
+        CLogListCtrl* list = Open(Write("access.log", bytes.toStdString()));
+        QVERIFY(list);
+        CWorkData* file = m_app->ActiveFile();
+        QVERIFY(file);
+        QCOMPARE(file->parser_name, std::u16string(u"")); // no parser file fits it here
+
+        // The reference: window lines that hold the text, ASCII case ignored.
+        auto reference = [&](const QByteArray& needle) {
+            int count = 0;
+            const QList<QByteArray> lines = bytes.split('\n');
+            for (int i = 0; i < lines.size() && i < 300; ++i)
+                if (!lines[i].isEmpty() && lines[i].toLower().contains(needle.toLower()))
+                    ++count;
+            return count;
+        };
+
+        QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
+        QVERIFY(Panel()->QuickFilterBox()->isEnabled());
+        edit->setFocus();
+        const int rows_before = list->RowCount();
+        QElapsedTimer typed;
+        QTest::keyClicks(edit, QStringLiteral("POS"));
+        typed.start();
+        QTest::keyClick(edit, Qt::Key_T);
+        QVERIFY(Panel()->QuickFilterTimer().isActive());
+        QCOMPARE(Panel()->QuickFilterTimer().interval(), 1000);
+        QCOMPARE(file->quick_filter_text, std::u16string()); // not yet
+        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text == u"POST", kTestWaitMs);
+        QVERIFY2(typed.elapsed() >= 900, qPrintable(QString::number(typed.elapsed())));
+        QVERIFY(reference("POST") > 0);
+        QCOMPARE(list->RowCount(), reference("POST"));
+        QVERIFY(list->RowCount() < rows_before);
+        QCOMPARE(Panel()->QuickFilterBox()->itemText(0), QStringLiteral("POST")); // into the history
+        QCOMPARE(m_window->StatusPart(1)->text(),
+                 QString::fromStdU16String(DictionaryText(u"IDS_STATUSBAR_TEXT_FILTERED"))
+                     + QStringLiteral(": %1").arg(reference("POST")));
+
+        // Only the letter case changed: no job, once the timer has run out.
+        const uint64_t jobs = m_app->WorkThread().LastJobSerial();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("post"));
+        QTRY_VERIFY_WITH_TIMEOUT(!Panel()->QuickFilterTimer().isActive(), kTestWaitMs);
+        QCOMPARE(m_app->WorkThread().LastJobSerial(), jobs);
+        QCOMPARE(file->quick_filter_text, std::u16string(u"POST"));
+
+        // Enter applies at once.
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("GET"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(!Panel()->QuickFilterTimer().isActive());
+        QCOMPARE(file->quick_filter_text, std::u16string(u"GET"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("GET"), kTestWaitMs);
+
+        // Emptied: every row again.
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(list->RowCount(), rows_before);
+
+        // Tab moves to the list.
+        QTest::keyClick(edit, Qt::Key_Tab);
+        QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus() || QApplication::focusWidget() == list, kTestWaitMs);
+        QVERIFY(m_boxes.empty());
+
+        // For the pictures in the documentation: the filtered view.
+        if (const QByteArray shot = qgetenv("VARNOTH_PANEL_SCREENSHOT"); !shot.isEmpty()) {
+            edit->setText(QStringLiteral("POST"));
+            QTest::keyClick(edit, Qt::Key_Return);
+            list->SelectRow(2);
+            QTest::qWait(300);
+            m_window->grab().save(QString::fromUtf8(shot));
+        }
+    }
+
+    void parserChooserRebuildsTheColumnsAndShowsTheTemplate()
+    {
+        CLogListCtrl* list = Open(Write("parser.log", NumberedLines(50)));
+        QVERIFY(list);
+        QComboBox* chooser = Panel()->ParserChooser();
+        QCOMPARE(chooser->count(), 2);
+        QCOMPARE(chooser->itemText(1), QStringLiteral("two"));
+        QCOMPARE(chooser->currentIndex(), 1); // chosen at open: it splits every line
+        QCOMPARE(list->ColumnCount(), 2);
+        QCOMPARE(Panel()->ParserText()->text(), QStringLiteral("<Word> <Number>"));
+
+        emit chooser->activated(0);
+        QCOMPARE(list->ColumnCount(), 1);
+        QCOMPARE(m_app->ActiveFile()->parser_name, std::u16string());
+        QCOMPARE(chooser->currentIndex(), 0);
+        QCOMPARE(list->RowCount(), 50);
+        QCOMPARE(list->CellText(3, 0), std::u16string(u"line 3"));
+
+        emit chooser->activated(1);
+        QCOMPARE(list->ColumnCount(), 2);
+        QCOMPARE(list->ColumnName(1), std::u16string(u"Number"));
+        QCOMPARE(list->CellText(3, 1), std::u16string(u"3"));
+        QCOMPARE(Panel()->ParserText()->text(), QStringLiteral("<Word> <Number>"));
+        QVERIFY(m_boxes.empty());
+    }
+
+    void encodingChooserSwitchesAFileWithoutMarkAndOnlyShowsAMarkedOne()
+    {
+        CLogListCtrl* plain = Open(Write("plain.log", "caf\xC3\xA9 1\nna\xC3\xAFve 2\n"));
+        QVERIFY(plain);
+        QComboBox* box = m_window->EncodingBox();
+        QCOMPARE(box->count(), 2);
+        QVERIFY(box->isEnabled());
+        QCOMPARE(box->currentIndex(), 0); // read as ANSI until told otherwise
+        const std::u16string ansi_text = plain->CellText(0, 0);
+        QVERIFY(ansi_text != u"caf\u00E9");
+        emit box->activated(1);
+        QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_UTF8);
+        QCOMPARE(plain->CellText(0, 0), std::u16string(u"caf\u00E9"));
+        QCOMPARE(plain->CellText(1, 0), std::u16string(u"na\u00EFve"));
+        QCOMPARE(box->currentIndex(), 1);
+        emit box->activated(0);
+        QCOMPARE(plain->CellText(0, 0), ansi_text);
+
+        CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF" "caf\xC3\xA9 1\n"));
+        QVERIFY(marked);
+        QCOMPARE(box->count(), 4);
+        QVERIFY(!box->isEnabled());
+        QCOMPARE(box->currentText(), QStringLiteral("UTF-8"));
+        // Back on the first tab the chooser follows.
+        m_window->TabControl()->setCurrentIndex(0);
+        QCOMPARE(box->count(), 2);
+        QVERIFY(box->isEnabled());
+    }
+
+    void copyGivesOneRowBareAndSeveralWithHeaderAndLineEnds()
+    {
+        CLogListCtrl* list = Open(Write("copy.log", NumberedLines(20)));
+        QVERIFY(list);
+        QCOMPARE(list->ColumnCount(), 2);
+        command_router& router = m_window->Router();
+
+        // Nothing selected: nothing happens.
+        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        router.route(ids::kEditCopy);
+        QCOMPARE(Clipboard(), QStringLiteral("untouched"));
+
+        list->SelectRow(5);
+        router.route(ids::kEditCopy);
+        QCOMPARE(Clipboard(), QStringLiteral("line 5"));
+
+        list->selectionModel()->select(list->model()->index(7, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        router.route(ids::kEditCopy);
+        QCOMPARE(Clipboard(), QStringLiteral("Word Number\r\nline 5\r\nline 7\r\n"));
+        router.route(ids::kCopyColumnFirst + 1);
+        QCOMPARE(Clipboard(), QStringLiteral("Number\r\n5\r\n7\r\n"));
+
+        m_app->settings.column_separator = u"\t";
+        router.route(ids::kEditCopy);
+        QCOMPARE(Clipboard(), QStringLiteral("Word\tNumber\r\nline\t5\r\nline\t7\r\n"));
+
+        // The clicked column of the list's popup.
+        emit list->ContextMenuRequested(QPoint(), 5, 0);
+        router.route(ids::kEditCopyClickedColumn);
+        QCOMPARE(Clipboard(), QStringLiteral("Word\r\nline\r\nline\r\n"));
+        QVERIFY(m_boxes.empty());
+    }
+
+    void copyBeyondTheLimitKeepsTheRowsThatFitAndWarns()
+    {
+        // 300 rows of 60000 characters: more than 15728639 characters.
+        std::string bytes;
+        const std::string body(59990, 'x');
+        for (int i = 0; i < 300; ++i)
+            bytes += "w " + std::to_string(1000 + i) + body + "\n";
+        CLogListCtrl* list = Open(Write("long.log", bytes));
+        QVERIFY(list);
+        list->SelectAllRows();
+        m_window->Router().route(ids::kEditCopy);
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_COPY_TOO_MANY"));
+        QCOMPARE(m_boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONWARNING));
+        const QString copied = Clipboard();
+        QVERIFY(copied.size() <= 15728639);
+        // Whole rows only, as many as fit after the header.
+        const qsizetype row = 1 + 1 + 4 + 59990 + 2; // "w" sep number body "\r\n"
+        const qsizetype header = QStringLiteral("Word Number\r\n").size();
+        QCOMPARE(copied.size(), header + (15728639 - header) / row * row);
+        QVERIFY(copied.endsWith(QStringLiteral("\r\n")));
+    }
+
+    void pathCommandsCopyPathNameAndFolderAndShowTheFile()
+    {
+        const std::u16string path = Write("paths.log", NumberedLines(3));
+        QVERIFY(Open(path));
+        command_router& router = m_window->Router();
+        router.route(ids::kEditCopyFilePath);
+        QCOMPARE(Clipboard(), QString::fromStdU16String(path));
+        router.route(ids::kEditCopyFileName);
+        QCOMPARE(Clipboard(), QStringLiteral("paths.log"));
+        router.route(ids::kEditCopyDirPath);
+        QCOMPARE(Clipboard(), QString::fromStdString((Root() / "files").string()));
+        router.route(ids::kEditBrowseDir);
+        QCOMPARE(m_shown_in_manager, std::vector<std::u16string>{path});
+        QVERIFY(m_boxes.empty());
+        QCOMPARE(CopyText(nullptr), EINVAL);
+
+        // A file manager that fails: its reason in an error box.
+        QVERIFY(Open(Write("missing.log", NumberedLines(3))));
+        router.route(ids::kEditBrowseDir);
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QCOMPARE(QString::fromStdU16String(m_boxes[0].text), QString::fromLocal8Bit(std::strerror(ENOENT)));
+    }
+
+    void exportCommandChecksFirstThenWritesWhatThePythonCsvReaderReadsBack()
+    {
+        std::string bytes;
+        for (int i = 0; i < 40; ++i)
+            bytes += "w" + std::to_string(i) + " " + (i % 3 == 0 ? "a,\"b\"" : i % 3 == 1 ? "" : "plain") + "\n";
+        CLogListCtrl* list = Open(Write("export.log", bytes));
+        QVERIFY(list);
+        QCOMPARE(list->ColumnCount(), 2);
+        command_router& router = m_window->Router();
+
+        // Kind 0 without a selection: said, and no dialog.
+        m_export_target = u"unused";
+        router.route(ids::kFileExportSelected);
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_NO_LINE_TO_EXPORT"));
+        QVERIFY(!fs::exists(Root() / "files" / "unused"));
+        m_boxes.clear();
+
+        // Kind 3 without conditions asks; No stops.
+        m_answer = IDNO;
+        router.route(ids::kFileExportFileFilter);
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_NO_FILTER"));
+        m_boxes.clear();
+        m_answer = IDOK;
+
+        // A dialog cancelled: nothing.
+        m_export_target.clear();
+        router.route(ids::kFileExportVisible);
+        QVERIFY(m_boxes.empty());
+
+        const fs::path target = Root() / "files" / "export.csv";
+        m_export_target = target.u16string();
+        router.route(ids::kFileExportVisible);
+        QCOMPARE(m_boxes.size(), size_t(1));
+        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_COMPLETE"));
+        QCOMPARE(m_window->TabControl()->count(), 1); // a CSV export is not opened
+
+        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python.isEmpty())
+            QSKIP("python3 is not installed");
+        QProcess reader;
+        reader.start(python, {QStringLiteral("-c"),
+                              QStringLiteral("import csv,json,sys\n"
+                                             "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                             "    print(json.dumps(list(csv.reader(f))))\n"),
+                              QString::fromStdString(target.string())});
+        QVERIFY(reader.waitForFinished(kTestWaitMs));
+        QCOMPARE(reader.exitCode(), 0);
+        const QJsonArray rows = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 41);
+        QCOMPARE(rows[0].toArray(), QJsonArray({QStringLiteral("Word"), QStringLiteral("Number")}));
+        for (int i = 0; i < 40; ++i) {
+            const QJsonArray fields = rows[i + 1].toArray();
+            QCOMPARE(fields.size(), 2);
+            QCOMPARE(fields[0].toString(), QStringLiteral("w%1").arg(i));
+            QCOMPARE(fields[1].toString(), QString::fromStdU16String(list->CellText(i, 1)));
+        }
+        QCOMPARE(rows[1].toArray()[1].toString(), QStringLiteral("a,\"b\""));
+    }
+
+    void fileScopeBarIsInactiveForASmallFileAndADragToTheRightEndLoadsTheLastLine()
+    {
+        QVERIFY(Open(Write("small.log", NumberedLines(10))));
+        CFileScopeCtrl* bar = m_window->FileScopeBar();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->Map().TotalLines() == 10, kTestWaitMs);
+        QVERIFY(!bar->Map().Active());
+
+        CLogListCtrl* list = Open(Write("large.log", NumberedLines(1000)));
+        QVERIFY(list);
+        QTRY_VERIFY_WITH_TIMEOUT(bar->Map().TotalLines() == 1000 && bar->Map().Active(), kTestWaitMs);
+        QVERIFY(bar->width() > 20);
+        const QPoint far_right(bar->width() - 1, bar->height() / 2);
+        QTest::mousePress(bar, Qt::LeftButton, {}, far_right);
+        QVERIFY(bar->IsDragging());
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, far_right);
+        int64_t first = -1, last = -1;
+        QTRY_VERIFY_WITH_TIMEOUT((m_app->ActiveFile()->file.window(first, last), first == 999), kTestWaitMs);
+        QCOMPARE(last, int64_t(999));
+        QCOMPARE(list->RowCount(), 1);
+        QCOMPARE(list->CellText(0, 1), std::u16string(u"999"));
+        QVERIFY(m_boxes.empty());
+    }
+};
+
+QTEST_MAIN(PanelCommandsTest)
+#include "panel_commands_test.moc"
