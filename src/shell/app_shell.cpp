@@ -8,6 +8,7 @@
 #include "platform/message_box.h"
 #include "platform/strings.h"
 #include "shell/file_commands.h"
+#include "shell/find_commands.h"
 #include "shell/instance_channel.h"
 #include "shell/interface_dispatcher.h"
 #include "shell/main_dialog_adapter.h"
@@ -112,6 +113,7 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     m_main_dialog = std::make_unique<main_dialog_adapter>(*m_main_window, m_app);
     m_app.SetMainDialog(m_main_dialog.get());
     RegisterFileCommands(*m_main_window, m_app, *m_main_dialog);
+    RegisterFindCommands(*m_main_window, m_app, *m_main_dialog);
     m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {
         return std::make_unique<CProgressDlg>(file_count, cancellable, &cancel, m_main_window.get());
     });
