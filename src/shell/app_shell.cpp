@@ -8,6 +8,7 @@
 #include "platform/message_box.h"
 #include "platform/strings.h"
 #include "shell/file_commands.h"
+#include "shell/find_commands.h"
 #include "shell/instance_channel.h"
 #include "shell/interface_dispatcher.h"
 #include "shell/main_dialog_adapter.h"
@@ -116,6 +117,7 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     RegisterFileCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterViewCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterPanelCommands(*m_main_window, m_app, *m_main_dialog);
+    RegisterFindCommands(*m_main_window, m_app, *m_main_dialog);
     // Last: only the commands nobody carries out yet get a stand-in.
     RegisterPendingCommands(*m_main_window);
     m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {

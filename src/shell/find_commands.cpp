@@ -1,0 +1,164 @@
+#include "shell/find_commands.h"
+
+#include "app/varnoth_app.h"
+#include "dialogs/find_dlg.h"
+#include "dialogs/option_dlg.h"
+#include "glossant/dictionary_text.h"
+#include "platform/message_box.h"
+#include "shell/main_dialog_adapter.h"
+#include "ui/command_ids.h"
+#include "ui/log_list_ctrl.h"
+#include "ui/ui_text.h"
+#include "ui/varnoth_dlg.h"
+#include "work/work_data.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QTabWidget>
+
+namespace {
+
+// Whether widget is dialog or lies inside it (a box the dialog opened).
+bool BelongsTo(const QWidget* widget, const QWidget* dialog)
+{
+    for (; widget; widget = widget->parentWidget())
+        if (widget == dialog)
+            return true;
+    return false;
+}
+
+// Owns nothing but the wiring: the dialog is a child window of the main
+// window, and this object a child of it, so both go with the window.
+class find_controller : public QObject {
+public:
+    find_controller(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
+        : QObject(&window), m_window(window), m_app(app), m_tabs(tabs)
+    {
+        m_dialog = new CFindDlg(app.settings, app.expression_history, &window);
+        connect(m_dialog, &CFindDlg::FindNextRequested, this, [this](bool restart) {
+            FindNext(m_app, m_tabs, restart, false);
+            // The stored search may colour other cells now.
+            if (CLogListCtrl* list = m_tabs.ActiveList())
+                list->viewport()->update();
+        });
+        connect(m_dialog, &CFindDlg::SearchHighlightChanged, this, &find_controller::ApplyHighlightColor);
+        connect(window.TabControl(), &QTabWidget::currentChanged, this, [this](int) { PointAtActiveTab(); });
+        window.installEventFilter(this);
+    }
+
+    void PointAtActiveTab()
+    {
+        if (!m_dialog)
+            return;
+        CLogListCtrl* list = m_tabs.ActiveList();
+        m_dialog->SetTarget(list ? list->File() : nullptr, list);
+    }
+
+    // 32779 and 32780.
+    void ShowFind(bool in_file)
+    {
+        PointAtActiveTab();
+        if (!m_dialog || !m_dialog->TargetFile())
+            return;
+        m_dialog->SetFindInFile(in_file);
+        m_dialog->ShowAndActivate();
+    }
+
+    // 32781 and 32782.
+    void FindAgain(bool reverse)
+    {
+        PointAtActiveTab();
+        CLogListCtrl* list = m_tabs.ActiveList();
+        CWorkData* file = list ? list->File() : nullptr;
+        if (!file)
+            return;
+        if (SearchText(file->search).empty()) {
+            ShowFind(false);
+            return;
+        }
+        FindNext(m_app, m_tabs, false, reverse);
+    }
+
+    void ApplyHighlightColor(int32_t color)
+    {
+        const int count = m_window.TabControl()->count();
+        for (int i = 0; i < count; ++i)
+            if (CLogListCtrl* list = m_tabs.List(i))
+                list->SetSearchHighlightColor(color);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_window && m_dialog) {
+            switch (event->type()) {
+            case QEvent::WindowBlocked:
+                // A box the find dialog opened over itself leaves it usable.
+                if (!BelongsTo(QApplication::activeModalWidget(), m_dialog))
+                    m_dialog->FollowMainWindow(false);
+                break;
+            case QEvent::WindowUnblocked: m_dialog->FollowMainWindow(true); break;
+            case QEvent::EnabledChange: m_dialog->FollowMainWindow(m_window.isEnabled()); break;
+            default: break;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    CVarnothDlg& m_window;
+    CVarnothApp& m_app;
+    main_dialog_adapter& m_tabs;
+    QPointer<CFindDlg> m_dialog;
+};
+
+} // namespace
+
+CFindDlg* FindDialog(const CVarnothDlg& window)
+{
+    return window.findChild<CFindDlg*>(IdObjectName(CFindDlg::kTemplateId), Qt::FindDirectChildrenOnly);
+}
+
+void FindNext(CVarnothApp& app, main_dialog_adapter& tabs, bool restart, bool reverse)
+{
+    CLogListCtrl* list = tabs.ActiveList();
+    CWorkData* file = list ? list->File() : nullptr;
+    if (!file)
+        return;
+    if (restart)
+        list->ClearSelectionMark();
+    const CSearchInfo& search = file->search;
+    const std::u16string text = SearchText(search);
+    if (text.empty())
+        return;
+    const bool up = search.up != reverse;
+    const bool as_regex = SearchUsesRegex(search);
+    const int row = list->FindRow(text, up, search.case_sensitive, as_regex, search.column);
+    if (row >= 0) {
+        list->SelectRow(row);
+        return;
+    }
+    if (!search.find_in_file) {
+        ShowMessage(DictionaryText(u"IDS_MSG_NOT_FOUND"), MB_OK | MB_ICONINFORMATION);
+        list->viewport()->update();
+        return;
+    }
+    CSearchInfo in_file = search;
+    in_file.expression = text;
+    in_file.up = up;
+    in_file.regexp = as_regex;
+    app.FindInFile(in_file);
+}
+
+void RegisterFindCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
+{
+    auto* controller = new find_controller(window, app, tabs);
+    command_router& router = window.Router();
+    router.add(ids::kEditFind, [controller](int) { controller->ShowFind(false); });
+    router.add(ids::kEditFindInFile, [controller](int) { controller->ShowFind(true); });
+    router.add(ids::kEditFindNext, [controller](int) { controller->FindAgain(false); });
+    router.add(ids::kEditFindPrevious, [controller](int) { controller->FindAgain(true); });
+    router.add(ids::kEditOptions, [&window, &app](int) { RunOptionDlg(app.settings, &window); });
+    controller->PointAtActiveTab();
+}
