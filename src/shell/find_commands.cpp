@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"

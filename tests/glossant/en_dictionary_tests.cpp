@@ -372,6 +372,8 @@ const std::map<std::string, std::string> kFormattedTexts = {
     {"IDS_FILTERDLG_LIST_FORMAT_CONDITION_NOCOLUMN", "ss"},
     {"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM", "sss"}, // column, verb, text
     {"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM_NOCOLUMN", "ss"},
+    {"IDS_STATUSBAR_NOTE_RELOADED", "s"},      // the file's name
+    {"IDS_STATUSBAR_NOTE_RELOAD_FAILED", "s"}, // the file's name
 };
 
 // The items of each menu, whose keyboard letters ("&") must differ.

@@ -10,6 +10,7 @@
 #include "platform/named_mutex.h"
 #include "shell/app_shell.h"
 #include "shell/instance_channel.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/progress_dlg.h"
 #include "ui/varnoth_dlg.h"
 

@@ -10,6 +10,7 @@
 #include "shell/panel_commands.h"
 #include "support/bounded_wait.h"
 #include "ui/command_ids.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/file_scope_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/status_bar_ctrl.h"
@@ -23,6 +24,7 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>

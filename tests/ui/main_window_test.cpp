@@ -3,6 +3,7 @@
 #include "platform/message_box.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/common_task_dlg.h"
 #include "ui/message_presenter.h"
 #include "ui/top_panel.h"
@@ -593,7 +594,7 @@ void main_window_test::StatusBar_PartsEncodingBoxAndScopeBar()
     QComboBox* encoding = m_dlg->statusBar()->findChild<QComboBox*>(IdObjectName(ids::kEncodingBox));
     QVERIFY(encoding);
     QVERIFY(!encoding->isEnabled());
-    QVERIFY(m_dlg->statusBar()->findChild<QFrame*>(IdObjectName(ids::kFileScopeBar)));
+    QVERIFY(m_dlg->statusBar()->findChild<QWidget*>(IdObjectName(ids::kFileScopeBar)));
     // Left to right: the three texts, the encoding box, the scope bar taking the rest.
     QVERIFY(m_dlg->StatusPart(0)->x() < m_dlg->StatusPart(1)->x());
     QVERIFY(m_dlg->StatusPart(2)->x() < encoding->x());
