@@ -151,11 +151,9 @@ CFindDlg::CFindDlg(app_settings& settings, std::vector<std::u16string>& history,
     connect(m_find_next, &QPushButton::clicked, this, &CFindDlg::OnFindNext);
     connect(m_clear_highlight, &QPushButton::clicked, this, &CFindDlg::OnClearHighlight);
     connect(m_cancel, &QPushButton::clicked, this, &CFindDlg::reject);
-    // Enter in the expression box is find next, as in the rest of the dialog.
-    connect(m_expression->lineEdit(), &QLineEdit::returnPressed, this, [this] {
-        if (m_find_next->isEnabled())
-            OnFindNext();
-    });
+    // Enter in the expression box reaches the dialog, whose default button is
+    // find next: one search per key (a handler of the box's own would be a
+    // second one).
 
     FillExpressionHistory(QString());
     SetTarget(nullptr, nullptr);

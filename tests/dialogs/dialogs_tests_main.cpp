@@ -1,7 +1,8 @@
-// Runs the input-control and options-dialog tests in one process, under the
+// Runs the input-control, find-dialog and options-dialog tests in one process, under the
 // offscreen platform that CTest sets.  The dialog texts come from a
 // throw-away installation with the dictionary.
 #include "color_picker_test.h"
+#include "find_dlg_test.h"
 #include "format_entry_test.h"
 #include "number_entry_test.h"
 #include "option_dlg_test.h"
@@ -30,6 +31,10 @@ int main(int argc, char** argv)
     }
     {
         color_picker_test test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        find_dlg_test test;
         failures += QTest::qExec(&test, argc, argv);
     }
     {
