@@ -6,6 +6,7 @@
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "shell/main_dialog_adapter.h"
+#include "ui/accelerators.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTabWidget>
 
@@ -46,6 +48,9 @@ public:
         connect(m_dialog, &CFindDlg::SearchHighlightChanged, this, &find_controller::ApplyHighlightColor);
         connect(window.TabControl(), &QTabWidget::currentChanged, this, [this](int) { PointAtActiveTab(); });
         window.installEventFilter(this);
+        // The main window's keys also work while the find dialog is active:
+        // F3 there walks on through the matches.
+        qApp->installEventFilter(this);
     }
 
     void PointAtActiveTab()
@@ -92,6 +97,9 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+            && DialogKey(watched, *static_cast<QKeyEvent*>(event)))
+            return true;
         if (watched == &m_window && m_dialog) {
             switch (event->type()) {
             case QEvent::WindowBlocked:
@@ -108,6 +116,26 @@ protected:
     }
 
 private:
+    // A key pressed in the find dialog (not in a box it opened) that the
+    // main window's table translates runs its command there; Ctrl+C and
+    // Ctrl+A stay with the edit fields, F1 is everyone's already.
+    bool DialogKey(QObject* watched, QKeyEvent& key)
+    {
+        if (!m_dialog || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != m_dialog)
+            return false;
+        if (QApplication::activePopupWidget() || QApplication::activeModalWidget() || !m_dialog->isEnabled())
+            return false;
+        const int command = TranslateAccelerator(key.key(), key.modifiers());
+        if (command == 0 || key.key() == Qt::Key_F1)
+            return false;
+        if ((key.key() == Qt::Key_C || key.key() == Qt::Key_A) && IsEditField(watched))
+            return false;
+        key.accept();
+        if (key.type() == QEvent::KeyPress)
+            m_window.Router().route(command);
+        return true;
+    }
+
     CVarnothDlg& m_window;
     CVarnothApp& m_app;
     main_dialog_adapter& m_tabs;

@@ -1,0 +1,735 @@
+// The search as a user meets it, in the whole viewer under the offscreen
+// platform: real files opened by the real work thread, the find dialog shown
+// by its keys and commands, the expression typed into it, find next and
+// previous by Enter, F3 and Shift+F3, find in file through the file's
+// windows with its progress dialog, the colouring of search hits, and the
+// options command.  The rows expected are worked out here from the lines
+// written, not by the viewer's own match code.
+#include "app/varnoth_app.h"
+#include "dialogs/color_picker.h"
+#include "dialogs/find_dlg.h"
+#include "glossant/dictionary_text.h"
+#include "platform/message_box.h"
+#include "regex/text_match.h"
+#include "shell/app_shell.h"
+#include "shell/find_commands.h"
+#include "support/bounded_wait.h"
+#include "ui/color_ref.h"
+#include "ui/command_ids.h"
+#include "ui/file_tab_ctrl.h"
+#include "ui/log_list_ctrl.h"
+#include "ui/log_list_model.h"
+#include "ui/progress_dlg.h"
+#include "ui/top_panel.h"
+#include "ui/ui_text.h"
+#include "ui/varnoth_dlg.h"
+#include "work/work_data.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+class FindCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct box {
+        std::u16string text;
+        unsigned flags;
+    };
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CVarnothApp> m_app;
+    std::unique_ptr<CVarnothShell> m_shell;
+    CVarnothDlg* m_window = nullptr;
+    std::vector<box> m_boxes;
+    MessagePresenter m_previous;
+
+    fs::path Root() const { return fs::path(m_dir->path().toStdString()); }
+
+    std::u16string Write(const std::string& name, const std::vector<std::string>& lines)
+    {
+        const fs::path path = Root() / "files" / name;
+        std::ofstream out(path, std::ios::binary);
+        for (const std::string& line : lines)
+            out << line << '\n';
+        return path.u16string();
+    }
+
+    // Opens path through the application and waits for its tab; with
+    // indexed, also for its index thread to finish.
+    CLogListCtrl* Open(const std::u16string& path, bool indexed = true)
+    {
+        const int before = m_window->TabControl()->count();
+        m_app->OpenFiles({path});
+        QElapsedTimer waited;
+        waited.start();
+        while (m_window->TabControl()->count() == before && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (m_window->TabControl()->count() == before)
+            return nullptr;
+        CWorkData* file = m_app->ActiveFile();
+        if (file && indexed)
+            file->file.indexer().wait_stopped(kTestWaitMs);
+        return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+    }
+
+    // Lets the view update of the job just run reach the active list: until
+    // then the list neither shows nor searches its rows.
+    void Settle()
+    {
+        QCoreApplication::processEvents();
+        CLogListCtrl* list = qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+        QElapsedTimer waited;
+        waited.start();
+        while (list && list->Model().Suspended() && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    bool UseParser(const QString& name)
+    {
+        QComboBox* chooser = m_window->TopPanel()->ParserChooser();
+        const int index = chooser->findText(name);
+        if (index <= 0)
+            return false;
+        emit chooser->activated(index);
+        Settle();
+        return true;
+    }
+
+    CFindDlg* Dialog() const { return FindDialog(*m_window); }
+    template <typename T> T* Control(int id) const { return Dialog()->findChild<T*>(IdObjectName(id)); }
+    QLineEdit* Expression() const { return Control<QComboBox>(CFindDlg::kExpressionBox)->lineEdit(); }
+    QCheckBox* Check(int id) const { return Control<QCheckBox>(id); }
+
+    // Types expression over the box's text and presses Enter in it.
+    void TypeAndEnter(const QString& expression)
+    {
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), expression);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+    }
+
+    int NotFoundBoxes() const
+    {
+        const std::u16string text = DictionaryText(u"IDS_MSG_NOT_FOUND");
+        return static_cast<int>(std::count_if(m_boxes.begin(), m_boxes.end(), [&](const box& b) {
+            return b.text == text && (b.flags & MB_ICONMASK) == MB_ICONINFORMATION;
+        }));
+    }
+
+    // The cells of row joined by one blank: the line as written for the
+    // parsers here, whatever columns it was cut into.
+    static std::u16string RowText(const CLogListCtrl* list, int row)
+    {
+        std::u16string text;
+        for (int c = 0; c < list->ColumnCount(); ++c) {
+            const std::u16string cell = list->CellText(row, c);
+            if (!cell.empty() && !text.empty())
+                text.push_back(u' ');
+            text += cell;
+        }
+        return text;
+    }
+
+    static int Selected(const CLogListCtrl* list)
+    {
+        const std::vector<int> rows = list->SelectedRows();
+        return rows.size() == 1 ? rows.front() : -2;
+    }
+
+    // prefix, number and suffix as one line (appended: GCC 12 misreads the
+    // literal-plus-string form).
+    static std::string Line(const std::string& prefix, long number, const std::string& suffix = {})
+    {
+        std::string line = prefix;
+        line += std::to_string(number);
+        line += suffix;
+        return line;
+    }
+
+    static std::string Lower(std::string text)
+    {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    }
+
+    // The rows whose line satisfies keep, in order.
+    static std::vector<int> Rows(const std::vector<std::string>& lines, const std::function<bool(const std::string&)>& keep)
+    {
+        std::vector<int> rows;
+        for (int i = 0; i < static_cast<int>(lines.size()); ++i)
+            if (keep(lines[static_cast<std::size_t>(i)]))
+                rows.push_back(i);
+        return rows;
+    }
+
+    static tagPARSER_ITEM Parser(const std::u16string& name, const std::vector<std::u16string>& columns)
+    {
+        tagPARSER_ITEM item;
+        item.name = name;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            log_pattern column(columns[i]);
+            if (i + 1 < columns.size())
+                column.end.push_back(u' ');
+            item.parser.push_back(column);
+        }
+        return item;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        fs::create_directories(Root() / "install" / "dict");
+        fs::create_directories(Root() / "common");
+        fs::create_directories(Root() / "files");
+        fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
+        qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
+        m_boxes.clear();
+        m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
+            m_boxes.push_back({text, flags});
+            return IDOK;
+        });
+        m_app = std::make_unique<CVarnothApp>(
+            app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
+        m_shell = std::make_unique<CVarnothShell>(*m_app);
+        QVERIFY(m_shell->InitInstance({"varnoth"}));
+        m_app->settings.max_loading_lines = 300;
+        m_app->settings.load_tail_first = false;
+        m_app->SetProgressDelayMs(20000);
+        m_app->Parsers().push_back(Parser(u"pair", {u"Word", u"Rest"}));
+        m_app->Parsers().push_back(Parser(u"three", {u"First", u"Second", u"Third"}));
+        m_window = m_shell->CreateMainWindow();
+        QVERIFY(m_window);
+        QVERIFY(Dialog());
+    }
+
+    void cleanup()
+    {
+        if (m_window)
+            m_window->close();
+        m_window = nullptr;
+        if (m_shell)
+            m_shell->ExitInstance();
+        m_shell.reset();
+        m_app.reset();
+        SetMessagePresenter(m_previous);
+        m_dir.reset();
+    }
+
+    // Ctrl+F, a word, Enter walks the matches; F3 and Shift+F3 go on from
+    // the dialog and from the list; at the last match: not found.
+    void keysWalkTheMatchesCaseIgnoredAndSayNotFoundAtTheLastRow()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 40; ++i) {
+            static const char* const levels[] = {"info", "error", "Error", "debug", "ERROR", "warn", "errors"};
+            lines.push_back(Line(std::string(levels[(i * 5) % 7]) + " message ", i));
+        }
+        CLogListCtrl* list = Open(Write("walk.log", lines));
+        QVERIFY(list);
+        QCOMPARE(list->RowCount(), 40);
+        const std::vector<int> hits =
+            Rows(lines, [](const std::string& line) { return Lower(line).find("error") != std::string::npos; });
+        QVERIFY(hits.size() > 4);
+
+        // Find commands are disabled without a tab; here is one.
+        QVERIFY(!Dialog()->isVisible());
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(Dialog()->isVisible());
+        QCOMPARE(Dialog()->TargetFile(), m_app->ActiveFile());
+        QVERIFY(!Check(CFindDlg::kFindInFileCheck)->isChecked());
+
+        TypeAndEnter(QStringLiteral("ERROR"));
+        QCOMPARE(Selected(list), hits[0]);
+        QCOMPARE(list->SelectionMark(), hits[0]);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), hits[1]);
+        QTest::keyClick(Expression(), Qt::Key_F3); // in the dialog
+        QCOMPARE(Selected(list), hits[2]);
+        QTest::keyClick(list, Qt::Key_F3); // in the list
+        QCOMPARE(Selected(list), hits[3]);
+        QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(Selected(list), hits[2]);
+        QTest::keyClick(Expression(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(Selected(list), hits[1]);
+        // The direction of the search itself did not change.
+        QVERIFY(!m_app->ActiveFile()->search.up);
+        QVERIFY(m_boxes.empty());
+
+        // From the last match on: not found, and the selection stays.
+        list->SelectRow(hits.back());
+        m_window->Router().route(ids::kEditFindNext);
+        QCOMPARE(NotFoundBoxes(), 1);
+        QCOMPARE(Selected(list), hits.back());
+        list->SelectRow(39);
+        m_window->Router().route(ids::kEditFindNext);
+        QCOMPARE(NotFoundBoxes(), 2);
+
+        // Escape hides the dialog; the search stays with the file.
+        QTest::keyClick(Expression(), Qt::Key_Escape);
+        QVERIFY(!Dialog()->isVisible());
+        QCOMPARE(m_app->ActiveFile()->search.expression, std::u16string(u"ERROR"));
+        QCOMPARE(m_app->expression_history.front(), std::u16string(u"ERROR"));
+        QCOMPARE(m_boxes.size(), size_t(2));
+    }
+
+    // Without a search text find next opens the dialog; with Ctrl+Shift+F
+    // the find-in-file box is checked and Ctrl+F unchecks it again.
+    void findCommandsShowTheDialogAndFollowTheActiveTab()
+    {
+        CLogListCtrl* first = Open(Write("first.log", {"alpha 1", "beta 2", "gamma 3"}));
+        QVERIFY(first);
+        QVERIFY(UseParser(QStringLiteral("pair")));
+        QCOMPARE(first->ColumnCount(), 2);
+        m_window->Router().route(ids::kEditFindNext);
+        QVERIFY(Dialog()->isVisible());
+        QVERIFY(m_boxes.empty());
+        QCOMPARE(Control<QComboBox>(CFindDlg::kColumnBox)->count(), 3);
+
+        QTest::keyClick(first, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(Check(CFindDlg::kFindInFileCheck)->isChecked());
+        QTest::keyClick(first, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(!Check(CFindDlg::kFindInFileCheck)->isChecked());
+        TypeAndEnter(QStringLiteral("beta"));
+        QCOMPARE(Selected(first), 1);
+        CWorkData* first_file = m_app->ActiveFile();
+
+        // A second tab: the dialog points at it and shows its (new) search.
+        CLogListCtrl* second = Open(Write("second.log", {"one", "two", "three", "two again"}));
+        QVERIFY(second);
+        QCOMPARE(Dialog()->TargetFile(), m_app->ActiveFile());
+        QCOMPARE(Dialog()->TargetList(), second);
+        QCOMPARE(Expression()->text(), QString());
+        QCOMPARE(Control<QComboBox>(CFindDlg::kColumnBox)->count(), 2);
+        TypeAndEnter(QStringLiteral("two"));
+        QCOMPARE(Selected(second), 1);
+        QTest::keyClick(second, Qt::Key_F3);
+        QCOMPARE(Selected(second), 3);
+
+        // Back on the first tab: its own search again.
+        m_window->TabControl()->setCurrentIndex(0);
+        QCOMPARE(Dialog()->TargetFile(), first_file);
+        QCOMPARE(Expression()->text(), QStringLiteral("beta"));
+        QCOMPARE(Control<QComboBox>(CFindDlg::kColumnBox)->count(), 3);
+        QCOMPARE(first_file->search.expression, std::u16string(u"beta"));
+
+        // The last tab closed: no target, nothing to press.
+        m_window->Router().route(ids::kFileCloseAll);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->TabControl()->count(), 0, kTestWaitMs);
+        QVERIFY(!Dialog()->TargetFile());
+        QVERIFY(!Dialog()->findChild<QPushButton*>(IdObjectName(CFindDlg::kFindNextButton))->isEnabled());
+        QVERIFY(m_boxes.empty());
+    }
+
+    // Column -1 matches any column; a column a line did not split into never
+    // matches.  A case-ignoring regular expression keeps '\D' a non-digit.
+    // A wildcard is searched converted and kept as typed.
+    void columnsRegularExpressionsAndWildcards()
+    {
+        const std::vector<std::string> lines = {
+            "alpha beta gamma",   // three columns
+            "target beta ",       // two columns: the third would start at the end
+            "x y target",         // "target" in the third column
+            "12345 67 89",        // digits only
+            "w x disk is full",   // the wildcard's match in the third column
+            "w x Disk quota FULL",// the same with case ignored
+            "w x disk almost empty",
+            "w x diskfull",
+        };
+        CLogListCtrl* list = Open(Write("columns.log", lines));
+        QVERIFY(list);
+        QVERIFY(UseParser(QStringLiteral("three")));
+        QCOMPARE(list->ColumnCount(), 3);
+        QCOMPARE(list->CellText(1, 1), std::u16string(u"beta"));
+        QCOMPARE(list->CellText(1, 2), std::u16string());
+        QCOMPARE(list->CellText(2, 2), std::u16string(u"target"));
+
+        m_window->Router().route(ids::kEditFind);
+        QComboBox* column = Control<QComboBox>(CFindDlg::kColumnBox);
+        QCOMPARE(column->count(), 4);
+        QCOMPARE(column->itemText(3), QStringLiteral("Third"));
+
+        // Any column: rows 1 and 2; the third column: row 2 only.
+        TypeAndEnter(QStringLiteral("target"));
+        QCOMPARE(Selected(list), 1);
+        column->setCurrentIndex(3);
+        QTest::keyClick(Expression(), Qt::Key_Return); // the column changed: from the top
+        QCOMPARE(Selected(list), 2);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(NotFoundBoxes(), 1);
+        // "beta" stands in row 1's second column, and row 1 has no third.
+        TypeAndEnter(QStringLiteral("beta"));
+        QCOMPARE(NotFoundBoxes(), 2);
+        column->setCurrentIndex(0);
+
+        // '\D' with case ignored stays a non-digit (each cell is tried on
+        // its own): the digits-only row 3 is passed over, and '\d' finds it.
+        Check(CFindDlg::kRegexpCheck)->click();
+        TypeAndEnter(QStringLiteral("^\\D\\D"));
+        QCOMPARE(Selected(list), 0);
+        list->SelectRow(2);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), 4);
+        TypeAndEnter(QStringLiteral("^\\d+$"));
+        QCOMPARE(Selected(list), 3);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(NotFoundBoxes(), 3);
+        TypeAndEnter(QStringLiteral("^X$"));
+        QCOMPARE(Selected(list), 2); // case ignored
+
+        // The wildcard: converted for the search, kept as typed.
+        Check(CFindDlg::kWildcardCheck)->click();
+        QVERIFY(!Check(CFindDlg::kRegexpCheck)->isChecked());
+        TypeAndEnter(QStringLiteral("disk*full"));
+        QCOMPARE(Selected(list), 4);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), 5);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), 7);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(NotFoundBoxes(), 4);
+        const CSearchInfo& stored = m_app->ActiveFile()->search;
+        QCOMPARE(stored.expression, std::u16string(u"disk*full"));
+        QCOMPARE(stored.pattern, WildcardToRegex(u"disk*full"));
+        QCOMPARE(m_app->expression_history.front(), std::u16string(u"disk*full"));
+        QCOMPARE(Control<QComboBox>(CFindDlg::kExpressionBox)->itemText(0), QStringLiteral("disk*full"));
+        QCOMPARE(Expression()->text(), QStringLiteral("disk*full"));
+        // Case sensitive now: "Disk quota FULL" is passed over.
+        Check(CFindDlg::kCaseSensitiveCheck)->click();
+        list->SelectRow(3);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), 4);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), 7);
+        QCOMPARE(static_cast<int>(m_boxes.size()), NotFoundBoxes());
+    }
+
+    // Only the direction or the letter case changed: on from the selection.
+    // The expression changed: from the first (or, upwards, the last) row.
+    void directionAndCaseChangesContinueFromTheSelection()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 40; ++i)
+            lines.push_back(Line(i % 3 == 1 ? "Hit " : i % 5 == 2 ? "hit " : "miss ", i));
+        CLogListCtrl* list = Open(Write("direction.log", lines));
+        QVERIFY(list);
+        const std::vector<int> any = Rows(lines, [](const std::string& line) { return Lower(line).rfind("hit", 0) == 0; });
+        const std::vector<int> lower = Rows(lines, [](const std::string& line) { return line.rfind("hit", 0) == 0; });
+        // The next (or previous) row of rows after (before) row.
+        auto after = [](const std::vector<int>& rows, int row) {
+            return *std::upper_bound(rows.begin(), rows.end(), row);
+        };
+        auto before = [](const std::vector<int>& rows, int row) {
+            return *(std::lower_bound(rows.begin(), rows.end(), row) - 1);
+        };
+        m_window->Router().route(ids::kEditFind);
+        TypeAndEnter(QStringLiteral("hit"));
+        QCOMPARE(Selected(list), any[0]);
+        for (int i = 0; i < 6; ++i)
+            QTest::keyClick(Expression(), Qt::Key_Return);
+        const int at = any[6];
+        QCOMPARE(Selected(list), at);
+
+        // Case sensitive: the next lower-case hit after the selection, not the first.
+        Check(CFindDlg::kCaseSensitiveCheck)->click();
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QVERIFY(after(lower, at) != lower[0]);
+        QCOMPARE(Selected(list), after(lower, at));
+        // Upwards: the lower-case hit before it, not the last one.
+        const int from = Selected(list);
+        Control<QRadioButton>(CFindDlg::kUpRadio)->click();
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QVERIFY(before(lower, from) != lower.back());
+        QCOMPARE(Selected(list), before(lower, from));
+        // Case ignored again, still upwards: the hit just above.
+        const int up_from = Selected(list);
+        Check(CFindDlg::kCaseSensitiveCheck)->click();
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(Selected(list), before(any, up_from));
+        QCOMPARE(NotFoundBoxes(), 0);
+
+        // A new expression, upwards: from the last row.
+        TypeAndEnter(QStringLiteral("Hi"));
+        QCOMPARE(Selected(list), any.back());
+        // A new expression, downwards: from the first row.
+        Control<QRadioButton>(CFindDlg::kDownRadio)->click();
+        list->SelectRow(any[5]);
+        TypeAndEnter(QStringLiteral("miss"));
+        QCOMPARE(Selected(list), 0);
+        QVERIFY(m_boxes.empty());
+    }
+
+    // Find in file down goes through the windows after the view and lands on
+    // the row; at a window that reaches the end: not found at once, and the
+    // last row focused.
+    void findInFileDownThroughTheWindowsAndAtTheLastWindow()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 1000; ++i)
+            lines.push_back(Line("entry ", i, i == 777 || i == 950 ? " needle" : ""));
+        CLogListCtrl* list = Open(Write("windows.log", lines));
+        QVERIFY(list);
+        CWorkData* file = m_app->ActiveFile();
+        QCOMPARE(list->RowCount(), 300);
+
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(Check(CFindDlg::kFindInFileCheck)->isChecked());
+        TypeAndEnter(QStringLiteral("needle"));
+        Settle();
+        int64_t first = -1, last = -1;
+        file->file.window(first, last);
+        QVERIFY(first > 0 && first <= 777 && last >= 777);
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 777 needle"));
+        QCOMPARE(list->SelectionMark(), Selected(list));
+        QTest::keyClick(list, Qt::Key_F3);
+        Settle();
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 950 needle"));
+        QVERIFY(m_boxes.empty());
+
+        // The window now reaches the last line and indexing is over.
+        file->file.window(first, last);
+        QCOMPARE(last, int64_t(999));
+        const uint64_t jobs = m_app->WorkThread().LastJobSerial();
+        QTest::keyClick(list, Qt::Key_F3);
+        Settle();
+        QCOMPARE(NotFoundBoxes(), 1);
+        QCOMPARE(m_app->WorkThread().LastJobSerial(), jobs + 1); // one job, no window parsed
+        int64_t first_after = -1, last_after = -1;
+        file->file.window(first_after, last_after);
+        QCOMPARE(first_after, first);
+        QCOMPARE(last_after, last);
+        QCOMPARE(list->SelectionMark(), list->RowCount() - 1);
+
+        // Up from there finds the row before again, in the window before.
+        QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
+        Settle();
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 950 needle"));
+        QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
+        Settle();
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 777 needle"));
+        QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
+        Settle();
+        QCOMPARE(NotFoundBoxes(), 2);
+        file->file.window(first, last);
+        QCOMPARE(first, int64_t(0));
+        QCOMPARE(list->SelectionMark(), 0);
+    }
+
+    // A tail-first file shows its end while its index thread reads towards
+    // its start: find in file upwards waits for those lines at the top.
+    void findInFileUpWhileATailFirstFileStillIndexes()
+    {
+        m_app->settings.load_tail_first = true;
+        m_app->settings.max_loading_lines = 1000;
+        const int total = 400000;
+        std::vector<std::string> lines;
+        lines.reserve(total);
+        for (int i = 0; i < total; ++i)
+            lines.push_back(Line("row ", i, i == 5 ? " needle" : ""));
+        const std::u16string path = Write("tail.log", lines);
+        CLogListCtrl* list = Open(path, false);
+        QVERIFY(list);
+        CWorkData* file = m_app->ActiveFile();
+        const bool indexing = file->file.indexer().is_running();
+        const uint64_t indexed_at_start = file->file.line_count();
+
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        Control<QRadioButton>(CFindDlg::kUpRadio)->click();
+        TypeAndEnter(QStringLiteral("needle"));
+        Settle();
+        QVERIFY2(m_boxes.empty(), qPrintable(ToQString(m_boxes.empty() ? u"" : m_boxes[0].text)));
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"row 5 needle"));
+        QVERIFY(file->file.indexer().wait_stopped(kTestWaitMs) == 0);
+        QCOMPARE(file->file.line_count(), uint64_t(total));
+        if (!indexing || indexed_at_start == uint64_t(total))
+            qWarning("the index thread had finished before the search began (%llu lines)",
+                     static_cast<unsigned long long>(indexed_at_start));
+    }
+
+    // The progress dialog of a find in file that takes long has Cancel; the
+    // search stops at the row it reached and selects it.
+    void findInFileCancelledInItsProgressDialogSelectsTheRowReached()
+    {
+        const int total = 300000;
+        std::vector<std::string> lines;
+        lines.reserve(total);
+        for (int i = 0; i < total; ++i)
+            lines.push_back(Line("value ", i * 7L));
+        CLogListCtrl* list = Open(Write("long.log", lines));
+        QVERIFY(list);
+        CWorkData* file = m_app->ActiveFile();
+        m_app->SetProgressDelayMs(0);
+
+        bool seen = false, cancellable = false;
+        QTimer poll;
+        QElapsedTimer deadline;
+        deadline.start();
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<CProgressDlg*>(QApplication::activeModalWidget())) {
+                seen = true;
+                cancellable = dialog->CancelButton()->isVisible() && dialog->CancelButton()->isEnabled();
+                dialog->CancelButton()->click();
+                poll.stop();
+            } else if (deadline.elapsed() > kTestWaitMs) {
+                m_app->WorkThread().CancelEvent().set();
+                poll.stop();
+            }
+        });
+        poll.start(5);
+        m_window->Router().route(ids::kEditFindInFile);
+        // No literal to look for: every line is tested, which takes a while.
+        Check(CFindDlg::kRegexpCheck)->click();
+        TypeAndEnter(QStringLiteral("^\\w+ \\d*[a-z]$"));
+        Settle();
+        poll.stop();
+        QVERIFY(seen);
+        QVERIFY(cancellable);
+        QCOMPARE(NotFoundBoxes(), 0);
+        QCOMPARE(list->SelectedRows().size(), size_t(1));
+        QCOMPARE(list->SelectionMark(), Selected(list));
+        int64_t first = -1, last = -1;
+        file->file.window(first, last);
+        QVERIFY(last < total - 1); // stopped before the end
+        QVERIFY(m_app->WorkThread().CancelEvent().wait(0) != 0); // taken by the search
+        QVERIFY(m_boxes.empty());
+    }
+
+    // Highlight with column 1 colours the matching cells of the second
+    // column only; any column colours both; clear highlight none.
+    void highlightColoursMatchingCellsOfTheSearchColumn()
+    {
+        const std::vector<std::string> lines = {
+            "error warning-error", "info error", "error info", "info info", "ERROR fatal", "debug Error",
+        };
+        CLogListCtrl* list = Open(Write("colours.log", lines));
+        QVERIFY(list);
+        QVERIFY(UseParser(QStringLiteral("pair")));
+        m_window->resize(900, 500);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window, 5000));
+
+        m_window->Router().route(ids::kEditFind);
+        const uint32_t chosen = 0x0040C0FF; // orange-ish, 0x00BBGGRR
+        Dialog()->findChild<CFGColorPicker*>(IdObjectName(CFindDlg::kColorButton))
+            ->SetColorDialog([&](uint32_t, QWidget*) { return std::optional<uint32_t>(chosen); });
+        Dialog()->findChild<CFGColorPicker*>(IdObjectName(CFindDlg::kColorButton))->PickColor();
+        QCOMPARE(m_app->settings.search_highlight, int32_t(chosen));
+        Check(CFindDlg::kHighlightCheck)->click();
+        Control<QComboBox>(CFindDlg::kColumnBox)->setCurrentIndex(2);
+        TypeAndEnter(QStringLiteral("error"));
+        QCOMPARE(Selected(list), 0);
+
+        const QColor hit = QColor(0xFF, 0xC0, 0x40);
+        auto painted = [&] {
+            list->ClearSelectedRows();
+            list->ClearSelectionMark();
+            const QImage image = list->viewport()->grab().toImage();
+            std::vector<std::vector<bool>> marked;
+            for (int r = 0; r < list->RowCount(); ++r) {
+                std::vector<bool> row;
+                for (int c = 0; c < 2; ++c) {
+                    const QRect cell = list->visualRect(list->Model().index(r, c));
+                    const QPoint at(cell.right() - 2, cell.center().y());
+                    row.push_back(image.pixelColor(at * image.devicePixelRatio()) == hit);
+                }
+                marked.push_back(row);
+            }
+            return marked;
+        };
+        auto expected = [&](int column) {
+            std::vector<std::vector<bool>> marked;
+            for (const std::string& line : lines) {
+                const std::string word = line.substr(0, line.find(' '));
+                const std::string rest = line.substr(line.find(' ') + 1);
+                marked.push_back({column != 1 && Lower(word).find("error") != std::string::npos,
+                                  column != 0 && Lower(rest).find("error") != std::string::npos});
+            }
+            return marked;
+        };
+        QCOMPARE(painted(), expected(1));
+        Control<QComboBox>(CFindDlg::kColumnBox)->setCurrentIndex(0);
+        QTest::keyClick(Expression(), Qt::Key_Return);
+        QCOMPARE(painted(), expected(-1));
+
+        // For the documentation: the hits of a search in a bundled sample.
+        if (const QByteArray shot = qgetenv("VARNOTH_SEARCH_SCREENSHOT"); !shot.isEmpty()) {
+            list->SelectRow(4);
+            QTest::qWait(200);
+            m_window->grab().save(QString::fromUtf8(shot));
+        }
+
+        QTest::mouseClick(Dialog()->findChild<QPushButton*>(IdObjectName(CFindDlg::kClearHighlightButton)),
+                          Qt::LeftButton);
+        QVERIFY(!m_app->ActiveFile()->search.highlight);
+        QCOMPARE(painted(), std::vector<std::vector<bool>>(lines.size(), std::vector<bool>(2, false)));
+        QVERIFY(m_boxes.empty());
+    }
+
+    // The options command: 0 and an empty field are refused, 10000000 is
+    // taken for the next start, the others at once.
+    void optionsCommandChecksTheMaximumAndAppliesTheRest()
+    {
+        std::vector<QString> answers = {QStringLiteral("0"), QString(), QStringLiteral("10000001"),
+                                        QStringLiteral("10000000")};
+        std::size_t next = 0;
+        QTimer poll;
+        QElapsedTimer deadline;
+        deadline.start();
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->objectName() == IdObjectName(144)) {
+                if (next < answers.size()) {
+                    modal->findChild<QLineEdit*>(IdObjectName(1065))->setText(answers[next++]);
+                    if (next == answers.size()) {
+                        modal->findChild<QRadioButton*>(IdObjectName(1069))->click();
+                        QCheckBox* tail = modal->findChild<QCheckBox*>(IdObjectName(1070));
+                        tail->setChecked(!tail->isChecked());
+                    }
+                    modal->findChild<QPushButton*>(IdObjectName(1))->click();
+                }
+            }
+            if (deadline.elapsed() > kTestWaitMs)
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    dialog->reject();
+        });
+        poll.start(10);
+        const bool tail_on_refresh = m_app->settings.tail_on_refresh;
+        const unsigned in_force = m_app->settings.max_loading_lines;
+        m_window->Router().route(ids::kEditOptions);
+        poll.stop();
+        QCOMPARE(next, answers.size());
+        QCOMPARE(m_boxes.size(), size_t(3));
+        QCOMPARE(m_boxes[0].text, std::u16string(u"Enter an integer between 1 and 10000000."));
+        QCOMPARE(m_boxes[1].text, std::u16string(u"Enter an integer."));
+        QCOMPARE(m_boxes[2].text, std::u16string(u"Enter an integer between 1 and 10000000."));
+        QCOMPARE(m_app->settings.max_loading_lines_to_save, 10000000u);
+        QCOMPARE(m_app->settings.max_loading_lines, in_force); // at the next start
+        QCOMPARE(m_app->settings.column_separator, std::u16string(u"\t"));
+        QCOMPARE(m_app->settings.tail_on_refresh, !tail_on_refresh);
+    }
+};
+
+QTEST_MAIN(FindCommandsTest)
+#include "find_commands_test.moc"
