@@ -291,6 +291,12 @@ private slots:
         m_window->Router().route(ids::kEditFindNext);
         QCOMPARE(NotFoundBoxes(), 2);
 
+        // Ctrl+A and Ctrl+C stay with the expression box.
+        Expression()->deselect();
+        QTest::keyClick(Expression(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(Expression()->selectedText(), QStringLiteral("ERROR"));
+        QCOMPARE(list->SelectedCount(), int64_t(1));
+
         // Escape hides the dialog; the search stays with the file.
         QTest::keyClick(Expression(), Qt::Key_Escape);
         QVERIFY(!Dialog()->isVisible());
@@ -734,18 +740,21 @@ private slots:
     }
 
     // The options command: 0 and an empty field are refused, 10000000 is
-    // taken for the next start, the others at once.
+    // taken for the next start, the others at once.  The find dialog is
+    // disabled while it runs.
     void optionsCommandChecksTheMaximumAndAppliesTheRest()
     {
         std::vector<QString> answers = {QStringLiteral("0"), QString(), QStringLiteral("10000001"),
                                         QStringLiteral("10000000")};
         std::size_t next = 0;
+        std::vector<bool> find_dialog_enabled;
         QTimer poll;
         QElapsedTimer deadline;
         deadline.start();
         connect(&poll, &QTimer::timeout, this, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (modal && modal->objectName() == IdObjectName(144)) {
+                find_dialog_enabled.push_back(Dialog()->isEnabled());
                 if (next < answers.size()) {
                     modal->findChild<QLineEdit*>(IdObjectName(1065))->setText(answers[next++]);
                     if (next == answers.size()) {
@@ -763,8 +772,16 @@ private slots:
         poll.start(10);
         const bool tail_on_refresh = m_app->settings.tail_on_refresh;
         const unsigned in_force = m_app->settings.max_loading_lines;
+        // The find dialog, open beside the window, follows it while the
+        // options dialog runs over it.
+        QVERIFY(Open(Write("options.log", {"one line"})));
+        m_window->Router().route(ids::kEditFind);
+        QVERIFY(Dialog()->isVisible());
+        QVERIFY(Dialog()->isEnabled());
         m_window->Router().route(ids::kEditOptions);
         poll.stop();
+        QCOMPARE(find_dialog_enabled, std::vector<bool>(answers.size(), false));
+        QVERIFY(Dialog()->isEnabled());
         QCOMPARE(next, answers.size());
         QCOMPARE(m_boxes.size(), size_t(3));
         QCOMPARE(m_boxes[0].text, std::u16string(u"Enter an integer between 1 and 10000000."));
