@@ -208,7 +208,8 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
 void log_file::close()
 {
     discard_lines();
-    m_index_thread.stop();
+    m_index_thread->stop();
+    m_index_thread = std::make_unique<index_thread>();
     {
         life_lock hold(m_file_lock);
         m_file.close();
@@ -359,7 +360,7 @@ void log_file::set_window(int64_t first, int64_t last)
 
 log_file::window_parse::window_parse(log_file& file) : m_file(file), m_index(file.m_index), m_write(file)
 {
-    assert(!file.m_index_thread.runs_unpaused() && "a window is parsed while the index thread runs unpaused");
+    assert(!file.m_index_thread->runs_unpaused() && "a window is parsed while the index thread runs unpaused");
 }
 
 log_file::window_numbers log_file::read_window_numbers() const
@@ -572,7 +573,7 @@ int64_t log_file::refresh()
 {
     if (!is_open())
         return -1;
-    if (m_index_thread.is_running())
+    if (m_index_thread->is_running())
         return 0;
     int64_t size;
     {

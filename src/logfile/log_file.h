@@ -252,8 +252,8 @@ public:
 
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
-    index_thread& indexer() { return m_index_thread; }
-    bool start_indexer() { return m_index_thread.start(this, -1); }
+    index_thread& indexer() { return *m_index_thread; }
+    bool start_indexer() { return m_index_thread->start(this, -1); }
 
     // Reads up to length bytes at offset under the file lock: bytes read, or
     // -1 when not open or the read failed.
@@ -372,5 +372,7 @@ private:
     // parse (logfile/window_filters.h).
     std::unique_ptr<window_filters> m_filters;
     parse_counts m_parse_counts; // under the window lock
-    index_thread m_index_thread;
+    // A thread object runs once: close() puts a fresh one in place of a
+    // stopped one, so that a file opened again is indexed again.
+    std::unique_ptr<index_thread> m_index_thread = std::make_unique<index_thread>();
 };

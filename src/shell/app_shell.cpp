@@ -145,9 +145,13 @@ int CVarnothShell::RunMainWindow()
 
 std::u16string CVarnothShell::HelpTopic()
 {
-    // The dialog that is active decides the page; the dialogs name their
-    // topic in the "help_topic" property.
-    if (QWidget* active = QApplication::activeModalWidget()) {
+    // The dialog that is active decides the page: a modal one first, else
+    // the active window (the find dialog is modeless).  The dialogs name
+    // their topic in the "help_topic" property.
+    QWidget* active = QApplication::activeModalWidget();
+    if (!active)
+        active = QApplication::activeWindow();
+    if (active) {
         const QString topic = active->property("help_topic").toString();
         if (!topic.isEmpty())
             return topic.toStdU16String();
