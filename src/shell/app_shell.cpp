@@ -163,8 +163,16 @@ void CVarnothShell::ShowHelp()
 {
     const std::u16string page = m_app.HelpDirectory() + u"/" + HelpTopic() + u".html";
     const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(page));
-    if (!QFile::exists(url.toLocalFile()) || !QDesktopServices::openUrl(url))
-        ShowMessage(SystemErrorText(ENOENT) + u"\n" + page, MB_OK | MB_ICONERROR);
+    // The system's text for what went wrong: a missing or unreadable page,
+    // else the desktop found nothing to open it with (no code: unknown).
+    int error = 0;
+    if (!QFile::exists(url.toLocalFile()))
+        error = ENOENT;
+    else if (!IsReadableFile(page))
+        error = EACCES;
+    else if (QDesktopServices::openUrl(url))
+        return;
+    ShowMessage(SystemErrorText(error) + u"\n" + page, MB_OK | MB_ICONERROR);
 }
 
 void CVarnothShell::ExitInstance()
