@@ -58,8 +58,8 @@ void WriteLog(const fs::path& path, uint64_t bytes_wanted, uint64_t& lines)
                                           "in %u ms from 10.%u.%u.%u\n",
                                           unsigned(n / 3600000 % 24), unsigned(n / 60000 % 60), unsigned(n / 1000 % 60),
                                           unsigned(n % 1000), levels[n % 7 == 0 ? 3 : n % 4], unsigned(n % 16),
-                                          static_cast<unsigned long long>(n), unsigned(n * 7 % 997),
-                                          unsigned(n % 256), unsigned(n / 256 % 256), unsigned(n / 65536 % 256));
+                                          static_cast<unsigned long long>(n), unsigned(n * 7 % 997), unsigned(n % 256),
+                                          unsigned(n / 256 % 256), unsigned(n / 65536 % 256));
             chunk.append(line, static_cast<std::size_t>(len));
         }
         out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
@@ -187,7 +187,8 @@ int main(int argc, char** argv)
             }
             const log_file::window_numbers n = file->file.read_window_numbers();
             std::printf("scroll up to the first line: %zu moves, median %.1f ms, worst %.1f ms; window %lld..%lld\n",
-                        moves.size(), Median(moves), moves.empty() ? 0.0 : *std::max_element(moves.begin(), moves.end()),
+                        moves.size(), Median(moves),
+                        moves.empty() ? 0.0 : *std::max_element(moves.begin(), moves.end()),
                         static_cast<long long>(n.first), static_cast<long long>(n.last));
         }
         window->close();

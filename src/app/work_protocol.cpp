@@ -25,7 +25,8 @@ namespace {
 // True when both paths name existing files and those are not the same file.
 bool AreDistinctFiles(const std::u16string& a, const std::u16string& b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(NativePath(a).c_str(), &sa) == 0 && ::stat(NativePath(b).c_str(), &sb) == 0
            && (sa.st_dev != sb.st_dev || sa.st_ino != sb.st_ino);
 }

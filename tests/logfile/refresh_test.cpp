@@ -165,6 +165,23 @@ TEST_F(logfile_Refresh, CheckChangeTellsRotationsFromAppends)
     folder.write("r.log", "other text\n" + numbered_lines(200));
     EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
 
+    // Refilled past the old size behind the same first lines (a banner the
+    // service writes at every start): the end of what was indexed moved.
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    ASSERT_EQ(file.line_count(), 201u);
+    std::string refill = "other text\n" + numbered_lines(150);
+    while (refill.size() < numbered_lines(200).size() + 200)
+        refill += "started again\n";
+    folder.write("r.log", refill);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+    // Appends after the mark was taken are still appends.
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    for (int i = 0; i < 3; ++i) {
+        folder.append(path, "more\n");
+        EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none) << i;
+        EXPECT_EQ(file.refresh(), 1) << i;
+    }
+
     // Renamed away: the open file is still followed until a new one is there.
     ASSERT_TRUE(file.open(widen(path), 0, false));
     ASSERT_EQ(std::rename(path.c_str(), (path + ".1").c_str()), 0);
