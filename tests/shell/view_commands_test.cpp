@@ -9,6 +9,7 @@
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -147,6 +149,41 @@ private slots:
         QVERIFY(V().window->CommonTasks()->isVisible());
         QCOMPARE(V().window->windowTitle(), QStringLiteral("Varnoth"));
         QCOMPARE(EnabledToolbarCommands(), (QSet<int>{ids::kFileOpen, ids::kEditOptions, ids::kHelpHelp}));
+    }
+
+    void tabs_MiddleClickCloseButtonAndPopupActOnTheirOwnTab()
+    {
+        for (const char* name : {"a.log", "b.log", "c.log"})
+            QVERIFY(V().Open(V().Write(name, std::string(name) + "\n")));
+        QTabBar* bar = V().Tabs()->tabBar();
+        // Only the active tab shows its close button.
+        for (int i = 0; i < 3; ++i) {
+            QWidget* button = bar->tabButton(i, QTabBar::RightSide);
+            QVERIFY(button);
+            QCOMPARE(button->isVisible(), i == 2);
+        }
+        // A right click activates the tab under it and opens the tab popup.
+        const QPoint first = bar->tabRect(0).center();
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, first, bar->mapToGlobal(first));
+        QCoreApplication::sendEvent(bar, &menu);
+        QCOMPARE(V().Tabs()->currentIndex(), 0);
+        QVERIFY(V().window->TabPopup()->isVisible());
+        V().window->TabPopup()->hide();
+        // A middle click closes the tab under it, not the active one.
+        V().Tabs()->setCurrentIndex(2);
+        QTest::mouseClick(bar, Qt::MiddleButton, Qt::NoModifier, bar->tabRect(1).center());
+        viewer_fixture::Settle();
+        QCOMPARE(V().Tabs()->count(), 2);
+        QCOMPARE(V().ListOf(0)->CellText(0, 0), std::u16string(u"a.log"));
+        QCOMPARE(V().ListOf(1)->CellText(0, 0), std::u16string(u"c.log"));
+        QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(2));
+        // The close button closes the active tab.
+        V().Tabs()->setCurrentIndex(0);
+        auto* close = qobject_cast<QAbstractButton*>(bar->tabButton(0, QTabBar::RightSide));
+        QVERIFY(close && close->isVisible());
+        close->click();
+        QCOMPARE(V().Tabs()->count(), 1);
+        QCOMPARE(V().ActiveFile()->name, std::u16string(u"c.log"));
     }
 
     void listPopup_ShortensCellTextsOf70AndIncludesTheWholeText()
