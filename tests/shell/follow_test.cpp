@@ -165,6 +165,21 @@ private slots:
         Tick();
         ExpectReloaded("same.log", 50, u"bbbb 0");
         QCOMPARE(list->CellText(1, 0), std::u16string(u"aaaa 1"));
+
+        // The filter stays on across a reload and filters the new lines.
+        list->SelectRow(1);
+        V().Route(ids::kIncludeColumnFirst);
+        QCOMPARE(list->RowCount(), 1);
+        {
+            std::fstream f(V().FilePath("same.log"), std::ios::binary | std::ios::in | std::ios::out);
+            f << "cccc";
+        }
+        Tick();
+        QCOMPARE(V().Note(), ReloadNote("same.log"));
+        QVERIFY(V().ActiveFile()->filter_enabled);
+        QCOMPARE(V().Shape().lines, uint64_t(50));
+        QCOMPARE(list->RowCount(), 1);
+        QCOMPARE(list->CellText(0, 0), std::u16string(u"aaaa 1"));
     }
 };
 
