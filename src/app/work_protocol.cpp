@@ -9,6 +9,7 @@
 #include "app/main_dialog_link.h"
 #include "app/varnoth_app.h"
 #include "logfile/primitives.h"
+#include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
 #include "work/jobs.h"
@@ -17,7 +18,18 @@
 #include <algorithm>
 #include <chrono>
 
+#include <sys/stat.h>
+
 namespace {
+
+// True when both paths name existing files and those are not the same file.
+bool AreDistinctFiles(const std::u16string& a, const std::u16string& b)
+{
+    struct stat sa {
+    }, sb{};
+    return ::stat(NativePath(a).c_str(), &sa) == 0 && ::stat(NativePath(b).c_str(), &sb) == 0
+           && (sa.st_dev != sb.st_dev || sa.st_ino != sb.st_ino);
+}
 
 // The longest the first wait sleeps between looks at the queue.  The queue
 // wakes a sleeper for every post, but a post that lands between a look and
@@ -88,7 +100,12 @@ void CVarnothApp::OpenFiles(const std::vector<std::u16string>& paths)
         for (const std::u16string& path : paths) {
             if (path.empty())
                 continue;
-            auto same = [&](const std::u16string& other) { return EqualsIgnoreAsciiCase(other, path); };
+            // Letter case is folded as for every path, but file names are
+            // case-sensitive here: "A.log" next to an open "a.log" is
+            // another file and opens.
+            auto same = [&](const std::u16string& other) {
+                return EqualsIgnoreAsciiCase(other, path) && (other == path || !AreDistinctFiles(other, path));
+            };
             int open_index = -1;
             for (std::size_t i = 0; i < files->size() && open_index < 0; ++i)
                 if (same((*files)[i]->path))

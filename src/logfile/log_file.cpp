@@ -202,19 +202,25 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
         return false;
     }
     m_tail_mode = tail_first && added > 0;
+    const int64_t indexed_end = m_index.read().last_line_end();
+    life_lock hold(m_file_lock);
+    take_mark(indexed_end);
     return true;
 }
 
 void log_file::close()
 {
     discard_lines();
-    m_index_thread.stop();
+    m_index_thread->stop();
+    m_index_thread = std::make_unique<index_thread>();
     {
         life_lock hold(m_file_lock);
         m_file.close();
         // A file opened again by this object may end its lines differently.
         m_line_end.clear();
         m_head.clear();
+        m_mark.clear();
+        m_mark_end = -1;
     }
     m_file_size = 0;
     m_encoding = ENCODING_ANSI;
@@ -359,7 +365,7 @@ void log_file::set_window(int64_t first, int64_t last)
 
 log_file::window_parse::window_parse(log_file& file) : m_file(file), m_index(file.m_index), m_write(file)
 {
-    assert(!file.m_index_thread.runs_unpaused() && "a window is parsed while the index thread runs unpaused");
+    assert(!file.m_index_thread->runs_unpaused() && "a window is parsed while the index thread runs unpaused");
 }
 
 log_file::window_numbers log_file::read_window_numbers() const
@@ -572,7 +578,7 @@ int64_t log_file::refresh()
 {
     if (!is_open())
         return -1;
-    if (m_index_thread.is_running())
+    if (m_index_thread->is_running())
         return 0;
     int64_t size;
     {
@@ -593,11 +599,31 @@ int64_t log_file::refresh()
     return index_forward(-1, 0);
 }
 
+void log_file::take_mark(int64_t end)
+{
+    if (end <= 0) {
+        m_mark.clear();
+        m_mark_end = -1;
+        return;
+    }
+    std::string bytes(static_cast<std::size_t>(std::min<int64_t>(end, static_cast<int64_t>(kMarkBytes))), '\0');
+    const int64_t start = end - static_cast<int64_t>(bytes.size());
+    if (m_file.read_at(start, bytes.data(), bytes.size()) != static_cast<int64_t>(bytes.size())) {
+        m_mark.clear();
+        m_mark_end = -1;
+        return;
+    }
+    m_mark = std::move(bytes);
+    m_mark_end = end;
+}
+
 log_file::file_change log_file::check_change(const std::u16string& path)
 {
     std::string narrow;
     if (!WideToUtf8(std::u16string_view(path), narrow))
         return file_change::none;
+    // The index lock goes before the file lock.
+    const int64_t indexed_end = m_index.read().last_line_end();
     life_lock hold(m_file_lock);
     if (!m_file.is_open())
         return file_change::none;
@@ -622,6 +648,15 @@ log_file::file_change log_file::check_change(const std::u16string& path)
         return file_change::rewritten;
     if (head.size() > m_head.size())
         m_head = std::move(head);
+    // What ended the indexed lines must still be where it was.
+    if (m_mark_end > 0) {
+        std::string now(m_mark.size(), '\0');
+        const int64_t start = m_mark_end - static_cast<int64_t>(m_mark.size());
+        if (m_file.read_at(start, now.data(), now.size()) == static_cast<int64_t>(now.size()) && now != m_mark)
+            return file_change::rewritten;
+    }
+    if (indexed_end != m_mark_end)
+        take_mark(indexed_end);
     return file_change::none;
 }
 

@@ -175,8 +175,17 @@ public:
     // (a rotation between rename and re-create) the open file is still
     // followed: none.  Not open: none as well (refresh reports -1).
     file_change check_change(const std::u16string& path);
+
+private:
+    // Remembers the bytes before end (the end of the last indexed line).
+    // Call with the file lock held.
+    void take_mark(int64_t end);
+
+public:
     // The most bytes from the start of the file that check_change compares.
     static constexpr std::size_t kHeadBytes = 256;
+    // The most bytes before the last indexed line end that it compares.
+    static constexpr std::size_t kMarkBytes = 64;
 
     // Hands the window's lines to a deleting thread; empties the window and
     // the filtered and quick lists.
@@ -252,8 +261,8 @@ public:
 
     // The index thread: started by the open job after the first window was
     // parsed (start(this, -1)), paused around later window parses.
-    index_thread& indexer() { return m_index_thread; }
-    bool start_indexer() { return m_index_thread.start(this, -1); }
+    index_thread& indexer() { return *m_index_thread; }
+    bool start_indexer() { return m_index_thread->start(this, -1); }
 
     // Reads up to length bytes at offset under the file lock: bytes read, or
     // -1 when not open or the read failed.
@@ -360,6 +369,11 @@ private:
     std::atomic<bool> m_tail_mode{false};
     std::u16string m_line_end; // under the file lock
     std::string m_head;        // the first bytes of the file (at most kHeadBytes), under the file lock
+    // The bytes that ended the last indexed line when check_change (or open)
+    // last looked, and where they ended: a file refilled past its old size
+    // behind unchanged first bytes no longer has them there.  Under the file lock.
+    std::string m_mark;
+    int64_t m_mark_end = -1;
     int64_t m_window_first = -1;
     int64_t m_window_last = -1;
     mutable native_lock m_window_lock;
@@ -372,5 +386,7 @@ private:
     // parse (logfile/window_filters.h).
     std::unique_ptr<window_filters> m_filters;
     parse_counts m_parse_counts; // under the window lock
-    index_thread m_index_thread;
+    // A thread object runs once: close() puts a fresh one in place of a
+    // stopped one, so that a file opened again is indexed again.
+    std::unique_ptr<index_thread> m_index_thread = std::make_unique<index_thread>();
 };

@@ -334,7 +334,7 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
 bool log_file::for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                              const line_test& passes)
 {
-    if (!callback || m_index_thread.is_running())
+    if (!callback || m_index_thread->is_running())
         return false;
     const line_index::reader index = m_index.read();
     const uint64_t total = index.line_count();

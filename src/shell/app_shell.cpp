@@ -12,8 +12,8 @@
 #include "shell/instance_channel.h"
 #include "shell/interface_dispatcher.h"
 #include "shell/main_dialog_adapter.h"
-#include "shell/view_commands.h"
 #include "shell/panel_commands.h"
+#include "shell/view_commands.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
 #include "ui/message_presenter.h"
@@ -145,9 +145,13 @@ int CVarnothShell::RunMainWindow()
 
 std::u16string CVarnothShell::HelpTopic()
 {
-    // The dialog that is active decides the page; the dialogs name their
-    // topic in the "help_topic" property.
-    if (QWidget* active = QApplication::activeModalWidget()) {
+    // The dialog that is active decides the page: a modal one first, else
+    // the active window (the find dialog is modeless).  The dialogs name
+    // their topic in the "help_topic" property.
+    QWidget* active = QApplication::activeModalWidget();
+    if (!active)
+        active = QApplication::activeWindow();
+    if (active) {
         const QString topic = active->property("help_topic").toString();
         if (!topic.isEmpty())
             return topic.toStdU16String();
@@ -159,8 +163,16 @@ void CVarnothShell::ShowHelp()
 {
     const std::u16string page = m_app.HelpDirectory() + u"/" + HelpTopic() + u".html";
     const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(page));
-    if (!QFile::exists(url.toLocalFile()) || !QDesktopServices::openUrl(url))
-        ShowMessage(SystemErrorText(ENOENT) + u"\n" + page, MB_OK | MB_ICONERROR);
+    // The system's text for what went wrong: a missing or unreadable page,
+    // else the desktop found nothing to open it with (no code: unknown).
+    int error = 0;
+    if (!QFile::exists(url.toLocalFile()))
+        error = ENOENT;
+    else if (!IsReadableFile(page))
+        error = EACCES;
+    else if (QDesktopServices::openUrl(url))
+        return;
+    ShowMessage(SystemErrorText(error) + u"\n" + page, MB_OK | MB_ICONERROR);
 }
 
 void CVarnothShell::ExitInstance()

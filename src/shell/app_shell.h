@@ -57,7 +57,8 @@ public:
     const std::u16string& CommandLineFile() const { return m_command_line_file; }
 
     // The help page for the window the user is in: the active dialog's
-    // "help_topic" property, else "index".
+    // "help_topic" property (a modal dialog first, else the active window),
+    // else "index".
     static std::u16string HelpTopic();
 
 private:

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 namespace {
@@ -133,6 +135,73 @@ TEST_F(logfile_Refresh, TruncatedFileKeepsItsIndex)
     EXPECT_EQ(file.refresh(), 0);
     EXPECT_EQ(indexed_lines(file), before);
     EXPECT_EQ(file.file_size(), static_cast<int64_t>(text.size() / 2));
+}
+
+// What following a rotated log relies on: the file tells it is no longer
+// the one it indexed, and the same object opened again indexes it anew.
+TEST_F(logfile_Refresh, CheckChangeTellsRotationsFromAppends)
+{
+    const std::string path = folder.write("r.log", numbered_lines(100));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+    folder.append(path, "appended\n");
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none) << "an append is no rotation";
+    EXPECT_EQ(file.refresh(), 1);
+
+    // Same size, first line rewritten in place.
+    {
+        FILE* f = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        std::fputs("LINE", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+
+    // Truncated (copy and truncate), also when grown again past the old size.
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    ASSERT_EQ(truncate(path.c_str(), 10), 0);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::shrank);
+    folder.write("r.log", "other text\n" + numbered_lines(200));
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+
+    // Refilled past the old size behind the same first lines (a banner the
+    // service writes at every start): the end of what was indexed moved.
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    ASSERT_EQ(file.line_count(), 201u);
+    std::string refill = "other text\n" + numbered_lines(150);
+    while (refill.size() < numbered_lines(200).size() + 200)
+        refill += "started again\n";
+    folder.write("r.log", refill);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+    // Appends after the mark was taken are still appends.
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    for (int i = 0; i < 3; ++i) {
+        folder.append(path, "more\n");
+        EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none) << i;
+        EXPECT_EQ(file.refresh(), 1) << i;
+    }
+
+    // Renamed away: the open file is still followed until a new one is there.
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    ASSERT_EQ(std::rename(path.c_str(), (path + ".1").c_str()), 0);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+    folder.write("r.log", "new\n");
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::replaced);
+}
+
+TEST_F(logfile_Refresh, FileOpenedAgainIsIndexedAgainByItsThread)
+{
+    const std::string path = folder.write("again.log", numbered_lines(25000));
+    log_file file;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(file.open(widen(path), 1000, round % 2 == 1));
+        EXPECT_EQ(file.line_count(), 1000u) << round;
+        ASSERT_TRUE(file.start_indexer()) << round;
+        ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0) << round;
+        EXPECT_EQ(file.line_count(), 25000u) << round;
+        file.close();
+    }
 }
 
 TEST_F(logfile_Refresh, ClosedFileReportsMinusOne)

@@ -1,0 +1,446 @@
+// The main window's commands in the whole viewer under the offscreen
+// platform, driven by command id, keys, the popups and drops: what is
+// enabled without a file, closing tabs, the clicked cell's include texts,
+// refresh and tail, dropping files, help topics, inverting a selection and
+// the window moves at the list's edges.
+#include "ui/command_ids.h"
+#include "ui/command_state.h"
+#include "ui/common_task_dlg.h"
+#include "ui/ui_text.h"
+#include "viewer_fixture.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include <algorithm>
+#include <filesystem>
+
+class ViewCommandsTest : public QObject {
+    Q_OBJECT
+
+public slots:
+    // The desktop's "open" for file URLs while a test runs.
+    void OpenUrl(const QUrl& url) { m_opened.push_back(url); }
+
+private:
+    std::unique_ptr<viewer_fixture> m_viewer;
+    std::vector<QUrl> m_opened;
+
+    viewer_fixture& V() { return *m_viewer; }
+
+    QMenu* TopMenu(int index) const
+    {
+        const QList<QAction*> top = m_viewer->window->menuBar()->actions();
+        return index < top.size() ? top[index]->menu() : nullptr;
+    }
+
+    // The enabled items of a menu after its before-opening rules ran.
+    static QSet<QString> EnabledItems(QMenu* menu)
+    {
+        emit menu->aboutToShow();
+        QSet<QString> enabled;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                enabled.insert(action->menu() ? action->menu()->objectName() : action->objectName());
+        }
+        return enabled;
+    }
+
+    QSet<int> EnabledToolbarCommands() const
+    {
+        QSet<int> enabled;
+        const auto buttons = m_viewer->window->ToolBar()->findChildren<QToolButton*>();
+        for (const QToolButton* button : buttons) {
+            const int id = IdFromObjectName(button->objectName());
+            if (id > 0 && button->isEnabled())
+                enabled.insert(id);
+        }
+        return enabled;
+    }
+
+    // Right-clicks the cell of the active list and returns the list popup.
+    QMenu* RightClick(CLogListCtrl* list, int row, int column)
+    {
+        const QRect cell = list->visualRect(list->model()->index(row, column));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(list->viewport(), &event);
+        return m_viewer->window->ListPopup();
+    }
+
+    static QString PopupText(QMenu* menu, int id)
+    {
+        const QAction* action = menu->findChild<QAction*>(IdObjectName(id));
+        return action ? action->text() : QString();
+    }
+
+private slots:
+    void init()
+    {
+        m_opened.clear();
+        m_viewer = std::make_unique<viewer_fixture>(300);
+        QVERIFY(m_viewer->Ready());
+    }
+    void cleanup()
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        m_viewer.reset();
+    }
+
+    void noFile_OnlyOpenOptionsAndHelpAreEnabledAndCommandsDoNothing()
+    {
+        QCOMPARE(V().Tabs()->count(), 0);
+        QCOMPARE(EnabledToolbarCommands(), (QSet<int>{ids::kFileOpen, ids::kEditOptions, ids::kHelpHelp}));
+        QCOMPARE(EnabledItems(TopMenu(1)), (QSet<QString>{IdObjectName(ids::kEditOptions)}));
+        const QSet<QString> view = EnabledItems(TopMenu(2));
+        QVERIFY2(view.isEmpty(), qPrintable(QStringList(view.values()).join(',')));
+        QVERIFY(V().window->CommonTasks()->isVisible());
+        // Every command that needs a file does nothing without one.
+        for (int id :
+             {ids::kFileClose, ids::kFileCloseOthers, ids::kFileCloseAll, ids::kEditSelectAll,
+              ids::kEditInvertSelection, ids::kViewRefresh, ids::kViewAutoRefresh, ids::kViewScrollUp,
+              ids::kViewScrollDown, ids::kViewHighlightEnable, ids::kViewFilterEnable, ids::kViewFilterRemoveAll,
+              ids::kEditIncludeCell, ids::kEditExcludeCell, ids::kIncludeColumnFirst, ids::kExcludeColumnFirst + 3})
+            V().Route(id);
+        V().window->OnRefreshTimer();
+        QCOMPARE(V().Tabs()->count(), 0);
+        QVERIFY(V().boxes.empty());
+        QCOMPARE(V().StatusPart0(), QString());
+    }
+
+    void closeOthers_KeepsTheMiddleTabAndCloseAllLeavesThePanel()
+    {
+        for (const char* name : {"a.log", "b.log", "c.log"})
+            QVERIFY(V().Open(V().Write(name, viewer_fixture::NumberedLines(0, 5, std::string(name) + " "))));
+        QCOMPARE(V().Tabs()->count(), 3);
+        V().Tabs()->setCurrentIndex(1);
+        V().window->ShowTabPopup(QPoint(10, 10));
+        QVERIFY(V().window->TabPopup()->findChild<QAction*>(IdObjectName(ids::kFileCloseOthers))->isEnabled());
+        V().window->TabPopup()->hide();
+
+        V().Route(ids::kFileCloseOthers);
+        QCOMPARE(V().Tabs()->count(), 1);
+        QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(1));
+        QCOMPARE(V().ActiveFile()->name, std::u16string(u"b.log"));
+        QCOMPARE(V().ActiveList()->CellText(0, 0), std::u16string(u"b.log 0"));
+        QCOMPARE(V().window->windowTitle(), QStringLiteral("Varnoth - b.log"));
+        V().window->ShowTabPopup(QPoint(10, 10));
+        QVERIFY(!V().window->TabPopup()->findChild<QAction*>(IdObjectName(ids::kFileCloseOthers))->isEnabled());
+        V().window->TabPopup()->hide();
+
+        QVERIFY(V().Open(V().Write("d.log", "d\n")));
+        V().Route(ids::kFileCloseAll);
+        QCOMPARE(V().Tabs()->count(), 0);
+        QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(0));
+        QVERIFY(V().window->CommonTasks()->isVisible());
+        QCOMPARE(V().window->windowTitle(), QStringLiteral("Varnoth"));
+        QCOMPARE(EnabledToolbarCommands(), (QSet<int>{ids::kFileOpen, ids::kEditOptions, ids::kHelpHelp}));
+    }
+
+    void tabs_MiddleClickCloseButtonAndPopupActOnTheirOwnTab()
+    {
+        for (const char* name : {"a.log", "b.log", "c.log"})
+            QVERIFY(V().Open(V().Write(name, std::string(name) + "\n")));
+        QTabBar* bar = V().Tabs()->tabBar();
+        // Only the active tab shows its close button.
+        for (int i = 0; i < 3; ++i) {
+            QWidget* button = bar->tabButton(i, QTabBar::RightSide);
+            QVERIFY(button);
+            QCOMPARE(button->isVisible(), i == 2);
+        }
+        // A right click activates the tab under it and opens the tab popup.
+        const QPoint first = bar->tabRect(0).center();
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, first, bar->mapToGlobal(first));
+        QCoreApplication::sendEvent(bar, &menu);
+        QCOMPARE(V().Tabs()->currentIndex(), 0);
+        QVERIFY(V().window->TabPopup()->isVisible());
+        V().window->TabPopup()->hide();
+        // A middle click closes the tab under it, not the active one.
+        V().Tabs()->setCurrentIndex(2);
+        QTest::mouseClick(bar, Qt::MiddleButton, Qt::NoModifier, bar->tabRect(1).center());
+        viewer_fixture::Settle();
+        QCOMPARE(V().Tabs()->count(), 2);
+        QCOMPARE(V().ListOf(0)->CellText(0, 0), std::u16string(u"a.log"));
+        QCOMPARE(V().ListOf(1)->CellText(0, 0), std::u16string(u"c.log"));
+        QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(2));
+        // The close button closes the active tab.
+        V().Tabs()->setCurrentIndex(0);
+        auto* close = qobject_cast<QAbstractButton*>(bar->tabButton(0, QTabBar::RightSide));
+        QVERIFY(close && close->isVisible());
+        close->click();
+        QCOMPARE(V().Tabs()->count(), 1);
+        QCOMPARE(V().ActiveFile()->name, std::u16string(u"c.log"));
+    }
+
+    void listPopup_ShortensCellTextsOf70AndIncludesTheWholeText()
+    {
+        const std::string a69(69, 'a');
+        const std::string b70 = std::string(33, 'b') + "MIDDLE" + std::string(31, 'c');
+        QCOMPARE(b70.size(), std::size_t(70));
+        const std::string huge = std::string(65534, 'x') + "Z";
+        CLogListCtrl* list = V().Open(V().Write("long.log", a69 + "\n" + b70 + "\n" + huge + "\n"));
+        QVERIFY(list);
+        QCOMPARE(list->RowCount(), 3);
+        // A whole line of 65535 characters shows its first 65534.
+        QCOMPARE(list->CellText(2, 0), std::u16string(65534, u'x'));
+
+        const QString include = Text(u"IDS_MENU_MAIN_EDIT_INCLUDE").remove(u'&');
+        list->SelectRow(0);
+        QMenu* popup = RightClick(list, 0, 0);
+        QVERIFY(popup->isVisible());
+        QCOMPARE(PopupText(popup, ids::kEditIncludeCell), include + QStringLiteral(" '") + QString(69, u'a') + u'\'');
+        popup->hide();
+
+        list->SelectRow(1);
+        popup = RightClick(list, 1, 0);
+        // The first 33 characters, "...", the last 33.
+        const QString shortened = QString(33, u'b') + QStringLiteral("...LE") + QString(31, u'c');
+        QCOMPARE(PopupText(popup, ids::kEditIncludeCell), include + QStringLiteral(" '") + shortened + u'\'');
+        QVERIFY(PopupText(popup, ids::kEditExcludeCell).contains(QString(33, u'b') + QStringLiteral("...")));
+        QVERIFY(popup->findChild<QAction*>(IdObjectName(ids::kEditIncludeCell))->isEnabled());
+        popup->hide();
+
+        // The condition takes the whole cell, not the shortened one.
+        V().Route(ids::kEditIncludeCell);
+        CWorkData* file = V().ActiveFile();
+        QCOMPARE(file->filter_conditions.ConditionCount(), 1);
+        QVERIFY(file->filter_enabled);
+        QCOMPARE(list->RowCount(), 1);
+        QCOMPARE(list->CellText(0, 0), std::u16string(b70.begin(), b70.end()));
+        V().Route(ids::kViewFilterRemoveAll);
+        QCOMPARE(file->filter_conditions.ConditionCount(), 0);
+        QVERIFY(!file->filter_enabled);
+        QCOMPARE(list->RowCount(), 3);
+
+        // Exclude by the selected rows' values of column 0.
+        list->SelectRow(0);
+        V().Route(ids::kExcludeColumnFirst);
+        QCOMPARE(list->RowCount(), 2);
+        QCOMPARE(list->CellText(0, 0), std::u16string(b70.begin(), b70.end()));
+    }
+
+    void refresh_ThatChangesNothingKeepsWindowAndSelection()
+    {
+        CLogListCtrl* list = V().Open(V().Write("same.log", viewer_fixture::NumberedLines(0, 100)));
+        QVERIFY(list);
+        list->SelectRow(5);
+        const viewer_fixture::window_shape before = V().Shape();
+        QCOMPARE(before, (viewer_fixture::window_shape{0, 99, 100}));
+        V().Route(ids::kViewRefresh);
+        V().Append("same.log", "half a line"); // no line end: no new line yet
+        V().Route(ids::kViewRefresh);
+        QCOMPARE(V().Shape(), before);
+        QCOMPARE(list->SelectedRows(), std::vector<int>{5});
+        QCOMPARE(list->SelectionMark(), 5);
+        QCOMPARE(V().Note(), QString());
+    }
+
+    void refresh_TailAfterGrowthBeyondTheMaximumShowsTheLastLinesWithTheLastRowFocused()
+    {
+        CLogListCtrl* list = V().Open(V().Write("grow.log", viewer_fixture::NumberedLines(0, 100)));
+        QVERIFY(list);
+        list->SelectRow(10);
+        V().Append("grow.log", viewer_fixture::NumberedLines(100, 500));
+        V().Route(ids::kViewRefresh);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{300, 599, 600}));
+        QCOMPARE(list->RowCount(), 300);
+        QCOMPARE(list->SelectionMark(), 299);
+        QCOMPARE(list->SelectedCount(), int64_t(0));
+        QCOMPARE(list->CellText(299, 0), std::u16string(u"line 599"));
+        const QRect last = list->visualRect(list->model()->index(299, 0));
+        QVERIFY(list->viewport()->rect().intersects(last));
+        QVERIFY(V().StatusPart0().endsWith(QStringLiteral(": 600")));
+
+        // Without tail on refresh the window keeps its first line and fills up.
+        V().app->settings.tail_on_refresh = false;
+        V().Route(ids::kViewScrollUp);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, 600}));
+        list->SelectRow(3);
+        V().Append("grow.log", viewer_fixture::NumberedLines(600, 10));
+        V().Route(ids::kViewRefresh);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, 610}));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{3});
+    }
+
+    void drop_OpenFileActivatesItsTabAndANewOneOpens()
+    {
+        const std::u16string a = V().Write("a.log", "a\n");
+        const std::u16string b = V().Write("b.log", "b\n");
+        QVERIFY(V().Open(a));
+        QVERIFY(V().Open(b));
+        QCOMPARE(V().Tabs()->currentIndex(), 1);
+        auto drop = [&](const std::vector<std::u16string>& paths) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const std::u16string& p : paths)
+                urls.push_back(QUrl::fromLocalFile(ToQString(p)));
+            data.setUrls(urls);
+            // Drops reach only a window that accepted the drag entering it.
+            QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(V().window, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent event(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(V().window, &event);
+            viewer_fixture::Settle();
+        };
+        drop({a});
+        QCOMPARE(V().Tabs()->count(), 2);
+        QCOMPARE(V().Tabs()->currentIndex(), 0);
+        QCOMPARE(V().ActiveFile()->name, std::u16string(u"a.log"));
+        drop({b, V().Write("c.log", "c\n")});
+        QVERIFY(V().WaitForTabs(3));
+        QCOMPARE(V().ActiveFile()->name, std::u16string(u"c.log"));
+        // Names that differ only in letter case are different files here.
+        drop({V().Write("A.log", "capital a\n")});
+        QVERIFY(V().WaitForTabs(4));
+        QCOMPARE(V().ActiveList()->CellText(0, 0), std::u16string(u"capital a"));
+        QVERIFY(V().boxes.empty());
+    }
+
+    void help_F1OpensTheTopicOfTheActiveDialogAndAMissingPageIsReported()
+    {
+        namespace fs = std::filesystem;
+        fs::copy(fs::path(VARNOTH_BIN_DIR) / "help", V().Root() / "install" / "help");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
+        CLogListCtrl* list = V().Open(V().Write("h.log", "h\n"));
+        QVERIFY(list);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F1);
+        QCOMPARE(m_opened.size(), std::size_t(1));
+        QVERIFY2(m_opened.back().toLocalFile().endsWith(QStringLiteral("/help/index.html")),
+                 qPrintable(m_opened.back().toString()));
+        QVERIFY(QFile::exists(m_opened.back().toLocalFile()));
+
+        // The options dialog (modal).
+        bool dialog_seen = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            dialog_seen = dialog != nullptr;
+            if (!dialog)
+                return;
+            QTest::keyClick(dialog, Qt::Key_F1);
+            if (auto* d = qobject_cast<QDialog*>(dialog))
+                d->reject();
+        });
+        V().Route(ids::kEditOptions);
+        QVERIFY(dialog_seen);
+        QCOMPARE(m_opened.size(), std::size_t(2));
+        QVERIFY2(m_opened.back().toLocalFile().endsWith(QStringLiteral("/help/options.html")),
+                 qPrintable(m_opened.back().toString()));
+
+        // The find dialog (modeless) while it is the active window.
+        V().Route(ids::kEditFind);
+        QWidget* find = QApplication::activeWindow();
+        QTRY_VERIFY_WITH_TIMEOUT((find = QApplication::activeWindow()) != nullptr && find != V().window, kTestWaitMs);
+        QTest::keyClick(find, Qt::Key_F1);
+        QCOMPARE(m_opened.size(), std::size_t(3));
+        QVERIFY2(m_opened.back().toLocalFile().endsWith(QStringLiteral("/help/search.html")),
+                 qPrintable(m_opened.back().toString()));
+        find->hide();
+
+        // No page: the system's text for the error, error icon.
+        fs::remove_all(V().Root() / "install" / "help");
+        V().Route(ids::kHelpHelp);
+        QCOMPARE(m_opened.size(), std::size_t(3));
+        QCOMPARE(V().boxes.size(), std::size_t(1));
+        QCOMPARE(V().boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QVERIFY(ToQString(V().boxes[0].text).contains(QStringLiteral("index.html")));
+        QVERIFY(ToQString(V().boxes[0].text).contains(QStringLiteral("No such file"), Qt::CaseInsensitive));
+    }
+
+    void invert_ThreeOfTenSelectsTheOtherSevenWithOneCountUpdate()
+    {
+        CLogListCtrl* list = V().Open(V().Write("ten.log", viewer_fixture::NumberedLines(0, 10)));
+        QVERIFY(list);
+        QItemSelection picked;
+        for (int row : {1, 4, 7})
+            picked.select(list->model()->index(row, 0), list->model()->index(row, 0));
+        list->selectionModel()->select(picked, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QVERIFY(V().StatusPart2().endsWith(QStringLiteral(": 3")));
+        QSignalSpy updates(list, &CLogListCtrl::SelectionChanged);
+        V().Route(ids::kEditInvertSelection);
+        QCOMPARE(updates.count(), 1);
+        QCOMPARE(list->SelectedRows(), (std::vector<int>{0, 2, 3, 5, 6, 8, 9}));
+        QVERIFY2(V().StatusPart2().endsWith(QStringLiteral(": 7")), qPrintable(V().StatusPart2()));
+        QVERIFY(EnabledToolbarCommands().contains(ids::kEditCopy));
+
+        V().Route(ids::kEditSelectAll);
+        QCOMPARE(list->SelectedCount(), int64_t(10));
+        updates.clear();
+        V().Route(ids::kEditInvertSelection);
+        QCOMPARE(updates.count(), 1);
+        QCOMPARE(list->SelectedCount(), int64_t(0));
+        QVERIFY(!EnabledToolbarCommands().contains(ids::kEditCopy));
+    }
+
+    void keys_AtTheWindowEdgesMoveTheWindowExceptUpAtLineZero()
+    {
+        CLogListCtrl* list = V().Open(V().Write("edges.log", viewer_fixture::NumberedLines(0, 1000)));
+        QVERIFY(list);
+        list->setFocus();
+        list->SelectRow(0);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, 1000}));
+        QVERIFY(!EnabledToolbarCommands().contains(ids::kViewScrollUp));
+        QVERIFY(EnabledToolbarCommands().contains(ids::kViewScrollDown));
+
+        QSignalSpy moves(list, &CLogListCtrl::WindowMoveRequested);
+        QTest::keyClick(list, Qt::Key_Up);
+        viewer_fixture::Settle();
+        QCOMPARE(moves.count(), 1);
+        QCOMPARE(moves.at(0).at(0).toInt(), -1);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, 1000}));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{0});
+        QCOMPARE(list->SelectionMark(), 0);
+
+        // Down on the last row moves the window one line on.
+        list->SelectRow(299);
+        QTest::keyClick(list, Qt::Key_Down);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{1, 300, 1000}));
+        QCOMPARE(list->CellText(list->SelectionMark(), 0), std::u16string(u"line 300"));
+        QVERIFY(EnabledToolbarCommands().contains(ids::kViewScrollUp));
+        // Up on the first row now goes back one line, its first row selected.
+        list->SelectRow(0);
+        QTest::keyClick(list, Qt::Key_Up);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, 1000}));
+        QCOMPARE(list->SelectionMark(), 0);
+
+        // Page Down on the last row moves on by a page less one row, up to
+        // the file's end and never beyond it.
+        const int page = list->RowsPerPage();
+        list->SelectRow(list->RowCount() - 1);
+        QTest::keyClick(list, Qt::Key_PageDown);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{page - 1, page + 298, 1000}));
+        for (int i = 0; i < 1000 && V().Shape().last < 999; ++i) {
+            list->SelectRow(list->RowCount() - 1);
+            QTest::keyClick(list, Qt::Key_PageDown);
+            viewer_fixture::Settle();
+        }
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{700, 999, 1000}));
+        QVERIFY(!EnabledToolbarCommands().contains(ids::kViewScrollDown));
+        // The scroll commands move by whole windows.
+        V().Route(ids::kViewScrollUp);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{400, 699, 1000}));
+        V().Route(ids::kViewScrollDown);
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{700, 999, 1000}));
+    }
+};
+
+QTEST_MAIN(ViewCommandsTest)
+#include "view_commands_test.moc"
