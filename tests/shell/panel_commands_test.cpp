@@ -221,6 +221,30 @@ private slots:
         QCOMPARE(file->quick_filter_text, std::u16string(u"GET"));
         QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("GET"), kTestWaitMs);
 
+        // Enter on a letter-case variant of a history entry: the typed text
+        // stays as typed, nothing is re-applied and no timer is left running.
+        const uint64_t after_get = m_app->WorkThread().LastJobSerial();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("get"));
+        QTest::keyClick(edit, Qt::Key_Enter);
+        QCOMPARE(edit->text(), QStringLiteral("get"));
+        QVERIFY(!Panel()->QuickFilterTimer().isActive());
+        QCOMPARE(m_app->WorkThread().LastJobSerial(), after_get);
+
+        // An entry chosen from the list: applied when the timer runs out, and
+        // the chosen text, now first in the history, is entry 0 again.
+        CEditComboBox* box = Panel()->QuickFilterBox();
+        const int post_entry = box->findText(QStringLiteral("POST"), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        QVERIFY(post_entry > 0);
+        box->setCurrentIndex(post_entry);
+        emit box->activated(post_entry);
+        QVERIFY(Panel()->QuickFilterTimer().isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(file->quick_filter_text, std::u16string(u"POST"), kTestWaitMs);
+        QCOMPARE(box->itemText(0), QStringLiteral("POST"));
+        QCOMPARE(box->currentIndex(), 0);
+        QCOMPARE(edit->text(), QStringLiteral("POST"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("POST"), kTestWaitMs);
+
         // Emptied: every row again.
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
