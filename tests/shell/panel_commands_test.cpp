@@ -9,6 +9,7 @@
 #include "shell/app_shell.h"
 #include "shell/panel_commands.h"
 #include "support/bounded_wait.h"
+#include "highlight/highlight.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/file_scope_ctrl.h"
@@ -32,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -117,6 +119,8 @@ private slots:
         fs::create_directories(Root() / "common");
         fs::create_directories(Root() / "files");
         fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
+        // The toolbar's pictures, as installed.
+        fs::copy(fs::path(VARNOTH_BIN_DIR) / "icons", Root() / "install" / "icons", fs::copy_options::recursive);
         // Files without a byte-order mark read as Windows-1252 until switched.
         qputenv("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252");
         qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
@@ -186,6 +190,10 @@ private slots:
 
         QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
         QVERIFY(Panel()->QuickFilterBox()->isEnabled());
+        // Focus moves only inside the active window.
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window, kTestWaitMs));
         edit->setFocus();
         const int rows_before = list->RowCount();
         QElapsedTimer typed;
@@ -256,16 +264,69 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus() || QApplication::focusWidget() == list, kTestWaitMs);
         QVERIFY(m_boxes.empty());
 
-        // For the pictures in the documentation: the filtered view.
-        if (const QByteArray shot = qgetenv("VARNOTH_PANEL_SCREENSHOT"); !shot.isEmpty()) {
-            edit->setText(QStringLiteral("POST"));
-            QTest::keyClick(edit, Qt::Key_Return);
-            list->SelectRow(2);
-            QTest::qWait(300);
-            m_window->grab().save(QString::fromUtf8(shot));
-        }
+        // For the pictures in the documentation: the sample under a six-column
+        // parser chosen in the top panel, filtered by "POST" and highlighted,
+        // with the file-scope bar active (300 of 1500 lines are loaded).
+        // VARNOTH_PANEL_SCREENSHOT names the PNG; VARNOTH_PANEL_SCREENSHOT_HOLD_MS
+        // keeps the window up for a grab of the whole screen.
+        if (const QByteArray shot = qgetenv("VARNOTH_PANEL_SCREENSHOT"); !shot.isEmpty())
+            ShowFilteredPicture(*list, QString::fromUtf8(shot), reference("POST"));
     }
 
+private:
+    void ShowFilteredPicture(CLogListCtrl& list, const QString& target, int post_rows)
+    {
+        auto item = [](const char16_t* name, const char16_t* end) {
+            log_pattern column(name);
+            column.end = end;
+            return column;
+        };
+        tagPARSER_ITEM access;
+        access.name = u"access";
+        access.parser = {item(u"Client", u" - - ["), item(u"Time", u"] \""), item(u"Method", u" "),
+                         item(u"Path", u" HTTP/1.1\" "), item(u"Status", u" "), item(u"Size", u"")};
+        m_app->Parsers().push_back(access);
+        Panel()->RefillParsers();
+        emit Panel()->ParserChooser()->activated(Panel()->ParserChooser()->count() - 1);
+        QTRY_COMPARE_WITH_TIMEOUT(list.ColumnCount(), 6, kTestWaitMs);
+
+        auto rule = [](const char16_t* expression, const char16_t* column, int32_t text, int32_t back) {
+            tagHIGHLIGHT_ITEM highlight;
+            highlight.expression = expression;
+            highlight.column = column;
+            highlight.text_color = text;
+            highlight.back_color = back;
+            highlight.wildcard = std::u16string_view(expression).find(u'*') != std::u16string_view::npos;
+            DeriveHighlightPattern(highlight);
+            return highlight;
+        };
+        CWorkData* file = m_app->ActiveFile();
+        file->highlight_rules = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
+                                 rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
+                                 rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
+        file->highlight_enabled = 1;
+
+        QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("POST"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(list.RowCount(), post_rows, kTestWaitMs);
+        m_window->move(0, 0);
+        m_window->resize(1400, 760);
+        m_window->show();
+        list.FitColumns();
+        list.SelectRow(2);
+        list.setFocus();
+        m_window->UpdateToolbar();
+        m_window->UpdateStatusTexts();
+        QVERIFY(m_window->FileScopeBar()->Map().Active());
+        const int hold = qEnvironmentVariableIntValue("VARNOTH_PANEL_SCREENSHOT_HOLD_MS");
+        QTest::qWait(std::clamp(hold, 300, 30000));
+        QVERIFY(m_window->grab().save(target));
+    }
+
+private slots:
     void parserChooserRebuildsTheColumnsAndShowsTheTemplate()
     {
         CLogListCtrl* list = Open(Write("parser.log", NumberedLines(50)));
