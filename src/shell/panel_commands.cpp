@@ -3,6 +3,8 @@
 #include "app/varnoth_app.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
+#include "dialogs/find_dlg.h"
+#include "shell/find_commands.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
@@ -110,7 +112,7 @@ int ShowInFileManagerOfDesktop(const std::u16string& path)
 
 panel_command_seams& Seams()
 {
-    static panel_command_seams seams{ChooseExportPathWithDialog, ShowInFileManagerOfDesktop};
+    static panel_command_seams seams{ChooseExportPathWithDialog, ShowInFileManagerOfDesktop, nullptr};
     return seams;
 }
 
@@ -394,9 +396,11 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     panel->RefillQuickFilterHistory();
     auto* companions = new panel_companions(window, app, tabs);
 
-    // The parser manager runs here once it exists; until then the button only
-    // brings the chooser up to date with the parser list.
-    router.add(ids::kTopPanelManage, [panel](int) { panel->RefillParsers(); });
+    router.add(ids::kTopPanelManage, [&window, panel](int) {
+        if (const auto& manager = Seams().run_parser_manager)
+            manager(&window);
+        panel->RefillParsers();
+    });
 
     QObject::connect(panel, &CTopPanel::ParserChosen, companions,
                      [&window, &app, &tabs, panel, companions](int index, const QString& text) {
@@ -411,6 +415,9 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                          }
                          CWorkData* file = app.ActiveFile();
                          panel->ShowParser(file ? file->parser_name : std::u16string());
+                         // The find dialog shows the new columns and "all columns" again.
+                         if (CFindDlg* find = FindDialog(window); find && file)
+                             find->SetTarget(file, tabs.ActiveList());
                          companions->RefreshScope();
                          window.UpdateToolbar();
                          window.UpdateStatusTexts();
@@ -425,8 +432,12 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     });
 
     QObject::connect(window.StatusBar(), &CLVStatusBarCtrl::EncodingChosen, companions,
-                     [&window, &app, companions](int32_t encoding) {
-                         app.ChangeEncoding(encoding);
+                     [&window, &app, &tabs, companions](int32_t encoding) {
+                         if (app.ChangeEncoding(encoding)) {
+                             // Searches "all columns" again, as after a parser change.
+                             if (CFindDlg* find = FindDialog(window); find && app.ActiveFile())
+                                 find->SetTarget(app.ActiveFile(), tabs.ActiveList());
+                         }
                          companions->RefreshEncoding();
                          companions->RefreshScope();
                          window.UpdateStatusTexts();

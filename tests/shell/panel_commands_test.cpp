@@ -9,13 +9,16 @@
 #include "shell/app_shell.h"
 #include "shell/panel_commands.h"
 #include "support/bounded_wait.h"
+#include "dialogs/find_dlg.h"
 #include "highlight/highlight.h"
+#include "shell/find_commands.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/file_scope_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
+#include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 #include "work/work_data.h"
 
@@ -28,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -338,8 +342,19 @@ private slots:
         QCOMPARE(list->ColumnCount(), 2);
         QCOMPARE(Panel()->ParserText()->text(), QStringLiteral("<Word> <Number>"));
 
+        // The find dialog searched one column; the change searches them all.
+        CFindDlg* find = FindDialog(*m_window);
+        QVERIFY(find);
+        auto* find_columns = find->findChild<QComboBox*>(IdObjectName(CFindDlg::kColumnBox));
+        QVERIFY(find_columns);
+        const int find_entries = find_columns->count();
+        m_app->ActiveFile()->search.column = 1;
+
         emit chooser->activated(0);
         QCOMPARE(list->ColumnCount(), 1);
+        QCOMPARE(m_app->ActiveFile()->search.column, -1);
+        QCOMPARE(find->TargetFile(), m_app->ActiveFile());
+        QCOMPARE(find_columns->count(), find_entries - 1); // one column fewer to choose from
         QCOMPARE(m_app->ActiveFile()->parser_name, std::u16string());
         QCOMPARE(chooser->currentIndex(), 0);
         // The rows come back with the view update that ends the re-parse.
@@ -351,6 +366,27 @@ private slots:
         QCOMPARE(list->ColumnName(1), std::u16string(u"Number"));
         QTRY_COMPARE_WITH_TIMEOUT(list->CellText(3, 1), std::u16string(u"3"), kTestWaitMs);
         QCOMPARE(Panel()->ParserText()->text(), QStringLiteral("<Word> <Number>"));
+        QCOMPARE(find_columns->count(), find_entries);
+
+        // The manage button runs the parser manager, then the chooser follows
+        // the parser list; the file keeps its parser.
+        int managed = 0;
+        panel_command_seams seams = SetPanelCommandSeams({});
+        panel_command_seams with_manager = seams;
+        with_manager.run_parser_manager = [&](QWidget* parent) {
+            QCOMPARE(parent, static_cast<QWidget*>(m_window));
+            ++managed;
+            tagPARSER_ITEM added = TwoColumnParser();
+            added.name = u"three";
+            m_app->Parsers().push_back(added);
+        };
+        SetPanelCommandSeams(with_manager);
+        QTest::mouseClick(Panel()->ManageButton(), Qt::LeftButton);
+        SetPanelCommandSeams(seams);
+        QCOMPARE(managed, 1);
+        QCOMPARE(chooser->count(), 3);
+        QCOMPARE(chooser->itemText(2), QStringLiteral("three"));
+        QCOMPARE(chooser->currentIndex(), 1);
         QVERIFY(m_boxes.empty());
     }
 
