@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,13 +68,7 @@ std::u16string ChooseExportPathWithDialog(QWidget* parent, const std::u16string&
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         const QString chosen = dialog.selectedFiles().constFirst();
-        const QFileInfo info(chosen);
-        // The folder must exist, and a file there must be writable.
-        int refusal = 0;
-        if (!QFileInfo(info.absolutePath()).isDir())
-            refusal = ENOENT;
-        else if (info.exists() && ::access(QFile::encodeName(chosen).constData(), W_OK) != 0)
-            refusal = errno == 0 ? EACCES : errno;
+        const int refusal = ExportTargetRefusal(FromQString(chosen));
         if (refusal == 0)
             return FromQString(chosen);
         ShowMessage(SystemErrorText(refusal) + u"\n" + FromQString(chosen), MB_OK | MB_ICONERROR);
@@ -264,6 +259,27 @@ panel_command_seams SetPanelCommandSeams(panel_command_seams seams)
         seams.show_in_file_manager = ShowInFileManagerOfDesktop;
     Seams() = std::move(seams);
     return old;
+}
+
+int ExportTargetRefusal(const std::u16string& path)
+{
+    const QString chosen = ToQString(path);
+    const QFileInfo info(chosen);
+    if (chosen.isEmpty() || !QFileInfo(info.absolutePath()).isDir())
+        return ENOENT;
+    if (info.isDir())
+        return EISDIR;
+    if (!info.exists())
+        return 0;
+    const QByteArray name = QFile::encodeName(chosen);
+    if (::access(name.constData(), W_OK) != 0)
+        return errno == 0 ? EACCES : errno;
+    // A file nobody may write is read-only, also for a user whom the system
+    // would let write it anyway.
+    struct stat status {};
+    if (::stat(name.constData(), &status) == 0 && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return EACCES;
+    return 0;
 }
 
 QString ExportDialogFilter()

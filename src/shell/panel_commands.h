@@ -41,6 +41,10 @@ panel_command_seams SetPanelCommandSeams(panel_command_seams seams);
 
 // The save dialog's filter: log files, then CSV files.
 QString ExportDialogFilter();
+// Why the save dialog refuses path as an export target: 0 when it takes it;
+// ENOENT when its folder does not exist, EISDIR for a folder, EACCES (or the
+// system's reason) for a file that may not be written or is read-only.
+int ExportTargetRefusal(const std::u16string& path);
 
 // Puts text on the clipboard as Unicode text: 0, EINVAL for a null text, or
 // EIO when the clipboard did not take it.

@@ -65,6 +65,8 @@ private:
     panel_command_seams m_previous_seams;
     std::vector<std::u16string> m_shown_in_manager;
     std::u16string m_export_target;
+    std::u16string m_dialog_folder; // what the save dialog was offered last
+    std::u16string m_dialog_name;
 
     fs::path Root() const { return fs::path(m_dir->path().toStdString()); }
 
@@ -137,7 +139,11 @@ private slots:
         m_shown_in_manager.clear();
         m_export_target.clear();
         m_previous_seams = SetPanelCommandSeams(
-            {[this](QWidget*, const std::u16string&, const std::u16string&) { return m_export_target; },
+            {[this](QWidget*, const std::u16string& folder, const std::u16string& name) {
+                 m_dialog_folder = folder;
+                 m_dialog_name = name;
+                 return m_export_target;
+             },
              [this](const std::u16string& path) {
                  m_shown_in_manager.push_back(path);
                  return path.find(u"missing") != std::u16string::npos ? ENOENT : 0;
@@ -533,10 +539,25 @@ private slots:
         m_boxes.clear();
         m_answer = IDOK;
 
-        // A dialog cancelled: nothing.
+        // A dialog cancelled: nothing.  It was offered the file's folder, the
+        // name without its extension and the two kinds of file.
         m_export_target.clear();
         router.route(ids::kFileExportVisible);
         QVERIFY(m_boxes.empty());
+        QCOMPARE(m_dialog_folder, (Root() / "files").u16string());
+        QCOMPARE(m_dialog_name, std::u16string(u"export"));
+        QCOMPARE(ExportDialogFilter(), Text(u"IDS_FILE_FORMAT_NAME_LOG") + QStringLiteral(" (*.log);;")
+                                           + Text(u"IDS_FILE_FORMAT_NAME_CSV") + QStringLiteral(" (*.csv)"));
+
+        // What the dialog refuses: a missing folder, a folder, a read-only file.
+        const fs::path read_only = Root() / "files" / "read-only.log";
+        std::ofstream(read_only) << "kept\n";
+        fs::permissions(read_only, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        QCOMPARE(ExportTargetRefusal((Root() / "no-such-folder" / "x.csv").u16string()), ENOENT);
+        QCOMPARE(ExportTargetRefusal((Root() / "files").u16string()), EISDIR);
+        QCOMPARE(ExportTargetRefusal(read_only.u16string()), EACCES);
+        QCOMPARE(ExportTargetRefusal((Root() / "files" / "new.csv").u16string()), 0);
+        QCOMPARE(ExportTargetRefusal(Write("existing.log", "x\n")), 0);
 
         const fs::path target = Root() / "files" / "export.csv";
         m_export_target = target.u16string();
