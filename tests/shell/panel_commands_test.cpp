@@ -337,6 +337,80 @@ private:
     }
 
 private slots:
+    void topPanelLaysOutItsControlsAndFollowsTheActiveTab()
+    {
+        CTopPanel* panel = Panel();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->resize(1200, 600);
+        QTRY_COMPARE_WITH_TIMEOUT(Panel()->width(), 1200, kTestWaitMs);
+        // No file: the file's controls are disabled and the box is empty.
+        QVERIFY(!panel->QuickFilterBox()->isEnabled());
+        QVERIFY(!panel->ParserChooser()->isEnabled());
+        QVERIFY(!panel->ParserText()->isEnabled());
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QVERIFY(panel->ManageButton()->isEnabled());
+
+        // Left to right with the gaps of the panel; the button keeps 4 pixels
+        // to the right edge and the template text takes what is left.
+        auto* filter_label = panel->findChild<QLabel*>(IdObjectName(ids::kTopPanelFilterLabel));
+        auto* parser_label = panel->findChild<QLabel*>(IdObjectName(ids::kTopPanelParserLabel));
+        QVERIFY(filter_label && parser_label);
+        auto check_layout = [&] {
+            QCOMPARE(filter_label->x(), 4);
+            QCOMPARE(panel->QuickFilterBox()->x(), filter_label->geometry().right() + 1 + 4);
+            QCOMPARE(panel->QuickFilterBox()->width(), 200);
+            QCOMPARE(parser_label->x(), panel->QuickFilterBox()->geometry().right() + 1 + 20);
+            QCOMPARE(panel->ParserChooser()->width(), 200);
+            QCOMPARE(panel->ParserText()->x(), panel->ParserChooser()->geometry().right() + 1 + 2);
+            QCOMPARE(panel->ManageButton()->x(), panel->ParserText()->geometry().right() + 1 + 2);
+            QCOMPARE(panel->ManageButton()->geometry().right() + 1, panel->width() - 4);
+            QCOMPARE(panel->width(), m_window->width());
+        };
+        check_layout();
+        const int text_width = panel->ParserText()->width();
+        m_window->resize(1000, 600);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->width(), 1000, kTestWaitMs);
+        check_layout();
+        QCOMPARE(panel->ParserText()->width(), text_width - 200);
+
+        // Two files, each with its own quick filter text and parser.
+        CLogListCtrl* first = Open(Write("first.log", NumberedLines(30)));
+        QVERIFY(first);
+        QVERIFY(panel->QuickFilterBox()->isEnabled());
+        QLineEdit* edit = panel->QuickFilterBox()->lineEdit();
+        edit->setText(QStringLiteral("2"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(first->RowCount(), 12, kTestWaitMs); // 2, 12 and 20 to 29
+        CLogListCtrl* second = Open(Write("second.log", "one_column_only\n"));
+        QVERIFY(second);
+        QCOMPARE(panel->ParserChooser()->currentIndex(), 0); // the default parser
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QCOMPARE(panel->ParserText()->text(),
+                 QStringLiteral("<%1>").arg(Text(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT")));
+
+        // A key typed, then another tab: the timer stops and the text typed is
+        // not applied to either file.
+        QTest::keyClicks(edit, QStringLiteral("only"));
+        QVERIFY(panel->QuickFilterTimer().isActive());
+        m_window->TabControl()->setCurrentIndex(0);
+        QVERIFY(!panel->QuickFilterTimer().isActive());
+        QCOMPARE(panel->QuickFilterBox()->currentText(), QStringLiteral("2"));
+        QCOMPARE(panel->ParserChooser()->currentIndex(), 1);
+        QCOMPARE(panel->ParserText()->text(), QStringLiteral("<Word> <Number>"));
+        m_window->TabControl()->setCurrentIndex(1);
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QVERIFY(m_app->ActiveFile()->quick_filter_text.empty());
+
+        // The last tab closed: disabled and empty again.
+        m_window->Router().route(ids::kFileCloseAll);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->TabControl()->count(), 0, kTestWaitMs);
+        QVERIFY(!panel->QuickFilterBox()->isEnabled());
+        QVERIFY(!panel->ParserChooser()->isEnabled());
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QVERIFY(m_boxes.empty());
+    }
+
     void parserChooserRebuildsTheColumnsAndShowsTheTemplate()
     {
         CLogListCtrl* list = Open(Write("parser.log", NumberedLines(50)));
