@@ -3,6 +3,8 @@
 #include "app/varnoth_app.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
+#include "dialogs/find_dlg.h"
+#include "shell/find_commands.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
@@ -31,6 +33,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,13 +68,7 @@ std::u16string ChooseExportPathWithDialog(QWidget* parent, const std::u16string&
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         const QString chosen = dialog.selectedFiles().constFirst();
-        const QFileInfo info(chosen);
-        // The folder must exist, and a file there must be writable.
-        int refusal = 0;
-        if (!QFileInfo(info.absolutePath()).isDir())
-            refusal = ENOENT;
-        else if (info.exists() && ::access(QFile::encodeName(chosen).constData(), W_OK) != 0)
-            refusal = errno == 0 ? EACCES : errno;
+        const int refusal = ExportTargetRefusal(FromQString(chosen));
         if (refusal == 0)
             return FromQString(chosen);
         ShowMessage(SystemErrorText(refusal) + u"\n" + FromQString(chosen), MB_OK | MB_ICONERROR);
@@ -110,7 +107,7 @@ int ShowInFileManagerOfDesktop(const std::u16string& path)
 
 panel_command_seams& Seams()
 {
-    static panel_command_seams seams{ChooseExportPathWithDialog, ShowInFileManagerOfDesktop};
+    static panel_command_seams seams{ChooseExportPathWithDialog, ShowInFileManagerOfDesktop, nullptr};
     return seams;
 }
 
@@ -264,6 +261,27 @@ panel_command_seams SetPanelCommandSeams(panel_command_seams seams)
     return old;
 }
 
+int ExportTargetRefusal(const std::u16string& path)
+{
+    const QString chosen = ToQString(path);
+    const QFileInfo info(chosen);
+    if (chosen.isEmpty() || !QFileInfo(info.absolutePath()).isDir())
+        return ENOENT;
+    if (info.isDir())
+        return EISDIR;
+    if (!info.exists())
+        return 0;
+    const QByteArray name = QFile::encodeName(chosen);
+    if (::access(name.constData(), W_OK) != 0)
+        return errno == 0 ? EACCES : errno;
+    // A file nobody may write is read-only, also for a user whom the system
+    // would let write it anyway.
+    struct stat status {};
+    if (::stat(name.constData(), &status) == 0 && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return EACCES;
+    return 0;
+}
+
 QString ExportDialogFilter()
 {
     return QStringLiteral("%1 (*.log);;%2 (*.csv)")
@@ -394,9 +412,11 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     panel->RefillQuickFilterHistory();
     auto* companions = new panel_companions(window, app, tabs);
 
-    // The parser manager runs here once it exists; until then the button only
-    // brings the chooser up to date with the parser list.
-    router.add(ids::kTopPanelManage, [panel](int) { panel->RefillParsers(); });
+    router.add(ids::kTopPanelManage, [&window, panel](int) {
+        if (const auto& manager = Seams().run_parser_manager)
+            manager(&window);
+        panel->RefillParsers();
+    });
 
     QObject::connect(panel, &CTopPanel::ParserChosen, companions,
                      [&window, &app, &tabs, panel, companions](int index, const QString& text) {
@@ -411,6 +431,9 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                          }
                          CWorkData* file = app.ActiveFile();
                          panel->ShowParser(file ? file->parser_name : std::u16string());
+                         // The find dialog shows the new columns and "all columns" again.
+                         if (CFindDlg* find = FindDialog(window); find && file)
+                             find->SetTarget(file, tabs.ActiveList());
                          companions->RefreshScope();
                          window.UpdateToolbar();
                          window.UpdateStatusTexts();
@@ -425,17 +448,31 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     });
 
     QObject::connect(window.StatusBar(), &CLVStatusBarCtrl::EncodingChosen, companions,
-                     [&window, &app, companions](int32_t encoding) {
-                         app.ChangeEncoding(encoding);
+                     [&window, &app, &tabs, companions](int32_t encoding) {
+                         if (app.ChangeEncoding(encoding)) {
+                             // Searches "all columns" again, as after a parser change.
+                             if (CFindDlg* find = FindDialog(window); find && app.ActiveFile())
+                                 find->SetTarget(app.ActiveFile(), tabs.ActiveList());
+                         }
                          companions->RefreshEncoding();
                          companions->RefreshScope();
                          window.UpdateStatusTexts();
                      });
     QObject::connect(window.FileScopeBar(), &CFileScopeCtrl::LineRequested, companions,
                      [&app, companions](qint64 line) {
-                         if (!app.ActiveFile() || line < 0)
+                         CWorkData* file = app.ActiveFile();
+                         if (!file || line < 0)
                              return;
+                         // Usually paused already while the mouse is over the bar; a
+                         // release that came quicker than that tick must not parse a
+                         // window beside a running index thread.
+                         index_thread& indexer = file->file.indexer();
+                         const bool pause = indexer.runs_unpaused();
+                         if (pause)
+                             indexer.pause();
                          app.ReparseFrom(line, SELECT_FIRST, 0);
+                         if (pause)
+                             indexer.resume();
                          companions->RefreshScope();
                      });
     QObject::connect(window.TabControl(), &QTabWidget::currentChanged, companions,

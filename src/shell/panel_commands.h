@@ -31,12 +31,20 @@ struct panel_command_seams {
         choose_export_path;
     // Shows the file in the desktop's file manager: 0, or an errno code.
     std::function<int(const std::u16string& path)> show_in_file_manager;
+    // The manage button's parser manager, run modally; the chooser is
+    // refilled from the parser list afterwards.  Until the manager dialog
+    // exists the desktop has none (empty: only the refill).
+    std::function<void(QWidget* parent)> run_parser_manager;
 };
 // The seams in force (the desktop's own until replaced); returns the old ones.
 panel_command_seams SetPanelCommandSeams(panel_command_seams seams);
 
 // The save dialog's filter: log files, then CSV files.
 QString ExportDialogFilter();
+// Why the save dialog refuses path as an export target: 0 when it takes it;
+// ENOENT when its folder does not exist, EISDIR for a folder, EACCES (or the
+// system's reason) for a file that may not be written or is read-only.
+int ExportTargetRefusal(const std::u16string& path);
 
 // Puts text on the clipboard as Unicode text: 0, EINVAL for a null text, or
 // EIO when the clipboard did not take it.

@@ -100,8 +100,10 @@ int CLVStatusBarCtrl::PartUnit() const
 int CLVStatusBarCtrl::PartsRight() const
 {
     int right = width();
-    if (const auto* grip = findChild<QSizeGrip*>(); grip && grip->isVisible())
-        right = std::min(right, grip->x());
+    // The grip sits at the right edge, but the bar's own layout may not have
+    // moved it there yet when the parts are laid out: go by its width.
+    if (const auto* grip = findChild<QSizeGrip*>(); isSizeGripEnabled() && grip && !grip->isHidden())
+        right -= grip->sizeHint().width();
     return std::max(0, right);
 }
 

@@ -79,10 +79,6 @@ CTopPanel::CTopPanel(command_router& router, QWidget* parent) : QWidget(parent)
     connect(&m_quick_timer, &QTimer::timeout, this, &CTopPanel::OnTimer);
     connect(m_quick_filter, &CEditComboBox::EditChange, this, &CTopPanel::OnQuickFilterEdited);
     connect(m_quick_filter, &QComboBox::activated, this, &CTopPanel::OnQuickFilterChosen);
-    connect(m_quick_filter->lineEdit(), &QLineEdit::returnPressed, this, [this] {
-        m_quick_timer.stop();
-        ApplyQuickFilterText();
-    });
     connect(m_parser_chooser, &QComboBox::activated, this,
             [this](int index) { emit ParserChosen(index, m_parser_chooser->itemText(index)); });
 
@@ -118,6 +114,14 @@ bool CTopPanel::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
             emit FocusListRequested();
+            return true;
+        }
+        // Enter applies at once.  Taken here, before the drop-down sees it:
+        // the drop-down would report Enter on a text that equals a history
+        // entry as a choice from the list and start the timer again.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            m_quick_timer.stop();
+            ApplyQuickFilterText();
             return true;
         }
     }

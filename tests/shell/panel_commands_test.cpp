@@ -9,12 +9,16 @@
 #include "shell/app_shell.h"
 #include "shell/panel_commands.h"
 #include "support/bounded_wait.h"
+#include "dialogs/find_dlg.h"
+#include "highlight/highlight.h"
+#include "shell/find_commands.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/file_scope_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
+#include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 #include "work/work_data.h"
 
@@ -27,11 +31,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -59,6 +65,8 @@ private:
     panel_command_seams m_previous_seams;
     std::vector<std::u16string> m_shown_in_manager;
     std::u16string m_export_target;
+    std::u16string m_dialog_folder; // what the save dialog was offered last
+    std::u16string m_dialog_name;
 
     fs::path Root() const { return fs::path(m_dir->path().toStdString()); }
 
@@ -117,6 +125,10 @@ private slots:
         fs::create_directories(Root() / "common");
         fs::create_directories(Root() / "files");
         fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
+        // The toolbar's pictures, as installed.
+        fs::copy(fs::path(VARNOTH_BIN_DIR) / "icons", Root() / "install" / "icons", fs::copy_options::recursive);
+        // Files without a byte-order mark read as Windows-1252 until switched.
+        qputenv("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252");
         qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
         m_boxes.clear();
         m_answer = IDOK;
@@ -127,7 +139,11 @@ private slots:
         m_shown_in_manager.clear();
         m_export_target.clear();
         m_previous_seams = SetPanelCommandSeams(
-            {[this](QWidget*, const std::u16string&, const std::u16string&) { return m_export_target; },
+            {[this](QWidget*, const std::u16string& folder, const std::u16string& name) {
+                 m_dialog_folder = folder;
+                 m_dialog_name = name;
+                 return m_export_target;
+             },
              [this](const std::u16string& path) {
                  m_shown_in_manager.push_back(path);
                  return path.find(u"missing") != std::u16string::npos ? ENOENT : 0;
@@ -170,7 +186,7 @@ private slots:
         QVERIFY(list);
         CWorkData* file = m_app->ActiveFile();
         QVERIFY(file);
-        QCOMPARE(file->parser_name, std::u16string(u"")); // no parser file fits it here
+        QCOMPARE(file->parser_name, std::u16string(u"two")); // every line has a space to split at
 
         // The reference: window lines that hold the text, ASCII case ignored.
         auto reference = [&](const QByteArray& needle) {
@@ -184,12 +200,16 @@ private slots:
 
         QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
         QVERIFY(Panel()->QuickFilterBox()->isEnabled());
+        // Focus moves only inside the active window.
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window, kTestWaitMs));
         edit->setFocus();
         const int rows_before = list->RowCount();
         QElapsedTimer typed;
         QTest::keyClicks(edit, QStringLiteral("POS"));
         typed.start();
-        QTest::keyClick(edit, Qt::Key_T);
+        QTest::keyClick(edit, 'T');
         QVERIFY(Panel()->QuickFilterTimer().isActive());
         QCOMPARE(Panel()->QuickFilterTimer().interval(), 1000);
         QCOMPARE(file->quick_filter_text, std::u16string()); // not yet
@@ -219,6 +239,30 @@ private slots:
         QCOMPARE(file->quick_filter_text, std::u16string(u"GET"));
         QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("GET"), kTestWaitMs);
 
+        // Enter on a letter-case variant of a history entry: the typed text
+        // stays as typed, nothing is re-applied and no timer is left running.
+        const uint64_t after_get = m_app->WorkThread().LastJobSerial();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("get"));
+        QTest::keyClick(edit, Qt::Key_Enter);
+        QCOMPARE(edit->text(), QStringLiteral("get"));
+        QVERIFY(!Panel()->QuickFilterTimer().isActive());
+        QCOMPARE(m_app->WorkThread().LastJobSerial(), after_get);
+
+        // An entry chosen from the list: applied when the timer runs out, and
+        // the chosen text, now first in the history, is entry 0 again.
+        CEditComboBox* box = Panel()->QuickFilterBox();
+        const int post_entry = box->findText(QStringLiteral("POST"), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        QVERIFY(post_entry > 0);
+        box->setCurrentIndex(post_entry);
+        emit box->activated(post_entry);
+        QVERIFY(Panel()->QuickFilterTimer().isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(file->quick_filter_text, std::u16string(u"POST"), kTestWaitMs);
+        QCOMPARE(box->itemText(0), QStringLiteral("POST"));
+        QCOMPARE(box->currentIndex(), 0);
+        QCOMPARE(edit->text(), QStringLiteral("POST"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("POST"), kTestWaitMs);
+
         // Emptied: every row again.
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
@@ -230,14 +274,141 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus() || QApplication::focusWidget() == list, kTestWaitMs);
         QVERIFY(m_boxes.empty());
 
-        // For the pictures in the documentation: the filtered view.
-        if (const QByteArray shot = qgetenv("VARNOTH_PANEL_SCREENSHOT"); !shot.isEmpty()) {
-            edit->setText(QStringLiteral("POST"));
-            QTest::keyClick(edit, Qt::Key_Return);
-            list->SelectRow(2);
-            QTest::qWait(300);
-            m_window->grab().save(QString::fromUtf8(shot));
-        }
+        // For the pictures in the documentation: the sample under a six-column
+        // parser chosen in the top panel, filtered by "POST" and highlighted,
+        // with the file-scope bar active (300 of 1500 lines are loaded).
+        // VARNOTH_PANEL_SCREENSHOT names the PNG; VARNOTH_PANEL_SCREENSHOT_HOLD_MS
+        // keeps the window up for a grab of the whole screen.
+        if (const QByteArray shot = qgetenv("VARNOTH_PANEL_SCREENSHOT"); !shot.isEmpty())
+            ShowFilteredPicture(*list, QString::fromUtf8(shot), reference("POST"));
+    }
+
+private:
+    void ShowFilteredPicture(CLogListCtrl& list, const QString& target, int post_rows)
+    {
+        auto item = [](const char16_t* name, const char16_t* end) {
+            log_pattern column(name);
+            column.end = end;
+            return column;
+        };
+        tagPARSER_ITEM access;
+        access.name = u"access";
+        access.parser = {item(u"Client", u" - - ["), item(u"Time", u"] \""), item(u"Method", u" "),
+                         item(u"Path", u" HTTP/1.1\" "), item(u"Status", u" "), item(u"Size", u"")};
+        m_app->Parsers().push_back(access);
+        Panel()->RefillParsers();
+        emit Panel()->ParserChooser()->activated(Panel()->ParserChooser()->count() - 1);
+        QTRY_COMPARE_WITH_TIMEOUT(list.ColumnCount(), 6, kTestWaitMs);
+
+        auto rule = [](const char16_t* expression, const char16_t* column, int32_t text, int32_t back) {
+            tagHIGHLIGHT_ITEM highlight;
+            highlight.expression = expression;
+            highlight.column = column;
+            highlight.text_color = text;
+            highlight.back_color = back;
+            highlight.wildcard = std::u16string_view(expression).find(u'*') != std::u16string_view::npos;
+            DeriveHighlightPattern(highlight);
+            return highlight;
+        };
+        CWorkData* file = m_app->ActiveFile();
+        file->highlight_rules = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
+                                 rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
+                                 rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
+        file->highlight_enabled = 1;
+
+        QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("POST"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(list.RowCount(), post_rows, kTestWaitMs);
+        m_window->move(0, 0);
+        m_window->resize(1400, 760);
+        m_window->show();
+        list.FitColumns();
+        list.SelectRow(2);
+        list.setFocus();
+        m_window->UpdateToolbar();
+        m_window->UpdateStatusTexts();
+        QVERIFY(m_window->FileScopeBar()->Map().Active());
+        const int hold = qEnvironmentVariableIntValue("VARNOTH_PANEL_SCREENSHOT_HOLD_MS");
+        QTest::qWait(std::clamp(hold, 300, 30000));
+        QVERIFY(m_window->grab().save(target));
+    }
+
+private slots:
+    void topPanelLaysOutItsControlsAndFollowsTheActiveTab()
+    {
+        CTopPanel* panel = Panel();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_window->resize(1200, 600);
+        QTRY_COMPARE_WITH_TIMEOUT(Panel()->width(), 1200, kTestWaitMs);
+        // No file: the file's controls are disabled and the box is empty.
+        QVERIFY(!panel->QuickFilterBox()->isEnabled());
+        QVERIFY(!panel->ParserChooser()->isEnabled());
+        QVERIFY(!panel->ParserText()->isEnabled());
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QVERIFY(panel->ManageButton()->isEnabled());
+
+        // Left to right with the gaps of the panel; the button keeps 4 pixels
+        // to the right edge and the template text takes what is left.
+        auto* filter_label = panel->findChild<QLabel*>(IdObjectName(ids::kTopPanelFilterLabel));
+        auto* parser_label = panel->findChild<QLabel*>(IdObjectName(ids::kTopPanelParserLabel));
+        QVERIFY(filter_label && parser_label);
+        auto check_layout = [&] {
+            QCOMPARE(filter_label->x(), 4);
+            QCOMPARE(panel->QuickFilterBox()->x(), filter_label->geometry().right() + 1 + 4);
+            QCOMPARE(panel->QuickFilterBox()->width(), 200);
+            QCOMPARE(parser_label->x(), panel->QuickFilterBox()->geometry().right() + 1 + 20);
+            QCOMPARE(panel->ParserChooser()->width(), 200);
+            QCOMPARE(panel->ParserText()->x(), panel->ParserChooser()->geometry().right() + 1 + 2);
+            QCOMPARE(panel->ManageButton()->x(), panel->ParserText()->geometry().right() + 1 + 2);
+            QCOMPARE(panel->ManageButton()->geometry().right() + 1, panel->width() - 4);
+            QCOMPARE(panel->width(), m_window->width());
+        };
+        check_layout();
+        const int text_width = panel->ParserText()->width();
+        m_window->resize(1000, 600);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->width(), 1000, kTestWaitMs);
+        check_layout();
+        QCOMPARE(panel->ParserText()->width(), text_width - 200);
+
+        // Two files, each with its own quick filter text and parser.
+        CLogListCtrl* first = Open(Write("first.log", NumberedLines(30)));
+        QVERIFY(first);
+        QVERIFY(panel->QuickFilterBox()->isEnabled());
+        QLineEdit* edit = panel->QuickFilterBox()->lineEdit();
+        edit->setText(QStringLiteral("2"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(first->RowCount(), 12, kTestWaitMs); // 2, 12 and 20 to 29
+        CLogListCtrl* second = Open(Write("second.log", "one_column_only\n"));
+        QVERIFY(second);
+        QCOMPARE(panel->ParserChooser()->currentIndex(), 0); // the default parser
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QCOMPARE(panel->ParserText()->text(),
+                 QStringLiteral("<%1>").arg(Text(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT")));
+
+        // A key typed, then another tab: the timer stops and the text typed is
+        // not applied to either file.
+        QTest::keyClicks(edit, QStringLiteral("only"));
+        QVERIFY(panel->QuickFilterTimer().isActive());
+        m_window->TabControl()->setCurrentIndex(0);
+        QVERIFY(!panel->QuickFilterTimer().isActive());
+        QCOMPARE(panel->QuickFilterBox()->currentText(), QStringLiteral("2"));
+        QCOMPARE(panel->ParserChooser()->currentIndex(), 1);
+        QCOMPARE(panel->ParserText()->text(), QStringLiteral("<Word> <Number>"));
+        m_window->TabControl()->setCurrentIndex(1);
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QVERIFY(m_app->ActiveFile()->quick_filter_text.empty());
+
+        // The last tab closed: disabled and empty again.
+        m_window->Router().route(ids::kFileCloseAll);
+        QTRY_COMPARE_WITH_TIMEOUT(m_window->TabControl()->count(), 0, kTestWaitMs);
+        QVERIFY(!panel->QuickFilterBox()->isEnabled());
+        QVERIFY(!panel->ParserChooser()->isEnabled());
+        QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
+        QVERIFY(m_boxes.empty());
     }
 
     void parserChooserRebuildsTheColumnsAndShowsTheTemplate()
@@ -251,18 +422,51 @@ private slots:
         QCOMPARE(list->ColumnCount(), 2);
         QCOMPARE(Panel()->ParserText()->text(), QStringLiteral("<Word> <Number>"));
 
+        // The find dialog searched one column; the change searches them all.
+        CFindDlg* find = FindDialog(*m_window);
+        QVERIFY(find);
+        auto* find_columns = find->findChild<QComboBox*>(IdObjectName(CFindDlg::kColumnBox));
+        QVERIFY(find_columns);
+        const int find_entries = find_columns->count();
+        m_app->ActiveFile()->search.column = 1;
+
         emit chooser->activated(0);
         QCOMPARE(list->ColumnCount(), 1);
+        QCOMPARE(m_app->ActiveFile()->search.column, -1);
+        QCOMPARE(find->TargetFile(), m_app->ActiveFile());
+        QCOMPARE(find_columns->count(), find_entries - 1); // one column fewer to choose from
         QCOMPARE(m_app->ActiveFile()->parser_name, std::u16string());
         QCOMPARE(chooser->currentIndex(), 0);
+        // The rows come back with the view update that ends the re-parse.
+        QTRY_COMPARE_WITH_TIMEOUT(list->CellText(3, 0), std::u16string(u"line 3"), kTestWaitMs);
         QCOMPARE(list->RowCount(), 50);
-        QCOMPARE(list->CellText(3, 0), std::u16string(u"line 3"));
 
         emit chooser->activated(1);
         QCOMPARE(list->ColumnCount(), 2);
         QCOMPARE(list->ColumnName(1), std::u16string(u"Number"));
-        QCOMPARE(list->CellText(3, 1), std::u16string(u"3"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->CellText(3, 1), std::u16string(u"3"), kTestWaitMs);
         QCOMPARE(Panel()->ParserText()->text(), QStringLiteral("<Word> <Number>"));
+        QCOMPARE(find_columns->count(), find_entries);
+
+        // The manage button runs the parser manager, then the chooser follows
+        // the parser list; the file keeps its parser.
+        int managed = 0;
+        panel_command_seams seams = SetPanelCommandSeams({});
+        panel_command_seams with_manager = seams;
+        with_manager.run_parser_manager = [&](QWidget* parent) {
+            QCOMPARE(parent, static_cast<QWidget*>(m_window));
+            ++managed;
+            tagPARSER_ITEM added = TwoColumnParser();
+            added.name = u"three";
+            m_app->Parsers().push_back(added);
+        };
+        SetPanelCommandSeams(with_manager);
+        QTest::mouseClick(Panel()->ManageButton(), Qt::LeftButton);
+        SetPanelCommandSeams(seams);
+        QCOMPARE(managed, 1);
+        QCOMPARE(chooser->count(), 3);
+        QCOMPARE(chooser->itemText(2), QStringLiteral("three"));
+        QCOMPARE(chooser->currentIndex(), 1);
         QVERIFY(m_boxes.empty());
     }
 
@@ -275,14 +479,15 @@ private slots:
         QVERIFY(box->isEnabled());
         QCOMPARE(box->currentIndex(), 0); // read as ANSI until told otherwise
         const std::u16string ansi_text = plain->CellText(0, 0);
-        QVERIFY(ansi_text != u"caf\u00E9");
+        QCOMPARE(ansi_text, std::u16string(u"caf\u00C3\u00A9"));
         emit box->activated(1);
         QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_UTF8);
-        QCOMPARE(plain->CellText(0, 0), std::u16string(u"caf\u00E9"));
+        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), std::u16string(u"caf\u00E9"), kTestWaitMs);
         QCOMPARE(plain->CellText(1, 0), std::u16string(u"na\u00EFve"));
         QCOMPARE(box->currentIndex(), 1);
         emit box->activated(0);
-        QCOMPARE(plain->CellText(0, 0), ansi_text);
+        QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_ANSI);
+        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), ansi_text, kTestWaitMs);
 
         CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF" "caf\xC3\xA9 1\n"));
         QVERIFY(marked);
@@ -383,7 +588,13 @@ private slots:
             bytes += "w" + std::to_string(i) + " " + (i % 3 == 0 ? "a,\"b\"" : i % 3 == 1 ? "" : "plain") + "\n";
         CLogListCtrl* list = Open(Write("export.log", bytes));
         QVERIFY(list);
+        // Lines with nothing after the space do not split completely, so the
+        // parser was not chosen at open: the user chooses it.
+        QCOMPARE(list->ColumnCount(), 1);
+        emit Panel()->ParserChooser()->activated(1);
         QCOMPARE(list->ColumnCount(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(list->CellText(0, 1), std::u16string(u"a,\"b\""), kTestWaitMs);
+        QCOMPARE(list->CellText(1, 1), std::u16string());
         command_router& router = m_window->Router();
 
         // Kind 0 without a selection: said, and no dialog.
@@ -402,10 +613,25 @@ private slots:
         m_boxes.clear();
         m_answer = IDOK;
 
-        // A dialog cancelled: nothing.
+        // A dialog cancelled: nothing.  It was offered the file's folder, the
+        // name without its extension and the two kinds of file.
         m_export_target.clear();
         router.route(ids::kFileExportVisible);
         QVERIFY(m_boxes.empty());
+        QCOMPARE(m_dialog_folder, (Root() / "files").u16string());
+        QCOMPARE(m_dialog_name, std::u16string(u"export"));
+        QCOMPARE(ExportDialogFilter(), Text(u"IDS_FILE_FORMAT_NAME_LOG") + QStringLiteral(" (*.log);;")
+                                           + Text(u"IDS_FILE_FORMAT_NAME_CSV") + QStringLiteral(" (*.csv)"));
+
+        // What the dialog refuses: a missing folder, a folder, a read-only file.
+        const fs::path read_only = Root() / "files" / "read-only.log";
+        std::ofstream(read_only) << "kept\n";
+        fs::permissions(read_only, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        QCOMPARE(ExportTargetRefusal((Root() / "no-such-folder" / "x.csv").u16string()), ENOENT);
+        QCOMPARE(ExportTargetRefusal((Root() / "files").u16string()), EISDIR);
+        QCOMPARE(ExportTargetRefusal(read_only.u16string()), EACCES);
+        QCOMPARE(ExportTargetRefusal((Root() / "files" / "new.csv").u16string()), 0);
+        QCOMPARE(ExportTargetRefusal(Write("existing.log", "x\n")), 0);
 
         const fs::path target = Root() / "files" / "export.csv";
         m_export_target = target.u16string();
@@ -448,14 +674,24 @@ private slots:
         QVERIFY(list);
         QTRY_VERIFY_WITH_TIMEOUT(bar->Map().TotalLines() == 1000 && bar->Map().Active(), kTestWaitMs);
         QVERIFY(bar->width() > 20);
-        const QPoint far_right(bar->width() - 1, bar->height() / 2);
-        QTest::mousePress(bar, Qt::LeftButton, {}, far_right);
+        // Pressed in the middle and dragged past the right edge: the drag
+        // start stops on the inner rectangle's last pixel column and the
+        // segment is cut there rather than moved left.
+        const int y = bar->height() / 2;
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, y));
         QVERIFY(bar->IsDragging());
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, far_right);
+        const QPoint beyond(bar->width() + 30, y);
+        QMouseEvent move(QEvent::MouseMove, QPointF(beyond), bar->mapToGlobal(QPointF(beyond)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+        QCOMPARE(bar->DragStart(), bar->width() - 2);
+        QCOMPARE(bar->DragEnd(), bar->width() - 1);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, beyond);
+        QVERIFY(!bar->IsDragging());
         int64_t first = -1, last = -1;
         QTRY_VERIFY_WITH_TIMEOUT((m_app->ActiveFile()->file.window(first, last), first == 999), kTestWaitMs);
         QCOMPARE(last, int64_t(999));
-        QCOMPARE(list->RowCount(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 1, kTestWaitMs);
         QCOMPARE(list->CellText(0, 1), std::u16string(u"999"));
         QVERIFY(m_boxes.empty());
     }
