@@ -209,7 +209,11 @@ void CTopPanel::ShowParser(const std::u16string& name)
     m_quick_timer.stop();
     m_parser_name = name;
     if (m_app) {
-        m_parser_text->setText(ToQString(template_text(m_app->FindParser(name))));
+        const QString text = ToQString(template_text(m_app->FindParser(name)));
+        m_parser_text->setText(text);
+        // A long template shows its start; the whole text is in the tooltip.
+        m_parser_text->setCursorPosition(0);
+        m_parser_text->setToolTip(text);
         const QSignalBlocker quiet(m_parser_chooser);
         m_parser_chooser->setCurrentIndex(ParserEntryIndex(name));
     }
