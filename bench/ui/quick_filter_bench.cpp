@@ -67,8 +67,8 @@ double Milliseconds(const QElapsedTimer& timer)
 std::vector<std::string> WriteAccessLog(const fs::path& path)
 {
     static const char* const kMethods[] = {"GET", "GET", "GET", "GET", "GET", "GET", "GET", "POST", "POST", "DELETE"};
-    static const char* const kPaths[] = {"/index.html", "/static/style.css", "/static/app.js",
-                                         "/search?q=log+viewer", "/api/items/17", "/api/orders"};
+    static const char* const kPaths[] = {"/index.html",          "/static/style.css", "/static/app.js",
+                                         "/search?q=log+viewer", "/api/items/17",     "/api/orders"};
     static const char* const kStatus[] = {"200", "200", "200", "304", "404", "500"};
     std::mt19937 random(7);
     std::vector<std::string> lines;
@@ -79,9 +79,9 @@ std::vector<std::string> WriteAccessLog(const fs::path& path)
         char stamp[64];
         std::snprintf(stamp, sizeof stamp, "05/Aug/2024:%02d:%02d:%02d +0200", 10 + second / 3600 % 12,
                       second / 60 % 60, second % 60);
-        std::string line = "10.0." + std::to_string(random() % 10) + "." + std::to_string(random() % 250)
-                           + " - - [" + stamp + "] \"" + kMethods[random() % 10] + " " + kPaths[random() % 6]
-                           + " HTTP/1.1\" " + kStatus[random() % 6] + " " + std::to_string(random() % 90000);
+        std::string line = "10.0." + std::to_string(random() % 10) + "." + std::to_string(random() % 250) + " - - ["
+                           + stamp + "] \"" + kMethods[random() % 10] + " " + kPaths[random() % 6] + " HTTP/1.1\" "
+                           + kStatus[random() % 6] + " " + std::to_string(random() % 90000);
         out << line << '\n';
         lines.push_back(std::move(line));
     }

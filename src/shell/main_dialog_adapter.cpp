@@ -23,7 +23,6 @@
 
 namespace {
 
-
 int64_t MaxLines(const CVarnothApp& app)
 {
     return static_cast<int64_t>(app.settings.max_loading_lines);
@@ -309,8 +308,8 @@ void main_dialog_adapter::Refresh()
 
     // A file that was rotated away under us is read again from scratch;
     // refresh() would take the new file's bytes as appended ones.
-    const log_file::file_change change = file->file.is_open() ? file->file.check_change(file->path)
-                                                              : log_file::file_change::replaced;
+    const log_file::file_change change =
+        file->file.is_open() ? file->file.check_change(file->path) : log_file::file_change::replaced;
     if (change != log_file::file_change::none) {
         DebugOutput("[shell] %s changed (%d): reloading\n", ToUtf8(file->path).c_str(), static_cast<int>(change));
         if (ReloadActive())
@@ -323,10 +322,10 @@ void main_dialog_adapter::Refresh()
     const bool encoding_was_unknown = file->file.encoding() == ENCODING_UNKNOWN;
     const auto start = std::chrono::steady_clock::now();
     const int64_t added = file->file.refresh();
-    DebugOutput("[DEBUG]Refresh index cost %dms\n",
-                static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - start)
-                                     .count()));
+    DebugOutput(
+        "[DEBUG]Refresh index cost %dms\n",
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
     if (added <= 0)
         return;
     if (encoding_was_unknown) {
@@ -377,9 +376,9 @@ bool main_dialog_adapter::ReloadActive()
     // close() discards the window and ends the index thread; the filter,
     // the rules, the flags and the quick filter live on in the file's data.
     file->file.close();
-    const bool opened = IsReadableFile(file->path)
-                        && file->file.open(file->path, static_cast<uint64_t>(std::max<int64_t>(maximum, 0)),
-                                           tail_first);
+    const bool opened =
+        IsReadableFile(file->path)
+        && file->file.open(file->path, static_cast<uint64_t>(std::max<int64_t>(maximum, 0)), tail_first);
     if (!opened) {
         list->SetRedraw(true);
         list->SetRowCount();

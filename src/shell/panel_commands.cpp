@@ -1,15 +1,15 @@
 #include "shell/panel_commands.h"
 
 #include "app/varnoth_app.h"
+#include "dialogs/find_dlg.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
-#include "dialogs/find_dlg.h"
 #include "shell/find_commands.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
-#include "ui/file_tab_ctrl.h"
 #include "ui/command_router.h"
 #include "ui/file_scope_ctrl.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/system_error.h"
@@ -58,7 +58,7 @@ std::u16string ChooseExportPathWithDialog(QWidget* parent, const std::u16string&
     // The chosen filter's extension is the one appended.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         dialog.setDefaultSuffix(filter.contains(QStringLiteral("*.csv")) ? QStringLiteral("csv")
-                                                                          : QStringLiteral("log"));
+                                                                         : QStringLiteral("log"));
     });
     dialog.setSizeGripEnabled(true);
     if (!folder.empty())
@@ -87,12 +87,12 @@ int ShowInFileManagerOfDesktop(const std::u16string& path)
         QString url = QString::fromUtf8(QUrl::fromLocalFile(file).toEncoded());
         url.replace(u',', QStringLiteral("%2C"));
         QProcess process;
-        process.start(dbus, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                             QStringLiteral("--reply-timeout=2000"),
-                             QStringLiteral("--dest=org.freedesktop.FileManager1"),
-                             QStringLiteral("/org/freedesktop/FileManager1"),
-                             QStringLiteral("org.freedesktop.FileManager1.ShowItems"),
-                             QStringLiteral("array:string:") + url, QStringLiteral("string:")});
+        process.start(dbus,
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--reply-timeout=2000"), QStringLiteral("--dest=org.freedesktop.FileManager1"),
+                       QStringLiteral("/org/freedesktop/FileManager1"),
+                       QStringLiteral("org.freedesktop.FileManager1.ShowItems"), QStringLiteral("array:string:") + url,
+                       QStringLiteral("string:")});
         if (process.waitForFinished(kFileManagerWaitMs) && process.exitStatus() == QProcess::NormalExit
             && process.exitCode() == 0)
             return 0;
@@ -143,7 +143,8 @@ void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
     state.indexing = file->file.indexer().is_running();
     state.indexed_lines = file->file.line_count();
     state.has_conditions = file->filter_conditions.ConditionCount() > 0;
-    if (!ExportCommandChecks(state, [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
+    if (!ExportCommandChecks(state,
+                             [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;
 
     const std::u16string folder = FromQString(QFileInfo(ToQString(file->path)).absolutePath());
@@ -197,9 +198,12 @@ public:
         if (file) {
             const log_file::window_numbers numbers = file->file.read_window_numbers();
             const uint64_t max_lines = m_app.MaxLoadingLines();
-            key = {static_cast<uint64_t>(std::max<int64_t>(0, file->file.file_size())), numbers.line_count,
-                   numbers.first, numbers.last,
-                   max_lines > 0 ? max_lines : std::max<uint64_t>(1, numbers.line_count), file};
+            key = {static_cast<uint64_t>(std::max<int64_t>(0, file->file.file_size())),
+                   numbers.line_count,
+                   numbers.first,
+                   numbers.last,
+                   max_lines > 0 ? max_lines : std::max<uint64_t>(1, numbers.line_count),
+                   file};
         }
         if (key == m_shown && !bar->IsDragging())
             return;

@@ -3,8 +3,8 @@
 #include "app/varnoth_app.h"
 #include "filter/filter_store.h"
 #include "platform/diagnostics.h"
-#include "shell/main_dialog_adapter.h"
 #include "shell/index_pause.h"
+#include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/varnoth_dlg.h"
@@ -14,7 +14,6 @@
 #include <algorithm>
 
 namespace {
-
 
 // Filter on/off (32800).
 void ToggleFilter(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
@@ -185,15 +184,27 @@ void RegisterPendingCommands(CVarnothDlg& window)
     command_router& router = window.Router();
     // ---- stand-ins: commands that other parts of the viewer carry out ----
     const auto pending = [](int id) { DebugOutput("[shell] command %d has no handler yet\n", id); };
-    for (int id : {ids::kEditFind, ids::kEditFindInFile, ids::kEditFindNext, ids::kEditFindPrevious, // find
-                   ids::kEditOptions,                                                                // options
-                   ids::kViewHighlightSetting, ids::kViewFilterSetting,                              // settings
-                   ids::kHelpAbout, ids::kHelpOnlineHelp, ids::kHelpFeedback, ids::kHelpCheckUpdate, // help menu
-                   ids::kFileExportSelected, ids::kFileExportVisible, ids::kFileExportFile,
-                   ids::kFileExportFileFilter,                                                       // export
-                   ids::kEditCopy, ids::kEditCopyClickedColumn,                                      // copy
-                   ids::kEditCopyFilePath, ids::kEditCopyFileName, ids::kEditCopyDirPath,
-                   ids::kEditBrowseDir}) {                                                           // paths
+    for (int id : {ids::kEditFind,
+                   ids::kEditFindInFile,
+                   ids::kEditFindNext,
+                   ids::kEditFindPrevious, // find
+                   ids::kEditOptions,      // options
+                   ids::kViewHighlightSetting,
+                   ids::kViewFilterSetting, // settings
+                   ids::kHelpAbout,
+                   ids::kHelpOnlineHelp,
+                   ids::kHelpFeedback,
+                   ids::kHelpCheckUpdate, // help menu
+                   ids::kFileExportSelected,
+                   ids::kFileExportVisible,
+                   ids::kFileExportFile,
+                   ids::kFileExportFileFilter, // export
+                   ids::kEditCopy,
+                   ids::kEditCopyClickedColumn, // copy
+                   ids::kEditCopyFilePath,
+                   ids::kEditCopyFileName,
+                   ids::kEditCopyDirPath,
+                   ids::kEditBrowseDir}) { // paths
         if (!router.has(id))
             router.add(id, pending);
     }

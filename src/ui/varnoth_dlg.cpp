@@ -15,10 +15,10 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
@@ -597,8 +597,8 @@ void CVarnothDlg::ShowTabPopup(const QPoint& global_pos)
 void CVarnothDlg::ShowListPopup(const QPoint& global_pos, int column, const std::u16string& column_name,
                                 const std::u16string& cell_text)
 {
-    m_clicked = clicked_cell{column, column < 0 ? std::u16string() : column_name,
-                             column < 0 ? std::u16string() : cell_text};
+    m_clicked =
+        clicked_cell{column, column < 0 ? std::u16string() : column_name, column < 0 ? std::u16string() : cell_text};
     UpdateListPopup();
     m_list_popup->popup(global_pos);
 }
@@ -616,7 +616,8 @@ void CVarnothDlg::UpdateListPopup()
     // clicked cell there is nothing for them to act on.
     const bool cell = m_clicked.column >= 0;
     QAction* copy_column = m_list_popup_actions.value(ids::kEditCopyClickedColumn);
-    copy_column->setText(Literal(ToQString(QuotedItemText(FromQString(Text(u"IDS_WORD_COPY")), m_clicked.column_name))));
+    copy_column->setText(
+        Literal(ToQString(QuotedItemText(FromQString(Text(u"IDS_WORD_COPY")), m_clicked.column_name))));
     const std::u16string shown = ShortenedCellText(m_clicked.text);
     const auto label = [](std::u16string_view key) { return FromQString(WithoutShortcutHint(Text(key)).remove(u'&')); };
     m_list_popup_actions.value(ids::kEditIncludeCell)

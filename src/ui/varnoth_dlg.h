@@ -86,7 +86,7 @@ public:
     QMenu* TabPopup() const { return m_tab_popup; }
     QMenu* ListPopup() const { return m_list_popup; }
     struct clicked_cell {
-        int column = -1;           // -1: no column was clicked
+        int column = -1; // -1: no column was clicked
         std::u16string column_name;
         std::u16string text;
     };

@@ -17,7 +17,8 @@ TEST(Concurrency, FilterRunAndPaintingAtOnceGiveTheSingleThreadAnswers)
     std::vector<std::unique_ptr<log_line>> storage;
     std::vector<log_line*> rows;
     for (int i = 0; i < 2000; ++i) {
-        storage.push_back(MakeLine({i % 3 ? u"ERROR" : u"info", u"request " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10))}));
+        storage.push_back(MakeLine(
+            {i % 3 ? u"ERROR" : u"info", u"request " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10))}));
         rows.push_back(storage.back().get());
     }
     const log_pattern_list parser = {Column(u"level"), Column(u"msg")};

@@ -176,7 +176,8 @@ private:
     }
 
     // The rows whose line satisfies keep, in order.
-    static std::vector<int> Rows(const std::vector<std::string>& lines, const std::function<bool(const std::string&)>& keep)
+    static std::vector<int> Rows(const std::vector<std::string>& lines,
+                                 const std::function<bool(const std::string&)>& keep)
     {
         std::vector<int> rows;
         for (int i = 0; i < static_cast<int>(lines.size()); ++i)
@@ -359,12 +360,12 @@ private slots:
     void columnsRegularExpressionsAndWildcards()
     {
         const std::vector<std::string> lines = {
-            "alpha beta gamma",   // three columns
-            "target beta ",       // two columns: the third would start at the end
-            "x y target",         // "target" in the third column
-            "12345 67 89",        // digits only
-            "w x disk is full",   // the wildcard's match in the third column
-            "w x Disk quota FULL",// the same with case ignored
+            "alpha beta gamma",    // three columns
+            "target beta ",        // two columns: the third would start at the end
+            "x y target",          // "target" in the third column
+            "12345 67 89",         // digits only
+            "w x disk is full",    // the wildcard's match in the third column
+            "w x Disk quota FULL", // the same with case ignored
             "w x disk almost empty",
             "w x diskfull",
         };
@@ -445,7 +446,8 @@ private slots:
             lines.push_back(Line(i % 3 == 1 ? "Hit " : i % 5 == 2 ? "hit " : "miss ", i));
         CLogListCtrl* list = Open(Write("direction.log", lines));
         QVERIFY(list);
-        const std::vector<int> any = Rows(lines, [](const std::string& line) { return Lower(line).rfind("hit", 0) == 0; });
+        const std::vector<int> any =
+            Rows(lines, [](const std::string& line) { return Lower(line).rfind("hit", 0) == 0; });
         const std::vector<int> lower = Rows(lines, [](const std::string& line) { return line.rfind("hit", 0) == 0; });
         // The next (or previous) row of rows after (before) row.
         auto after = [](const std::vector<int>& rows, int row) {
@@ -621,7 +623,7 @@ private slots:
         QCOMPARE(list->SelectionMark(), Selected(list));
         int64_t first = -1, last = -1;
         file->file.window(first, last);
-        QVERIFY(last < total - 1); // stopped before the end
+        QVERIFY(last < total - 1);                               // stopped before the end
         QVERIFY(m_app->WorkThread().CancelEvent().wait(0) != 0); // taken by the search
         QVERIFY(m_boxes.empty());
     }
@@ -642,7 +644,8 @@ private slots:
 
         m_window->Router().route(ids::kEditFind);
         const uint32_t chosen = 0x0040C0FF; // orange-ish, 0x00BBGGRR
-        Dialog()->findChild<CFGColorPicker*>(IdObjectName(CFindDlg::kColorButton))
+        Dialog()
+            ->findChild<CFGColorPicker*>(IdObjectName(CFindDlg::kColorButton))
             ->SetColorDialog([&](uint32_t, QWidget*) { return std::optional<uint32_t>(chosen); });
         Dialog()->findChild<CFGColorPicker*>(IdObjectName(CFindDlg::kColorButton))->PickColor();
         QCOMPARE(m_app->settings.search_highlight, int32_t(chosen));

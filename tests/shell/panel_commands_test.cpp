@@ -4,17 +4,17 @@
 // the copy and path commands through the clipboard, the export command and
 // the file-scope bar.  Expected texts are built here from the files' bytes.
 #include "app/varnoth_app.h"
+#include "dialogs/find_dlg.h"
 #include "glossant/dictionary_text.h"
+#include "highlight/highlight.h"
 #include "platform/message_box.h"
 #include "shell/app_shell.h"
+#include "shell/find_commands.h"
 #include "shell/panel_commands.h"
 #include "support/bounded_wait.h"
-#include "dialogs/find_dlg.h"
-#include "highlight/highlight.h"
-#include "shell/find_commands.h"
 #include "ui/command_ids.h"
-#include "ui/file_tab_ctrl.h"
 #include "ui/file_scope_ctrl.h"
+#include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
@@ -138,16 +138,16 @@ private slots:
         });
         m_shown_in_manager.clear();
         m_export_target.clear();
-        m_previous_seams = SetPanelCommandSeams(
-            {[this](QWidget*, const std::u16string& folder, const std::u16string& name) {
-                 m_dialog_folder = folder;
-                 m_dialog_name = name;
-                 return m_export_target;
-             },
-             [this](const std::u16string& path) {
-                 m_shown_in_manager.push_back(path);
-                 return path.find(u"missing") != std::u16string::npos ? ENOENT : 0;
-             }});
+        m_previous_seams =
+            SetPanelCommandSeams({[this](QWidget*, const std::u16string& folder, const std::u16string& name) {
+                                      m_dialog_folder = folder;
+                                      m_dialog_name = name;
+                                      return m_export_target;
+                                  },
+                                  [this](const std::u16string& path) {
+                                      m_shown_in_manager.push_back(path);
+                                      return path.find(u"missing") != std::u16string::npos ? ENOENT : 0;
+                                  }});
 
         m_app = std::make_unique<CVarnothApp>(
             app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
@@ -293,8 +293,8 @@ private:
         };
         tagPARSER_ITEM access;
         access.name = u"access";
-        access.parser = {item(u"Client", u" - - ["), item(u"Time", u"] \""), item(u"Method", u" "),
-                         item(u"Path", u" HTTP/1.1\" "), item(u"Status", u" "), item(u"Size", u"")};
+        access.parser = {item(u"Client", u" - - ["),     item(u"Time", u"] \""), item(u"Method", u" "),
+                         item(u"Path", u" HTTP/1.1\" "), item(u"Status", u" "),  item(u"Size", u"")};
         m_app->Parsers().push_back(access);
         Panel()->RefillParsers();
         emit Panel()->ParserChooser()->activated(Panel()->ParserChooser()->count() - 1);
@@ -386,8 +386,7 @@ private slots:
         QVERIFY(second);
         QCOMPARE(panel->ParserChooser()->currentIndex(), 0); // the default parser
         QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
-        QCOMPARE(panel->ParserText()->text(),
-                 QStringLiteral("<%1>").arg(Text(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT")));
+        QCOMPARE(panel->ParserText()->text(), QStringLiteral("<%1>").arg(Text(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT")));
 
         // A key typed, then another tab: the timer stops and the text typed is
         // not applied to either file.
@@ -489,7 +488,8 @@ private slots:
         QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_ANSI);
         QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), ansi_text, kTestWaitMs);
 
-        CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF" "caf\xC3\xA9 1\n"));
+        CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF"
+                                                        "caf\xC3\xA9 1\n"));
         QVERIFY(marked);
         QCOMPARE(box->count(), 4);
         QVERIFY(!box->isEnabled());

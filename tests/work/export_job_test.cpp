@@ -270,7 +270,8 @@ TEST_F(ExportJob, ChangeEncodingRereadsAFileWithoutMarkAndLeavesAMarkedFileAlone
         auto first_text = [this] {
             const log_file::window_reader reader = m_data->file.read_window();
             const auto& rows = m_data->row_source(reader);
-            return rows.empty() ? std::u16string() : std::u16string(rows.front()->text.begin(), rows.front()->text.end());
+            return rows.empty() ? std::u16string()
+                                : std::u16string(rows.front()->text.begin(), rows.front()->text.end());
         };
         EXPECT_EQ(first_text(), u"caf\u00C3\u00A9");
         EXPECT_TRUE(App().ChangeEncoding(ENCODING_UTF8));
@@ -282,7 +283,8 @@ TEST_F(ExportJob, ChangeEncodingRereadsAFileWithoutMarkAndLeavesAMarkedFileAlone
         ASSERT_TRUE(PumpUntilIdle());
         EXPECT_EQ(first_text(), u"caf\u00C3\u00A9");
     }
-    App().OpenFiles({WriteFile("marked.log", "\xEF\xBB\xBF" "caf\xC3\xA9\n")});
+    App().OpenFiles({WriteFile("marked.log", "\xEF\xBB\xBF"
+                                             "caf\xC3\xA9\n")});
     ASSERT_TRUE(PumpUntilIdle());
     ASSERT_EQ(window.tabs.size(), 2u);
     CWorkData* marked = window.tabs[1].file;
