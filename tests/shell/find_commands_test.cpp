@@ -23,6 +23,7 @@
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
+#include "viewer_fixture.h"
 #include "work/work_data.h"
 
 #include <QApplication>
@@ -34,7 +35,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -53,19 +53,13 @@ class FindCommandsTest : public QObject {
     Q_OBJECT
 
 private:
-    struct box {
-        std::u16string text;
-        unsigned flags;
-    };
+    using box = viewer_fixture::box;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CVarnothApp> m_app;
-    std::unique_ptr<CVarnothShell> m_shell;
+    std::unique_ptr<viewer_fixture> m_viewer;
+    CVarnothApp* m_app = nullptr;
     CVarnothDlg* m_window = nullptr;
-    std::vector<box> m_boxes;
-    MessagePresenter m_previous;
 
-    fs::path Root() const { return fs::path(m_dir->path().toStdString()); }
+    fs::path Root() const { return m_viewer->Root(); }
 
     std::u16string Write(const std::string& name, const std::vector<std::string>& lines)
     {
@@ -133,7 +127,7 @@ private:
     int NotFoundBoxes() const
     {
         const std::u16string text = DictionaryText(u"IDS_MSG_NOT_FOUND");
-        return static_cast<int>(std::count_if(m_boxes.begin(), m_boxes.end(), [&](const box& b) {
+        return static_cast<int>(std::count_if(m_viewer->boxes.begin(), m_viewer->boxes.end(), [&](const box& b) {
             return b.text == text && (b.flags & MB_ICONMASK) == MB_ICONINFORMATION;
         }));
     }
@@ -202,45 +196,25 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        fs::create_directories(Root() / "install" / "dict");
-        fs::create_directories(Root() / "common");
-        fs::create_directories(Root() / "files");
-        fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
-        qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
+        viewer_fixture::options how;
+        how.tail_on_refresh = false;
         if (QByteArray(QTest::currentTestFunction()) == "pictureOfHighlightedHits")
-            for (const char* folder : {"parser", "icons"})
-                fs::copy(fs::path(VARNOTH_BIN_DIR) / folder, Root() / "install" / folder);
-        m_boxes.clear();
-        m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
-            m_boxes.push_back({text, flags});
-            return IDOK;
-        });
-        m_app = std::make_unique<CVarnothApp>(
-            app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
-        m_shell = std::make_unique<CVarnothShell>(*m_app);
-        QVERIFY(m_shell->InitInstance({"varnoth"}));
-        m_app->settings.max_loading_lines = 300;
-        m_app->settings.load_tail_first = false;
-        m_app->SetProgressDelayMs(20000);
-        m_app->Parsers().push_back(Parser(u"pair", {u"Word", u"Rest"}));
-        m_app->Parsers().push_back(Parser(u"three", {u"First", u"Second", u"Third"}));
-        m_window = m_shell->CreateMainWindow();
-        QVERIFY(m_window);
+            how.installed_folders = {"parser", "icons"};
+        how.before_window = [](CVarnothApp& app) {
+            app.Parsers().push_back(Parser(u"pair", {u"Word", u"Rest"}));
+            app.Parsers().push_back(Parser(u"three", {u"First", u"Second", u"Third"}));
+        };
+        m_viewer = std::make_unique<viewer_fixture>(how);
+        QVERIFY(m_viewer->Ready());
+        m_app = m_viewer->app.get();
+        m_window = m_viewer->window;
         QVERIFY(Dialog());
     }
-
     void cleanup()
     {
-        if (m_window)
-            m_window->close();
+        m_viewer.reset();
+        m_app = nullptr;
         m_window = nullptr;
-        if (m_shell)
-            m_shell->ExitInstance();
-        m_shell.reset();
-        m_app.reset();
-        SetMessagePresenter(m_previous);
-        m_dir.reset();
     }
 
     // Ctrl+F, a word, Enter walks the matches; F3 and Shift+F3 go on from
@@ -281,7 +255,7 @@ private slots:
         QCOMPARE(Selected(list), hits[1]);
         // The direction of the search itself did not change.
         QVERIFY(!m_app->ActiveFile()->search.up);
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
 
         // From the last match on: not found, and the selection stays.
         list->SelectRow(hits.back());
@@ -303,7 +277,7 @@ private slots:
         QVERIFY(!Dialog()->isVisible());
         QCOMPARE(m_app->ActiveFile()->search.expression, std::u16string(u"ERROR"));
         QCOMPARE(m_app->expression_history.front(), std::u16string(u"ERROR"));
-        QCOMPARE(m_boxes.size(), size_t(2));
+        QCOMPARE(m_viewer->boxes.size(), size_t(2));
     }
 
     // Without a search text find next opens the dialog; with Ctrl+Shift+F
@@ -316,7 +290,7 @@ private slots:
         QCOMPARE(first->ColumnCount(), 2);
         m_window->Router().route(ids::kEditFindNext);
         QVERIFY(Dialog()->isVisible());
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
         QCOMPARE(Control<QComboBox>(CFindDlg::kColumnBox)->count(), 3);
 
         QTest::keyClick(first, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
@@ -351,7 +325,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_window->TabControl()->count(), 0, kTestWaitMs);
         QVERIFY(!Dialog()->TargetFile());
         QVERIFY(!Dialog()->findChild<QPushButton*>(IdObjectName(CFindDlg::kFindNextButton))->isEnabled());
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     // Column -1 matches any column; a column a line did not split into never
@@ -434,7 +408,7 @@ private slots:
         QCOMPARE(Selected(list), 4);
         QTest::keyClick(Expression(), Qt::Key_Return);
         QCOMPARE(Selected(list), 7);
-        QCOMPARE(static_cast<int>(m_boxes.size()), NotFoundBoxes());
+        QCOMPARE(static_cast<int>(m_viewer->boxes.size()), NotFoundBoxes());
     }
 
     // Only the direction or the letter case changed: on from the selection.
@@ -490,7 +464,7 @@ private slots:
         list->SelectRow(any[5]);
         TypeAndEnter(QStringLiteral("miss"));
         QCOMPARE(Selected(list), 0);
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     // Find in file down goes through the windows after the view and lands on
@@ -518,7 +492,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_F3);
         Settle();
         QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 950 needle"));
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
 
         // The window now reaches the last line and indexing is over.
         file->file.window(first, last);
@@ -571,7 +545,8 @@ private slots:
         Control<QRadioButton>(CFindDlg::kUpRadio)->click();
         TypeAndEnter(QStringLiteral("needle"));
         Settle();
-        QVERIFY2(m_boxes.empty(), qPrintable(ToQString(m_boxes.empty() ? u"" : m_boxes[0].text)));
+        QVERIFY2(m_viewer->boxes.empty(),
+                 qPrintable(ToQString(m_viewer->boxes.empty() ? u"" : m_viewer->boxes[0].text)));
         QCOMPARE(RowText(list, Selected(list)), std::u16string(u"row 5 needle"));
         QVERIFY(file->file.indexer().wait_stopped(kTestWaitMs) == 0);
         QCOMPARE(file->file.line_count(), uint64_t(total));
@@ -625,7 +600,7 @@ private slots:
         file->file.window(first, last);
         QVERIFY(last < total - 1);                               // stopped before the end
         QVERIFY(m_app->WorkThread().CancelEvent().wait(0) != 0); // taken by the search
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     // Highlight with column 1 colours the matching cells of the second
@@ -690,7 +665,7 @@ private slots:
                           Qt::LeftButton);
         QVERIFY(!m_app->ActiveFile()->search.highlight);
         QCOMPARE(painted(), std::vector<std::vector<bool>>(lines.size(), std::vector<bool>(2, false)));
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     // The picture in the documentation: the bundled application log with
@@ -723,7 +698,7 @@ private slots:
         TypeAndEnter(QStringLiteral("scheduled job"));
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(Expression(), Qt::Key_F3);
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
         QVERIFY(Selected(list) >= 0);
         QTest::qWait(300);
         if (hold_ms > 0)
@@ -786,10 +761,10 @@ private slots:
         QCOMPARE(find_dialog_enabled, std::vector<bool>(answers.size(), false));
         QVERIFY(Dialog()->isEnabled());
         QCOMPARE(next, answers.size());
-        QCOMPARE(m_boxes.size(), size_t(3));
-        QCOMPARE(m_boxes[0].text, std::u16string(u"Enter an integer between 1 and 10000000."));
-        QCOMPARE(m_boxes[1].text, std::u16string(u"Enter an integer."));
-        QCOMPARE(m_boxes[2].text, std::u16string(u"Enter an integer between 1 and 10000000."));
+        QCOMPARE(m_viewer->boxes.size(), size_t(3));
+        QCOMPARE(m_viewer->boxes[0].text, std::u16string(u"Enter an integer between 1 and 10000000."));
+        QCOMPARE(m_viewer->boxes[1].text, std::u16string(u"Enter an integer."));
+        QCOMPARE(m_viewer->boxes[2].text, std::u16string(u"Enter an integer between 1 and 10000000."));
         QCOMPARE(m_app->settings.max_loading_lines_to_save, 10000000u);
         QCOMPARE(m_app->settings.max_loading_lines, in_force); // at the next start
         QCOMPARE(m_app->settings.column_separator, std::u16string(u"\t"));

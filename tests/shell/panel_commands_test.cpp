@@ -20,6 +20,7 @@
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
+#include "viewer_fixture.h"
 #include "work/work_data.h"
 
 #include <QClipboard>
@@ -34,7 +35,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -50,25 +50,18 @@ class PanelCommandsTest : public QObject {
     Q_OBJECT
 
 private:
-    struct box {
-        std::u16string text;
-        unsigned flags;
-    };
+    using box = viewer_fixture::box;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CVarnothApp> m_app;
-    std::unique_ptr<CVarnothShell> m_shell;
+    std::unique_ptr<viewer_fixture> m_viewer;
+    CVarnothApp* m_app = nullptr;
     CVarnothDlg* m_window = nullptr;
-    std::vector<box> m_boxes;
-    int m_answer = IDOK;
-    MessagePresenter m_previous;
     panel_command_seams m_previous_seams;
     std::vector<std::u16string> m_shown_in_manager;
     std::u16string m_export_target;
     std::u16string m_dialog_folder; // what the save dialog was offered last
     std::u16string m_dialog_name;
 
-    fs::path Root() const { return fs::path(m_dir->path().toStdString()); }
+    fs::path Root() const { return m_viewer->Root(); }
 
     std::u16string Write(const std::string& name, const std::string& bytes)
     {
@@ -120,22 +113,8 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        fs::create_directories(Root() / "install" / "dict");
-        fs::create_directories(Root() / "common");
-        fs::create_directories(Root() / "files");
-        fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
-        // The toolbar's pictures, as installed.
-        fs::copy(fs::path(VARNOTH_BIN_DIR) / "icons", Root() / "install" / "icons", fs::copy_options::recursive);
         // Files without a byte-order mark read as Windows-1252 until switched.
         qputenv("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252");
-        qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
-        m_boxes.clear();
-        m_answer = IDOK;
-        m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
-            m_boxes.push_back({text, flags});
-            return m_answer;
-        });
         m_shown_in_manager.clear();
         m_export_target.clear();
         m_previous_seams =
@@ -148,31 +127,21 @@ private slots:
                                       m_shown_in_manager.push_back(path);
                                       return path.find(u"missing") != std::u16string::npos ? ENOENT : 0;
                                   }});
-
-        m_app = std::make_unique<CVarnothApp>(
-            app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
-        m_shell = std::make_unique<CVarnothShell>(*m_app);
-        QVERIFY(m_shell->InitInstance({"varnoth"}));
-        m_app->settings.max_loading_lines = 300;
-        m_app->settings.load_tail_first = false;
-        m_app->SetProgressDelayMs(20000);
-        m_app->Parsers().push_back(TwoColumnParser());
-        m_window = m_shell->CreateMainWindow();
-        QVERIFY(m_window);
+        viewer_fixture::options how;
+        how.tail_on_refresh = false;
+        how.installed_folders = {"icons"}; // the toolbar's pictures, as installed
+        how.before_window = [](CVarnothApp& app) { app.Parsers().push_back(TwoColumnParser()); };
+        m_viewer = std::make_unique<viewer_fixture>(how);
+        QVERIFY(m_viewer->Ready());
+        m_app = m_viewer->app.get();
+        m_window = m_viewer->window;
     }
-
     void cleanup()
     {
-        if (m_window)
-            m_window->close();
+        m_viewer.reset();
+        m_app = nullptr;
         m_window = nullptr;
-        if (m_shell)
-            m_shell->ExitInstance();
-        m_shell.reset();
-        m_app.reset();
         SetPanelCommandSeams(m_previous_seams);
-        SetMessagePresenter(m_previous);
-        m_dir.reset();
     }
 
     void quickFilterAppliesOneSecondAfterTheLastKeyAtOnceOnEnterAndNotForACaseChange()
@@ -272,7 +241,7 @@ private slots:
         // Tab moves to the list.
         QTest::keyClick(edit, Qt::Key_Tab);
         QTRY_VERIFY_WITH_TIMEOUT(list->hasFocus() || QApplication::focusWidget() == list, kTestWaitMs);
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
 
         // For the pictures in the documentation: the sample under a six-column
         // parser chosen in the top panel, filtered by "POST" and highlighted,
@@ -407,7 +376,7 @@ private slots:
         QVERIFY(!panel->QuickFilterBox()->isEnabled());
         QVERIFY(!panel->ParserChooser()->isEnabled());
         QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     void parserChooserRebuildsTheColumnsAndShowsTheTemplate()
@@ -466,7 +435,7 @@ private slots:
         QCOMPARE(chooser->count(), 3);
         QCOMPARE(chooser->itemText(2), QStringLiteral("three"));
         QCOMPARE(chooser->currentIndex(), 1);
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     void encodingChooserSwitchesAFileWithoutMarkAndOnlyShowsAMarkedOne()
@@ -531,7 +500,7 @@ private slots:
         emit list->ContextMenuRequested(QPoint(), 5, 0);
         router.route(ids::kEditCopyClickedColumn);
         QCOMPARE(Clipboard(), QStringLiteral("Word\r\nline\r\nline\r\n"));
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 
     void copyBeyondTheLimitKeepsTheRowsThatFitAndWarns()
@@ -545,9 +514,9 @@ private slots:
         QVERIFY(list);
         list->SelectAllRows();
         m_window->Router().route(ids::kEditCopy);
-        QCOMPARE(m_boxes.size(), size_t(1));
-        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_COPY_TOO_MANY"));
-        QCOMPARE(m_boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONWARNING));
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].text, DictionaryText(u"IDS_MSG_COPY_TOO_MANY"));
+        QCOMPARE(m_viewer->boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONWARNING));
         const QString copied = Clipboard();
         QVERIFY(copied.size() <= 15728639);
         // Whole rows only, as many as fit after the header.
@@ -570,15 +539,15 @@ private slots:
         QCOMPARE(Clipboard(), QString::fromStdString((Root() / "files").string()));
         router.route(ids::kEditBrowseDir);
         QCOMPARE(m_shown_in_manager, std::vector<std::u16string>{path});
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
         QCOMPARE(CopyText(nullptr), EINVAL);
 
         // A file manager that fails: its reason in an error box.
         QVERIFY(Open(Write("missing.log", NumberedLines(3))));
         router.route(ids::kEditBrowseDir);
-        QCOMPARE(m_boxes.size(), size_t(1));
-        QCOMPARE(m_boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
-        QCOMPARE(QString::fromStdU16String(m_boxes[0].text), QString::fromLocal8Bit(std::strerror(ENOENT)));
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        QCOMPARE(QString::fromStdU16String(m_viewer->boxes[0].text), QString::fromLocal8Bit(std::strerror(ENOENT)));
     }
 
     void exportCommandChecksFirstThenWritesWhatThePythonCsvReaderReadsBack()
@@ -600,24 +569,24 @@ private slots:
         // Kind 0 without a selection: said, and no dialog.
         m_export_target = u"unused";
         router.route(ids::kFileExportSelected);
-        QCOMPARE(m_boxes.size(), size_t(1));
-        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_NO_LINE_TO_EXPORT"));
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].text, DictionaryText(u"IDS_MSG_NO_LINE_TO_EXPORT"));
         QVERIFY(!fs::exists(Root() / "files" / "unused"));
-        m_boxes.clear();
+        m_viewer->boxes.clear();
 
         // Kind 3 without conditions asks; No stops.
-        m_answer = IDNO;
+        m_viewer->answer = IDNO;
         router.route(ids::kFileExportFileFilter);
-        QCOMPARE(m_boxes.size(), size_t(1));
-        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_NO_FILTER"));
-        m_boxes.clear();
-        m_answer = IDOK;
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_NO_FILTER"));
+        m_viewer->boxes.clear();
+        m_viewer->answer = IDOK;
 
         // A dialog cancelled: nothing.  It was offered the file's folder, the
         // name without its extension and the two kinds of file.
         m_export_target.clear();
         router.route(ids::kFileExportVisible);
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
         QCOMPARE(m_dialog_folder, (Root() / "files").u16string());
         QCOMPARE(m_dialog_name, std::u16string(u"export"));
         QCOMPARE(ExportDialogFilter(), Text(u"IDS_FILE_FORMAT_NAME_LOG") + QStringLiteral(" (*.log);;")
@@ -636,8 +605,8 @@ private slots:
         const fs::path target = Root() / "files" / "export.csv";
         m_export_target = target.u16string();
         router.route(ids::kFileExportVisible);
-        QCOMPARE(m_boxes.size(), size_t(1));
-        QCOMPARE(m_boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_COMPLETE"));
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_COMPLETE"));
         QCOMPARE(m_window->TabControl()->count(), 1); // a CSV export is not opened
 
         const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
@@ -693,7 +662,7 @@ private slots:
         QCOMPARE(last, int64_t(999));
         QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 1, kTestWaitMs);
         QCOMPARE(list->CellText(0, 1), std::u16string(u"999"));
-        QVERIFY(m_boxes.empty());
+        QVERIFY(m_viewer->boxes.empty());
     }
 };
 

@@ -22,6 +22,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,29 +34,43 @@ public:
         unsigned flags;
     };
 
-    // Starts the viewer with at most max_lines lines in a window, read from
-    // the head of each file.  Ready() tells whether it came up.
-    explicit viewer_fixture(unsigned max_lines = 300)
+    struct options {
+        unsigned max_lines = 300; // lines in a window, read from the head of each file
+        bool tail_on_refresh = true;
+        // Folders of the build's installation (parser, icons) copied into the
+        // throw-away one before the viewer starts; the dictionary always is.
+        std::vector<std::string> installed_folders;
+        // Runs once the viewer is initialised, before its main window exists.
+        std::function<void(CVarnothApp&)> before_window;
+    };
+
+    // Starts the viewer; Ready() tells whether it came up.
+    explicit viewer_fixture(unsigned max_lines = 300) : viewer_fixture(options{max_lines}) {}
+    explicit viewer_fixture(const options& how)
     {
-        std::filesystem::create_directories(Root() / "install" / "dict");
-        std::filesystem::create_directories(Root() / "common");
-        std::filesystem::create_directories(Root() / "files");
-        std::filesystem::copy_file(std::filesystem::path(VARNOTH_BIN_DIR) / "dict" / "en.lc",
-                                   Root() / "install" / "dict" / "en.lc");
+        namespace fs = std::filesystem;
+        fs::create_directories(Root() / "install" / "dict");
+        fs::create_directories(Root() / "common");
+        fs::create_directories(Root() / "files");
+        fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
+        for (const std::string& folder : how.installed_folders)
+            fs::copy(fs::path(VARNOTH_BIN_DIR) / folder, Root() / "install" / folder, fs::copy_options::recursive);
         qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
         m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
             boxes.push_back({text, flags});
-            return IDOK;
+            return answer;
         });
         app = std::make_unique<CVarnothApp>(
             app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
         shell = std::make_unique<CVarnothShell>(*app);
         if (!shell->InitInstance({"varnoth"}))
             return;
-        app->settings.max_loading_lines = max_lines;
+        app->settings.max_loading_lines = how.max_lines;
         app->settings.load_tail_first = false;
-        app->settings.tail_on_refresh = true;
+        app->settings.tail_on_refresh = how.tail_on_refresh;
         app->SetProgressDelayMs(20000);
+        if (how.before_window)
+            how.before_window(*app);
         window = shell->CreateMainWindow();
     }
 
@@ -162,6 +177,7 @@ public:
     }
 
     std::vector<box> boxes;
+    int answer = IDOK; // what every recorded message box answers
     std::unique_ptr<CVarnothApp> app;
     std::unique_ptr<CVarnothShell> shell;
     CVarnothDlg* window = nullptr;
