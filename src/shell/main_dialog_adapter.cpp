@@ -127,9 +127,8 @@ CWorkData* main_dialog_adapter::ActiveData() const
 active_view_state main_dialog_adapter::ViewState() const
 {
     active_view_state s;
-    s.tab_count = m_window.TabControl()->count();
-    CLogListCtrl* list = ActiveList();
-    CWorkData* file = list ? list->File() : nullptr;
+    s.tab_count = static_cast<int>(m_app.OpenFileList().lock()->size());
+    CWorkData* file = m_app.ActiveFile();
     if (!file)
         return s;
     s.has_file = true;
@@ -141,6 +140,12 @@ active_view_state main_dialog_adapter::ViewState() const
     s.window_first = numbers.first;
     s.window_last = numbers.last;
     s.indexed_lines = static_cast<int64_t>(numbers.line_count);
+    CLogListCtrl* list = ActiveList();
+    if (!list) {
+        // A file whose tab is not there yet counts the rows of its source.
+        s.row_count = static_cast<int64_t>(file->row_count());
+        return s;
+    }
     s.row_count = list->RowCount();
     s.selected_count = list->SelectedCount();
     s.has_selection = s.selected_count > 0;

@@ -340,38 +340,9 @@ void CopyRows(CVarnothApp& app, main_dialog_adapter& tabs, int column)
         SayCopyFailure(code);
 }
 
-active_view_state ActiveViewState(CVarnothApp& app, main_dialog_adapter& tabs)
-{
-    active_view_state state;
-    state.tab_count = static_cast<int>(app.OpenFileList().lock()->size());
-    CWorkData* file = app.ActiveFile();
-    CLogListCtrl* list = tabs.ActiveList();
-    if (!file)
-        return state;
-    state.has_file = true;
-    state.auto_refresh = file->auto_refresh != 0;
-    state.highlight_enabled = file->highlight_enabled != 0;
-    state.filter_enabled = file->filter_enabled != 0;
-    state.has_filter_conditions = file->filter_conditions.ConditionCount() > 0;
-    const log_file::window_numbers numbers = file->file.read_window_numbers();
-    state.window_first = numbers.first;
-    state.window_last = numbers.last;
-    state.indexed_lines = static_cast<int64_t>(numbers.line_count);
-    if (list) {
-        state.row_count = list->RowCount();
-        state.selected_count = list->SelectedCount();
-        state.has_selection = state.selected_count > 0;
-        state.column_names = ColumnNames(*list);
-    } else {
-        state.row_count = static_cast<int64_t>(file->row_count());
-    }
-    return state;
-}
-
 void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
 {
     command_router& router = window.Router();
-    window.SetViewStateProvider([&app, &tabs] { return ActiveViewState(app, tabs); });
 
     router.add_range(ids::kFileExportSelected, ids::kFileExportFileFilter,
                      [&window, &app, &tabs](int id) { RunExportCommand(window, app, tabs, id); });

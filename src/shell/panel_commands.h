@@ -54,7 +54,4 @@ int CopyText(const char16_t* text);
 // says when rows were left out or the clipboard failed.
 void CopyRows(CVarnothApp& app, main_dialog_adapter& tabs, int column);
 
-// What the menus, the toolbar and the status bar show for the active tab.
-active_view_state ActiveViewState(CVarnothApp& app, main_dialog_adapter& tabs);
-
 void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs);
