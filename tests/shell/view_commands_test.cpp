@@ -12,9 +12,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -439,6 +441,56 @@ private slots:
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{400, 699, 1000}));
         V().Route(ids::kViewScrollDown);
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{700, 999, 1000}));
+    }
+    // Timer 100: while the pointer rests on the file-scope bar the index
+    // thread of the active file stays paused (so the bar holds still under
+    // it), and once the pointer leaves, the tick resumes it.  The test pauses
+    // the thread itself as the tab comes up; only the tick that saw the
+    // pointer over the bar can take that pause over and release it.
+    void indexTimer_HoldsTheIndexPausedWhileThePointerRestsOnTheScopeBar()
+    {
+        V().app->settings.load_tail_first = true;
+        std::string text;
+        const std::string filler(48, 'x');
+        for (int i = 0; i < 1000000; ++i)
+            text += filler + " " + std::to_string(i) + "\n";
+        const std::u16string path = V().Write("big.log", text);
+        V().window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(V().window));
+
+        index_thread* indexer = nullptr;
+        const QMetaObject::Connection seen = QObject::connect(V().Tabs(), &QTabWidget::currentChanged, [&](int tab) {
+            CLogListCtrl* list = V().ListOf(tab);
+            CWorkData* file = list ? list->File() : nullptr;
+            if (!indexer && file && file->file.indexer().is_running()) {
+                file->file.indexer().pause();
+                indexer = &file->file.indexer();
+            }
+        });
+        V().app->OpenFiles({path});
+        QElapsedTimer waited;
+        waited.start();
+        while (V().Tabs()->count() == 0 && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QObject::disconnect(seen);
+        QCOMPARE(V().Tabs()->count(), 1);
+        if (!indexer)
+            QSKIP("the file was indexed before its tab came up");
+
+        const QWidget* bar = V().window->FileScopeBar();
+        QVERIFY(bar && bar->isVisible());
+        QCursor::setPos(bar->mapToGlobal(bar->rect().center()));
+        QTest::qWait(350); // three ticks
+        QVERIFY(indexer->is_running());
+        QVERIFY(!indexer->runs_unpaused());
+
+        CLogListCtrl* list = V().ActiveList();
+        QCursor::setPos(list->viewport()->mapToGlobal(list->viewport()->rect().center()));
+        waited.restart();
+        while (indexer->is_running() && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QVERIFY2(!indexer->is_running(), "the tick never resumed the index thread it held");
+        QCOMPARE(V().ActiveFile()->file.read_window_numbers().line_count, uint64_t{1000000});
     }
 };
 
