@@ -535,11 +535,26 @@ private slots:
         for (int i = 0; i < total; ++i)
             lines.push_back(Line("row ", i, i == 5 ? " needle" : ""));
         const std::u16string path = Write("tail.log", lines);
+        // The index thread is held where it is as the tab comes up, so the
+        // search surely begins before the top of the file is indexed; the
+        // search's own pause and resume around its window parses let it go.
+        bool held = false;
+        const QMetaObject::Connection hold =
+            connect(m_window->TabControl(), &QTabWidget::currentChanged, this, [&](int tab) {
+                auto* shown = qobject_cast<CLogListCtrl*>(m_window->TabControl()->widget(tab));
+                CWorkData* data = shown ? shown->File() : nullptr;
+                if (!held && data && data->file.indexer().is_running()) {
+                    data->file.indexer().pause();
+                    held = true;
+                }
+            });
         CLogListCtrl* list = Open(path, false);
+        disconnect(hold);
         QVERIFY(list);
         CWorkData* file = m_app->ActiveFile();
-        const bool indexing = file->file.indexer().is_running();
-        const uint64_t indexed_at_start = file->file.line_count();
+        if (!held)
+            QSKIP("the file was indexed before its tab came up");
+        QVERIFY(file->file.line_count() < uint64_t(total));
 
         QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         Control<QRadioButton>(CFindDlg::kUpRadio)->click();
@@ -550,9 +565,6 @@ private slots:
         QCOMPARE(RowText(list, Selected(list)), std::u16string(u"row 5 needle"));
         QVERIFY(file->file.indexer().wait_stopped(kTestWaitMs) == 0);
         QCOMPARE(file->file.line_count(), uint64_t(total));
-        if (!indexing || indexed_at_start == uint64_t(total))
-            qWarning("the index thread had finished before the search began (%llu lines)",
-                     static_cast<unsigned long long>(indexed_at_start));
     }
 
     // The progress dialog of a find in file that takes long has Cancel; the
