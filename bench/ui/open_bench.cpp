@@ -17,6 +17,7 @@
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
 #include "shell/app_shell.h"
+#include "throwaway_install.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
@@ -114,10 +115,7 @@ int main(int argc, char** argv)
     if (!dir.isValid())
         return 1;
     const fs::path root(dir.path().toStdString());
-    fs::create_directories(root / "install" / "dict");
-    fs::create_directories(root / "common");
-    fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", root / "install" / "dict" / "en.lc");
-    qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((root / "run").string()));
+    MakeThrowAwayInstall(root);
 
     const uint64_t megabytes = qEnvironmentVariableIsSet("VARNOTH_OPEN_BENCH_MB")
                                    ? qEnvironmentVariable("VARNOTH_OPEN_BENCH_MB").toULongLong()

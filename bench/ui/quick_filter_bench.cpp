@@ -15,6 +15,7 @@
 #include "parser/log_pattern.h"
 #include "platform/message_box.h"
 #include "shell/app_shell.h"
+#include "throwaway_install.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/top_panel.h"
@@ -139,10 +140,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const fs::path root(dir.path().toStdString());
-    fs::create_directories(root / "install" / "dict");
-    fs::create_directories(root / "common");
-    fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", root / "install" / "dict" / "en.lc");
-    qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((root / "run").string()));
+    MakeThrowAwayInstall(root);
     SetMessagePresenter([](const std::u16string& text, unsigned) {
         std::fprintf(stderr, "message: %s\n", QString::fromStdU16String(text).toUtf8().constData());
         return IDOK;
