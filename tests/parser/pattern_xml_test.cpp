@@ -252,7 +252,7 @@ TEST(parser_PatternXml, HugeFilesLoadWithoutHanging)
                              + ItemXml("<version>2</version>",
                                        "<start>" + big_start + "</start><end/><name>c</name>" + std::string(kText))
                              + "</pattern_list>");
-    const auto started = std::chrono::steady_clock::now();
+    // A hang or a quadratic read would run into the test runner's limit.
     log_pattern_list parser;
     ASSERT_TRUE(LoadPatternFile(parser, dir.wide("many.xml")));
     EXPECT_EQ(parser.size(), 20000u);
@@ -260,8 +260,6 @@ TEST(parser_PatternXml, HugeFilesLoadWithoutHanging)
     ASSERT_TRUE(LoadPatternFile(parser, dir.wide("big.xml")));
     ASSERT_EQ(parser.size(), 1u);
     EXPECT_EQ(parser.front().start.size(), big_start.size());
-    // A generous bound: only a hang or a quadratic read would reach it.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 }
 
 TEST(parser_PatternXml, ItemsNestedTooDeepAreSkipped)
