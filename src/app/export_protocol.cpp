@@ -43,10 +43,6 @@ bool CVarnothApp::ChangeParser(const std::u16string& name)
     if (changed)
         file->parser_name = &wanted == &m_default_parser ? std::u16string() : name;
 
-    index_thread& indexer = file->file.indexer();
-    const bool pause = indexer.runs_unpaused();
-    if (pause)
-        indexer.pause();
     int64_t first = -1;
     int64_t last = -1;
     file->file.window(first, last);
@@ -59,8 +55,6 @@ bool CVarnothApp::ChangeParser(const std::u16string& name)
         ReparseFrom(first, SELECT_KEEP, -1);
     else if (m_main_dialog)
         m_main_dialog->ShowRowSource();
-    if (pause)
-        indexer.resume();
     file->search.column = -1;
     return changed;
 }

@@ -4,7 +4,6 @@
 #include "platform/diagnostics.h"
 #include "platform/files.h"
 #include "platform/strings.h"
-#include "shell/index_pause.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/top_panel.h"
@@ -177,9 +176,7 @@ void main_dialog_adapter::OnActiveTabChanged()
 
 void main_dialog_adapter::ReleaseTimerPause()
 {
-    if (!m_paused_by_timer)
-        return;
-    m_paused_by_timer->file.indexer().resume();
+    m_timer_hold.release();
     m_paused_by_timer = nullptr;
 }
 
@@ -194,12 +191,15 @@ bool main_dialog_adapter::IndexTimerTick()
     }
     if (file != m_paused_by_timer)
         ReleaseTimerPause();
-    // While a modal dialog runs the pointer's place means nothing here.
-    if (!QApplication::activeModalWidget()) {
+    // While a modal dialog runs (a job's progress) the pointer's place means
+    // nothing here, and the job may need the lines the thread adds.
+    if (QApplication::activeModalWidget()) {
+        ReleaseTimerPause();
+    } else {
         const QWidget* bar = m_window.FileScopeBar();
         const bool over_bar = bar && bar->isVisible() && bar->rect().contains(bar->mapFromGlobal(QCursor::pos()));
         if (over_bar && !m_paused_by_timer) {
-            file->file.indexer().pause();
+            m_timer_hold = file->file.indexer().hold();
             m_paused_by_timer = file;
         } else if (!over_bar) {
             ReleaseTimerPause();
@@ -291,7 +291,6 @@ void main_dialog_adapter::MoveWindow(CLogListCtrl& list, int lines)
     CWorkData* file = list.File();
     if (!file || lines == 0 || &list != ActiveList())
         return;
-    index_pause paused(*file);
     const log_file::window_numbers numbers = file->file.read_window_numbers();
     const int64_t f = numbers.first;
     const int64_t l = numbers.last;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "app/main_dialog_link.h"
+#include "logfile/index_control.h"
 #include "ui/command_state.h"
 
 #include <QPoint>
@@ -81,5 +82,6 @@ private:
     CVarnothDlg& m_window;
     CVarnothApp& m_app;
     bool m_removing = false;                // a tab is being removed
-    CWorkData* m_paused_by_timer = nullptr; // the file whose index thread timer 100 paused
+    CWorkData* m_paused_by_timer = nullptr; // the file whose index thread timer 100 holds
+    index_hold m_timer_hold;
 };

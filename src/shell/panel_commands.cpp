@@ -438,16 +438,7 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                          CWorkData* file = app.ActiveFile();
                          if (!file || line < 0)
                              return;
-                         // Usually paused already while the mouse is over the bar; a
-                         // release that came quicker than that tick must not parse a
-                         // window beside a running index thread.
-                         index_thread& indexer = file->file.indexer();
-                         const bool pause = indexer.runs_unpaused();
-                         if (pause)
-                             indexer.pause();
                          app.ReparseFrom(line, SELECT_FIRST, 0);
-                         if (pause)
-                             indexer.resume();
                          companions->RefreshScope();
                      });
     QObject::connect(window.TabControl(), &QTabWidget::currentChanged, companions,

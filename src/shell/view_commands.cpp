@@ -3,7 +3,6 @@
 #include "app/varnoth_app.h"
 #include "filter/filter_store.h"
 #include "platform/diagnostics.h"
-#include "shell/index_pause.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/log_list_ctrl.h"
@@ -111,7 +110,6 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
         CWorkData* file = tabs.ActiveData();
         if (!file)
             return;
-        index_pause paused(*file);
         int64_t first = -1, last = -1;
         file->file.window(first, last);
         const int64_t maximum = static_cast<int64_t>(app.settings.max_loading_lines);
@@ -122,7 +120,6 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
         CWorkData* file = tabs.ActiveData();
         if (!file)
             return;
-        index_pause paused(*file);
         const log_file::window_numbers numbers = file->file.read_window_numbers();
         const int64_t last = numbers.last;
         const int64_t n = static_cast<int64_t>(numbers.line_count);

@@ -458,12 +458,13 @@ private slots:
         V().window->show();
         QVERIFY(QTest::qWaitForWindowExposed(V().window));
 
-        index_thread* indexer = nullptr;
+        index_control* indexer = nullptr;
+        index_hold test_hold; // keeps the file unindexed until the pointer is over the bar
         const QMetaObject::Connection seen = QObject::connect(V().Tabs(), &QTabWidget::currentChanged, [&](int tab) {
             CLogListCtrl* list = V().ListOf(tab);
             CWorkData* file = list ? list->File() : nullptr;
             if (!indexer && file && file->file.indexer().is_running()) {
-                file->file.indexer().pause();
+                test_hold = file->file.indexer().hold();
                 indexer = &file->file.indexer();
             }
         });
@@ -481,6 +482,12 @@ private slots:
         QVERIFY(bar && bar->isVisible());
         QCursor::setPos(bar->mapToGlobal(bar->rect().center()));
         QTest::qWait(350); // three ticks
+        QVERIFY(indexer->is_running());
+        QCOMPARE(indexer->holds(), 2);
+        // The test lets go of its own hold: the pointer's hold keeps the thread waiting.
+        test_hold.release();
+        QVERIFY(!indexer->runs_unpaused());
+        QTest::qWait(250);
         QVERIFY(indexer->is_running());
         QVERIFY(!indexer->runs_unpaused());
 
