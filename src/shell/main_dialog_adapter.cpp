@@ -9,6 +9,7 @@
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
+#include "work/window_plan.h"
 #include "work/work_data.h"
 #include "work/work_messages.h"
 
@@ -291,16 +292,15 @@ void main_dialog_adapter::MoveWindow(CLogListCtrl& list, int lines)
     CWorkData* file = list.File();
     if (!file || lines == 0 || &list != ActiveList())
         return;
-    const log_file::window_numbers numbers = file->file.read_window_numbers();
-    const int64_t f = numbers.first;
-    const int64_t l = numbers.last;
-    const int64_t n = static_cast<int64_t>(numbers.line_count);
-    if (f < 0)
-        return;
-    if (lines < 0 && f > 0)
-        m_app.ReparseFrom(std::max<int64_t>(0, f + lines), SELECT_ROW, 0);
-    else if (lines > 0 && l < n - 1)
-        m_app.ReparseFrom(f + std::min<int64_t>(lines, n - l - 1), SELECT_ROW, -1);
+    const window_plan plan = PlanEdgeMove(Place(*file), lines);
+    if (plan.move)
+        m_app.ReparseFrom(plan.first, plan.selection, plan.row);
+}
+
+window_place main_dialog_adapter::Place(CWorkData& file) const
+{
+    const log_file::window_numbers numbers = file.file.read_window_numbers();
+    return {numbers.first, numbers.last, numbers.line_count, m_app.settings.max_loading_lines};
 }
 
 void main_dialog_adapter::Refresh()
@@ -337,31 +337,12 @@ void main_dialog_adapter::Refresh()
         SetColumns(*list);
     }
 
-    const log_file::window_numbers numbers = file->file.read_window_numbers();
-    const int64_t g = numbers.first;
-    const int64_t h = numbers.last;
-    const int64_t n = static_cast<int64_t>(numbers.line_count);
-    int64_t m = g < 0 ? 0 : g;
-    const int64_t maximum = MaxLines(m_app);
-    const bool tail = m_app.settings.tail_on_refresh;
-    int64_t wanted_last;
-    if (maximum <= 0) {
-        wanted_last = n - 1; // no limit: the window is the whole file
-    } else if (tail) {
-        wanted_last = n - 1;
-        if (m + maximum < n) {
-            list->ClearSelectedRows();
-            m = n - maximum;
-        }
-    } else {
-        // The window keeps its first line and takes up to its size.
-        wanted_last = std::min(n - 1, m + maximum - 1);
-    }
-    if (m == g && wanted_last == h) {
+    const window_plan plan = PlanRefresh(Place(*file), m_app.settings.tail_on_refresh);
+    if (!plan.move) {
         m_window.UpdateStatusTexts(); // the line count grew all the same
         return;
     }
-    m_app.ReparseFrom(m, tail ? SELECT_LAST : SELECT_KEEP, -1);
+    m_app.ReparseFrom(plan.first, plan.selection, plan.row);
     if (encoding_was_unknown)
         list->FitColumns();
 }
@@ -393,10 +374,9 @@ bool main_dialog_adapter::ReloadActive()
     m_app.GetParser(file);
     if (file->parser_name != old_parser || list->ColumnCount() == 0)
         SetColumns(*list);
-    const int64_t n = static_cast<int64_t>(file->file.line_count());
-    if (n > 0) {
-        const int64_t first = tail_first && maximum > 0 && maximum < n ? n - maximum : 0;
-        m_app.ReparseFrom(first, tail_first ? SELECT_LAST : SELECT_FIRST, -1);
+    const window_plan plan = PlanFirstWindow(Place(*file), tail_first);
+    if (plan.move) {
+        m_app.ReparseFrom(plan.first, plan.selection, plan.row);
     } else {
         list->SetRedraw(true);
         list->SetRowCount();

@@ -14,6 +14,7 @@
 #include "app/main_dialog_link.h"
 #include "logfile/index_control.h"
 #include "ui/command_state.h"
+#include "work/window_plan.h"
 
 #include <QPoint>
 
@@ -78,6 +79,8 @@ private:
     // Lets go of a pause timer 100 holds.
     void ReleaseTimerPause();
     void RemoveTab(int index);
+    // Where file's window is, for the window plans.
+    window_place Place(CWorkData& file) const;
 
     CVarnothDlg& m_window;
     CVarnothApp& m_app;

@@ -18,6 +18,7 @@
 #include "ui/varnoth_dlg.h"
 #include "work/copy_rows.h"
 #include "work/export_rows.h"
+#include "work/window_plan.h"
 #include "work/work_data.h"
 #include "work/work_messages.h"
 
@@ -433,14 +434,18 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                          companions->RefreshScope();
                          window.UpdateStatusTexts();
                      });
-    QObject::connect(window.FileScopeBar(), &CFileScopeCtrl::LineRequested, companions,
-                     [&app, companions](qint64 line) {
-                         CWorkData* file = app.ActiveFile();
-                         if (!file || line < 0)
-                             return;
-                         app.ReparseFrom(line, SELECT_FIRST, 0);
-                         companions->RefreshScope();
-                     });
+    QObject::connect(
+        window.FileScopeBar(), &CFileScopeCtrl::LineRequested, companions, [&app, companions](qint64 line) {
+            CWorkData* file = app.ActiveFile();
+            if (!file || line < 0)
+                return;
+            const log_file::window_numbers numbers = file->file.read_window_numbers();
+            const window_plan plan =
+                PlanScope({numbers.first, numbers.last, numbers.line_count, app.settings.max_loading_lines}, line);
+            if (plan.move)
+                app.ReparseFrom(plan.first, plan.selection, plan.row);
+            companions->RefreshScope();
+        });
     QObject::connect(window.TabControl(), &QTabWidget::currentChanged, companions,
                      [companions] { companions->ActiveChanged(); });
     companions->ActiveChanged();

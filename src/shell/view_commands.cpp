@@ -7,6 +7,7 @@
 #include "ui/command_ids.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/varnoth_dlg.h"
+#include "work/window_plan.h"
 #include "work/work_data.h"
 #include "work/work_messages.h"
 
@@ -106,29 +107,19 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
         }
     });
 
-    router.add(ids::kViewScrollUp, [&app, &tabs](int) {
-        CWorkData* file = tabs.ActiveData();
-        if (!file)
-            return;
-        int64_t first = -1, last = -1;
-        file->file.window(first, last);
-        const int64_t maximum = static_cast<int64_t>(app.settings.max_loading_lines);
-        if (first > 0)
-            app.ReparseFrom(maximum <= 0 || first <= maximum ? 0 : first - maximum, SELECT_LAST, -1);
-    });
-    router.add(ids::kViewScrollDown, [&app, &tabs](int) {
+    // Ctrl+PgUp and Ctrl+PgDown: the window before and after this one.
+    auto scroll = [&app, &tabs](bool up) {
         CWorkData* file = tabs.ActiveData();
         if (!file)
             return;
         const log_file::window_numbers numbers = file->file.read_window_numbers();
-        const int64_t last = numbers.last;
-        const int64_t n = static_cast<int64_t>(numbers.line_count);
-        const int64_t maximum = static_cast<int64_t>(app.settings.max_loading_lines);
-        if (last < 0 || last >= n - 1)
-            return;
-        const int64_t from = maximum <= 0 || last + maximum < n ? last + 1 : n - maximum;
-        app.ReparseFrom(from, SELECT_FIRST, -1);
-    });
+        const window_place place{numbers.first, numbers.last, numbers.line_count, app.settings.max_loading_lines};
+        const window_plan plan = up ? PlanScrollUp(place) : PlanScrollDown(place);
+        if (plan.move)
+            app.ReparseFrom(plan.first, plan.selection, plan.row);
+    };
+    router.add(ids::kViewScrollUp, [scroll](int) { scroll(true); });
+    router.add(ids::kViewScrollDown, [scroll](int) { scroll(false); });
 
     router.add(ids::kViewHighlightEnable, [&window, &tabs](int) {
         CWorkData* file = tabs.ActiveData();

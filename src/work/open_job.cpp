@@ -6,6 +6,7 @@
 #include "work/open_files.h"
 #include "work/progress_state.h"
 #include "work/window_parse.h"
+#include "work/window_plan.h"
 #include "work/work_data.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
@@ -13,14 +14,6 @@
 #include <memory>
 
 namespace {
-
-// The first line of the first window: the last maximum lines when the file
-// was opened tail first and has more, else line 0.  A maximum of 0 means no
-// limit, so the window then starts at line 0 as well.
-uint64_t FirstWindowLine(uint64_t line_count, uint64_t maximum, bool tail_first)
-{
-    return tail_first && maximum != 0 && maximum < line_count ? line_count - maximum : 0;
-}
 
 // Opens one path; the new file, or null after its failure was shown.
 std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path, const std::u16string& name)
@@ -52,7 +45,8 @@ std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path,
     if (lines > 0) {
         job.Action(u"IDS_PROGRESSDLG_STATUS_PARSING");
         const int64_t parse_start = NowMs();
-        if (!parser || !ParseWindow(*data, *parser, FirstWindowLine(lines, maximum, tail_first), maximum)) {
+        const window_plan plan = PlanFirstWindow({-1, -1, lines, maximum}, tail_first);
+        if (!parser || !ParseWindow(*data, *parser, static_cast<uint64_t>(plan.first), maximum)) {
             ShowJobError(u"IDS_MSG_CANNOT_PARSE_FILE", path);
             return nullptr;
         }
