@@ -90,7 +90,15 @@ endfunction()
 # The files of a target are its sources, for a library every header of its
 # folder too, and the project's own files that these include without a
 # library folder (test helpers).  A folder without a library target yet is
-# not checked.  Returns the violations, one line each, in out.
+# not checked.
+#
+# The GUI folders (src/ui, src/dialogs, src/shell) reach a file's window,
+# filters and index thread only through the view owner (work/file_view.h):
+# the engine headers that parse windows, run filters or drive the index
+# thread are refused there.  Returns the violations, one line each, in out.
+set(VARNOTH_ENGINE_PRIVATE_HEADERS
+  logfile/log_file.h logfile/index_control.h logfile/parser_choice.h work/window_parse.h
+  work/file_view_engine.h work/jobs.h search/find_in_file.h filter/filter_run.h)
 function(_varnoth_include_violations out)
   file(GLOB entries LIST_DIRECTORIES true RELATIVE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/*)
   set(library_folders)
@@ -156,6 +164,11 @@ function(_varnoth_include_violations out)
           continue()
         endif()
         set(included "${CMAKE_MATCH_1}")
+        file(RELATIVE_PATH rel_src ${PROJECT_SOURCE_DIR} ${f})
+        if(rel_src MATCHES "^src/(ui|dialogs|shell)/" AND included IN_LIST VARNOTH_ENGINE_PRIVATE_HEADERS)
+          list(APPEND violations
+            "  ${rel_src} includes \"${included}\", which is private to the engine (use work/file_view.h)")
+        endif()
         if(included MATCHES "^([A-Za-z0-9_]+)/")
           set(folder "${CMAKE_MATCH_1}")
           if(folder IN_LIST library_folders)

@@ -7,7 +7,7 @@
 #include "work/progress_state.h"
 #include "work/window_parse.h"
 #include "work/window_plan.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 
@@ -16,21 +16,19 @@
 namespace {
 
 // Opens one path; the new file, or null after its failure was shown.
-std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path, const std::u16string& name)
+std::unique_ptr<file_view> OpenOne(job_context& job, const std::u16string& path)
 {
     work_host& host = job.host();
     if (!IsReadableFile(path)) {
         ShowJobError(u"IDS_MSG_CANNOT_READ_FILE", path);
         return nullptr;
     }
-    auto data = std::make_unique<CWorkData>();
-    data->path = path;
-    data->name = name;
+    auto data = std::make_unique<file_view>(host, path);
 
     const int64_t attach_start = NowMs();
     const uint64_t maximum = host.MaxLoadingLines();
     const bool tail_first = host.LoadTailFirst();
-    if (!data->file.open(path, maximum, tail_first)) {
+    if (!FileOf(*data).open(path, maximum, tail_first)) {
         ShowJobError(u"IDS_MSG_CANNOT_OPEN_FILE", path);
         return nullptr;
     }
@@ -39,9 +37,9 @@ std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path,
     job.Action(u"IDS_PROGRESSDLG_STATUS_DETECT_PARSER");
     const log_pattern_list* parser = host.DetectParser(*data);
     if (!parser)
-        parser = &host.FindParser(data->parser_name);
+        parser = &host.FindParser(data->parser_name());
 
-    const uint64_t lines = data->file.line_count();
+    const uint64_t lines = FileOf(*data).line_count();
     if (lines > 0) {
         job.Action(u"IDS_PROGRESSDLG_STATUS_PARSING");
         const int64_t parse_start = NowMs();
@@ -70,14 +68,14 @@ void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths)
         const std::u16string name = FileNamePart(path);
         job.Step(static_cast<int>(i + 1), u"IDS_PROGRESSDLG_STATUS_INDEXING", name);
 
-        std::unique_ptr<CWorkData> opened = OpenOne(job, path, name);
+        std::unique_ptr<file_view> opened = OpenOne(job, path);
         if (!opened)
             continue;
-        CWorkData* data = host.OpenFileList().append(std::move(opened));
-        data->file.start_indexer();
+        file_view* data = host.OpenFileList().append(std::move(opened));
+        FileOf(*data).start_indexer();
         // The last file's done closes the progress dialog before its tab is added.
         if (i + 1 == paths.size())
             job.Done();
-        job.Post(WM_WORK_FILE_READY, 0, reinterpret_cast<intptr_t>(data));
+        job.Post(WM_WORK_FILE_READY, 0, static_cast<intptr_t>(data->id()));
     }
 }

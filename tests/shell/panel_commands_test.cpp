@@ -21,7 +21,7 @@
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 #include "viewer_fixture.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -81,9 +81,9 @@ private:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         if (m_window->TabControl()->count() == before)
             return nullptr;
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         if (file)
-            file->file.indexer().wait_stopped(kTestWaitMs);
+            FileOf(*file).indexer().wait_stopped(kTestWaitMs);
         return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
     }
 
@@ -153,9 +153,9 @@ private slots:
         const QByteArray bytes = in.readAll();
         CLogListCtrl* list = Open(Write("access.log", bytes.toStdString()));
         QVERIFY(list);
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         QVERIFY(file);
-        QCOMPARE(file->parser_name, std::u16string(u"two")); // every line has a space to split at
+        QCOMPARE(file->parser_name(), std::u16string(u"two")); // every line has a space to split at
 
         // The reference: window lines that hold the text, ASCII case ignored.
         auto reference = [&](const QByteArray& needle) {
@@ -181,8 +181,8 @@ private slots:
         QTest::keyClick(edit, 'T');
         QVERIFY(Panel()->QuickFilterTimer().isActive());
         QCOMPARE(Panel()->QuickFilterTimer().interval(), 1000);
-        QCOMPARE(file->quick_filter_text, std::u16string()); // not yet
-        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text == u"POST", kTestWaitMs);
+        QCOMPARE(file->quick_filter_text(), std::u16string()); // not yet
+        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text() == u"POST", kTestWaitMs);
         QVERIFY2(typed.elapsed() >= 900, qPrintable(QString::number(typed.elapsed())));
         QVERIFY(reference("POST") > 0);
         QCOMPARE(list->RowCount(), reference("POST"));
@@ -198,14 +198,14 @@ private slots:
         QTest::keyClicks(edit, QStringLiteral("post"));
         QTRY_VERIFY_WITH_TIMEOUT(!Panel()->QuickFilterTimer().isActive(), kTestWaitMs);
         QCOMPARE(m_app->WorkThread().LastJobSerial(), jobs);
-        QCOMPARE(file->quick_filter_text, std::u16string(u"POST"));
+        QCOMPARE(file->quick_filter_text(), std::u16string(u"POST"));
 
         // Enter applies at once.
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("GET"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!Panel()->QuickFilterTimer().isActive());
-        QCOMPARE(file->quick_filter_text, std::u16string(u"GET"));
+        QCOMPARE(file->quick_filter_text(), std::u16string(u"GET"));
         QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("GET"), kTestWaitMs);
 
         // Enter on a letter-case variant of a history entry: the typed text
@@ -226,7 +226,7 @@ private slots:
         box->setCurrentIndex(post_entry);
         emit box->activated(post_entry);
         QVERIFY(Panel()->QuickFilterTimer().isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(file->quick_filter_text, std::u16string(u"POST"), kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(file->quick_filter_text(), std::u16string(u"POST"), kTestWaitMs);
         QCOMPARE(box->itemText(0), QStringLiteral("POST"));
         QCOMPARE(box->currentIndex(), 0);
         QCOMPARE(edit->text(), QStringLiteral("POST"));
@@ -279,11 +279,11 @@ private:
             DeriveHighlightPattern(highlight);
             return highlight;
         };
-        CWorkData* file = m_app->ActiveFile();
-        file->highlight_rules = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
+        file_view* file = m_app->ActiveFile();
+        file_view_engine::highlight_rules(*file) = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
                                  rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
                                  rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
-        file->highlight_enabled = 1;
+        file->set_highlight_enabled(1 != 0);
 
         QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
         edit->setFocus();
@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(panel->ParserText()->text(), QStringLiteral("<Word> <Number>"));
         m_window->TabControl()->setCurrentIndex(1);
         QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
-        QVERIFY(m_app->ActiveFile()->quick_filter_text.empty());
+        QVERIFY(m_app->ActiveFile()->quick_filter_text().empty());
 
         // The last tab closed: disabled and empty again.
         m_window->Router().route(ids::kFileCloseAll);
@@ -396,14 +396,14 @@ private slots:
         auto* find_columns = find->findChild<QComboBox*>(IdObjectName(CFindDlg::kColumnBox));
         QVERIFY(find_columns);
         const int find_entries = find_columns->count();
-        m_app->ActiveFile()->search.column = 1;
+        file_view_engine::search(*m_app->ActiveFile()).column = 1;
 
         emit chooser->activated(0);
         QCOMPARE(list->ColumnCount(), 1);
-        QCOMPARE(m_app->ActiveFile()->search.column, -1);
+        QCOMPARE(m_app->ActiveFile()->search().column, -1);
         QCOMPARE(find->TargetFile(), m_app->ActiveFile());
         QCOMPARE(find_columns->count(), find_entries - 1); // one column fewer to choose from
-        QCOMPARE(m_app->ActiveFile()->parser_name, std::u16string());
+        QCOMPARE(m_app->ActiveFile()->parser_name(), std::u16string());
         QCOMPARE(chooser->currentIndex(), 0);
         // The rows come back with the view update that ends the re-parse.
         QTRY_COMPARE_WITH_TIMEOUT(list->CellText(3, 0), std::u16string(u"line 3"), kTestWaitMs);
@@ -449,12 +449,12 @@ private slots:
         const std::u16string ansi_text = plain->CellText(0, 0);
         QCOMPARE(ansi_text, std::u16string(u"caf\u00C3\u00A9"));
         emit box->activated(1);
-        QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_UTF8);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_UTF8);
         QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), std::u16string(u"caf\u00E9"), kTestWaitMs);
         QCOMPARE(plain->CellText(1, 0), std::u16string(u"na\u00EFve"));
         QCOMPARE(box->currentIndex(), 1);
         emit box->activated(0);
-        QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_ANSI);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_ANSI);
         QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), ansi_text, kTestWaitMs);
 
         CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF"
@@ -660,7 +660,7 @@ private slots:
         int64_t first = -1, last = -1;
         // The right end shows as many lines as a window holds (300 here),
         // the last line selected: not a window of one row.
-        QTRY_VERIFY_WITH_TIMEOUT((m_app->ActiveFile()->file.window(first, last), first == 700), kTestWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT((FileOf(*m_app->ActiveFile()).window(first, last), first == 700), kTestWaitMs);
         QCOMPARE(last, int64_t(999));
         QTRY_COMPARE_WITH_TIMEOUT(list->CellText(299, 1), std::u16string(u"999"), kTestWaitMs);
         QCOMPARE(list->RowCount(), 300);
