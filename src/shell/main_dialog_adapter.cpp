@@ -9,8 +9,8 @@
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
-#include "work/window_plan.h"
 #include "work/file_view.h"
+#include "work/window_plan.h"
 #include "work/work_messages.h"
 
 #include <QApplication>

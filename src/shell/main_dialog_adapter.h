@@ -12,8 +12,8 @@
 #pragma once
 
 #include "app/main_dialog_link.h"
-#include "work/file_view.h"
 #include "ui/command_state.h"
+#include "work/file_view.h"
 #include "work/window_plan.h"
 
 #include <QPoint>
@@ -34,8 +34,7 @@ public:
     void UpdateView(int selection_kind, int64_t row) override;
     int ActiveTab() override;
     uint64_t ActiveFileId() override;
-    void ViewJobDone(uint64_t file_id, bool rows_only, int selection_kind, int64_t row,
-                     bool columns_changed) override;
+    void ViewJobDone(uint64_t file_id, bool rows_only, int selection_kind, int64_t row, bool columns_changed) override;
     void ActivateTab(int index) override;
     void SetListRedraw(bool on) override;
     void ShowRowSource() override;

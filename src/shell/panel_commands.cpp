@@ -18,8 +18,8 @@
 #include "ui/varnoth_dlg.h"
 #include "work/copy_rows.h"
 #include "work/export_rows.h"
-#include "work/window_plan.h"
 #include "work/file_view.h"
+#include "work/window_plan.h"
 #include "work/work_messages.h"
 
 #include <QApplication>
@@ -435,14 +435,14 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                          companions->RefreshScope();
                          window.UpdateStatusTexts();
                      });
-    QObject::connect(
-        window.FileScopeBar(), &CFileScopeCtrl::LineRequested, companions, [&app, companions](qint64 line) {
-            file_view* file = app.ActiveFile();
-            if (!file || line < 0)
-                return;
-            file->move_window(PlanScope(file->place(), line));
-            companions->RefreshScope();
-        });
+    QObject::connect(window.FileScopeBar(), &CFileScopeCtrl::LineRequested, companions,
+                     [&app, companions](qint64 line) {
+                         file_view* file = app.ActiveFile();
+                         if (!file || line < 0)
+                             return;
+                         file->move_window(PlanScope(file->place(), line));
+                         companions->RefreshScope();
+                     });
     QObject::connect(window.TabControl(), &QTabWidget::currentChanged, companions,
                      [companions] { companions->ActiveChanged(); });
     companions->ActiveChanged();

@@ -7,8 +7,8 @@
 #include "ui/command_ids.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/varnoth_dlg.h"
-#include "work/window_plan.h"
 #include "work/file_view.h"
+#include "work/window_plan.h"
 #include "work/work_messages.h"
 
 #include <algorithm>

@@ -2,9 +2,9 @@
 
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
+#include "work/file_view_engine.h"
 #include "work/jobs.h"
 #include "work/progress_state.h"
-#include "work/file_view_engine.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 

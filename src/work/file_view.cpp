@@ -74,8 +74,7 @@ std::vector<std::u16string> file_view::column_names() const
 
 namespace {
 
-tagVIEW_JOB Job(uint64_t id, view_action action, std::u16string text = {}, window_plan plan = {},
-                int32_t encoding = 0)
+tagVIEW_JOB Job(uint64_t id, view_action action, std::u16string text = {}, window_plan plan = {}, int32_t encoding = 0)
 {
     tagVIEW_JOB job;
     job.file_id = id;

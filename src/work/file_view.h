@@ -39,14 +39,14 @@ class file_view_engine;
 
 // The counts a status bar, a scope bar or a command needs, read together.
 struct view_counts {
-    int64_t first = -1;       // the window's first line, -1 without one
-    int64_t last = -1;        // its last line
-    uint64_t line_count = 0;  // lines indexed so far
-    int64_t file_size = 0;    // bytes when last looked
-    int32_t encoding = 0;     // ENCODING_*
+    int64_t first = -1;      // the window's first line, -1 without one
+    int64_t last = -1;       // its last line
+    uint64_t line_count = 0; // lines indexed so far
+    int64_t file_size = 0;   // bytes when last looked
+    int32_t encoding = 0;    // ENCODING_*
     bool has_bom = false;
-    bool indexing = false;    // the index thread has not finished
-    bool tail_mode = false;   // indexed from the tail
+    bool indexing = false;  // the index thread has not finished
+    bool tail_mode = false; // indexed from the tail
 };
 
 class file_view {

@@ -35,9 +35,9 @@ struct tagVIEW_JOB {
     int32_t encoding = 0;
     // Results.
     bool succeeded = false;
-    bool changed = false;     // parser, encoding, reload: the columns may differ
-    bool rows_only = false;   // the rows changed in place (no scrolling, selection kept)
-    int selection = 0;        // SELECT_* for the list afterwards
+    bool changed = false;   // parser, encoding, reload: the columns may differ
+    bool rows_only = false; // the rows changed in place (no scrolling, selection kept)
+    int selection = 0;      // SELECT_* for the list afterwards
     int64_t row = -1;
 };
 

@@ -3,11 +3,11 @@
 
 #include "platform/diagnostics.h"
 #include "platform/files.h"
+#include "work/file_view_engine.h"
 #include "work/open_files.h"
 #include "work/progress_state.h"
 #include "work/window_parse.h"
 #include "work/window_plan.h"
-#include "work/file_view_engine.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 

@@ -2,8 +2,8 @@
 
 #include "platform/diagnostics.h"
 #include "work/export_job.h"
-#include "work/jobs.h"
 #include "work/file_view.h"
+#include "work/jobs.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 

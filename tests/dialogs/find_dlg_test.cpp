@@ -6,10 +6,10 @@
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "regex/text_match.h"
+#include "support/test_view_host.h"
 #include "ui/edit_combo_box.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/ui_text.h"
-#include "support/test_view_host.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -62,7 +62,7 @@ private:
         QCOMPARE(V().Tabs()->count(), 1);
         QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(1));
         QVERIFY(V().boxes.empty());
-        V().window->statusBar()->clearMessage();
+        V().window->StatusBar()->ClearNote();
     }
 
 private slots:
@@ -140,7 +140,7 @@ private slots:
 
         // The refresh command itself notices it too, and a file that is gone
         // for good leaves its tab as it was.
-        V().window->statusBar()->clearMessage();
+        V().window->StatusBar()->ClearNote();
         fs::rename(V().FilePath("rot.log"), V().FilePath("rot.log.2"));
         V().Write("rot.log", "third 0\nthird 1\n");
         V().Route(ids::kViewRefresh);

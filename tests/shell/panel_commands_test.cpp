@@ -3,6 +3,7 @@
 // the quick filter typed into its box, the parser and encoding choosers,
 // the copy and path commands through the clipboard, the export command and
 // the file-scope bar.  Expected texts are built here from the files' bytes.
+#include "app/progress_dialog.h"
 #include "app/varnoth_app.h"
 #include "dialogs/find_dlg.h"
 #include "glossant/dictionary_text.h"
@@ -22,6 +23,7 @@
 #include "ui/varnoth_dlg.h"
 #include "viewer_fixture.h"
 #include "work/file_view_engine.h"
+#include "work/work_messages.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -36,6 +38,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -281,8 +284,8 @@ private:
         };
         file_view* file = m_app->ActiveFile();
         file_view_engine::highlight_rules(*file) = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
-                                 rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
-                                 rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
+                                                    rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
+                                                    rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
         file->set_highlight_enabled(1 != 0);
 
         QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
@@ -666,6 +669,110 @@ private slots:
         QCOMPARE(list->RowCount(), 300);
         QCOMPARE(list->SelectedRows(), std::vector<int>{299});
         QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // The quick filter's timer firing while a job runs (inside the job's
+    // wait, here while the job waits for a message box) applies nothing:
+    // the view takes the text once the job has ended.  Before, the timer
+    // filtered the window on the interface thread beside the running job.
+    void quickFilterTimerFiredDuringAJobWaitsForItsEnd()
+    {
+        CLogListCtrl* list = Open(Write("race.log", NumberedLines(100)));
+        QVERIFY(list);
+        file_view* file = m_app->ActiveFile();
+        CTopPanel* panel = Panel();
+        QLineEdit* edit = panel->QuickFilterBox()->lineEdit();
+        edit->setText(QStringLiteral("2"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 19, kTestWaitMs);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QVERIFY(panel->QuickFilterTimer().isActive());
+
+        std::u16string text_during;
+        uint64_t jobs_during = 0;
+        int fired = 0;
+        const uint64_t jobs_before = m_app->WorkThread().LastJobSerial();
+        const MessagePresenter previous = SetMessagePresenter([&](const std::u16string&, unsigned) {
+            // The job waits for this answer: let the timer fire now.
+            QTimer& timer = panel->QuickFilterTimer();
+            timer.setInterval(0);
+            timer.start();
+            QObject::connect(&timer, &QTimer::timeout, [&fired] { ++fired; });
+            for (int turn = 0; turn < 10; ++turn)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            text_during = file->quick_filter_text();
+            jobs_during = m_app->WorkThread().LastJobSerial();
+            return IDOK;
+        });
+        m_app->ReparseFrom(1000000, SELECT_FIRST, 0); // beyond the index: the job says so in a box
+        SetMessagePresenter(previous);
+        QVERIFY(fired > 0);
+        QCOMPARE(text_during, std::u16string(u"2"));
+        QCOMPARE(jobs_during, jobs_before + 1); // only the re-parse itself
+        // Once the job ended the timer applies the empty text.
+        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text().empty(), kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 100, kTestWaitMs);
+        panel->QuickFilterTimer().setInterval(CTopPanel::kQuickFilterDelayMs);
+    }
+
+    // A rotation reload runs as a job with the progress dialog (opening and
+    // the parser choice included), the parser box, columns and widths follow
+    // the file's new parser at once, and the note takes the total part for a
+    // while instead of being drawn over the parts.
+    void rotationReloadIsAJobAndFollowsTheNewParser()
+    {
+        CLogListCtrl* list = Open(Write("rot.log", NumberedLines(50)));
+        QVERIFY(list);
+        QCOMPARE(Panel()->ParserChooser()->currentIndex(), 1);
+        QCOMPARE(list->ColumnCount(), 2);
+
+        std::vector<std::u16string> actions;
+        m_app->SetProgressDelayMs(0);
+        m_app->SetProgressDialogFactory([&](int, bool, native_signal&) -> std::unique_ptr<progress_dialog> {
+            struct recording : headless_progress_dialog {
+                recording(CVarnothApp& app, std::vector<std::u16string>& seen)
+                    : headless_progress_dialog(app, kTestWaitMs), m_seen(seen)
+                {}
+                void Update(progress_record* record) override
+                {
+                    if (record)
+                        m_seen.push_back(record->snapshot().action);
+                }
+                std::vector<std::u16string>& m_seen;
+            };
+            return std::make_unique<recording>(*m_app, actions);
+        });
+
+        // Copied away and truncated, then lines of another format.
+        Write("rot.log", "one_column_only\nanother_single\n");
+        m_window->Router().route(ids::kViewRefresh);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 2, kTestWaitMs);
+        const std::u16string detecting = DictionaryText(u"IDS_PROGRESSDLG_STATUS_DETECT_PARSER");
+        const std::u16string indexing = DictionaryText(u"IDS_PROGRESSDLG_STATUS_INDEXING");
+        QVERIFY2(std::any_of(actions.begin(), actions.end(),
+                             [&](const std::u16string& a) { return a == detecting || a == indexing; }),
+                 "the reload did not run in a job with its progress dialog");
+        QCOMPARE(Panel()->ParserChooser()->currentIndex(), 0);
+        QCOMPARE(list->ColumnCount(), 1);
+        QCOMPARE(list->ColumnName(0), DictionaryText(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT"));
+        CLVStatusBarCtrl* bar = m_window->StatusBar();
+        const QString note = bar->Note();
+        QVERIFY(!note.isEmpty());
+        QCOMPARE(bar->TextPart(0)->text(), note);
+        QVERIFY(bar->TextPart(1)->text() != note);
+        QVERIFY(bar->TextPart(2)->text() != note);
+
+        // Rewritten in the first format again: two columns, fitted to the rows.
+        Write("rot.log", NumberedLines(120));
+        m_window->Router().route(ids::kViewRefresh);
+        QTRY_COMPARE_WITH_TIMEOUT(list->ColumnCount(), 2, kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 120, kTestWaitMs);
+        QCOMPARE(Panel()->ParserChooser()->currentIndex(), 1);
+        QCOMPARE(list->CellText(119, 1), std::u16string(u"119"));
+        QVERIFY(list->columnWidth(0) >= list->fontMetrics().horizontalAdvance(QStringLiteral("line")));
+        QVERIFY(m_viewer->boxes.empty());
+        m_app->SetProgressDialogFactory(nullptr);
     }
 };
 

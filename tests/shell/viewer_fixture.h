@@ -10,6 +10,7 @@
 #include "support/bounded_wait.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/status_bar_ctrl.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view_engine.h"
 
@@ -131,7 +132,7 @@ public:
     CLogListCtrl* ActiveList() const { return qobject_cast<CLogListCtrl*>(Tabs()->currentWidget()); }
     CLogListCtrl* ListOf(int tab) const { return qobject_cast<CLogListCtrl*>(Tabs()->widget(tab)); }
     file_view* ActiveFile() const { return app->ActiveFile(); }
-    QString Note() const { return window->statusBar()->currentMessage(); }
+    QString Note() const { return window->StatusBar()->Note(); }
     // Runs a command, then lets the messages its jobs posted (the view
     // update after done) reach the window.
     void Route(int id)

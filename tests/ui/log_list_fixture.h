@@ -4,9 +4,9 @@
 // lists chosen by hand.
 #pragma once
 
+#include "../support/test_view_host.h"
 #include "filter/bench_rows.h"
 #include "parser/log_pattern.h"
-#include "../support/test_view_host.h"
 #include "work/file_view_engine.h"
 #include "xml/xml_file.h"
 

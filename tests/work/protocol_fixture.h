@@ -9,8 +9,8 @@
 #include "app/varnoth_app.h"
 #include "platform/message_box.h"
 #include "support/temp_dir.h"
-#include "work/progress_state.h"
 #include "work/file_view_engine.h"
+#include "work/progress_state.h"
 
 #include <gtest/gtest.h>
 

@@ -69,8 +69,8 @@ TEST(WorkThread, JobsEndInPostingOrderEachWithItsSerialAndIdleFollowsTheLast)
     EXPECT_EQ(thread.PostJob(WM_JOB_EXPORT, 0, 0), 1u);
     EXPECT_EQ(thread.IdleEvent().wait(0), 1);
     EXPECT_EQ(thread.PostJob(WM_JOB_SEARCH, 0, 0), 2u);
-    EXPECT_EQ(thread.PostJob(WM_JOB_VIEW, 0, 0), 3u);   // no record: nothing to do
-    EXPECT_EQ(thread.PostJob(WM_USER + 7, 0, 0), 0u);   // not a job
+    EXPECT_EQ(thread.PostJob(WM_JOB_VIEW, 0, 0), 3u); // no record: nothing to do
+    EXPECT_EQ(thread.PostJob(WM_USER + 7, 0, 0), 0u); // not a job
     EXPECT_EQ(thread.LastJobSerial(), 3u);
     ASSERT_TRUE(thread.Start());
     EXPECT_FALSE(thread.Start());
