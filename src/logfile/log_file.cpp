@@ -594,16 +594,18 @@ void log_file::take_mark(int64_t end)
 
 log_file::file_change log_file::check_change(const std::u16string& path)
 {
+    // A path that does not convert cannot be looked up: the open file is
+    // still compared with itself (size, head, mark), only the identity check
+    // is left out.
     std::string narrow;
-    if (!WideToUtf8(std::u16string_view(path), narrow))
-        return file_change::none;
+    const bool named = WideToUtf8(std::u16string_view(path), narrow);
     // The index lock goes before the file lock.
     const int64_t indexed_end = m_index.read().last_line_end();
     life_lock hold(m_file_lock);
     if (!m_file.is_open())
         return file_change::none;
     uint64_t open_device = 0, open_inode = 0, path_device = 0, path_inode = 0;
-    if (m_file.identity(open_device, open_inode) && path_identity(narrow, path_device, path_inode)
+    if (named && m_file.identity(open_device, open_inode) && path_identity(narrow, path_device, path_inode)
         && (open_device != path_device || open_inode != path_inode))
         return file_change::replaced;
     const int64_t size = m_file.size();

@@ -234,6 +234,18 @@ TEST_F(logfile_Refresh, CheckChangeTakesTheMarkAgainAfterIndexing)
     EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
 }
 
+// A path that will not convert still has its open file compared with
+// itself: a truncation is a change, not "no change".
+TEST_F(logfile_Refresh, CheckChangeWithAnUnconvertiblePathStillSeesATruncation)
+{
+    const std::string path = folder.write("bad.log", numbered_lines(100));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    ASSERT_EQ(truncate(path.c_str(), 10), 0);
+    const std::u16string unpaired(1, char16_t(0xD800)); // a lone surrogate
+    EXPECT_EQ(file.check_change(unpaired), log_file::file_change::shrank);
+}
+
 TEST_F(logfile_Refresh, FileOpenedAgainIsIndexedAgainByItsThread)
 {
     const std::string path = folder.write("again.log", numbered_lines(25000));
