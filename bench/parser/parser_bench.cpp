@@ -229,7 +229,7 @@ int main(int argc, char** argv)
             file.discard_lines();
             log_file::wait_for_discards(60000);
             const double cpu = cpu_ms();
-            file.parse_range(parser, 0, window);
+            file.parse_range(file.indexer().hold(), parser, 0, window);
             parse_cpu = std::min(parse_cpu, cpu_ms() - cpu);
         });
         const double ratio = parse / floor;
@@ -246,7 +246,7 @@ int main(int argc, char** argv)
         log_file::wait_for_discards(60000);
         malloc_trim(0);
         const std::size_t before = heap_in_use();
-        file.parse_range(parser, 0, window);
+        file.parse_range(file.indexer().hold(), parser, 0, window);
         const std::size_t after = heap_in_use();
         uint64_t text_bytes = 0;
         uint64_t file_bytes = 0;
@@ -274,8 +274,8 @@ int main(int argc, char** argv)
         // Moving by one line.
         const double move = best_of(7,
                                     [&] {
-                                        file.parse_range(parser, 1, window);
-                                        file.parse_range(parser, 0, window);
+                                        file.parse_range(file.indexer().hold(), parser, 1, window);
+                                        file.parse_range(file.indexer().hold(), parser, 0, window);
                                     })
                             / 2;
         const log_file::parse_counts counts = file.last_parse_counts();

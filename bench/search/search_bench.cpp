@@ -162,7 +162,7 @@ timed_search time_search(log_file& file, const log_pattern_list& parser, const s
     timed_search best;
     best.seconds = 1e18;
     for (int i = 0; i < runs; ++i) {
-        file.parse_range(parser, 0, 100000);
+        file.parse_range(file.indexer().hold(), parser, 0, 100000);
         CSearchInfo search;
         search.expression = expression;
         search.regexp = regexp;

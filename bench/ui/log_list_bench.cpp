@@ -109,7 +109,7 @@ std::vector<std::u16string> Lines(const std::vector<std::u16string>& sample, std
 
 // A list of lines with or without the rules and search, sized to show kPageRows rows.
 struct bench_list {
-    CWorkData file;
+    test_file_view file;
     CHighlight rules = PageRules();
     CSearchInfo search;
     CLogListCtrl list;
@@ -119,7 +119,7 @@ struct bench_list {
         list_fixture::FillSplit(file, lines, SixColumns());
         search.expression = u"Connection pool";
         search.highlight = true;
-        file.highlight_enabled = highlighted ? 1 : 0;
+        file.set_highlight_enabled(highlighted ? 1 : 0 != 0);
         list.SetFile(&file);
         int index = 0;
         for (const std::u16string& name : list_fixture::ColumnNames(SixColumns()))

@@ -22,7 +22,7 @@
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/varnoth_dlg.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -157,7 +157,7 @@ int main(int argc, char** argv)
         const double open_ms = double(timer.nsecsElapsed()) / 1e6;
         qt.removeEventFilter(&watch);
 
-        CWorkData* file = app.ActiveFile();
+        file_view* file = app.ActiveFile();
         auto* list = qobject_cast<CLogListCtrl*>(window->TabControl()->currentWidget());
         if (!file || !list || !watch.seen) {
             std::printf("the file did not open\n");
@@ -168,13 +168,13 @@ int main(int argc, char** argv)
             std::printf("baseline tail -n 100000 > /dev/null:   %8.1f ms\n", tail_ms);
 
             timer.restart();
-            file->file.indexer().wait_stopped(600000);
+            FileOf(*file).indexer().wait_stopped(600000);
             std::printf("background indexing of the rest:       %8.1f s   (%llu lines)\n",
-                        double(timer.elapsed()) / 1000, static_cast<unsigned long long>(file->file.line_count()));
+                        double(timer.elapsed()) / 1000, static_cast<unsigned long long>(FileOf(*file).line_count()));
 
             std::vector<double> moves;
             for (int i = 0; i < 10000; ++i) {
-                const log_file::window_numbers n = file->file.read_window_numbers();
+                const log_file::window_numbers n = FileOf(*file).read_window_numbers();
                 if (n.first <= 0)
                     break;
                 QElapsedTimer move;
@@ -183,7 +183,7 @@ int main(int argc, char** argv)
                 Settle();
                 moves.push_back(double(move.nsecsElapsed()) / 1e6);
             }
-            const log_file::window_numbers n = file->file.read_window_numbers();
+            const log_file::window_numbers n = FileOf(*file).read_window_numbers();
             std::printf("scroll up to the first line: %zu moves, median %.1f ms, worst %.1f ms; window %lld..%lld\n",
                         moves.size(), Median(moves),
                         moves.empty() ? 0.0 : *std::max_element(moves.begin(), moves.end()),

@@ -20,7 +20,7 @@
 #include "ui/log_list_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/varnoth_dlg.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -168,13 +168,13 @@ int main(int argc, char** argv)
         waited.start();
         while (window->TabControl()->count() == 0 && waited.elapsed() < kWaitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        CWorkData* file = app.ActiveFile();
+        file_view* file = app.ActiveFile();
         auto* list = qobject_cast<CLogListCtrl*>(window->TabControl()->currentWidget());
-        if (!file || !list || file->parser_name != u"access") {
+        if (!file || !list || file->parser_name() != u"access") {
             std::fprintf(stderr, "the generated log did not open with its parser\n");
             return 1;
         }
-        file->file.indexer().wait_stopped(kWaitMs);
+        FileOf(*file).indexer().wait_stopped(kWaitMs);
         QCoreApplication::processEvents();
         std::printf("window: %d rows of %d lines, %d columns\n", list->RowCount(), kFileLines, list->ColumnCount());
 

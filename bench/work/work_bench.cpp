@@ -97,7 +97,7 @@ double DirectOpenMs(CVarnothApp& app, const std::u16string& path)
     const auto start = clock_type::now();
     log_file file;
     if (file.open(path, app.MaxLoadingLines(), false))
-        file.parse_range(app.FindParser(u""), 0, app.MaxLoadingLines());
+        file.parse_range(file.indexer().hold(), app.FindParser(u""), 0, app.MaxLoadingLines());
     return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
 }
 

@@ -5,14 +5,14 @@
 #include "app/varnoth_app.h"
 #include "logfile/log_file.h"
 #include "work/export_job.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 #include "work/work_messages.h"
 
 export_result CVarnothApp::ExportRows(int32_t kind, const std::u16string& path,
                                       const std::vector<std::u16string>& column_names,
                                       const std::vector<std::size_t>& selected, write_function writer)
 {
-    CWorkData* file = ActiveFile();
+    file_view* file = ActiveFile();
     if (!file || path.empty())
         return {};
     // On this stack until the job's done: RunJobAndWait returns only after it.
@@ -34,44 +34,12 @@ export_result CVarnothApp::ExportRows(int32_t kind, const std::u16string& path,
 
 bool CVarnothApp::ChangeParser(const std::u16string& name)
 {
-    CWorkData* file = ActiveFile();
-    if (!file)
-        return false;
-    const log_pattern_list& current = FindParser(file->parser_name);
-    const log_pattern_list& wanted = FindParser(name);
-    const bool changed = &current != &wanted;
-    if (changed)
-        file->parser_name = &wanted == &m_default_parser ? std::u16string() : name;
-
-    index_thread& indexer = file->file.indexer();
-    const bool pause = indexer.runs_unpaused();
-    if (pause)
-        indexer.pause();
-    int64_t first = -1;
-    int64_t last = -1;
-    file->file.window(first, last);
-    file->file.discard_lines();
-    // A file without a window yet (nothing indexed when it was opened) is
-    // parsed from its first line once it has lines; an empty one stays empty.
-    if (first < 0 && file->file.line_count() > 0)
-        first = 0;
-    if (first >= 0)
-        ReparseFrom(first, SELECT_KEEP, -1);
-    else if (m_main_dialog)
-        m_main_dialog->ShowRowSource();
-    if (pause)
-        indexer.resume();
-    file->search.column = -1;
-    return changed;
+    file_view* file = ActiveFile();
+    return file && file->change_parser(name);
 }
 
 bool CVarnothApp::ChangeEncoding(int32_t encoding)
 {
-    CWorkData* file = ActiveFile();
-    if (!file || file->file.has_bom() || file->file.encoding() == encoding)
-        return false;
-    if (!file->file.set_encoding(encoding))
-        return false;
-    ChangeParser(file->parser_name);
-    return true;
+    file_view* file = ActiveFile();
+    return file && file->change_encoding(encoding);
 }

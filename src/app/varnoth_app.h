@@ -137,14 +137,12 @@ public:
     // Opens paths by one job without looking for open files (the open and
     // recent-file commands).  Nothing happens for an empty list.
     void OpenFilesDirect(const std::vector<std::u16string>& paths);
-    // A new window of the active file from first_line, then the view update
-    // (selection kind, row).  Nothing without an active file.
+    // Shorthands for the active file's intents (file_view): a new window
+    // from first_line, then the view update (selection kind, row); filtering
+    // again by its quick filter text (quick) or by its filter groups; a new
+    // quick filter text.  Nothing without an active file or while a job runs.
     void ReparseFrom(int64_t first_line, int selection_kind, int64_t row);
-    // Filters the active file by its quick filter text (quick) or by its
-    // filter conditions.  Nothing without an active file.
     void RunFilter(bool quick);
-    // Sets the active file's quick filter text and applies it; an empty text
-    // shows the rows without the quick filter at once.
     void ApplyQuickFilter(const std::u16string& text);
     // Searches the active file from its window on, window by window, with a
     // copy of search whose expression holds the search text (and whose
@@ -162,14 +160,13 @@ public:
                              const std::vector<std::size_t>& selected, write_function writer = nullptr);
     // The active file takes the parser of that name (the default parser for
     // a name no entry has) and its window is parsed again from its first
-    // line, with the index thread paused meanwhile.  Returns true when the
-    // parser changed, so that the list's columns must be rebuilt; the
-    // file's search column becomes -1 in every case.  Nothing (false)
-    // without an active file.
+    // line by a job.  Returns true when the parser changed, so that the
+    // list's columns must be rebuilt; the file's search column becomes -1
+    // in every case.  Nothing (false) without an active file.
     bool ChangeParser(const std::u16string& name);
     // The encoding chooser: an active file without byte-order mark switches
-    // to ENCODING_ANSI or ENCODING_UTF8 and re-reads its window in it (by
-    // ChangeParser with its own parser).  False when nothing changed.
+    // to ENCODING_ANSI or ENCODING_UTF8 and re-reads its window in it.
+    // False when nothing changed.
     bool ChangeEncoding(int32_t encoding);
 
     // Waits for the job posted last: up to the progress delay (500 ms) only
@@ -184,11 +181,12 @@ public:
     intptr_t SendToInterfaceThread(unsigned id, uintptr_t wparam, const void* data);
     // The handlers of the six interface messages; false for any other id.
     bool HandleInterfaceMessage(const thread_message& message);
-    // The file of the active tab, null without a main window or active tab.
-    CWorkData* ActiveFile();
+    // The file of the active tab (found by its id), null without a main
+    // window or active tab.
+    file_view* ActiveFile();
     // Chooses the parser of a freshly opened file, stores its name in file
     // and returns it; null for a null file.
-    const log_pattern_list* GetParser(CWorkData* file);
+    const log_pattern_list* GetParser(file_view* file);
 
     CWorkThread& WorkThread() { return m_work_thread; }
     void SetMainDialog(main_dialog_link* dialog) { m_main_dialog = dialog; }
@@ -200,9 +198,11 @@ public:
     void SetProgressDelayMs(int milliseconds) { m_progress_delay_ms = milliseconds; }
 
     // --- work_host -------------------------------------------------------
+    bool RunViewJob(tagVIEW_JOB& job) override;
+    bool JobRunning() const override { return m_waiting_for_job; }
     uint64_t MaxLoadingLines() override { return settings.max_loading_lines; }
     bool LoadTailFirst() override { return settings.load_tail_first; }
-    const log_pattern_list* DetectParser(CWorkData& file) override;
+    const log_pattern_list* DetectParser(file_view& file) override;
     open_file_list& OpenFileList() override { return m_open_files; }
     progress_record& Progress() override { return m_progress; }
     message_queue& InterfaceQueue() override { return InterfaceThreadQueue(); }
@@ -274,6 +274,7 @@ private:
     progress_dialog* m_progress_dialog = nullptr;
     int m_progress_delay_ms = 500;
     uint64_t m_last_done_serial = 0; // the newest job whose done was handled
+    bool m_waiting_for_job = false;  // inside RunJobAndWait
     std::atomic<bool> m_interface_closed{false};
 
     std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
+#include "work/file_view_engine.h"
 #include "work/jobs.h"
 #include "work/work_messages.h"
 
@@ -108,7 +109,7 @@ void CVarnothApp::OpenFiles(const std::vector<std::u16string>& paths)
             };
             int open_index = -1;
             for (std::size_t i = 0; i < files->size() && open_index < 0; ++i)
-                if (same((*files)[i]->path))
+                if (same((*files)[i]->path()))
                     open_index = static_cast<int>(i);
             if (open_index >= 0)
                 activate = open_index;
@@ -134,35 +135,54 @@ void CVarnothApp::OpenFilesDirect(const std::vector<std::u16string>& paths)
 
 void CVarnothApp::ReparseFrom(int64_t first_line, int selection_kind, int64_t row)
 {
-    CWorkData* file = ActiveFile();
-    if (!file)
-        return;
-    m_main_dialog->SetListRedraw(false);
-    auto record = std::make_unique<tagPARSE_JOB>(tagPARSE_JOB{file, selection_kind, row});
-    if (!PostJob(WM_JOB_PARSE, static_cast<uintptr_t>(first_line), reinterpret_cast<intptr_t>(record.get()))) {
-        m_main_dialog->SetListRedraw(true);
-        return;
-    }
-    record.release(); // the job owns it now
-    RunJobAndWait(1, false);
+    if (file_view* file = ActiveFile())
+        file->move_window({true, first_line, MaxLoadingLines(), selection_kind, row});
 }
 
 void CVarnothApp::RunFilter(bool quick)
 {
-    CWorkData* file = ActiveFile();
+    file_view* file = ActiveFile();
     if (!file)
         return;
-    m_main_dialog->SetListRedraw(false);
-    if (!PostJob(WM_JOB_FILTER, quick ? 1 : 0, reinterpret_cast<intptr_t>(file))) {
-        m_main_dialog->SetListRedraw(true);
-        return;
+    if (quick)
+        file->set_quick_filter(file->quick_filter_text());
+    else
+        file->set_filter_enabled(true);
+}
+
+void CVarnothApp::ApplyQuickFilter(const std::u16string& text)
+{
+    if (file_view* file = ActiveFile())
+        file->set_quick_filter(text);
+}
+
+bool CVarnothApp::RunViewJob(tagVIEW_JOB& job)
+{
+    // The job runs on the work thread after any job before it, so an intent
+    // that comes while another job runs (from a progress dialog's event
+    // loop) never meets it; the interface thread reads the rows only once
+    // this job's done came, after every earlier job's.
+    if (m_main_dialog)
+        m_main_dialog->SetListRedraw(false);
+    const bool cancellable = false;
+    if (!PostJob(WM_JOB_VIEW, 0, reinterpret_cast<intptr_t>(&job), cancellable)) {
+        if (m_main_dialog)
+            m_main_dialog->SetListRedraw(true);
+        return false;
     }
-    RunJobAndWait(1, false);
+    RunJobAndWait(1, cancellable);
+    if (m_main_dialog) {
+        // A job that failed (and said so) leaves the view as it was.
+        if (job.succeeded || job.rows_only)
+            m_main_dialog->ViewJobDone(job.file_id, job.rows_only, job.selection, job.row, job.changed);
+        m_main_dialog->SetListRedraw(true);
+    }
+    return true;
 }
 
 void CVarnothApp::FindInFile(const CSearchInfo& search)
 {
-    CWorkData* file = ActiveFile();
+    file_view* file = ActiveFile();
     if (!file)
         return;
     m_main_dialog->SetListRedraw(false);
@@ -175,22 +195,14 @@ void CVarnothApp::FindInFile(const CSearchInfo& search)
     RunJobAndWait(1, true);
 }
 
-void CVarnothApp::ApplyQuickFilter(const std::u16string& text)
-{
-    CWorkData* file = ActiveFile();
-    if (!file)
-        return;
-    file->quick_filter_text = text;
-    if (!text.empty()) {
-        RunFilter(true);
-        return;
-    }
-    file->file.apply_quick_filter(false, text); // clears the condition and its rows
-    m_main_dialog->ShowRowSource();
-}
-
 void CVarnothApp::RunJobAndWait(int file_count, bool cancellable)
 {
+    struct waiting {
+        explicit waiting(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+        ~waiting() { m_flag = m_was; }
+        bool& m_flag;
+        bool m_was;
+    } waiting_for_job(m_waiting_for_job);
     const uint64_t serial = m_work_thread.LastJobSerial();
     message_queue& queue = InterfaceQueue();
 
@@ -278,12 +290,17 @@ intptr_t CVarnothApp::SendToInterfaceThread(unsigned id, uintptr_t wparam, const
     }
 }
 
-const log_pattern_list* CVarnothApp::GetParser(CWorkData* file)
+const log_pattern_list* CVarnothApp::GetParser(file_view* file)
 {
-    return file ? GetParser(file->file, file->parser_name) : nullptr;
+    if (!file)
+        return nullptr;
+    std::u16string name;
+    const log_pattern_list* parser = GetParser(FileOf(*file), name);
+    file_view_engine::set_parser_name(*file, std::move(name));
+    return parser;
 }
 
-const log_pattern_list* CVarnothApp::DetectParser(CWorkData& file)
+const log_pattern_list* CVarnothApp::DetectParser(file_view& file)
 {
     return reinterpret_cast<const log_pattern_list*>(SendToInterfaceThread(WM_WORK_DETECT_PARSER, 0, &file));
 }
@@ -299,7 +316,7 @@ void CVarnothApp::AnswerRequest(const thread_message& message)
         const auto* text = static_cast<const std::u16string*>(request->data);
         request->result = PresentMessage(text ? *text : std::u16string(), static_cast<unsigned>(message.wparam));
     } else {
-        auto* file = static_cast<CWorkData*>(const_cast<void*>(request->data));
+        auto* file = static_cast<file_view*>(const_cast<void*>(request->data));
         request->result = reinterpret_cast<intptr_t>(GetParser(file));
     }
     // The requester's stack record may vanish once the event is set.
@@ -341,9 +358,9 @@ bool CVarnothApp::HandleInterfaceMessage(const thread_message& message)
     case WM_WORK_PROGRESS: OnWorkProgress(); return true;
     case WM_WORK_DONE: OnWorkDone(static_cast<uint64_t>(message.wparam)); return true;
     case WM_WORK_FILE_READY: {
-        auto* file = reinterpret_cast<CWorkData*>(message.lparam);
-        // Only a file that is still open gets its tab.
-        if (m_main_dialog && file && m_open_files.lock().index_of(file) >= 0)
+        // Only a file that is still open gets its tab; ids are never reused.
+        file_view* file = m_open_files.find(static_cast<uint64_t>(message.lparam));
+        if (m_main_dialog && file)
             m_main_dialog->AddFileTab(*file);
         return true;
     }
@@ -359,12 +376,12 @@ bool CVarnothApp::HandleInterfaceMessage(const thread_message& message)
     }
 }
 
-CWorkData* CVarnothApp::ActiveFile()
+file_view* CVarnothApp::ActiveFile()
 {
     if (!m_main_dialog)
         return nullptr;
-    const int index = m_main_dialog->ActiveTab();
-    return m_open_files.lock().at(index);
+    const uint64_t id = m_main_dialog->ActiveFileId();
+    return id == 0 ? nullptr : m_open_files.find(id);
 }
 
 int headless_progress_dialog::Exec()

@@ -8,7 +8,7 @@
 #include "ui/edit_combo_box.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/ui_text.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -162,7 +162,7 @@ CFindDlg::CFindDlg(app_settings& settings, std::vector<std::u16string>& history,
 
 CFindDlg::~CFindDlg() = default;
 
-CWorkData* CFindDlg::TargetFile() const
+file_view* CFindDlg::TargetFile() const
 {
     if (!m_list || m_list->File() != m_file)
         return nullptr;
@@ -174,11 +174,11 @@ CLogListCtrl* CFindDlg::TargetList() const
     return TargetFile() ? m_list.data() : nullptr;
 }
 
-void CFindDlg::SetTarget(CWorkData* file, CLogListCtrl* list)
+void CFindDlg::SetTarget(file_view* file, CLogListCtrl* list)
 {
     m_file = file && list ? file : nullptr;
     m_list = m_file ? list : nullptr;
-    m_search = m_file ? m_file->search : CSearchInfo();
+    m_search = m_file ? m_file->search() : CSearchInfo();
     m_column_index = m_search.column + 1;
     m_find_next->setEnabled(m_file != nullptr);
     m_clear_highlight->setEnabled(m_file != nullptr);
@@ -265,13 +265,13 @@ void CFindDlg::OnFindNext()
         ShowMessage(DictionaryText(u"IDS_MSG_INPUT_EXPRESSION"), MB_OK | MB_ICONINFORMATION);
         return;
     }
-    CWorkData* file = TargetFile();
+    file_view* file = TargetFile();
     if (!file)
         return;
-    const bool changed = SearchChanged(file->search, next);
+    const bool changed = SearchChanged(file->search(), next);
     m_search = next;
     m_column_index = next.column + 1;
-    file->search = next;
+    file->set_search(next);
     m_settings.search_highlight = static_cast<int32_t>(m_color->GetColor());
     const QString expression = ToQString(next.expression);
     emit FindNextRequested(changed);
@@ -281,10 +281,12 @@ void CFindDlg::OnFindNext()
 
 void CFindDlg::OnClearHighlight()
 {
-    CWorkData* file = TargetFile();
+    file_view* file = TargetFile();
     if (!file)
         return;
-    file->search.highlight = false;
+    CSearchInfo search = file->search();
+    search.highlight = false;
+    file->set_search(search);
     m_search.highlight = false;
     if (CLogListCtrl* list = TargetList())
         list->viewport()->update();

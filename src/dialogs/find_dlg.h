@@ -35,7 +35,7 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QRadioButton;
-struct CWorkData;
+class file_view;
 
 class CFindDlg : public QDialog {
     Q_OBJECT
@@ -65,10 +65,10 @@ public:
     // shows the file's search; without a target the working search is a new
     // one and find next and clear highlight are disabled.  Also refills the
     // column box from the list's headers.
-    void SetTarget(CWorkData* file, CLogListCtrl* list);
+    void SetTarget(file_view* file, CLogListCtrl* list);
     // The target file, null when there is none or its list is gone or shows
     // another file.
-    CWorkData* TargetFile() const;
+    file_view* TargetFile() const;
     CLogListCtrl* TargetList() const;
 
     // Checks or unchecks the find-in-file box (the two find commands).
@@ -113,7 +113,7 @@ private:
     std::vector<std::u16string>& m_history;
     CSearchInfo m_search; // the working search
     int m_column_index = 0;
-    CWorkData* m_file = nullptr;
+    file_view* m_file = nullptr;
     QPointer<CLogListCtrl> m_list;
 
     CEditComboBox* m_expression = nullptr;

@@ -52,47 +52,25 @@ void delete_lines(std::vector<log_line*>* lines)
 
 void window_rule::begin_read() const
 {
-#ifndef NDEBUG
     m_readers.fetch_add(1);
     assert(m_writers.load() == 0 && "the window is read while a job changes it");
-#endif
 }
 
 void window_rule::end_read() const
 {
-#ifndef NDEBUG
     m_readers.fetch_sub(1);
-#endif
 }
 
 void window_rule::begin_write() const
 {
-#ifndef NDEBUG
-    assert(m_writers.fetch_add(1) == 0 && "two threads change the window at once");
+    [[maybe_unused]] const int writers = m_writers.fetch_add(1);
+    assert(writers == 0 && "two threads change the window at once");
     assert(m_readers.load() == 0 && "the window is changed while it is read");
-#endif
 }
 
 void window_rule::end_write() const
 {
-#ifndef NDEBUG
     m_writers.fetch_sub(1);
-#endif
-}
-
-unsigned index_thread::run(void* argument)
-{
-    auto* file = static_cast<log_file*>(argument);
-    if (!file)
-        return 0;
-    for (;;) {
-        if (pause_point())
-            return 0;
-        const int64_t added = file->index_more();
-        // A closed file (-1) ends the thread as well as a pass that adds nothing.
-        if (m_stop_request.is_set() || added <= 0)
-            return 0;
-    }
 }
 
 log_file::autodelete_thread::autodelete_thread() : native_thread(true)
@@ -211,8 +189,7 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
 void log_file::close()
 {
     discard_lines();
-    m_index_thread->stop();
-    m_index_thread = std::make_unique<index_thread>();
+    m_indexer.stop();
     {
         life_lock hold(m_file_lock);
         m_file.close();
@@ -364,9 +341,7 @@ void log_file::set_window(int64_t first, int64_t last)
 }
 
 log_file::window_parse::window_parse(log_file& file) : m_file(file), m_index(file.m_index), m_write(file)
-{
-    assert(!file.m_index_thread->runs_unpaused() && "a window is parsed while the index thread runs unpaused");
-}
+{}
 
 log_file::window_numbers log_file::read_window_numbers() const
 {
@@ -578,7 +553,7 @@ int64_t log_file::refresh()
 {
     if (!is_open())
         return -1;
-    if (m_index_thread->is_running())
+    if (m_indexer.is_running())
         return 0;
     int64_t size;
     {
@@ -619,16 +594,18 @@ void log_file::take_mark(int64_t end)
 
 log_file::file_change log_file::check_change(const std::u16string& path)
 {
+    // A path that does not convert cannot be looked up: the open file is
+    // still compared with itself (size, head, mark), only the identity check
+    // is left out.
     std::string narrow;
-    if (!WideToUtf8(std::u16string_view(path), narrow))
-        return file_change::none;
+    const bool named = WideToUtf8(std::u16string_view(path), narrow);
     // The index lock goes before the file lock.
     const int64_t indexed_end = m_index.read().last_line_end();
     life_lock hold(m_file_lock);
     if (!m_file.is_open())
         return file_change::none;
     uint64_t open_device = 0, open_inode = 0, path_device = 0, path_inode = 0;
-    if (m_file.identity(open_device, open_inode) && path_identity(narrow, path_device, path_inode)
+    if (named && m_file.identity(open_device, open_inode) && path_identity(narrow, path_device, path_inode)
         && (open_device != path_device || open_inode != path_inode))
         return file_change::replaced;
     const int64_t size = m_file.size();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "logfile/file_access.h"
+#include "logfile/index_control.h"
 #include "logfile/line_index.h"
 #include "logfile/line_text.h"
 #include "logfile/primitives.h"
@@ -29,18 +30,6 @@ class log_filter;
 class log_filter_groups;
 struct window_filters;
 
-// Extends a log file's index in passes of at most 10000 lines, backwards in
-// tail mode and forwards otherwise, until a pass adds nothing or it is
-// stopped.  Its argument is the log_file.
-class index_thread : public native_thread {
-public:
-    index_thread() : native_thread(false) {}
-    ~index_thread() override { stop(); }
-    unsigned run(void* argument) override;
-    // True while run() works, neither paused nor finished.
-    bool runs_unpaused() { return is_running() && m_paused.wait(0) != 0; }
-};
-
 // Who may touch a parsed window: its lines and its filtered and quick lists.
 // No lock guards them.  They are written only by the thread that runs the
 // file's jobs (the work thread; the interface thread for the parser check,
@@ -55,10 +44,10 @@ public:
     void end_write() const;
 
 private:
-#ifndef NDEBUG
+    // Present in every build, so that the layout of log_file does not depend
+    // on NDEBUG; only debug builds assert on them.
     mutable std::atomic<int> m_readers{0};
     mutable std::atomic<int> m_writers{0};
-#endif
 };
 
 // Thread-safety: every piece of shared state is reached through a view that
@@ -203,8 +192,11 @@ public:
     // or a first line that is negative or not indexed.  Runs on the thread of
     // the file's jobs while the index thread is paused or not running; the
     // new lines of a large window are split on that thread and one helper
-    // thread of its own, which ends before parse_range returns.
-    bool parse_range(const log_pattern_list& parser, int64_t first_line, uint64_t count);
+    // thread of its own, which ends before parse_range returns.  held must
+    // hold this file's index thread (false otherwise): a parse never meets
+    // the thread's backward scan, which takes the window lock before the
+    // index lock while a parse takes them the other way round.
+    bool parse_range(const index_hold& held, const log_pattern_list& parser, int64_t first_line, uint64_t count);
 
     // What the last parse_range did, for diagnostics and tests.
     struct parse_counts {
@@ -260,9 +252,9 @@ public:
     void reset_filter();
 
     // The index thread: started by the open job after the first window was
-    // parsed (start(this, -1)), paused around later window parses.
-    index_thread& indexer() { return *m_index_thread; }
-    bool start_indexer() { return m_index_thread->start(this, -1); }
+    // parsed, held around later window parses (see index_control).
+    index_control& indexer() { return m_indexer; }
+    bool start_indexer() { return m_indexer.start(); }
 
     // Reads up to length bytes at offset under the file lock: bytes read, or
     // -1 when not open or the read failed.
@@ -314,9 +306,7 @@ private:
 
     // One window parse: the index's shared lock for the parse's whole life,
     // the window rule's writer mark, and the window lock when the numbers are
-    // set.  Debug builds assert that the index thread does not run unpaused:
-    // its backward scan takes the window lock before the index lock, a parse
-    // the other way round, so the two must never run together.
+    // set.  Made only under a hold of the index thread (parse_range).
     class window_parse {
     public:
         explicit window_parse(log_file& file);
@@ -386,7 +376,7 @@ private:
     // parse (logfile/window_filters.h).
     std::unique_ptr<window_filters> m_filters;
     parse_counts m_parse_counts; // under the window lock
-    // A thread object runs once: close() puts a fresh one in place of a
-    // stopped one, so that a file opened again is indexed again.
-    std::unique_ptr<index_thread> m_index_thread = std::make_unique<index_thread>();
+    // The index thread and the holds on it; close() ends the thread, so that
+    // a file opened again is indexed again by a fresh one.
+    index_control m_indexer{*this};
 };

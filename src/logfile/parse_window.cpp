@@ -75,7 +75,7 @@ public:
     line_splitter(const log_pattern_list& parser, log_line* const* lines) : m_parser(parser), m_lines(lines) {}
     ~line_splitter()
     {
-        m_done.store(true, std::memory_order_release); // a helper waiting for lines ends
+        end_hand_over(); // a helper waiting for lines ends
         join();
     }
     line_splitter(const line_splitter&) = delete;
@@ -85,6 +85,10 @@ public:
     void handed_over(std::size_t count)
     {
         m_ready.store(count, std::memory_order_release);
+        // A waiting helper is woken once a run is complete (at the latest at
+        // the end of the hand-over): one wake per run, not per line.
+        if (count % kRun == 0)
+            m_ready.notify_all();
         if (!m_helper_tried && count >= kHelperFrom) {
             m_helper_tried = true;
             if (std::thread::hardware_concurrency() > 1) {
@@ -101,7 +105,7 @@ public:
     // it.  False when a split ran out of memory.
     bool finish()
     {
-        m_done.store(true, std::memory_order_release);
+        end_hand_over();
         work();
         join();
         return !m_failed.load();
@@ -117,10 +121,12 @@ private:
             for (;;) {
                 const std::size_t first = m_next.fetch_add(kRun);
                 for (std::size_t i = first; i < first + kRun; ++i) {
-                    while (i >= m_ready.load(std::memory_order_acquire)) {
-                        if (m_done.load(std::memory_order_acquire) && i >= m_ready.load(std::memory_order_acquire))
+                    // Sleeps until more lines come or none will (no spin).
+                    for (std::size_t ready = m_ready.load(std::memory_order_acquire); i >= (ready & ~kDone);
+                         ready = m_ready.load(std::memory_order_acquire)) {
+                        if (ready & kDone)
                             return;
-                        std::this_thread::yield();
+                        m_ready.wait(ready, std::memory_order_acquire);
                     }
                     log_line& line = *m_lines[i];
                     split_line(line, line.text.data(), line.text.size(), m_parser, false);
@@ -129,6 +135,15 @@ private:
         } catch (...) {
             m_failed.store(true);
         }
+    }
+
+    // The count of lines handed over carries this bit once no more come.
+    static constexpr std::size_t kDone = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
+
+    void end_hand_over()
+    {
+        m_ready.fetch_or(kDone, std::memory_order_acq_rel);
+        m_ready.notify_all();
     }
 
     void join()
@@ -141,7 +156,6 @@ private:
     log_line* const* m_lines; // room for every line of the parse, filled in order
     std::atomic<std::size_t> m_ready{0};
     std::atomic<std::size_t> m_next{0};
-    std::atomic<bool> m_done{false};
     std::atomic<bool> m_failed{false};
     bool m_helper_tried = false;
     std::thread m_helper;
@@ -176,9 +190,9 @@ log_file::parse_counts log_file::last_parse_counts() const
     return m_parse_counts;
 }
 
-bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, uint64_t count)
+bool log_file::parse_range(const index_hold& held, const log_pattern_list& parser, int64_t first_line, uint64_t count)
 {
-    if (parser.empty() || first_line < 0 || !is_open())
+    if (!held.holds(m_indexer) || parser.empty() || first_line < 0 || !is_open())
         return false;
     window_parse parse(*this);
     const line_index::reader& index = parse.index();
@@ -334,7 +348,7 @@ bool log_file::parse_range(const log_pattern_list& parser, int64_t first_line, u
 bool log_file::for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                              const line_test& passes)
 {
-    if (!callback || m_index_thread->is_running())
+    if (!callback || m_indexer.is_running())
         return false;
     const line_index::reader index = m_index.read();
     const uint64_t total = index.line_count();

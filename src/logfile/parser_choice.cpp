@@ -21,7 +21,7 @@ bool check_parser(log_file& file, const log_pattern_list& parser)
         return false;
     const auto columns = static_cast<std::size_t>(leaf_count(parser));
     const uint64_t first = lines < kCheckedLines ? 0 : lines - kCheckedLines;
-    if (!file.parse_range(parser, static_cast<int64_t>(first), kCheckedLines))
+    if (!file.parse_range(file.indexer().hold(), parser, static_cast<int64_t>(first), kCheckedLines))
         return false;
     bool fits;
     {

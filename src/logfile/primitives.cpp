@@ -11,7 +11,7 @@
 
 bool basic_signal::is_set()
 {
-    return wait(1) == 0;
+    return wait(0) == 0;
 }
 
 // std::condition_variable reports a failure to create by throwing; the
@@ -148,48 +148,73 @@ unsigned basic_thread::run(void*)
 
 void basic_thread::pause()
 {
-    if (!is_running())
+    std::unique_lock<std::mutex> hold(m_control);
+    m_pause_wanted = true;
+    if (m_ended)
         return;
-    m_pause_request.set();
-    // A thread that ends instead of pausing never sets paused: watch stopped too.
-    while (m_paused.wait(1) != 0)
-        if (m_stopped.wait(0) == 0)
-            return;
+    hold.unlock();
+    if (!is_running())
+        return; // not started yet: its first pause point answers
+    hold.lock();
+    m_control_changed.wait(hold, [this] { return m_in_pause || m_ended; });
 }
 
 void basic_thread::resume()
 {
-    if (!is_running() || !m_paused.is_set())
+    std::unique_lock<std::mutex> hold(m_control);
+    if (!m_pause_wanted)
         return;
-    m_resume.set();
-    // Wait for the thread to take the request, so that a pause that follows
-    // at once is not mistaken for the old acknowledgement.
-    while (m_paused.wait_reset(1) != 0)
-        if (m_stopped.wait(0) == 0)
-            return;
+    m_pause_wanted = false;
+    m_control_changed.notify_all();
+    // A pause that follows at once must not take the old acknowledgement.
+    m_control_changed.wait(hold, [this] { return !m_in_pause || m_ended; });
 }
 
 void basic_thread::stop()
 {
     if (!is_running())
         return;
-    m_stop_request.set();
-    m_resume.set(); // wakes a thread waiting in pause_point
+    {
+        std::lock_guard<std::mutex> hold(m_control);
+        m_stop_wanted = true;
+        m_control_changed.notify_all(); // wakes a thread waiting in pause_point
+    }
     m_stopped.wait(-1);
+}
+
+bool basic_thread::is_paused()
+{
+    std::lock_guard<std::mutex> hold(m_control);
+    return m_in_pause;
 }
 
 bool basic_thread::pause_point()
 {
-    if (m_stop_request.wait(0) == 0)
+    std::unique_lock<std::mutex> hold(m_control);
+    if (m_stop_wanted)
         return true;
-    if (m_pause_request.wait(0) != 0)
+    if (!m_pause_wanted)
         return false;
-    m_paused.set();
-    m_resume.wait(-1);
-    m_resume.reset();
-    m_pause_request.reset();
-    m_paused.reset();
-    return m_stop_request.wait(0) == 0;
+    m_in_pause = true;
+    m_control_changed.notify_all();
+    m_control_changed.wait(hold, [this] { return !m_pause_wanted || m_stop_wanted; });
+    m_in_pause = false;
+    m_control_changed.notify_all();
+    return m_stop_wanted;
+}
+
+bool basic_thread::stop_requested()
+{
+    std::lock_guard<std::mutex> hold(m_control);
+    return m_stop_wanted;
+}
+
+void basic_thread::mark_ended()
+{
+    std::lock_guard<std::mutex> hold(m_control);
+    m_ended = true;
+    m_in_pause = false;
+    m_control_changed.notify_all();
 }
 
 native_thread::native_thread(bool auto_delete) : m_auto_delete(auto_delete)
@@ -238,7 +263,7 @@ bool native_thread::is_running()
     // before its procedure marks itself exited.
     if (m_stopped.wait(0) == 0)
         return false;
-    return m_exited.wait(1) != 0;
+    return m_exited.wait(0) != 0;
 }
 
 namespace {
@@ -283,6 +308,7 @@ void native_thread::thread_procedure(void* argument, int priority)
     }
     if (result != 0)
         DebugOutput("[thread] run() returned %u\n", result);
+    mark_ended();
     if (auto_delete) {
         m_stopped.set();
         m_exited.set();

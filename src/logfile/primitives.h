@@ -2,14 +2,18 @@
 // file engine is built on.  Each comes as an abstract basic_ interface with
 // one native_ implementation on the C++ standard library.
 //
-// Thread cooperation (the controller on the left, run() on the right):
+// Thread cooperation (the controller on the left, run() on the right), all
+// of it under the thread's control lock, every wait on its condition (no
+// polling):
 //
-//   pause():  set pause request ----------> pause_point(): sees pause request,
-//             wait paused <---------------- set paused, wait resume
-//   resume(): set resume -----------------> reset resume, pause request,
-//             wait paused cleared <-------- then paused; go on working
-//   stop():   set stop request, set resume -> run() returns; stopped is set
+//   pause():  ask for a pause -------------> pause_point(): sees the request,
+//             wait until paused or ended <-- marks itself paused, waits
+//   resume(): withdraw the request --------> leaves the pause point
+//             wait until not paused <------- marks itself running; goes on
+//   stop():   ask for the end, wake -------> run() returns; stopped is set
 //             wait stopped <----------------
+//
+// A pause asked for before start() holds the thread at its first pause point.
 #pragma once
 
 #include <atomic>
@@ -27,7 +31,7 @@ public:
     // 0 when the event is signalled, 1 when the time ran out, -1 when the
     // wait itself failed.  A negative time waits without limit.
     virtual int wait(int milliseconds) = 0;
-    // wait(1) == 0: may block for up to one millisecond.
+    // wait(0) == 0: never blocks.
     virtual bool is_set();
 };
 
@@ -129,7 +133,9 @@ private:
 };
 
 // A thread object that is started once.  pause, resume and stop are safe to
-// call from any thread other than the one running run().
+// call from any thread other than the one running run(); pause and resume
+// come in pairs from one controller (several holders share a pause through a
+// counted hold of their own, see logfile/index_control.h).
 class basic_thread {
 public:
     basic_thread() = default;
@@ -139,14 +145,20 @@ public:
 
     // Priority 0 is normal, negative below normal, positive above normal.
     virtual bool start(void* argument, int priority) = 0;
+    // Never blocks.
     virtual bool is_running() = 0;
     virtual unsigned run(void* argument);
-    // Returns once the running thread has acknowledged (or has ended).
+    // Asks for a pause and returns once the running thread has acknowledged
+    // (or has ended).  Before start() the request waits for the first pause
+    // point.
     virtual void pause();
-    // Lets a paused thread go on; returns once it has taken the request.
+    // Withdraws the pause request; returns once the thread has left its
+    // pause point (or has ended).
     virtual void resume();
     // Asks a running thread to end and returns when it has.
     virtual void stop();
+    // True while the thread waits in a pause point.  Never blocks.
+    bool is_paused();
 
     // 0 once run() has returned, 1 when the time ran out first.
     int wait_stopped(int milliseconds) { return m_stopped.wait(milliseconds); }
@@ -155,12 +167,20 @@ protected:
     // For run(): answers a pending pause request by waiting until resumed or
     // stopped.  Returns true when a stop was requested.
     bool pause_point();
+    // For run(): a stop was asked for.  Never blocks.
+    bool stop_requested();
+    // For the thread procedure: run() has returned; wakes every controller.
+    void mark_ended();
 
-    native_signal m_pause_request;
-    native_signal m_paused;
-    native_signal m_resume;
-    native_signal m_stop_request;
     native_signal m_stopped;
+
+private:
+    std::mutex m_control;
+    std::condition_variable m_control_changed;
+    bool m_pause_wanted = false;
+    bool m_in_pause = false;
+    bool m_stop_wanted = false;
+    bool m_ended = false;
 };
 
 // A thread on std::thread.  With auto delete the object destroys itself when

@@ -94,7 +94,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
 {
     if (!groups || groups->ConditionCount() == 0)
         return for_each_line(parser, callback, context, line_test{});
-    if (!callback || m_index_thread->is_running())
+    if (!callback || m_indexer.is_running())
         return false;
     auto prepared = std::make_shared<prepared_groups>(*groups, parser);
     return for_each_line(parser, callback, context,

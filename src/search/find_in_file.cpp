@@ -10,34 +10,26 @@
 
 namespace {
 
-// Pauses the file's index thread while the search reads the index and
+// Holds the file's index thread while the search reads the index and
 // parses windows, and lets it go on otherwise.
 class indexer_hold {
 public:
-    explicit indexer_hold(log_file& file) : m_thread(file.indexer()) {}
-    ~indexer_hold() { resume(); }
+    explicit indexer_hold(log_file& file) : m_control(file.indexer()) {}
     indexer_hold(const indexer_hold&) = delete;
     indexer_hold& operator=(const indexer_hold&) = delete;
 
     void pause()
     {
-        if (!m_paused && m_thread.is_running()) {
-            m_thread.pause();
-            m_paused = true;
-        }
+        if (!m_token)
+            m_token = m_control.hold();
     }
-    void resume()
-    {
-        if (m_paused) {
-            m_paused = false;
-            m_thread.resume();
-        }
-    }
-    bool running() { return m_thread.is_running(); }
+    void resume() { m_token.release(); }
+    bool running() { return m_control.is_running(); }
+    const index_hold& token() const { return m_token; }
 
 private:
-    index_thread& m_thread;
-    bool m_paused = false;
+    index_control& m_control;
+    index_hold m_token;
 };
 
 // A view of the index with its positions, for one step while the index
@@ -194,7 +186,8 @@ bool search_run::cancel_now()
 
 bool search_run::parse(int64_t first)
 {
-    const bool parsed = m_file.parse_range(m_parser, first, m_options.max_lines);
+    m_hold.pause(); // a parse needs the hold; the next resume() lets go
+    const bool parsed = m_file.parse_range(m_hold.token(), m_parser, first, m_options.max_lines);
     if (parsed)
         ++m_counts.windows_parsed;
     return parsed;

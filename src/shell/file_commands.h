@@ -1,6 +1,5 @@
-// The file commands that start the open job, until the main window carries
-// its own: Open (the open dialog), the recent files, and Close for the
-// placeholder tabs.
+// The file commands that start the open job: Open (the open dialog) and the
+// recent files; and Close, which removes the active tab with its file view.
 //
 // Thread-safety: interface thread only.
 #pragma once

@@ -12,7 +12,7 @@
 #include "ui/log_list_ctrl.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -76,10 +76,10 @@ public:
     {
         PointAtActiveTab();
         CLogListCtrl* list = m_tabs.ActiveList();
-        CWorkData* file = list ? list->File() : nullptr;
+        file_view* file = list ? list->File() : nullptr;
         if (!file)
             return;
-        if (SearchText(file->search).empty()) {
+        if (SearchText(file->search()).empty()) {
             ShowFind(false);
             return;
         }
@@ -152,12 +152,12 @@ CFindDlg* FindDialog(const CVarnothDlg& window)
 void FindNext(CVarnothApp& app, main_dialog_adapter& tabs, bool restart, bool reverse)
 {
     CLogListCtrl* list = tabs.ActiveList();
-    CWorkData* file = list ? list->File() : nullptr;
+    file_view* file = list ? list->File() : nullptr;
     if (!file)
         return;
     if (restart)
         list->ClearSelectionMark();
-    const CSearchInfo& search = file->search;
+    const CSearchInfo& search = file->search();
     const std::u16string text = SearchText(search);
     if (text.empty())
         return;

@@ -13,6 +13,8 @@
 
 #include "app/main_dialog_link.h"
 #include "ui/command_state.h"
+#include "work/file_view.h"
+#include "work/window_plan.h"
 
 #include <QPoint>
 
@@ -21,16 +23,18 @@
 class CVarnothApp;
 class CVarnothDlg;
 class CLogListCtrl;
-struct CWorkData;
+class file_view;
 
 class main_dialog_adapter : public main_dialog_link {
 public:
     main_dialog_adapter(CVarnothDlg& window, CVarnothApp& app);
     ~main_dialog_adapter() override;
 
-    void AddFileTab(CWorkData& file) override;
+    void AddFileTab(file_view& file) override;
     void UpdateView(int selection_kind, int64_t row) override;
     int ActiveTab() override;
+    uint64_t ActiveFileId() override;
+    void ViewJobDone(uint64_t file_id, bool rows_only, int selection_kind, int64_t row, bool columns_changed) override;
     void ActivateTab(int index) override;
     void SetListRedraw(bool on) override;
     void ShowRowSource() override;
@@ -43,9 +47,11 @@ public:
     // The list of the active tab, null when there is none.
     CLogListCtrl* ActiveList() const;
     // The file of the active tab, null when there is none.
-    CWorkData* ActiveData() const;
+    file_view* ActiveData() const;
     // The list of tab index, null when there is no such tab.
     CLogListCtrl* List(int index) const;
+    // The list of the file view with that id, null when it has no tab.
+    CLogListCtrl* ListOf(uint64_t file_id) const;
     // Rebuilds the columns of list from the parser its file uses.
     void SetColumns(CLogListCtrl& list);
 
@@ -77,9 +83,12 @@ private:
     // Lets go of a pause timer 100 holds.
     void ReleaseTimerPause();
     void RemoveTab(int index);
+    // Where file's window is, for the window plans.
+    window_place Place(file_view& file) const;
 
     CVarnothDlg& m_window;
     CVarnothApp& m_app;
     bool m_removing = false;                // a tab is being removed
-    CWorkData* m_paused_by_timer = nullptr; // the file whose index thread timer 100 paused
+    file_view* m_paused_by_timer = nullptr; // the file whose index thread timer 100 holds
+    index_hold m_timer_hold;
 };

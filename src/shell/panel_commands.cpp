@@ -18,7 +18,8 @@
 #include "ui/varnoth_dlg.h"
 #include "work/copy_rows.h"
 #include "work/export_rows.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
+#include "work/window_plan.h"
 #include "work/work_messages.h"
 
 #include <QApplication>
@@ -133,22 +134,23 @@ void CopyPathText(const std::u16string& text)
 void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs, int id)
 {
     CLogListCtrl* list = tabs.ActiveList();
-    CWorkData* file = list ? list->File() : nullptr;
+    file_view* file = list ? list->File() : nullptr;
     if (!list || !file)
         return;
     export_command_state state;
     state.kind = id - ids::kFileExportSelected;
     state.rows = static_cast<std::size_t>(std::max(0, list->RowCount()));
     state.selected = static_cast<std::size_t>(std::max<int64_t>(0, list->SelectedCount()));
-    state.indexing = file->file.indexer().is_running();
-    state.indexed_lines = file->file.line_count();
-    state.has_conditions = file->filter_conditions.ConditionCount() > 0;
+    const view_counts counts = file->counts();
+    state.indexing = counts.indexing;
+    state.indexed_lines = counts.line_count;
+    state.has_conditions = file->filter_groups().ConditionCount() > 0;
     if (!ExportCommandChecks(state,
                              [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;
 
-    const std::u16string folder = FromQString(QFileInfo(ToQString(file->path)).absolutePath());
-    const std::u16string path = Seams().choose_export_path(&window, folder, ExportInitialName(file->name));
+    const std::u16string folder = FromQString(QFileInfo(ToQString(file->path())).absolutePath());
+    const std::u16string path = Seams().choose_export_path(&window, folder, ExportInitialName(file->name()));
     if (path.empty())
         return;
     // The selection as it is now: the job never asks the list.
@@ -175,8 +177,8 @@ public:
 
     void ActiveChanged()
     {
-        CWorkData* file = m_app.ActiveFile();
-        m_window.TopPanel()->ShowParser(file ? file->parser_name : std::u16string());
+        file_view* file = m_app.ActiveFile();
+        m_window.TopPanel()->ShowParser(file ? file->parser_name() : std::u16string());
         RefreshEncoding();
         if (CLogListCtrl* list = m_tabs.ActiveList())
             HookList(*list);
@@ -185,25 +187,25 @@ public:
 
     void RefreshEncoding()
     {
-        CWorkData* file = m_app.ActiveFile();
-        m_window.StatusBar()->SetEncoding(file != nullptr, file && file->file.has_bom(),
-                                          file ? file->file.encoding() : 0);
+        file_view* file = m_app.ActiveFile();
+        const view_counts counts = file ? file->counts() : view_counts();
+        m_window.StatusBar()->SetEncoding(file != nullptr, counts.has_bom, counts.encoding);
     }
 
     void RefreshScope()
     {
         CFileScopeCtrl* bar = m_window.FileScopeBar();
-        CWorkData* file = m_app.ActiveFile();
+        file_view* file = m_app.ActiveFile();
         scope key;
         if (file) {
-            const log_file::window_numbers numbers = file->file.read_window_numbers();
+            const view_counts numbers = file->counts();
             const uint64_t max_lines = m_app.MaxLoadingLines();
-            key = {static_cast<uint64_t>(std::max<int64_t>(0, file->file.file_size())),
+            key = {static_cast<uint64_t>(std::max<int64_t>(0, numbers.file_size)),
                    numbers.line_count,
                    numbers.first,
                    numbers.last,
                    max_lines > 0 ? max_lines : std::max<uint64_t>(1, numbers.line_count),
-                   file};
+                   file->id()};
         }
         if (key == m_shown && !bar->IsDragging())
             return;
@@ -214,8 +216,8 @@ public:
         if (file)
             source = [&app = m_app](uint64_t line, std::u16string& text) {
                 // Looked up at every call: the file may have closed meanwhile.
-                CWorkData* active = app.ActiveFile();
-                return active && active->file.line_preview(line, text);
+                file_view* active = app.ActiveFile();
+                return active && active->line_preview(line, text);
             };
         bar->SetScope(key.size, key.lines, key.first, key.last, key.window, std::move(source));
     }
@@ -241,7 +243,7 @@ private:
         int64_t first = -1;
         int64_t last = -1;
         uint64_t window = 1;
-        const CWorkData* file = nullptr;
+        uint64_t file_id = 0;
         bool operator==(const scope&) const = default;
     };
 
@@ -249,7 +251,7 @@ private:
     CVarnothApp& m_app;
     main_dialog_adapter& m_tabs;
     QTimer m_timer;
-    scope m_shown{1, 1, 0, 0, 1, nullptr}; // differs from every real shape: the first refresh draws
+    scope m_shown{1, 1, 0, 0, 1, 0}; // differs from every real shape: the first refresh draws
 };
 
 } // namespace
@@ -307,7 +309,7 @@ int CopyText(const char16_t* text)
 void CopyRows(CVarnothApp& app, main_dialog_adapter& tabs, int column)
 {
     CLogListCtrl* list = tabs.ActiveList();
-    CWorkData* file = list ? list->File() : nullptr;
+    file_view* file = list ? list->File() : nullptr;
     if (!list || !file)
         return;
     const std::vector<int> selected = list->SelectedRows();
@@ -322,8 +324,8 @@ void CopyRows(CVarnothApp& app, main_dialog_adapter& tabs, int column)
         struct restore_cursor {
             ~restore_cursor() { QApplication::restoreOverrideCursor(); }
         } restore;
-        const log_file::window_reader window = file->file.read_window();
-        const std::vector<log_line*>& source = file->row_source(window);
+        const file_view::rows shown = file->read_rows();
+        const std::vector<log_line*>& source = shown.lines();
         std::vector<const log_line*> rows;
         rows.reserve(selected.size());
         for (int row : selected)
@@ -358,8 +360,8 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     });
 
     auto active_path = [&app]() -> std::u16string {
-        CWorkData* file = app.ActiveFile();
-        return file ? file->path : std::u16string();
+        file_view* file = app.ActiveFile();
+        return file ? file->path() : std::u16string();
     };
     router.add(ids::kEditCopyFilePath, [active_path](int) {
         if (const std::u16string path = active_path(); !path.empty())
@@ -404,8 +406,8 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                                  list->FitColumns();
                              }
                          }
-                         CWorkData* file = app.ActiveFile();
-                         panel->ShowParser(file ? file->parser_name : std::u16string());
+                         file_view* file = app.ActiveFile();
+                         panel->ShowParser(file ? file->parser_name() : std::u16string());
                          // The find dialog shows the new columns and "all columns" again.
                          if (CFindDlg* find = FindDialog(window); find && file)
                              find->SetTarget(file, tabs.ActiveList());
@@ -435,19 +437,10 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
                      });
     QObject::connect(window.FileScopeBar(), &CFileScopeCtrl::LineRequested, companions,
                      [&app, companions](qint64 line) {
-                         CWorkData* file = app.ActiveFile();
+                         file_view* file = app.ActiveFile();
                          if (!file || line < 0)
                              return;
-                         // Usually paused already while the mouse is over the bar; a
-                         // release that came quicker than that tick must not parse a
-                         // window beside a running index thread.
-                         index_thread& indexer = file->file.indexer();
-                         const bool pause = indexer.runs_unpaused();
-                         if (pause)
-                             indexer.pause();
-                         app.ReparseFrom(line, SELECT_FIRST, 0);
-                         if (pause)
-                             indexer.resume();
+                         file->move_window(PlanScope(file->place(), line));
                          companions->RefreshScope();
                      });
     QObject::connect(window.TabControl(), &QTabWidget::currentChanged, companions,

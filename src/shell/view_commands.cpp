@@ -3,12 +3,12 @@
 #include "app/varnoth_app.h"
 #include "filter/filter_store.h"
 #include "platform/diagnostics.h"
-#include "shell/index_pause.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/varnoth_dlg.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
+#include "work/window_plan.h"
 #include "work/work_messages.h"
 
 #include <algorithm>
@@ -16,48 +16,37 @@
 namespace {
 
 // Filter on/off (32800).
-void ToggleFilter(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
+void ToggleFilter(CVarnothDlg& window, main_dialog_adapter& tabs)
 {
-    CWorkData* file = tabs.ActiveData();
+    file_view* file = tabs.ActiveData();
     if (!file)
         return;
-    if (!file->filter_enabled && file->filter_conditions.ConditionCount() == 0) {
+    if (!file->filter_enabled() && file->filter_groups().ConditionCount() == 0) {
         window.Router().route(ids::kViewFilterSetting);
         return;
     }
-    file->filter_enabled = file->filter_enabled ? 0 : 1;
+    file->set_filter_enabled(!file->filter_enabled());
     window.UpdateToolbar();
-    if (file->filter_enabled) {
-        app.RunFilter(false);
-        return;
-    }
-    // Off: the window's rows are no longer filtered, and a quick filter
-    // works on all of them again.
-    file->file.reset_filter();
-    if (!file->quick_filter_text.empty())
-        app.ApplyQuickFilter(file->quick_filter_text);
-    else
-        tabs.UpdateView(SELECT_KEEP, -1);
 }
 
-// After conditions were added: filter again, or turn the filter on.
-void FilterAfterAdding(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
+// Conditions added to the view's groups: filtered again, or turned on.
+void AddConditions(CVarnothDlg& window, main_dialog_adapter& tabs, const std::vector<log_filter>& conditions)
 {
-    CWorkData* file = tabs.ActiveData();
-    if (!file)
+    file_view* file = tabs.ActiveData();
+    if (!file || conditions.empty())
         return;
-    if (file->filter_enabled)
-        app.RunFilter(false);
-    else
-        ToggleFilter(window, app, tabs);
+    log_filter_groups groups = file->filter_groups();
+    for (const log_filter& condition : conditions)
+        groups.AddCondition(condition);
+    file->set_filter_groups(std::move(groups), true);
+    window.UpdateToolbar();
 }
 
 // Include (33200 + column) or exclude (33300 + column) the values of every
 // selected row in one column.
-void AddConditionsFromSelectedRows(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs, int column,
-                                   bool include)
+void AddConditionsFromSelectedRows(CVarnothDlg& window, main_dialog_adapter& tabs, int column, bool include)
 {
-    CWorkData* file = tabs.ActiveData();
+    file_view* file = tabs.ActiveData();
     CLogListCtrl* list = tabs.ActiveList();
     if (!file || !list || column < 0 || column >= list->ColumnCount())
         return;
@@ -65,17 +54,17 @@ void AddConditionsFromSelectedRows(CVarnothDlg& window, CVarnothApp& app, main_d
     if (rows.empty())
         return;
     const std::u16string name = list->ColumnName(column);
+    std::vector<log_filter> conditions;
     for (int row : rows) {
         const std::u16string text = list->CellText(row, column);
-        file->filter_conditions.AddCondition(include ? MakeIncludeCondition(name, text)
-                                                     : MakeExcludeCondition(name, text));
+        conditions.push_back(include ? MakeIncludeCondition(name, text) : MakeExcludeCondition(name, text));
     }
-    FilterAfterAdding(window, app, tabs);
+    AddConditions(window, tabs, conditions);
 }
 
 } // namespace
 
-void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
+void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& /*app*/, main_dialog_adapter& tabs)
 {
     command_router& router = window.Router();
 
@@ -101,81 +90,64 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
 
     router.add(ids::kViewRefresh, [&tabs](int) { tabs.Refresh(); });
     router.add(ids::kViewAutoRefresh, [&window, &tabs](int) {
-        if (CWorkData* file = tabs.ActiveData()) {
-            file->auto_refresh = file->auto_refresh ? 0 : 1;
+        if (file_view* file = tabs.ActiveData()) {
+            file->set_auto_refresh(!file->auto_refresh());
             window.UpdateToolbar();
         }
     });
 
-    router.add(ids::kViewScrollUp, [&app, &tabs](int) {
-        CWorkData* file = tabs.ActiveData();
+    // Ctrl+PgUp and Ctrl+PgDown: the window before and after this one.
+    auto scroll = [&tabs](bool up) {
+        file_view* file = tabs.ActiveData();
         if (!file)
             return;
-        index_pause paused(*file);
-        int64_t first = -1, last = -1;
-        file->file.window(first, last);
-        const int64_t maximum = static_cast<int64_t>(app.settings.max_loading_lines);
-        if (first > 0)
-            app.ReparseFrom(maximum <= 0 || first <= maximum ? 0 : first - maximum, SELECT_LAST, -1);
-    });
-    router.add(ids::kViewScrollDown, [&app, &tabs](int) {
-        CWorkData* file = tabs.ActiveData();
-        if (!file)
-            return;
-        index_pause paused(*file);
-        const log_file::window_numbers numbers = file->file.read_window_numbers();
-        const int64_t last = numbers.last;
-        const int64_t n = static_cast<int64_t>(numbers.line_count);
-        const int64_t maximum = static_cast<int64_t>(app.settings.max_loading_lines);
-        if (last < 0 || last >= n - 1)
-            return;
-        const int64_t from = maximum <= 0 || last + maximum < n ? last + 1 : n - maximum;
-        app.ReparseFrom(from, SELECT_FIRST, -1);
-    });
+        const window_place place = file->place();
+        file->move_window(up ? PlanScrollUp(place) : PlanScrollDown(place));
+    };
+    router.add(ids::kViewScrollUp, [scroll](int) { scroll(true); });
+    router.add(ids::kViewScrollDown, [scroll](int) { scroll(false); });
 
     router.add(ids::kViewHighlightEnable, [&window, &tabs](int) {
-        CWorkData* file = tabs.ActiveData();
+        file_view* file = tabs.ActiveData();
         if (!file)
             return;
-        if (!file->highlight_enabled && file->highlight_rules.empty()) {
+        if (!file->highlight_enabled() && file->highlight_rules().empty()) {
             window.Router().route(ids::kViewHighlightSetting);
             return;
         }
-        file->highlight_enabled = file->highlight_enabled ? 0 : 1;
+        file->set_highlight_enabled(!file->highlight_enabled());
         window.UpdateToolbar();
         if (CLogListCtrl* list = tabs.ActiveList())
             list->viewport()->update();
     });
 
-    router.add(ids::kViewFilterEnable, [&window, &app, &tabs](int) { ToggleFilter(window, app, tabs); });
+    router.add(ids::kViewFilterEnable, [&window, &tabs](int) { ToggleFilter(window, tabs); });
     router.add(ids::kViewFilterRemoveAll, [&window, &tabs](int) {
-        CWorkData* file = tabs.ActiveData();
-        if (!file || file->filter_conditions.ConditionCount() == 0)
+        file_view* file = tabs.ActiveData();
+        if (!file || file->filter_groups().ConditionCount() == 0)
             return;
-        file->filter_conditions.clear();
-        if (file->filter_enabled)
-            window.Router().route(ids::kViewFilterEnable); // turns it off
-        else
-            window.UpdateToolbar();
+        if (file->filter_enabled() && !file->set_filter_enabled(false))
+            return; // refused while a job runs: the conditions stay
+        file->set_filter_groups(log_filter_groups());
+        window.UpdateToolbar();
     });
 
     // The list popup's items for the clicked cell.
-    auto add_clicked = [&window, &app, &tabs](bool include) {
-        CWorkData* file = tabs.ActiveData();
+    auto add_clicked = [&window, &tabs](bool include) {
         const CVarnothDlg::clicked_cell& cell = window.ClickedCell();
-        if (!file || cell.column < 0)
+        if (cell.column < 0)
             return;
-        file->filter_conditions.AddCondition(include ? MakeIncludeCondition(cell.column_name, cell.text)
-                                                     : MakeExcludeCondition(cell.column_name, cell.text));
-        FilterAfterAdding(window, app, tabs);
+        AddConditions(window, tabs,
+                      {include ? MakeIncludeCondition(cell.column_name, cell.text)
+                               : MakeExcludeCondition(cell.column_name, cell.text)});
     };
     router.add(ids::kEditIncludeCell, [add_clicked](int) { add_clicked(true); });
     router.add(ids::kEditExcludeCell, [add_clicked](int) { add_clicked(false); });
-    router.add_range(ids::kIncludeColumnFirst, ids::kIncludeColumnLast, [&window, &app, &tabs](int id) {
-        AddConditionsFromSelectedRows(window, app, tabs, id - ids::kIncludeColumnFirst, true);
+    router.add_range(ids::kIncludeColumnFirst, ids::kIncludeColumnLast, [&window, &tabs](int id) {
+        AddConditionsFromSelectedRows(window, tabs, id - ids::kIncludeColumnFirst, true);
     });
-    router.add_range(ids::kExcludeColumnFirst, ids::kExcludeColumnLast, [&window, &app, &tabs](int id) {
-        AddConditionsFromSelectedRows(window, app, tabs, id - ids::kExcludeColumnFirst, false);
+    router.add_range(ids::kExcludeColumnFirst, ids::kExcludeColumnLast, [&window, &tabs](int id) {
+        AddConditionsFromSelectedRows(window, tabs, id - ids::kExcludeColumnFirst, false);
     });
 }
 

@@ -3,11 +3,13 @@
 // highlight and filter on/off, include and exclude by cell and by selected
 // rows, Remove All Filters.
 //
-// The commands other parts of the viewer fill (find, options, the filter
-// and highlight settings, about, web links, update check, export, copy and
-// the path commands) get a stand-in that only notes the call, registered
-// for every such id that has no handler yet: they stay enabled as the
-// menus say, and a handler registered later replaces the stand-in.
+// Each acts through the active file's view (file_view's intents); none
+// touches the window, the filters or the index thread itself.
+//
+// The commands still waiting for their dialogs (the filter and highlight
+// settings, about, web links, update check) get a stand-in that only notes
+// the call, registered for every such id that has no handler yet: they stay
+// enabled as the menus say, and a handler registered later replaces it.
 //
 // Thread-safety: interface thread only.
 #pragma once

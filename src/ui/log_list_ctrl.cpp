@@ -5,7 +5,7 @@
 #include "ui/log_list_delegate.h"
 #include "ui/log_list_model.h"
 #include "ui/ui_text.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -115,13 +115,13 @@ CLogListCtrl::CLogListCtrl(QWidget* parent) : QTableView(parent)
 
 CLogListCtrl::~CLogListCtrl() = default;
 
-void CLogListCtrl::SetFile(CWorkData* file)
+void CLogListCtrl::SetFile(file_view* file)
 {
     bulk_change bulk(*this);
     m_model->SetFile(file);
 }
 
-CWorkData* CLogListCtrl::File() const
+file_view* CLogListCtrl::File() const
 {
     return m_model->File();
 }
@@ -207,11 +207,11 @@ void CLogListCtrl::FitColumns()
 
     QHeaderView* header = horizontalHeader();
     const QFontMetrics metrics = fontMetrics();
-    std::optional<log_file::window_reader> window;
+    std::optional<file_view::rows> shown;
     const std::vector<log_line*>* source = nullptr;
     if (File() && !m_model->Suspended() && last >= first) {
-        window.emplace(File()->file);
-        source = &File()->row_source(*window);
+        shown.emplace(*File());
+        source = &shown->lines();
     }
     for (int column = 0; column < columns; ++column) {
         int width = std::max(header->sectionSizeHint(column), ColumnWidthForName(ColumnName(column)));
@@ -402,8 +402,8 @@ int CLogListCtrl::FindRow(const std::u16string& pattern, bool upward, bool case_
     if (row < 0 || row >= rows)
         return -1;
     search_matcher matcher(pattern, case_sensitive, use_regex);
-    const log_file::window_reader window = File()->file.read_window();
-    const std::vector<log_line*>& source = File()->row_source(window);
+    const file_view::rows shown = File()->read_rows();
+    const std::vector<log_line*>& source = shown.lines();
     for (; row >= 0 && row < rows; row += step) {
         if (column >= 0) {
             if (matcher.Matches(CellView(source, row, column)))
@@ -457,8 +457,8 @@ std::unique_ptr<log_list_frame> CLogListCtrl::MakeFrame() const
             where.first_column = logical;
         where.last_column = logical;
     }
-    const CWorkData* file = File();
-    const tagHIGHLIGHT_STATE highlight{m_search, m_rules, file && file->highlight_enabled != 0};
+    const file_view* file = File();
+    const tagHIGHLIGHT_STATE highlight{m_search, m_rules, file && file->highlight_enabled() != 0};
     return std::make_unique<log_list_frame>(*m_model, highlight, LookFromPalette(palette(), m_search_highlight),
                                             fontMetrics(), where);
 }

@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-struct CWorkData;
+class file_view;
 struct CSearchInfo;
 class CHighlight;
 class CLogListModel;
@@ -48,8 +48,8 @@ public:
 
     // The file whose rows the list shows (not owned; null: none).  Resets the
     // rows to none; call SetRowCount afterwards.
-    void SetFile(CWorkData* file);
-    CWorkData* File() const;
+    void SetFile(file_view* file);
+    file_view* File() const;
     CLogListModel& Model() const { return *m_model; }
 
     // The file's highlight rules and search (not owned; null: none).  The

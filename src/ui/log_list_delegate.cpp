@@ -3,7 +3,7 @@
 #include "ui/color_value.h"
 #include "ui/log_list_model.h"
 #include "ui/log_list_rules.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
 
 #include <QPainter>
 #include <QPalette>
@@ -52,8 +52,8 @@ log_list_frame::log_list_frame(const CLogListModel& model, const tagHIGHLIGHT_ST
     : m_names(model.ColumnNames()), m_painter(highlight, look.system), m_look(look), m_metrics(metrics), m_where(where)
 {
     if (model.File() && !model.Suspended()) {
-        m_window.emplace(model.File()->file);
-        m_rows = &model.File()->row_source(*m_window);
+        m_shown.emplace(*model.File());
+        m_rows = &m_shown->lines();
     }
 }
 

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "highlight/cell_colors.h"
-#include "logfile/log_file.h"
+#include "work/file_view.h"
 
 #include <QAbstractItemDelegate>
 #include <QColor>
@@ -75,7 +75,7 @@ public:
     const frame_layout& Where() const { return m_where; }
 
 private:
-    std::optional<log_file::window_reader> m_window;
+    std::optional<file_view::rows> m_shown;
     const std::vector<log_line*>* m_rows = nullptr;
     const std::vector<std::u16string>& m_names;
     cell_painter m_painter;

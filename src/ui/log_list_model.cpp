@@ -2,7 +2,7 @@
 
 #include "ui/log_list_rules.h"
 #include "ui/ui_text.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
 
 #include <algorithm>
 #include <climits>
@@ -10,7 +10,7 @@
 CLogListModel::CLogListModel(QObject* parent) : QAbstractTableModel(parent)
 {}
 
-void CLogListModel::SetFile(CWorkData* file)
+void CLogListModel::SetFile(file_view* file)
 {
     beginResetModel();
     m_file = file;
@@ -81,8 +81,8 @@ std::u16string CLogListModel::CellText(int row, int column) const
 {
     if (!m_file || m_suspended || row < 0 || row >= m_row_count || column < 0 || column >= ColumnCount())
         return {};
-    const log_file::window_reader window = m_file->file.read_window();
-    return std::u16string(CellView(m_file->row_source(window), row, column));
+    const file_view::rows shown = m_file->read_rows();
+    return std::u16string(CellView(shown.lines(), row, column));
 }
 
 int CLogListModel::rowCount(const QModelIndex& parent) const

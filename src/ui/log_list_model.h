@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-struct CWorkData;
+class file_view;
 
 class CLogListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -28,8 +28,8 @@ public:
 
     // The file whose rows the model shows (not owned); null shows no rows.
     // Resets the model to zero rows; call SetRowCount afterwards.
-    void SetFile(CWorkData* file);
-    CWorkData* File() const { return m_file; }
+    void SetFile(file_view* file);
+    file_view* File() const { return m_file; }
 
     // Inserts a column named name before index (clamped to the column count).
     void InsertColumn(int index, const std::u16string& name);
@@ -68,7 +68,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    CWorkData* m_file = nullptr;
+    file_view* m_file = nullptr;
     std::vector<std::u16string> m_columns;
     int m_row_count = 0;
     bool m_suspended = false;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QSizeGrip>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -75,9 +76,37 @@ CLVStatusBarCtrl::CLVStatusBarCtrl(QWidget* parent) : QStatusBar(parent)
 
 void CLVStatusBarCtrl::SetStatusTexts(const status_texts& texts)
 {
-    m_texts[0]->setText(ToQString(texts.total));
+    m_total_text = ToQString(texts.total);
+    if (m_note.isEmpty())
+        m_texts[0]->setText(m_total_text);
     m_texts[1]->setText(ToQString(texts.filtered));
     m_texts[2]->setText(ToQString(texts.selected));
+}
+
+void CLVStatusBarCtrl::ShowNote(const QString& text, int milliseconds)
+{
+    if (!m_note_timer) {
+        m_note_timer = new QTimer(this);
+        m_note_timer->setSingleShot(true);
+        connect(m_note_timer, &QTimer::timeout, this, [this] { ClearNote(); });
+    }
+    if (m_note.isEmpty())
+        m_total_text = m_texts[0]->text();
+    m_note = text;
+    m_texts[0]->setText(text);
+    m_texts[0]->setToolTip(text);
+    m_note_timer->start(milliseconds);
+}
+
+void CLVStatusBarCtrl::ClearNote()
+{
+    if (m_note_timer)
+        m_note_timer->stop();
+    if (m_note.isEmpty())
+        return;
+    m_note.clear();
+    m_texts[0]->setText(m_total_text);
+    m_texts[0]->setToolTip(QString());
 }
 
 void CLVStatusBarCtrl::SetEncoding(bool has_file, bool has_bom, int32_t encoding)

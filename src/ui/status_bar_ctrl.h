@@ -21,6 +21,7 @@
 class CFileScopeCtrl;
 class QComboBox;
 class QLabel;
+class QTimer;
 
 // What the encoding chooser offers for the active file.
 struct encoding_choice {
@@ -44,6 +45,14 @@ public:
 
     // Parts 0 to 2 (empty texts without a file).
     void SetStatusTexts(const status_texts& texts);
+    // A short note (a reload after rotation) in part 0 in place of its text
+    // for milliseconds, then the part's own text again; never drawn over
+    // the other parts.
+    void ShowNote(const QString& text, int milliseconds);
+    // The note shown now, empty when none.
+    QString Note() const { return m_note; }
+    // Ends the note early: part 0 shows its own text again.
+    void ClearNote();
     // Refills the encoding chooser for the active file (see EncodingChoice).
     void SetEncoding(bool has_file, bool has_bom, int32_t encoding);
 
@@ -74,6 +83,9 @@ private:
     int PartsRight() const;
 
     std::array<QLabel*, 3> m_texts{};
+    QString m_note;
+    QString m_total_text; // part 0's own text while a note covers it
+    QTimer* m_note_timer = nullptr;
     QComboBox* m_encoding = nullptr;
     CFileScopeCtrl* m_scope = nullptr;
     int32_t m_file_encoding = 0; // the encoding the chooser was last filled for

@@ -7,7 +7,7 @@
 #include "ui/command_router.h"
 #include "ui/edit_combo_box.h"
 #include "ui/ui_text.h"
-#include "work/work_data.h"
+#include "work/file_view.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -148,13 +148,22 @@ void CTopPanel::OnTimer()
 
 bool CTopPanel::ApplyQuickFilterText()
 {
-    CWorkData* file = m_app ? m_app->ActiveFile() : nullptr;
+    file_view* file = m_app ? m_app->ActiveFile() : nullptr;
     if (!file)
         return false;
     const std::u16string text = FromQString(m_quick_filter->currentText());
     bool applied = false;
-    if (!EqualsIgnoreAsciiCase(text, file->last_quick_filter_text)) {
-        m_app->ApplyQuickFilter(text);
+    if (!EqualsIgnoreAsciiCase(text, file->last_quick_filter_text())) {
+        // While a job runs (this timer may fire inside its progress dialog)
+        // the view takes no intent: the text is applied once the job ended.
+        if (m_app->JobRunning()) {
+            m_quick_timer.start();
+            return false;
+        }
+        if (!file->set_quick_filter(text)) {
+            m_quick_timer.start();
+            return false;
+        }
         m_app->AddExpressionHistory(text);
         RefillQuickFilterHistory();
         if (m_from_list && m_quick_filter->count() > 0) {
@@ -164,8 +173,8 @@ bool CTopPanel::ApplyQuickFilterText()
         applied = true;
     }
     // The job may have closed the file's tab meanwhile: look it up again.
-    if (CWorkData* still = m_app->ActiveFile(); still == file)
-        file->last_quick_filter_text = text;
+    if (file_view* still = m_app->ActiveFile(); still == file)
+        file->set_last_quick_filter_text(text);
     if (applied)
         emit QuickFilterApplied();
     return applied;
@@ -217,11 +226,11 @@ void CTopPanel::ShowParser(const std::u16string& name)
         const QSignalBlocker quiet(m_parser_chooser);
         m_parser_chooser->setCurrentIndex(ParserEntryIndex(name));
     }
-    CWorkData* file = m_app ? m_app->ActiveFile() : nullptr;
+    file_view* file = m_app ? m_app->ActiveFile() : nullptr;
     SetFileOpen(file != nullptr);
     if (file) {
         const QSignalBlocker quiet(m_quick_filter);
-        m_quick_filter->setEditText(ToQString(file->quick_filter_text));
+        m_quick_filter->setEditText(ToQString(file->quick_filter_text()));
     } else {
         m_parser_text->clear();
     }

@@ -683,7 +683,7 @@ void CVarnothDlg::dropEvent(QDropEvent* event)
 
 void CVarnothDlg::ShowStatusNote(const QString& text)
 {
-    statusBar()->showMessage(text, kStatusNoteMs);
+    m_status_bar->ShowNote(text, kStatusNoteMs);
 }
 
 void CVarnothDlg::StartIndexTimer(std::function<bool()> tick)

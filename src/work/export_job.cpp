@@ -2,9 +2,9 @@
 
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
+#include "work/file_view_engine.h"
 #include "work/jobs.h"
 #include "work/progress_state.h"
-#include "work/work_data.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 
@@ -22,26 +22,26 @@ int ClampToInt(int64_t value)
 
 void RunExportJob(job_context& job, tagEXPORT_JOB& record)
 {
-    CWorkData& data = *record.file;
+    file_view& data = *record.file;
     work_host& host = job.host();
 
     // The window stays as it is while the interface thread waits for this
     // job; the reader keeps the rows' list under the window rule meanwhile.
-    const log_file::window_reader window = data.file.read_window();
+    const file_view::rows shown = data.read_rows();
 
     export_request request;
     request.kind = record.kind;
     request.path = record.path;
     request.csv = record.csv;
-    request.file = &data.file;
-    request.file_path = data.path;
-    request.parser = &host.FindParser(data.parser_name);
+    request.file = &FileOf(data);
+    request.file_path = data.path();
+    request.parser = &host.FindParser(data.parser_name());
     request.column_names = record.column_names;
-    const std::vector<log_line*>& rows = data.row_source(window);
+    const std::vector<log_line*>& rows = shown.lines();
     request.rows = std::span<log_line* const>(rows.data(), rows.size());
     request.selected = record.selected;
     std::sort(request.selected.begin(), request.selected.end());
-    request.groups = record.kind == EXPORT_KIND_FILTERED_FILE ? &data.filter_conditions : nullptr;
+    request.groups = record.kind == EXPORT_KIND_FILTERED_FILE ? &data.filter_groups() : nullptr;
 
     int64_t total = 0;
     if (record.kind == EXPORT_KIND_SELECTED_ROWS)
@@ -49,7 +49,7 @@ void RunExportJob(job_context& job, tagEXPORT_JOB& record)
     else if (record.kind == EXPORT_KIND_VISIBLE_ROWS)
         total = static_cast<int64_t>(rows.size());
     else
-        total = static_cast<int64_t>(data.file.line_count());
+        total = static_cast<int64_t>(FileOf(data).line_count());
     {
         auto state = host.Progress().lock();
         state->file_number = 1;

@@ -16,13 +16,13 @@
 #include <vector>
 
 class job_context;
-struct CWorkData;
+class file_view;
 
 struct tagEXPORT_JOB {
     int32_t kind = EXPORT_KIND_VISIBLE_ROWS;
     std::u16string path;                      // the target
     bool csv = false;                         // IsCsvTarget(path)
-    CWorkData* file = nullptr;                // the file exported from
+    file_view* file = nullptr;                // the file exported from
     std::vector<std::u16string> column_names; // the list's columns in order
     std::vector<std::size_t> selected;        // kind 0: the selected rows, ascending
     write_function writer = nullptr;          // tests fail writes with it; null: write(2)

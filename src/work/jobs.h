@@ -3,6 +3,7 @@
 #pragma once
 
 #include "search/search_info.h"
+#include "work/window_plan.h"
 
 #include <cstdint>
 #include <string>
@@ -11,19 +12,39 @@
 
 class native_signal;
 class work_host;
-struct CWorkData;
+class file_view;
 
-// The heap record of WM_JOB_PARSE; the job deletes it.
-struct tagPARSE_JOB {
-    CWorkData* file = nullptr;
-    int selection_kind = 0;
-    int64_t row = 0;
+// What a view job does to its file's view (file_view's intents).
+enum class view_action {
+    quick_filter, // text: the quick filter's new text (empty clears it)
+    filter_on,    // runs the view's filter groups over the window
+    filter_off,   // every line of the window again (the quick filter stays)
+    parser,       // text: the parser's name; the window parsed again
+    encoding,     // encoding: ANSI or UTF-8; the window parsed again
+    move,         // plan: the new window
+    reload,       // the file opened again from scratch
+};
+
+// The record of WM_JOB_VIEW, on the poster's stack until the job's done.
+// The job fills in the results; the interface thread reads them afterwards.
+struct tagVIEW_JOB {
+    uint64_t file_id = 0; // the view's serial id
+    view_action action = view_action::move;
+    std::u16string text;
+    window_plan plan;
+    int32_t encoding = 0;
+    // Results.
+    bool succeeded = false;
+    bool changed = false;   // parser, encoding, reload: the columns may differ
+    bool rows_only = false; // the rows changed in place (no scrolling, selection kept)
+    int selection = 0;      // SELECT_* for the list afterwards
+    int64_t row = -1;
 };
 
 // The record of WM_JOB_SEARCH, on the poster's stack until the job's done.
 struct tagSEARCH_JOB {
     CSearchInfo search;
-    CWorkData* file = nullptr;
+    file_view* file = nullptr;
 };
 
 // One job while it runs on the work thread.
@@ -73,6 +94,5 @@ int64_t ElapsedMs(int64_t start_ms);
 int64_t NowMs();
 
 void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths);
-void RunParseJob(job_context& job, uint64_t first_line, const tagPARSE_JOB& record);
-void RunFilterJob(job_context& job, bool quick, CWorkData& file);
+void RunViewJob(job_context& job, tagVIEW_JOB& record);
 void RunSearchJob(job_context& job, const tagSEARCH_JOB& record);

@@ -1,6 +1,6 @@
 #include "work/open_files.h"
 
-int open_file_list::access::index_of(const CWorkData* data) const
+int open_file_list::access::index_of(const file_view* data) const
 {
     for (std::size_t i = 0; i < m_files.size(); ++i)
         if (m_files[i].get() == data)
@@ -8,7 +8,25 @@ int open_file_list::access::index_of(const CWorkData* data) const
     return -1;
 }
 
-CWorkData* open_file_list::append(std::unique_ptr<CWorkData> data)
+file_view* open_file_list::access::find(uint64_t id) const
+{
+    for (const auto& view : m_files)
+        if (view->id() == id)
+            return view.get();
+    return nullptr;
+}
+
+bool open_file_list::remove_id(uint64_t id)
+{
+    int index = -1;
+    {
+        access held(*this);
+        index = held.index_of(held.find(id));
+    }
+    return index >= 0 && remove(index);
+}
+
+file_view* open_file_list::append(std::unique_ptr<file_view> data)
 {
     access held(*this);
     held->push_back(std::move(data));
@@ -17,7 +35,7 @@ CWorkData* open_file_list::append(std::unique_ptr<CWorkData> data)
 
 bool open_file_list::remove(int index)
 {
-    std::unique_ptr<CWorkData> removed;
+    std::unique_ptr<file_view> removed;
     {
         access held(*this);
         if (index < 0 || static_cast<std::size_t>(index) >= held->size())

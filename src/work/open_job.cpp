@@ -3,10 +3,11 @@
 
 #include "platform/diagnostics.h"
 #include "platform/files.h"
+#include "work/file_view_engine.h"
 #include "work/open_files.h"
 #include "work/progress_state.h"
 #include "work/window_parse.h"
-#include "work/work_data.h"
+#include "work/window_plan.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 
@@ -14,30 +15,20 @@
 
 namespace {
 
-// The first line of the first window: the last maximum lines when the file
-// was opened tail first and has more, else line 0.  A maximum of 0 means no
-// limit, so the window then starts at line 0 as well.
-uint64_t FirstWindowLine(uint64_t line_count, uint64_t maximum, bool tail_first)
-{
-    return tail_first && maximum != 0 && maximum < line_count ? line_count - maximum : 0;
-}
-
 // Opens one path; the new file, or null after its failure was shown.
-std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path, const std::u16string& name)
+std::unique_ptr<file_view> OpenOne(job_context& job, const std::u16string& path)
 {
     work_host& host = job.host();
     if (!IsReadableFile(path)) {
         ShowJobError(u"IDS_MSG_CANNOT_READ_FILE", path);
         return nullptr;
     }
-    auto data = std::make_unique<CWorkData>();
-    data->path = path;
-    data->name = name;
+    auto data = std::make_unique<file_view>(host, path);
 
     const int64_t attach_start = NowMs();
     const uint64_t maximum = host.MaxLoadingLines();
     const bool tail_first = host.LoadTailFirst();
-    if (!data->file.open(path, maximum, tail_first)) {
+    if (!FileOf(*data).open(path, maximum, tail_first)) {
         ShowJobError(u"IDS_MSG_CANNOT_OPEN_FILE", path);
         return nullptr;
     }
@@ -46,13 +37,14 @@ std::unique_ptr<CWorkData> OpenOne(job_context& job, const std::u16string& path,
     job.Action(u"IDS_PROGRESSDLG_STATUS_DETECT_PARSER");
     const log_pattern_list* parser = host.DetectParser(*data);
     if (!parser)
-        parser = &host.FindParser(data->parser_name);
+        parser = &host.FindParser(data->parser_name());
 
-    const uint64_t lines = data->file.line_count();
+    const uint64_t lines = FileOf(*data).line_count();
     if (lines > 0) {
         job.Action(u"IDS_PROGRESSDLG_STATUS_PARSING");
         const int64_t parse_start = NowMs();
-        if (!parser || !ParseWindow(*data, *parser, FirstWindowLine(lines, maximum, tail_first), maximum)) {
+        const window_plan plan = PlanFirstWindow({-1, -1, lines, maximum}, tail_first);
+        if (!parser || !ParseWindow(*data, *parser, static_cast<uint64_t>(plan.first), maximum)) {
             ShowJobError(u"IDS_MSG_CANNOT_PARSE_FILE", path);
             return nullptr;
         }
@@ -76,14 +68,14 @@ void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths)
         const std::u16string name = FileNamePart(path);
         job.Step(static_cast<int>(i + 1), u"IDS_PROGRESSDLG_STATUS_INDEXING", name);
 
-        std::unique_ptr<CWorkData> opened = OpenOne(job, path, name);
+        std::unique_ptr<file_view> opened = OpenOne(job, path);
         if (!opened)
             continue;
-        CWorkData* data = host.OpenFileList().append(std::move(opened));
-        data->file.start_indexer();
+        file_view* data = host.OpenFileList().append(std::move(opened));
+        FileOf(*data).start_indexer();
         // The last file's done closes the progress dialog before its tab is added.
         if (i + 1 == paths.size())
             job.Done();
-        job.Post(WM_WORK_FILE_READY, 0, reinterpret_cast<intptr_t>(data));
+        job.Post(WM_WORK_FILE_READY, 0, static_cast<intptr_t>(data->id()));
     }
 }

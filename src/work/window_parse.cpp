@@ -2,23 +2,16 @@
 
 #include "logfile/log_file.h"
 #include "parser/log_pattern.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 
 #include <limits>
 
-bool ParseWindow(CWorkData& file, const log_pattern_list& parser, uint64_t first_line, uint64_t count)
+bool ParseWindow(file_view& file, const log_pattern_list& parser, uint64_t first_line, uint64_t count)
 {
     if (first_line > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()))
         return false;
-    // A window is parsed only while the index thread is paused or done.  The
-    // callers pause it around their job; one that could not yet (a click that
-    // came before the pause) is covered here.
-    index_thread& indexer = file.file.indexer();
-    const bool paused_here = indexer.runs_unpaused();
-    if (paused_here)
-        indexer.pause();
-    const bool parsed = file.file.parse_range(parser, static_cast<int64_t>(first_line), count);
-    if (paused_here)
-        indexer.resume();
-    return parsed;
+    // The index thread waits while the window is parsed; a hold that another
+    // holder (the pointer over the file-scope bar) has taken goes on after it.
+    const index_hold held = FileOf(file).indexer().hold();
+    return FileOf(file).parse_range(held, parser, static_cast<int64_t>(first_line), count);
 }

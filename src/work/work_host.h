@@ -2,6 +2,8 @@
 // application object implements it; engine tests implement it too.
 #pragma once
 
+#include "work/view_host.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,7 +12,7 @@ class log_pattern_list;
 class message_queue;
 class open_file_list;
 class progress_record;
-struct CWorkData;
+class file_view;
 
 // A synchronous request of the work thread to the interface thread
 // (WM_WORK_MESSAGE_BOX, WM_WORK_DETECT_PARSER), on the requester's stack.
@@ -18,25 +20,20 @@ struct CWorkData;
 class native_signal;
 struct tagINTERFACE_REQUEST {
     native_signal* event = nullptr;
-    const void* data = nullptr; // the text (std::u16string) or the CWorkData
+    const void* data = nullptr; // the text (std::u16string) or the file_view
     intptr_t result = 0;
 };
 
 // Thread-safety: the work thread calls these while the interface thread
 // waits for its job (see each function for what it may touch).
-class work_host {
+class work_host : public view_host {
 public:
-    virtual ~work_host() = default;
+    ~work_host() override = default;
 
-    // The maximum loading lines in force (0: no limit) and the tail-first setting.
-    virtual uint64_t MaxLoadingLines() = 0;
-    virtual bool LoadTailFirst() = 0;
-    // The parser of that name from the parser list, else the default parser.
-    virtual const log_pattern_list& FindParser(std::u16string_view name) const = 0;
     // Asks the interface thread to choose the parser of a freshly opened file
     // (which stores its name in file) and waits for the answer; null when no
     // answer can be had.
-    virtual const log_pattern_list* DetectParser(CWorkData& file) = 0;
+    virtual const log_pattern_list* DetectParser(file_view& file) = 0;
     virtual open_file_list& OpenFileList() = 0;
     virtual progress_record& Progress() = 0;
     // The interface thread's queue, where the work thread posts its messages.

@@ -15,20 +15,19 @@
 
 // To the work thread.
 constexpr unsigned WM_JOB_OPEN_FILES = WM_USER + 100; // lparam: heap std::vector<std::u16string>, the job deletes it
-constexpr unsigned WM_JOB_PARSE = WM_USER + 101;      // wparam: first line; lparam: heap tagPARSE_JOB
-constexpr unsigned WM_JOB_FILTER = WM_USER + 102;     // wparam: 1 quick filter, 0 conditions; lparam: CWorkData*
+constexpr unsigned WM_JOB_VIEW = WM_USER + 101;       // lparam: tagVIEW_JOB on the poster's stack
 constexpr unsigned WM_JOB_SEARCH = WM_USER + 103;     // lparam: tagSEARCH_JOB on the poster's stack
 constexpr unsigned WM_JOB_EXPORT = WM_USER + 104;     // lparam: the export record on the poster's stack
 
 // To the interface thread.
 constexpr unsigned WM_WORK_PROGRESS = WM_USER + 101;
 constexpr unsigned WM_WORK_DONE = WM_USER + 102;        // wparam: serial of the job that ended
-constexpr unsigned WM_WORK_FILE_READY = WM_USER + 103;  // lparam: the new CWorkData
+constexpr unsigned WM_WORK_FILE_READY = WM_USER + 103;  // lparam: the new file view's id
 constexpr unsigned WM_WORK_VIEW_UPDATE = WM_USER + 104; // wparam: selection kind; lparam: row
 constexpr unsigned WM_WORK_MESSAGE_BOX = WM_USER + 200; // wparam: flags; lparam: tagINTERFACE_REQUEST (data: the text)
-constexpr unsigned WM_WORK_DETECT_PARSER = WM_USER + 201; // lparam: tagINTERFACE_REQUEST (data: the CWorkData)
+constexpr unsigned WM_WORK_DETECT_PARSER = WM_USER + 201; // lparam: tagINTERFACE_REQUEST (data: the file_view)
 
-// True for the five job ids of the work thread's queue.
+// True for the job ids of the work thread's queue (102 is not used).
 constexpr bool IsJobMessage(unsigned id)
 {
     return id >= WM_JOB_OPEN_FILES && id <= WM_JOB_EXPORT;

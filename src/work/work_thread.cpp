@@ -2,8 +2,8 @@
 
 #include "platform/diagnostics.h"
 #include "work/export_job.h"
+#include "work/file_view.h"
 #include "work/jobs.h"
-#include "work/work_data.h"
 #include "work/work_host.h"
 #include "work/work_messages.h"
 
@@ -41,15 +41,10 @@ void RunJob(job_context& job, const thread_message& message)
             RunOpenFilesJob(job, *paths);
         break;
     }
-    case WM_JOB_PARSE: {
-        const auto record = TakeRecord<tagPARSE_JOB>(message.lparam);
-        if (record && record->file)
-            RunParseJob(job, static_cast<uint64_t>(message.wparam), *record);
-        break;
-    }
-    case WM_JOB_FILTER:
-        if (auto* file = reinterpret_cast<CWorkData*>(message.lparam))
-            RunFilterJob(job, message.wparam != 0, *file);
+    case WM_JOB_VIEW:
+        // On the poster's stack: not touched after the job's done.
+        if (auto* record = reinterpret_cast<tagVIEW_JOB*>(message.lparam))
+            RunViewJob(job, *record);
         break;
     case WM_JOB_SEARCH:
         // On the poster's stack: not touched after the job's done.
@@ -169,9 +164,8 @@ void CWorkThread::DropQueuedJobs()
 {
     thread_message message;
     while (m_queue.peek(message, true)) {
+        // The other records live on their posters' stacks.
         if (message.id == WM_JOB_OPEN_FILES)
             TakeRecord<path_list>(message.lparam);
-        else if (message.id == WM_JOB_PARSE)
-            TakeRecord<tagPARSE_JOB>(message.lparam);
     }
 }

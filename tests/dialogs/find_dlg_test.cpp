@@ -6,10 +6,10 @@
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "regex/text_match.h"
+#include "support/test_view_host.h"
 #include "ui/edit_combo_box.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/ui_text.h"
-#include "work/work_data.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,7 +41,7 @@ template <typename T> T* Child(QWidget* dialog, int id)
 struct find_fixture {
     app_settings settings;
     std::vector<std::u16string> history{u"older", u"oldest"};
-    CWorkData file;
+    test_file_view file;
     std::unique_ptr<CLogListCtrl> list = std::make_unique<CLogListCtrl>();
     CFindDlg dialog{settings, history};
 
@@ -142,18 +142,18 @@ void find_dlg_test::Target_ShowsTheFileSearchAndTheListColumns()
 {
     find_fixture f;
     f.settings.search_highlight = 0x00336699;
-    f.file.search.expression = u"timeout";
-    f.file.search.column = 1;
-    f.file.search.up = true;
-    f.file.search.case_sensitive = true;
-    f.file.search.highlight = true;
-    f.file.search.regexp = true;
-    f.file.search.find_in_file = true;
+    file_view_engine::search(f.file).expression = u"timeout";
+    file_view_engine::search(f.file).column = 1;
+    file_view_engine::search(f.file).up = true;
+    file_view_engine::search(f.file).case_sensitive = true;
+    file_view_engine::search(f.file).highlight = true;
+    file_view_engine::search(f.file).regexp = true;
+    file_view_engine::search(f.file).find_in_file = true;
     f.dialog.SetTarget(&f.file, f.list.get());
 
     QCOMPARE(f.dialog.TargetFile(), &f.file);
     QCOMPARE(f.dialog.TargetList(), f.list.get());
-    QCOMPARE(f.dialog.WorkingSearch(), f.file.search);
+    QCOMPARE(f.dialog.WorkingSearch(), f.file.search());
     QCOMPARE(f.Expression()->currentText(), QStringLiteral("timeout"));
     QCOMPARE(Items(f.Column()), QStringList({Text(u"IDS_SPECIAL_ANY_COLUMN"), "Time", "Level", "Message"}));
     QCOMPARE(f.Column()->currentIndex(), 2);
@@ -166,7 +166,7 @@ void find_dlg_test::Target_ShowsTheFileSearchAndTheListColumns()
     QCOMPARE(f.Swatch()->GetColor(), uint32_t(0x00336699));
     QVERIFY(f.Button(1)->isEnabled());
     QVERIFY(f.Button(1017)->isEnabled());
-    QCOMPARE(f.dialog.SearchFromControls(), f.file.search);
+    QCOMPARE(f.dialog.SearchFromControls(), f.file.search());
 
     // The list lost a column: the box follows the headers on the next change,
     // and a column that is gone shows as any column.
@@ -196,7 +196,7 @@ void find_dlg_test::Target_GoneWithItsListOrWhenTheListShowsAnotherFile()
     QCOMPARE(f.dialog.TargetFile(), &f.file);
 
     // The list now shows another file: the old one is no target any more.
-    CWorkData other;
+    test_file_view other;
     f.list->SetFile(&other);
     QVERIFY(!f.dialog.TargetFile());
     QVERIFY(!f.dialog.TargetList());
@@ -204,8 +204,8 @@ void find_dlg_test::Target_GoneWithItsListOrWhenTheListShowsAnotherFile()
     f.dialog.OnFindNext();
     f.dialog.OnClearHighlight();
     QCOMPARE(finds.count(), 0);
-    QCOMPARE(f.file.search, CSearchInfo());
-    QCOMPARE(other.search, CSearchInfo());
+    QCOMPARE(f.file.search(), CSearchInfo());
+    QCOMPARE(other.search(), CSearchInfo());
 
     // A file without a list, or a list without a file, is no target either.
     f.dialog.SetTarget(&f.file, nullptr);
@@ -242,9 +242,9 @@ void find_dlg_test::WildcardAndRegexp_ExcludeEachOther()
 
     // A stored search with both flags (never written by the dialog) shows the
     // wildcard only, and reads back with one of them.
-    f.file.search.expression = u"a*b";
-    f.file.search.wildcard = true;
-    f.file.search.regexp = true;
+    file_view_engine::search(f.file).expression = u"a*b";
+    file_view_engine::search(f.file).wildcard = true;
+    file_view_engine::search(f.file).regexp = true;
     f.dialog.SetTarget(&f.file, f.list.get());
     QVERIFY(wildcard->isChecked() && !regexp->isChecked());
     const CSearchInfo read = f.dialog.SearchFromControls();
@@ -262,7 +262,7 @@ void find_dlg_test::FindNext_RestartsOnlyWhenWhatIsSearchedChanged()
     f.FindNext();
     QCOMPARE(finds.count(), 1);
     QVERIFY(last_restart()); // from the empty search
-    QCOMPARE(f.file.search.expression, std::u16string(u"error"));
+    QCOMPARE(f.file.search().expression, std::u16string(u"error"));
     f.FindNext();
     QVERIFY(!last_restart()); // the same search walks on
 
@@ -290,10 +290,10 @@ void find_dlg_test::FindNext_RestartsOnlyWhenWhatIsSearchedChanged()
         QVERIFY2(finds.count() == 1, c.name);
         QVERIFY2(last_restart() == c.restart, c.name);
         // The file holds all of the controls' search, and the dialog's copy too.
-        QVERIFY2(f.file.search == f.dialog.SearchFromControls(), c.name);
-        QVERIFY2(f.dialog.WorkingSearch() == f.file.search, c.name);
+        QVERIFY2(f.file.search() == f.dialog.SearchFromControls(), c.name);
+        QVERIFY2(f.dialog.WorkingSearch() == f.file.search(), c.name);
     }
-    const CSearchInfo& stored = f.file.search;
+    const CSearchInfo& stored = f.file.search();
     QCOMPARE(stored.expression, std::u16string(u"WARN"));
     QCOMPARE(stored.column, 2);
     QVERIFY(stored.case_sensitive && stored.highlight && stored.find_in_file && stored.regexp);
@@ -307,7 +307,7 @@ void find_dlg_test::FindNext_EmptyExpressionAsksForOneAndStoresNothing()
 {
     find_fixture f;
     QSignalSpy finds(&f.dialog, &CFindDlg::FindNextRequested);
-    f.file.search.expression = u"kept";
+    file_view_engine::search(f.file).expression = u"kept";
     f.dialog.SetTarget(&f.file, f.list.get());
     f.Type(QString());
     f.Check(1007)->click();
@@ -316,8 +316,8 @@ void find_dlg_test::FindNext_EmptyExpressionAsksForOneAndStoresNothing()
     QCOMPARE(g_messages.size(), size_t(1));
     QCOMPARE(g_messages[0].first, DictionaryText(u"IDS_MSG_INPUT_EXPRESSION"));
     QCOMPARE(g_messages[0].second & MB_ICONMASK, unsigned(MB_ICONINFORMATION));
-    QCOMPARE(f.file.search.expression, std::u16string(u"kept"));
-    QVERIFY(!f.file.search.case_sensitive);
+    QCOMPARE(f.file.search().expression, std::u16string(u"kept"));
+    QVERIFY(!f.file.search().case_sensitive);
     QCOMPARE(f.history, (std::vector<std::u16string>{u"older", u"oldest"}));
 }
 
@@ -328,11 +328,11 @@ void find_dlg_test::FindNext_WildcardStaysAsTypedInTheFileAndTheHistory()
     f.Type(QStringLiteral("disk*full"));
     f.Check(CFindDlg::kWildcardCheck)->click();
     f.FindNext();
-    QCOMPARE(f.file.search.expression, std::u16string(u"disk*full"));
-    QVERIFY(f.file.search.wildcard);
-    QCOMPARE(f.file.search.pattern, WildcardToRegex(u"disk*full"));
-    QCOMPARE(SearchText(f.file.search), WildcardToRegex(u"disk*full"));
-    QVERIFY(SearchUsesRegex(f.file.search));
+    QCOMPARE(f.file.search().expression, std::u16string(u"disk*full"));
+    QVERIFY(f.file.search().wildcard);
+    QCOMPARE(f.file.search().pattern, WildcardToRegex(u"disk*full"));
+    QCOMPARE(SearchText(f.file.search()), WildcardToRegex(u"disk*full"));
+    QVERIFY(SearchUsesRegex(f.file.search()));
     QCOMPARE(f.history, (std::vector<std::u16string>{u"disk*full", u"older", u"oldest"}));
     QCOMPARE(Items(f.Expression()), QStringList({"disk*full", "older", "oldest"}));
     QCOMPARE(f.Expression()->currentText(), QStringLiteral("disk*full"));
@@ -341,7 +341,7 @@ void find_dlg_test::FindNext_WildcardStaysAsTypedInTheFileAndTheHistory()
     f.Type(QStringLiteral("older"));
     f.Check(CFindDlg::kWildcardCheck)->click();
     f.FindNext();
-    QVERIFY(f.file.search.pattern.empty());
+    QVERIFY(f.file.search().pattern.empty());
     f.Type(QStringLiteral("disk*full"));
     f.FindNext();
     QCOMPARE(f.history, (std::vector<std::u16string>{u"disk*full", u"older", u"oldest"}));
@@ -361,7 +361,7 @@ void find_dlg_test::FindNext_EnterInTheExpressionBoxFindsOnce()
     QTest::keyClicks(edit, QStringLiteral("panic"));
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(finds.count(), 1);
-    QCOMPARE(f.file.search.expression, std::u16string(u"panic"));
+    QCOMPARE(f.file.search().expression, std::u16string(u"panic"));
     QTest::keyClick(edit, Qt::Key_Enter);
     QCOMPARE(finds.count(), 2);
     QVERIFY(!finds.at(1).at(0).toBool());
@@ -422,12 +422,12 @@ void find_dlg_test::ClearHighlightAndCancel_KeepTheStoredSearch()
     f.Check(CFindDlg::kHighlightCheck)->click();
     f.Check(CFindDlg::kCaseSensitiveCheck)->click();
     f.FindNext();
-    QVERIFY(f.file.search.highlight);
-    CSearchInfo expected = f.file.search;
+    QVERIFY(f.file.search().highlight);
+    CSearchInfo expected = f.file.search();
 
     f.Button(CFindDlg::kClearHighlightButton)->click();
     expected.highlight = false;
-    QCOMPARE(f.file.search, expected);
+    QCOMPARE(f.file.search(), expected);
     QVERIFY(!f.dialog.WorkingSearch().highlight);
 
     f.dialog.ShowAndActivate();
@@ -435,7 +435,7 @@ void find_dlg_test::ClearHighlightAndCancel_KeepTheStoredSearch()
     f.Type(QStringLiteral("not stored"));
     f.Button(CFindDlg::kCancelButton)->click();
     QVERIFY(!f.dialog.isVisible());
-    QCOMPARE(f.file.search, expected);
+    QCOMPARE(f.file.search(), expected);
     // Shown again on the same file, it shows the stored search.
     f.dialog.SetTarget(&f.file, f.list.get());
     QCOMPARE(f.Expression()->currentText(), QStringLiteral("fatal"));

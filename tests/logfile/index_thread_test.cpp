@@ -1,11 +1,13 @@
 #include "index_helpers.h"
 #include "log_file_access.h"
 #include "logfile/log_file.h"
+#include "parser/parser_test_support.h"
 #include "support/bounded_wait.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -54,17 +56,76 @@ TEST_F(logfile_IndexThread, PausedThreadAddsNothingUntilResumed)
     ASSERT_TRUE(file.open(widen(folder.write("p.log", numbered_lines(400000))), 10000, false));
     ASSERT_TRUE(file.start_indexer());
     for (int round = 0; round < 5 && file.indexer().is_running(); ++round) {
-        file.indexer().pause();
+        index_hold index_held = file.indexer().hold();
         // While paused the window may be read and the count holds still.
         const uint64_t held = file.line_count();
         std::u16string text;
         for (uint64_t n = 0; n < held; n += held / 7 + 1)
             ASSERT_TRUE(file.line_preview(n, text));
         EXPECT_EQ(file.line_count(), held);
-        file.indexer().resume();
+        index_held.release();
     }
     ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
     EXPECT_EQ(file.line_count(), 400000u);
+}
+
+// Two holders share the pause: releasing one keeps the thread waiting
+// until the other lets go too, in either order, and a hold taken before the
+// thread starts holds it at its first pause point.
+TEST_F(logfile_IndexThread, TheThreadRunsOnlyWhenNoHoldIsAlive)
+{
+    const std::string path = folder.write("h.log", numbered_lines(400000));
+    for (bool first_released_first : {true, false}) {
+        log_file file;
+        ASSERT_TRUE(file.open(widen(path), 1000, false));
+        index_control& indexer = file.indexer();
+        index_hold early = indexer.hold(); // before the start
+        ASSERT_TRUE(file.start_indexer());
+        index_hold second = indexer.hold();
+        EXPECT_EQ(indexer.holds(), 2);
+        const uint64_t held = file.line_count();
+        (first_released_first ? early : second).release();
+        EXPECT_EQ(indexer.holds(), 1);
+        EXPECT_TRUE(indexer.is_running());
+        EXPECT_FALSE(indexer.runs_unpaused());
+        // Three naps: a thread that had been let go would have added lines.
+        for (int nap = 0; nap < 3; ++nap) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ASSERT_EQ(file.line_count(), held) << "one holder's release let the thread go";
+        }
+        (first_released_first ? second : early).release();
+        EXPECT_EQ(indexer.holds(), 0);
+        ASSERT_EQ(indexer.wait_stopped(kTestWaitMs), 0);
+        EXPECT_EQ(file.line_count(), 400000u);
+    }
+}
+
+// Tokens move and hold the file's thread across a close and a new open.
+TEST_F(logfile_IndexThread, AHoldOutlivesCloseAndHoldsTheNextThread)
+{
+    const std::string path = folder.write("m.log", numbered_lines(200000));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 1000, false));
+    index_hold moved;
+    {
+        index_hold taken = file.indexer().hold();
+        moved = std::move(taken);
+        EXPECT_FALSE(taken);
+    }
+    EXPECT_EQ(file.indexer().holds(), 1);
+    file.close();
+    ASSERT_TRUE(file.open(widen(path), 1000, false));
+    ASSERT_TRUE(file.start_indexer());
+    EXPECT_FALSE(file.indexer().runs_unpaused());
+    EXPECT_EQ(file.line_count(), 1000u);
+    // A parse takes a hold of this file only.
+    log_file other;
+    ASSERT_TRUE(other.open(widen(path), 10, false));
+    EXPECT_FALSE(file.parse_range(other.indexer().hold(), Parser({Item(u"", u"", u"text")}), 0, 10));
+    EXPECT_TRUE(file.parse_range(moved, Parser({Item(u"", u"", u"text")}), 0, 10));
+    moved.release();
+    ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
+    EXPECT_EQ(file.line_count(), 200000u);
 }
 
 TEST_F(logfile_IndexThread, CloseStopsTheThreadMidPass)
@@ -98,11 +159,11 @@ TEST_F(logfile_IndexThread, WindowReadUnderTheSharedLockDoesNotDeadlock)
         ASSERT_TRUE(file.open(widen(folder.write("w.log", numbered_lines(300000))), 10000, tail_first));
         ASSERT_TRUE(file.start_indexer());
         for (int round = 0; round < 3; ++round) {
-            file.indexer().pause();
+            index_hold index_held = file.indexer().hold();
             {
                 const line_index::reader parse = file.read_index();
                 if (!tail_first)
-                    file.indexer().resume();              // appending never takes the window lock
+                    index_held.release();                 // appending never takes the window lock
                 const uint64_t count = file.line_count(); // nested shared lookup
                 std::u16string text;
                 for (uint64_t n = 0; n < 100; ++n)
@@ -113,7 +174,7 @@ TEST_F(logfile_IndexThread, WindowReadUnderTheSharedLockDoesNotDeadlock)
                 EXPECT_EQ(file.line_count(), count) << "a line was added during the parse";
             }
             if (tail_first)
-                file.indexer().resume();
+                index_held.release();
         }
         ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
         EXPECT_EQ(file.line_count(), 300000u);
@@ -127,12 +188,12 @@ TEST_F(logfile_IndexThread, RefreshWhileTheThreadRunsReturnsZero)
     log_file file;
     ASSERT_TRUE(file.open(widen(path), 10000, true));
     ASSERT_TRUE(file.start_indexer());
-    file.indexer().pause();
+    index_hold index_held = file.indexer().hold();
     if (file.indexer().is_running()) {
         folder.append(path, "new 1\nnew 2\n");
         EXPECT_EQ(file.refresh(), 0);
     }
-    file.indexer().resume();
+    index_held.release();
     ASSERT_EQ(file.indexer().wait_stopped(kTestWaitMs), 0);
     // Once finished, the file is refreshed.
     EXPECT_EQ(file.refresh(), 2);
@@ -236,9 +297,9 @@ TEST(logfile_WindowRule, WindowParseWhileTheIndexThreadIsPausedOrFinishedIsAllow
     ASSERT_TRUE(file.open(widen(folder.write("p.log", numbered_lines(300000))), 100, false));
     log_file_test_access::parse_window(file); // not started
     ASSERT_TRUE(file.start_indexer());
-    file.indexer().pause();
+    index_hold index_held = file.indexer().hold();
     log_file_test_access::parse_window(file);
-    file.indexer().resume();
+    index_held.release();
     ASSERT_EQ(file.indexer().wait_stopped(10000), 0);
     log_file_test_access::parse_window(file); // finished
 }

@@ -66,7 +66,7 @@ TEST_F(logfile_ParseRange, SplitsAndTypesEveryLineOfTheWindow)
 {
     log_file file;
     open(file, keyed_lines(1000, "\r\n"));
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 10, 20));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 10, 20));
     int64_t first, last;
     file.window(first, last);
     EXPECT_EQ(first, 10);
@@ -94,7 +94,7 @@ TEST_F(logfile_ParseRange, CountZeroOrBeyondTheIndexTakesEveryLineToTheEnd)
     log_file file;
     open(file, keyed_lines(250));
     for (uint64_t count : {uint64_t{0}, uint64_t{250}, uint64_t{100000}}) {
-        ASSERT_TRUE(file.parse_range(keyed_parser(), 40, count));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 40, count));
         const log_file::window_numbers numbers = file.read_window_numbers();
         EXPECT_EQ(numbers.first, 40) << count;
         EXPECT_EQ(numbers.last, 249) << count;
@@ -103,7 +103,7 @@ TEST_F(logfile_ParseRange, CountZeroOrBeyondTheIndexTakesEveryLineToTheEnd)
     }
     // Exactly the number of lines from the first one: count 0 means all of
     // the index, the window still starts at the first line asked for.
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 0, 0));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 0, 0));
     EXPECT_EQ(file.read_window().lines().size(), 250u);
 }
 
@@ -111,11 +111,11 @@ TEST_F(logfile_ParseRange, RefusesAndChangesNothing)
 {
     log_file file;
     open(file, keyed_lines(50));
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 5, 10));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 5, 10));
     const std::vector<log_line*> before = file.read_window().lines();
-    EXPECT_FALSE(file.parse_range(keyed_parser(), 50, 10));    // first line not indexed
-    EXPECT_FALSE(file.parse_range(keyed_parser(), -1, 10));    // negative
-    EXPECT_FALSE(file.parse_range(log_pattern_list(), 0, 10)); // parser without items
+    EXPECT_FALSE(file.parse_range(file.indexer().hold(), keyed_parser(), 50, 10));    // first line not indexed
+    EXPECT_FALSE(file.parse_range(file.indexer().hold(), keyed_parser(), -1, 10));    // negative
+    EXPECT_FALSE(file.parse_range(file.indexer().hold(), log_pattern_list(), 0, 10)); // parser without items
     EXPECT_EQ(file.read_window().lines(), before);
     int64_t first, last;
     file.window(first, last);
@@ -123,20 +123,20 @@ TEST_F(logfile_ParseRange, RefusesAndChangesNothing)
     EXPECT_EQ(last, 14);
 
     log_file closed;
-    EXPECT_FALSE(closed.parse_range(keyed_parser(), 0, 0));
+    EXPECT_FALSE(closed.parse_range(closed.indexer().hold(), keyed_parser(), 0, 0));
     log_file empty;
     open(empty, "");
-    EXPECT_FALSE(empty.parse_range(keyed_parser(), 0, 0));
+    EXPECT_FALSE(empty.parse_range(empty.indexer().hold(), keyed_parser(), 0, 0));
 }
 
 TEST_F(logfile_ParseRange, MovingTheWindowByOneLineReadsConvertsAndSplitsOneLine)
 {
     log_file file;
     open(file, keyed_lines(5000));
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 100, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 100, 1000));
     const std::vector<log_line*> old_lines = file.read_window().lines();
 
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 101, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 101, 1000));
     log_file::parse_counts counts = file.last_parse_counts();
     EXPECT_EQ(counts.visited, 1000u);
     EXPECT_EQ(counts.reused, 999u);
@@ -153,21 +153,21 @@ TEST_F(logfile_ParseRange, MovingTheWindowByOneLineReadsConvertsAndSplitsOneLine
     }
 
     // Back by one: the new line comes first.
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 100, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 100, 1000));
     counts = file.last_parse_counts();
     EXPECT_EQ(counts.reused, 999u);
     EXPECT_EQ(counts.split, 1u);
     EXPECT_EQ(numbers(file.read_window().lines()), range(100, 1099));
 
     // The same window again reads nothing at all.
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 100, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 100, 1000));
     counts = file.last_parse_counts();
     EXPECT_EQ(counts.reused, 1000u);
     EXPECT_EQ(counts.reads, 0u);
     EXPECT_EQ(counts.split, 0u);
 
     // A window elsewhere reads every line again, in few reads.
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 3000, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 3000, 1000));
     counts = file.last_parse_counts();
     EXPECT_EQ(counts.reused, 0u);
     EXPECT_EQ(counts.split, 1000u);
@@ -180,7 +180,7 @@ TEST_F(logfile_ParseRange, ReadsTheLinesOfALargeWindowInBuffersOfAtMostFourMegab
     log_file file;
     const std::string text = keyed_lines(400000); // about 5.8 MB
     open(file, text);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 0, 0));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 0, 0));
     const log_file::parse_counts counts = file.last_parse_counts();
     EXPECT_EQ(counts.split, 400000u);
     EXPECT_EQ(counts.reads, 2u);
@@ -189,7 +189,7 @@ TEST_F(logfile_ParseRange, ReadsTheLinesOfALargeWindowInBuffersOfAtMostFourMegab
 
     // The last five lines cost only their own bytes.
     file.discard_lines();
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 399995, 5));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 399995, 5));
     EXPECT_EQ(file.last_parse_counts().reads, 1u);
     EXPECT_LT(file.last_parse_counts().bytes_read, 100u);
 }
@@ -202,7 +202,7 @@ TEST_F(logfile_ParseRange, UnreadableLinesAreLeftOutWhileTheWindowCountsThem)
     const line_list indexed = indexed_lines(file);
     // The file loses its second half after it was indexed.
     ASSERT_EQ(truncate(path.c_str(), indexed[60].first), 0);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 50, 0));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 50, 0));
     EXPECT_EQ(numbers(file.read_window().lines()), range(50, 59));
     int64_t first, last;
     file.window(first, last);
@@ -219,7 +219,7 @@ TEST_F(logfile_ParseRange, OddTwoByteLinesAreLeftOutWhileTheWindowCountsThem)
         ASSERT_TRUE(whole.open(widen(path), 0, false));
         const line_list indexed = indexed_lines(whole);
         ASSERT_EQ(indexed.size(), 3u);
-        ASSERT_TRUE(whole.parse_range(keyed_parser(), 0, 0));
+        ASSERT_TRUE(whole.parse_range(whole.indexer().hold(), keyed_parser(), 0, 0));
         EXPECT_EQ(numbers(whole.read_window().lines()), (std::vector<int64_t>{0, 1, 2})) << little;
 
         // No scan makes an odd two-byte line: lay out the index by hand, the
@@ -228,7 +228,7 @@ TEST_F(logfile_ParseRange, OddTwoByteLinesAreLeftOutWhileTheWindowCountsThem)
         ASSERT_TRUE(file.open(widen(path), 1, false));
         log_file_test_access::add_indexed_line(file, indexed[1].first, static_cast<uint16_t>(indexed[1].second - 1));
         log_file_test_access::add_indexed_line(file, indexed[2].first, static_cast<uint16_t>(indexed[2].second));
-        ASSERT_TRUE(file.parse_range(keyed_parser(), 0, 0));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 0, 0));
         EXPECT_EQ(numbers(file.read_window().lines()), (std::vector<int64_t>{0, 2})) << little;
         int64_t first, last;
         file.window(first, last);
@@ -241,7 +241,7 @@ TEST_F(logfile_ParseRange, LinesThatDoNotFitKeepTheColumnsMadeBeforeTheFailure)
 {
     log_file file;
     open(file, "1 key=2\n3 nokey\n4\n\x01\x02 \xff\xfe\n" + std::string(65532, 'x') + " a=\nafter=1\n");
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 0, 0));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 0, 0));
     const log_file::window_reader window = file.read_window();
     ASSERT_EQ(window.lines().size(), 6u);
     const std::size_t expected[] = {3, 1, 0, 1, 2, 0};
@@ -282,7 +282,7 @@ TEST_F(logfile_ParseRange, FilteredAndQuickListsAreRebuiltInFileOrderWithCarried
     log_file file;
     open(file, keyed_lines(400));
     log_file_test_access::set_verdicts(file, even, multiple_of_three);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 100, 100)); // lines 100-199
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 100, 100)); // lines 100-199
     {
         const log_file::window_reader window = file.read_window();
         EXPECT_EQ(numbers(window.filtered_lines()), passing(100, 199, even, nullptr));
@@ -292,7 +292,7 @@ TEST_F(logfile_ParseRange, FilteredAndQuickListsAreRebuiltInFileOrderWithCarried
 
     // New verdicts for new lines; the reused lines 100-199 keep theirs.
     log_file_test_access::set_verdicts(file, multiple_of_five, even);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 50, 200)); // lines 50-249
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 50, 200)); // lines 50-249
     EXPECT_EQ(file.last_parse_counts().reused, 100u);
     std::vector<int64_t> filtered = passing(50, 99, multiple_of_five, nullptr);
     std::vector<int64_t> quick = passing(50, 99, multiple_of_five, even);
@@ -314,7 +314,7 @@ TEST_F(logfile_ParseRange, FilteredAndQuickListsAreRebuiltInFileOrderWithCarried
     // Without groups in force the quick list takes every line that passes it;
     // the filtered list, not rebuilt, is emptied.
     log_file_test_access::set_verdicts(file, nullptr, multiple_of_three);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 300, 50));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 300, 50));
     {
         const log_file::window_reader window = file.read_window();
         EXPECT_TRUE(window.filtered_lines().empty());
@@ -323,7 +323,7 @@ TEST_F(logfile_ParseRange, FilteredAndQuickListsAreRebuiltInFileOrderWithCarried
 
     // No filter in force: both lists are empty.
     log_file_test_access::set_verdicts(file, nullptr, nullptr);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 310, 50));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 310, 50));
     const log_file::window_reader window = file.read_window();
     EXPECT_TRUE(window.filtered_lines().empty());
     EXPECT_TRUE(window.quick_lines().empty());
@@ -336,20 +336,20 @@ TEST_F(logfile_ParseRange, WindowsFollowTheTailWhileTheIndexThreadIsPausedAround
     // passes; each window's numbers and lines stay in step.
     log_file file;
     open(file, keyed_lines(120000), 1000, true);
-    ASSERT_TRUE(file.parse_range(keyed_parser(), 0, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 0, 1000));
     ASSERT_TRUE(file.start_indexer());
     for (int round = 0; round < 20; ++round) {
-        file.indexer().pause();
+        index_hold index_held = file.indexer().hold();
         const log_file::window_numbers numbers = file.read_window_numbers();
         const uint64_t first_number = static_cast<uint64_t>(numbers.first);
         // The window kept its lines while they moved down by the lines prepended.
         EXPECT_EQ(number_of(*file.read_window().lines().front()),
                   static_cast<int64_t>(120000 - numbers.line_count + first_number));
         const int64_t wanted = static_cast<int64_t>(numbers.line_count) - 1000 - round;
-        ASSERT_TRUE(file.parse_range(keyed_parser(), wanted, 1000));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), wanted, 1000));
         const int64_t top = static_cast<int64_t>(120000 - file.line_count()) + wanted;
         EXPECT_EQ(::numbers(file.read_window().lines()), range(top, top + 999));
-        file.indexer().resume();
+        index_held.release();
     }
     ASSERT_EQ(file.indexer().wait_stopped(20000), 0);
     EXPECT_EQ(file.line_count(), 120000u);
@@ -418,13 +418,13 @@ TEST_F(logfile_ParseRange, WalkRefusesWhileTheIndexThreadRuns)
     log_file file;
     open(file, keyed_lines(200000), 100, false);
     ASSERT_TRUE(file.start_indexer());
-    file.indexer().pause();
+    index_hold index_held = file.indexer().hold();
     walk_record record;
     if (file.indexer().is_running()) {
         EXPECT_FALSE(file.for_each_line(keyed_parser(), record_line, &record));
     }
     EXPECT_TRUE(record.numbers.empty());
-    file.indexer().resume();
+    index_held.release();
     ASSERT_EQ(file.indexer().wait_stopped(20000), 0);
     EXPECT_TRUE(file.for_each_line(keyed_parser(), record_line, &record));
     EXPECT_EQ(record.numbers.size(), 200000u);

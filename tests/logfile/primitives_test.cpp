@@ -295,7 +295,7 @@ public:
     ~test_thread() override { stop(); }
     unsigned run(void* argument) override { return m_body(*this, argument); }
     bool pause_point_for_test() { return pause_point(); }
-    bool stop_requested() { return m_stop_request.wait(0) == 0; }
+    using basic_thread::stop_requested;
 
 private:
     std::function<unsigned(test_thread&, void*)> m_body;

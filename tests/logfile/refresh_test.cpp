@@ -190,6 +190,62 @@ TEST_F(logfile_Refresh, CheckChangeTellsRotationsFromAppends)
     EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::replaced);
 }
 
+// The first bytes compared grow with a file that was shorter than them at
+// its open: a rewrite past the old length but within them is seen.
+TEST_F(logfile_Refresh, CheckChangeComparesTheHeadAsItGrew)
+{
+    const std::string path = folder.write("short.log", "a\nb\nc\n");
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    std::string grown = "a\nb\nc\n";
+    while (grown.size() < 200)
+        grown += "grown line\n";
+    folder.write("short.log", grown);
+    ASSERT_LT(grown.size(), log_file::kHeadBytes);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+    // Rewritten between the old length (6) and byte 256, same size, nothing
+    // indexed since: only the grown head can tell.
+    std::string rewritten = grown;
+    rewritten.replace(100, 10, "XXXXXXXXXX");
+    folder.write("short.log", rewritten);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+}
+
+// The mark before the last indexed line end moves with indexing within one
+// open: appended, indexed, then refilled behind the same first bytes with
+// other lines where the appended ones were.
+TEST_F(logfile_Refresh, CheckChangeTakesTheMarkAgainAfterIndexing)
+{
+    const std::string head = numbered_lines(100);
+    const std::string path = folder.write("mark.log", head);
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    std::string appended;
+    for (int i = 0; i < 50; ++i)
+        appended += "appended " + std::to_string(i) + "\n";
+    folder.append(path, appended);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+    ASSERT_EQ(file.refresh(), 50);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+    std::string refill = head;
+    while (refill.size() < head.size() + appended.size() + 100)
+        refill += "started again\n";
+    folder.write("mark.log", refill);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+}
+
+// A path that will not convert still has its open file compared with
+// itself: a truncation is a change, not "no change".
+TEST_F(logfile_Refresh, CheckChangeWithAnUnconvertiblePathStillSeesATruncation)
+{
+    const std::string path = folder.write("bad.log", numbered_lines(100));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    ASSERT_EQ(truncate(path.c_str(), 10), 0);
+    const std::u16string unpaired(1, char16_t(0xD800)); // a lone surrogate
+    EXPECT_EQ(file.check_change(unpaired), log_file::file_change::shrank);
+}
+
 TEST_F(logfile_Refresh, FileOpenedAgainIsIndexedAgainByItsThread)
 {
     const std::string path = folder.write("again.log", numbered_lines(25000));

@@ -137,7 +137,7 @@ TEST_F(logfile_WindowFilter, ApplyFilterRefusesWithoutParserItemsOrGroupsAndChan
 {
     log_file file;
     open(file, service_lines(50));
-    ASSERT_TRUE(file.parse_range(service_parser(), 0, 50));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), service_parser(), 0, 50));
     EXPECT_EQ(file.apply_filter(log_pattern_list(), service_groups()), -1);
     EXPECT_EQ(file.apply_filter(service_parser(), log_filter_groups()), -1);
     const log_file::window_reader window = file.read_window();
@@ -158,7 +158,7 @@ TEST_F(logfile_WindowFilter, ApplyFilterOnAnEmptyWindowKeepsTheGroupsForTheNextP
         EXPECT_TRUE(window.filtered_lines().empty());
     }
     // The groups now in force filter the first window parsed.
-    ASSERT_TRUE(file.parse_range(service_parser(), 0, 300));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), service_parser(), 0, 300));
     const log_file::window_reader window = file.read_window();
     const reference_lists expected = reference(window.lines(), service_parser(), &window.filter_groups(), u"");
     EXPECT_FALSE(expected.filtered.empty());
@@ -169,7 +169,7 @@ TEST_F(logfile_WindowFilter, ApplyFilterCountsTheQuickRowsWhileTheQuickFilterHas
 {
     log_file file;
     open(file, service_lines(400));
-    ASSERT_TRUE(file.parse_range(typed_took_parser(), 0, 400));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), typed_took_parser(), 0, 400));
     const int64_t filtered = file.apply_filter(typed_took_parser(), service_groups());
     {
         const log_file::window_reader window = file.read_window();
@@ -190,7 +190,7 @@ TEST_F(logfile_WindowFilter, QuickFilterReadsStarAndQuestionMarkAsWildcardsAndAn
 {
     log_file file;
     open(file, service_lines(200) + "500 INFO took a.c ms\n500 INFO took abc ms\n500 INFO took a*c ms\n");
-    ASSERT_TRUE(file.parse_range(service_parser(), 0, 0));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), service_parser(), 0, 0));
     struct row {
         std::u16string text;
         std::size_t expected;
@@ -225,7 +225,7 @@ TEST_F(logfile_WindowFilter, QuickListIsTheSubsetOfTheFilteredListWhileAFilterIs
 {
     log_file file;
     open(file, service_lines(1000));
-    ASSERT_TRUE(file.parse_range(typed_took_parser(), 0, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), typed_took_parser(), 0, 1000));
     ASSERT_GT(file.apply_filter(typed_took_parser(), service_groups()), 0);
     const std::size_t count = file.apply_quick_filter(true, u"?3");
     const log_file::window_reader window = file.read_window();
@@ -242,7 +242,7 @@ TEST_F(logfile_WindowFilter, WindowMovesKeepVerdictsOfReusedLinesAndJudgeNewLine
     log_file file;
     open(file, service_lines(3000));
     const log_pattern_list parser = typed_took_parser();
-    ASSERT_TRUE(file.parse_range(parser, 1000, 500));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 1000, 500));
     ASSERT_GT(file.apply_filter(parser, service_groups()), 0);
     ASSERT_GT(file.apply_quick_filter(true, u"1?"), 0u);
     struct move {
@@ -252,7 +252,7 @@ TEST_F(logfile_WindowFilter, WindowMovesKeepVerdictsOfReusedLinesAndJudgeNewLine
     // Overlapping upwards, downwards, inside, around, and far away.
     const move moves[] = {{900, 500}, {1200, 500}, {1250, 100}, {800, 1000}, {2600, 400}, {0, 7}, {3, 7}};
     for (const move& m : moves) {
-        ASSERT_TRUE(file.parse_range(parser, m.first, m.count));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, m.first, m.count));
         const log_file::window_reader window = file.read_window();
         ASSERT_EQ(window.lines().size(), m.count);
         EXPECT_EQ(number_of(window.lines().front()), m.first);
@@ -272,7 +272,7 @@ TEST_F(logfile_WindowFilter, NewLinesOfAMoveAreSplitOnceAndReusedLinesKeepTheirV
     log_file file;
     open(file, service_lines(600));
     const log_pattern_list parser = typed_took_parser();
-    ASSERT_TRUE(file.parse_range(parser, 100, 200));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 100, 200));
     ASSERT_GT(file.apply_filter(parser, service_groups()), 0);
     std::vector<log_line*> kept;
     {
@@ -281,7 +281,7 @@ TEST_F(logfile_WindowFilter, NewLinesOfAMoveAreSplitOnceAndReusedLinesKeepTheirV
             if (number_of(line) >= 150)
                 kept.push_back(line);
     }
-    ASSERT_TRUE(file.parse_range(parser, 150, 200));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 150, 200));
     EXPECT_EQ(file.last_parse_counts().split, 50u);
     EXPECT_EQ(file.last_parse_counts().reused, 150u);
     const log_file::window_reader window = file.read_window();
@@ -295,9 +295,9 @@ TEST_F(logfile_WindowFilter, QuickFilterAloneRebuildsTheQuickListAndEmptiesTheFi
 {
     log_file file;
     open(file, service_lines(500));
-    ASSERT_TRUE(file.parse_range(service_parser(), 0, 100));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), service_parser(), 0, 100));
     ASSERT_GT(file.apply_quick_filter(false, u"WARN"), 0u);
-    ASSERT_TRUE(file.parse_range(service_parser(), 50, 100));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), service_parser(), 50, 100));
     const log_file::window_reader window = file.read_window();
     EXPECT_TRUE(window.filtered_lines().empty());
     const reference_lists expected = reference(window.lines(), service_parser(), nullptr, u"WARN");
@@ -320,7 +320,7 @@ TEST_F(logfile_WindowFilter, WalkWithFilterGroupsHandsOnlyPassingLinesWithTypedC
     log_file file;
     open(file, service_lines(2000));
     const log_pattern_list parser = typed_took_parser();
-    ASSERT_TRUE(file.parse_range(parser, 0, 0));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 0, 0));
     const log_filter_groups groups = service_groups(); // reference values never prepared by the caller
     walk_numbers walked;
     ASSERT_TRUE(file.for_each_line(parser, note_number, &walked, &groups));

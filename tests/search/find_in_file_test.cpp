@@ -337,7 +337,7 @@ TEST_P(search_FindInFile, AParserWithoutItemsEndsTheSearchInsteadOfRetryingForEv
     const std::u16string path = write(numbered(1000, {500}, u"needle"));
     log_file file;
     ASSERT_TRUE(file.open(path, 0, false));
-    ASSERT_TRUE(file.parse_range(service_parser(), 0, 100));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), service_parser(), 0, 100));
     find_in_file_options options;
     options.max_lines = 100;
     options.literal_scan = GetParam();
@@ -358,7 +358,7 @@ TEST_P(search_FindInFile, UpAtTheTopOfATailFirstFileStillIndexingKeepsSearching)
     log_file file;
     ASSERT_TRUE(file.open(path, 1000, true));
     ASSERT_EQ(file.line_count(), 1000u);
-    ASSERT_TRUE(file.parse_range(parser, 0, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 0, 1000));
     ASSERT_TRUE(file.start_indexer());
     find_in_file_options options;
     options.max_lines = 1000;
@@ -366,14 +366,14 @@ TEST_P(search_FindInFile, UpAtTheTopOfATailFirstFileStillIndexingKeepsSearching)
     const find_result result =
         bounded([&] { return find_in_file(file, parser, plain_search(u"needle", true), options); });
     ASSERT_EQ(result.outcome, find_outcome::found);
-    file.indexer().pause();
+    index_hold index_held = file.indexer().hold();
     int64_t first, last;
     file.window(first, last);
     const log_file::window_reader window = file.read_window();
     const log_line& row = *window.lines()[static_cast<std::size_t>(result.row)];
     EXPECT_EQ(row.columns[0].value.payload, 7); // the file's line 7
     EXPECT_EQ(static_cast<int64_t>(file.line_count()) - first, total - 7 + result.row);
-    file.indexer().resume();
+    index_held.release();
     ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
 }
 
@@ -384,7 +384,7 @@ TEST_P(search_FindInFile, DownAtTheEndOfAHeadFirstFileStillIndexingKeepsSearchin
     const log_pattern_list parser = service_parser();
     log_file file;
     ASSERT_TRUE(file.open(path, 1000, false));
-    ASSERT_TRUE(file.parse_range(parser, 0, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 0, 1000));
     ASSERT_TRUE(file.start_indexer());
     find_in_file_options options;
     options.max_lines = 1000;
@@ -403,7 +403,7 @@ TEST_P(search_FindInFile, UpAtTheTopOfAHeadFirstFileStillIndexingGivesUp)
     const log_pattern_list parser = service_parser();
     log_file file;
     ASSERT_TRUE(file.open(path, 1000, false));
-    ASSERT_TRUE(file.parse_range(parser, 500, 1000));
+    ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 500, 1000));
     ASSERT_TRUE(file.start_indexer());
     find_in_file_options options;
     options.max_lines = 1000;

@@ -128,7 +128,7 @@ inline std::vector<search_end> run_searches(const std::u16string& path, const se
         file.set_encoding(ENCODING_UTF8);
     const log_pattern_list parser = service_parser();
     if (file.line_count() > 0)
-        file.parse_range(parser, setup.window_first, setup.max_lines);
+        file.parse_range(file.indexer().hold(), parser, setup.window_first, setup.max_lines);
     if (!setup.groups.empty())
         file.apply_filter(parser, setup.groups);
     if (!setup.quick_text.empty())

@@ -24,7 +24,7 @@
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 #include "viewer_fixture.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -82,9 +82,9 @@ private:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         if (m_window->TabControl()->count() == before)
             return nullptr;
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         if (file && indexed)
-            file->file.indexer().wait_stopped(kTestWaitMs);
+            FileOf(*file).indexer().wait_stopped(kTestWaitMs);
         return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
     }
 
@@ -254,7 +254,7 @@ private slots:
         QTest::keyClick(Expression(), Qt::Key_F3, Qt::ShiftModifier);
         QCOMPARE(Selected(list), hits[1]);
         // The direction of the search itself did not change.
-        QVERIFY(!m_app->ActiveFile()->search.up);
+        QVERIFY(!m_app->ActiveFile()->search().up);
         QVERIFY(m_viewer->boxes.empty());
 
         // From the last match on: not found, and the selection stays.
@@ -275,7 +275,7 @@ private slots:
         // Escape hides the dialog; the search stays with the file.
         QTest::keyClick(Expression(), Qt::Key_Escape);
         QVERIFY(!Dialog()->isVisible());
-        QCOMPARE(m_app->ActiveFile()->search.expression, std::u16string(u"ERROR"));
+        QCOMPARE(m_app->ActiveFile()->search().expression, std::u16string(u"ERROR"));
         QCOMPARE(m_app->expression_history.front(), std::u16string(u"ERROR"));
         QCOMPARE(m_viewer->boxes.size(), size_t(2));
     }
@@ -299,7 +299,7 @@ private slots:
         QVERIFY(!Check(CFindDlg::kFindInFileCheck)->isChecked());
         TypeAndEnter(QStringLiteral("beta"));
         QCOMPARE(Selected(first), 1);
-        CWorkData* first_file = m_app->ActiveFile();
+        file_view* first_file = m_app->ActiveFile();
 
         // A second tab: the dialog points at it and shows its (new) search.
         CLogListCtrl* second = Open(Write("second.log", {"one", "two", "three", "two again"}));
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(Dialog()->TargetFile(), first_file);
         QCOMPARE(Expression()->text(), QStringLiteral("beta"));
         QCOMPARE(Control<QComboBox>(CFindDlg::kColumnBox)->count(), 3);
-        QCOMPARE(first_file->search.expression, std::u16string(u"beta"));
+        QCOMPARE(first_file->search().expression, std::u16string(u"beta"));
 
         // The last tab closed: no target, nothing to press.
         m_window->Router().route(ids::kFileCloseAll);
@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(Selected(list), 7);
         QTest::keyClick(Expression(), Qt::Key_Return);
         QCOMPARE(NotFoundBoxes(), 4);
-        const CSearchInfo& stored = m_app->ActiveFile()->search;
+        const CSearchInfo& stored = m_app->ActiveFile()->search();
         QCOMPARE(stored.expression, std::u16string(u"disk*full"));
         QCOMPARE(stored.pattern, WildcardToRegex(u"disk*full"));
         QCOMPARE(m_app->expression_history.front(), std::u16string(u"disk*full"));
@@ -477,7 +477,7 @@ private slots:
             lines.push_back(Line("entry ", i, i == 777 || i == 950 ? " needle" : ""));
         CLogListCtrl* list = Open(Write("windows.log", lines));
         QVERIFY(list);
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         QCOMPARE(list->RowCount(), 300);
 
         QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
@@ -485,7 +485,7 @@ private slots:
         TypeAndEnter(QStringLiteral("needle"));
         Settle();
         int64_t first = -1, last = -1;
-        file->file.window(first, last);
+        FileOf(*file).window(first, last);
         QVERIFY(first > 0 && first <= 777 && last >= 777);
         QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 777 needle"));
         QCOMPARE(list->SelectionMark(), Selected(list));
@@ -495,7 +495,7 @@ private slots:
         QVERIFY(m_viewer->boxes.empty());
 
         // The window now reaches the last line and indexing is over.
-        file->file.window(first, last);
+        FileOf(*file).window(first, last);
         QCOMPARE(last, int64_t(999));
         const uint64_t jobs = m_app->WorkThread().LastJobSerial();
         QTest::keyClick(list, Qt::Key_F3);
@@ -503,7 +503,7 @@ private slots:
         QCOMPARE(NotFoundBoxes(), 1);
         QCOMPARE(m_app->WorkThread().LastJobSerial(), jobs + 1); // one job, no window parsed
         int64_t first_after = -1, last_after = -1;
-        file->file.window(first_after, last_after);
+        FileOf(*file).window(first_after, last_after);
         QCOMPARE(first_after, first);
         QCOMPARE(last_after, last);
         QCOMPARE(list->SelectionMark(), list->RowCount() - 1);
@@ -518,7 +518,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
         Settle();
         QCOMPARE(NotFoundBoxes(), 2);
-        file->file.window(first, last);
+        FileOf(*file).window(first, last);
         QCOMPARE(first, int64_t(0));
         QCOMPARE(list->SelectionMark(), 0);
     }
@@ -536,35 +536,39 @@ private slots:
             lines.push_back(Line("row ", i, i == 5 ? " needle" : ""));
         const std::u16string path = Write("tail.log", lines);
         // The index thread is held where it is as the tab comes up, so the
-        // search surely begins before the top of the file is indexed; the
-        // search's own pause and resume around its window parses let it go.
+        // search surely begins before the top of the file is indexed.
         bool held = false;
+        index_hold test_hold;
         const QMetaObject::Connection hold =
             connect(m_window->TabControl(), &QTabWidget::currentChanged, this, [&](int tab) {
                 auto* shown = qobject_cast<CLogListCtrl*>(m_window->TabControl()->widget(tab));
-                CWorkData* data = shown ? shown->File() : nullptr;
-                if (!held && data && data->file.indexer().is_running()) {
-                    data->file.indexer().pause();
+                file_view* data = shown ? shown->File() : nullptr;
+                if (!held && data && FileOf(*data).indexer().is_running()) {
+                    test_hold = FileOf(*data).indexer().hold();
                     held = true;
                 }
             });
         CLogListCtrl* list = Open(path, false);
         disconnect(hold);
         QVERIFY(list);
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         if (!held)
             QSKIP("the file was indexed before its tab came up");
-        QVERIFY(file->file.line_count() < uint64_t(total));
+        QVERIFY(FileOf(*file).line_count() < uint64_t(total));
 
         QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         Control<QRadioButton>(CFindDlg::kUpRadio)->click();
+        // The search begins with the top unindexed; the test's hold ends once
+        // the job's dialog turns the event loop, and the search goes on.
+        m_app->SetProgressDelayMs(0);
+        QTimer::singleShot(0, this, [&test_hold] { test_hold.release(); });
         TypeAndEnter(QStringLiteral("needle"));
         Settle();
         QVERIFY2(m_viewer->boxes.empty(),
                  qPrintable(ToQString(m_viewer->boxes.empty() ? u"" : m_viewer->boxes[0].text)));
         QCOMPARE(RowText(list, Selected(list)), std::u16string(u"row 5 needle"));
-        QVERIFY(file->file.indexer().wait_stopped(kTestWaitMs) == 0);
-        QCOMPARE(file->file.line_count(), uint64_t(total));
+        QVERIFY(FileOf(*file).indexer().wait_stopped(kTestWaitMs) == 0);
+        QCOMPARE(FileOf(*file).line_count(), uint64_t(total));
     }
 
     // The progress dialog of a find in file that takes long has Cancel; the
@@ -578,7 +582,7 @@ private slots:
             lines.push_back(Line("value ", i * 7L));
         CLogListCtrl* list = Open(Write("long.log", lines));
         QVERIFY(list);
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         m_app->SetProgressDelayMs(0);
 
         bool seen = false, cancellable = false;
@@ -609,7 +613,7 @@ private slots:
         QCOMPARE(list->SelectedRows().size(), size_t(1));
         QCOMPARE(list->SelectionMark(), Selected(list));
         int64_t first = -1, last = -1;
-        file->file.window(first, last);
+        FileOf(*file).window(first, last);
         QVERIFY(last < total - 1);                               // stopped before the end
         QVERIFY(m_app->WorkThread().CancelEvent().wait(0) != 0); // taken by the search
         QVERIFY(m_viewer->boxes.empty());
@@ -675,7 +679,7 @@ private slots:
 
         QTest::mouseClick(Dialog()->findChild<QPushButton*>(IdObjectName(CFindDlg::kClearHighlightButton)),
                           Qt::LeftButton);
-        QVERIFY(!m_app->ActiveFile()->search.highlight);
+        QVERIFY(!m_app->ActiveFile()->search().highlight);
         QCOMPARE(painted(), std::vector<std::vector<bool>>(lines.size(), std::vector<bool>(2, false)));
         QVERIFY(m_viewer->boxes.empty());
     }

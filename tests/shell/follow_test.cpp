@@ -28,7 +28,7 @@ private:
         if (!list)
             return nullptr;
         V().Route(ids::kViewAutoRefresh);
-        return V().ActiveFile()->auto_refresh ? list : nullptr;
+        return V().ActiveFile()->auto_refresh() ? list : nullptr;
     }
 
     // One tick of the auto-refresh timer, as the window's timer runs it.
@@ -53,16 +53,16 @@ private:
     void ExpectReloaded(const char* name, uint64_t lines, const std::u16string& first_cell)
     {
         // Appends are looked at once the new index thread is done.
-        QCOMPARE(V().ActiveFile()->file.indexer().wait_stopped(kTestWaitMs), 0);
+        QCOMPARE(FileOf(*V().ActiveFile()).indexer().wait_stopped(kTestWaitMs), 0);
         QCOMPARE(V().Shape().lines, lines);
         QCOMPARE(V().ActiveList()->CellText(0, 0), first_cell);
         QCOMPARE(V().Note(), ReloadNote(name));
-        QVERIFY(V().ActiveFile()->auto_refresh);
+        QVERIFY(V().ActiveFile()->auto_refresh());
         QVERIFY(AutoRefreshButtonChecked());
         QCOMPARE(V().Tabs()->count(), 1);
         QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(1));
         QVERIFY(V().boxes.empty());
-        V().window->statusBar()->clearMessage();
+        V().window->StatusBar()->ClearNote();
     }
 
 private slots:
@@ -80,7 +80,7 @@ private slots:
         V().Append("app.log", viewer_fixture::NumberedLines(100, 3));
         Tick();
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 102, 103}));
-        const log_file::parse_counts counts = V().ActiveFile()->file.last_parse_counts();
+        const log_file::parse_counts counts = FileOf(*V().ActiveFile()).last_parse_counts();
         QCOMPARE(counts.reused, uint64_t(100));
         QCOMPARE(counts.split, uint64_t(3));
         QCOMPARE(list->CellText(102, 0), std::u16string(u"line 102"));
@@ -109,7 +109,7 @@ private slots:
         V().Append("trunc.log", "newer 150\n");
         Tick();
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 150, 151}));
-        QCOMPARE(V().ActiveFile()->file.last_parse_counts().reused, uint64_t(150));
+        QCOMPARE(FileOf(*V().ActiveFile()).last_parse_counts().reused, uint64_t(150));
         QCOMPARE(V().Note(), QString());
     }
 
@@ -130,17 +130,17 @@ private slots:
         V().Write("rot.log", viewer_fixture::NumberedLines(0, 500, "second "));
         QVERIFY(fs::file_size(V().FilePath("rot.log")) > fs::file_size(V().FilePath("rot.log.1")));
         Tick();
-        QVERIFY(V().ActiveFile()->file.indexer().wait_stopped(kTestWaitMs) == 0);
+        QVERIFY(FileOf(*V().ActiveFile()).indexer().wait_stopped(kTestWaitMs) == 0);
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{200, 499, 500}));
         QCOMPARE(list->CellText(0, 0), std::u16string(u"second 200"));
         QCOMPARE(list->SelectionMark(), 299);
         QCOMPARE(V().Note(), ReloadNote("rot.log"));
-        QVERIFY(V().ActiveFile()->auto_refresh);
+        QVERIFY(V().ActiveFile()->auto_refresh());
         QVERIFY(AutoRefreshButtonChecked());
 
         // The refresh command itself notices it too, and a file that is gone
         // for good leaves its tab as it was.
-        V().window->statusBar()->clearMessage();
+        V().window->StatusBar()->ClearNote();
         fs::rename(V().FilePath("rot.log"), V().FilePath("rot.log.2"));
         V().Write("rot.log", "third 0\nthird 1\n");
         V().Route(ids::kViewRefresh);
@@ -176,7 +176,7 @@ private slots:
         }
         Tick();
         QCOMPARE(V().Note(), ReloadNote("same.log"));
-        QVERIFY(V().ActiveFile()->filter_enabled);
+        QVERIFY(V().ActiveFile()->filter_enabled());
         QCOMPARE(V().Shape().lines, uint64_t(50));
         QCOMPARE(list->RowCount(), 1);
         QCOMPARE(list->CellText(0, 0), std::u16string(u"aaaa 1"));

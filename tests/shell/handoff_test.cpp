@@ -296,9 +296,9 @@ private slots:
         QVERIFY(second->waitForFinished(20000));
         QTRY_COMPARE_WITH_TIMEOUT(Tabs()->count(), 1, 10000);
         QCOMPARE(Tabs()->tabText(0), QString("relative.log"));
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         QVERIFY(file);
-        QCOMPARE(QString::fromStdU16String(file->path), FilePath("relative.log"));
+        QCOMPARE(QString::fromStdU16String(file->path()), FilePath("relative.log"));
         QVERIFY(m_boxes.empty());
     }
 

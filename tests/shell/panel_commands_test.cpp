@@ -3,6 +3,7 @@
 // the quick filter typed into its box, the parser and encoding choosers,
 // the copy and path commands through the clipboard, the export command and
 // the file-scope bar.  Expected texts are built here from the files' bytes.
+#include "app/progress_dialog.h"
 #include "app/varnoth_app.h"
 #include "dialogs/find_dlg.h"
 #include "glossant/dictionary_text.h"
@@ -21,7 +22,8 @@
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 #include "viewer_fixture.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
+#include "work/work_messages.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -36,6 +38,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -81,9 +84,9 @@ private:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         if (m_window->TabControl()->count() == before)
             return nullptr;
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         if (file)
-            file->file.indexer().wait_stopped(kTestWaitMs);
+            FileOf(*file).indexer().wait_stopped(kTestWaitMs);
         return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
     }
 
@@ -153,9 +156,9 @@ private slots:
         const QByteArray bytes = in.readAll();
         CLogListCtrl* list = Open(Write("access.log", bytes.toStdString()));
         QVERIFY(list);
-        CWorkData* file = m_app->ActiveFile();
+        file_view* file = m_app->ActiveFile();
         QVERIFY(file);
-        QCOMPARE(file->parser_name, std::u16string(u"two")); // every line has a space to split at
+        QCOMPARE(file->parser_name(), std::u16string(u"two")); // every line has a space to split at
 
         // The reference: window lines that hold the text, ASCII case ignored.
         auto reference = [&](const QByteArray& needle) {
@@ -181,8 +184,8 @@ private slots:
         QTest::keyClick(edit, 'T');
         QVERIFY(Panel()->QuickFilterTimer().isActive());
         QCOMPARE(Panel()->QuickFilterTimer().interval(), 1000);
-        QCOMPARE(file->quick_filter_text, std::u16string()); // not yet
-        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text == u"POST", kTestWaitMs);
+        QCOMPARE(file->quick_filter_text(), std::u16string()); // not yet
+        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text() == u"POST", kTestWaitMs);
         QVERIFY2(typed.elapsed() >= 900, qPrintable(QString::number(typed.elapsed())));
         QVERIFY(reference("POST") > 0);
         QCOMPARE(list->RowCount(), reference("POST"));
@@ -198,14 +201,14 @@ private slots:
         QTest::keyClicks(edit, QStringLiteral("post"));
         QTRY_VERIFY_WITH_TIMEOUT(!Panel()->QuickFilterTimer().isActive(), kTestWaitMs);
         QCOMPARE(m_app->WorkThread().LastJobSerial(), jobs);
-        QCOMPARE(file->quick_filter_text, std::u16string(u"POST"));
+        QCOMPARE(file->quick_filter_text(), std::u16string(u"POST"));
 
         // Enter applies at once.
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("GET"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(!Panel()->QuickFilterTimer().isActive());
-        QCOMPARE(file->quick_filter_text, std::u16string(u"GET"));
+        QCOMPARE(file->quick_filter_text(), std::u16string(u"GET"));
         QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), reference("GET"), kTestWaitMs);
 
         // Enter on a letter-case variant of a history entry: the typed text
@@ -226,7 +229,7 @@ private slots:
         box->setCurrentIndex(post_entry);
         emit box->activated(post_entry);
         QVERIFY(Panel()->QuickFilterTimer().isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(file->quick_filter_text, std::u16string(u"POST"), kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(file->quick_filter_text(), std::u16string(u"POST"), kTestWaitMs);
         QCOMPARE(box->itemText(0), QStringLiteral("POST"));
         QCOMPARE(box->currentIndex(), 0);
         QCOMPARE(edit->text(), QStringLiteral("POST"));
@@ -279,11 +282,11 @@ private:
             DeriveHighlightPattern(highlight);
             return highlight;
         };
-        CWorkData* file = m_app->ActiveFile();
-        file->highlight_rules = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
-                                 rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
-                                 rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
-        file->highlight_enabled = 1;
+        file_view* file = m_app->ActiveFile();
+        file_view_engine::highlight_rules(*file) = {rule(u"404", u"Status", 0x00FFFFFF, 0x003030D0),
+                                                    rule(u"/api/*", u"Path", 0x00000000, 0x0080E0FF),
+                                                    rule(u"POST", u"Method", 0x00000000, 0x00F0D090)};
+        file->set_highlight_enabled(1 != 0);
 
         QLineEdit* edit = Panel()->QuickFilterBox()->lineEdit();
         edit->setFocus();
@@ -368,7 +371,7 @@ private slots:
         QCOMPARE(panel->ParserText()->text(), QStringLiteral("<Word> <Number>"));
         m_window->TabControl()->setCurrentIndex(1);
         QVERIFY(panel->QuickFilterBox()->currentText().isEmpty());
-        QVERIFY(m_app->ActiveFile()->quick_filter_text.empty());
+        QVERIFY(m_app->ActiveFile()->quick_filter_text().empty());
 
         // The last tab closed: disabled and empty again.
         m_window->Router().route(ids::kFileCloseAll);
@@ -396,14 +399,14 @@ private slots:
         auto* find_columns = find->findChild<QComboBox*>(IdObjectName(CFindDlg::kColumnBox));
         QVERIFY(find_columns);
         const int find_entries = find_columns->count();
-        m_app->ActiveFile()->search.column = 1;
+        file_view_engine::search(*m_app->ActiveFile()).column = 1;
 
         emit chooser->activated(0);
         QCOMPARE(list->ColumnCount(), 1);
-        QCOMPARE(m_app->ActiveFile()->search.column, -1);
+        QCOMPARE(m_app->ActiveFile()->search().column, -1);
         QCOMPARE(find->TargetFile(), m_app->ActiveFile());
         QCOMPARE(find_columns->count(), find_entries - 1); // one column fewer to choose from
-        QCOMPARE(m_app->ActiveFile()->parser_name, std::u16string());
+        QCOMPARE(m_app->ActiveFile()->parser_name(), std::u16string());
         QCOMPARE(chooser->currentIndex(), 0);
         // The rows come back with the view update that ends the re-parse.
         QTRY_COMPARE_WITH_TIMEOUT(list->CellText(3, 0), std::u16string(u"line 3"), kTestWaitMs);
@@ -449,12 +452,12 @@ private slots:
         const std::u16string ansi_text = plain->CellText(0, 0);
         QCOMPARE(ansi_text, std::u16string(u"caf\u00C3\u00A9"));
         emit box->activated(1);
-        QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_UTF8);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_UTF8);
         QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), std::u16string(u"caf\u00E9"), kTestWaitMs);
         QCOMPARE(plain->CellText(1, 0), std::u16string(u"na\u00EFve"));
         QCOMPARE(box->currentIndex(), 1);
         emit box->activated(0);
-        QCOMPARE(m_app->ActiveFile()->file.encoding(), ENCODING_ANSI);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_ANSI);
         QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), ansi_text, kTestWaitMs);
 
         CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF"
@@ -632,7 +635,7 @@ private slots:
         QCOMPARE(rows[1].toArray()[1].toString(), QStringLiteral("a,\"b\""));
     }
 
-    void fileScopeBarIsInactiveForASmallFileAndADragToTheRightEndLoadsTheLastLine()
+    void fileScopeBarIsInactiveForASmallFileAndADragToTheRightEndLoadsTheLastFullWindow()
     {
         QVERIFY(Open(Write("small.log", NumberedLines(10))));
         CFileScopeCtrl* bar = m_window->FileScopeBar();
@@ -658,11 +661,118 @@ private slots:
         QTest::mouseRelease(bar, Qt::LeftButton, {}, beyond);
         QVERIFY(!bar->IsDragging());
         int64_t first = -1, last = -1;
-        QTRY_VERIFY_WITH_TIMEOUT((m_app->ActiveFile()->file.window(first, last), first == 999), kTestWaitMs);
+        // The right end shows as many lines as a window holds (300 here),
+        // the last line selected: not a window of one row.
+        QTRY_VERIFY_WITH_TIMEOUT((FileOf(*m_app->ActiveFile()).window(first, last), first == 700), kTestWaitMs);
         QCOMPARE(last, int64_t(999));
-        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 1, kTestWaitMs);
-        QCOMPARE(list->CellText(0, 1), std::u16string(u"999"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->CellText(299, 1), std::u16string(u"999"), kTestWaitMs);
+        QCOMPARE(list->RowCount(), 300);
+        QCOMPARE(list->SelectedRows(), std::vector<int>{299});
         QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // The quick filter's timer firing while a job runs (inside the job's
+    // wait, here while the job waits for a message box) applies nothing:
+    // the view takes the text once the job has ended.  Before, the timer
+    // filtered the window on the interface thread beside the running job.
+    void quickFilterTimerFiredDuringAJobWaitsForItsEnd()
+    {
+        CLogListCtrl* list = Open(Write("race.log", NumberedLines(100)));
+        QVERIFY(list);
+        file_view* file = m_app->ActiveFile();
+        CTopPanel* panel = Panel();
+        QLineEdit* edit = panel->QuickFilterBox()->lineEdit();
+        edit->setText(QStringLiteral("2"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 19, kTestWaitMs);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QVERIFY(panel->QuickFilterTimer().isActive());
+
+        std::u16string text_during;
+        uint64_t jobs_during = 0;
+        int fired = 0;
+        const uint64_t jobs_before = m_app->WorkThread().LastJobSerial();
+        const MessagePresenter previous = SetMessagePresenter([&](const std::u16string&, unsigned) {
+            // The job waits for this answer: let the timer fire now.
+            QTimer& timer = panel->QuickFilterTimer();
+            timer.setInterval(0);
+            timer.start();
+            QObject::connect(&timer, &QTimer::timeout, [&fired] { ++fired; });
+            for (int turn = 0; turn < 10; ++turn)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            text_during = file->quick_filter_text();
+            jobs_during = m_app->WorkThread().LastJobSerial();
+            return IDOK;
+        });
+        m_app->ReparseFrom(1000000, SELECT_FIRST, 0); // beyond the index: the job says so in a box
+        SetMessagePresenter(previous);
+        QVERIFY(fired > 0);
+        QCOMPARE(text_during, std::u16string(u"2"));
+        QCOMPARE(jobs_during, jobs_before + 1); // only the re-parse itself
+        // Once the job ended the timer applies the empty text.
+        QTRY_VERIFY_WITH_TIMEOUT(file->quick_filter_text().empty(), kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 100, kTestWaitMs);
+        panel->QuickFilterTimer().setInterval(CTopPanel::kQuickFilterDelayMs);
+    }
+
+    // A rotation reload runs as a job with the progress dialog (opening and
+    // the parser choice included), the parser box, columns and widths follow
+    // the file's new parser at once, and the note takes the total part for a
+    // while instead of being drawn over the parts.
+    void rotationReloadIsAJobAndFollowsTheNewParser()
+    {
+        CLogListCtrl* list = Open(Write("rot.log", NumberedLines(50)));
+        QVERIFY(list);
+        QCOMPARE(Panel()->ParserChooser()->currentIndex(), 1);
+        QCOMPARE(list->ColumnCount(), 2);
+
+        std::vector<std::u16string> actions;
+        m_app->SetProgressDelayMs(0);
+        m_app->SetProgressDialogFactory([&](int, bool, native_signal&) -> std::unique_ptr<progress_dialog> {
+            struct recording : headless_progress_dialog {
+                recording(CVarnothApp& app, std::vector<std::u16string>& seen)
+                    : headless_progress_dialog(app, kTestWaitMs), m_seen(seen)
+                {}
+                void Update(progress_record* record) override
+                {
+                    if (record)
+                        m_seen.push_back(record->snapshot().action);
+                }
+                std::vector<std::u16string>& m_seen;
+            };
+            return std::make_unique<recording>(*m_app, actions);
+        });
+
+        // Copied away and truncated, then lines of another format.
+        Write("rot.log", "one_column_only\nanother_single\n");
+        m_window->Router().route(ids::kViewRefresh);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 2, kTestWaitMs);
+        const std::u16string detecting = DictionaryText(u"IDS_PROGRESSDLG_STATUS_DETECT_PARSER");
+        const std::u16string indexing = DictionaryText(u"IDS_PROGRESSDLG_STATUS_INDEXING");
+        QVERIFY2(std::any_of(actions.begin(), actions.end(),
+                             [&](const std::u16string& a) { return a == detecting || a == indexing; }),
+                 "the reload did not run in a job with its progress dialog");
+        QCOMPARE(Panel()->ParserChooser()->currentIndex(), 0);
+        QCOMPARE(list->ColumnCount(), 1);
+        QCOMPARE(list->ColumnName(0), DictionaryText(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT"));
+        CLVStatusBarCtrl* bar = m_window->StatusBar();
+        const QString note = bar->Note();
+        QVERIFY(!note.isEmpty());
+        QCOMPARE(bar->TextPart(0)->text(), note);
+        QVERIFY(bar->TextPart(1)->text() != note);
+        QVERIFY(bar->TextPart(2)->text() != note);
+
+        // Rewritten in the first format again: two columns, fitted to the rows.
+        Write("rot.log", NumberedLines(120));
+        m_window->Router().route(ids::kViewRefresh);
+        QTRY_COMPARE_WITH_TIMEOUT(list->ColumnCount(), 2, kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(list->RowCount(), 120, kTestWaitMs);
+        QCOMPARE(Panel()->ParserChooser()->currentIndex(), 1);
+        QCOMPARE(list->CellText(119, 1), std::u16string(u"119"));
+        QVERIFY(list->columnWidth(0) >= list->fontMetrics().horizontalAdvance(QStringLiteral("line")));
+        QVERIFY(m_viewer->boxes.empty());
+        m_app->SetProgressDialogFactory(nullptr);
     }
 };
 

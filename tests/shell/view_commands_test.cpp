@@ -137,7 +137,7 @@ private slots:
         V().Route(ids::kFileCloseOthers);
         QCOMPARE(V().Tabs()->count(), 1);
         QCOMPARE(V().app->OpenFileList().lock()->size(), std::size_t(1));
-        QCOMPARE(V().ActiveFile()->name, std::u16string(u"b.log"));
+        QCOMPARE(V().ActiveFile()->name(), std::u16string(u"b.log"));
         QCOMPARE(V().ActiveList()->CellText(0, 0), std::u16string(u"b.log 0"));
         QCOMPARE(V().window->windowTitle(), QStringLiteral("Varnoth - b.log"));
         V().window->ShowTabPopup(QPoint(10, 10));
@@ -185,7 +185,7 @@ private slots:
         QVERIFY(close && close->isVisible());
         close->click();
         QCOMPARE(V().Tabs()->count(), 1);
-        QCOMPARE(V().ActiveFile()->name, std::u16string(u"c.log"));
+        QCOMPARE(V().ActiveFile()->name(), std::u16string(u"c.log"));
     }
 
     void listPopup_ShortensCellTextsOf70AndIncludesTheWholeText()
@@ -218,14 +218,14 @@ private slots:
 
         // The condition takes the whole cell, not the shortened one.
         V().Route(ids::kEditIncludeCell);
-        CWorkData* file = V().ActiveFile();
-        QCOMPARE(file->filter_conditions.ConditionCount(), 1);
-        QVERIFY(file->filter_enabled);
+        file_view* file = V().ActiveFile();
+        QCOMPARE(file->filter_groups().ConditionCount(), 1);
+        QVERIFY(file->filter_enabled());
         QCOMPARE(list->RowCount(), 1);
         QCOMPARE(list->CellText(0, 0), std::u16string(b70.begin(), b70.end()));
         V().Route(ids::kViewFilterRemoveAll);
-        QCOMPARE(file->filter_conditions.ConditionCount(), 0);
-        QVERIFY(!file->filter_enabled);
+        QCOMPARE(file->filter_groups().ConditionCount(), 0);
+        QVERIFY(!file->filter_enabled());
         QCOMPARE(list->RowCount(), 3);
 
         // Exclude by the selected rows' values of column 0.
@@ -302,10 +302,10 @@ private slots:
         drop({a});
         QCOMPARE(V().Tabs()->count(), 2);
         QCOMPARE(V().Tabs()->currentIndex(), 0);
-        QCOMPARE(V().ActiveFile()->name, std::u16string(u"a.log"));
+        QCOMPARE(V().ActiveFile()->name(), std::u16string(u"a.log"));
         drop({b, V().Write("c.log", "c\n")});
         QVERIFY(V().WaitForTabs(3));
-        QCOMPARE(V().ActiveFile()->name, std::u16string(u"c.log"));
+        QCOMPARE(V().ActiveFile()->name(), std::u16string(u"c.log"));
         // Names that differ only in letter case are different files here.
         drop({V().Write("A.log", "capital a\n")});
         QVERIFY(V().WaitForTabs(4));
@@ -458,13 +458,14 @@ private slots:
         V().window->show();
         QVERIFY(QTest::qWaitForWindowExposed(V().window));
 
-        index_thread* indexer = nullptr;
+        index_control* indexer = nullptr;
+        index_hold test_hold; // keeps the file unindexed until the pointer is over the bar
         const QMetaObject::Connection seen = QObject::connect(V().Tabs(), &QTabWidget::currentChanged, [&](int tab) {
             CLogListCtrl* list = V().ListOf(tab);
-            CWorkData* file = list ? list->File() : nullptr;
-            if (!indexer && file && file->file.indexer().is_running()) {
-                file->file.indexer().pause();
-                indexer = &file->file.indexer();
+            file_view* file = list ? list->File() : nullptr;
+            if (!indexer && file && FileOf(*file).indexer().is_running()) {
+                test_hold = FileOf(*file).indexer().hold();
+                indexer = &FileOf(*file).indexer();
             }
         });
         V().app->OpenFiles({path});
@@ -482,6 +483,12 @@ private slots:
         QCursor::setPos(bar->mapToGlobal(bar->rect().center()));
         QTest::qWait(350); // three ticks
         QVERIFY(indexer->is_running());
+        QCOMPARE(indexer->holds(), 2);
+        // The test lets go of its own hold: the pointer's hold keeps the thread waiting.
+        test_hold.release();
+        QVERIFY(!indexer->runs_unpaused());
+        QTest::qWait(250);
+        QVERIFY(indexer->is_running());
         QVERIFY(!indexer->runs_unpaused());
 
         CLogListCtrl* list = V().ActiveList();
@@ -490,7 +497,7 @@ private slots:
         while (indexer->is_running() && waited.elapsed() < kTestWaitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QVERIFY2(!indexer->is_running(), "the tick never resumed the index thread it held");
-        QCOMPARE(V().ActiveFile()->file.read_window_numbers().line_count, uint64_t{1000000});
+        QCOMPARE(FileOf(*V().ActiveFile()).read_window_numbers().line_count, uint64_t{1000000});
     }
 };
 

@@ -10,8 +10,9 @@
 #include "support/bounded_wait.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/status_bar_ctrl.h"
 #include "ui/varnoth_dlg.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -122,16 +123,16 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         if (Tabs()->count() != count)
             return nullptr;
-        if (CWorkData* file = app->ActiveFile())
-            file->file.indexer().wait_stopped(kTestWaitMs);
+        if (file_view* file = app->ActiveFile())
+            FileOf(*file).indexer().wait_stopped(kTestWaitMs);
         return ActiveList();
     }
 
     QTabWidget* Tabs() const { return window->TabControl(); }
     CLogListCtrl* ActiveList() const { return qobject_cast<CLogListCtrl*>(Tabs()->currentWidget()); }
     CLogListCtrl* ListOf(int tab) const { return qobject_cast<CLogListCtrl*>(Tabs()->widget(tab)); }
-    CWorkData* ActiveFile() const { return app->ActiveFile(); }
-    QString Note() const { return window->statusBar()->currentMessage(); }
+    file_view* ActiveFile() const { return app->ActiveFile(); }
+    QString Note() const { return window->StatusBar()->Note(); }
     // Runs a command, then lets the messages its jobs posted (the view
     // update after done) reach the window.
     void Route(int id)
@@ -169,10 +170,10 @@ public:
     };
     window_shape Shape() const
     {
-        CWorkData* file = ActiveFile();
+        file_view* file = ActiveFile();
         if (!file)
             return {};
-        const log_file::window_numbers n = file->file.read_window_numbers();
+        const log_file::window_numbers n = FileOf(*file).read_window_numbers();
         return {n.first, n.last, n.line_count};
     }
 

@@ -20,7 +20,7 @@ namespace {
 
 // A list of rows x columns cells "r<row>c<column>" over file, shown.
 struct shown_list {
-    CWorkData file;
+    test_file_view file;
     CLogListCtrl list;
 
     explicit shown_list(int rows, int columns = 3, QSize size = QSize(500, 300))
@@ -79,7 +79,7 @@ void log_list_ctrl_test::cleanup()
 
 void log_list_ctrl_test::Columns_WidthIsTenPixelsPlusTheNameAndFitSamplesTheRowsInView()
 {
-    CWorkData file;
+    test_file_view file;
     std::vector<std::vector<std::u16string>> cells(200, {u"x", u"mid", u"y"});
     cells[2][1] = u"a rather longer text in view";
     cells[150][1] = std::u16string(300, u'W'); // far below the rows in view
@@ -434,7 +434,7 @@ void log_list_ctrl_test::RowCount_ChangesWithoutScrollingOrLosingTheSelection()
 {
     shown_list view(1000);
     QVERIFY(view.Exposed());
-    log_file_test_access::set_filtered(view.file.file, Range(0, 599));
+    log_file_test_access::set_filtered(FileOf(view.file), Range(0, 599));
     view.list.SelectRow(420);
     SelectRows(view.list, {400, 420, 800});
     view.list.verticalScrollBar()->setValue(410);
@@ -445,7 +445,7 @@ void log_list_ctrl_test::RowCount_ChangesWithoutScrollingOrLosingTheSelection()
     QSignalSpy notified(&view.list, &CLogListCtrl::SelectionChanged);
 
     // Fewer rows: the rows that stay keep their selection and the view stays put.
-    view.file.filter_enabled = 1;
+    file_view_engine::set_filter_enabled(view.file, true);
     QCOMPARE(view.list.SetRowCount(), 600);
     QCOMPARE(view.list.rowAt(0), top);
     QCOMPARE(view.list.horizontalScrollBar()->value(), left);
@@ -453,7 +453,7 @@ void log_list_ctrl_test::RowCount_ChangesWithoutScrollingOrLosingTheSelection()
     QCOMPARE(notified.count(), 1); // the selected count changed
 
     // More rows again.
-    view.file.filter_enabled = 0;
+    file_view_engine::set_filter_enabled(view.file, false);
     notified.clear();
     QCOMPARE(view.list.SetRowCount(), 1000);
     QCOMPARE(view.list.rowAt(0), top);
@@ -467,8 +467,8 @@ void log_list_ctrl_test::RowCount_ChangesWithoutScrollingOrLosingTheSelection()
     QCOMPARE(resets.count(), 0);
 
     // Shrinking below the view: the view shows the last rows.
-    log_file_test_access::set_filtered(view.file.file, Range(0, 9));
-    view.file.filter_enabled = 1;
+    log_file_test_access::set_filtered(FileOf(view.file), Range(0, 9));
+    file_view_engine::set_filter_enabled(view.file, true);
     QCOMPARE(view.list.SetRowCount(), 10);
     QCOMPARE(view.list.rowAt(0), 0);
     QVERIFY(view.Selected().empty());
@@ -510,7 +510,7 @@ void log_list_ctrl_test::Redraw_OffReadsNoRows()
     view.list.ClearSelectionMark();
     QCOMPARE(view.list.FindRow(u"r0", false, false, false, -1), -1);
     // A job replaces the window meanwhile; the list reads nothing until it is on again.
-    log_file_test_access::clear(view.file.file);
+    log_file_test_access::clear(FileOf(view.file));
     list_fixture::FillCells(view.file, {{u"new", u"rows"}});
     const QImage during = view.list.viewport()->grab().toImage(); // paints no cell
     QVERIFY(!during.isNull());

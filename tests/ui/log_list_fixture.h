@@ -1,12 +1,13 @@
-// Rows for the list tests and benchmarks: a CWorkData whose parsed window is
+// Rows for the list tests and benchmarks: a file_view whose parsed window is
 // filled straight from texts (no file behind it), split by a parser's
 // top-level items or given column by column, with the filtered and quick
 // lists chosen by hand.
 #pragma once
 
+#include "../support/test_view_host.h"
 #include "filter/bench_rows.h"
 #include "parser/log_pattern.h"
-#include "work/work_data.h"
+#include "work/file_view_engine.h"
 #include "xml/xml_file.h"
 
 #include <memory>
@@ -91,23 +92,23 @@ inline std::unique_ptr<log_line> LineOfCells(const std::vector<std::u16string>& 
 }
 
 // Fills file's window with texts split by parser.
-inline void FillSplit(CWorkData& file, const std::vector<std::u16string>& texts, const log_pattern_list& parser)
+inline void FillSplit(file_view& file, const std::vector<std::u16string>& texts, const log_pattern_list& parser)
 {
     std::vector<std::unique_ptr<log_line>> lines;
     lines.reserve(texts.size());
     for (const std::u16string& text : texts)
         lines.push_back(bench::SplitLine(text, parser));
-    log_file_test_access::add_lines(file.file, std::move(lines));
+    log_file_test_access::add_lines(FileOf(file), std::move(lines));
 }
 
 // Fills file's window with rows given cell by cell.
-inline void FillCells(CWorkData& file, const std::vector<std::vector<std::u16string>>& rows)
+inline void FillCells(file_view& file, const std::vector<std::vector<std::u16string>>& rows)
 {
     std::vector<std::unique_ptr<log_line>> lines;
     lines.reserve(rows.size());
     for (const auto& cells : rows)
         lines.push_back(LineOfCells(cells));
-    log_file_test_access::add_lines(file.file, std::move(lines));
+    log_file_test_access::add_lines(FileOf(file), std::move(lines));
 }
 
 } // namespace list_fixture

@@ -37,17 +37,17 @@ void log_list_model_test::cleanup()
 
 void log_list_model_test::ModelTester_AcceptsTheModelThroughRowAndColumnChanges()
 {
-    CWorkData file;
+    test_file_view file;
     list_fixture::FillCells(file, Rows(30, 3));
     CLogListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.SetFile(&file);
     AddColumns(model, 3);
     QCOMPARE(model.SetRowCount(), 30);
-    log_file_test_access::set_filtered(file.file, {1, 3, 5});
-    file.filter_enabled = 1;
+    log_file_test_access::set_filtered(FileOf(file), {1, 3, 5});
+    file_view_engine::set_filter_enabled(file, true);
     QCOMPARE(model.SetRowCount(), 3);
-    file.filter_enabled = 0;
+    file_view_engine::set_filter_enabled(file, false);
     QCOMPARE(model.SetRowCount(), 30);
     model.InsertColumn(1, u"middle");
     model.SetColumn(0, u"first");
@@ -61,10 +61,10 @@ void log_list_model_test::ModelTester_AcceptsTheModelThroughRowAndColumnChanges(
 
 void log_list_model_test::Rows_FollowTheRowSourceRule()
 {
-    CWorkData file;
+    test_file_view file;
     list_fixture::FillCells(file, Rows(10, 2));
-    log_file_test_access::set_filtered(file.file, {2, 4, 6, 8});
-    log_file_test_access::set_quick(file.file, {7});
+    log_file_test_access::set_filtered(FileOf(file), {2, 4, 6, 8});
+    log_file_test_access::set_quick(FileOf(file), {7});
     CLogListModel model;
     model.SetFile(&file);
     AddColumns(model, 2);
@@ -82,8 +82,8 @@ void log_list_model_test::Rows_FollowTheRowSourceRule()
         {1, u"x", 1, u"r7c0"}, // the quick filter wins over the filter
     };
     for (const row& r : table) {
-        file.filter_enabled = r.filter_enabled;
-        file.quick_filter_text = r.quick;
+        file_view_engine::set_filter_enabled(file, r.filter_enabled != 0);
+        file_view_engine::set_quick_filter_text(file, r.quick);
         QCOMPARE(model.SetRowCount(), r.count);
         QCOMPARE(model.rowCount(), r.count);
         QCOMPARE(model.CellText(0, 0), r.first_cell);
@@ -93,9 +93,9 @@ void log_list_model_test::Rows_FollowTheRowSourceRule()
 
 void log_list_model_test::Rows_CountChangesAtTheEndOnly()
 {
-    CWorkData file;
+    test_file_view file;
     list_fixture::FillCells(file, Rows(10, 1));
-    log_file_test_access::set_filtered(file.file, {0, 1, 2});
+    log_file_test_access::set_filtered(FileOf(file), {0, 1, 2});
     CLogListModel model;
     model.SetFile(&file);
     AddColumns(model, 1);
@@ -110,7 +110,7 @@ void log_list_model_test::Rows_CountChangesAtTheEndOnly()
     QCOMPARE(inserted.at(0).at(2).toInt(), 9);
     QCOMPARE(changed.count(), 0); // no row stayed
 
-    file.filter_enabled = 1;
+    file_view_engine::set_filter_enabled(file, true);
     QCOMPARE(model.SetRowCount(), 3);
     QCOMPARE(removed.count(), 1);
     QCOMPARE(removed.at(0).at(1).toInt(), 3);
@@ -130,7 +130,7 @@ void log_list_model_test::Cells_A65535CharacterColumnShows65534()
     std::u16string whole(65535, u'a');
     whole[65533] = u'y';
     whole[65534] = u'z';
-    CWorkData file;
+    test_file_view file;
     list_fixture::FillCells(file, {{whole}, {u"short"}});
     CLogListModel model;
     model.SetFile(&file);
@@ -145,7 +145,7 @@ void log_list_model_test::Cells_A65535CharacterColumnShows65534()
 
 void log_list_model_test::Cells_RowOrColumnThatDoesNotExistIsEmpty()
 {
-    CWorkData file;
+    test_file_view file;
     // The second line split into one column only.
     list_fixture::FillCells(file, {{u"a", u"b", u"c"}, {u"only"}});
     CLogListModel model;
@@ -162,8 +162,8 @@ void log_list_model_test::Cells_RowOrColumnThatDoesNotExistIsEmpty()
     QVERIFY(model.data(model.index(1, 3)).toString().isEmpty());
 
     // The row source shrank under the model (its count not set again yet).
-    log_file_test_access::set_filtered(file.file, {});
-    file.filter_enabled = 1;
+    log_file_test_access::set_filtered(FileOf(file), {});
+    file_view_engine::set_filter_enabled(file, true);
     QCOMPARE(model.rowCount(), 2);
     QVERIFY(model.CellText(0, 0).empty());
 
@@ -175,7 +175,7 @@ void log_list_model_test::Cells_RowOrColumnThatDoesNotExistIsEmpty()
 
 void log_list_model_test::Cells_SuspendedModelAnswersNothing()
 {
-    CWorkData file;
+    test_file_view file;
     list_fixture::FillCells(file, {{u"a"}});
     CLogListModel model;
     model.SetFile(&file);

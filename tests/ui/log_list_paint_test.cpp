@@ -60,7 +60,7 @@ struct painted_list {
     QWidget window;
     CLogListCtrl* list;
     QLineEdit* edit;
-    CWorkData file;
+    test_file_view file;
     CHighlight rules;
     CSearchInfo search;
 
@@ -138,7 +138,7 @@ void log_list_paint_test::Frame_MarkedCellsOfSelectedRowsGetAHighlightFrame()
     painted_list view({{u"INFO", u"started"}, {u"ERROR", u"disk full"}, {u"ERROR", u"again"}, {u"INFO", u"done"}},
                       {u"Level", u"Message"});
     view.rules.push_back(Rule(u"ERROR", u"Level", false, kRuleText, kRuleBack));
-    view.file.highlight_enabled = 1;
+    view.file.set_highlight_enabled(true);
     QVERIFY(view.ShowFocused());
     view.list->SelectRow(1);
     view.list->ClearSelectionMark(); // no focus outline in the way
@@ -189,7 +189,7 @@ void log_list_paint_test::Colors_NormalSelectedWithAndWithoutFocusSearchAndRules
     COMPARE_COLOR(Pixel(image, QPoint(cell.right(), cell.center().y())), kGrid);
     COMPARE_COLOR(Pixel(image, QPoint(cell.center().x(), cell.bottom())), kGrid);
 
-    view.file.highlight_enabled = 1;
+    view.file.set_highlight_enabled(true);
     view.list->viewport()->update();
     image = view.Grab();
     COMPARE_COLOR(back(3, 0), ColorFromValue(kRuleBack));    // the rule
@@ -297,7 +297,7 @@ void log_list_paint_test::Screenshot_SampleFileWithRulesAndASelection()
     layout->setContentsMargins(0, 0, 0, 0);
     auto* list = new CLogListCtrl(&window);
     layout->addWidget(list);
-    CWorkData file;
+    test_file_view file;
     list_fixture::FillSplit(file, lines, parser);
     CHighlight rules = {Rule(u"ERROR", u"Level", false, 0x00FFFFFF, 0x003C3CD0),
                         Rule(u"WARN", u"Level", false, 0x00000000, 0x0060D0FF),
@@ -307,7 +307,7 @@ void log_list_paint_test::Screenshot_SampleFileWithRulesAndASelection()
     CSearchInfo search;
     search.expression = u"Connection pool";
     search.highlight = true;
-    file.highlight_enabled = 1;
+    file.set_highlight_enabled(1 != 0);
     list->SetFile(&file);
     int index = 0;
     for (const std::u16string& name : list_fixture::ColumnNames(parser))

@@ -65,7 +65,7 @@ protected:
         ASSERT_TRUE(PumpUntilIdle());
         ASSERT_EQ(window.tabs.size(), 1u);
         m_data = window.tabs[0].file;
-        ASSERT_EQ(m_data->file.indexer().wait_stopped(20000), 0);
+        ASSERT_EQ(FileOf(*m_data).indexer().wait_stopped(20000), 0);
         window.calls.clear();
         boxes.clear();
     }
@@ -80,7 +80,7 @@ protected:
         return result;
     }
 
-    CWorkData* m_data = nullptr;
+    file_view* m_data = nullptr;
 };
 
 TEST_F(ExportJob, VisibleRowsOfAQuickFilteredViewAreTheRowsShownAndTheLogOpensInANewTab)
@@ -99,7 +99,7 @@ TEST_F(ExportJob, VisibleRowsOfAQuickFilteredViewAreTheRowsShownAndTheLogOpensIn
     EXPECT_EQ(ReadAll(target), expected); // an ANSI source: no byte-order mark
     EXPECT_EQ(boxes, (std::vector<std::u16string>{DictionaryText(u"IDS_MSG_EXPORT_COMPLETE")}));
     ASSERT_EQ(window.tabs.size(), 2u);
-    EXPECT_EQ(window.tabs[1].file->path, target);
+    EXPECT_EQ(window.tabs[1].file->path(), target);
 }
 
 TEST_F(ExportJob, SelectedRowsAreTheSnapshotTakenBeforePostingInRowOrder)
@@ -168,7 +168,7 @@ TEST_F(ExportJob, CancelAnsweredNoKeepsThePartialLogAndOpensIt_YesDeletesIt)
             EXPECT_EQ(written, bytes.substr(0, written.size())); // whole rows, in order
             EXPECT_EQ(written.back(), '\n');
             ASSERT_EQ(window.tabs.size(), 2u);
-            EXPECT_EQ(window.tabs[1].file->path, target);
+            EXPECT_EQ(window.tabs[1].file->path(), target);
         } else {
             EXPECT_EQ(result.end, export_end::cancelled_deleted);
             EXPECT_FALSE(Exists(target));
@@ -230,33 +230,33 @@ TEST_F(ExportJob, ChangeParserReparsesTheWindowAndTellsWhetherTheColumnsChange)
     two.parser.push_back(ColumnItem(u"", u"Number"));
     App().Parsers().push_back(two);
     Open("parser.log", NumberedLines(500));
-    ASSERT_EQ(m_data->parser_name, u"two"); // chosen at open: it splits every line
-    m_data->search.column = 1;
+    ASSERT_EQ(m_data->parser_name(), u"two"); // chosen at open: it splits every line
+    file_view_engine::search(*m_data).column = 1;
 
     auto columns_of_first_row = [this] {
-        const log_file::window_reader reader = m_data->file.read_window();
-        const auto& rows = m_data->row_source(reader);
+        const log_file::window_reader reader = FileOf(*m_data).read_window();
+        const auto& rows = file_view_engine::row_source(*m_data, reader);
         return rows.empty() ? std::size_t(99) : rows.front()->columns.size();
     };
     EXPECT_EQ(columns_of_first_row(), 2u);
 
     EXPECT_TRUE(App().ChangeParser(u""));
     ASSERT_TRUE(PumpUntilIdle());
-    EXPECT_EQ(m_data->parser_name, u"");
+    EXPECT_EQ(m_data->parser_name(), u"");
     EXPECT_EQ(columns_of_first_row(), 1u);
-    EXPECT_EQ(m_data->search.column, -1);
+    EXPECT_EQ(m_data->search().column, -1);
     int64_t first = -1, last = -1;
-    m_data->file.window(first, last);
+    FileOf(*m_data).window(first, last);
     EXPECT_EQ(first, 0);
     EXPECT_EQ(last, 299);
 
     // The same parser again: re-read, but the columns stay.
     EXPECT_FALSE(App().ChangeParser(u"no such parser"));
     ASSERT_TRUE(PumpUntilIdle());
-    EXPECT_EQ(m_data->parser_name, u"");
+    EXPECT_EQ(m_data->parser_name(), u"");
     EXPECT_TRUE(App().ChangeParser(u"two"));
     ASSERT_TRUE(PumpUntilIdle());
-    EXPECT_EQ(m_data->parser_name, u"two");
+    EXPECT_EQ(m_data->parser_name(), u"two");
     EXPECT_EQ(columns_of_first_row(), 2u);
     EXPECT_TRUE(boxes.empty());
 }
@@ -266,17 +266,17 @@ TEST_F(ExportJob, ChangeEncodingRereadsAFileWithoutMarkAndLeavesAMarkedFileAlone
     {
         scoped_code_page code_page{"WINDOWS-1252"};
         Open("plain.log", "caf\xC3\xA9\nna\xC3\xAFve\n");
-        ASSERT_EQ(m_data->file.encoding(), ENCODING_ANSI);
+        ASSERT_EQ(FileOf(*m_data).encoding(), ENCODING_ANSI);
         auto first_text = [this] {
-            const log_file::window_reader reader = m_data->file.read_window();
-            const auto& rows = m_data->row_source(reader);
+            const log_file::window_reader reader = FileOf(*m_data).read_window();
+            const auto& rows = file_view_engine::row_source(*m_data, reader);
             return rows.empty() ? std::u16string()
                                 : std::u16string(rows.front()->text.begin(), rows.front()->text.end());
         };
         EXPECT_EQ(first_text(), u"caf\u00C3\u00A9");
         EXPECT_TRUE(App().ChangeEncoding(ENCODING_UTF8));
         ASSERT_TRUE(PumpUntilIdle());
-        EXPECT_EQ(m_data->file.encoding(), ENCODING_UTF8);
+        EXPECT_EQ(FileOf(*m_data).encoding(), ENCODING_UTF8);
         EXPECT_EQ(first_text(), u"caf\u00E9");
         EXPECT_FALSE(App().ChangeEncoding(ENCODING_UTF8)); // nothing to change
         EXPECT_TRUE(App().ChangeEncoding(ENCODING_ANSI));
@@ -287,11 +287,11 @@ TEST_F(ExportJob, ChangeEncodingRereadsAFileWithoutMarkAndLeavesAMarkedFileAlone
                                              "caf\xC3\xA9\n")});
     ASSERT_TRUE(PumpUntilIdle());
     ASSERT_EQ(window.tabs.size(), 2u);
-    CWorkData* marked = window.tabs[1].file;
-    ASSERT_TRUE(marked->file.has_bom());
+    file_view* marked = window.tabs[1].file;
+    ASSERT_TRUE(FileOf(*marked).has_bom());
     const uint64_t jobs = App().WorkThread().LastJobSerial();
     EXPECT_FALSE(App().ChangeEncoding(ENCODING_ANSI));
-    EXPECT_EQ(marked->file.encoding(), ENCODING_UTF8);
+    EXPECT_EQ(FileOf(*marked).encoding(), ENCODING_UTF8);
     EXPECT_EQ(App().WorkThread().LastJobSerial(), jobs);
 }
 

@@ -109,7 +109,7 @@ protected:
     // The window of every line, parsed with parser.
     std::vector<log_line*> window(log_file& file, const log_pattern_list& parser)
     {
-        EXPECT_TRUE(file.parse_range(parser, 0, 0));
+        EXPECT_TRUE(file.parse_range(file.indexer().hold(), parser, 0, 0));
         return file.read_window().lines();
     }
 
@@ -598,7 +598,7 @@ TEST_F(ExportRows_Test, WholeFileWhileIndexingCreatesNothing)
     source_path = dir.wide("big.log");
     ASSERT_TRUE(file.open(source_path, 100, false));
     ASSERT_TRUE(file.start_indexer());
-    file.indexer().pause();
+    index_hold index_held = file.indexer().hold();
     if (file.indexer().is_running()) {
         const log_pattern_list parser = LevelParser();
         const export_result result = ExportRows(request(file, EXPORT_KIND_WHOLE_FILE, "early.log", &parser), hooks());
@@ -607,7 +607,7 @@ TEST_F(ExportRows_Test, WholeFileWhileIndexingCreatesNothing)
         EXPECT_FALSE(dir.exists("early.log"));
         EXPECT_EQ(message_texts(), std::vector<std::u16string>{DictionaryText(u"IDS_MSG_EXPORT_STILL_INDEXING")});
     }
-    file.indexer().resume();
+    index_held.release();
     ASSERT_EQ(file.indexer().wait_stopped(20000), 0);
 }
 

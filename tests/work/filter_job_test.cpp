@@ -23,15 +23,15 @@ protected:
         ASSERT_TRUE(PumpUntilIdle());
         ASSERT_EQ(window.tabs.size(), 1u);
         m_data = window.tabs[0].file;
-        ASSERT_EQ(m_data->file.indexer().wait_stopped(20000), 0);
+        ASSERT_EQ(FileOf(*m_data).indexer().wait_stopped(20000), 0);
         window.calls.clear();
     }
 
     std::vector<std::string> Rows()
     {
         std::vector<std::string> texts;
-        const log_file::window_reader reader = m_data->file.read_window();
-        for (const log_line* line : m_data->row_source(reader))
+        const log_file::window_reader reader = FileOf(*m_data).read_window();
+        for (const log_line* line : file_view_engine::row_source(*m_data, reader))
             texts.push_back(ToUtf8(std::u16string(line->text.begin(), line->text.end())));
         return texts;
     }
@@ -47,7 +47,7 @@ protected:
         return out;
     }
 
-    CWorkData* m_data = nullptr;
+    file_view* m_data = nullptr;
 };
 
 TEST_F(FilterJob, QuickFilterText_WithStarOrQuestionMarkIsAWildcardOtherwisePlainText)
@@ -69,21 +69,22 @@ TEST_F(FilterJob, QuickFilterText_WithStarOrQuestionMarkIsAWildcardOtherwisePlai
         App().ApplyQuickFilter(FromUtf8(r.text));
         ASSERT_TRUE(PumpUntilIdle());
         EXPECT_EQ(window.calls, (std::vector<std::string>{"view:1:0"}));
-        EXPECT_EQ(m_data->quick_filter_text, FromUtf8(r.text));
+        EXPECT_EQ(m_data->quick_filter_text(), FromUtf8(r.text));
         EXPECT_EQ(Rows(), Reference(0, 299, r.reference));
         EXPECT_TRUE(window.redraw);
     }
     EXPECT_TRUE(boxes.empty());
 
-    // An empty text shows every line again at once, without a job.
+    // An empty text shows every line again, by a job like any other text
+    // (the interface thread never changes the window itself).
     const uint64_t jobs = App().WorkThread().LastJobSerial();
     window.calls.clear();
     App().ApplyQuickFilter(u"");
-    EXPECT_EQ(App().WorkThread().LastJobSerial(), jobs);
+    EXPECT_EQ(App().WorkThread().LastJobSerial(), jobs + 1);
     EXPECT_EQ(window.calls, (std::vector<std::string>{"rows"}));
     EXPECT_EQ(Rows().size(), 300u);
-    EXPECT_TRUE(m_data->file.read_window().quick_filter().content().empty());
-    EXPECT_TRUE(m_data->file.read_window().quick_lines().empty());
+    EXPECT_TRUE(FileOf(*m_data).read_window().quick_filter().content().empty());
+    EXPECT_TRUE(FileOf(*m_data).read_window().quick_lines().empty());
 }
 
 TEST_F(FilterJob, Conditions_ThenAQuickFilterOnTop_ThenAMovedWindowKeepsBoth)
@@ -92,8 +93,8 @@ TEST_F(FilterJob, Conditions_ThenAQuickFilterOnTop_ThenAMovedWindowKeepsBoth)
     seven.SetColumn(DictionaryText(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT"));
     seven.SetType(FILTER_TYPE_CONTAIN);
     seven.SetContent(u"7");
-    m_data->filter_conditions.AddCondition(seven);
-    m_data->filter_enabled = 1;
+    file_view_engine::filter_groups(*m_data).AddCondition(seven);
+    file_view_engine::set_filter_enabled(*m_data, true);
     App().RunFilter(false);
     ASSERT_TRUE(PumpUntilIdle());
     auto has7 = [](const std::string& t) { return t.find('7') != std::string::npos; };
@@ -109,7 +110,7 @@ TEST_F(FilterJob, Conditions_ThenAQuickFilterOnTop_ThenAMovedWindowKeepsBoth)
     App().ReparseFrom(150, SELECT_KEEP, 0);
     ASSERT_TRUE(PumpUntilIdle());
     EXPECT_EQ(Rows(), Reference(150, 449, both));
-    m_data->quick_filter_text.clear();
+    file_view_engine::set_quick_filter_text(*m_data, u"");
     EXPECT_EQ(Rows(), Reference(150, 449, has7));
     EXPECT_TRUE(boxes.empty());
 }

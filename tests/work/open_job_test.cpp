@@ -41,11 +41,11 @@ TEST_F(OpenJob, OneFile_DoneComesBeforeTheTabAndTheParserIsChosenOnTheInterfaceT
 
     auto files = App().OpenFileList().lock();
     ASSERT_EQ(files->size(), 1u);
-    CWorkData& data = *(*files)[0];
-    EXPECT_EQ(data.path, path);
-    EXPECT_EQ(data.name, u"one.log");
-    EXPECT_EQ(data.parser_name, u""); // the default parser
-    EXPECT_EQ(data.file.line_count(), 10u);
+    file_view& data = *(*files)[0];
+    EXPECT_EQ(data.path(), path);
+    EXPECT_EQ(data.name(), u"one.log");
+    EXPECT_EQ(data.parser_name(), u""); // the default parser
+    EXPECT_EQ(FileOf(data).line_count(), 10u);
     EXPECT_EQ(window.tabs[0].file, &data);
 }
 
@@ -153,8 +153,8 @@ TEST_F(OpenJob, ThreeFilesWithAnUnreadableSecond_NamesItOpensTheOthersAndCountsO
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0], BoxText(u"IDS_MSG_CANNOT_READ_FILE", b));
         ASSERT_EQ(window.tabs.size(), 2u);
-        EXPECT_EQ(window.tabs[0].file->path, a);
-        EXPECT_EQ(window.tabs[1].file->path, z);
+        EXPECT_EQ(window.tabs[0].file->path(), a);
+        EXPECT_EQ(window.tabs[1].file->path(), z);
 
         ASSERT_EQ(dialogs.size(), 1u);
         const recording_progress_dialog& dialog = *dialogs[0];
@@ -264,8 +264,8 @@ TEST_F(OpenJob, JobPostedWhileAnotherJobsDialogRuns_EndsThatDialogAndWaitsForIts
     App().SetProgressDelayMs(0);
     bool nested_returned = false;
     std::size_t done_before_nested_return = 0;
-    window.on_tab = [&](CWorkData& file) {
-        if (file.name != u"a.log")
+    window.on_tab = [&](file_view& file) {
+        if (file.name() != u"a.log")
             return;
         // Inside the open job's dialog: a re-parse of the first file while
         // b.log is still being opened.

@@ -15,14 +15,14 @@ std::string Narrow(const std::u16string& text)
 }
 } // namespace
 
-void recording_main_dialog::AddFileTab(CWorkData& file)
+void recording_main_dialog::AddFileTab(file_view& file)
 {
     int64_t first = -1;
     int64_t last = -1;
-    file.file.window(first, last);
+    FileOf(file).window(first, last);
     tabs.push_back({&file, first, last, file.row_count()});
     m_active = static_cast<int>(tabs.size()) - 1;
-    calls.push_back("tab:" + Narrow(file.name));
+    calls.push_back("tab:" + Narrow(file.name()));
     if (on_tab)
         on_tab(file);
 }

@@ -9,8 +9,8 @@
 #include "app/varnoth_app.h"
 #include "platform/message_box.h"
 #include "support/temp_dir.h"
+#include "work/file_view_engine.h"
 #include "work/progress_state.h"
-#include "work/work_data.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +23,19 @@
 class recording_main_dialog : public main_dialog_link {
 public:
     struct tab {
-        CWorkData* file;
+        file_view* file;
         int64_t window_first;
         int64_t window_last;
         std::size_t rows;
     };
 
-    void AddFileTab(CWorkData& file) override;
+    void AddFileTab(file_view& file) override;
     void UpdateView(int selection_kind, int64_t row) override;
     int ActiveTab() override { return m_active; }
+    uint64_t ActiveFileId() override
+    {
+        return m_active >= 0 && static_cast<std::size_t>(m_active) < tabs.size() ? tabs[m_active].file->id() : 0;
+    }
     void ActivateTab(int index) override;
     void SetListRedraw(bool on) override;
     void ShowRowSource() override;
@@ -39,7 +43,7 @@ public:
     std::vector<tab> tabs;
     std::vector<std::string> calls; // "tab:<name>", "view:<kind>:<row>", "activate:<i>", "rows"
     bool redraw = true;
-    std::function<void(CWorkData&)> on_tab; // runs inside AddFileTab
+    std::function<void(file_view&)> on_tab; // runs inside AddFileTab
 
 private:
     int m_active = -1;

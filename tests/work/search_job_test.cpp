@@ -20,13 +20,13 @@ protected:
         ASSERT_TRUE(PumpUntilIdle());
         ASSERT_EQ(window.tabs.size(), 1u);
         m_data = window.tabs[0].file;
-        ASSERT_EQ(m_data->file.indexer().wait_stopped(20000), 0);
+        ASSERT_EQ(FileOf(*m_data).indexer().wait_stopped(20000), 0);
         window.calls.clear();
     }
     std::string RowText(int64_t row)
     {
-        const log_file::window_reader reader = m_data->file.read_window();
-        const std::vector<log_line*>& rows = m_data->row_source(reader);
+        const log_file::window_reader reader = FileOf(*m_data).read_window();
+        const std::vector<log_line*>& rows = file_view_engine::row_source(*m_data, reader);
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             return {};
         return ToUtf8(std::u16string(rows[static_cast<std::size_t>(row)]->text.begin(),
@@ -48,7 +48,7 @@ protected:
         const std::size_t colon = call.find(':', 5);
         return {std::stoi(call.substr(5, colon - 5)), std::stoll(call.substr(colon + 1))};
     }
-    CWorkData* m_data = nullptr;
+    file_view* m_data = nullptr;
 };
 
 TEST_F(SearchJob, AMatchBeyondTheWindow_MovesTheWindowAndSelectsItsRow)
@@ -90,7 +90,7 @@ TEST_F(SearchJob, ACancelTakenAtTheFirstRow_SelectsTheRowReachedAndSaysNothing)
     // Down from the window 0..99: the search had reached the next window.
     int64_t first = -1;
     int64_t last = -1;
-    m_data->file.window(first, last);
+    FileOf(*m_data).window(first, last);
     EXPECT_EQ(first, 100);
     EXPECT_EQ(RowText(row), "line 100");
     EXPECT_EQ(App().WorkThread().CancelEvent().wait(0), 1); // taken

@@ -14,11 +14,11 @@ namespace {
 using WindowJob = protocol_fixture;
 
 // The text of every row of the file's row source.
-std::vector<std::string> RowTexts(CWorkData& data)
+std::vector<std::string> RowTexts(file_view& data)
 {
     std::vector<std::string> texts;
-    const log_file::window_reader window = data.file.read_window();
-    for (const log_line* line : data.row_source(window))
+    const log_file::window_reader window = FileOf(data).read_window();
+    for (const log_line* line : file_view_engine::row_source(data, window))
         texts.push_back(ToUtf8(std::u16string(line->text.begin(), line->text.end())));
     return texts;
 }
@@ -66,7 +66,7 @@ TEST_F(WindowJob, FirstWindow_FollowsTheMaximumAndTailFirst)
         ASSERT_TRUE(PumpUntilIdle());
         EXPECT_TRUE(boxes.empty());
         ASSERT_EQ(window.tabs.size(), before + 1);
-        CWorkData& data = *window.tabs.back().file;
+        file_view& data = *window.tabs.back().file;
         EXPECT_EQ(window.tabs.back().rows, std::size_t(c.last_shown - c.first_shown + 1));
         EXPECT_EQ(RowTexts(data), Lines(c.first_shown, c.last_shown));
     }
@@ -79,9 +79,9 @@ TEST_F(WindowJob, Reparse_MovesTheWindowAndAsksForTheSelection)
     App().settings.load_tail_first = false;
     App().OpenFiles({WriteFile("move.log", NumberedLines(120))});
     ASSERT_TRUE(PumpUntilIdle());
-    CWorkData& data = *window.tabs.at(0).file;
-    ASSERT_EQ(data.file.indexer().wait_stopped(20000), 0); // the rest is indexed
-    ASSERT_EQ(data.file.line_count(), 120u);
+    file_view& data = *window.tabs.at(0).file;
+    ASSERT_EQ(FileOf(data).indexer().wait_stopped(20000), 0); // the rest is indexed
+    ASSERT_EQ(FileOf(data).line_count(), 120u);
     window.calls.clear();
     App().ReparseFrom(100, SELECT_ROW, -1);
     ASSERT_TRUE(PumpUntilIdle());
@@ -98,7 +98,7 @@ TEST_F(WindowJob, ReparseWhileTheIndexThreadStillRuns_PausesItAroundTheParse)
     App().settings.load_tail_first = false;
     App().OpenFiles({WriteFile("busy.log", NumberedLines(200000))});
     ASSERT_TRUE(PumpUntilIdle());
-    CWorkData& data = *window.tabs.at(0).file;
+    file_view& data = *window.tabs.at(0).file;
     // Whether or not indexing has finished, the re-parse must not race it.
     App().ReparseFrom(500, SELECT_FIRST, 0);
     ASSERT_TRUE(PumpUntilIdle());
@@ -140,10 +140,10 @@ TEST_F(BundledSample, OpensThroughTheJobProtocolWithItsParserAndTheMessagesInOrd
     EXPECT_EQ(sequence, (std::vector<unsigned>{WM_WORK_PROGRESS, WM_WORK_DETECT_PARSER, WM_WORK_PROGRESS, WM_WORK_DONE,
                                                WM_WORK_FILE_READY}));
     ASSERT_EQ(window.tabs.size(), 1u);
-    CWorkData& data = *window.tabs[0].file;
-    EXPECT_EQ(data.parser_name, u"Application log");
+    file_view& data = *window.tabs[0].file;
+    EXPECT_EQ(data.parser_name(), u"Application log");
     EXPECT_EQ(window.tabs[0].rows, 3000u);
-    const log_file::window_reader rows = data.file.read_window();
+    const log_file::window_reader rows = FileOf(data).read_window();
     ASSERT_FALSE(rows.lines().empty());
     EXPECT_EQ(rows.lines().front()->columns.size(), 4u);
 }

@@ -29,8 +29,10 @@ public:
         return 100;
     }
     bool LoadTailFirst() override { return false; }
+    bool RunViewJob(tagVIEW_JOB&) override { return false; }
+    bool JobRunning() const override { return false; }
     const log_pattern_list& FindParser(std::u16string_view) const override { return parser; }
-    const log_pattern_list* DetectParser(CWorkData&) override { return &parser; }
+    const log_pattern_list* DetectParser(file_view&) override { return &parser; }
     open_file_list& OpenFileList() override { return files; }
     progress_record& Progress() override { return progress; }
     message_queue& InterfaceQueue() override { return queue; }
@@ -67,8 +69,8 @@ TEST(WorkThread, JobsEndInPostingOrderEachWithItsSerialAndIdleFollowsTheLast)
     EXPECT_EQ(thread.PostJob(WM_JOB_EXPORT, 0, 0), 1u);
     EXPECT_EQ(thread.IdleEvent().wait(0), 1);
     EXPECT_EQ(thread.PostJob(WM_JOB_SEARCH, 0, 0), 2u);
-    EXPECT_EQ(thread.PostJob(WM_JOB_FILTER, 0, 0), 3u); // no file: nothing to filter
-    EXPECT_EQ(thread.PostJob(WM_USER + 7, 0, 0), 0u);   // not a job
+    EXPECT_EQ(thread.PostJob(WM_JOB_VIEW, 0, 0), 3u); // no record: nothing to do
+    EXPECT_EQ(thread.PostJob(WM_USER + 7, 0, 0), 0u); // not a job
     EXPECT_EQ(thread.LastJobSerial(), 3u);
     ASSERT_TRUE(thread.Start());
     EXPECT_FALSE(thread.Start());
@@ -127,10 +129,11 @@ TEST(WorkThread, JobsQueuedBehindQuit_AreNeverRunAndTheirRecordsAreFreed)
         ASSERT_TRUE(thread.Start());
         thread.Quit();
         thread.PostJob(WM_JOB_OPEN_FILES, 0, reinterpret_cast<intptr_t>(new std::vector<std::u16string>{u"/x"}));
-        thread.PostJob(WM_JOB_PARSE, 0, reinterpret_cast<intptr_t>(new tagPARSE_JOB{}));
+        tagVIEW_JOB view; // on the poster's stack: never freed by the thread
+        thread.PostJob(WM_JOB_VIEW, 0, reinterpret_cast<intptr_t>(&view));
         EXPECT_EQ(thread.Wait(10000), 0);
     }
-    // The address sanitizer's leak check would report the two records.
+    // The address sanitizer's leak check would report the heap record.
     EXPECT_EQ(host.queue.size(), 0u);
 }
 

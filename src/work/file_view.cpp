@@ -1,0 +1,145 @@
+#include "work/file_view.h"
+
+#include "parser/log_pattern.h"
+#include "work/jobs.h"
+#include "work/view_host.h"
+
+#include <atomic>
+
+namespace {
+
+uint64_t NextViewId()
+{
+    // Never reused within the process: a closed file's id names nothing.
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1) + 1;
+}
+
+} // namespace
+
+std::u16string FileNamePart(const std::u16string& path)
+{
+    const std::size_t slash = path.rfind(u'/');
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+file_view::file_view(view_host& host, std::u16string path)
+    : m_host(host), m_id(NextViewId()), m_path(std::move(path)), m_name(FileNamePart(m_path))
+{}
+
+file_view::rows::rows(const file_view& view) : m_window(view.m_file.read_window()), m_source(&m_window.lines())
+{
+    if (!view.m_quick_filter_text.empty())
+        m_source = &m_window.quick_lines();
+    else if (view.m_filter_enabled)
+        m_source = &m_window.filtered_lines();
+}
+
+view_counts file_view::counts()
+{
+    view_counts c;
+    const log_file::window_numbers numbers = m_file.read_window_numbers();
+    c.first = numbers.first;
+    c.last = numbers.last;
+    c.line_count = numbers.line_count;
+    c.file_size = m_file.file_size();
+    c.encoding = m_file.encoding();
+    c.has_bom = m_file.has_bom();
+    c.indexing = m_file.indexer().is_running();
+    c.tail_mode = m_file.tail_mode();
+    return c;
+}
+
+file_view::file_change file_view::check_rotation()
+{
+    return m_file.is_open() ? m_file.check_change(m_path) : file_change::replaced;
+}
+
+window_place file_view::place()
+{
+    const log_file::window_numbers numbers = m_file.read_window_numbers();
+    return {numbers.first, numbers.last, numbers.line_count, m_host.MaxLoadingLines()};
+}
+
+std::vector<std::u16string> file_view::column_names() const
+{
+    std::vector<const log_pattern*> leaves;
+    leaf_count(m_host.FindParser(m_parser_name), &leaves);
+    std::vector<std::u16string> names;
+    names.reserve(leaves.size());
+    for (const log_pattern* leaf : leaves)
+        names.push_back(leaf->name);
+    return names;
+}
+
+namespace {
+
+tagVIEW_JOB Job(uint64_t id, view_action action, std::u16string text = {}, window_plan plan = {}, int32_t encoding = 0)
+{
+    tagVIEW_JOB job;
+    job.file_id = id;
+    job.action = action;
+    job.text = std::move(text);
+    job.plan = plan;
+    job.encoding = encoding;
+    return job;
+}
+
+bool Run(view_host& host, tagVIEW_JOB&& job)
+{
+    return host.RunViewJob(job) && job.succeeded;
+}
+
+} // namespace
+
+bool file_view::set_quick_filter(const std::u16string& text)
+{
+    return Run(m_host, Job(m_id, view_action::quick_filter, text));
+}
+
+bool file_view::set_filter_enabled(bool on)
+{
+    return Run(m_host, Job(m_id, on ? view_action::filter_on : view_action::filter_off));
+}
+
+bool file_view::set_filter_groups(log_filter_groups groups, bool enable)
+{
+    // The groups are read by the view's jobs only, and no job runs now: an
+    // intent is refused while one does, and this one waits for its own.
+    if (m_host.JobRunning())
+        return false;
+    m_filter_groups = std::move(groups);
+    if (enable || m_filter_enabled)
+        return set_filter_enabled(true);
+    return true;
+}
+
+bool file_view::change_parser(const std::u16string& name)
+{
+    tagVIEW_JOB job = Job(m_id, view_action::parser, name);
+    return m_host.RunViewJob(job) && job.changed;
+}
+
+bool file_view::change_encoding(int32_t encoding)
+{
+    // Nothing to change (or a marked file): no job.
+    if (m_file.has_bom() || m_file.encoding() == encoding)
+        return false;
+    return Run(m_host, Job(m_id, view_action::encoding, {}, {}, encoding));
+}
+
+bool file_view::move_window(const window_plan& plan)
+{
+    if (!plan.move)
+        return false;
+    return Run(m_host, Job(m_id, view_action::move, {}, plan));
+}
+
+bool file_view::reload()
+{
+    tagVIEW_JOB job = Job(m_id, view_action::reload);
+    m_last_reload_changed_parser = false;
+    const bool reloaded = m_host.RunViewJob(job) && job.succeeded;
+    m_last_reload_changed_parser = job.changed;
+    return reloaded;
+}
