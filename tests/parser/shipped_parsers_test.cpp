@@ -67,6 +67,7 @@ TEST(parser_ShippedParsers, SplitTheirFormatsAsTheGoldenTextSays)
         {"ISO 8601 log", "iso8601"},
         {"Java log", "java"},
         {"Application log", "application"},
+        {"Package manager log", "package_manager"},
     };
     for (const golden_case& c : cases) {
         const log_pattern_list parser = LoadShipped(c.parser);
@@ -85,7 +86,7 @@ TEST(parser_ShippedParsers, SplitTheirFormatsAsTheGoldenTextSays)
 TEST(parser_ShippedParsers, EveryShippedFileLoadsAndRoundTrips)
 {
     const std::vector<std::u16string> files = ListFiles(kShipped.u16string(), u".xml");
-    EXPECT_GE(files.size(), 7u);
+    EXPECT_GE(files.size(), 8u);
     for (const std::u16string& file : files) {
         log_pattern_list parser;
         ASSERT_TRUE(LoadPatternFile(parser, JoinPath(kShipped.u16string(), file))) << ToUtf8(file);
