@@ -521,24 +521,6 @@ std::vector<column_facts> gather_facts(const candidate& c, const std::vector<sam
     return facts;
 }
 
-// The lines split_line cuts into every column with every typed value valid.
-std::size_t count_split(const log_pattern_list& parser, const std::vector<sample_line>& sample)
-{
-    std::vector<const log_pattern*> leaves;
-    const auto count = static_cast<std::size_t>(leaf_count(parser, &leaves));
-    std::size_t split = 0;
-    log_line line;
-    for (const sample_line& sampled : sample) {
-        if (!split_line(line, sampled.text.data(), sampled.text.size(), parser, true) || line.columns.size() != count)
-            continue;
-        bool valid = true;
-        for (std::size_t i = 0; i < count; ++i)
-            valid = valid && (leaves[i]->data_format.data_type == DATA_TYPE_TEXT || line.columns[i].value.valid);
-        split += valid ? 1 : 0;
-    }
-    return split;
-}
-
 std::vector<sample_line> read_sample(std::u16string_view selected, const std::vector<std::u16string_view>& others)
 {
     std::vector<sample_line> sample;
@@ -598,7 +580,7 @@ parser_suggestion suggest_parser(std::u16string_view selected, const std::vector
                 continue;
             widen_numbers(c, sample);
             name_columns(c.parser, gather_facts(c, sample, head_line), c.message);
-            suggestion.split = count_split(c.parser, sample);
+            suggestion.split = evaluate(c, sample, head_line.tokens).split;
             suggestion.parser = std::move(c.parser);
             return suggestion;
         }

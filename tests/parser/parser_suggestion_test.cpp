@@ -32,7 +32,7 @@ parser_suggestion Suggest(const std::vector<std::u16string>& lines, std::size_t 
 }
 
 // What split_line itself makes of the lines with parser: those cut into every
-// column with every typed value valid.
+// column whose text, read again with its column's format, is valid.
 std::size_t SplitByHand(const log_pattern_list& parser, const std::vector<std::u16string>& lines)
 {
     std::vector<const log_pattern*> leaves;
@@ -42,10 +42,13 @@ std::size_t SplitByHand(const log_pattern_list& parser, const std::vector<std::u
         log_line line;
         if (!split_line(line, text.data(), text.size(), parser, true) || line.columns.size() != count)
             continue;
-        bool valid = true;
-        for (std::size_t i = 0; i < count; ++i)
-            valid = valid && (leaves[i]->data_format.data_type == DATA_TYPE_TEXT || line.columns[i].value.valid);
-        split += valid ? 1 : 0;
+        split += std::all_of(leaves.begin(), leaves.end(), [&, i = std::size_t{0}](const log_pattern* leaf) mutable {
+            tagDATA_VALUE value;
+            ParseDataValue(value, line.columns[i].text_base + line.columns[i].offset, line.columns[i].length,
+                           leaf->data_format);
+            ++i;
+            return leaf->data_format.data_type == DATA_TYPE_TEXT || value.valid;
+        });
     }
     return split;
 }
