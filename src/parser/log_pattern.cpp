@@ -32,5 +32,6 @@ std::u16string template_text(const log_pattern_list& parser)
 bool operator==(const log_pattern& a, const log_pattern& b)
 {
     return a.version == b.version && a.start == b.start && a.end == b.end && a.name == b.name
-           && a.data_format == b.data_format && a.sub_items == b.sub_items;
+           && a.data_format == b.data_format && a.sub_items == b.sub_items
+           && a.end_after_datetime == b.end_after_datetime;
 }

@@ -32,6 +32,14 @@ public:
     std::u16string name;
     tagDATA_FORMAT data_format;
     log_pattern_list sub_items; // when not empty the item has no column of its own
+    // For a date-time item: its end text is looked for only after the part
+    // of the value that the date-time format covers, so that a format holding
+    // the end text ("Y-m-d H:M:S" before a space) keeps its value whole.
+    // Off for every item unless switched on; files without it read as off.
+    bool end_after_datetime = false;
+
+    // Whether the end text is looked for after the date-time format's extent.
+    bool ends_after_datetime() const { return end_after_datetime && data_format.data_type == DATA_TYPE_DATETIME; }
 };
 
 // Deep, field-by-field equality (version included).

@@ -42,6 +42,11 @@ bool ReadPresentText(const TiXmlElement* parent, const char* name, std::u16strin
     return true;
 }
 
+// The optional child that switches on the search for the end text after the
+// date-time (log_pattern::end_after_datetime); written only when on, so that
+// every other item is written exactly as before it existed.
+const char* const kEndAfterDateTime = "end_after_datetime";
+
 enum class item_read { taken, skipped, too_deep };
 
 item_read ReadList(log_pattern_list& parser, const TiXmlElement* element, int depth);
@@ -58,6 +63,9 @@ item_read ReadItem(log_pattern& item, const TiXmlElement* element, int depth)
             return item_read::skipped;
         if (v >= 2 && !DataFormatFromXml(item.data_format, element->FirstChildElement("data_format")))
             return item_read::skipped;
+        long long after_datetime = 0;
+        item.end_after_datetime =
+            ReadXmlChildInteger(element, kEndAfterDateTime, after_datetime) && after_datetime != 0;
     }
     if (const TiXmlElement* sub_items = element->FirstChildElement("pattern_list")) {
         if (depth >= kMaxPatternDepth)
@@ -100,6 +108,8 @@ TiXmlElement* ItemToXml(const log_pattern& item)
     if (!format)
         format = DataFormatToXml(tagDATA_FORMAT());
     element->LinkEndChild(format);
+    if (item.end_after_datetime)
+        AddXmlTextChild(element, kEndAfterDateTime, u"1");
     if (TiXmlElement* sub_items = PatternListToXml(item.sub_items))
         element->LinkEndChild(sub_items);
     return element;

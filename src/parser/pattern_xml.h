@@ -19,7 +19,9 @@ inline constexpr int kMaxPatternDepth = 32;
 // A new "pattern_list" element for parser, owned by the caller (hand it to
 // LinkEndChild), or null when parser has no items.  Every item is written as
 // version 2; an item whose data type is out of range is written as text, so
-// that it is not lost when read back.
+// that it is not lost when read back.  An item with end_after_datetime gets
+// an "end_after_datetime" child holding "1" after its "data_format"; other
+// items have none.
 TiXmlElement* PatternListToXml(const log_pattern_list& parser);
 
 // Empties parser, then reads the items of a "pattern_list" element into it.
@@ -27,7 +29,8 @@ TiXmlElement* PatternListToXml(const log_pattern_list& parser);
 // items with a missing "version" text, a missing "start", "end" or "name", an
 // empty name, a missing or unreadable "data_format" (version 2 and later) or
 // sub-items nested too deep are skipped one by one, and the others are taken.
-// Every item read has version 2.
+// Every item read has version 2; its end_after_datetime is on when it has an
+// "end_after_datetime" child whose text reads as a non-zero number.
 bool PatternListFromXml(log_pattern_list& parser, const TiXmlElement* element);
 
 // Loads the parser file at path into parser; false (parser emptied) when the

@@ -1,5 +1,7 @@
 #include "parser/split_line.h"
 
+#include "parser/datetime_extent.h"
+
 #include <string_view>
 
 namespace {
@@ -51,9 +53,15 @@ bool split_items(log_line& line, const char16_t* text, std::size_t length, const
 
         std::size_t value_end = length;
         if (!item.end.empty()) {
-            if (item.end.size() > length - value_start)
+            std::size_t end_from = value_start;
+            if (item.ends_after_datetime()) {
+                const std::size_t covered = DateTimeExtent(text + value_start, length - value_start, item.data_format);
+                if (covered != kNoDateTimeExtent)
+                    end_from += covered;
+            }
+            if (item.end.size() > length - end_from)
                 return fail_at(item, failed_name);
-            const std::size_t q = find_text(text, length, value_start, item.end);
+            const std::size_t q = find_text(text, length, end_from, item.end);
             if (q == kNotFound)
                 return fail_at(item, failed_name);
             value_end = q;

@@ -19,7 +19,10 @@
 // a start text is looked for from the position and skipped over when found
 // (an absent start text is no failure); an empty end text takes the rest of
 // the text and leaves the position where it was; a non-empty end text must be
-// found after the value's start, and the position moves past it.  Splitting
+// found after the value's start, and the position moves past it.  For a
+// date-time item with end_after_datetime the end text is looked for only
+// after the part of the value its format covers (DateTimeExtent), or after
+// the value's start when the value does not begin with the format.  Splitting
 // fails at an item when the position has reached the end of the text, when
 // its value would start at the end of the text, or when its end text is
 // missing; columns made before the failure stay in the line.

@@ -153,6 +153,7 @@ TEST_F(logfile_ParserChoice, TheShippedParsersAreChosenForTheirFormats)
         {"ISO 8601", sample_lines("iso8601.log", 4), u"ISO 8601 log"},
         {"Java", sample_lines("java.log", 3), u"Java log"},
         {"application", sample_lines("application.log", 3), u"Application log"},
+        {"package manager", sample_lines("package_manager.log", 7), u"Package manager log"},
         {"application sample", read_text(std::filesystem::path(VARNOTH_SOURCE_RESOURCES) / "samples" / "sample.log"),
          u"Application log"},
         {"access sample", read_text(std::filesystem::path(VARNOTH_SOURCE_RESOURCES) / "samples" / "access.log"),
@@ -164,6 +165,85 @@ TEST_F(logfile_ParserChoice, TheShippedParsersAreChosenForTheirFormats)
         ASSERT_TRUE(file.open(widen(folder.write("s.log", c.text)), 0, false)) << c.name;
         EXPECT_EQ(name_of(choose_parser(file, shipped)), c.parser) << c.name;
     }
+}
+
+// A user's parser for "YYYY-mm-dd HH:MM:SS action package version" lines,
+// written with a date and a time column.
+log_pattern_list users_package_parser()
+{
+    return Parser({Typed(Item(u"", u" ", u"Date"), DATA_TYPE_DATETIME, u"Y-m-d"),
+                   Typed(Item(u"", u" ", u"Time"), DATA_TYPE_DATETIME, u"H:M:S"), Item(u"", u" ", u"Action"),
+                   Item(u"", u" ", u"Package"), Item(u"", u"", u"Version")});
+}
+
+TEST_F(logfile_ParserChoice, TypedColumnsThatDoNotReadKeepAParserFromWinning)
+{
+    parser_list parsers;
+    const std::u16string resources = std::filesystem::path(VARNOTH_SOURCE_RESOURCES).u16string();
+    ASSERT_GE(LoadParserList(parsers, JoinPath(resources, u"parser")), 8u);
+    parsers.push_back({users_package_parser(), u"mine"});
+    const log_pattern_list numbered = Parser({Typed(Item(u"", u";", u"n"), DATA_TYPE_NUMERIC), Item(u"", u"", u"x")});
+    const struct {
+        const char* name;
+        std::string text;
+        parser_list extra;
+        const char16_t* parser;
+    } cases[] = {
+        // Its Date column never reads: the default parser is better.
+        {"update-alternatives",
+         "update-alternatives 2024-08-05 13:07:15: run with --install /usr/bin/editor editor /usr/bin/vim 30\n"
+         "update-alternatives 2024-08-05 13:07:15: using /usr/bin/vim to provide /usr/bin/editor (editor) in auto\n",
+         {},
+         u"(default)"},
+        // Its Time column reads, but with ".320" left over: the shipped
+        // parser whose values read whole wins despite fewer columns.
+        {"application", sample_lines("application.log", 3), {}, u"Application log"},
+        // Its values all read whole, and it has the most columns.
+        {"package manager", sample_lines("package_manager.log", 7), {}, u"mine"},
+        // A size of "-" does not read as a number, but other lines' sizes do:
+        // the parser still fits, no other fits whole.
+        {"access with a missing size", sample_lines("access.log", 3), {}, u"Web server access"},
+        // A typed column that reads on no line rules a parser out even when
+        // nothing else fits.
+        {"numbers that never read", "a;b\nc;d\n", {{numbered, u"numbered"}}, u"(default)"},
+        {"numbers that read on one line", "a;b\n7;d\n", {{numbered, u"numbered"}}, u"numbered"},
+    };
+    for (const auto& c : cases) {
+        parser_list candidates = parsers;
+        candidates.insert(candidates.end(), c.extra.begin(), c.extra.end());
+        log_file file;
+        ASSERT_TRUE(file.open(widen(folder.write("t.log", c.text)), 0, false)) << c.name;
+        EXPECT_EQ(name_of(choose_parser(file, candidates)), c.parser) << c.name;
+        EXPECT_TRUE(file.read_window().lines().empty()) << c.name;
+    }
+}
+
+TEST_F(logfile_ParserChoice, AWholeFitBeatsAPartFitAndMostColumnsWinAmongEquals)
+{
+    const auto typed = [](int count, int32_t data_type) {
+        log_pattern_list parser = columns(count);
+        parser.front().data_format.data_type = data_type;
+        parser.front().data_format.format = u"H:M:S";
+        return parser;
+    };
+    log_file file;
+    ASSERT_TRUE(file.open(widen(folder.write("f.log", "13:07:10.5;b;c;d\n13:07:11.5;f;g;h\n")), 0, false));
+    EXPECT_EQ(rate_parser(file, typed(4, DATA_TYPE_DATETIME)), parser_fit::partly); // ".5" is left over
+    EXPECT_EQ(rate_parser(file, typed(3, DATA_TYPE_TEXT)), parser_fit::whole);
+    EXPECT_EQ(rate_parser(file, typed(3, DATA_TYPE_IPV4)), parser_fit::none);
+    EXPECT_EQ(rate_parser(file, columns(5)), parser_fit::none);
+    EXPECT_EQ(rate_parser(file, log_pattern_list()), parser_fit::none);
+    EXPECT_TRUE(check_parser(file, typed(3, DATA_TYPE_IPV4))); // it splits, whatever the values say
+
+    parser_list parsers{{typed(4, DATA_TYPE_DATETIME), u"four, partly"},
+                        {typed(2, DATA_TYPE_TEXT), u"two"},
+                        {typed(3, DATA_TYPE_TEXT), u"three"},
+                        {typed(4, DATA_TYPE_IPV4), u"four, none"}};
+    EXPECT_EQ(name_of(choose_parser(file, parsers)), u"three");
+    parsers.pop_front();
+    parsers.push_front({typed(3, DATA_TYPE_DATETIME), u"three, partly"});
+    parsers.remove_if([](const tagPARSER_ITEM& entry) { return entry.name != u"three, partly"; });
+    EXPECT_EQ(name_of(choose_parser(file, parsers)), u"three, partly"); // a part fit beats the default parser
 }
 
 } // namespace

@@ -165,6 +165,7 @@ log_pattern_list RichParser()
 {
     log_pattern time = Typed(Item(u"", u" [", u"Time"), DATA_TYPE_DATETIME, u"Y-m-d H:M:S.s");
     time.data_format.language = u"Deutsch";
+    time.end_after_datetime = true;
     log_pattern size = Typed(Item(u"", u"\t", u"Size"), DATA_TYPE_NUMERIC);
     size.data_format.separator_1000 = true;
     size.data_format.digit_count = 3;
@@ -200,6 +201,40 @@ TEST(parser_PatternXml, WrittenItemsHaveTheirChildrenInOrder)
     EXPECT_EQ(order, "version start end name data_format pattern_list ");
     EXPECT_STREQ(item->FirstChildElement("version")->GetText(), "2");
     EXPECT_EQ(PatternListToXml(log_pattern_list()), nullptr);
+
+    // The end-after-date-time switch is written only when on, after the
+    // data format.
+    parser = Parser({Typed(Item(u"", u" ", u"t"), DATA_TYPE_DATETIME, u"Y-m-d H:M:S")});
+    parser.front().end_after_datetime = true;
+    const std::unique_ptr<TiXmlElement> on(PatternListToXml(parser));
+    order.clear();
+    for (const TiXmlElement* child = on->FirstChildElement("pattern_item")->FirstChildElement(); child;
+         child = child->NextSiblingElement())
+        order += child->ValueStr() + " ";
+    EXPECT_EQ(order, "version start end name data_format end_after_datetime ");
+    EXPECT_STREQ(on->FirstChildElement("pattern_item")->FirstChildElement("end_after_datetime")->GetText(), "1");
+}
+
+TEST(parser_PatternXml, TheEndAfterDateTimeSwitchIsOnOnlyForANonZeroNumber)
+{
+    const struct {
+        const char* child;
+        bool on;
+    } cases[] = {{"", false},
+                 {"<end_after_datetime>1</end_after_datetime>", true},
+                 {"<end_after_datetime> 7</end_after_datetime>", true},
+                 {"<end_after_datetime>0</end_after_datetime>", false},
+                 {"<end_after_datetime>yes</end_after_datetime>", false},
+                 {"<end_after_datetime/>", false}};
+    for (const auto& c : cases) {
+        const auto element =
+            ParseElement("<pattern_list>" + ItemXml("<version>2</version>", kAll + std::string(kText) + c.child)
+                         + "</pattern_list>");
+        log_pattern_list parser;
+        ASSERT_TRUE(PatternListFromXml(parser, element.get())) << c.child;
+        ASSERT_EQ(parser.size(), 1u) << c.child;
+        EXPECT_EQ(parser.front().end_after_datetime, c.on) << c.child;
+    }
 }
 
 TEST(parser_PatternXml, AnOutOfRangeDataTypeIsWrittenAsTextSoTheItemSurvives)

@@ -4,6 +4,7 @@
 #include "parser/pattern_xml.h"
 #include "parser/split_line.h"
 #include "platform/files.h"
+#include "xml/xml_file.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
@@ -67,6 +68,7 @@ TEST(parser_ShippedParsers, SplitTheirFormatsAsTheGoldenTextSays)
         {"ISO 8601 log", "iso8601"},
         {"Java log", "java"},
         {"Application log", "application"},
+        {"Package manager log", "package_manager"},
     };
     for (const golden_case& c : cases) {
         const log_pattern_list parser = LoadShipped(c.parser);
@@ -85,7 +87,7 @@ TEST(parser_ShippedParsers, SplitTheirFormatsAsTheGoldenTextSays)
 TEST(parser_ShippedParsers, EveryShippedFileLoadsAndRoundTrips)
 {
     const std::vector<std::u16string> files = ListFiles(kShipped.u16string(), u".xml");
-    EXPECT_GE(files.size(), 7u);
+    EXPECT_GE(files.size(), 8u);
     for (const std::u16string& file : files) {
         log_pattern_list parser;
         ASSERT_TRUE(LoadPatternFile(parser, JoinPath(kShipped.u16string(), file))) << ToUtf8(file);
@@ -123,6 +125,33 @@ TEST(parser_ShippedParsers, TheBundledSamplesStillFitTheirParsers)
         }
         EXPECT_GT(lines, 1000) << c.sample;
     }
+}
+
+// The help page on parser files shows a whole parser file: it must load as
+// the shipped parser it names, so that the page stays true.
+TEST(parser_ShippedParsers, TheHelpPagesExampleIsTheShippedFile)
+{
+    std::string page = ReadText(std::filesystem::path(VARNOTH_SOURCE_RESOURCES) / "help" / "parser_files.html");
+    const std::size_t open = page.find("<pre><code>");
+    const std::size_t close = page.find("</code></pre>");
+    ASSERT_NE(open, std::string::npos);
+    ASSERT_NE(close, std::string::npos);
+    std::string example = page.substr(open + 11, close - open - 11);
+    for (const auto& [entity, text] :
+         {std::pair<std::string, std::string>{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}}) {
+        for (std::size_t at = example.find(entity); at != std::string::npos; at = example.find(entity, at + 1))
+            example.replace(at, entity.size(), text);
+    }
+    EXPECT_NE(page.find("Package manager log.xml"), std::string::npos);
+    InitXmlServices();
+    TiXmlDocument document;
+    document.Parse(example.c_str());
+    ASSERT_FALSE(document.Error()) << example;
+    log_pattern_list parser;
+    ASSERT_TRUE(PatternListFromXml(parser, document.RootElement()));
+    EXPECT_TRUE(parser == LoadShipped("Package manager log"));
+    EXPECT_EQ(template_text(parser), u"<Time> <Action> <Package> <Details>");
+    EXPECT_NE(page.find("&lt;Time&gt; &lt;Action&gt; &lt;Package&gt; &lt;Details&gt;"), std::string::npos);
 }
 
 } // namespace

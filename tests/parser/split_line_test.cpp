@@ -106,6 +106,18 @@ TEST(parser_SplitLine, CutsColumnsByStartAndEndTexts)
          true,
          {u"caf", u" cr\u00e8me"},
          u""},
+        {"a start text that exactly fills the rest of the line leaves no value",
+         Parser({Item(u"", u" ", u"a"), Item(u"[x]", u"", u"b")}),
+         u"k [x]",
+         false,
+         {u"k"},
+         u"b"},
+        {"an end text that exactly fills the rest of the line ends an empty value",
+         Parser({Item(u"", u" ", u"a"), Item(u"", u"]]", u"b")}),
+         u"k ]]",
+         true,
+         {u"k", u""},
+         u""},
         {"zero characters are ordinary characters",
          Parser({Item(u"", std::u16string(1, u'\0'), u"a"), Item(u"", u"", u"b")}),
          std::u16string(u"ab\0cd", 5),
@@ -123,6 +135,82 @@ TEST(parser_SplitLine, CutsColumnsByStartAndEndTexts)
         EXPECT_EQ(std::u16string(line.text.begin(), line.text.end()), c.text) << c.name;
         if (ok) {
             EXPECT_EQ(static_cast<int32_t>(line.columns.size()), leaf_count(c.parser)) << c.name;
+        }
+    }
+}
+
+log_pattern DateTimeItem(std::u16string format, bool end_after_datetime, std::u16string end = u" ")
+{
+    log_pattern item = Typed(Item(u"", std::move(end), u"time"), DATA_TYPE_DATETIME, std::move(format));
+    item.end_after_datetime = end_after_datetime;
+    return item;
+}
+
+TEST(parser_SplitLine, AnEndAfterTheDateTimeIsLookedForPastWhatItsFormatCovers)
+{
+    const auto on = [](std::u16string format) {
+        return Parser({DateTimeItem(std::move(format), true), Item(u"", u" ", u"action"), Item(u"", u"", u"rest")});
+    };
+    log_pattern numeric_with_switch = Typed(Item(u"", u" ", u"n"), DATA_TYPE_NUMERIC);
+    numeric_with_switch.end_after_datetime = true;
+    const struct {
+        const char* name;
+        log_pattern_list parser;
+        std::u16string text;
+        bool ok;
+        std::vector<std::u16string> columns;
+        bool time_valid;
+    } cases[] = {
+        {"date and time stay one column",
+         on(u"Y-m-d H:M:S"),
+         u"2024-08-05 13:07:10 status installed libc6:amd64",
+         true,
+         {u"2024-08-05 13:07:10", u"status", u"installed libc6:amd64"},
+         true},
+        {"without the switch the first space ends the value, as stored parsers split",
+         Parser({DateTimeItem(u"Y-m-d H:M:S", false), Item(u"", u" ", u"action"), Item(u"", u"", u"rest")}),
+         u"2024-08-05 13:07:10 status installed",
+         true,
+         {u"2024-08-05", u"13:07:10", u"status installed"},
+         false},
+        {"text after the last field up to the end text stays in the value",
+         on(u"Y-m-d H:M:S"),
+         u"2024-08-05 13:07:10.320+02:00 INFO started",
+         true,
+         {u"2024-08-05 13:07:10.320+02:00", u"INFO", u"started"},
+         true},
+        {"a space-padded day and a month name",
+         on(u"b  d H:M:S"),
+         u"Aug  5 13:07:10 web01 sshd: ok",
+         true,
+         {u"Aug  5 13:07:10", u"web01", u"sshd: ok"},
+         true},
+        {"a value that does not begin with the format is cut as without the switch",
+         on(u"Y-m-d H:M:S"),
+         u"update-alternatives 2024-08-05 13:07:15: run",
+         true,
+         {u"update-alternatives", u"2024-08-05", u"13:07:15: run"},
+         false},
+        {"a date-time that ends the line leaves no room for the end text",
+         on(u"Y-m-d H:M:S"),
+         u"2024-08-05 13:07:10",
+         false,
+         {},
+         false},
+        {"the switch means nothing for other data types",
+         Parser({numeric_with_switch, Item(u"", u"", u"rest")}),
+         u"1 2 3",
+         true,
+         {u"1", u"2 3"},
+         true},
+    };
+    for (const auto& c : cases) {
+        log_line line;
+        std::u16string failed;
+        EXPECT_EQ(split_line(line, c.text.data(), c.text.size(), c.parser, true, &failed), c.ok) << c.name;
+        EXPECT_EQ(ColumnTexts(line), c.columns) << c.name;
+        if (!line.columns.empty()) {
+            EXPECT_EQ(line.columns[0].value.valid, c.time_valid) << c.name;
         }
     }
 }
