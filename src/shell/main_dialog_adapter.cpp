@@ -140,6 +140,7 @@ active_view_state main_dialog_adapter::ViewState() const
     s.window_first = numbers.first;
     s.window_last = numbers.last;
     s.indexed_lines = static_cast<int64_t>(numbers.line_count);
+    s.cut_lines = static_cast<int64_t>(file->file.read_index().long_line_count());
     CLogListCtrl* list = ActiveList();
     if (!list) {
         // A file whose tab is not there yet counts the rows of its source.

@@ -5,6 +5,7 @@
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
+#include "work/cell_text.h"
 
 #include <chrono>
 #include <memory>
@@ -83,13 +84,14 @@ struct export_writer {
 
     void csv_line(std::span<const std::u16string_view> fields) { out.append_csv_line(fields, quoted); }
 
-    // A row of the list: every list column, empty where the line has none.
+    // A row of the list: every list column as the list shows it, empty where
+    // the line has none.
     void list_row(const log_line& line, std::size_t column_count, std::vector<std::u16string_view>& fields)
     {
         if (csv) {
             fields.clear();
             for (std::size_t c = 0; c < column_count; ++c)
-                fields.push_back(c < line.columns.size() ? ColumnText(line.columns[c]) : std::u16string_view());
+                fields.push_back(ShownCellText(line, c));
             csv_line(fields);
         } else {
             log_text(line);
@@ -97,13 +99,13 @@ struct export_writer {
         ++rows;
     }
 
-    // A line of a whole-file walk: its own columns.
+    // A line of a whole-file walk: its own columns, each as a list would show it.
     void walk_line(const log_line& line, std::vector<std::u16string_view>& fields)
     {
         if (csv) {
             fields.clear();
-            for (const log_column& column : line.columns)
-                fields.push_back(ColumnText(column));
+            for (std::size_t c = 0; c < line.columns.size(); ++c)
+                fields.push_back(ShownCellText(line, c));
             csv_line(fields);
         } else {
             log_text(line, false);

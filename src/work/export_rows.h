@@ -100,7 +100,9 @@ struct export_result {
 // a comma, a quotation mark, a carriage return or a line feed is enclosed in
 // quotation marks with the inner ones doubled.  Log: each line's own text and
 // the source's line end ("\n" when it has none).  Whole-file exports leave
-// out lines without columns.
+// out lines without columns.  Cells are written as the list shows them
+// (ShownCellText), lines as far as their text goes (a long line's first
+// part).
 export_result ExportRows(const export_request& request, const export_hooks& hooks);
 
 // True when the file name of path ends in ".csv", ASCII case ignored.

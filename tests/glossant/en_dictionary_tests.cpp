@@ -368,6 +368,7 @@ const std::map<std::string, std::string> kFormattedTexts = {
     {"IDS_MSG_FILTER_VALUE_EMPTY", "ssss"},          // expression, compare, equal, not equal
     {"IDS_MSG_INVALID_COLUMN_END", "s"},             // the column's name
     {"IDS_MSG_TEST_FAIL_COLUMN", "s"},               // the column's name
+    {"IDS_LOGLIST_TIP_CUT_LINE", "ss"},              // the line's bytes, the characters shown
     {"IDS_FILTERDLG_LIST_FORMAT_CONDITION", "sss"},  // column, comparison, value
     {"IDS_FILTERDLG_LIST_FORMAT_CONDITION_NOCOLUMN", "ss"},
     {"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM", "sss"}, // column, verb, text

@@ -410,6 +410,40 @@ TEST_F(ExportRows_Test, FilteredFileExportsTheLinesTheConditionsPass)
     EXPECT_EQ(dir.read("f.log"), everything);
 }
 
+TEST_F(ExportRows_Test, CellsAndLinesAreWrittenAsTheListShowsThem)
+{
+    // A one-column line of 65535 'y' (the list shows 65534), and a line of
+    // 1 MB (its text holds its first 65535 characters).
+    const std::string longest(65535, 'y');
+    const std::string huge = std::string(1 << 20, 'z') + "END";
+    log_file file;
+    open(file, "first\n" + longest + "\n" + huge + "\nlast\n");
+    const log_pattern_list parser = MakeDefaultParser(u"Line");
+    const std::vector<log_line*> rows = window(file, parser);
+    ASSERT_EQ(rows.size(), 4u);
+    const std::string shown_cell(65534, 'y');
+    const std::string huge_cell(65534, 'z');
+    const std::string huge_text(65535, 'z');
+    for (int32_t kind : {EXPORT_KIND_VISIBLE_ROWS, EXPORT_KIND_SELECTED_ROWS, EXPORT_KIND_WHOLE_FILE}) {
+        SCOPED_TRACE(kind);
+        export_request csv = request(file, kind, "c.csv", &parser);
+        csv.column_names = {u"Line"};
+        csv.rows = rows;
+        csv.selected = {1, 2};
+        ASSERT_EQ(ExportRows(csv, hooks()).end, export_end::completed);
+        const std::string cells = shown_cell + "\r\n" + huge_cell + "\r\n";
+        EXPECT_EQ(dir.read("c.csv"),
+                  kind == EXPORT_KIND_SELECTED_ROWS ? "Line\r\n" + cells : "Line\r\nfirst\r\n" + cells + "last\r\n");
+        // A log export writes each line as far as its text goes.
+        export_request log = request(file, kind, "l.log", &parser);
+        log.rows = rows;
+        log.selected = {1, 2};
+        ASSERT_EQ(ExportRows(log, hooks()).end, export_end::completed);
+        const std::string lines = longest + "\n" + huge_text + "\n";
+        EXPECT_EQ(dir.read("l.log"), kind == EXPORT_KIND_SELECTED_ROWS ? lines : "first\n" + lines + "last\n");
+    }
+}
+
 TEST_F(ExportRows_Test, FilteredFileComparesTypedColumnsAsTheirType)
 {
     // As text "3" > "25"; as numbers only 26 and up pass "greater than 25".
