@@ -143,6 +143,7 @@ void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
     state.indexing = file->file.indexer().is_running();
     state.indexed_lines = file->file.line_count();
     state.has_conditions = file->filter_conditions.ConditionCount() > 0;
+    state.quick_filter = file->quick_filter_text;
     if (!ExportCommandChecks(state,
                              [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;
