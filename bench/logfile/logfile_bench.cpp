@@ -20,6 +20,7 @@
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -99,15 +100,37 @@ uint64_t write_log(const std::string& path, uint64_t size)
 }
 
 // Seconds taken by `wc -l` over the file (best of three).
-double time_wc(const std::string& path)
+// CPU seconds of this thread, and of the finished children (user and system).
+double thread_cpu_seconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double children_cpu_seconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto seconds = [](const timeval& v) {
+        return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Seconds taken by `wc -l` over the file (best of three), and its CPU seconds.
+double time_wc(const std::string& path, double& cpu)
 {
     double best = 1e9;
+    cpu = 1e9;
     const std::string command = "wc -l '" + path + "' > /dev/null";
     for (int i = 0; i < 3; ++i) {
+        const double cpu_before = children_cpu_seconds();
         const auto start = clock_type::now();
         if (std::system(command.c_str()) != 0)
             return -1;
         best = std::min(best, seconds_since(start));
+        cpu = std::min(cpu, children_cpu_seconds() - cpu_before);
     }
     return best;
 }
@@ -170,18 +193,22 @@ void fill_flat(log_file& file, flat_line_index& flat)
 
 // Average nanoseconds of look(n) over count random line numbers below lines
 // (best of three); the offsets are summed into sink so nothing is skipped.
-template <class Look> double lookup_ns(uint64_t lines, int count, Look look, int64_t& sink)
+// cpu_ns receives the same in thread CPU time.
+template <class Look> double lookup_ns(uint64_t lines, int count, Look look, int64_t& sink, double& cpu_ns)
 {
     double best = 1e18;
+    cpu_ns = 1e18;
     for (int run = 0; run < 3; ++run) {
         std::mt19937_64 rng(42);
         std::vector<uint64_t> numbers(static_cast<std::size_t>(count));
         for (uint64_t& n : numbers)
             n = rng() % lines;
+        const double cpu_start = thread_cpu_seconds();
         const auto start = clock_type::now();
         for (uint64_t n : numbers)
             sink += look(n);
         best = std::min(best, seconds_since(start) * 1e9 / count);
+        cpu_ns = std::min(cpu_ns, (thread_cpu_seconds() - cpu_start) * 1e9 / count);
     }
     return best;
 }
@@ -211,23 +238,27 @@ int main(int argc, char** argv)
     std::printf("file: %.0f MB, %" PRIu64 " lines (%.1f bytes a line)\n", bytes / 1e6, lines,
                 bytes / static_cast<double>(lines));
 
-    const double wc = time_wc(path); // also warms the page cache
+    double wc_cpu = 0;
+    const double wc = time_wc(path, wc_cpu); // also warms the page cache
     const double wc_rate = bytes / wc / 1e9;
-    std::printf("baseline wc -l: %.3f s = %.2f GB/s\n", wc, wc_rate);
+    std::printf("baseline wc -l: %.3f s = %.2f GB/s (CPU %.3f s)\n", wc, wc_rate, wc_cpu);
 
     int status = 0;
     uint64_t tail_bytes = 0;
     {
         // Best of three, like the baseline: the machine may be shared.
         double best = 1e9;
+        double best_cpu = 1e9;
         bool ok = true;
         uint64_t count = 0;
         double per_line = 0;
         for (int run = 0; run < 3; ++run) {
             log_file file;
+            const double cpu_start = thread_cpu_seconds();
             const auto start = clock_type::now();
             ok = file.open(wide_path, 0, false) && ok;
             best = std::min(best, seconds_since(start));
+            best_cpu = std::min(best_cpu, thread_cpu_seconds() - cpu_start);
             count = file.line_count();
             per_line = static_cast<double>(index_bytes(file)) / static_cast<double>(count);
         }
@@ -236,11 +267,49 @@ int main(int argc, char** argv)
                     ok && count == lines ? "" : "  WRONG COUNT");
         if (!ok || count != lines)
             status = 1;
+        std::printf("forward index CPU: %.3f s (wc -l CPU: %.3f s = %.0f%%)\n", best_cpu, wc_cpu,
+                    100.0 * wc_cpu / best_cpu);
 
         log_file file;
         file.open(wide_path, 0, false);
         flat_line_index flat;
         fill_flat(file, flat);
+        {
+            // Adding the same lines to each index alone, without the scan.
+            std::vector<line_span> spans;
+            spans.reserve(count);
+            {
+                const line_index::reader index = file.read_index();
+                line_cursor cursor;
+                if (index.locate(0, cursor)) {
+                    do {
+                        line_span span{};
+                        index.line_at(cursor, span.offset, span.length);
+                        spans.push_back(span);
+                    } while (index.advance(cursor));
+                }
+            }
+            double compact_add = 1e9;
+            double flat_add = 1e9;
+            for (int run = 0; run < 3; ++run) {
+                line_index compact;
+                double t = thread_cpu_seconds();
+                for (std::size_t i = 0; i < spans.size(); i += 4096)
+                    compact.write().add_lines(spans.data() + i, std::min<std::size_t>(4096, spans.size() - i), true);
+                compact_add = std::min(compact_add, thread_cpu_seconds() - t);
+                flat_line_index plain;
+                t = thread_cpu_seconds();
+                for (std::size_t i = 0; i < spans.size(); i += 4096) {
+                    flat_line_index::writer out = plain.write();
+                    for (std::size_t k = i; k < std::min(spans.size(), i + 4096); ++k)
+                        out.add_line(spans[k].offset, spans[k].length, true);
+                }
+                flat_add = std::min(flat_add, thread_cpu_seconds() - t);
+            }
+            std::printf("adding the lines alone (CPU): compact %.1f ns a line, flat %.1f ns a line\n",
+                        compact_add * 1e9 / static_cast<double>(spans.size()),
+                        flat_add * 1e9 / static_cast<double>(spans.size()));
+        }
         const double flat_per_line =
             static_cast<double>(flat.read().memory_bytes()) / static_cast<double>(std::max<uint64_t>(count, 1));
         std::printf("index memory:   %.3f bytes a line (target <= 1.5; flat index of 8-byte slots: %.3f = %.1fx)\n",
@@ -249,6 +318,9 @@ int main(int argc, char** argv)
         // A line's offset at random line numbers, through each index's own
         // lookup by number.
         int64_t sink = 0;
+        double compact_cpu = 0;
+        double compact_held_cpu = 0;
+        double flat_cpu = 0;
         const double compact_ns = lookup_ns(
             count, 2'000'000,
             [&](uint64_t n) {
@@ -258,7 +330,7 @@ int main(int argc, char** argv)
                 index.line(n, offset, length);
                 return offset;
             },
-            sink);
+            sink, compact_cpu);
         const line_index::reader held = file.read_index();
         const double compact_held_ns = lookup_ns(
             count, 2'000'000,
@@ -268,7 +340,7 @@ int main(int argc, char** argv)
                 held.line(n, offset, length);
                 return offset;
             },
-            sink);
+            sink, compact_held_cpu);
         const flat_line_index::reader flat_view = flat.read();
         const double flat_ns = lookup_ns(
             count, count > 1'000'000 ? 20'000 : 200'000,
@@ -278,10 +350,12 @@ int main(int argc, char** argv)
                 flat_view.line(n, offset, length);
                 return offset;
             },
-            sink);
+            sink, flat_cpu);
         std::printf("offset lookup at random lines: %.1f ns (%.1f ns with the view held; target <= 30 ns); flat index: "
                     "%.1f ns (%.1fx the compact one) [%" PRId64 "]\n",
                     compact_ns, compact_held_ns, flat_ns, flat_ns / compact_held_ns, sink % 10);
+        std::printf("  the same in thread CPU time: %.1f ns, %.1f ns held; flat index %.1f ns (%.1fx)\n", compact_cpu,
+                    compact_held_cpu, flat_cpu, flat_cpu / compact_held_cpu);
     }
     {
         // Bytes a line for lines of fixed lengths, beside the flat index.
