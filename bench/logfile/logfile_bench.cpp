@@ -63,20 +63,39 @@ struct generator {
     }
 };
 
-uint64_t write_log(const std::string& path, uint64_t size)
+// Writes lines made by next_line (which appends one line, its end included,
+// to the buffer) until the file holds at least size bytes; returns the lines.
+template <class Next> uint64_t write_lines(const std::string& path, uint64_t size, Next next_line)
 {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)
         return 0;
-    static const char* const levels[] = {"INFO ", "DEBUG", "WARN ", "ERROR"};
-    generator g;
     std::string buffer;
-    buffer.reserve(1 << 20);
+    buffer.reserve(2 << 20);
     uint64_t written = 0;
     uint64_t lines = 0;
-    int64_t ms = 0;
-    char line[160];
     while (written < size) {
+        const std::size_t before = buffer.size();
+        next_line(lines, buffer);
+        written += buffer.size() - before;
+        ++lines;
+        if (buffer.size() >= (1u << 20)) {
+            std::fwrite(buffer.data(), 1, buffer.size(), out);
+            buffer.clear();
+        }
+    }
+    std::fwrite(buffer.data(), 1, buffer.size(), out);
+    std::fclose(out);
+    return lines;
+}
+
+uint64_t write_log(const std::string& path, uint64_t size)
+{
+    static const char* const levels[] = {"INFO ", "DEBUG", "WARN ", "ERROR"};
+    generator g;
+    int64_t ms = 0;
+    return write_lines(path, size, [&](uint64_t, std::string& buffer) {
+        char line[160];
         ms += static_cast<int64_t>(g.next() % 50);
         const int64_t s = ms / 1000;
         const int n = std::snprintf(
@@ -87,16 +106,7 @@ uint64_t write_log(const std::string& path, uint64_t size)
             static_cast<unsigned>(g.next() % 100000), static_cast<unsigned>(g.next() % 256),
             static_cast<unsigned>(g.next() % 256), static_cast<unsigned>(g.next() % 5000));
         buffer.append(line, static_cast<std::size_t>(n));
-        written += static_cast<uint64_t>(n);
-        ++lines;
-        if (buffer.size() >= (1u << 20)) {
-            std::fwrite(buffer.data(), 1, buffer.size(), out);
-            buffer.clear();
-        }
-    }
-    std::fwrite(buffer.data(), 1, buffer.size(), out);
-    std::fclose(out);
-    return lines;
+    });
 }
 
 // Seconds taken by `wc -l` over the file (best of three).
@@ -151,28 +161,15 @@ uint64_t index_bytes(log_file& file)
 // words and a counter, like a log's.
 uint64_t write_fixed_lines(const std::string& path, uint64_t size, std::size_t line_bytes)
 {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return 0;
     generator g;
-    std::string buffer;
-    uint64_t lines = 0;
-    for (uint64_t written = 0; written < size; written += line_bytes) {
-        std::string line = std::to_string(lines) + " event " + std::to_string(g.next() % 1000000) + " ";
+    return write_lines(path, size, [&](uint64_t number, std::string& buffer) {
+        std::string line = std::to_string(number) + " event " + std::to_string(g.next() % 1000000) + " ";
         while (line.size() + 1 < line_bytes)
             line.push_back(static_cast<char>('a' + g.next() % 26));
         line.resize(line_bytes - 1);
         line.push_back('\n');
         buffer += line;
-        ++lines;
-        if (buffer.size() >= (1u << 20)) {
-            std::fwrite(buffer.data(), 1, buffer.size(), out);
-            buffer.clear();
-        }
-    }
-    std::fwrite(buffer.data(), 1, buffer.size(), out);
-    std::fclose(out);
-    return lines;
+    });
 }
 
 // The flat index holding the same lines as the file's index.

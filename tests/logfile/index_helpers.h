@@ -11,11 +11,11 @@
 
 using line_list = std::vector<std::pair<int64_t, uint64_t>>; // offset, byte length
 
-inline line_list indexed_lines(log_file& file)
+// Every line of an index view (compact or flat), walked with its cursor.
+template <class Cursor, class Lookups> line_list walk_lines(const Lookups& index)
 {
     line_list out;
-    const line_index::reader index = file.read_index();
-    line_cursor cursor;
+    Cursor cursor;
     if (!index.locate(0, cursor))
         return out;
     do {
@@ -25,6 +25,11 @@ inline line_list indexed_lines(log_file& file)
         out.emplace_back(offset, length);
     } while (index.advance(cursor));
     return out;
+}
+
+inline line_list indexed_lines(log_file& file)
+{
+    return walk_lines<line_cursor>(file.read_index());
 }
 
 using block_shape = line_block_shape;

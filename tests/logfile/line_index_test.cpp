@@ -24,32 +24,12 @@ using line_pairs = std::vector<std::pair<int64_t, uint64_t>>;
 
 line_pairs walk(const line_index::lookups& index)
 {
-    line_pairs out;
-    line_cursor cursor;
-    if (!index.locate(0, cursor))
-        return out;
-    do {
-        int64_t offset;
-        uint64_t length;
-        index.line_at(cursor, offset, length);
-        out.emplace_back(offset, length);
-    } while (index.advance(cursor));
-    return out;
+    return walk_lines<line_cursor>(index);
 }
 
 line_pairs walk(const flat_line_index::lookups& index)
 {
-    line_pairs out;
-    flat_line_cursor cursor;
-    if (!index.locate(0, cursor))
-        return out;
-    do {
-        int64_t offset;
-        uint64_t length;
-        index.line_at(cursor, offset, length);
-        out.emplace_back(offset, length);
-    } while (index.advance(cursor));
-    return out;
+    return walk_lines<flat_line_cursor>(index);
 }
 
 // Lines one after another from start: lengths of every code size (one byte
