@@ -23,7 +23,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, search_LongLines, ::testing::Values(false, true)
 TEST_P(search_LongLines, OnlyThePartShownOfALongLineIsFound)
 {
     scoped_env code_page("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252");
-    // Line 250 of 400 is a megabyte long, with a word near its start and
+    // Line 250 of 400 is 265000 characters long, with a word near its start and
     // another past the cut; "hidden" also straddles the cut.
     for (file_encoding e :
          {file_encoding::ansi, file_encoding::utf8_bom, file_encoding::ucs2le, file_encoding::ucs2be}) {
@@ -33,7 +33,7 @@ TEST_P(search_LongLines, OnlyThePartShownOfALongLineIsFound)
         std::u16string& huge = lines[250];
         const std::u16string head = u"250 INFO [m] shownword ";
         huge = head + std::u16string(kMaxLineUnits - head.size() - 3, u'x') + u"hidden";
-        huge += std::u16string(1 << 20, u'y') + u" pastword";
+        huge += std::u16string(200000, u'y') + u" pastword";
         m_dir.write("long.log", file_bytes(lines, u"\r\n", e));
         struct row {
             const char16_t* text;
