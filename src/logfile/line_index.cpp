@@ -1,23 +1,328 @@
 #include "logfile/line_index.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
 
-// First used slot of a block: forward blocks fill from 0, backward blocks
-// from the last slot down.
-uint64_t first_used(const line_block& block)
+// A line's code.  Its first byte b says what follows:
+//   b < 0xC0          the length is b, the gap the block's usual one;
+//   0xC0 <= b < 0xF0  the length is 0xC0 + ((b - 0xC0) << 8 | next byte),
+//                     the gap the usual one;
+//   otherwise (0xFF)  the length and the gap follow as variable-length
+//                     integers (7 bits a byte, low bits first; the gap
+//                     zigzag-coded, so that any value is kept).
+// The gap is what separates a line from the one before it in code order:
+// for forward blocks the bytes from the previous line's end to this line's
+// start, for backward blocks those from this line's end to the start of the
+// line after it.  The first code of a group has its distance in the table,
+// so its gap is never read.
+constexpr uint8_t kTwoByteCode = 0xC0;
+constexpr uint8_t kLongCode = 0xFF;
+constexpr uint64_t kOneByteLengths = 0xC0;
+constexpr uint64_t kTwoByteLengths = 0xC0 + (0x30 << 8);
+constexpr uint32_t kGroup = line_block::kGroupLines;
+constexpr uint32_t kGroups = (line_block::kLines + kGroup - 1) / kGroup;
+
+void put_varint(std::vector<uint8_t>& out, uint64_t value)
 {
-    return block.forward ? 0 : line_index::kLinesPerBlock - block.used;
+    while (value >= 0x80) {
+        out.push_back(static_cast<uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<uint8_t>(value));
 }
 
-bool fits_offset(int64_t offset, int64_t base)
+uint64_t get_varint(const uint8_t*& p)
 {
-    const int64_t delta = offset - base;
-    return delta >= std::numeric_limits<int32_t>::min() && delta <= std::numeric_limits<int32_t>::max();
+    uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const uint8_t b = *p++;
+        value |= static_cast<uint64_t>(b & 0x7F) << shift;
+        if (!(b & 0x80) || shift >= 63)
+            return value;
+    }
+}
+
+uint64_t zigzag(int64_t value)
+{
+    return (static_cast<uint64_t>(value) << 1) ^ static_cast<uint64_t>(value >> 63);
+}
+
+int64_t unzigzag(uint64_t value)
+{
+    return static_cast<int64_t>(value >> 1) ^ -static_cast<int64_t>(value & 1);
+}
+
+void put_code(std::vector<uint8_t>& out, uint64_t length, bool usual_gap, int64_t gap)
+{
+    if (usual_gap && length < kOneByteLengths) {
+        out.push_back(static_cast<uint8_t>(length));
+        return;
+    }
+    if (usual_gap && length < kTwoByteLengths) {
+        const uint64_t v = length - kOneByteLengths;
+        out.push_back(static_cast<uint8_t>(kTwoByteCode + (v >> 8)));
+        out.push_back(static_cast<uint8_t>(v & 0xFF));
+        return;
+    }
+    out.push_back(kLongCode);
+    put_varint(out, length);
+    put_varint(out, zigzag(gap));
+}
+
+// Reads one code; gap becomes usual unless the code carries its own.
+inline void get_code(const uint8_t*& p, uint64_t& length, int64_t& gap, int64_t usual)
+{
+    const uint8_t b = *p++;
+    if (b < kTwoByteCode) {
+        length = b;
+        gap = usual;
+    } else if (b < 0xF0) {
+        length = kOneByteLengths + ((static_cast<uint64_t>(b - kTwoByteCode) << 8) | *p++);
+        gap = usual;
+    } else {
+        length = get_varint(p);
+        gap = unzigzag(get_varint(p));
+    }
+}
+
+// The sum of n bytes, eight at a time.
+inline uint64_t byte_sum(const uint8_t* p, uint32_t n)
+{
+    uint64_t sum = 0;
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        x = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
+        sum += (x * 0x0001000100010001ull) >> 48;
+    }
+    for (; i < n; ++i)
+        sum += p[i];
+    return sum;
 }
 
 } // namespace
+
+// ---- one block ---------------------------------------------------------------
+
+line_block::line_block(int64_t base, bool forward, int64_t gap_hint) : m_base(base), m_forward(forward)
+{
+    if (gap_hint >= 0) {
+        m_gap = gap_hint;
+        m_gap_known = true;
+    }
+    m_group_pos.reserve(kGroups);
+    m_group_distance.reserve(kGroups);
+}
+
+void line_block::add(int64_t offset, uint64_t length)
+{
+    const int64_t distance = m_forward ? offset - m_base : m_base - offset;
+    const auto position = m_codes.size();
+    if (m_used == 0) {
+        put_code(m_codes, length, true, 0);
+    } else {
+        const auto signed_length = static_cast<int64_t>(length);
+        const int64_t gap = m_forward ? distance - m_last_distance - static_cast<int64_t>(m_last_length)
+                                      : distance - signed_length - m_last_distance;
+        if (!m_gap_known) {
+            m_gap = gap;
+            m_gap_known = true;
+        }
+        put_code(m_codes, length, gap == m_gap, gap);
+    }
+    if (m_used % kGroup == 0) {
+        m_group_pos.push_back(static_cast<uint32_t>(position));
+        const bool narrow = distance >= 0 && distance <= static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
+        if (m_wide_distance.empty() && narrow) {
+            m_group_distance.push_back(static_cast<uint32_t>(distance));
+        } else {
+            if (m_wide_distance.empty()) {
+                m_wide_distance.assign(m_group_distance.begin(), m_group_distance.end());
+                m_wide_distance.reserve(kGroups);
+                m_group_distance.clear();
+                m_group_distance.shrink_to_fit();
+            }
+            m_wide_distance.push_back(distance);
+        }
+    }
+    m_last_distance = distance;
+    m_last_length = length;
+    ++m_used;
+}
+
+int64_t line_block::group_distance(uint32_t g) const
+{
+    return m_wide_distance.empty() ? static_cast<int64_t>(m_group_distance[g]) : m_wide_distance[g];
+}
+
+std::size_t line_block::group_end(uint32_t g) const
+{
+    return g + 1 < m_group_pos.size() ? m_group_pos[g + 1] : m_codes.size();
+}
+
+void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
+{
+    const uint32_t g = k / kGroup;
+    const uint32_t j = k % kGroup;
+    const std::size_t start = m_group_pos[g];
+    const uint8_t* p = m_codes.data() + start;
+    const uint32_t in_group = std::min(kGroup, m_used - g * kGroup);
+    int64_t d = group_distance(g);
+    if (group_end(g) - start == in_group) {
+        // Every code of the group is one byte: a length with the usual gap.
+        const auto gaps = static_cast<int64_t>(j) * m_gap;
+        d += static_cast<int64_t>(m_forward ? byte_sum(p, j) : byte_sum(p + 1, j)) + gaps;
+        distance = d;
+        length = p[j];
+        return;
+    }
+    uint64_t len;
+    int64_t gap;
+    get_code(p, len, gap, m_gap);
+    for (uint32_t i = 1; i <= j; ++i) {
+        uint64_t next;
+        get_code(p, next, gap, m_gap);
+        d += m_forward ? static_cast<int64_t>(len) + gap : gap + static_cast<int64_t>(next);
+        len = next;
+    }
+    distance = d;
+    length = len;
+}
+
+uint32_t line_block::decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const
+{
+    const uint32_t count = std::min(kGroup, m_used - g * kGroup);
+    const uint8_t* p = m_codes.data() + m_group_pos[g];
+    int64_t d = group_distance(g);
+    uint64_t len;
+    int64_t gap;
+    get_code(p, len, gap, m_gap);
+    distances[0] = d;
+    lengths[0] = len;
+    for (uint32_t i = 1; i < count; ++i) {
+        uint64_t next;
+        get_code(p, next, gap, m_gap);
+        d += m_forward ? static_cast<int64_t>(len) + gap : gap + static_cast<int64_t>(next);
+        distances[i] = d;
+        lengths[i] = next;
+        len = next;
+    }
+    return count;
+}
+
+void line_block::line(uint32_t i, int64_t& offset, uint64_t& length) const
+{
+    int64_t distance;
+    code_at(code_of(i), distance, length);
+    offset = start_of(distance);
+}
+
+uint32_t line_block::group_lines(uint32_t i, int64_t* offsets, uint64_t* lengths, uint32_t& count) const
+{
+    const uint32_t g = code_of(i) / kGroup;
+    int64_t distances[kGroup];
+    uint64_t code_lengths[kGroup];
+    count = decode_group(g, distances, code_lengths);
+    if (m_forward) {
+        for (uint32_t j = 0; j < count; ++j) {
+            offsets[j] = m_base + distances[j];
+            lengths[j] = code_lengths[j];
+        }
+        return g * kGroup;
+    }
+    // Codes run from the later lines to the earlier ones.
+    for (uint32_t j = 0; j < count; ++j) {
+        offsets[count - 1 - j] = m_base - distances[j];
+        lengths[count - 1 - j] = code_lengths[j];
+    }
+    return m_used - g * kGroup - count;
+}
+
+int64_t line_block::first_start() const
+{
+    return m_forward ? m_base : m_base - m_last_distance;
+}
+
+int64_t line_block::last_end() const
+{
+    if (m_forward)
+        return m_base + m_last_distance + static_cast<int64_t>(m_last_length);
+    int64_t distance;
+    uint64_t length;
+    code_at(0, distance, length);
+    return m_base + static_cast<int64_t>(length);
+}
+
+int64_t line_block::last_line_from(int64_t position) const
+{
+    if (m_used == 0 || position < first_start())
+        return -1;
+    const auto groups = static_cast<uint32_t>(m_group_pos.size());
+    int64_t distances[kGroup];
+    uint64_t lengths[kGroup];
+    if (m_forward) {
+        // The last group whose first line starts at or before position, then
+        // its last such line.
+        uint32_t low = 0;
+        uint32_t high = groups;
+        while (high - low > 1) {
+            const uint32_t mid = low + (high - low) / 2;
+            if (m_base + group_distance(mid) <= position)
+                low = mid;
+            else
+                high = mid;
+        }
+        const uint32_t count = decode_group(low, distances, lengths);
+        uint32_t j = 0;
+        while (j + 1 < count && m_base + distances[j + 1] <= position)
+            ++j;
+        return static_cast<int64_t>(low * kGroup + j);
+    }
+    // Backward: starts fall as codes go on.  The wanted line is the first
+    // code that starts at or before position: in the group before the first
+    // group whose table line does, or that table line itself.
+    uint32_t low = 0;
+    uint32_t high = groups; // the first group whose table line starts at or before position
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        if (m_base - group_distance(mid) <= position)
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    uint32_t code;
+    if (high == 0) {
+        code = 0;
+    } else {
+        const uint32_t g = high - 1;
+        const uint32_t count = decode_group(g, distances, lengths);
+        uint32_t j = 0;
+        while (j < count && m_base - distances[j] > position)
+            ++j;
+        code = j < count ? g * kGroup + j : high * kGroup;
+    }
+    return static_cast<int64_t>(m_used - 1 - code);
+}
+
+void line_block::compact()
+{
+    m_codes.shrink_to_fit();
+    m_group_pos.shrink_to_fit();
+    m_group_distance.shrink_to_fit();
+    m_wide_distance.shrink_to_fit();
+}
+
+uint64_t line_block::memory_bytes() const
+{
+    return sizeof(*this) + m_codes.capacity() + m_group_pos.capacity() * sizeof(uint32_t)
+           + m_group_distance.capacity() * sizeof(uint32_t) + m_wide_distance.capacity() * sizeof(int64_t);
+}
+
+// ---- the index -------------------------------------------------------------------
 
 uint64_t line_index::lookups::line_count() const
 {
@@ -31,12 +336,15 @@ int64_t line_index::lookups::first_slot() const
 
 uint64_t line_index::lookups::block_count() const
 {
-    return m_index.m_block_count;
+    return m_index.m_blocks.size();
 }
 
-const std::list<line_block>& line_index::lookups::blocks() const
+line_block_shape line_index::lookups::block_shape(uint64_t k) const
 {
-    return m_index.m_blocks;
+    if (k >= m_index.m_blocks.size())
+        return {};
+    const line_block& block = m_index.m_blocks[static_cast<std::size_t>(k)];
+    return {block.forward(), block.used()};
 }
 
 void line_index::writer::add_lines(const line_span* spans, std::size_t count, bool at_end)
@@ -45,7 +353,7 @@ void line_index::writer::add_lines(const line_span* spans, std::size_t count, bo
         m_target.add_one(spans[i].offset, spans[i].length, at_end);
 }
 
-void line_index::writer::add_line(int64_t offset, uint16_t length, bool at_end)
+void line_index::writer::add_line(int64_t offset, uint64_t length, bool at_end)
 {
     m_target.add_one(offset, length, at_end);
 }
@@ -53,116 +361,169 @@ void line_index::writer::add_line(int64_t offset, uint16_t length, bool at_end)
 void line_index::writer::clear()
 {
     m_target.m_blocks.clear();
-    m_target.m_block_count = 0;
     m_target.m_first_slot = 0;
     m_target.m_line_total = 0;
+    m_target.m_long_lines = 0;
 }
 
-bool line_index::add_one(int64_t offset, uint16_t length, bool at_end)
+void line_index::writer::set_line_limit(uint64_t bytes)
+{
+    m_target.m_line_limit = bytes;
+}
+
+bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
 {
     if (length == 0)
-        return false; // a zero length would read as an unused slot
+        return false; // no line is empty
     if (at_end) {
-        // A block whose last slot is used is full (backward blocks always
-        // use it).  A line too far from the base for a 32-bit offset closes
-        // the block early rather than storing a wrong position.
-        if (m_blocks.empty() || m_blocks.back().slots[m_lines_per_block - 1].length != 0
-            || !fits_offset(offset, m_blocks.back().base)) {
-            line_block block;
-            block.slots.resize(m_lines_per_block);
-            block.base = offset;
-            block.forward = true;
-            m_blocks.push_back(std::move(block));
-            ++m_block_count;
-        }
+        // Backward blocks always end at the line that made them: appending
+        // goes on in a new block.
+        if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward())
+            m_blocks.emplace_back(offset, true, m_blocks.empty() ? -1 : m_blocks.back().usual_gap());
         line_block& back = m_blocks.back();
-        back.slots[back.used] = {static_cast<int32_t>(offset - back.base), length};
-        ++back.used;
+        back.add(offset, length);
+        if (back.full())
+            back.compact();
     } else {
-        if (m_blocks.empty() || m_blocks.front().slots[0].length != 0 || !fits_offset(offset, m_blocks.front().base)) {
-            line_block block;
-            block.slots.resize(m_lines_per_block);
-            block.base = offset;
-            block.forward = false;
-            m_blocks.push_front(std::move(block));
-            ++m_block_count;
-        }
+        if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward())
+            m_blocks.emplace_front(offset, false, m_blocks.empty() ? -1 : m_blocks.front().usual_gap());
         line_block& front = m_blocks.front();
-        ++front.used;
-        m_first_slot = m_lines_per_block - front.used;
-        front.slots[m_first_slot] = {static_cast<int32_t>(offset - front.base), length};
+        front.add(offset, length);
+        m_first_slot = kLinesPerBlock - front.used();
+        if (front.full())
+            front.compact();
     }
     ++m_line_total;
+    if (m_line_limit > 0 && length > m_line_limit)
+        ++m_long_lines;
     return true;
+}
+
+void line_index::find(uint64_t n, std::size_t& block, uint32_t& place) const
+{
+    // Every block but the front and the back one is full, and the front one
+    // is filled up to its end: numbering its slots from the front block's
+    // first one makes line n slot n + first slot of the blocks laid end to end.
+    const uint64_t t = n + m_first_slot;
+    block = static_cast<std::size_t>(t / kLinesPerBlock);
+    const auto slot = static_cast<uint32_t>(t % kLinesPerBlock);
+    place = block == 0 ? slot - static_cast<uint32_t>(m_first_slot) : slot;
+}
+
+void line_index::lookups::hold_group(const line_block& block, line_cursor& cursor) const
+{
+    cursor.first = block.group_lines(cursor.line, cursor.offsets, cursor.lengths, cursor.count);
 }
 
 bool line_index::lookups::locate(uint64_t n, line_cursor& cursor) const
 {
-    const uint64_t total = m_index.m_line_total;
-    const std::list<line_block>& blocks = m_index.m_blocks;
-    if (n >= total)
+    if (n >= m_index.m_line_total)
         return false;
-    if (n < total / 2) {
-        for (auto it = blocks.begin(); it != blocks.end(); ++it) {
-            if (n < it->used) {
-                cursor.block = it;
-                cursor.slot = first_used(*it) + n;
-                return true;
-            }
-            n -= it->used;
-        }
-        return false;
-    }
-    uint64_t from_end = total - n; // 1 for the last line
-    for (auto it = blocks.end(); it != blocks.begin();) {
-        --it;
-        if (from_end <= it->used) {
-            cursor.block = it;
-            cursor.slot = first_used(*it) + it->used - from_end;
-            return true;
-        }
-        from_end -= it->used;
-    }
-    return false;
+    m_index.find(n, cursor.block, cursor.line);
+    hold_group(m_index.m_blocks[cursor.block], cursor);
+    return true;
 }
 
 bool line_index::lookups::advance(line_cursor& cursor) const
 {
-    const line_block& block = *cursor.block;
-    if (cursor.slot + 1 < first_used(block) + block.used) {
-        ++cursor.slot;
+    if (cursor.line + 1 < cursor.first + cursor.count) {
+        ++cursor.line;
         return true;
     }
-    auto next = std::next(cursor.block);
-    if (next == m_index.m_blocks.end() || next->used == 0)
+    const std::deque<line_block>& blocks = m_index.m_blocks;
+    if (cursor.block >= blocks.size())
         return false;
-    cursor.block = next;
-    cursor.slot = first_used(*next);
+    if (cursor.line + 1 < blocks[cursor.block].used()) {
+        ++cursor.line;
+        hold_group(blocks[cursor.block], cursor);
+        return true;
+    }
+    if (cursor.block + 1 >= blocks.size() || blocks[cursor.block + 1].used() == 0)
+        return false;
+    ++cursor.block;
+    cursor.line = 0;
+    hold_group(blocks[cursor.block], cursor);
     return true;
+}
+
+void line_index::lookups::line_at(const line_cursor& cursor, int64_t& offset, uint64_t& length) const
+{
+    const uint32_t j = cursor.line - cursor.first;
+    offset = cursor.offsets[j];
+    length = cursor.lengths[j];
 }
 
 void line_index::lookups::line_at(const line_cursor& cursor, int64_t& offset, uint32_t& length) const
 {
-    const line_slot& slot = cursor.block->slots[cursor.slot];
-    offset = cursor.block->base + slot.offset;
-    length = slot.length;
+    uint64_t whole;
+    line_at(cursor, offset, whole);
+    length = static_cast<uint32_t>(std::min<uint64_t>(whole, std::numeric_limits<uint32_t>::max()));
+}
+
+bool line_index::lookups::line(uint64_t n, int64_t& offset, uint64_t& length) const
+{
+    if (n >= m_index.m_line_total)
+        return false;
+    std::size_t block;
+    uint32_t place;
+    m_index.find(n, block, place);
+    m_index.m_blocks[block].line(place, offset, length);
+    return true;
+}
+
+bool line_index::lookups::line_from(int64_t position, uint64_t& number, int64_t& offset, uint64_t& length) const
+{
+    const std::deque<line_block>& blocks = m_index.m_blocks;
+    // The last block whose first line starts at or before position.
+    std::size_t low = 0;
+    std::size_t high = blocks.size();
+    if (high == 0 || blocks[0].first_start() > position)
+        return false;
+    while (high - low > 1) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (blocks[mid].first_start() <= position)
+            low = mid;
+        else
+            high = mid;
+    }
+    const int64_t place = blocks[low].last_line_from(position);
+    if (place < 0)
+        return false;
+    const uint64_t first_number = low == 0 ? 0 : low * kLinesPerBlock - m_index.m_first_slot;
+    number = first_number + static_cast<uint64_t>(place);
+    blocks[low].line(static_cast<uint32_t>(place), offset, length);
+    return true;
 }
 
 int64_t line_index::lookups::last_line_end() const
 {
-    const std::list<line_block>& blocks = m_index.m_blocks;
-    if (blocks.empty())
-        return -1;
-    const line_block& back = blocks.back();
-    const line_slot& slot = back.forward ? back.slots[back.used - 1] : back.slots[kLinesPerBlock - 1];
-    return back.base + slot.offset + slot.length;
+    return m_index.m_blocks.empty() ? -1 : m_index.m_blocks.back().last_end();
 }
 
 int64_t line_index::lookups::first_line_start() const
 {
-    const std::list<line_block>& blocks = m_index.m_blocks;
-    if (blocks.empty())
-        return -1;
-    const line_block& front = blocks.front();
-    return front.base + front.slots[first_used(front)].offset;
+    return m_index.m_blocks.empty() ? -1 : m_index.m_blocks.front().first_start();
+}
+
+uint64_t line_index::lookups::line_limit() const
+{
+    return m_index.m_line_limit;
+}
+
+uint64_t line_index::lookups::cut_length(uint64_t length) const
+{
+    return m_index.m_line_limit > 0 ? std::min(length, m_index.m_line_limit) : length;
+}
+
+uint64_t line_index::lookups::long_line_count() const
+{
+    return m_index.m_long_lines;
+}
+
+uint64_t line_index::lookups::memory_bytes() const
+{
+    uint64_t bytes = sizeof(line_index);
+    for (const line_block& block : m_index.m_blocks)
+        bytes += block.memory_bytes();
+    return bytes;
 }

@@ -1,44 +1,106 @@
 // The index of a log file's lines: where each line's bytes start and how many
-// there are, in blocks of 10000 eight-byte slots linked in file order.  The
-// index grows at the back (appending) and at the front (prepending) without
-// moving what is there.
+// there are.  Lines are kept in blocks of 10000 in file order.  A block holds
+// one 64-bit base offset and, for each line, a variable-length code of its
+// length and of the bytes between it and its neighbour (one byte for a line
+// shorter than 192 bytes followed by the block's usual line end), with a
+// table of where every 32nd line's code starts and how far that line lies
+// from the base.  Any line is so found in constant time and a scan of at
+// most 31 codes.  The index grows at the back (appending) and at the front
+// (prepending) without moving what is there; every block but the front and
+// the back one is full, whatever the distances.
+//
+//   block (forward):   base ─► line 0 │ line 1 │ ... │ line used-1
+//   codes, in order:   [len0][len1]...        (one byte each, mostly)
+//   groups:            pos/distance of lines 0, 32, 64, ...
+//
+// A backward block (made by prepending) keeps its codes from its last line
+// (the one that made it, at base) towards its first.
 #pragma once
 
 #include "logfile/primitives.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
+#include <deque>
 #include <vector>
-
-struct line_slot {
-    int32_t offset = 0;  // first byte relative to the block's base (negative in backward blocks)
-    uint16_t length = 0; // byte length without the line end; 0 marks an unused slot
-};
-static_assert(sizeof(line_slot) == 8, "a slot is 8 bytes");
-
-// Qt's "slots" keyword macro must not rename the member below when a Qt
-// header was included first.
-#pragma push_macro("slots")
-#undef slots
-struct line_block {
-    std::vector<line_slot> slots; // exactly lines-per-block, zeroed at creation
-    uint64_t used = 0;
-    int64_t base = 0;    // file offset of the line that created the block
-    bool forward = true; // filled from slot 0 upwards (appended) or from the last slot down (prepended)
-};
-#pragma pop_macro("slots")
 
 // One line found by a scan, before it enters the index.
 struct line_span {
     int64_t offset;
-    uint16_t length;
+    uint64_t length;
 };
 
-// Where a line lies in the index.  Valid while the view that located it lives.
+// One block of the index.  Used by the index and its views only.
+class line_block {
+public:
+    static constexpr uint32_t kLines = 10000;
+    static constexpr uint32_t kGroupLines = 32;
+
+    // gap_hint: the usual bytes between two lines, -1 when not known yet.
+    line_block(int64_t base, bool forward, int64_t gap_hint);
+
+    // Adds a line after the last one (forward) or before the first (backward).
+    void add(int64_t offset, uint64_t length);
+    uint32_t used() const { return m_used; }
+    bool full() const { return m_used == kLines; }
+    bool forward() const { return m_forward; }
+    int64_t usual_gap() const { return m_gap_known ? m_gap : -1; }
+
+    // Line i of the block in file order (i < used).
+    void line(uint32_t i, int64_t& offset, uint64_t& length) const;
+    // The lines of the group that holds line i, in file order: returns the
+    // place of the first one and fills count lines into offsets and lengths
+    // (room for kGroupLines).
+    uint32_t group_lines(uint32_t i, int64_t* offsets, uint64_t* lengths, uint32_t& count) const;
+    int64_t first_start() const;
+    int64_t last_end() const;
+    // The place of the last line that starts at or before position; -1 when
+    // position lies before the block's first line.
+    int64_t last_line_from(int64_t position) const;
+    // Returns spare capacity once the block is full.
+    void compact();
+    uint64_t memory_bytes() const;
+
+private:
+    // The distance from base of code k's line (forward: start - base;
+    // backward: base - start) and its length.
+    void code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
+    // Decodes the codes of group g: distances and lengths in code order.
+    uint32_t decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const;
+    int64_t group_distance(uint32_t g) const;
+    std::size_t group_end(uint32_t g) const;
+    uint32_t code_of(uint32_t i) const { return m_forward ? i : m_used - 1 - i; }
+    int64_t start_of(int64_t distance) const { return m_forward ? m_base + distance : m_base - distance; }
+
+    std::vector<uint8_t> m_codes;
+    std::vector<uint32_t> m_group_pos;      // where the code of line 32g starts
+    std::vector<uint32_t> m_group_distance; // its distance, while every distance fits 32 bits
+    std::vector<int64_t> m_wide_distance;   // in place of m_group_distance once one does not
+    int64_t m_base;
+    int64_t m_gap = 0;
+    int64_t m_last_distance = 0; // of the last code
+    uint64_t m_last_length = 0;
+    uint32_t m_used = 0;
+    bool m_forward;
+    bool m_gap_known = false;
+};
+
+// Where a line lies in the index, with the lines of its group decoded so that
+// walking on costs nothing.  Valid while the view that located it lives.
 struct line_cursor {
-    std::list<line_block>::const_iterator block;
-    uint64_t slot = 0;
+    std::size_t block = 0;
+    uint32_t line = 0;  // the line's place in its block, in file order
+    uint32_t first = 0; // the place of held line 0
+    uint32_t count = 0; // lines held
+    int64_t offsets[line_block::kGroupLines] = {};
+    uint64_t lengths[line_block::kGroupLines] = {};
+};
+
+// What one block looks like from outside, for tests and diagnostics.
+struct line_block_shape {
+    bool forward = true;
+    uint64_t used = 0;
+    bool operator==(const line_block_shape&) const = default;
 };
 
 // Thread-safety: the index's state is reachable only through a view that
@@ -48,25 +110,47 @@ struct line_cursor {
 // thread that holds a writer must not open another view.
 class line_index {
 public:
-    static constexpr uint64_t kLinesPerBlock = 10000;
+    static constexpr uint64_t kLinesPerBlock = line_block::kLines;
 
     // The lookups that both views offer.
     class lookups {
     public:
         uint64_t line_count() const;
-        // The first used slot of the front block, or -1 without blocks.
+        // The first used slot of the front block (the lines that block could
+        // still take at its front), or -1 without blocks.
         int64_t first_slot() const;
         uint64_t block_count() const;
-        const std::list<line_block>& blocks() const;
+        line_block_shape block_shape(uint64_t k) const;
         // Positions cursor on line n; false when n is not an indexed line.
         bool locate(uint64_t n, line_cursor& cursor) const;
         // Moves to the next line; false at the end of the index.
         bool advance(line_cursor& cursor) const;
+        // The line's first byte and its byte length in the file, line end not
+        // counted (a long line's whole length: see cut_length).
+        void line_at(const line_cursor& cursor, int64_t& offset, uint64_t& length) const;
+        // The same for callers that hold lengths in 32 bits: a line of 4 GiB
+        // or more reads as 4 GiB - 1 bytes.
         void line_at(const line_cursor& cursor, int64_t& offset, uint32_t& length) const;
+        // Line n without a cursor; false when n is not indexed.
+        bool line(uint64_t n, int64_t& offset, uint64_t& length) const;
+        // The last line that starts at or before position: its number, first
+        // byte and length; false when position lies before the first line.
+        bool line_from(int64_t position, uint64_t& number, int64_t& offset, uint64_t& length) const;
         // The file position just after the last indexed line (its line end),
         // or -1 without lines; the first byte of the first indexed line, or -1.
         int64_t last_line_end() const;
         int64_t first_line_start() const;
+
+        // The most bytes of a line that its text holds (see
+        // writer::set_line_limit; 0: no limit), the bytes of a line of length
+        // bytes that are read for it, and the number of indexed lines longer
+        // than the limit.
+        uint64_t line_limit() const;
+        uint64_t cut_length(uint64_t length) const;
+        uint64_t long_line_count() const;
+
+        // Bytes the index holds, blocks and tables included.
+        uint64_t memory_bytes() const;
 
     protected:
         explicit lookups(const line_index& index) : m_index(index) {}
@@ -75,6 +159,9 @@ public:
         lookups& operator=(const lookups&) = delete;
 
         const line_index& m_index;
+
+    private:
+        void hold_group(const line_block& block, line_cursor& cursor) const;
     };
 
     // Shared access from construction to destruction.
@@ -93,11 +180,17 @@ public:
 
         // Adds spans in the order given: at the end each after the last, at
         // the front each before the first (so they come in descending file
-        // order).  A zero length is never stored.
+        // order).  A zero length is never stored.  Lines must not overlap:
+        // each span at the end starts at or after the end of the last line,
+        // each at the front ends at or before the start of the first.
         void add_lines(const line_span* spans, std::size_t count, bool at_end);
-        void add_line(int64_t offset, uint16_t length, bool at_end);
-        // Removes every block; the first slot becomes 0.
+        void add_line(int64_t offset, uint64_t length, bool at_end);
+        // Removes every block; the first slot becomes 0.  The line limit stays.
         void clear();
+        // The most bytes of a line that are read for it (the file's longest
+        // text in its encoding); longer lines are counted as long lines.
+        // Set while the index is empty; 0 means no limit.
+        void set_line_limit(uint64_t bytes);
 
     private:
         line_index& m_target;
@@ -114,18 +207,18 @@ public:
     // Each of these takes a view for the one call.
     uint64_t line_count() const { return read().line_count(); }
     int64_t first_slot() const { return read().first_slot(); }
-    void add_line(int64_t offset, uint16_t length, bool at_end) { write().add_line(offset, length, at_end); }
+    void add_line(int64_t offset, uint64_t length, bool at_end) { write().add_line(offset, length, at_end); }
     void clear() { write().clear(); }
 
 private:
-    bool add_one(int64_t offset, uint16_t length, bool at_end);
+    bool add_one(int64_t offset, uint64_t length, bool at_end);
+    // Block and place of line n, which must be indexed.
+    void find(uint64_t n, std::size_t& block, uint32_t& place) const;
 
-    std::list<line_block> m_blocks;
-    uint64_t m_block_count = 0;
-    uint64_t m_lines_per_block = kLinesPerBlock;
+    std::deque<line_block> m_blocks;
     uint64_t m_first_slot = 0;
-    mutable read_wirte_lock m_lock;
-    // Kept beside the blocks so that counting and locating stay right when a
-    // block had to be closed early (see add_one).
     uint64_t m_line_total = 0;
+    uint64_t m_line_limit = 0;
+    uint64_t m_long_lines = 0;
+    mutable read_wirte_lock m_lock;
 };

@@ -49,7 +49,7 @@ void replace_undecodable(std::string_view bytes, std::u16string& out)
 
 } // namespace
 
-bool line_bytes_to_text(int32_t encoding, const char* bytes, std::size_t length, std::u16string& out)
+bool line_bytes_to_text(int32_t encoding, const char* bytes, std::size_t length, std::u16string& out, bool cut)
 {
     out.clear();
     switch (encoding) {
@@ -61,12 +61,22 @@ bool line_bytes_to_text(int32_t encoding, const char* bytes, std::size_t length,
         if (ascii_fast_path(bytes, length, out))
             return true;
         const std::string_view view(bytes, length);
-        if (encoding == ENCODING_UTF8) {
-            if (!Utf8ToWide(view, out))
-                out = FromUtf8(view);
-        } else if (!AnsiToWide(view, out)) {
-            replace_undecodable(view, out);
+        auto strict = [encoding, &out](std::string_view text) {
+            return encoding == ENCODING_UTF8 ? Utf8ToWide(text, out) : AnsiToWide(text, out);
+        };
+        if (strict(view))
+            return true;
+        // A cut may split a character of up to four bytes: try without its
+        // first bytes.
+        if (cut && !zero) {
+            for (std::size_t drop = 1; drop <= 3 && drop < length; ++drop)
+                if (strict(view.substr(0, length - drop)))
+                    return true;
         }
+        if (encoding == ENCODING_UTF8)
+            out = FromUtf8(view);
+        else
+            replace_undecodable(view, out);
         return true;
     }
     case ENCODING_UCS2LE:
@@ -84,6 +94,9 @@ bool line_bytes_to_text(int32_t encoding, const char* bytes, std::size_t length,
                 break;
             out[k] = u;
         }
+        // A cut between the two halves of a surrogate pair leaves the first.
+        if (cut && k == units && k > 0 && out[k - 1] >= 0xD800 && out[k - 1] <= 0xDBFF)
+            --k;
         out.resize(k);
         return true;
     }

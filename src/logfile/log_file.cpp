@@ -14,11 +14,6 @@
 
 namespace {
 
-// The longest line the index describes: 65535 bytes, the most a slot's
-// 16-bit length holds.  In the two-byte encodings that is 32767 units; longer
-// lines are over-long there, like lines of more than 65535 units elsewhere.
-constexpr int64_t kMaxLineBytes = 65535;
-
 // Lines found by a scan are added to the index in runs of this many, one
 // exclusive lock per run.
 constexpr std::size_t kSpanBatch = 4096;
@@ -273,11 +268,12 @@ std::optional<std::u16string> log_file::line_end()
     if (!m_line_end.empty())
         return m_line_end;
     int64_t offset;
-    uint32_t length;
+    uint64_t length;
     index.line_at(cursor, offset, length);
     const int unit = encoding_unit(enc);
     unsigned char bytes[4] = {};
-    const int64_t got = m_file.read_at(offset + length, bytes, static_cast<std::size_t>(2 * unit));
+    const int64_t got =
+        m_file.read_at(offset + static_cast<int64_t>(length), bytes, static_cast<std::size_t>(2 * unit));
     if (got <= 0)
         return std::nullopt;
     // Bytes past a short read stay zero and so match nothing.
@@ -301,14 +297,16 @@ bool log_file::line_preview(uint64_t n, std::u16string& text)
     if (!index.locate(n, cursor))
         return false;
     int64_t offset;
-    uint32_t length;
+    uint64_t length;
     index.line_at(cursor, offset, length);
-    std::string bytes(length, '\0');
-    const int64_t got = read_bytes(offset, bytes.data(), length);
+    // A long line is read as far as its text goes.
+    const uint64_t shown = shown_line_bytes(encoding(), length);
+    std::string bytes(static_cast<std::size_t>(shown), '\0');
+    const int64_t got = read_bytes(offset, bytes.data(), bytes.size());
     if (got <= 0)
         return false;
     std::u16string converted;
-    if (!bytes_to_text(bytes.data(), static_cast<std::size_t>(got), converted))
+    if (!line_bytes_to_text(encoding(), bytes.data(), static_cast<std::size_t>(got), converted, shown < length))
         return false;
     if (converted.size() > 100) {
         converted.resize(100);
@@ -383,7 +381,9 @@ int64_t log_file::index_forward(int64_t start, uint64_t limit)
     }
     if (start < 0)
         return 0;
-    const int unit = encoding_unit(encoding());
+    const int32_t text_encoding = encoding();
+    const int unit = encoding_unit(text_encoding);
+    m_index.write().set_line_limit(line_limit_bytes(text_encoding));
     std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
     std::unique_ptr<uint64_t[]> masks(new uint64_t[kMaskBlock / 64]);
     std::vector<line_span> spans;
@@ -391,16 +391,15 @@ int64_t log_file::index_forward(int64_t start, uint64_t limit)
 
     uint64_t added = 0;
     bool done = false;
-    // True while passing over a line that is longer than a whole chunk: the
-    // next line end only closes it.
-    bool skipping = false;
+    // Where the line being read starts: in an earlier chunk when the line is
+    // longer than a chunk.
+    int64_t segment = start;
     while (!done && (limit == 0 || added < limit)) {
         const int64_t got = read_bytes(start, buffer.get(), kReadBufferSize);
         if (got <= 0)
             break;
         const bool last_chunk = static_cast<std::size_t>(got) < kReadBufferSize;
         const std::size_t usable = static_cast<std::size_t>(got) & ~static_cast<std::size_t>(unit - 1);
-        std::size_t s = 0; // start of the current segment within the chunk
         for (std::size_t block = 0; block < usable && !done; block += kMaskBlock) {
             const std::size_t length = std::min(kMaskBlock, usable - block);
             find_line_ends(buffer.get() + block, length, unit, masks.get());
@@ -408,18 +407,16 @@ int64_t log_file::index_forward(int64_t start, uint64_t limit)
             for (std::size_t k = 0; k < words && !done; ++k) {
                 uint64_t m = masks[k];
                 while (m) {
-                    const std::size_t p = block + 64 * k + static_cast<std::size_t>(__builtin_ctzll(m));
+                    const auto p =
+                        start + static_cast<int64_t>(block + 64 * k + static_cast<std::size_t>(__builtin_ctzll(m)));
                     m &= m - 1;
-                    const std::size_t length_bytes = p - s;
-                    if (skipping) {
-                        skipping = false;
-                    } else if (length_bytes > 0 && static_cast<int64_t>(length_bytes) <= kMaxLineBytes) {
-                        spans.push_back({start + static_cast<int64_t>(s), static_cast<uint16_t>(length_bytes)});
+                    if (p > segment) {
+                        spans.push_back({segment, static_cast<uint64_t>(p - segment)});
                         ++added;
                         if (spans.size() == kSpanBatch)
                             flush_spans(spans, true);
                     }
-                    s = p + static_cast<std::size_t>(unit);
+                    segment = p + unit;
                     if (limit != 0 && added >= limit) {
                         done = true;
                         break;
@@ -430,14 +427,9 @@ int64_t log_file::index_forward(int64_t start, uint64_t limit)
         flush_spans(spans, true);
         if (done || last_chunk)
             break;
-        if (s == 0) {
-            // No line end in a whole chunk: the line is over-long; go on after it.
-            skipping = true;
-            start += static_cast<int64_t>(usable);
-        } else {
-            // The chunk counts as read up to the start of its unfinished line.
-            start += static_cast<int64_t>(s);
-        }
+        // The next chunk starts with the unfinished line, or goes on through
+        // a line that is longer than this whole chunk.
+        start = segment > start ? segment : start + static_cast<int64_t>(usable);
     }
     flush_spans(spans, true);
     return static_cast<int64_t>(added);
@@ -455,13 +447,15 @@ int64_t log_file::index_backward(int64_t end, uint64_t limit)
         end = index.line_count() > 0 ? index.first_line_start() : bom;
     }
     end = std::min(end, file_size());
-    const int unit = encoding_unit(encoding());
+    const int32_t text_encoding = encoding();
+    const int unit = encoding_unit(text_encoding);
     // Units are counted from the end of the BOM: an odd tail byte of a
     // two-byte file is not a unit.
     if (unit == 2 && end > bom)
         end = bom + ((end - bom) & ~int64_t{1});
     if (end <= bom)
         return 0;
+    m_index.write().set_line_limit(line_limit_bytes(text_encoding));
 
     std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
     std::unique_ptr<uint64_t[]> masks(new uint64_t[kMaskBlock / 64]);
@@ -470,38 +464,31 @@ int64_t log_file::index_backward(int64_t end, uint64_t limit)
 
     uint64_t added = 0;
     bool done = false;
+    // The line end that waits for the start of its line, as a file position:
+    // it may lie chunks later when the line is longer than a chunk.
+    int64_t pending = -1;
+    auto take_segment = [&](int64_t segment_start, int64_t segment_end) {
+        if (segment_end > segment_start) {
+            spans.push_back({segment_start, static_cast<uint64_t>(segment_end - segment_start)});
+            ++added;
+            if (spans.size() == kSpanBatch)
+                flush_spans(spans, false);
+            if (limit != 0 && added >= limit)
+                done = true;
+        }
+    };
     const auto chunk_size = static_cast<int64_t>(kReadBufferSize);
     while (!done && (limit == 0 || added < limit) && end > bom) {
-        int64_t position;
-        bool reaches_start;
-        if (end - bom > chunk_size) {
-            position = end - chunk_size;
-            reaches_start = false;
-        } else {
-            // Also when exactly one chunk is left: its first segment is the
-            // file's first line.
-            position = bom;
-            reaches_start = true;
-        }
+        // Also when exactly one chunk is left, the chunk reaches the start of
+        // the text: its first segment is the file's first line.
+        const bool reaches_start = end - bom <= chunk_size;
+        const int64_t position = reaches_start ? bom : end - chunk_size;
         const auto length = static_cast<std::size_t>(end - position);
         const int64_t got = read_bytes(position, buffer.get(), length);
         // Nothing read, or fewer bytes than the file had: it shrank under us;
         // end with the lines added so far.
         if (got <= 0 || static_cast<std::size_t>(got) < length)
             break;
-
-        int64_t pending = -1; // the segment end waiting for its start, within the chunk
-        auto take_segment = [&](int64_t segment_start, int64_t segment_end) {
-            const int64_t bytes = segment_end - segment_start;
-            if (bytes > 0 && bytes <= kMaxLineBytes) {
-                spans.push_back({position + segment_start, static_cast<uint16_t>(bytes)});
-                ++added;
-                if (spans.size() == kSpanBatch)
-                    flush_spans(spans, false);
-                if (limit != 0 && added >= limit)
-                    done = true;
-            }
-        };
 
         const std::size_t top_block = ((length - 1) / kMaskBlock) * kMaskBlock;
         for (std::size_t next_block = top_block + kMaskBlock; next_block > 0 && !done;) {
@@ -515,7 +502,7 @@ int64_t log_file::index_backward(int64_t end, uint64_t limit)
                 while (m) {
                     const int bit = 63 - __builtin_clzll(m);
                     m &= ~(uint64_t{1} << bit);
-                    const auto p = static_cast<int64_t>(block + 64 * k + static_cast<std::size_t>(bit));
+                    const int64_t p = position + static_cast<int64_t>(block + 64 * k + static_cast<std::size_t>(bit));
                     if (pending >= 0)
                         take_segment(p + unit, pending);
                     pending = p;
@@ -525,18 +512,11 @@ int64_t log_file::index_backward(int64_t end, uint64_t limit)
             }
         }
         if (!done && reaches_start && pending >= 0)
-            take_segment(0, pending);
+            take_segment(position, pending);
         flush_spans(spans, false);
         if (done || reaches_start)
             break;
-        // Re-read the unfinished line whole: the next chunk ends just after
-        // the line end that was still waiting for its start.  When that line
-        // end is the chunk's last unit, the line is longer than a chunk and
-        // is passed over.
-        int64_t next_end = pending >= 0 ? position + pending + unit : position;
-        if (next_end >= end)
-            next_end = position;
-        end = next_end;
+        end = position;
     }
     flush_spans(spans, false);
     return static_cast<int64_t>(added);

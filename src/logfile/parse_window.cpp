@@ -11,8 +11,8 @@
 
 namespace {
 
-// The most characters a line the index describes converts to.
-constexpr std::size_t kConvertBufferSize = 65536;
+// The most characters a line's text converts to.
+constexpr std::size_t kConvertBufferSize = kMaxLineUnits + 1;
 
 // Reads line bytes through one buffer of at most 4 MB that holds the file
 // range last read, so that consecutive lines cost one read.
@@ -20,20 +20,20 @@ class line_bytes_reader {
 public:
     explicit line_bytes_reader(log_file& file) : m_file(file) {}
 
-    bool holds(int64_t offset, uint32_t length) const
+    bool holds(int64_t offset, std::size_t length) const
     {
-        return m_offset >= 0 && offset >= m_offset && offset + length <= m_offset + m_size;
+        return m_offset >= 0 && offset >= m_offset && offset + static_cast<int64_t>(length) <= m_offset + m_size;
     }
 
     // The bytes of [offset, offset + length), read when the buffer does not
     // hold them: from offset up to wanted_end (at most 4 MB, at least the
     // line).  Null when they cannot be read.
-    const char* bytes(int64_t offset, uint32_t length, int64_t wanted_end)
+    const char* bytes(int64_t offset, std::size_t length, int64_t wanted_end)
     {
         if (holds(offset, length))
             return m_buffer.get() + (offset - m_offset);
         const auto limit = static_cast<int64_t>(log_file::kReadBufferSize);
-        const int64_t want = std::clamp<int64_t>(wanted_end - offset, length, limit);
+        const int64_t want = std::clamp<int64_t>(wanted_end - offset, static_cast<int64_t>(length), limit);
         const auto size = static_cast<std::size_t>(want);
         if (size > m_capacity) {
             m_buffer.reset(new char[size]);
@@ -245,30 +245,35 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
         bool more = true;
         while (more && counts.visited < to_visit) {
             int64_t offset;
-            uint32_t length;
-            index.line_at(cursor, offset, length);
+            uint64_t whole;
+            index.line_at(cursor, offset, whole);
+            // A long line is read as far as its text goes.
+            const auto length = static_cast<std::size_t>(shown_line_bytes(text_encoding, whole));
             ++counts.visited;
             if (is_new(offset)) {
                 // A read takes the new lines that follow as well, up to 4 MB,
                 // and no byte that none of them needs.
-                int64_t wanted_end = offset + length;
+                int64_t wanted_end = offset + static_cast<int64_t>(length);
                 if (!reader.holds(offset, length)) {
                     line_cursor ahead = cursor;
                     for (uint64_t n = counts.visited; n < to_visit && index.advance(ahead); ++n) {
                         int64_t next_offset;
-                        uint32_t next_length;
+                        uint64_t next_length;
                         index.line_at(ahead, next_offset, next_length);
-                        if (!is_new(next_offset)
-                            || next_offset + next_length - offset > static_cast<int64_t>(kReadBufferSize))
+                        const auto next_end =
+                            next_offset + static_cast<int64_t>(shown_line_bytes(text_encoding, next_length));
+                        if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(kReadBufferSize))
                             break;
-                        wanted_end = next_offset + next_length;
+                        wanted_end = next_end;
                     }
                 }
                 const char* bytes = reader.bytes(offset, length, wanted_end);
-                if (bytes && line_bytes_to_text(text_encoding, bytes, length, text)) {
+                if (bytes && line_bytes_to_text(text_encoding, bytes, length, text, length < whole)) {
                     ++counts.converted;
                     auto line = std::make_unique<log_line>();
                     line->offset = offset;
+                    if (length < whole)
+                        line->cut_length = whole;
                     line->text.assign(text.begin(), text.end());
                     line->columns.reserve(columns);
                     lines.push_back(line.get());
@@ -364,12 +369,14 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
     uint64_t number = 0;
     do {
         int64_t offset;
-        uint32_t length;
-        index.line_at(cursor, offset, length);
+        uint64_t whole;
+        index.line_at(cursor, offset, whole);
+        const auto length = static_cast<std::size_t>(shown_line_bytes(text_encoding, whole));
         const char* bytes = reader.bytes(offset, length, offset + static_cast<int64_t>(kReadBufferSize));
-        if (!bytes || !line_bytes_to_text(text_encoding, bytes, length, text))
+        if (!bytes || !line_bytes_to_text(text_encoding, bytes, length, text, length < whole))
             text.clear();
         line.offset = offset;
+        line.cut_length = length < whole ? whole : 0;
         if (text.empty()) {
             line.columns.clear();
             line.text.clear();

@@ -18,4 +18,8 @@ struct log_line {
     std::vector<log_column> columns;
     std::vector<char16_t> text; // the line's characters, no terminator
     int64_t offset = -1;        // file offset of the line's first byte
+    // The line's byte length in the file when text holds only its first
+    // part (a line longer than the most a line's text holds); 0 when text is
+    // the whole line.
+    uint64_t cut_length = 0;
 };

@@ -1,5 +1,6 @@
 // Line numbers and file positions of an index, looked up both ways: the line
-// of a given number, and the line that holds a given byte of the file.
+// of a given number, and the line that holds a given byte of the file.  A
+// long line counts with the part of it that is read (the index's line limit).
 //
 // Thread-safety: built from a view of the index and valid only while that
 // view lives and the index does not change.
@@ -7,27 +8,25 @@
 
 #include "logfile/line_index.h"
 
-#include <algorithm>
-#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 struct indexed_line {
     uint64_t number = 0;
     int64_t offset = -1;
-    uint32_t length = 0;
+    uint32_t length = 0; // the bytes read for the line: a long line's first part
+    bool cut = false;    // the line is longer than length
 };
 
 class line_positions {
 public:
-    explicit line_positions(const line_index::lookups& index);
+    explicit line_positions(const line_index::lookups& index) : m_index(index) {}
 
-    uint64_t line_count() const { return m_line_count; }
+    uint64_t line_count() const { return m_index.line_count(); }
     // Line n; false when n is not indexed.
     bool line(uint64_t n, indexed_line& out) const;
     // The indexed line whose bytes [offset, offset + length) hold position;
-    // false when position lies in no indexed line (a line end, an over-long
-    // line, text after the last line end).
+    // false when position lies in no indexed line (a line end, the part of a
+    // long line past what is read of it, text after the last line end).
     bool line_holding(int64_t position, indexed_line& out) const;
     // The number of the line that starts at offset; -1 when none does.
     int64_t number_at(int64_t offset) const;
@@ -37,47 +36,38 @@ public:
     template <class F> bool for_each(uint64_t first, uint64_t last, bool backwards, F visit) const;
 
 private:
-    struct block_entry {
-        const line_block* block;
-        uint64_t first_number; // line number of the block's first used slot
-        uint64_t first_slot;   // its first used slot
-        int64_t first_offset;  // file offset of that line
-    };
-    std::size_t block_of(uint64_t n) const;
-    // The entry of the last block whose first line starts at or before offset; -1 when none.
-    int64_t block_before(int64_t offset) const;
-    indexed_line at(const block_entry& entry, uint64_t slot) const;
+    indexed_line make(uint64_t number, int64_t offset, uint64_t length) const
+    {
+        const uint64_t read = m_index.cut_length(length);
+        return {number, offset, static_cast<uint32_t>(read), read < length};
+    }
 
-    std::vector<block_entry> m_blocks;
-    uint64_t m_line_count = 0;
+    const line_index::lookups& m_index;
 };
 
 template <class F> bool line_positions::for_each(uint64_t first, uint64_t last, bool backwards, F visit) const
 {
-    if (first > last || last >= m_line_count)
+    if (first > last || last >= line_count())
         return true;
     if (!backwards) {
-        for (std::size_t k = block_of(first); k < m_blocks.size(); ++k) {
-            const block_entry& entry = m_blocks[k];
-            const uint64_t from = std::max(first, entry.first_number);
-            const uint64_t to = std::min(last, entry.first_number + entry.block->used - 1);
-            for (uint64_t n = from; n <= to; ++n)
-                if (!visit(at(entry, entry.first_slot + (n - entry.first_number))))
-                    return false;
-            if (to == last)
+        line_cursor cursor;
+        m_index.locate(first, cursor);
+        for (uint64_t n = first;; ++n) {
+            int64_t offset;
+            uint64_t length;
+            m_index.line_at(cursor, offset, length);
+            if (!visit(make(n, offset, length)))
+                return false;
+            if (n == last || !m_index.advance(cursor))
                 return true;
         }
-        return true;
     }
-    for (std::size_t k = block_of(last) + 1; k-- > 0;) {
-        const block_entry& entry = m_blocks[k];
-        const uint64_t from = std::max(first, entry.first_number);
-        const uint64_t to = std::min(last, entry.first_number + entry.block->used - 1);
-        for (uint64_t n = to + 1; n-- > from;)
-            if (!visit(at(entry, entry.first_slot + (n - entry.first_number))))
-                return false;
-        if (from == first)
-            return true;
+    for (uint64_t n = last + 1; n-- > first;) {
+        int64_t offset;
+        uint64_t length;
+        m_index.line(n, offset, length);
+        if (!visit(make(n, offset, length)))
+            return false;
     }
     return true;
 }

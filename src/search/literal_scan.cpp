@@ -8,6 +8,9 @@
 
 namespace {
 
+// The most bytes read for one line: a two-byte line at the length limit.
+constexpr std::size_t kLongestLine = 2 * kMaxLineUnits;
+
 // The parser with every column's data format set to text: it cuts lines into
 // the same columns and types none of them.
 void make_text_only(log_pattern_list& items)
@@ -31,7 +34,7 @@ char* literal_scan::buffer()
 {
     if (!m_buffer) {
         // Room for a chunk and the needle's tail, or for the longest line.
-        const std::size_t room = std::max(m_chunk_size + (m_finder ? m_finder->size() : 0), std::size_t{65536});
+        const std::size_t room = std::max(m_chunk_size + (m_finder ? m_finder->size() : 0), kLongestLine);
         m_buffer.reset(new char[room]);
     }
     return m_buffer.get();
@@ -61,7 +64,7 @@ literal_scan::scan_lines(const line_positions& lines, uint64_t first, uint64_t l
     lines.line(last, b);
     const int64_t range_start = a.offset;
     const int64_t range_end = b.offset + static_cast<int64_t>(b.length);
-    const auto chunk_size = static_cast<int64_t>(std::max(m_chunk_size, std::size_t{65536}));
+    const auto chunk_size = static_cast<int64_t>(std::max(m_chunk_size, kLongestLine));
     char* data = buffer();
     file_chunk chunk{data, 0, 0};
     bool any_read = false;
@@ -235,7 +238,7 @@ bool candidate_check::is_hit(const indexed_line& line, const file_chunk& chunk)
             return false; // a window would pass the line over
         bytes = m_bytes.data();
     }
-    if (!line_bytes_to_text(m_encoding, bytes, line.length, m_text))
+    if (!line_bytes_to_text(m_encoding, bytes, line.length, m_text, line.cut))
         return false; // a two-byte line of odd length: not in a window
     if (m_text.empty())
         return false; // a line without columns matches nothing

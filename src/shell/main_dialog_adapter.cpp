@@ -127,6 +127,7 @@ active_view_state main_dialog_adapter::ViewState() const
     s.window_first = counts.first;
     s.window_last = counts.last;
     s.indexed_lines = static_cast<int64_t>(counts.line_count);
+    s.cut_lines = static_cast<int64_t>(counts.long_lines);
     CLogListCtrl* list = ActiveList();
     if (!list) {
         // A file whose tab is not there yet counts the rows of its source.

@@ -145,6 +145,7 @@ void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
     state.indexing = counts.indexing;
     state.indexed_lines = counts.line_count;
     state.has_conditions = file->filter_groups().ConditionCount() > 0;
+    state.quick_filter = file->quick_filter_text();
     if (!ExportCommandChecks(state,
                              [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;

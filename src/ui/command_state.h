@@ -25,6 +25,7 @@ struct active_view_state {
     int64_t indexed_lines = 0;                // lines indexed so far
     int64_t row_count = 0;                    // rows the active list shows
     int64_t selected_count = 0;               // selected rows of the active list
+    int64_t cut_lines = 0;                    // indexed lines too long for their text, shown cut
     std::vector<std::u16string> column_names; // the active list's columns
 };
 
@@ -56,6 +57,8 @@ struct status_texts {
     std::u16string total;
     std::u16string filtered;
     std::u16string selected;
+    // "<long lines cut text>: <n>" while the file has lines shown cut, else empty.
+    std::u16string cut;
 };
 status_texts StatusTexts(const active_view_state& s);
 

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QToolTip>
@@ -569,21 +570,39 @@ bool CLogListCtrl::viewportEvent(QEvent* event)
 {
     if (event->type() != QEvent::ToolTip)
         return QTableView::viewportEvent(event);
-    // A tooltip shows the whole text of a cell that is cut.
+    // A tooltip shows the whole text of a cell that is cut, and, over a line
+    // shown cut, how long the line is.
     auto* help = static_cast<QHelpEvent*>(event);
     const cell_hit hit = HitTest(help->pos());
     std::u16string text = hit.column >= 0 ? CellText(hit.row, hit.column) : std::u16string();
     const QRect rect = hit.column >= 0 ? visualRect(m_model->index(hit.row, hit.column)) : QRect();
-    const int width = rect.width() - 1 - TextMargin(hit.column) - kColumnTextRightMargin;
-    if (text.empty() || !CellTextIsCut(text, width, fontMetrics())) {
+    const cut_mark cut = hit.column >= 0 ? m_model->CutMark(hit.row) : cut_mark{};
+    const int mark = cut.column == hit.column && cut.column >= 0 ? CutMarkWidth(fontMetrics()) : 0;
+    const int width = rect.width() - 1 - TextMargin(hit.column) - kColumnTextRightMargin - mark;
+    const bool text_cut = !text.empty() && CellTextIsCut(text, width, fontMetrics());
+    if (!text_cut && cut.file_bytes == 0) {
         QToolTip::hideText();
         event->ignore();
         return true;
     }
-    if (text.size() > kToolTipChars)
-        text = text.substr(0, kToolTipChars) + u"\u2026";
-    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(ToQString(text), Qt::WhiteSpaceNormal), viewport(),
-                       rect);
+    QString tip;
+    if (cut.file_bytes > 0) {
+        const QLocale locale;
+        tip = Text(u"IDS_LOGLIST_TIP_CUT_LINE");
+        for (const QString& number : {locale.toString(static_cast<qulonglong>(cut.file_bytes)),
+                                      locale.toString(static_cast<qulonglong>(cut.shown))}) {
+            if (const qsizetype at = tip.indexOf(QStringLiteral("%s")); at >= 0)
+                tip.replace(at, 2, number);
+        }
+    }
+    if (text_cut) {
+        if (text.size() > kToolTipChars)
+            text = text.substr(0, kToolTipChars) + u"\u2026";
+        if (!tip.isEmpty())
+            tip += QStringLiteral("\n\n");
+        tip += ToQString(text);
+    }
+    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal), viewport(), rect);
     return true;
 }
 

@@ -62,12 +62,37 @@ std::u16string_view log_list_frame::Cell(int row, int column) const
     return m_rows ? CellView(*m_rows, row, column) : std::u16string_view();
 }
 
+bool log_list_frame::CutEnd(int row, int column) const
+{
+    return m_rows && column >= 0 && CutMarkOf(*m_rows, row).column == column;
+}
+
 tagCELL_COLORS log_list_frame::Colors(std::u16string_view text, int column, bool selected)
 {
     const std::u16string_view name = column >= 0 && static_cast<std::size_t>(column) < m_names.size()
                                          ? std::u16string_view(m_names[static_cast<std::size_t>(column)])
                                          : std::u16string_view();
     return m_painter.CellColors(text, name, column, selected, m_where.focused);
+}
+
+int CutMarkWidth(const QFontMetrics& metrics)
+{
+    return metrics.horizontalAdvance(QChar(0x2026)) + 6;
+}
+
+void DrawCutMark(QPainter& painter, const QRect& content, const QColor& tint, const QColor& text,
+                 const QFontMetrics& metrics)
+{
+    const int width = std::min(CutMarkWidth(metrics), content.width());
+    if (width <= 0)
+        return;
+    const QRect box(content.right() + 1 - width, content.top() + 2, width - 1, std::max(1, content.height() - 4));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tint);
+    painter.drawRoundedRect(box, 2, 2);
+    painter.setPen(text);
+    painter.drawText(box, Qt::AlignCenter, QString(QChar(0x2026)));
+    painter.setBrush(Qt::NoBrush);
 }
 
 bool CellTextIsCut(std::u16string_view text, int width, const QFontMetrics& metrics)
@@ -135,9 +160,16 @@ void CLogListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->fillRect(QRect(cell.left(), cell.bottom(), cell.width() - 1, 1), grid);
 
     const int margin = column == where.first_column ? kFirstColumnTextMargin : kColumnTextMargin;
-    painter->setPen(ColorFromValue(colors.text_color));
+    const QColor text_color = ColorFromValue(colors.text_color);
+    painter->setPen(text_color);
     painter->setFont(option.font);
-    DrawCellText(*painter, content.adjusted(margin, 0, -kColumnTextRightMargin, 0), text, frame->Metrics());
+    // A line shown cut: its last cell ends in the cut mark.
+    const bool cut_end = frame->CutEnd(row, column);
+    const int mark = cut_end ? CutMarkWidth(frame->Metrics()) : 0;
+    DrawCellText(*painter, content.adjusted(margin, 0, -kColumnTextRightMargin - mark, 0), text, frame->Metrics());
+    if (cut_end)
+        DrawCutMark(*painter, content.adjusted(0, 0, -1, 0), Blend(back, look.frame, 0.35), text_color,
+                    frame->Metrics());
 
     if (selected && colors.marked) {
         painter->setPen(look.frame);

@@ -67,6 +67,8 @@ public:
 
     // The characters of a cell (see CellView); empty when it does not exist.
     std::u16string_view Cell(int row, int column) const;
+    // Whether the cell shows where the text of a line shown cut ends.
+    bool CutEnd(int row, int column) const;
     // The colour decision for a cell of column.
     tagCELL_COLORS Colors(std::u16string_view text, int column, bool selected);
 
@@ -90,6 +92,13 @@ private:
 // string.  Only the first characters that can be visible are measured, so a
 // 65534-character cell costs no more than a short one.
 void DrawCellText(QPainter& painter, const QRect& rect, std::u16string_view text, const QFontMetrics& metrics);
+
+// The mark at the right end of the cell that shows where a cut line's text
+// ends: an ellipsis on a tinted box, so that it reads as "the line goes on"
+// and not as a text too wide for its cell.  Returns the width it takes.
+int CutMarkWidth(const QFontMetrics& metrics);
+void DrawCutMark(QPainter& painter, const QRect& content, const QColor& tint, const QColor& text,
+                 const QFontMetrics& metrics);
 
 // True when text needs more than width pixels (the cell shows it cut).
 bool CellTextIsCut(std::u16string_view text, int width, const QFontMetrics& metrics);

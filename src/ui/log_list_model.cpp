@@ -85,6 +85,14 @@ std::u16string CLogListModel::CellText(int row, int column) const
     return std::u16string(CellView(shown.lines(), row, column));
 }
 
+cut_mark CLogListModel::CutMark(int row) const
+{
+    if (!m_file || m_suspended || row < 0 || row >= m_row_count)
+        return {};
+    const log_file::window_reader window = m_file->file.read_window();
+    return CutMarkOf(m_file->row_source(window), row);
+}
+
 int CLogListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_row_count;

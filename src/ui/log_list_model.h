@@ -13,6 +13,8 @@
 // Thread-safety: interface thread only.
 #pragma once
 
+#include "ui/log_list_rules.h"
+
 #include <QAbstractTableModel>
 
 #include <string>
@@ -58,6 +60,9 @@ public:
     // characters); empty for a row or column that does not exist, without a
     // file or while suspended.
     std::u16string CellText(int row, int column) const;
+    // How row's line is marked when it is shown cut (see CutMarkOf); a whole
+    // line, a row that does not exist, no file or a suspended model: none.
+    cut_mark CutMark(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -6,20 +6,29 @@ std::u16string_view CellView(const std::vector<log_line*>& rows, int row, int co
 {
     if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= rows.size() || !rows[static_cast<std::size_t>(row)])
         return {};
+    return ShownCellText(*rows[static_cast<std::size_t>(row)], static_cast<std::size_t>(column));
+}
+
+cut_mark CutMarkOf(const std::vector<log_line*>& rows, int row)
+{
+    cut_mark mark;
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || !rows[static_cast<std::size_t>(row)])
+        return mark;
     const log_line& line = *rows[static_cast<std::size_t>(row)];
-    if (static_cast<std::size_t>(column) >= line.columns.size())
-        return {};
-    const log_column& cell = line.columns[static_cast<std::size_t>(column)];
-    if (!cell.text_base || cell.length == 0)
-        return {};
-    // The column must lie inside its line's characters.
-    const char16_t* begin = line.text.data();
-    const char16_t* end = begin + line.text.size();
-    if (cell.text_base < begin || cell.text_base > end || cell.offset > static_cast<uint64_t>(end - cell.text_base)
-        || cell.length > static_cast<uint64_t>(end - cell.text_base) - cell.offset)
-        return {};
-    const std::size_t length = static_cast<std::size_t>(std::min<uint64_t>(cell.length, kMaxCellText));
-    return {cell.text_base + cell.offset, length};
+    if (line.cut_length == 0)
+        return mark;
+    mark.file_bytes = line.cut_length;
+    mark.shown = line.text.size();
+    const char16_t* end = line.text.data() + line.text.size();
+    for (std::size_t c = line.columns.size(); c-- > 0;) {
+        const log_column& cell = line.columns[c];
+        if (cell.text_base && cell.length > 0 && cell.text_base + cell.offset + cell.length == end) {
+            mark.column = static_cast<int>(c);
+            return mark;
+        }
+    }
+    mark.column = static_cast<int>(line.columns.size()) - 1;
+    return mark;
 }
 
 int WindowMoveDistance(edge_key key, int focused, int row_count, int rows_per_page)

@@ -7,19 +7,28 @@
 #pragma once
 
 #include "parser/log_line.h"
+#include "work/cell_text.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-// The most characters a cell shows; longer column texts are cut to it.
-inline constexpr std::size_t kMaxCellText = 65534;
-
-// The characters of column of rows[row], cut to kMaxCellText, pointing into
-// the line's own text (valid as long as the line is).  Empty when the row or
-// the column does not exist, or the column lies outside its line's text.
+// The characters of column of rows[row] as the list shows them
+// (ShownCellText).  Empty when the row or the column does not exist, or the
+// column lies outside its line's text.
 std::u16string_view CellView(const std::vector<log_line*>& rows, int row, int column);
+
+// How the list marks a line whose text holds only its first part (a line
+// longer than the line limit).
+struct cut_mark {
+    uint64_t file_bytes = 0; // the line's length in the file; 0 when the line is whole
+    std::size_t shown = 0;   // the characters of its text
+    // The cell that shows where the text ends: the column holding its last
+    // character, else the line's last column; -1 when whole or without columns.
+    int column = -1;
+};
+cut_mark CutMarkOf(const std::vector<log_line*>& rows, int row);
 
 // The keys that can move the window when pressed at its edges.
 enum class edge_key { up, down, page_up, page_down, other };

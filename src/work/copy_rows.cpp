@@ -1,12 +1,13 @@
 #include "work/copy_rows.h"
 
-#include "filter/log_filter_groups.h"
+#include "work/cell_text.h"
 
 namespace {
 
+// The cell as the list shows it.
 std::u16string_view CellOf(const log_line* row, std::size_t column)
 {
-    return row && column < row->columns.size() ? ColumnText(row->columns[column]) : std::u16string_view();
+    return row ? ShownCellText(*row, column) : std::u16string_view();
 }
 
 } // namespace

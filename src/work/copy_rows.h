@@ -20,7 +20,7 @@ struct copy_rows_text {
 };
 
 // The text of the selected rows (in row order; null rows count as rows
-// without cells).  column -1 copies every column of the list, joined by
+// without cells), each cell as the list shows it (ShownCellText).  column -1 copies every column of the list, joined by
 // separator (the column separator setting, " " or "\t"); 0 or more copies
 // that one column.  With two or more rows the text starts with a header
 // line (the column names, or the one column's name) and every row ends in

@@ -42,6 +42,7 @@ void RunExportJob(job_context& job, tagEXPORT_JOB& record)
     request.selected = record.selected;
     std::sort(request.selected.begin(), request.selected.end());
     request.groups = record.kind == EXPORT_KIND_FILTERED_FILE ? &data.filter_groups() : nullptr;
+    request.quick = record.kind == EXPORT_KIND_FILTERED_FILE ? &shown.quick_filter() : nullptr;
 
     int64_t total = 0;
     if (record.kind == EXPORT_KIND_SELECTED_ROWS)

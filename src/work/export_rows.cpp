@@ -5,6 +5,7 @@
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
+#include "work/cell_text.h"
 
 #include <chrono>
 #include <memory>
@@ -83,13 +84,14 @@ struct export_writer {
 
     void csv_line(std::span<const std::u16string_view> fields) { out.append_csv_line(fields, quoted); }
 
-    // A row of the list: every list column, empty where the line has none.
+    // A row of the list: every list column as the list shows it, empty where
+    // the line has none.
     void list_row(const log_line& line, std::size_t column_count, std::vector<std::u16string_view>& fields)
     {
         if (csv) {
             fields.clear();
             for (std::size_t c = 0; c < column_count; ++c)
-                fields.push_back(c < line.columns.size() ? ColumnText(line.columns[c]) : std::u16string_view());
+                fields.push_back(ShownCellText(line, c));
             csv_line(fields);
         } else {
             log_text(line);
@@ -97,13 +99,13 @@ struct export_writer {
         ++rows;
     }
 
-    // A line of a whole-file walk: its own columns.
+    // A line of a whole-file walk: its own columns, each as a list would show it.
     void walk_line(const log_line& line, std::vector<std::u16string_view>& fields)
     {
         if (csv) {
             fields.clear();
-            for (const log_column& column : line.columns)
-                fields.push_back(ColumnText(column));
+            for (std::size_t c = 0; c < line.columns.size(); ++c)
+                fields.push_back(ShownCellText(line, c));
             csv_line(fields);
         } else {
             log_text(line, false);
@@ -129,7 +131,8 @@ struct export_writer {
 struct walk_context {
     export_writer& writer;
     export_pace& pace;
-    prepared_groups* groups; // null: every line passes
+    prepared_groups* groups;   // null: every line passes
+    prepared_condition* quick; // null: no quick filter in force
     std::vector<std::u16string_view> fields;
     uint64_t seen = 0;
     bool cancelled = false;
@@ -146,7 +149,8 @@ bool WalkLinePasses(walk_context& context, const log_line& line)
         context.cancelled = true;
         return true;
     }
-    return !context.groups || context.groups->RowPasses(line);
+    return (!context.groups || context.groups->RowPasses(line))
+           && (!context.quick || context.quick->AnyCellMatches(line));
 }
 
 bool WriteWalkLine(const log_line& line, uint64_t, uint64_t, void* context)
@@ -212,9 +216,14 @@ std::optional<bool> WriteFileLines(const export_request& request, export_writer&
         if (groups->inert())
             groups.reset();
     }
+    // The quick filter is a filter the user sees: a filtered export passes
+    // its lines through it as well.
+    std::unique_ptr<prepared_condition> quick;
+    if (request.kind == EXPORT_KIND_FILTERED_FILE && request.quick && !request.quick->content().empty())
+        quick = std::make_unique<prepared_condition>(*request.quick, tagDATA_FORMAT{});
     log_pattern_list walk_parser = *request.parser;
     DropUnusedTypes(walk_parser, groups ? request.groups : nullptr);
-    walk_context context{writer, pace, groups.get(), {}, 0, false};
+    walk_context context{writer, pace, groups.get(), quick.get(), {}, 0, false};
     const log_file::line_test passes = [&context](const log_line& line) { return WalkLinePasses(context, line); };
     if (!request.file->for_each_line(walk_parser, &WriteWalkLine, &context, passes))
         return std::nullopt;
@@ -281,8 +290,14 @@ bool ExportCommandChecks(const export_command_state& state,
             say(u"IDS_MSG_NO_LINE_TO_EXPORT", MB_OK | MB_ICONINFORMATION);
             return false;
         }
-        if (state.kind == EXPORT_KIND_FILTERED_FILE && !state.has_conditions)
-            return say(u"IDS_MSG_EXPORT_NO_FILTER", MB_YESNO | MB_ICONQUESTION) == IDYES;
+        if (state.kind == EXPORT_KIND_FILTERED_FILE && !state.has_conditions) {
+            if (state.quick_filter.empty())
+                return say(u"IDS_MSG_EXPORT_NO_FILTER", MB_YESNO | MB_ICONQUESTION) == IDYES;
+            // The quick filter alone: say which lines go out.
+            std::u16string text = DictionaryText(u"IDS_MSG_EXPORT_QUICK_FILTER_ONLY");
+            ReplaceAll(text, u"%s", state.quick_filter);
+            return (message ? message(text, MB_YESNO | MB_ICONQUESTION) : IDNO) == IDYES;
+        }
         return true;
     default: return false;
     }

@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+class log_filter;
 class log_filter_groups;
 
 // The export kinds: the export command's id minus 32810.
@@ -54,6 +55,9 @@ struct export_request {
     std::vector<std::size_t> selected;
     // Kind 3: the filter conditions; null or empty lets every line pass.
     const log_filter_groups* groups = nullptr;
+    // Kind 3: the quick filter in force; null or without content lets every
+    // line pass.  A line goes out when it passes both.
+    const log_filter* quick = nullptr;
 };
 
 // The job's side of an export.  Empty callables do nothing (cancel: never).
@@ -100,7 +104,9 @@ struct export_result {
 // a comma, a quotation mark, a carriage return or a line feed is enclosed in
 // quotation marks with the inner ones doubled.  Log: each line's own text and
 // the source's line end ("\n" when it has none).  Whole-file exports leave
-// out lines without columns.
+// out lines without columns.  Cells are written as the list shows them
+// (ShownCellText), lines as far as their text goes (a long line's first
+// part).
 export_result ExportRows(const export_request& request, const export_hooks& hooks);
 
 // True when the file name of path ends in ".csv", ASCII case ignored.
@@ -119,12 +125,15 @@ struct export_command_state {
     bool indexing = false;    // the file's index thread still runs
     uint64_t indexed_lines = 0;
     bool has_conditions = false; // the file's filter conditions hold at least one
+    std::u16string quick_filter; // the quick filter's text in force, empty without one
 };
 
 // The export command's checks before the save dialog, with their messages:
 // no rows (kinds 0 and 1) or no selection (kind 0), the index thread still
 // running or no indexed line (kinds 2 and 3): "IDS_MSG_NO_LINE_TO_EXPORT" or
 // "IDS_MSG_EXPORT_STILL_INDEXING" and false; kind 3 without conditions asks
-// "IDS_MSG_EXPORT_NO_FILTER" and goes on only on Yes.  True: show the dialog.
+// "IDS_MSG_EXPORT_NO_FILTER", or with a quick filter only
+// "IDS_MSG_EXPORT_QUICK_FILTER_ONLY" naming it, and goes on only on Yes.
+// True: show the dialog.
 bool ExportCommandChecks(const export_command_state& state,
                          const std::function<int(const std::u16string& text, unsigned flags)>& message);

@@ -47,6 +47,7 @@ view_counts file_view::counts()
     c.has_bom = m_file.has_bom();
     c.indexing = m_file.indexer().is_running();
     c.tail_mode = m_file.tail_mode();
+    c.long_lines = m_file.read_index().long_line_count();
     return c;
 }
 

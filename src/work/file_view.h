@@ -47,6 +47,7 @@ struct view_counts {
     bool has_bom = false;
     bool indexing = false;  // the index thread has not finished
     bool tail_mode = false; // indexed from the tail
+    uint64_t long_lines = 0; // lines longer than a row shows, cut in the list
 };
 
 class file_view {
@@ -90,6 +91,8 @@ public:
         explicit rows(const file_view& view);
         const std::vector<log_line*>& lines() const { return *m_source; }
         std::size_t size() const { return m_source->size(); }
+        // The quick filter the window's quick-filter result was made with.
+        const log_filter& quick_filter() const { return m_window.quick_filter(); }
 
     private:
         log_file::window_reader m_window;

@@ -38,6 +38,7 @@ const char* const kSystemKeys[] = {
     "IDS_MSG_EXPORT_CANCEL_DELETE",
     "IDS_MSG_EXPORT_COMPLETE",
     "IDS_MSG_EXPORT_NO_FILTER",
+    "IDS_MSG_EXPORT_QUICK_FILTER_ONLY",
     "IDS_MSG_EXPORT_STILL_INDEXING",
     "IDS_MSG_FAILED_CONNECT_SERVER",
     "IDS_MSG_FAILED_CREAT_HOTKEYS",
@@ -368,6 +369,8 @@ const std::map<std::string, std::string> kFormattedTexts = {
     {"IDS_MSG_FILTER_VALUE_EMPTY", "ssss"},          // expression, compare, equal, not equal
     {"IDS_MSG_INVALID_COLUMN_END", "s"},             // the column's name
     {"IDS_MSG_TEST_FAIL_COLUMN", "s"},               // the column's name
+    {"IDS_MSG_EXPORT_QUICK_FILTER_ONLY", "s"},       // the quick filter's text
+    {"IDS_LOGLIST_TIP_CUT_LINE", "ss"},              // the line's bytes, the characters shown
     {"IDS_FILTERDLG_LIST_FORMAT_CONDITION", "sss"},  // column, comparison, value
     {"IDS_FILTERDLG_LIST_FORMAT_CONDITION_NOCOLUMN", "ss"},
     {"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM", "sss"}, // column, verb, text

@@ -9,36 +9,37 @@
 #include <utility>
 #include <vector>
 
-using line_list = std::vector<std::pair<int64_t, uint32_t>>; // offset, byte length
+using line_list = std::vector<std::pair<int64_t, uint64_t>>; // offset, byte length
 
-inline line_list indexed_lines(log_file& file)
+// Every line of an index view (compact or flat), walked with its cursor.
+template <class Cursor, class Lookups> line_list walk_lines(const Lookups& index)
 {
     line_list out;
-    const line_index::reader index = file.read_index();
-    line_cursor cursor;
+    Cursor cursor;
     if (!index.locate(0, cursor))
         return out;
     do {
         int64_t offset;
-        uint32_t length;
+        uint64_t length;
         index.line_at(cursor, offset, length);
         out.emplace_back(offset, length);
     } while (index.advance(cursor));
     return out;
 }
 
-struct block_shape {
-    bool forward;
-    uint64_t used;
-    bool operator==(const block_shape& other) const { return forward == other.forward && used == other.used; }
-};
+inline line_list indexed_lines(log_file& file)
+{
+    return walk_lines<line_cursor>(file.read_index());
+}
+
+using block_shape = line_block_shape;
 
 inline std::vector<block_shape> index_blocks(log_file& file)
 {
     std::vector<block_shape> out;
     const line_index::reader index = file.read_index();
-    for (const line_block& block : index.blocks())
-        out.push_back({block.forward, block.used});
+    for (uint64_t k = 0; k < index.block_count(); ++k)
+        out.push_back(index.block_shape(k));
     return out;
 }
 
@@ -52,7 +53,7 @@ inline bool is_line_end_unit(const std::string& bytes, std::size_t p, int unit)
     return u == 0x000D || u == 0x000A || u == 0x0D00 || u == 0x0A00;
 }
 
-// Every terminated, non-empty line of at most 65535 bytes, byte by byte.
+// Every terminated, non-empty line, whatever its length, byte by byte.
 inline line_list reference_lines(const std::string& bytes, int unit, std::size_t bom)
 {
     line_list out;
@@ -60,8 +61,8 @@ inline line_list reference_lines(const std::string& bytes, int unit, std::size_t
     for (std::size_t p = bom; p + static_cast<std::size_t>(unit) <= bytes.size(); p += static_cast<std::size_t>(unit)) {
         if (!is_line_end_unit(bytes, p, unit))
             continue;
-        if (p > s && p - s <= 65535)
-            out.emplace_back(static_cast<int64_t>(s), static_cast<uint32_t>(p - s));
+        if (p > s)
+            out.emplace_back(static_cast<int64_t>(s), static_cast<uint64_t>(p - s));
         s = p + static_cast<std::size_t>(unit);
     }
     return out;

@@ -285,20 +285,16 @@ TEST(logfile_LineText, ConversionsByEncoding)
 
 // ---- line lengths -----------------------------------------------------------
 
-TEST_F(logfile_LogFile, LongestLineIsIndexedAndOneLongerIsPassedOver)
+TEST_F(logfile_LogFile, EveryLineIsIndexedWithItsWholeLengthPastTheLineLimit)
 {
     struct row {
         const char* name;
         bool ucs2;
         std::size_t units; // of the middle line
-        bool indexed;
     };
     const row rows[] = {
-        {"ansi 65535 bytes", false, 65535, true},
-        {"ansi 65536 bytes", false, 65536, false},
-        // Two-byte lines must fit the 16-bit byte length of a slot.
-        {"ucs2 32767 units", true, 32767, true},
-        {"ucs2 32768 units", true, 32768, false},
+        {"ansi 65535 bytes", false, 65535}, {"ansi 65536 bytes", false, 65536}, {"ansi 1 MB", false, 1 << 20},
+        {"ucs2 32768 units", true, 32768},  {"ucs2 65535 units", true, 65535},  {"ucs2 65536 units", true, 65536},
     };
     for (const row& r : rows) {
         std::string bytes;
@@ -311,32 +307,45 @@ TEST_F(logfile_LogFile, LongestLineIsIndexedAndOneLongerIsPassedOver)
         }
         const int unit = r.ucs2 ? 2 : 1;
         const line_list expected = reference_lines(bytes, unit, bom);
-        ASSERT_EQ(expected.size(), r.indexed ? 3u : 2u) << r.name;
+        ASSERT_EQ(expected.size(), 3u) << r.name;
+        ASSERT_EQ(expected[1].second, r.units * static_cast<std::size_t>(unit)) << r.name;
         for (bool tail_first : {false, true}) {
             log_file file;
             ASSERT_TRUE(file.open(widen(folder.write("l.log", bytes)), 0, tail_first));
             EXPECT_EQ(indexed_lines(file), expected) << r.name << " tail_first=" << tail_first;
+            EXPECT_EQ(file.read_index().long_line_count(), r.units > kMaxLineUnits ? 1u : 0u) << r.name;
+            // A preview reads no more than the line's text holds.
+            std::u16string text;
+            ASSERT_TRUE(file.line_preview(1, text));
+            EXPECT_EQ(text, std::u16string(100, u'm') + u"...");
         }
     }
 }
 
-TEST_F(logfile_LogFile, LineLongerThanAChunkIsPassedOverBothWays)
+TEST_F(logfile_LogFile, LinesLongerThanAChunkAreIndexedBothWays)
 {
     const std::string bytes =
         "first\n" + std::string(kChunk + 12345, 'h') + "\nsecond\n" + std::string(2 * kChunk + 7, 'g') + "\nthird\n";
     const line_list expected = reference_lines(bytes, 1, 0);
-    ASSERT_EQ(expected.size(), 3u);
+    ASSERT_EQ(expected.size(), 5u);
     for (bool tail_first : {false, true}) {
         log_file file;
         ASSERT_TRUE(file.open(widen(folder.write("huge.log", bytes)), 0, tail_first));
         EXPECT_EQ(indexed_lines(file), expected) << "tail_first=" << tail_first;
     }
-    // In passes as well (the index thread's way), and with text after the last line end.
+    // In passes as well (the index thread's way), one line a pass, and with
+    // text after the last line end.
     const std::string tail_text = bytes + std::string(kChunk + 5, 't');
-    log_file file;
-    ASSERT_TRUE(file.open(widen(folder.write("huge2.log", tail_text)), 1, true));
-    ASSERT_TRUE(IndexToTheEnd(file, tail_text.size()));
-    EXPECT_EQ(indexed_lines(file), expected);
+    for (bool tail_first : {false, true}) {
+        log_file file;
+        ASSERT_TRUE(file.open(widen(folder.write("huge2.log", tail_text)), 1, tail_first));
+        while (file.line_count() < expected.size()) {
+            const int64_t added = tail_first ? file.index_backward(-1, 1) : file.index_forward(-1, 1);
+            ASSERT_EQ(added, 1) << "tail_first=" << tail_first;
+        }
+        EXPECT_EQ(tail_first ? file.index_backward(-1, 1) : file.index_forward(-1, 1), 0);
+        EXPECT_EQ(indexed_lines(file), expected) << "tail_first=" << tail_first;
+    }
 }
 
 TEST_F(logfile_LogFile, BinaryFileDoesNotBreakTheScans)
@@ -424,7 +433,7 @@ TEST_F(logfile_LogFile, LineEndOnTheFirstByteOfABackwardChunkEndsTheLineBeforeIt
     ASSERT_EQ(tail.size(), kChunk);
     const std::string bytes = "alpha\nbeta" + tail;
     const line_list expected = reference_lines(bytes, 1, 0);
-    ASSERT_EQ(expected[1], (std::pair<int64_t, uint32_t>{6, 4}));
+    ASSERT_EQ(expected[1], (line_list::value_type{6, 4}));
     for (bool tail_first : {false, true}) {
         log_file file;
         ASSERT_TRUE(file.open(widen(folder.write("b.log", bytes)), 0, tail_first));
@@ -448,7 +457,7 @@ TEST_F(logfile_LogFile, BackwardScanFindsTheFirstLineWhenExactlyOneChunkIsLeft)
         ASSERT_TRUE(file.open(widen(folder.write("x.log", bytes)), 0, true));
         const line_list found = indexed_lines(file);
         ASSERT_FALSE(found.empty());
-        EXPECT_EQ(found.front(), (std::pair<int64_t, uint32_t>{static_cast<int64_t>(bom.size()), 10}));
+        EXPECT_EQ(found.front(), (line_list::value_type{static_cast<int64_t>(bom.size()), 10}));
         EXPECT_EQ(found, reference_lines(bytes, 1, bom.size()));
     }
 }
@@ -554,30 +563,36 @@ TEST_F(logfile_LogFile, PrependingShiftsTheWindowByEachAddedLine)
     EXPECT_EQ(last, -1);
 }
 
-TEST(logfile_LineIndex, LineFarFromItsBlockBaseStartsANewBlock)
+TEST(logfile_LineIndex, LinesGigabytesApartShareABlock)
 {
-    // A 32-bit offset from the base cannot reach 3 GB further on.
+    // Distances past 32 bits, and lengths past 32 bits, in one block.
     line_index index;
     index.add_line(0, 5, true);
     index.add_line(3'000'000'000LL, 7, true);
-    index.add_line(3'000'000'010LL, 2, true);
+    index.add_line(3'000'000'010LL, 5'000'000'000ULL, true);
+    index.add_line(9'000'000'000LL, 2, true);
     index.add_line(-1, 0, true); // an empty length is never stored
     const line_index::reader view = index.read();
-    EXPECT_EQ(view.line_count(), 3u);
-    EXPECT_EQ(view.block_count(), 2u);
+    EXPECT_EQ(view.line_count(), 4u);
+    EXPECT_EQ(view.block_count(), 1u);
     line_cursor cursor;
-    const std::pair<int64_t, uint32_t> expected[] = {{0, 5}, {3'000'000'000LL, 7}, {3'000'000'010LL, 2}};
+    const std::pair<int64_t, uint64_t> expected[] = {
+        {0, 5}, {3'000'000'000LL, 7}, {3'000'000'010LL, 5'000'000'000ULL}, {9'000'000'000LL, 2}};
     ASSERT_TRUE(view.locate(0, cursor));
     for (const auto& want : expected) {
         int64_t offset;
-        uint32_t length;
+        uint64_t length;
         view.line_at(cursor, offset, length);
         EXPECT_EQ(offset, want.first);
         EXPECT_EQ(length, want.second);
+        uint32_t narrow;
+        view.line_at(cursor, offset, narrow);
+        EXPECT_EQ(narrow, std::min<uint64_t>(want.second, UINT32_MAX));
         view.advance(cursor);
     }
-    ASSERT_TRUE(view.locate(2, cursor));
-    EXPECT_FALSE(view.locate(3, cursor));
+    EXPECT_EQ(view.last_line_end(), 9'000'000'002LL);
+    ASSERT_TRUE(view.locate(3, cursor));
+    EXPECT_FALSE(view.locate(4, cursor));
 }
 
 // ---- files that change under the scan ---------------------------------------

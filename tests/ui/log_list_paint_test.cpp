@@ -1,5 +1,6 @@
 #include "log_list_paint_test.h"
 
+#include "glossant/glossant.h"
 #include "highlight/highlight.h"
 #include "log_list_fixture.h"
 #include "search/search_info.h"
@@ -8,13 +9,17 @@
 #include "ui/log_list_delegate.h"
 #include "ui/log_list_model.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPainter>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -282,6 +287,45 @@ void log_list_paint_test::Text_CutCellsMatchTheWholeTextElided()
             for (int y = 0; y < ours.height(); ++y)
                 QVERIFY(ours.pixelColor(x, y) == QColor(Qt::white));
     }
+}
+
+void log_list_paint_test::CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength()
+{
+    painted_list view({{u"INFO", u"whole"}, {u"WARN", std::u16string(2000, u'z')}}, {u"Level", u"Message"});
+    {
+        const log_file::window_reader window = view.file.file.read_window();
+        window.lines()[1]->cut_length = 300000;
+    }
+    view.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view.window));
+    const QImage image = view.Grab();
+    // The tinted box at the right end of the cut line's last cell, and not
+    // in the whole line's.
+    const QColor tint(166, 208, 241); // 35 % of the highlight over the base
+    for (int row : {0, 1}) {
+        const QRect cell = view.Content(row, 1);
+        const QPoint probe(cell.right() - 2, cell.top() + 3);
+        if (row == 1)
+            COMPARE_COLOR(Pixel(image, probe), tint);
+        else
+            COMPARE_COLOR(Pixel(image, probe), kBase);
+        // The Level cell of the cut line carries no mark.
+        COMPARE_COLOR(Pixel(image, QPoint(view.Content(row, 0).right() - 2, cell.top() + 3)), kBase);
+    }
+    QCOMPARE(view.list->Model().CutMark(1).column, 1);
+    QCOMPARE(view.list->Model().CutMark(0).column, -1);
+
+    // The tooltip over any cell of the cut line says how long it is.
+    QVERIFY(Glossant::Initialize());
+    QVERIFY(Glossant::LoadDictionary(QStringLiteral(VARNOTH_SOURCE_RESOURCES "/dict/en.lc").toStdU16String(), "dict"));
+    const QRect level = view.Content(1, 0);
+    QHelpEvent help(QEvent::ToolTip, level.center(), view.list->viewport()->mapToGlobal(level.center()));
+    QApplication::sendEvent(view.list->viewport(), &help);
+    QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
+    QVERIFY2(QToolTip::text().contains(QLocale().toString(300000)), qPrintable(QToolTip::text()));
+    QVERIFY(QToolTip::text().contains(QLocale().toString(2005))); // "WARN " and the z
+    QToolTip::hideText();
+    Glossant::UnInitialize();
 }
 
 void log_list_paint_test::Screenshot_SampleFileWithRulesAndASelection()

@@ -14,5 +14,6 @@ private slots:
     void Colors_NormalSelectedWithAndWithoutFocusSearchAndRules();
     void Text_StartsSixPixelsInTwoInTheFirstColumnVerticallyCentred();
     void Text_CutCellsMatchTheWholeTextElided();
+    void CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength();
     void Screenshot_SampleFileWithRulesAndASelection();
 };

@@ -169,3 +169,32 @@ void log_list_rules_test::ColorValue_RoundTripsAndOrdersChannels()
         QCOMPARE(ValueFromColor(ColorFromValue(value)), value);
     QCOMPARE(ValueFromColor(QColor(1, 2, 3, 40)), 0x00030201);
 }
+
+void log_list_rules_test::CutMark_MarksTheCellWhereACutLinesTextEnds()
+{
+    struct row {
+        const char* name;
+        std::vector<std::pair<uint64_t, uint64_t>> spans;
+        uint64_t cut_length;
+        int column; // the marked cell
+    };
+    const row table[] = {
+        {"whole line", {{0, 4}, {5, 5}}, 0, -1},
+        {"last column holds the end", {{0, 4}, {5, 5}}, 200000, 1},
+        {"a middle column holds the end", {{0, 4}, {5, 5}, {10, 0}}, 200000, 1},
+        {"no column reaches the end", {{0, 4}, {5, 2}}, 200000, 1},
+        {"no column at all", {}, 200000, -1},
+    };
+    for (const row& r : table) {
+        auto line = Line(u"abcd efghi", r.spans);
+        line->cut_length = r.cut_length;
+        const std::vector<log_line*> rows = {line.get()};
+        const cut_mark mark = CutMarkOf(rows, 0);
+        QVERIFY2(mark.column == r.column, r.name);
+        QVERIFY2(mark.file_bytes == r.cut_length, r.name);
+        QVERIFY2(mark.shown == (r.cut_length ? 10u : 0u), r.name);
+    }
+    const std::vector<log_line*> none = {nullptr};
+    QCOMPARE(CutMarkOf(none, 0).column, -1);
+    QCOMPARE(CutMarkOf(none, 1).column, -1);
+}

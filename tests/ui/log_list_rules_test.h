@@ -12,5 +12,6 @@ private slots:
     void CellView_MissingRowsAndColumnsAreEmpty();
     void CellView_CutsAt65534Characters();
     void CellView_ColumnOutsideItsLineIsEmpty();
+    void CutMark_MarksTheCellWhereACutLinesTextEnds();
     void ColorValue_RoundTripsAndOrdersChannels();
 };

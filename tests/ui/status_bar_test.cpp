@@ -108,6 +108,39 @@ void status_bar_test::Texts_ShowTotalFilteredAndSelected()
         QVERIFY(bar.TextPart(i)->text().isEmpty());
 }
 
+void status_bar_test::CutNote_ShowsWhileLinesAreCutAndNarrowsTheScopeBar()
+{
+    shown_bar shown(1200);
+    CLVStatusBarCtrl* bar = shown.bar;
+    active_view_state state;
+    state.tab_count = 1;
+    state.has_file = true;
+    state.indexed_lines = 11;
+    bar->SetStatusTexts(StatusTexts(state));
+    QVERIFY(!bar->CutNote()->isVisible());
+    const QRect whole = bar->PartRect(4).adjusted(1, 1, -1, -1);
+    QCOMPARE(bar->FileScopeBar()->geometry(), whole);
+
+    state.cut_lines = 4;
+    bar->SetStatusTexts(StatusTexts(state));
+    QCOMPARE(bar->TextPart(0)->text(), QStringLiteral("Lines: 11"));
+    QVERIFY(bar->CutNote()->isVisible());
+    QCOMPARE(bar->CutNote()->text(), QStringLiteral("Long lines cut: 4"));
+    QVERIFY(bar->CutNote()->toolTip().contains(QStringLiteral("65535")));
+    // The note starts part 4, the scope bar takes the rest, neither overlaps.
+    const QRect note = bar->CutNote()->geometry();
+    const QRect scope = bar->FileScopeBar()->geometry();
+    QCOMPARE(note.left(), whole.left());
+    QVERIFY(note.width() >= bar->CutNote()->fontMetrics().horizontalAdvance(bar->CutNote()->text()));
+    QVERIFY(scope.left() > note.right());
+    QCOMPARE(scope.right(), whole.right());
+
+    state.cut_lines = 0;
+    bar->SetStatusTexts(StatusTexts(state));
+    QVERIFY(!bar->CutNote()->isVisible());
+    QCOMPARE(bar->FileScopeBar()->geometry(), whole);
+}
+
 void status_bar_test::EncodingChoice_Table()
 {
     const QString unknown = Text(u"IDS_WORD_UNKNOWN");

@@ -326,6 +326,10 @@ void ui_rules_test::StatusTexts_EmptyWithoutFile_CountsWithFile()
     QCOMPARE(texts.total, DictionaryText(u"IDS_STATUSBAR_TEXT_TOTAL") + u": 1234567");
     QCOMPARE(texts.filtered, DictionaryText(u"IDS_STATUSBAR_TEXT_FILTERED") + u": 42");
     QCOMPARE(texts.selected, DictionaryText(u"IDS_STATUSBAR_TEXT_SELECTED") + u": 0");
+    QVERIFY(texts.cut.empty());
+    s.cut_lines = 2;
+    QCOMPARE(StatusTexts(s).cut, DictionaryText(u"IDS_STATUSBAR_TEXT_LONG_LINES_CUT") + u": 2");
+    QCOMPARE(StatusTexts(s).total, texts.total);
 }
 
 void ui_rules_test::WindowTitle_AppendsTheFileName()

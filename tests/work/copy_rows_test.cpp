@@ -2,6 +2,7 @@
 // the header and line-end rules, the separator, the size limit, and the
 // path texts.
 #include "export_test_support.h"
+#include "work/cell_text.h"
 #include "work/copy_rows.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,13 @@ std::u16string ExpectedWithin(const std::u16string& header, const std::vector<st
     return text;
 }
 
+// Cell column of row as a plain reading of its text.
+std::u16string ShownText(const log_line& row, int column)
+{
+    const log_column& cell = row.columns[static_cast<std::size_t>(column)];
+    return std::u16string(cell.text_base + cell.offset, cell.length);
+}
+
 TEST_F(CopyRows_Test, TheLimitKeepsTheRowsThatFitAndMarksTheCut)
 {
     add({u"aaaa", u"bb", u"c"});
@@ -133,6 +141,41 @@ TEST_F(CopyRows_Test, TheLimitKeepsTheRowsThatFitAndMarksTheCut)
         ASSERT_EQ(Narrow(got.text), Narrow(expected)) << "limit " << limit;
         ASSERT_EQ(got.cut, cut) << "limit " << limit;
     }
+}
+
+TEST_F(CopyRows_Test, OneColumnAtTheLimitCountsNoSeparator)
+{
+    // Copying one column other than the first writes no separator at all, so
+    // a copy that fills the limit exactly is whole; a separator counted for
+    // the columns before the copied one would cut it.
+    add({u"12:00", u"INFO", u"started"});
+    add({u"12:01", u"WARN", u"slow"});
+    for (int column = 0; column < 3; ++column) {
+        for (std::u16string_view separator : {u" ", u" | "}) {
+            const std::u16string header = names[static_cast<std::size_t>(column)] + u"\r\n";
+            const std::vector<std::u16string> texts = {ShownText(*rows[0], column) + u"\r\n",
+                                                       ShownText(*rows[1], column) + u"\r\n"};
+            const std::size_t full = header.size() + texts[0].size() + texts[1].size();
+            for (std::size_t limit = full - 3; limit <= full + 1; ++limit) {
+                bool cut = false;
+                const std::u16string expected = ExpectedWithin(header, texts, limit, cut);
+                const copy_rows_text got = copy(column, separator, limit);
+                ASSERT_EQ(Narrow(got.text), Narrow(expected)) << "column " << column << " limit " << limit;
+                ASSERT_EQ(got.cut, cut) << "column " << column << " limit " << limit;
+            }
+        }
+    }
+}
+
+TEST_F(CopyRows_Test, ACellLongerThanTheListShowsIsCutAsTheListShowsIt)
+{
+    // A line of 65535 'y' in one column: the list shows 65534 of them.
+    names = {u"Line"};
+    add({std::u16string(65535, u'y')});
+    EXPECT_EQ(copy(-1).text, std::u16string(kMaxCellText, u'y'));
+    EXPECT_EQ(copy(0).text, std::u16string(kMaxCellText, u'y'));
+    add({u"short"});
+    EXPECT_EQ(copy(0).text, u"Line\r\n" + std::u16string(kMaxCellText, u'y') + u"\r\nshort\r\n");
 }
 
 TEST_F(CopyRows_Test, RandomRowsAgainstThePlainSum)
@@ -168,20 +211,24 @@ TEST_F(CopyRows_Test, TheClipboardLimitIs15728639Characters)
     EXPECT_EQ(kCopyRowsLimit, 15728639u);
     names = {u"L"};
     const std::size_t header = 3; // "L\r\n"
-    // Two rows that together fill the limit exactly, then one character more.
-    const std::size_t first = 8000000;
-    const std::size_t second = kCopyRowsLimit - header - first - 4;
-    add({std::u16string(first, u'a')});
-    add({std::u16string(second, u'b')});
+    // Rows of the longest cell a list shows that, with a shorter last one,
+    // fill the limit exactly; then one character more.
+    const std::size_t row = kMaxCellText + 2;
+    const std::size_t full_rows = (kCopyRowsLimit - header) / row;
+    const std::size_t last = kCopyRowsLimit - header - full_rows * row - 2;
+    ASSERT_LE(last, kMaxCellText);
+    for (std::size_t i = 0; i < full_rows; ++i)
+        add({std::u16string(kMaxCellText, u'a')});
+    add({std::u16string(last, u'b')});
     const copy_rows_text exact = copy(-1);
     EXPECT_FALSE(exact.cut);
     EXPECT_EQ(exact.text.size(), kCopyRowsLimit);
 
     CopyRows_Test::rows.pop_back();
-    add({std::u16string(second + 1, u'b')});
+    add({std::u16string(last + 1, u'b')});
     const copy_rows_text over = copy(-1);
     EXPECT_TRUE(over.cut);
-    EXPECT_EQ(over.text.size(), header + first + 2);
+    EXPECT_EQ(over.text.size(), header + full_rows * row);
 }
 
 TEST(CopyRows_Paths, NameAndFolderOfAPath)

@@ -102,6 +102,23 @@ TEST_F(ExportJob, VisibleRowsOfAQuickFilteredViewAreTheRowsShownAndTheLogOpensIn
     EXPECT_EQ(window.tabs[1].file->path(), target);
 }
 
+TEST_F(ExportJob, WholeFileFilteredWithOnlyAQuickFilterExportsTheLinesItPasses)
+{
+    // The quick filter is a filter the user sees: the whole file goes through
+    // it, not only the window it was applied to.
+    Open("quick.log", NumberedLines(1000));
+    App().ApplyQuickFilter(u"7");
+    ASSERT_TRUE(PumpUntilIdle());
+    const std::u16string target = ScratchPath("files/quick-out.log");
+    const export_result result = Export(EXPORT_KIND_FILTERED_FILE, target);
+    std::string expected;
+    for (int i = 0; i < 1000; ++i)
+        if (std::to_string(i).find('7') != std::string::npos)
+            expected += "line " + std::to_string(i) + "\n";
+    EXPECT_EQ(result.end, export_end::completed);
+    EXPECT_EQ(ReadAll(target), expected);
+}
+
 TEST_F(ExportJob, SelectedRowsAreTheSnapshotTakenBeforePostingInRowOrder)
 {
     Open("selected.log", NumberedLines(50));

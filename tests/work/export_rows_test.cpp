@@ -3,6 +3,7 @@
 // refused targets end; and when the result asks to open the export.
 #include "export_test_support.h"
 #include "filter/filter_run.h"
+#include "filter/filter_store.h"
 #include "filter/log_filter_groups.h"
 #include "logfile/log_file.h"
 #include "parser/default_parser.h"
@@ -410,6 +411,75 @@ TEST_F(ExportRows_Test, FilteredFileExportsTheLinesTheConditionsPass)
     EXPECT_EQ(dir.read("f.log"), everything);
 }
 
+TEST_F(ExportRows_Test, FilteredFilePassesTheQuickFilterToo)
+{
+    log_file file;
+    open(file, LevelLog(3000, "\n"));
+    const log_pattern_list parser = LevelParser();
+    const log_filter_groups groups = ErrorsOnly();
+    log_filter quick;
+    ASSERT_TRUE(SetQuickFilter(quick, u"MESSAGE 1", false));
+    std::string both;
+    std::string quick_only;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string line = LevelLine(i);
+        const bool passes_quick = line.find("message 1") != std::string::npos;
+        if (passes_quick)
+            quick_only += line + "\n";
+        if (passes_quick && i % 5 == 0)
+            both += line + "\n";
+    }
+    ASSERT_FALSE(both.empty());
+    export_request r = request(file, EXPORT_KIND_FILTERED_FILE, "q.log", &parser);
+    r.groups = &groups;
+    r.quick = &quick;
+    ASSERT_EQ(ExportRows(r, hooks()).end, export_end::completed);
+    EXPECT_EQ(dir.read("q.log"), both);
+    // The quick filter as the only filter.
+    const log_filter_groups none;
+    r.groups = &none;
+    ASSERT_EQ(ExportRows(r, hooks()).end, export_end::completed);
+    EXPECT_EQ(dir.read("q.log"), quick_only);
+    // It filters only the filtered kind.
+    r.kind = EXPORT_KIND_WHOLE_FILE;
+    ASSERT_EQ(ExportRows(r, hooks()).end, export_end::completed);
+    EXPECT_EQ(dir.read("q.log"), LevelLog(3000, "\n"));
+}
+
+TEST_F(ExportRows_Test, CellsAndLinesAreWrittenAsTheListShowsThem)
+{
+    // A one-column line of 65535 'y' (the list shows 65534), and a line of
+    // 1 MB (its text holds its first 65535 characters).
+    const std::string longest(65535, 'y');
+    const std::string huge = std::string(1 << 20, 'z') + "END";
+    log_file file;
+    open(file, "first\n" + longest + "\n" + huge + "\nlast\n");
+    const log_pattern_list parser = MakeDefaultParser(u"Line");
+    const std::vector<log_line*> rows = window(file, parser);
+    ASSERT_EQ(rows.size(), 4u);
+    const std::string shown_cell(65534, 'y');
+    const std::string huge_cell(65534, 'z');
+    const std::string huge_text(65535, 'z');
+    for (int32_t kind : {EXPORT_KIND_VISIBLE_ROWS, EXPORT_KIND_SELECTED_ROWS, EXPORT_KIND_WHOLE_FILE}) {
+        SCOPED_TRACE(kind);
+        export_request csv = request(file, kind, "c.csv", &parser);
+        csv.column_names = {u"Line"};
+        csv.rows = rows;
+        csv.selected = {1, 2};
+        ASSERT_EQ(ExportRows(csv, hooks()).end, export_end::completed);
+        const std::string cells = shown_cell + "\r\n" + huge_cell + "\r\n";
+        EXPECT_EQ(dir.read("c.csv"),
+                  kind == EXPORT_KIND_SELECTED_ROWS ? "Line\r\n" + cells : "Line\r\nfirst\r\n" + cells + "last\r\n");
+        // A log export writes each line as far as its text goes.
+        export_request log = request(file, kind, "l.log", &parser);
+        log.rows = rows;
+        log.selected = {1, 2};
+        ASSERT_EQ(ExportRows(log, hooks()).end, export_end::completed);
+        const std::string lines = longest + "\n" + huge_text + "\n";
+        EXPECT_EQ(dir.read("l.log"), kind == EXPORT_KIND_SELECTED_ROWS ? lines : "first\n" + lines + "last\n");
+    }
+}
+
 TEST_F(ExportRows_Test, FilteredFileComparesTypedColumnsAsTheirType)
 {
     // As text "3" > "25"; as numbers only 26 and up pass "greater than 25".
@@ -699,6 +769,9 @@ TEST(ExportRows_Command, ChecksEachKindBeforeTheSaveDialog)
     const std::u16string no_lines = DictionaryText(u"IDS_MSG_NO_LINE_TO_EXPORT");
     const std::u16string indexing = DictionaryText(u"IDS_MSG_EXPORT_STILL_INDEXING");
     const std::u16string ask = DictionaryText(u"IDS_MSG_EXPORT_NO_FILTER");
+    std::u16string ask_quick = DictionaryText(u"IDS_MSG_EXPORT_QUICK_FILTER_ONLY");
+    ASSERT_NE(ask_quick.find(u"%s"), std::u16string::npos);
+    ask_quick.replace(ask_quick.find(u"%s"), 2, u"POST");
     struct row {
         export_command_state state;
         int answer;
@@ -719,6 +792,19 @@ TEST(ExportRows_Command, ChecksEachKindBeforeTheSaveDialog)
         {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, true}, IDNO, true, u"", 0},
         {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, false}, IDYES, true, ask, MB_YESNO | MB_ICONQUESTION},
         {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, false}, IDNO, false, ask, MB_YESNO | MB_ICONQUESTION},
+        // The quick filter alone is named; with conditions beside it nothing is asked.
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, false, u"POST"},
+         IDYES,
+         true,
+         ask_quick,
+         MB_YESNO | MB_ICONQUESTION},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, false, u"POST"},
+         IDNO,
+         false,
+         ask_quick,
+         MB_YESNO | MB_ICONQUESTION},
+        {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, true, u"POST"}, IDNO, true, u"", 0},
+        {{EXPORT_KIND_WHOLE_FILE, 0, 0, false, 5, false, u"POST"}, IDNO, true, u"", 0},
         {{4, 10, 10, false, 5, true}, IDOK, false, u"", 0},
     };
     for (const row& r : rows) {
