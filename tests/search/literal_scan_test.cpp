@@ -385,7 +385,7 @@ TEST_F(search_LineScan, WithoutANeedleEveryLineIsHandedOnInOrderBothWays)
     const line_positions positions(index);
     for (uint64_t first : {0u, 1u, 2999u}) {
         for (bool upwards : {false, true}) {
-            literal_scan scan(file, nullptr, 100);
+            literal_scan scan(file, static_cast<const search_needle*>(nullptr), 100);
             std::vector<int64_t> got;
             int chunks = 0;
             const uint64_t last = positions.line_count() - 1;
