@@ -217,6 +217,8 @@ TEST(StartClasses, KnownPositionsAndLeastLengthOfTypicalPatterns)
         {u"(?:x|)", 0, 0, 0, {}},
         {u"", 0, 0, 0, {}},
         {u"\\d+ms", 0, 3, 3, {u"09", u"m09", u"ms09"}},
+        {u"a{0,3}bcd", 0, 3, 3, {u"ab", u"abc", u"abcd"}}, // every count of the optional part
+        {u"(?:ab)+x", 0, 3, 3, {u"a", u"b", u"ax"}},
         {u"x{20}", 0, 16, 16, {}},
         {u"[]", 0, 1, 1, {u""}},
     };
