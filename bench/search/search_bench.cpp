@@ -8,7 +8,8 @@
 //     (?i)timeout|refused, one matching line near the end), each beside
 //     grep -cE, the first also beside the plain loop that parses every window;
 //   - a word at the far end of the file, searched down from the first window
-//     and up from the last, beside grep -n -m1 reaching the word near the end.
+//     and up from the last, beside grep -n -m1 reaching the word near the end;
+//     and down while the file is still being indexed, beside indexing alone.
 // The log is written in a fresh temporary folder, removed at the end.
 #include "logfile/log_file.h"
 #include "search/find_in_file.h"
@@ -364,6 +365,39 @@ int main(int argc, char** argv)
                     far_up.counts.windows_reached, far_up.counts.windows_parsed);
         std::printf("  baseline grep -n -m1 (line %ld): %.3f s; ratio find/grep time: down %.2f, up %.2f\n", grep_line,
                     grep_far, far_down.seconds / grep_far, far_up.seconds / grep_far);
+
+        // 5. The same word down while the file is still being indexed, as the
+        // viewer searches right after opening; beside indexing alone.
+        double indexing_alone = 0;
+        {
+            log_file fresh;
+            const auto start = clock_type::now();
+            fresh.open(std::u16string(path.begin(), path.end()), 100000, false);
+            fresh.start_indexer();
+            while (fresh.indexer().wait_stopped(60000) != 0) {}
+            indexing_alone = seconds_since(start);
+        }
+        {
+            log_file fresh;
+            const auto start = clock_type::now();
+            fresh.open(std::u16string(path.begin(), path.end()), 100000, false);
+            fresh.parse_range(parser, 0, 100000);
+            fresh.start_indexer();
+            CSearchInfo search;
+            search.expression = u"farendmark";
+            search.case_sensitive = true;
+            find_in_file_options options;
+            options.max_lines = 100000;
+            find_counts counts;
+            options.counts = &counts;
+            const find_result result = find_in_file(fresh, parser, search, options);
+            const double took = seconds_since(start);
+            std::printf("\nword at the far end while indexing: down %s in %.3f s from the open (%" PRIu64
+                        " windows reached, %" PRIu64 " parsed)\n",
+                        outcome_text(result.outcome), took, counts.windows_reached, counts.windows_parsed);
+            std::printf("  baseline indexing alone from the open: %.3f s; ratio %.2f; grep -n -m1 %.3f s\n",
+                        indexing_alone, took / indexing_alone, grep_far);
+        }
     }
     std::error_code ec;
     fs::remove_all(folder, ec);

@@ -5,6 +5,8 @@
 // use one at once.
 #pragma once
 
+#include "search/simd_path.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -46,6 +48,7 @@ public:
     bool matches_at(const char* data) const;
 
 private:
+    std::size_t find_on(simd_path path, const char* data, std::size_t length, std::size_t from) const;
     std::size_t find_portable(const char* data, std::size_t length, std::size_t from) const;
     std::size_t find_sse2(const char* data, std::size_t length, std::size_t from) const;
     std::size_t find_avx2(const char* data, std::size_t length, std::size_t from) const;

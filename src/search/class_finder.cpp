@@ -259,23 +259,22 @@ std::size_t class_finder::find_avx2(const char* data, std::size_t length, std::s
 }
 #endif
 
-std::size_t class_finder::find(const char* data, std::size_t length, std::size_t from) const
+std::size_t class_finder::find_on(simd_path path, const char* data, std::size_t length, std::size_t from) const
 {
-    switch (active_simd_path()) {
+    switch (path) {
     case simd_path::avx2: return find_avx2(data, length, from);
     case simd_path::sse2: return find_sse2(data, length, from);
     default: return find_portable(data, length, from);
     }
 }
 
+std::size_t class_finder::find(const char* data, std::size_t length, std::size_t from) const
+{
+    return find_on(active_simd_path(), data, length, from);
+}
+
 std::size_t class_finder::find_using(const char* kind, const char* data, std::size_t length, std::size_t from) const
 {
     simd_path path;
-    if (!simd_path_named(kind ? kind : "", path) || !simd_path_available(path))
-        return npos;
-    switch (path) {
-    case simd_path::avx2: return find_avx2(data, length, from);
-    case simd_path::sse2: return find_sse2(data, length, from);
-    default: return find_portable(data, length, from);
-    }
+    return simd_path_usable(kind, path) ? find_on(path, data, length, from) : npos;
 }

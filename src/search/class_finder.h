@@ -55,6 +55,7 @@ private:
         unsigned char span[kMaxRanges] = {}; // range lengths minus one
     };
 
+    std::size_t find_on(simd_path path, const char* data, std::size_t length, std::size_t from) const;
     std::size_t find_portable(const char* data, std::size_t length, std::size_t from) const;
     std::size_t find_sse2(const char* data, std::size_t length, std::size_t from) const;
     std::size_t find_avx2(const char* data, std::size_t length, std::size_t from) const;

@@ -51,3 +51,8 @@ bool simd_path_named(std::string_view name, simd_path& path)
     }
     return false;
 }
+
+bool simd_path_usable(const char* kind, simd_path& path)
+{
+    return kind && simd_path_named(kind, path) && simd_path_available(path);
+}

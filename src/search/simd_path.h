@@ -17,3 +17,5 @@ bool simd_path_available(simd_path path);
 const char* simd_path_name(simd_path path);
 // The path of that name; false for an unknown name.
 bool simd_path_named(std::string_view name, simd_path& path);
+// The path named kind when it can run here; false otherwise (also for a null kind).
+bool simd_path_usable(const char* kind, simd_path& path);
