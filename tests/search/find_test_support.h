@@ -80,6 +80,14 @@ inline std::string file_bytes(const std::vector<std::u16string>& lines, const st
     return out;
 }
 
+// Randomized tests run this share of their cases under the sanitizers,
+// whose builds are many times slower.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kSanitizedShare = 4;
+#else
+constexpr int kSanitizedShare = 1;
+#endif
+
 // How one search is set up on a freshly opened file.
 struct search_setup {
     file_encoding encoding = file_encoding::utf8_bom;

@@ -298,7 +298,7 @@ TEST_F(search_LineScan, TheScanHandsOnEveryLineHoldingTheNeedleWhateverTheChunks
     std::mt19937_64 rng(11);
     const std::vector<file_encoding> encodings = {file_encoding::utf8_bom, file_encoding::ucs2le,
                                                   file_encoding::ucs2be};
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 60 / kSanitizedShare; ++round) {
         const file_encoding e = encodings[static_cast<std::size_t>(round) % encodings.size()];
         std::vector<std::u16string> lines;
         const int count = 1 + static_cast<int>(rng() % 60);
