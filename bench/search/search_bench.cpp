@@ -4,8 +4,12 @@
 //   - a word that occurs nowhere, beside grep -c of the same word;
 //   - a regular expression with a required literal (took \d{4} ms, one match
 //     near the end), beside grep -cE of the same expression;
-//   - a regular expression without one (every line is split and tested),
-//     beside the plain loop that parses every window and grep -cE.
+//   - three regular expressions without one ([xyz]\d{6}, \d{3}-\d{4} and
+//     (?i)timeout|refused, one matching line near the end), each beside
+//     grep -cE, the first also beside the plain loop that parses every window;
+//   - a word at the far end of the file, searched down from the first window
+//     and up from the last, beside grep -n -m1 reaching the word near the end;
+//     and down while the file is still being indexed, beside indexing alone.
 // The log is written in a fresh temporary folder, removed at the end.
 #include "logfile/log_file.h"
 #include "search/find_in_file.h"
@@ -64,7 +68,10 @@ struct xorshift {
 
 // Lines like "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24 bytes to
 // /var/spool/out/batch-24.dat"; one line in twenty says "Request K took N
-// ms" with N below 1000, and one line near the end took 4321 ms.
+// ms" with N below 1000, and one line near the end took 4321 ms.  Near the
+// start one line holds the word "farstartmark", near the end one line holds
+// "farendmark" and one an upstream connection refused with the code x123456
+// and the call 555-0199.
 uint64_t write_log(const std::string& path, uint64_t bytes)
 {
     static const char* const levels[] = {"INFO", "INFO", "INFO", "DEBUG", "WARN", "ERROR"};
@@ -84,6 +91,9 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
     uint64_t written = 0;
     uint64_t count = 0;
     bool slow_written = false;
+    bool start_mark_written = false;
+    bool end_mark_written = false;
+    bool refused_written = false;
     char line[256];
     while (written + buffer.size() < bytes) {
         const uint64_t ms = count * 37;
@@ -93,7 +103,20 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
                               static_cast<unsigned>(s / 60 % 60), static_cast<unsigned>(s % 60),
                               static_cast<unsigned>(ms % 1000), levels[rng.below(6)], rng.below(16));
         const bool near_end = written + buffer.size() > bytes - bytes / 1000;
-        if (near_end && !slow_written) {
+        const bool nearer_end = written + buffer.size() > bytes - bytes / 2000;
+        if (count == 500 && !start_mark_written) {
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "Marker farstartmark %u",
+                               rng.below(1000));
+            start_mark_written = true;
+        } else if (nearer_end && !end_mark_written) {
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "Marker farendmark %u",
+                               rng.below(1000));
+            end_mark_written = true;
+        } else if (nearer_end && !refused_written) {
+            n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n),
+                               "Upstream connection Refused (code x123456, call 555-0199)");
+            refused_written = true;
+        } else if (near_end && !slow_written) {
             n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n),
                                "Request %u took 4321 ms for /api/v2/orders/%u", rng.below(100), rng.below(100000));
             slow_written = true;
@@ -155,20 +178,24 @@ struct timed_search {
     find_counts counts;
 };
 
-// Runs find in file down from the first window, best of runs.
+// Runs find in file from a window (down from the first window, or up from
+// the last), best of runs.
 timed_search time_search(log_file& file, const log_pattern_list& parser, const std::u16string& expression, bool regexp,
-                         bool literal_scan, int runs)
+                         bool literal_scan, int runs, bool up = false)
 {
     timed_search best;
     best.seconds = 1e18;
+    const uint64_t window = 100000;
+    const uint64_t lines = file.line_count();
     for (int i = 0; i < runs; ++i) {
-        file.parse_range(file.indexer().hold(), parser, 0, 100000);
+        file.parse_range(file.indexer().hold(), parser, up && lines > window ? static_cast<int64_t>(lines - window) : 0, window);
         CSearchInfo search;
         search.expression = expression;
         search.regexp = regexp;
         search.case_sensitive = true;
+        search.up = up;
         find_in_file_options options;
-        options.max_lines = 100000;
+        options.max_lines = window;
         options.literal_scan = literal_scan;
         find_counts counts;
         options.counts = &counts;
@@ -201,6 +228,17 @@ double time_command(const std::string& command, long& printed, int runs)
         printed = value;
     }
     return best;
+}
+
+const char* scan_kind_text(const find_counts& counts)
+{
+    if (!counts.fast_path)
+        return "none (every window parsed)";
+    if (counts.literal_scan)
+        return "required literal";
+    if (counts.start_scan)
+        return "start of the matches";
+    return "every line";
 }
 
 const char* outcome_text(find_outcome o)
@@ -275,24 +313,91 @@ int main(int argc, char** argv)
                     grep_e, gb(bytes) / grep_e, took.seconds / grep_e);
         status |= took_rate >= 0.5 ? 0 : 1;
 
-        // 3. A regular expression without a required literal: every line is
-        // read, split and tested, still without windows; beside it the plain
-        // loop that parses every window for the same expression.
-        const timed_search no_literal = time_search(file, parser, u"[xyz]\\d{6}", true, true, 3);
+        // 3. Regular expressions without a required literal, beside grep -cE;
+        // the first also beside the plain loop that parses every window.
+        struct no_literal_case {
+            const char16_t* expression;
+            const char* shown;
+            const char* grep;
+        };
+        const no_literal_case cases[] = {
+            {u"[xyz]\\d{6}", "[xyz]\\d{6}", "LC_ALL=C grep -cE '[xyz][0-9]{6}' "},
+            {u"\\d{3}-\\d{4}", "\\d{3}-\\d{4}", "LC_ALL=C grep -cE '[0-9]{3}-[0-9]{4}' "},
+            {u"(?i)timeout|refused", "(?i)timeout|refused", "LC_ALL=C grep -ciE 'timeout|refused' "},
+        };
+        double first_case_seconds = 0;
+        for (const no_literal_case& c : cases) {
+            const timed_search found = time_search(file, parser, c.expression, true, true, 3);
+            long grep_count = 0;
+            const double grep_time = time_command(c.grep + quoted, grep_count, 3);
+            std::printf("\nregular expression '%s' (no required literal): %s at row %" PRId64 " in %.3f s = %.2f GB/s; "
+                        "scan: %s, %" PRIu64 " candidate lines, %" PRIu64 " split and tested, %" PRIu64
+                        " windows parsed\n",
+                        c.shown, outcome_text(found.result.outcome), found.result.row, found.seconds,
+                        gb(bytes) / found.seconds, scan_kind_text(found.counts), found.counts.candidate_lines,
+                        found.counts.lines_split, found.counts.windows_parsed);
+            std::printf("  baseline grep -cE (count %ld): %.3f s = %.2f GB/s; throughput find/grep %.2fx "
+                        "(target >= 1.0x)\n",
+                        grep_count, grep_time, gb(bytes) / grep_time, grep_time / found.seconds);
+            if (first_case_seconds == 0)
+                first_case_seconds = found.seconds;
+        }
         const timed_search plain_no_literal = time_search(file, parser, u"[xyz]\\d{6}", true, false, 1);
-        long grep_nl = 0;
-        const double grep_n = time_command("LC_ALL=C grep -cE '[xyz][0-9]{6}' " + quoted, grep_nl, 3);
-        std::printf("\nregular expression '[xyz]\\d{6}' (no required literal: every line split and tested): %s in "
-                    "%.2f s = %.3f GB/s, %" PRIu64 " lines tested, %" PRIu64 " windows parsed\n",
-                    outcome_text(no_literal.result.outcome), no_literal.seconds, gb(bytes) / no_literal.seconds,
-                    no_literal.counts.lines_split, no_literal.counts.windows_parsed);
-        std::printf("  baseline plain loop parsing every window: %.2f s = %.3f GB/s (%.1fx the time)\n",
+        std::printf("  baseline plain loop parsing every window for '[xyz]\\d{6}': %.2f s = %.3f GB/s "
+                    "(%.1fx the time of the scan)\n",
                     plain_no_literal.seconds, gb(bytes) / plain_no_literal.seconds,
-                    plain_no_literal.seconds / no_literal.seconds);
-        std::printf("  baseline grep -cE (count %ld): %.2f s = %.2f GB/s\n", grep_nl, grep_n, gb(bytes) / grep_n);
+                    plain_no_literal.seconds / first_case_seconds);
         std::printf("\nthe word that occurs nowhere: fast path %.1fx faster than the plain loop would be "
                     "(estimated from the plain loop above, whose pattern costs little beside the parse)\n",
                     plain_no_literal.seconds / absent.seconds);
+
+        // 4. A word at the far end: down from the first window to a line near
+        // the end, up from the last window to a line near the start; beside
+        // grep -n -m1 reaching the word near the end.
+        long grep_line = 0;
+        const double grep_far = time_command("LC_ALL=C grep -n -m1 farendmark " + quoted, grep_line, 3);
+        const timed_search far_down = time_search(file, parser, u"farendmark", false, true, 3, false);
+        const timed_search far_up = time_search(file, parser, u"farstartmark", false, true, 3, true);
+        std::printf("\nword at the far end: down %s in %.3f s (%" PRIu64 " windows reached, %" PRIu64
+                    " parsed), up %s in %.3f s (%" PRIu64 " windows reached, %" PRIu64 " parsed)\n",
+                    outcome_text(far_down.result.outcome), far_down.seconds, far_down.counts.windows_reached,
+                    far_down.counts.windows_parsed, outcome_text(far_up.result.outcome), far_up.seconds,
+                    far_up.counts.windows_reached, far_up.counts.windows_parsed);
+        std::printf("  baseline grep -n -m1 (line %ld): %.3f s; ratio find/grep time: down %.2f, up %.2f\n", grep_line,
+                    grep_far, far_down.seconds / grep_far, far_up.seconds / grep_far);
+
+        // 5. The same word down while the file is still being indexed, as the
+        // viewer searches right after opening; beside indexing alone.
+        double indexing_alone = 0;
+        {
+            log_file fresh;
+            const auto start = clock_type::now();
+            fresh.open(std::u16string(path.begin(), path.end()), 100000, false);
+            fresh.start_indexer();
+            while (fresh.indexer().wait_stopped(60000) != 0) {}
+            indexing_alone = seconds_since(start);
+        }
+        {
+            log_file fresh;
+            const auto start = clock_type::now();
+            fresh.open(std::u16string(path.begin(), path.end()), 100000, false);
+            fresh.parse_range(parser, 0, 100000);
+            fresh.start_indexer();
+            CSearchInfo search;
+            search.expression = u"farendmark";
+            search.case_sensitive = true;
+            find_in_file_options options;
+            options.max_lines = 100000;
+            find_counts counts;
+            options.counts = &counts;
+            const find_result result = find_in_file(fresh, parser, search, options);
+            const double took = seconds_since(start);
+            std::printf("\nword at the far end while indexing: down %s in %.3f s from the open (%" PRIu64
+                        " windows reached, %" PRIu64 " parsed)\n",
+                        outcome_text(result.outcome), took, counts.windows_reached, counts.windows_parsed);
+            std::printf("  baseline indexing alone from the open: %.3f s; ratio %.2f; grep -n -m1 %.3f s\n",
+                        indexing_alone, took / indexing_alone, grep_far);
+        }
     }
     std::error_code ec;
     fs::remove_all(folder, ec);

@@ -306,6 +306,7 @@ void CPatternT::Analyse()
     }
 
     m_anchored = StartsAnchored(m_root, 0);
+    m_start = WorkOutStartClasses();
 
     FirstSet fs;
     const bool nullable = CollectFirst(m_root, fs, 0);

@@ -41,6 +41,7 @@ void CPatternT::Clear()
     m_anchored = false;
     m_use_first_set = false;
     m_first_high = false;
+    m_start = CStartClassesT{};
     m_leading.Clear();
     m_required.Clear();
     m_required_literal.Clear();

@@ -53,6 +53,7 @@
 
 #include "regex/buffer.h"
 #include "regex/literal_finder.h"
+#include "regex/start_classes.h"
 
 enum REGEX_FLAGS {
     NO_FLAG = 0,
@@ -178,6 +179,10 @@ public:
     std::u16string_view RequiredLiteral() const;
     // True when RequiredLiteral must be compared ignoring ASCII case.
     bool RequiredLiteralIgnoresCase() const { return m_required_literal_ignore_case; }
+    // The characters every match begins with, position by position, and the
+    // least length of a match (see regex/start_classes.h); nothing known
+    // when the pattern is not compiled.
+    const CStartClassesT& StartClasses() const { return m_start; }
 
     // Searches a zero-terminated text (null counts as empty) from its start.
     CMatchResultT Match(const char16_t* text) const;
@@ -245,6 +250,7 @@ private:
     // Resolution and analysis after parsing.
     void Resolve();
     void Analyse();
+    CStartClassesT WorkOutStartClasses() const;
 
     bool Execute(CMatchContextT& ctx) const;
 
@@ -277,6 +283,7 @@ private:
     bool m_use_first_set = false; // a match must begin with a character of m_first_low/m_first_high
     unsigned char m_first_low[256] = {};
     bool m_first_high = false;
+    CStartClassesT m_start;                // a match must begin with these characters and be this long
     CLiteralFinder m_leading;              // a match must begin with this text (case-sensitive)
     CLiteralFinder m_required;             // every match contains this text (a prefilter)
     CBufferT<char16_t> m_required_literal; // what RequiredLiteral reports

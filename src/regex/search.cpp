@@ -130,6 +130,8 @@ bool CPatternT::Execute(CMatchContextT& ctx) const
     ctx.m_aborted = false;
     if (!m_required.IsEmpty() && m_required.Find(text, len, ctx.m_begin_pos) < 0)
         return false;
+    // A start must leave room for the shortest match and fit its first characters.
+    const bool check_start = m_start.min_length > 0;
     for (int s = ctx.m_begin_pos; s <= len; ++s) {
         if (m_anchored) {
             // Only the first start position can match: check it without scanning.
@@ -137,19 +139,27 @@ bool CPatternT::Execute(CMatchContextT& ctx) const
                 return false;
             if (m_use_first_set && (s >= len || !(text[s] < 256 ? m_first_low[text[s]] != 0 : m_first_high)))
                 return false;
+            if (check_start && !m_start.FitsAt(text, len, s))
+                return false;
         } else if (!m_leading.IsEmpty()) {
             s = m_leading.Find(text, len, s);
             if (s < 0)
                 return false;
         } else if (m_use_first_set) {
-            while (s < len) {
-                const char16_t c = text[s];
-                if (c < 256 ? m_first_low[c] != 0 : m_first_high)
+            for (;; ++s) {
+                while (s < len) {
+                    const char16_t c = text[s];
+                    if (c < 256 ? m_first_low[c] != 0 : m_first_high)
+                        break;
+                    ++s;
+                }
+                if (s >= len || len - s < m_start.min_length)
+                    return false;
+                if (!check_start || m_start.FitsAt(text, len, s))
                     break;
-                ++s;
             }
-            if (s >= len)
-                return false;
+        } else if (len - s < m_start.min_length) {
+            return false;
         }
         ctx.m_stack.Clear();
         ctx.m_capture_stack.Clear();

@@ -1,5 +1,7 @@
 #include "search/byte_finder.h"
 
+#include "search/simd_path.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -13,26 +15,6 @@ namespace {
 bool is_ascii_letter(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-enum class finder_path { portable, sse2, avx2 };
-
-finder_path choose_path()
-{
-#ifdef VARNOTH_X86
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
-        return finder_path::avx2;
-    return finder_path::sse2;
-#else
-    return finder_path::portable;
-#endif
-}
-
-finder_path active_path()
-{
-    static const finder_path chosen = choose_path();
-    return chosen;
 }
 
 } // namespace
@@ -158,34 +140,27 @@ std::size_t byte_finder::find_avx2(const char* data, std::size_t length, std::si
 }
 #endif
 
-std::size_t byte_finder::find(const char* data, std::size_t length, std::size_t from) const
+std::size_t byte_finder::find_on(simd_path path, const char* data, std::size_t length, std::size_t from) const
 {
-    switch (active_path()) {
-    case finder_path::avx2: return find_avx2(data, length, from);
-    case finder_path::sse2: return find_sse2(data, length, from);
+    switch (path) {
+    case simd_path::avx2: return find_avx2(data, length, from);
+    case simd_path::sse2: return find_sse2(data, length, from);
     default: return find_portable(data, length, from);
     }
 }
 
+std::size_t byte_finder::find(const char* data, std::size_t length, std::size_t from) const
+{
+    return find_on(active_simd_path(), data, length, from);
+}
+
 std::size_t byte_finder::find_using(const char* kind, const char* data, std::size_t length, std::size_t from) const
 {
-    const std::string_view name(kind ? kind : "");
-    if (name == "portable")
-        return find_portable(data, length, from);
-#ifdef VARNOTH_X86
-    if (name == "sse2")
-        return find_sse2(data, length, from);
-    if (name == "avx2" && __builtin_cpu_supports("avx2"))
-        return find_avx2(data, length, from);
-#endif
-    return npos;
+    simd_path path;
+    return simd_path_usable(kind, path) ? find_on(path, data, length, from) : npos;
 }
 
 const char* byte_finder::kind()
 {
-    switch (active_path()) {
-    case finder_path::avx2: return "avx2";
-    case finder_path::sse2: return "sse2";
-    default: return "portable";
-    }
+    return simd_path_name(active_simd_path());
 }

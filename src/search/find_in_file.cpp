@@ -3,12 +3,17 @@
 #include "search/line_positions.h"
 #include "search/literal_scan.h"
 #include "search/search_literal.h"
+#include "search/search_start.h"
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 
 namespace {
+
+// Needles of this many bytes or more are scanned for rather than the start
+// of the matches: they are rare enough in text.
+constexpr std::size_t kLongNeedle = 3;
 
 // Holds the file's index thread while the search reads the index and
 // parses windows, and lets it go on otherwise.
@@ -117,12 +122,26 @@ public:
                                              : row_source::all_lines)
     {
         if (options.literal_scan) {
-            m_needle = SearchNeedle(search, file.encoding());
+            const int32_t encoding = file.encoding();
+            m_needle = SearchNeedle(search, encoding);
+            m_start = SearchStart(search, encoding);
             const search_needle* needle = m_needle ? &*m_needle : nullptr;
-            m_scan = std::make_unique<literal_scan>(file, needle);
-            m_check = std::make_unique<candidate_check>(file, parser, needle, m_source, m_matcher, search.column);
+            const search_start* start = m_start ? &*m_start : nullptr;
+            const std::size_t chunk = options.scan_chunk_size > 0 ? options.scan_chunk_size : literal_scan::kChunkSize;
+            // The bytes are scanned for the needle when it is long enough to
+            // be rare, else for the start of the matches when that says
+            // something, else for a short needle; the line test checks both.
+            if (needle && (needle->bytes.size() >= kLongNeedle || !start))
+                m_scan = std::make_unique<literal_scan>(file, needle, chunk);
+            else if (start)
+                m_scan = std::make_unique<literal_scan>(file, start, chunk);
+            else
+                m_scan = std::make_unique<literal_scan>(file, static_cast<const search_needle*>(nullptr), chunk);
+            m_counts.literal_scan = needle && (needle->bytes.size() >= kLongNeedle || !start);
+            m_counts.start_scan = start && !m_counts.literal_scan;
+            m_check =
+                std::make_unique<candidate_check>(file, parser, needle, start, m_source, m_matcher, search.column);
         }
-        m_counts.literal_scan = m_needle.has_value();
         m_counts.fast_path = options.literal_scan;
     }
 
@@ -168,6 +187,7 @@ private:
     search_matcher m_matcher;
     row_source m_source;
     std::optional<search_needle> m_needle;
+    std::optional<search_start> m_start;
     std::unique_ptr<literal_scan> m_scan;
     std::unique_ptr<candidate_check> m_check;
     // A cancel was taken where no row could stop the search: the next row does.

@@ -16,15 +16,19 @@
 // indexed towards its end.
 //
 // Fast path: a line can match only when its bytes hold the search's required
-// literal (search/search_literal.h).  The bytes of the windows are scanned
-// for it first; a window without a line that holds it, passes the view's
-// filters and matches, is not parsed at all: the walk only reckons where
-// the window would be.  The result is that of parsing and testing every
-// window: the same row in the same window; the window the search would have
-// ended in when nothing matches; a cancel stops at the first row the view
-// would show of the window the search had reached.  Without a literal (or
-// with a code page whose bytes cannot tell) every line is tested that way,
-// still without building windows.
+// literal (search/search_literal.h) and, for a regular expression, bytes
+// that fit the characters its matches begin with (search/search_start.h).
+// The bytes of the windows are scanned for one of them first (the literal
+// when it is three bytes or more, else the start); a window without a line
+// that holds it, passes the view's filters and matches, is not parsed at
+// all: the walk only reckons where the window would be.  The result is that
+// of parsing and testing every window: the same row in the same window; the
+// window the search would have ended in when nothing matches; a cancel
+// stops at the first row the view would show of the window the search had
+// reached.  Without either (a pattern whose start may be any character, as
+// in ".*x" without a literal, or one that can match the empty text; a code
+// page whose bytes cannot tell) every line is tested that way, still
+// without building windows.
 //
 // Thread-safety: runs on the thread of the file's jobs, like parse_range;
 // the callbacks are called on that thread.
@@ -59,10 +63,11 @@ struct find_window {
 struct find_counts {
     bool fast_path = false;       // lines were tested without parsing their windows
     bool literal_scan = false;    // of those, only lines whose bytes hold the literal
+    bool start_scan = false;      // or only lines whose bytes hold a start of the pattern
     uint64_t windows_reached = 0; // windows walked or reckoned
     uint64_t windows_parsed = 0;
     uint64_t bytes_scanned = 0;
-    uint64_t candidate_lines = 0; // lines whose bytes hold the literal
+    uint64_t candidate_lines = 0; // lines whose bytes hold the literal or the start
     uint64_t lines_split = 0;     // of those, lines split and tested
 };
 
@@ -76,6 +81,9 @@ struct find_in_file_options {
     // false: parse and test every window (the reference the fast path is
     // checked against).
     bool literal_scan = true;
+    // The most bytes one read of the scan covers; 0: its default.  Small
+    // values are for tests.
+    std::size_t scan_chunk_size = 0;
     find_counts* counts = nullptr;
 };
 

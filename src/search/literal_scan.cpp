@@ -5,6 +5,7 @@
 #include "parser/split_line.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -23,11 +24,21 @@ void make_text_only(log_pattern_list& items)
 
 } // namespace
 
-literal_scan::literal_scan(log_file& file, const search_needle* needle, std::size_t chunk_size)
+literal_scan::literal_scan(log_file& file, std::unique_ptr<byte_scanner> finder, int unit, std::size_t chunk_size)
     : m_file(file),
-      m_finder(needle ? std::make_unique<byte_finder>(needle->bytes, needle->bytes_fold) : nullptr),
-      m_unit(needle ? static_cast<std::size_t>(needle->unit) : 1),
+      m_finder(std::move(finder)),
+      m_unit(unit > 1 ? static_cast<std::size_t>(unit) : 1),
       m_chunk_size(chunk_size > 0 ? chunk_size : 1)
+{}
+
+literal_scan::literal_scan(log_file& file, const search_needle* needle, std::size_t chunk_size)
+    : literal_scan(file, needle ? std::make_unique<byte_finder>(needle->bytes, needle->bytes_fold) : nullptr,
+                   needle ? needle->unit : 1, chunk_size)
+{}
+
+literal_scan::literal_scan(log_file& file, const search_start* start, std::size_t chunk_size)
+    : literal_scan(file, start ? std::make_unique<class_finder>(start->bytes) : nullptr, start ? start->unit : 1,
+                   chunk_size)
 {}
 
 char* literal_scan::buffer()
@@ -106,7 +117,7 @@ literal_scan::scan_bytes(const line_positions& lines, int64_t from, int64_t to, 
                          const std::function<bool(const indexed_line&, const file_chunk&)>& on_line,
                          const std::function<bool()>& between)
 {
-    const byte_finder& finder = *m_finder;
+    const byte_scanner& finder = *m_finder;
     const auto needle = static_cast<int64_t>(finder.size());
     const auto chunk_size = static_cast<int64_t>(m_chunk_size);
     if (to - from < needle)
@@ -193,7 +204,7 @@ literal_scan::scan_bytes(const line_positions& lines, int64_t from, int64_t to, 
 }
 
 candidate_check::candidate_check(log_file& file, const log_pattern_list& parser, const search_needle* needle,
-                                 row_source source, search_matcher& matcher, int32_t column)
+                                 const search_start* start, row_source source, search_matcher& matcher, int32_t column)
     : m_file(file),
       m_parser(parser),
       m_text_parser(parser),
@@ -201,6 +212,7 @@ candidate_check::candidate_check(log_file& file, const log_pattern_list& parser,
                 : needle->literal_folds ? AsciiLowerCopy(needle->literal)
                                         : needle->literal),
       m_literal_folds(needle && needle->literal_folds),
+      m_start(start ? &start->classes : nullptr),
       m_source(source),
       m_matcher(matcher),
       m_column(column),
@@ -244,6 +256,9 @@ bool candidate_check::is_hit(const indexed_line& line, const file_chunk& chunk)
         return false; // a line without columns matches nothing
     if (!m_literal.empty()
         && !(m_literal_folds ? ContainsTextIgnoreCase(m_text, m_literal) : ContainsText(m_text, m_literal)))
+        return false;
+    if (m_start
+        && m_start->FindIn(m_text.data(), static_cast<int>(std::min<std::size_t>(m_text.size(), INT_MAX - 1)), 0) < 0)
         return false;
     // The view's filters see typed columns; the search sees only texts.
     const bool judged = m_source != row_source::all_lines;

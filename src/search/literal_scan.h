@@ -1,7 +1,8 @@
-// The literal pre-scan of find in file: reads a stretch of a file's bytes in
-// large chunks, finds the search's needle in them, and hands on each indexed
-// line that holds it; and the test that decides whether such a line would be
-// a matching row of the view.
+// The byte pre-scan of find in file: reads a stretch of a file's bytes in
+// large chunks, finds in them the search's needle (its required literal) or
+// the bytes its matches begin with, and hands on each indexed line that
+// holds them; and the test that decides whether such a line would be a
+// matching row of the view.
 //
 // Thread-safety: both serve one search on one thread.
 #pragma once
@@ -12,6 +13,7 @@
 #include "search/line_positions.h"
 #include "search/search_info.h"
 #include "search/search_literal.h"
+#include "search/search_start.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +42,10 @@ public:
     // the most bytes one read covers (with a needle: of needle starts);
     // small values are for tests.
     literal_scan(log_file& file, const search_needle* needle, std::size_t chunk_size = kChunkSize);
+    // The same for the start of a regular expression (none: every line).
+    literal_scan(log_file& file, const search_start* start, std::size_t chunk_size = kChunkSize);
+    // The same for any scanner of units of unit bytes (null: every line).
+    literal_scan(log_file& file, std::unique_ptr<byte_scanner> finder, int unit, std::size_t chunk_size);
 
     // Each indexed line of lines first to last that holds the needle (each
     // one without a needle), once, in file order or backwards (upwards).
@@ -65,7 +71,7 @@ private:
     char* buffer();
 
     log_file& m_file;
-    std::unique_ptr<byte_finder> m_finder; // null: every line
+    std::unique_ptr<byte_scanner> m_finder; // null: every line
     std::size_t m_unit;
     std::size_t m_chunk_size;
     std::unique_ptr<char[]> m_buffer;
@@ -75,13 +81,15 @@ private:
 };
 
 // Whether a line would be a matching row: its text holds the needle's
-// literal (when there is a needle), it is a row of the view (by the file's
-// filters, as parse_range would judge it), and search matches it.  Lines are
-// read, converted and split as parse_range does, into a scratch line.
+// literal (when there is a needle) and characters that fit the start of the
+// search's matches (when it has one), it is a row of the view (by the
+// file's filters, as parse_range would judge it), and search matches it.
+// Lines are read, converted and split as parse_range does, into a scratch
+// line.
 class candidate_check {
 public:
-    candidate_check(log_file& file, const log_pattern_list& parser, const search_needle* needle, row_source source,
-                    search_matcher& matcher, int32_t column);
+    candidate_check(log_file& file, const log_pattern_list& parser, const search_needle* needle,
+                    const search_start* start, row_source source, search_matcher& matcher, int32_t column);
 
     bool is_hit(const indexed_line& line, const file_chunk& chunk);
     uint64_t lines_split() const { return m_split; }
@@ -95,6 +103,7 @@ private:
     log_pattern_list m_text_parser; // the parser with every column as text: same columns, no typing
     std::u16string m_literal;       // lower-cased when it folds; empty: no needle
     bool m_literal_folds;
+    const CStartClassesT* m_start; // null: none
     row_source m_source;
     bool m_groups_in_force;
     bool m_quick_in_force;

@@ -3,6 +3,7 @@
 #include "logfile/line_text.h"
 #include "platform/strings.h"
 #include "regex/regex.h"
+#include "search/text_bytes.h"
 
 #include <array>
 #include <vector>
@@ -21,65 +22,25 @@ bool is_low_surrogate(char16_t c)
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-std::string normalised_name(const std::string& name)
+// The byte character c comes from in a single-byte code page: lines of
+// ASCII only keep their bytes as they are; other lines go through the table.
+// -1 when no byte or several bytes give c.
+int byte_of(const std::array<char16_t, 256>& table, char16_t c)
 {
-    std::string n;
-    for (char c : name)
-        if (c != '-' && c != '_')
-            n.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
-    return n;
+    int found = c < 0x80 ? static_cast<int>(c) : -1;
+    for (int b = 1; b < 256; ++b) {
+        if (table[static_cast<std::size_t>(b)] != c || b == found)
+            continue;
+        if (found >= 0)
+            return -1;
+        found = b;
+    }
+    return found;
 }
-
-// For a single-byte code page: for each character, the one byte a line's
-// text can have taken it from, or none (no byte, or several).
-class single_byte_code_page {
-public:
-    // False when the code page in force is not a plain single-byte one:
-    // every byte must be a character by itself (a byte that is not may be
-    // the first of a character of several bytes), and a run of bytes must
-    // read as its bytes one by one (no shift states).
-    bool load()
-    {
-        std::string bytes;
-        std::u16string expected;
-        for (int b = 1; b < 256; ++b) {
-            const std::string byte(1, static_cast<char>(b));
-            std::u16string one;
-            if (!AnsiToWide(byte, one) || one.size() != 1)
-                return false;
-            m_table[static_cast<std::size_t>(b)] = one[0];
-            bytes += byte;
-            expected += one;
-        }
-        std::u16string together;
-        return AnsiToWide(bytes, together) && together == expected;
-    }
-
-    // The byte character c comes from: lines of ASCII only keep their bytes
-    // as they are; other lines go through the table.  -1 when no byte or
-    // several bytes give c.
-    int byte_of(char16_t c) const
-    {
-        int found = c < 0x80 ? static_cast<int>(c) : -1;
-        for (int b = 1; b < 256; ++b) {
-            if (m_table[static_cast<std::size_t>(b)] != c || b == found)
-                continue;
-            if (found >= 0)
-                return -1;
-            found = b;
-        }
-        return found;
-    }
-
-private:
-    std::array<char16_t, 256> m_table{};
-};
-
-enum class byte_form { utf8, single_byte, ucs2le, ucs2be };
 
 // The longest run of literal that can be written as bytes in form, written;
 // empty when no character can.
-std::string longest_run(const std::u16string& literal, bool fold, byte_form form, const single_byte_code_page& table)
+std::string longest_run(const std::u16string& literal, bool fold, const text_bytes& bytes_of)
 {
     std::string best;
     std::string run;
@@ -93,11 +54,12 @@ std::string longest_run(const std::u16string& literal, bool fold, byte_form form
         // Text never holds U+0000 (conversion stops there) and U+FFFD may
         // stand for bytes that were not text; ignoring case folds ASCII only.
         if (c == 0 || (fold && c >= 0x80)
-            || (form != byte_form::ucs2le && form != byte_form::ucs2be && c == kReplacementCharacter)) {
+            || (bytes_of.form != byte_form::ucs2le && bytes_of.form != byte_form::ucs2be
+                && c == kReplacementCharacter)) {
             close_run();
             continue;
         }
-        switch (form) {
+        switch (bytes_of.form) {
         case byte_form::ucs2le:
             run.push_back(static_cast<char>(c & 0xFF));
             run.push_back(static_cast<char>(c >> 8));
@@ -107,7 +69,7 @@ std::string longest_run(const std::u16string& literal, bool fold, byte_form form
             run.push_back(static_cast<char>(c & 0xFF));
             break;
         case byte_form::single_byte: {
-            const int b = table.byte_of(c);
+            const int b = byte_of(bytes_of.table, c);
             if (b < 0) {
                 close_run();
                 continue;
@@ -132,6 +94,7 @@ std::string longest_run(const std::u16string& literal, bool fold, byte_form form
             run += bytes;
             break;
         }
+        case byte_form::none: close_run(); continue;
         }
     }
     close_run();
@@ -163,25 +126,11 @@ std::optional<search_needle> NeedleForLiteral(const std::u16string& literal, boo
 {
     if (literal.empty())
         return std::nullopt;
-    byte_form form;
-    single_byte_code_page table;
-    switch (encoding) {
-    case ENCODING_UTF8: form = byte_form::utf8; break;
-    case ENCODING_UCS2LE: form = byte_form::ucs2le; break;
-    case ENCODING_UCS2BE: form = byte_form::ucs2be; break;
-    case ENCODING_ANSI:
-        if (normalised_name(AnsiCodePageName()) == "UTF8") {
-            form = byte_form::utf8;
-        } else {
-            if (!table.load())
-                return std::nullopt; // a multi-byte code page: its bytes do not tell
-            form = byte_form::single_byte;
-        }
-        break;
-    default: return std::nullopt;
-    }
+    const text_bytes bytes_of = TextBytesOf(encoding);
+    if (bytes_of.form == byte_form::none)
+        return std::nullopt; // a multi-byte code page: its bytes do not tell
     search_needle needle;
-    needle.bytes = longest_run(literal, ignores_case, form, table);
+    needle.bytes = longest_run(literal, ignores_case, bytes_of);
     if (needle.bytes.empty())
         return std::nullopt;
     needle.literal = literal;

@@ -2,6 +2,7 @@
 // text fallback, and the pattern that follows content and type.
 #include "filter/filter_run.h"
 #include "filter/log_filter.h"
+#include "filter/text_rules.h"
 #include "filter_test_support.h"
 
 #include <gtest/gtest.h>
@@ -245,6 +246,53 @@ TEST(LogFilterMatches, LengthAndNullRules)
     EXPECT_TRUE(c.Matches(kText, nullptr, 5)); // null is the empty text
     c.SetType(FILTER_TYPE_EXCLUDE);
     EXPECT_FALSE(c.Matches(kText, nullptr, -1));
+}
+
+// Every capital folds to its small letter, one by one, in every text rule
+// and in each direction; the four marks that differ from a letter's range by
+// the case bit alone do not.
+TEST(LogFilterMatches, EveryCapitalFoldsAndTheMarksBesideTheLettersDoNot)
+{
+    for (char16_t upper = u'A'; upper <= u'Z'; ++upper) {
+        const auto lower = static_cast<char16_t>(upper + 32);
+        const std::u16string big = std::u16string(u"k") + upper + u"9";
+        const std::u16string small = std::u16string(u"k") + lower + u"9";
+        for (const auto& [content, cell] : {std::pair{big, small}, std::pair{small, big}}) {
+            const std::u16string around = u"--" + cell + u"--";
+            const std::vector<match_row> rows = {
+                {kText, FILTER_TYPE_EQUAL, content, false, cell, true},
+                {kText, FILTER_TYPE_EQUAL, content, true, cell, false},
+                {kText, FILTER_TYPE_NOTEQUAL, content, false, cell, false},
+                {kText, FILTER_TYPE_CONTAIN, content, false, around, true},
+                {kText, FILTER_TYPE_CONTAIN, content, true, around, false},
+                {kText, FILTER_TYPE_EXCLUDE, content, false, around, false},
+                {kText, FILTER_TYPE_WILDCARD, u"*" + content + u"*", false, around, true},
+                {kText, FILTER_TYPE_REGEXP, content, false, around, true},
+                {kText, FILTER_TYPE_GREATER_EQUAL, content, true, cell, true},
+                {kText, FILTER_TYPE_LESS_EQUAL, content, true, cell, true},
+                {kText, FILTER_TYPE_GREATER, content, true, cell, false},
+                {kText, FILTER_TYPE_LESS, content, true, cell, false},
+            };
+            for (const match_row& r : rows)
+                ExpectRow(r);
+            log_filter quick = Condition(u"", FILTER_TYPE_CONTAIN, content, false);
+            prepared_condition prepared(quick, kText);
+            EXPECT_TRUE(prepared.AnyCellMatches(*MakeLine({u"zz", around}))) << Show(content);
+            EXPECT_TRUE(ContainsTextIgnoreCase(around, AsciiLowerCopy(content))) << Show(content);
+            EXPECT_EQ(CompareIgnoreAsciiCase(content, cell), 0) << Show(content);
+        }
+        EXPECT_EQ(AsciiLowerCopy(std::u16string(1, upper)), std::u16string(1, lower));
+    }
+    // '@' and '`', '[' and '{' differ only by the case bit, and are no letters.
+    for (const auto& [a, b] : {std::pair{u'@', u'`'}, std::pair{u'[', u'{'}}) {
+        const std::u16string content(1, a);
+        const std::u16string cell(1, b);
+        ExpectRow({kText, FILTER_TYPE_EQUAL, content, false, cell, false});
+        ExpectRow({kText, FILTER_TYPE_CONTAIN, content, false, u"x" + cell, false});
+        ExpectRow({kText, FILTER_TYPE_CONTAIN, cell, false, u"x" + content, false});
+        EXPECT_NE(CompareIgnoreAsciiCase(content, cell), 0);
+    }
+    EXPECT_EQ(AsciiLowerCopy(u"@[`{"), u"@[`{");
 }
 
 TEST(FilterTypes, DisplayKeysAndTextOnlyTypes)

@@ -174,6 +174,88 @@ TEST(RequiredLiteral, EveryMatchContainsIt_RandomPatterns)
     EXPECT_GT(matches_checked, 2000);
 }
 
+// ---- the characters every match begins with ----
+
+// The members of a class among the characters probe, as a text.
+std::u16string MembersOf(const CCharSetT& set, const std::u16string& probe)
+{
+    std::u16string out;
+    for (char16_t c : probe)
+        if (set.Has(c))
+            out += c;
+    return out;
+}
+
+TEST(StartClasses, KnownPositionsAndLeastLengthOfTypicalPatterns)
+{
+    const std::u16string probe = u"aAbBcdDeEfFiImMoOrRsStTuUxyzXYZ09-_ .\n\u00e9\u4e2d";
+    struct Row {
+        const char16_t* pattern;
+        int flags;
+        int min_length;
+        int known;
+        std::vector<std::u16string> members; // per known position, among probe
+    };
+    const std::vector<Row> table = {
+        {u"[xyz]\\d{6}", 0, 7, 7, {u"xyz", u"09", u"09", u"09", u"09", u"09", u"09"}},
+        {u"\\d{3}-\\d{4}", 0, 8, 8, {u"09", u"09", u"09", u"-", u"09", u"09", u"09", u"09"}},
+        {u"(?i)timeout|refused", 0, 7, 7, {u"rRtT", u"eEiI", u"fFmM", u"eEuU", u"oOsS", u"eEuU", u"dDtT"}},
+        {u"timeout|refused", IgnoreCase, 7, 7, {u"rRtT", u"eEiI", u"fFmM", u"eEuU", u"oOsS", u"eEuU", u"dDtT"}},
+        {u"timeout|refused", 0, 7, 7, {u"rt", u"ei", u"fm", u"eu", u"os", u"eu", u"dt"}},
+        {u"(?:ab|c)d", 0, 2, 2, {u"ac", u"bd"}},
+        {u"a?b", 0, 1, 1, {u"ab"}},
+        {u"\\bfoo", 0, 3, 3, {u"f", u"o", u"o"}},
+        {u"^x\\u4e2d", 0, 2, 2, {u"x", u"\u4e2d"}},
+        {u"(?<=a)b", 0, 1, 1, {u"b"}},
+        {u"(?=abc)x", 0, 1, 1, {u"x"}},
+        {u"a{0}b", 0, 1, 1, {u"b"}},
+        {u"(a)\\1b", 0, 2, 1, {u"a"}},             // the back-reference may be anything
+        {u"x(?R)?y", 0, 2, 1, {u"x"}},             // so may the recursion
+        {u"(?(1)ab|c)d", 0, 2, 2, {u"ac", u"bd"}}, // both branches
+        {u"[^\\n]", 0, 1, 1, {}},                  // nearly every character, but known
+        {u"a*", 0, 0, 0, {}},                      // may match the empty text
+        {u"(?:x|)", 0, 0, 0, {}},
+        {u"", 0, 0, 0, {}},
+        {u"\\d+ms", 0, 3, 3, {u"09", u"m09", u"ms09"}},
+        {u"a{0,3}bcd", 0, 3, 3, {u"ab", u"abc", u"abcd"}}, // every count of the optional part
+        {u"(?:ab)+x", 0, 3, 3, {u"a", u"b", u"ax"}},
+        {u"x{20}", 0, 16, 16, {}},
+        {u"[]", 0, 1, 1, {u""}},
+    };
+    for (const Row& r : table) {
+        CPatternT p;
+        p.Compile(std::u16string_view(r.pattern), r.flags);
+        const CStartClassesT& start = p.StartClasses();
+        EXPECT_EQ(start.min_length, r.min_length) << Show(r.pattern);
+        EXPECT_EQ(start.known, r.known) << Show(r.pattern);
+        for (std::size_t o = 0; o < r.members.size() && o < static_cast<std::size_t>(start.known); ++o)
+            EXPECT_EQ(MembersOf(start.sets[o], probe), r.members[o]) << Show(r.pattern) << " position " << o;
+    }
+    EXPECT_EQ(CPatternT().StartClasses().known, 0);
+}
+
+TEST(StartClasses, TheSearchStartsOnlyWhereTheyFit)
+{
+    // Dates and times hold digits everywhere, yet no three digits, a dash and
+    // four digits: no start fits, so the engine never runs an element.
+    std::u16string text;
+    for (int i = 0; i < 500; ++i)
+        text += u"2024-08-05 13:07:10.320 worker-3 wrote 24 bytes ";
+    CPatternT p(u"\\d{3}-\\d{4}");
+    CMatchContextT ctx;
+    EXPECT_FALSE(p.Search(text, ctx));
+    EXPECT_EQ(ctx.StepsUsed(), 0);
+    // One place that fits: a start runs there, and only there.
+    const std::u16string with = text + u"call 555-0199";
+    EXPECT_TRUE(p.Search(with, ctx));
+    EXPECT_LT(ctx.StepsUsed(), 20);
+    EXPECT_EQ(ctx.m_capture_stack[1], static_cast<int>(text.size()) + 5);
+    // Too short a tail for the least length is no start either.
+    CPatternT ab(u"[ab]\\w{3}");
+    EXPECT_FALSE(ab.Search(std::u16string(1000, u'-') + u"abc", ctx));
+    EXPECT_EQ(ctx.StepsUsed(), 0);
+}
+
 // ---- class membership ----
 
 // One part of a generated bracket class.

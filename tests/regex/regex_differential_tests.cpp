@@ -61,6 +61,18 @@ struct Reference {
         span = {static_cast<int>(ovector[0]), static_cast<int>(ovector[1])};
         return 1;
     }
+    // The same for a match that starts exactly at start; end receives its end.
+    int SearchAt(const std::u16string& text, int start, int& end) const
+    {
+        const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
+                                   static_cast<PCRE2_SIZE>(start), PCRE2_ANCHORED, data, nullptr);
+        if (rc == PCRE2_ERROR_NOMATCH)
+            return 0;
+        if (rc < 0)
+            return -1;
+        end = static_cast<int>(pcre2_get_ovector_pointer(data)[1]);
+        return 1;
+    }
     pcre2_code* code = nullptr;
     pcre2_match_data* data = nullptr;
 };
@@ -105,6 +117,56 @@ TEST(RegexDifferential, GeneratedPatterns_AgreeWithReferenceEngine)
     EXPECT_EQ(disagreements, 0);
     EXPECT_GT(compared, 25000);
     EXPECT_GT(compared_with_breaks, 10000);
+}
+
+// The start classes against every match the reference finds at each start
+// position: a match's characters lie in the classes and it is at least the
+// least length long.  Starts that do not fit are counted, so that the test
+// sees the classes reject something.
+TEST(StartClasses, EveryMatchOfTheReferenceBeginsWithThem)
+{
+    PatternGenerator gen(8675309);
+    int described = 0, matches = 0, rejected = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::u16string pattern = gen.Pattern();
+        const bool caseless = i % 4 == 0;
+        Reference ref(pattern, caseless, false);
+        if (!ref.code)
+            continue;
+        CPatternT ours;
+        ours.Compile(pattern, caseless ? IgnoreCase : 0);
+        const CStartClassesT& start = ours.StartClasses();
+        ASSERT_LE(start.known, start.min_length) << Show(pattern);
+        described += start.known > 0 ? 1 : 0;
+        for (int t = 0; t < 6; ++t) {
+            std::u16string text = gen.Text(LineBreaks::kAll, 16);
+            if (caseless) // capitals, so that folding is needed to match
+                for (char16_t& c : text)
+                    if (c >= u'a' && c <= u'z' && gen.Pick(2) == 0)
+                        c = char16_t(c - 32);
+            const int length = static_cast<int>(text.size());
+            for (int s = 0; s <= length; ++s) {
+                int end = -1;
+                const int found = ref.SearchAt(text, s, end);
+                if (found < 0)
+                    continue;
+                const bool fits = start.FitsAt(text.data(), length, s);
+                if (found == 0) {
+                    rejected += fits ? 0 : 1;
+                    continue;
+                }
+                ++matches;
+                ASSERT_TRUE(fits) << "pattern '" << Show(pattern) << "'" << (caseless ? " (caseless)" : "") << " text '"
+                                  << Show(text) << "' match at " << s << " to " << end;
+                ASSERT_GE(end - s, start.min_length) << Show(pattern);
+            }
+            EXPECT_EQ(start.FindIn(text.data(), length, 0) >= 0 || !ours.Match(text).IsMatched(), true)
+                << Show(pattern) << " in " << Show(text);
+        }
+    }
+    EXPECT_GT(described, 1500);
+    EXPECT_GT(matches, 20000);
+    EXPECT_GT(rejected, 20000);
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 // The fast path of find in file against the plain loop that parses and tests
 // every window: generated files in every encoding and code page, with every
 // line end, searched both ways with filters and quick filters, plain text,
-// wildcards and regular expressions, rare and frequent matches placed at the
-// first and last lines and around window boundaries, lines the index leaves
-// out, cancels at every window.  Both must end identically: outcome, row,
+// wildcards and regular expressions (with a literal, with only a start to
+// scan for, with neither), rare and frequent matches placed at the first and
+// last lines and around window boundaries, lines the index leaves out,
+// cancels at every window, the byte scan's reads of every size.  Both must end identically: outcome, row,
 // window numbers and the row's line.
 #include "find_test_support.h"
 
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
@@ -109,7 +111,7 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
     s.up = g.chance(50);
     s.case_sensitive = g.chance(50);
     s.column = g.chance(70) ? -1 : g.pick(5);
-    switch (g.pick(14)) {
+    switch (g.pick(17)) {
     case 0: s.expression = g.one_of(targets); break;
     case 1: s.expression = u"zephyr"; break;
     case 2: s.expression = u"message"; break; // frequent
@@ -139,8 +141,20 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
         s.expression = u"\\bZEPHYR\\b";
         s.regexp = true;
         break;
-    case 11: // no required literal: every line is tested
+    case 11: // no required literal: the bytes are scanned for the start of the matches
         s.expression = g.chance(50) ? u"(zephyr|ZEPHYR)" : u"[zZ]\\w{5}\\b";
+        s.regexp = true;
+        break;
+    case 12:
+        s.expression = g.chance(50) ? u"(?i)z[e]p|ph[y]r" : u"[zZ][eE]\\w\\w";
+        s.regexp = true;
+        break;
+    case 13: // a literal of one byte: the start is scanned for instead
+        s.expression = g.chance(50) ? u"\\d{2,} [m]s" : u"[0-9] \\w";
+        s.regexp = true;
+        break;
+    case 14: // the start tells nothing: matches the empty text, or starts with any character
+        s.expression = g.chance(50) ? u"x*" : u".*[zZ][e]";
         s.regexp = true;
         break;
     default: s.expression = u"absent-word"; break;
@@ -171,6 +185,11 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
         m == 0 ? 0 : (g.chance(30) ? std::max<int64_t>(n - static_cast<int64_t>(m), 0) : g.pick(count));
     c.setup.searches = 1 + g.pick(3);
     c.setup.cancel_at_window = g.chance(25) ? static_cast<uint64_t>(1 + g.pick(5)) : 0;
+    // Reads of every size put starts and needles across their edges; reads
+    // of a few bytes only for small files.
+    const std::vector<std::size_t> small_reads = {1, 2, 3, 7, 16, 31, 32, 33, 0};
+    const std::vector<std::size_t> reads = {0, 0, 64, 100, 4096};
+    c.setup.scan_chunk_size = count < 100 ? g.one_of(small_reads) : g.one_of(reads);
 
     about << encoding_name(encoding) << ", " << count << " lines, end "
           << (c.line_end == u"\n"   ? "LF"
@@ -181,7 +200,7 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
           << (s.case_sensitive ? " case" : " nocase") << " column " << s.column << (s.up ? " up" : " down")
           << ", filter " << filter << (c.setup.filter_enabled ? " enabled" : "") << " quick '"
           << narrow(c.setup.quick_text) << "', " << c.setup.searches << " searches, cancel at "
-          << c.setup.cancel_at_window;
+          << c.setup.cancel_at_window << ", reads of " << c.setup.scan_chunk_size;
     c.description = about.str();
     return c;
 }
@@ -189,6 +208,7 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
 struct tally {
     int cases = 0;
     int scanned = 0;
+    int start_scanned = 0;
     int found = 0;
     int cancelled = 0;
 };
@@ -213,13 +233,14 @@ void run_cases(const std::vector<file_encoding>& encodings, const std::u16string
                                          << "): " << c.description << "\n  plain: " << describe(plain[i])
                                          << "\n  fast:  " << describe(fast[i]);
         ++t.cases;
-        t.scanned += counts.literal_scan ? 1 : 0;
+        t.scanned += counts.literal_scan || counts.start_scan ? 1 : 0;
+        t.start_scanned += counts.start_scan ? 1 : 0;
         for (const search_end& e : plain) {
             t.found += e.outcome == find_outcome::found ? 1 : 0;
             t.cancelled += e.outcome == find_outcome::cancelled ? 1 : 0;
         }
         if (!byte_scan_expected) {
-            EXPECT_FALSE(counts.literal_scan) << c.description;
+            EXPECT_FALSE(counts.literal_scan || counts.start_scan) << c.description;
         } else if (counts.fast_path && c.setup.cancel_at_window == 0) {
             // The fast path parses only the window it ends in: no line the
             // pre-scan picked was taken for a hit that is none.
@@ -239,6 +260,7 @@ TEST_F(search_FindDifferential, UnicodeFilesEndAsThePlainLoopDoes)
     run_cases({file_encoding::utf8_bom, file_encoding::utf8_plain, file_encoding::ucs2le, file_encoding::ucs2be},
               u"\u00e9\u0416\u4e2d\U0001F600", 1, case_budget(60, 240), t);
     EXPECT_GT(t.scanned, t.cases / 2) << "the fast path must run in most cases";
+    EXPECT_GT(t.start_scanned, t.cases / 10) << "the start scan must run in many cases";
     EXPECT_GT(t.found, t.cases / 8);
     EXPECT_GT(t.cancelled, t.cases / 24);
 }
@@ -260,6 +282,7 @@ TEST_F(search_FindDifferential, AnsiFilesInSingleByteCodePagesEndAsThePlainLoopD
         tally t;
         run_cases({file_encoding::ansi}, page.alphabet, 2, case_budget(25, 90, std::chrono::seconds(2)), t);
         EXPECT_GT(t.scanned, t.cases / 2) << page.name;
+        EXPECT_GT(t.start_scanned, t.cases / 10) << page.name;
     }
 }
 

@@ -80,6 +80,14 @@ inline std::string file_bytes(const std::vector<std::u16string>& lines, const st
     return out;
 }
 
+// Randomized tests run this share of their cases under the sanitizers,
+// whose builds are many times slower.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kSanitizedShare = 4;
+#else
+constexpr int kSanitizedShare = 1;
+#endif
+
 // How one search is set up on a freshly opened file.
 struct search_setup {
     file_encoding encoding = file_encoding::utf8_bom;
@@ -93,6 +101,7 @@ struct search_setup {
     int searches = 1;          // find-in-file runs one after the other, each from where the last ended
     // Cancel once this many windows were reached (0: never), at most once.
     uint64_t cancel_at_window = 0;
+    std::size_t scan_chunk_size = 0; // the byte scan's reads (0: its default)
 };
 
 // Where one find in file ended.
@@ -141,6 +150,7 @@ inline std::vector<search_end> run_searches(const std::u16string& path, const se
     options.filter_enabled = setup.filter_enabled;
     options.quick_filter_text = !setup.quick_text.empty();
     options.literal_scan = literal_scan;
+    options.scan_chunk_size = setup.scan_chunk_size;
     options.counts = counts;
     options.window_reached = [&](const find_window&) { ++reached; };
     options.cancelled = [&] {
