@@ -381,7 +381,7 @@ int main(int argc, char** argv)
             log_file fresh;
             const auto start = clock_type::now();
             fresh.open(std::u16string(path.begin(), path.end()), 100000, false);
-            fresh.parse_range(parser, 0, 100000);
+            fresh.parse_range(fresh.indexer().hold(), parser, 0, 100000);
             fresh.start_indexer();
             CSearchInfo search;
             search.expression = u"farendmark";

@@ -89,8 +89,8 @@ cut_mark CLogListModel::CutMark(int row) const
 {
     if (!m_file || m_suspended || row < 0 || row >= m_row_count)
         return {};
-    const log_file::window_reader window = m_file->file.read_window();
-    return CutMarkOf(m_file->row_source(window), row);
+    const file_view::rows shown = m_file->read_rows();
+    return CutMarkOf(shown.lines(), row);
 }
 
 int CLogListModel::rowCount(const QModelIndex& parent) const

@@ -80,7 +80,7 @@ TEST_F(logfile_LongLines, ElevenLinesOfAThousandToHalfAMillionCharactersAreEleve
         ASSERT_TRUE(open_and_index(file, path, mode)) << kModes[mode];
         EXPECT_EQ(file.line_count(), 11u) << kModes[mode];
         EXPECT_EQ(file.read_index().long_line_count(), 4u) << kModes[mode];
-        ASSERT_TRUE(file.parse_range(MakeDefaultParser(u"Line"), 0, 0));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), MakeDefaultParser(u"Line"), 0, 0));
         const log_file::window_reader window = file.read_window();
         ASSERT_EQ(window.lines().size(), 11u);
         for (std::size_t i = 0; i < std::size(lengths); ++i) {
@@ -136,7 +136,7 @@ TEST_F(logfile_LongLines, AMegabyteMiddleLineIsShownCutInEveryEncodingDirectionA
                 EXPECT_EQ(indexed_lines(file)[1].second, middle_bytes);
                 EXPECT_EQ(file.read_index().long_line_count(), 1u);
 
-                ASSERT_TRUE(file.parse_range(MakeDefaultParser(u"Line"), 0, 0));
+                ASSERT_TRUE(file.parse_range(file.indexer().hold(), MakeDefaultParser(u"Line"), 0, 0));
                 {
                     const log_file::window_reader window = file.read_window();
                     ASSERT_EQ(window.lines().size(), 3u);

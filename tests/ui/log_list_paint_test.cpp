@@ -293,7 +293,7 @@ void log_list_paint_test::CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength()
 {
     painted_list view({{u"INFO", u"whole"}, {u"WARN", std::u16string(2000, u'z')}}, {u"Level", u"Message"});
     {
-        const log_file::window_reader window = view.file.file.read_window();
+        const log_file::window_reader window = FileOf(view.file).read_window();
         window.lines()[1]->cut_length = 300000;
     }
     view.window.show();
