@@ -2,12 +2,12 @@
 // for a look at it (screenshots, trying it by hand) before the parser editor
 // and the filter dialogs open them.  Not a test: CTest does not run it.
 //
-//   dialog_preview DIALOG [--languages] [--format TEXT] [--value TEXT]
+//   dialog_preview DIALOG [--languages] [--format TEXT] [--language NAME] [--value TEXT]
 //
 // DIALOG is number_format, datetime_format, datetime_languages,
 // datetime_language_edit, value_number, value_ipv4 or value_datetime.
 // --languages starts with two sample languages; --format sets the column's
-// date-time format; --value the expression a value dialog starts from.  The
+// date-time format and --language its language; --value the expression a value dialog starts from.  The
 // texts come from a throw-away installation with the dictionary; nothing is
 // written to the user's data folder.  When the dialog closes, its result is
 // printed on standard output.
@@ -57,7 +57,7 @@ int Usage()
 {
     std::fprintf(stderr, "usage: dialog_preview number_format|datetime_format|datetime_languages|"
                          "datetime_language_edit|value_number|value_ipv4|value_datetime "
-                         "[--languages] [--format TEXT] [--value TEXT]\n");
+                         "[--languages] [--format TEXT] [--language NAME] [--value TEXT]\n");
     return 2;
 }
 
@@ -71,12 +71,15 @@ int main(int argc, char** argv)
     const std::string dialog = argv[1];
     std::u16string format_text = u"d/b/Y H:M:S";
     std::u16string value;
+    std::u16string language;
     bool languages = false;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--languages") == 0)
             languages = true;
         else if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc)
             format_text = FromQString(QString::fromLocal8Bit(argv[++i]));
+        else if (std::strcmp(argv[i], "--language") == 0 && i + 1 < argc)
+            language = FromQString(QString::fromLocal8Bit(argv[++i]));
         else if (std::strcmp(argv[i], "--value") == 0 && i + 1 < argc)
             value = FromQString(QString::fromLocal8Bit(argv[++i]));
         else
@@ -93,6 +96,7 @@ int main(int argc, char** argv)
 
     tagDATA_FORMAT format;
     format.format = format_text;
+    format.language = language;
     int result = 0;
     if (dialog == "number_format") {
         format.data_type = DATA_TYPE_NUMERIC;
