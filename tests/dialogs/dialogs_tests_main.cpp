@@ -16,6 +16,18 @@
 #include <QApplication>
 #include <QTest>
 
+#include <utility>
+
+namespace {
+
+template <typename Test, typename... Args> int Run(int argc, char** argv, Args&&... args)
+{
+    Test test(std::forward<Args>(args)...);
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -26,41 +38,14 @@ int main(int argc, char** argv)
         return 1;
     }
     int failures = 0;
-    {
-        number_entry_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        format_entry_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        color_picker_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        find_dlg_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        option_dlg_test test(environment.ScratchFolder());
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        data_format_dlg_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        language_dlg_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        value_input_dlg_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        dialog_conventions_test test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
+    failures += Run<number_entry_test>(argc, argv);
+    failures += Run<format_entry_test>(argc, argv);
+    failures += Run<color_picker_test>(argc, argv);
+    failures += Run<find_dlg_test>(argc, argv);
+    failures += Run<option_dlg_test>(argc, argv, environment.ScratchFolder());
+    failures += Run<data_format_dlg_test>(argc, argv);
+    failures += Run<language_dlg_test>(argc, argv);
+    failures += Run<value_input_dlg_test>(argc, argv);
+    failures += Run<dialog_conventions_test>(argc, argv);
     return failures == 0 ? 0 : 1;
 }
