@@ -24,6 +24,8 @@
 namespace {
 CVarnothApp* g_app = nullptr;
 constexpr int kExitDiscardWaitMs = 2000;
+// How many earlier copies of an unreadable language file may pile up.
+constexpr int kMaxKeptLanguageFiles = 100;
 } // namespace
 
 CVarnothApp* TheApp()
@@ -208,7 +210,8 @@ void CVarnothApp::LoadData()
 {
     LoadParsers();
     SetDateTimeLanguages({});
-    LoadDateTimeLanguages(JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME)));
+    LoadDateTimeLanguages(LanguageFilePath(), &m_language_file);
+    m_languages_at_start = DateTimeLanguages();
     LoadFavoritesAndRecent();
 
     ReadHistoryFile(expression_history, m_history_directory + u"/expression.dat");
@@ -219,9 +222,7 @@ std::vector<std::u16string> CVarnothApp::SaveData()
 {
     std::vector<std::u16string> failed;
     SaveParsers(failed);
-    const std::u16string languages = JoinPath(m_data_directory, std::u16string(DATETIME_WORDS_FILE_NAME));
-    if (!SaveDateTimeLanguages(languages))
-        failed.push_back(languages);
+    SaveLanguages(failed);
     SaveFavorites(failed);
 
     folder_rewrite history(m_history_directory);
@@ -236,6 +237,31 @@ std::vector<std::u16string> CVarnothApp::SaveData()
     history.finish();
     failed.insert(failed.end(), history.failed().begin(), history.failed().end());
     return failed;
+}
+
+void CVarnothApp::SaveLanguages(std::vector<std::u16string>& failed)
+{
+    const std::u16string path = LanguageFilePath();
+    if (m_language_file == language_file_read::partly || m_language_file == language_file_read::unread) {
+        const auto languages = DateTimeLanguages();
+        if (!m_languages_at_start || *languages == *m_languages_at_start)
+            return; // nothing changed: the file stays as the user left it
+        std::u16string kept;
+        for (int number = 1; number <= kMaxKeptLanguageFiles && kept.empty(); ++number) {
+            const std::u16string name = number == 1
+                                            ? std::u16string(u"datetime_words.previous.xml")
+                                            : u"datetime_words.previous-" + FromUtf8(std::to_string(number)) + u".xml";
+            if (CopyFileNoOverwrite(path, JoinPath(m_data_directory, name)))
+                kept = name;
+        }
+        if (kept.empty()) {
+            failed.push_back(path);
+            return;
+        }
+        DebugOutput("[app] the unreadable language file is kept as %s\n", ToUtf8(kept).c_str());
+    }
+    if (!SaveDateTimeLanguages(path))
+        failed.push_back(path);
 }
 
 bool CVarnothApp::SaveSettings()

@@ -11,6 +11,7 @@
 #include "app/progress_dialog.h"
 #include "app/settings.h"
 #include "filter/filter_store.h"
+#include "format/datetime.h"
 #include "highlight/highlight_store.h"
 #include "parser/log_pattern.h"
 #include "platform/message_queue.h"
@@ -121,6 +122,10 @@ public:
     const std::u16string& HelpDirectory() const { return m_help_directory; }
     bool CopiedShippedParsers() const { return m_copy_shipped_parsers; }
     std::u16string SettingsPath() const { return m_data_directory + u"/setting.xml"; }
+    std::u16string LanguageFilePath() const
+    {
+        return m_data_directory + u"/" + std::u16string(DATETIME_WORDS_FILE_NAME);
+    }
     // The folders of the data folder that could not be created at
     // construction (each also written to the diagnostics).
     const std::vector<std::u16string>& UncreatedFolders() const { return m_uncreated_folders; }
@@ -242,6 +247,12 @@ private:
     void SaveFavorites(std::vector<std::u16string>& failed);
     // Writes the recent conditions and rules into the history folder being rewritten.
     void SaveRecent(folder_rewrite& history);
+    // Writes the date-time languages.  A language file that was not read
+    // whole at start is never overwritten: it stays as it is while the
+    // languages are those it gave, and is otherwise first copied beside
+    // itself ("datetime_words.previous.xml", numbered when taken).  The path
+    // is appended to failed when it could not be written or kept.
+    void SaveLanguages(std::vector<std::u16string>& failed);
     // Creates one folder level; a failure is recorded and written to the
     // diagnostics.
     void MakeDataFolder(const std::u16string& path);
@@ -276,6 +287,9 @@ private:
     uint64_t m_last_done_serial = 0; // the newest job whose done was handled
     bool m_waiting_for_job = false;  // inside RunJobAndWait
     std::atomic<bool> m_interface_closed{false};
+
+    language_file_read m_language_file = language_file_read::missing;  // how it was read at start
+    std::shared_ptr<const DateTimeLanguageTable> m_languages_at_start; // what it gave
 
     std::set<std::u16string> m_unloaded_filter_files;    // favourite files that did not load
     std::set<std::u16string> m_unloaded_highlight_files; // the same for highlight favourites

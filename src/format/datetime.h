@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -77,13 +78,25 @@ std::unique_ptr<TiXmlElement> DateTimeLanguagesToXml(const DateTimeLanguageTable
 
 // Empties table, then fills it from an "all" element, skipping malformed
 // "language" entries.  False only when element is null or not named "all".
-bool DateTimeLanguagesFromXml(const TiXmlElement* element, DateTimeLanguageTable& table);
+// skipped, when given, receives the number of "language" entries that did not
+// make it into the table (malformed, or replaced by a later one of the same
+// name).
+bool DateTimeLanguagesFromXml(const TiXmlElement* element, DateTimeLanguageTable& table,
+                              std::size_t* skipped = nullptr);
+
+// How reading the language file went.
+enum class language_file_read {
+    missing, // there is no file: the table is empty
+    whole,   // every "language" entry of the file is in the table
+    partly,  // read, but entries were lost: skipped, or a broken file salvaged
+    unread,  // a file that cannot be read or holds no "all" root: the table is empty
+};
 
 // Start-up: reads the language file at path and publishes its languages.  A
 // missing or unreadable file, or one whose root is not "all", leaves the table
 // empty.  A file that is not well-formed XML keeps every entry that is.
-// Returns true when the file was read.
-bool LoadDateTimeLanguages(std::u16string_view path);
+// Returns true when the file was read; how, when given, says how completely.
+bool LoadDateTimeLanguages(std::u16string_view path, language_file_read* how = nullptr);
 
 // Exit: writes the current table to path, replacing the file only when the
 // whole new file was written.

@@ -200,39 +200,53 @@ std::unique_ptr<TiXmlElement> DateTimeLanguagesToXml(const DateTimeLanguageTable
     return all;
 }
 
-bool DateTimeLanguagesFromXml(const TiXmlElement* element, DateTimeLanguageTable& table)
+bool DateTimeLanguagesFromXml(const TiXmlElement* element, DateTimeLanguageTable& table, std::size_t* skipped)
 {
     table.clear();
+    if (skipped)
+        *skipped = 0;
     if (!element || element->ValueStr() != "all")
         return false;
+    std::size_t entries = 0;
     for (const TiXmlElement* language = element->FirstChildElement("language"); language;
          language = language->NextSiblingElement("language")) {
+        ++entries;
         std::u16string name;
         tagDATETIME_WORDS words;
         if (ReadLanguage(language, name, words))
             table[std::move(name)] = std::move(words);
     }
+    if (skipped)
+        *skipped = entries - table.size();
     return true;
 }
 
-bool LoadDateTimeLanguages(std::u16string_view path)
+bool LoadDateTimeLanguages(std::u16string_view path, language_file_read* how)
 {
     InitXmlServices();
     DateTimeLanguageTable table;
     std::string bytes;
     bool loaded = false;
+    language_file_read result =
+        !path.empty() && PathExists(path) ? language_file_read::unread : language_file_read::missing;
     if (!path.empty() && IsReadableFile(path) && ReadWholeFile(path, bytes)) {
         TiXmlDocument document;
         document.Parse(bytes.c_str(), nullptr, TIXML_ENCODING_UTF8);
+        std::size_t skipped = 0;
         if (!document.Error()) {
-            loaded = DateTimeLanguagesFromXml(document.RootElement(), table);
+            loaded = DateTimeLanguagesFromXml(document.RootElement(), table, &skipped);
         } else if (FirstElementName(bytes) == "all") {
             TiXmlElement all("all");
             SalvageLanguages(bytes, all);
-            loaded = DateTimeLanguagesFromXml(&all, table);
+            loaded = DateTimeLanguagesFromXml(&all, table, &skipped);
+            skipped = 1; // whatever could not be salvaged is lost
         }
+        if (loaded)
+            result = skipped == 0 ? language_file_read::whole : language_file_read::partly;
     }
     SetDateTimeLanguages(std::move(table));
+    if (how)
+        *how = result;
     return loaded;
 }
 

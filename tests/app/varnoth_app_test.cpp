@@ -171,6 +171,72 @@ TEST_F(AppTest, DateTimeLanguagesAreLoadedAtStartAndWrittenAtExit)
     SetDateTimeLanguages({});
 }
 
+TEST_F(AppTest, LanguageFileNotReadWholeIsLeftAsItWasAtExit)
+{
+    const std::string entry = "<language><name>Deutsch</name><am>vorm.</am><pm>nachm.</pm><full_name>"
+                              "<m1>Januar</m1></full_name></language>"; // eleven months short
+    const std::pair<const char*, std::string> files[] = {
+        {"another root", "<?xml version=\"1.0\"?>\n<languages><language/></languages>\n"},
+        {"a skipped entry", "<?xml version=\"1.0\"?>\n<all>" + entry + "</all>\n"},
+        {"broken XML", "<?xml version=\"1.0\"?>\n<all><language><name>Dan"},
+    };
+    for (const auto& [why, bytes] : files) {
+        m_dir.write("install/datetime_words.xml", bytes);
+        {
+            CVarnothApp app(Environment());
+            ASSERT_TRUE(app.AcquireSingleInstance());
+            app.LoadData();
+            EXPECT_TRUE(DateTimeLanguages()->empty()) << why; // usable, only the default words
+            recorded_boxes boxes;
+            app.SetMainWindowRan();
+            app.ExitInstance();
+            EXPECT_TRUE(boxes.shown.empty()) << why;
+        }
+        EXPECT_EQ(m_dir.read("install/datetime_words.xml"), bytes) << why;
+        EXPECT_FALSE(m_dir.exists("install/datetime_words.previous.xml")) << why;
+    }
+    SetDateTimeLanguages({});
+}
+
+TEST_F(AppTest, LanguagesAddedBesideAnUnreadFileAreWrittenAndTheFileKept)
+{
+    const std::string broken = "<?xml version=\"1.0\"?>\n<all><language><name>Dan";
+    tagDATETIME_WORDS words = DefaultDateTimeWords();
+    words.full_name[0] = u"Januar";
+    for (const char* kept : {"datetime_words.previous.xml", "datetime_words.previous-2.xml"}) {
+        m_dir.write("install/datetime_words.xml", broken);
+        {
+            CVarnothApp app(Environment());
+            ASSERT_TRUE(app.AcquireSingleInstance());
+            app.LoadData();
+            SetDateTimeLanguages({{u"Deutsch", words}});
+            app.SetMainWindowRan();
+            app.ExitInstance();
+        }
+        EXPECT_EQ(m_dir.read(std::string("install/") + kept), broken) << kept;
+        SetDateTimeLanguages({});
+        language_file_read how = language_file_read::missing;
+        ASSERT_TRUE(LoadDateTimeLanguages((m_dir / "install" / "datetime_words.xml").u16string(), &how));
+        EXPECT_EQ(how, language_file_read::whole);
+        EXPECT_TRUE(FindDateTimeWords(u"Deutsch") == words);
+    }
+    SetDateTimeLanguages({});
+}
+
+TEST_F(AppTest, LanguagesThatCanNeitherKeepNorReplaceTheOldFileAreReported)
+{
+    // A folder stands where the file belongs: it cannot be copied aside nor replaced.
+    std::filesystem::create_directories(m_dir / "install" / "datetime_words.xml");
+    CVarnothApp app(Environment());
+    ASSERT_TRUE(app.AcquireSingleInstance());
+    app.LoadData();
+    SetDateTimeLanguages({{u"Deutsch", DefaultDateTimeWords()}});
+    const std::vector<std::u16string> failed = app.SaveData();
+    EXPECT_NE(std::find(failed.begin(), failed.end(), app.LanguageFilePath()), failed.end());
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "install" / "datetime_words.xml"));
+    SetDateTimeLanguages({});
+}
+
 TEST_F(AppTest, FailedWriteAtExitKeepsThePreviousFilesAndRemovesOnlyStaleOnes)
 {
     m_dir.write("install/history/expression.dat", "previous expressions");

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -253,6 +254,93 @@ TEST_F(DateTimeLanguagesTest, BrokenFileKeepsEveryWellFormedEntry)
         EXPECT_EQ(table->size(), 3u) << why;
         for (const char16_t* name : {u"one", u"two", u"three"})
             EXPECT_EQ(table->count(name), 1u) << why;
+    }
+}
+
+TEST_F(DateTimeLanguagesTest, LoadSaysHowCompletelyTheFileWasRead)
+{
+    const std::string head = "<?xml version=\"1.0\"?><all>";
+    std::string no_july = LanguageXml("no July");
+    no_july.erase(no_july.find("<m7>n7</m7>"), 11);
+    struct row {
+        const char* why;
+        std::string bytes; // written as the file unless empty
+        bool directory;    // the path is a folder
+        language_file_read how;
+        bool loaded;
+        std::size_t languages;
+    };
+    const row rows[] = {
+        {"missing", "", false, language_file_read::missing, false, 0},
+        {"every entry", head + LanguageXml("one") + LanguageXml("two") + "</all>", false, language_file_read::whole,
+         true, 2},
+        {"no entry at all", head + "</all>", false, language_file_read::whole, true, 0},
+        {"a malformed entry", head + LanguageXml("one") + no_july + "</all>", false, language_file_read::partly, true,
+         1},
+        {"a repeated name", head + LanguageXml("one") + LanguageXml("one") + "</all>", false,
+         language_file_read::partly, true, 1},
+        {"salvaged", head + LanguageXml("one") + LanguageXml("two"), false, language_file_read::partly, true, 2},
+        {"another root", "<?xml version=\"1.0\"?><languages/>", false, language_file_read::unread, false, 0},
+        {"not XML", std::string("\x01\x02garbage", 9), false, language_file_read::unread, false, 0},
+        {"a folder", "", true, language_file_read::unread, false, 0},
+    };
+    int n = 0;
+    for (const row& r : rows) {
+        const std::string name = "languages" + std::to_string(n++) + ".xml";
+        if (r.directory)
+            std::filesystem::create_directories(m_dir / name);
+        else if (!r.bytes.empty())
+            m_dir.write(name, r.bytes);
+        SetDateTimeLanguages({{u"stale", GermanWords()}});
+        language_file_read how = language_file_read::whole;
+        if (std::string(r.why) == "every entry")
+            how = language_file_read::missing; // must be overwritten
+        EXPECT_EQ(LoadDateTimeLanguages(m_dir.wide(name), &how), r.loaded) << r.why;
+        EXPECT_EQ(how, r.how) << r.why;
+        EXPECT_EQ(DateTimeLanguages()->size(), r.languages) << r.why;
+    }
+}
+
+TEST_F(DateTimeLanguagesTest, HundredCharacterMonthNamesRoundTripAndParse)
+{
+    scoped_time_zone zone("Europe/Berlin");
+    // Names far past the editor's limits, with every character class the file must carry.
+    tagDATETIME_WORDS words;
+    const std::u16string_view pieces[] = {u"\u00E4", u"<", u"&", u">", u"'", u"\"", u" ", u"x", u"Z", u"\U0001F600"};
+    for (int month = 0; month < 12; ++month) {
+        std::u16string full(1, static_cast<char16_t>(u'A' + month));
+        for (std::size_t i = static_cast<std::size_t>(month); full.size() < 100; ++i)
+            full += pieces[i % std::size(pieces)];
+        if (full.size() > 100)
+            full.replace(98, std::u16string::npos, u"qq"); // never half a pair at the end
+        std::u16string nick = full;
+        nick[0] = static_cast<char16_t>(u'a' + month);
+        words.full_name[static_cast<std::size_t>(month)] = full;
+        words.nick_name[static_cast<std::size_t>(month)] = nick;
+    }
+    words.am = std::u16string(100, u'a');
+    words.pm = std::u16string(100, u'p');
+    SetDateTimeLanguages({{std::u16string(100, u'L'), words}});
+    const std::u16string path = m_dir.wide("datetime_words.xml");
+    ASSERT_TRUE(SaveDateTimeLanguages(path));
+    SetDateTimeLanguages({});
+    language_file_read how = language_file_read::missing;
+    ASSERT_TRUE(LoadDateTimeLanguages(path, &how));
+    EXPECT_EQ(how, language_file_read::whole);
+    const auto table = DateTimeLanguages();
+    ASSERT_EQ(table->size(), 1u);
+    EXPECT_TRUE(table->begin()->first == std::u16string(100, u'L'));
+    EXPECT_TRUE(table->begin()->second == words);
+
+    // The loaded words format and parse every month back to the same moment.
+    const tagDATA_FORMAT format = DateTimeFormat(u"B|b|Y", std::u16string(100, u'L'));
+    for (int month = 1; month <= 12; ++month) {
+        tagDATA_VALUE value;
+        value.payload = MktimeSeconds(2024, month, 1, 0, 0, 0);
+        value.valid = true;
+        std::u16string text;
+        ASSERT_TRUE(FormatDataValue(value, format, text)) << month;
+        EXPECT_EQ(Parse(text, format).payload, value.payload) << month;
     }
 }
 

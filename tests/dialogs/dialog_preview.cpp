@@ -1,0 +1,136 @@
+// Opens one of the data-format, language or value-input dialogs on its own,
+// for a look at it (screenshots, trying it by hand) before the parser editor
+// and the filter dialogs open them.  Not a test: CTest does not run it.
+//
+//   dialog_preview DIALOG [--languages] [--format TEXT] [--language NAME] [--value TEXT]
+//
+// DIALOG is number_format, datetime_format, datetime_languages,
+// datetime_language_edit, value_number, value_ipv4 or value_datetime.
+// --languages starts with two sample languages; --format sets the column's
+// date-time format and --language its language; --value the expression a value dialog starts from.  The
+// texts come from a throw-away installation with the dictionary; nothing is
+// written to the user's data folder.  When the dialog closes, its result is
+// printed on standard output.
+#include "dialogs/data_format_dlg.h"
+#include "dialogs/datetime_language_dlg.h"
+#include "dialogs/value_input_dlg.h"
+#include "format/datetime.h"
+#include "ui/message_presenter.h"
+#include "ui/ui_test_environment.h"
+#include "ui/ui_text.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+tagDATETIME_WORDS SampleWords(bool german)
+{
+    tagDATETIME_WORDS words;
+    if (german) {
+        words.full_name = {u"Januar", u"Februar", u"M\u00E4rz", u"April",   u"Mai",      u"Juni",
+                           u"Juli",   u"August",  u"September", u"Oktober", u"November", u"Dezember"};
+        words.nick_name = {u"Jan", u"Feb", u"M\u00E4r", u"Apr", u"Mai", u"Jun",
+                           u"Jul", u"Aug", u"Sep",      u"Okt", u"Nov", u"Dez"};
+        words.am = u"vorm.";
+        words.pm = u"nachm.";
+    } else {
+        words.full_name = {u"janvier", u"f\u00E9vrier", u"mars",      u"avril",   u"mai",      u"juin",
+                           u"juillet", u"ao\u00FBt",    u"septembre", u"octobre", u"novembre", u"d\u00E9cembre"};
+        words.nick_name = {u"janv.", u"f\u00E9vr.", u"mars",  u"avr.", u"mai",  u"juin",
+                           u"juil.", u"ao\u00FBt",  u"sept.", u"oct.", u"nov.", u"d\u00E9c."};
+        words.am = u"matin";
+        words.pm = u"soir";
+    }
+    return words;
+}
+
+void Print(const char* label, const std::u16string& text)
+{
+    std::printf("%s: %s\n", label, ToQString(text).toUtf8().constData());
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: dialog_preview number_format|datetime_format|datetime_languages|"
+                         "datetime_language_edit|value_number|value_ipv4|value_datetime "
+                         "[--languages] [--format TEXT] [--language NAME] [--value TEXT]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return Usage();
+    const std::string dialog = argv[1];
+    std::u16string format_text = u"d/b/Y H:M:S";
+    std::u16string value;
+    std::u16string language;
+    bool languages = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--languages") == 0)
+            languages = true;
+        else if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc)
+            format_text = FromQString(QString::fromLocal8Bit(argv[++i]));
+        else if (std::strcmp(argv[i], "--language") == 0 && i + 1 < argc)
+            language = FromQString(QString::fromLocal8Bit(argv[++i]));
+        else if (std::strcmp(argv[i], "--value") == 0 && i + 1 < argc)
+            value = FromQString(QString::fromLocal8Bit(argv[++i]));
+        else
+            return Usage();
+    }
+    ui_test_environment environment;
+    if (!environment.Ready()) {
+        std::fprintf(stderr, "%s\n", qPrintable(environment.Error()));
+        return 1;
+    }
+    InstallQtMessagePresenter();
+    if (languages)
+        SetDateTimeLanguages({{u"Deutsch", SampleWords(true)}, {u"Fran\u00E7ais", SampleWords(false)}});
+
+    tagDATA_FORMAT format;
+    format.format = format_text;
+    format.language = language;
+    int result = 0;
+    if (dialog == "number_format") {
+        format.data_type = DATA_TYPE_NUMERIC;
+        format.digit_count = 2;
+        format.separator_1000 = true;
+        CDataFormatDlg_Numeric box(format);
+        result = box.exec();
+        std::printf("digits: %d, separator: %d\n", box.Format().digit_count, box.Format().separator_1000 ? 1 : 0);
+    } else if (dialog == "datetime_format") {
+        format.data_type = DATA_TYPE_DATETIME;
+        CDataFormatDlg_DateTime box(format);
+        result = box.exec();
+        Print("format", box.Format().format);
+        Print("language", box.Format().language);
+    } else if (dialog == "datetime_languages") {
+        CDateTimeLanguageDlg box;
+        result = box.exec();
+    } else if (dialog == "datetime_language_edit") {
+        CDateTimeLanguageEditDlg box(u"Deutsch", SampleWords(true));
+        result = box.exec();
+        Print("name", box.Name());
+    } else if (dialog == "value_number" || dialog == "value_ipv4" || dialog == "value_datetime") {
+        format.data_type = dialog == "value_number" ? DATA_TYPE_NUMERIC
+                           : dialog == "value_ipv4" ? DATA_TYPE_IPV4
+                                                    : DATA_TYPE_DATETIME;
+        format.separator_1000 = true;
+        format.digit_count = 2;
+        result = RunValueInputDlg(format, value, nullptr) ? QDialog::Accepted : QDialog::Rejected;
+        Print("value", value);
+    } else {
+        return Usage();
+    }
+    for (const auto& [name, words] : *DateTimeLanguages())
+        Print("language in the table", name + u" " + words.full_name[0]);
+    std::printf("result: %s\n", result == QDialog::Accepted ? "OK" : "Cancel");
+    return 0;
+}
