@@ -271,23 +271,6 @@ TEST(logfile_WindowRuleDeathTest, ChangingTheWindowWhileItIsReadAborts)
         },
         "changed while it is read");
 }
-
-TEST(logfile_WindowRuleDeathTest, WindowParseWhileTheIndexThreadRunsUnpausedAborts)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    temp_folder folder;
-    const std::string path = folder.write("u.log", numbered_lines(50000));
-    EXPECT_DEATH(
-        {
-            log_file file;
-            file.open(widen(path), 100, false);
-            // The thread stays in its first read, running and not paused.
-            life_lock hold(log_file_test_access::file_lock(file));
-            file.start_indexer();
-            log_file_test_access::parse_window(file);
-        },
-        "runs unpaused");
-}
 #endif
 
 TEST(logfile_WindowRule, WindowParseWhileTheIndexThreadIsPausedOrFinishedIsAllowed)
