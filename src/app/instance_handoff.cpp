@@ -30,9 +30,20 @@ std::string EscapePiece(std::string_view native)
 }
 
 // False for an escape other than %25 and %7C (a piece that we did not write).
-bool UnescapePiece(std::string_view piece, std::string& out)
+// A final "%L" with digits is the line, else line is 0.
+bool UnescapePiece(std::string_view piece, std::string& out, uint64_t& line)
 {
     out.clear();
+    line = 0;
+    const std::size_t mark = piece.rfind("%L");
+    if (mark != std::string_view::npos) {
+        const std::string_view digits = piece.substr(mark + 2);
+        if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+            return false;
+        for (char c : digits)
+            line = line * 10 + static_cast<uint64_t>(c - '0');
+        piece = piece.substr(0, mark);
+    }
     for (std::size_t i = 0; i < piece.size(); ++i) {
         if (piece[i] != '%') {
             out += piece[i];
@@ -109,38 +120,65 @@ bool IsHandOffPath(std::u16string_view path)
     return IsHandOffNative(NativePath(path));
 }
 
-std::string JoinSpool(const std::vector<std::u16string>& paths)
+std::string JoinSpoolFiles(const std::vector<handed_file>& files)
 {
     std::string spool;
-    for (const std::u16string& path : paths) {
+    for (const handed_file& file : files) {
         if (!spool.empty())
             spool += '|';
-        spool += EscapePiece(NativePath(path));
+        spool += EscapePiece(NativePath(file.path));
+        if (file.line > 0)
+            spool += "%L" + std::to_string(file.line);
     }
     return spool;
 }
 
-std::vector<std::u16string> SplitSpool(std::string_view spool)
+std::vector<handed_file> SplitSpoolFiles(std::string_view spool)
 {
-    std::vector<std::u16string> paths;
+    std::vector<handed_file> files;
     std::string native;
+    uint64_t line = 0;
     std::size_t start = 0;
     while (start <= spool.size()) {
         std::size_t end = spool.find('|', start);
         if (end == std::string_view::npos)
             end = spool.size();
         const std::string_view piece = spool.substr(start, end - start);
-        if (!piece.empty() && UnescapePiece(piece, native) && IsHandOffNative(native))
-            paths.push_back(WidePath(native));
+        if (!piece.empty() && UnescapePiece(piece, native, line) && IsHandOffNative(native))
+            files.push_back({WidePath(native), line});
         start = end + 1;
     }
+    return files;
+}
+
+std::string JoinSpool(const std::vector<std::u16string>& paths)
+{
+    std::vector<handed_file> files;
+    for (const std::u16string& path : paths)
+        files.push_back({path, 0});
+    return JoinSpoolFiles(files);
+}
+
+std::vector<std::u16string> SplitSpool(std::string_view spool)
+{
+    std::vector<std::u16string> paths;
+    for (handed_file& file : SplitSpoolFiles(spool))
+        paths.push_back(std::move(file.path));
     return paths;
 }
 
 bool HandOffPath(const std::u16string& path)
 {
-    if (!IsHandOffPath(path))
+    return HandOffFiles({{path, 0}});
+}
+
+bool HandOffFiles(const std::vector<handed_file>& files)
+{
+    if (files.empty())
         return false;
+    for (const handed_file& file : files)
+        if (!IsHandOffPath(file.path))
+            return false;
     const std::u16string spool_path = HandOffSpoolPath();
     if (spool_path.empty())
         return false;
@@ -150,15 +188,23 @@ bool HandOffPath(const std::u16string& path)
     std::string bytes;
     if (!ReadSpool(NativePath(spool_path), bytes, kSpoolLimitBytes))
         return false;
-    std::vector<std::u16string> queued = SplitSpool(bytes);
-    queued.push_back(path);
-    const std::string next = JoinSpool(queued);
+    std::vector<handed_file> queued = SplitSpoolFiles(bytes);
+    queued.insert(queued.end(), files.begin(), files.end());
+    const std::string next = JoinSpoolFiles(queued);
     if (next.size() > kSpoolLimitBytes)
         return false;
     return WriteFileAtomically(spool_path, next);
 }
 
 std::vector<std::u16string> TakeHandedOffPaths()
+{
+    std::vector<std::u16string> paths;
+    for (handed_file& file : TakeHandedOffFiles())
+        paths.push_back(std::move(file.path));
+    return paths;
+}
+
+std::vector<handed_file> TakeHandedOffFiles()
 {
     const std::u16string spool_path = HandOffSpoolPath();
     if (spool_path.empty())
@@ -171,7 +217,7 @@ std::vector<std::u16string> TakeHandedOffPaths()
     if (!ReadSpool(native, bytes, kSpoolLimitBytes))
         return {};
     ::unlink(native.c_str());
-    return SplitSpool(bytes);
+    return SplitSpoolFiles(bytes);
 }
 
 bool WakeRunningInstance()

@@ -10,7 +10,8 @@
 //
 // The spool and the wake socket sit in the per-user runtime folder (mode
 // 0700).  The spool holds the queued paths joined by "|"; a "|" or "%"
-// inside a path is written as "%7C" or "%25".  Nothing here touches the
+// inside a path is written as "%7C" or "%25".  A path to be opened at a
+// line is followed by "%L" and the line's decimal number.  Nothing here touches the
 // user's clipboard.
 //
 // Thread-safety: every function may be called from any thread or process;
@@ -18,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,3 +58,20 @@ bool WakeRunningInstance();
 // parse keeps only well-formed pieces.
 std::string JoinSpool(const std::vector<std::u16string>& paths);
 std::vector<std::u16string> SplitSpool(std::string_view spool);
+
+// A file handed over with the line it is to be opened at (1 is the first
+// line; 0 for none).
+struct handed_file {
+    std::u16string path;
+    uint64_t line = 0;
+    bool operator==(const handed_file&) const = default;
+};
+
+// As HandOffPath, for several files in one append (so that they arrive in
+// one batch); false, and nothing appended, when any of them may not be
+// handed over.
+bool HandOffFiles(const std::vector<handed_file>& files);
+// As TakeHandedOffPaths, with the lines.
+std::vector<handed_file> TakeHandedOffFiles();
+std::string JoinSpoolFiles(const std::vector<handed_file>& files);
+std::vector<handed_file> SplitSpoolFiles(std::string_view spool);

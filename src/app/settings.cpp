@@ -77,6 +77,20 @@ void LoadSettings(app_settings& settings, const std::u16string& path)
             settings.main_wnd_rect = rect;
         }
     }
+    // The site address without the slashes that end it, so that the paths
+    // added to it never start with two; an empty one keeps the default.
+    if (ReadXmlChildText(root.get(), "site_address", text)) {
+        while (!text.empty() && text.back() == u'/')
+            text.pop_back();
+        if (!text.empty())
+            settings.site_address = text;
+    }
+    // An element without text empties the support address on purpose.
+    if (root->FirstChildElement("support_mail")) {
+        text.clear();
+        ReadXmlChildText(root.get(), "support_mail", text);
+        settings.support_mail = text;
+    }
 }
 
 bool SaveSettings(const app_settings& settings, const std::u16string& path)
@@ -91,6 +105,8 @@ bool SaveSettings(const app_settings& settings, const std::u16string& path)
     const window_rect& r = settings.main_wnd_rect;
     AddXmlTextChild(&root, "main_wnd_rect",
                     Decimal(r.left) + u"," + Decimal(r.top) + u"," + Decimal(r.right) + u"," + Decimal(r.bottom));
+    AddXmlTextChild(&root, "site_address", settings.site_address);
+    AddXmlTextChild(&root, "support_mail", settings.support_mail);
     return SaveXmlFile(&root, path);
 }
 

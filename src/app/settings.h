@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+inline constexpr char16_t kDefaultSiteAddress[] = u"https://varnoth.ostrel.example";
+inline constexpr char16_t kDefaultSupportMail[] = u"support@ostrel.example";
+
 struct window_rect {
     int left = 0;
     int top = 0;
@@ -23,6 +26,11 @@ struct app_settings {
     std::u16string column_separator = u" ";
     bool main_wnd_maximized = true;
     window_rect main_wnd_rect;
+    // The maker's web site (help, feedback, product and download pages, the
+    // version check) and the support mail address; an empty support address
+    // turns the about box's support link off.
+    std::u16string site_address = kDefaultSiteAddress;
+    std::u16string support_mail = kDefaultSupportMail;
 };
 
 constexpr unsigned kMaxLoadingLinesLimit = 10000000;

@@ -7,11 +7,14 @@
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
+#include "shell/command_line.h"
 #include "shell/file_commands.h"
 #include "shell/find_commands.h"
+#include "shell/help_commands.h"
 #include "shell/instance_channel.h"
 #include "shell/interface_dispatcher.h"
 #include "shell/main_dialog_adapter.h"
+#include "shell/open_at_line.h"
 #include "shell/panel_commands.h"
 #include "shell/view_commands.h"
 #include "ui/accelerators.h"
@@ -41,21 +44,22 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
 {
     SetInterfaceThread();
 
-    // The first argument that is not a switch is a file to open.
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (argument.isEmpty() || argument.startsWith(u'-'))
-            continue;
-        m_command_line_file = argument.toStdU16String();
-        break;
+    // Every file named is opened, relative to where the caller was.  What
+    // ends the program at once (help, version, a usage error) was answered
+    // before the application started; here such a line opens nothing.
+    std::u16string base = m_start_directory;
+    if (base.empty()) {
+        std::error_code error;
+        base = std::filesystem::current_path(error).u16string();
     }
-    if (!m_command_line_file.empty() && m_command_line_file.front() != u'/') {
-        // A path typed in a shell is relative to where that shell was.
-        const std::u16string base =
-            m_start_directory.empty() ? std::filesystem::current_path().u16string() : m_start_directory;
-        m_command_line_file = std::filesystem::path(JoinPath(base, m_command_line_file)).lexically_normal().u16string();
-    }
-    if (!m_command_line_file.empty())
+    const command_line line = ParseCommandLine(arguments, QString::fromStdU16String(base));
+    m_command_line_files.clear();
+    m_command_line_file.clear();
+    if (line.what == command_line::action::run)
+        m_command_line_files = line.files;
+    if (!m_command_line_files.empty())
+        m_command_line_file = m_command_line_files.front().path;
+    if (!m_command_line_files.empty())
         HandOffCommandLineFile();
 
     if (!m_app.AcquireSingleInstance())
@@ -96,14 +100,22 @@ void CVarnothShell::StartWorkProtocol()
 
 void CVarnothShell::HandOffCommandLineFile()
 {
-    if (!HandOffPath(m_command_line_file)) {
-        DebugOutput("[shell] the command-line file could not be handed over: %s\n",
+    // A path that cannot travel (far too long) is left out; the rest go.
+    std::vector<handed_file> files;
+    for (const handed_file& file : m_command_line_files) {
+        if (IsHandOffPath(file.path))
+            files.push_back(file);
+        else
+            DebugOutput("[shell] a command-line path cannot be handed over: %s\n", ToUtf8(file.path).c_str());
+    }
+    if (files.empty() || !HandOffFiles(files)) {
+        DebugOutput("[shell] the command-line files could not be handed over, the first: %s\n",
                     ToUtf8(m_command_line_file).c_str());
         return;
     }
     const bool woken = WakeRunningInstance();
-    DebugOutput("[shell] command-line file handed over%s: %s\n", woken ? " to the running instance" : "",
-                ToUtf8(m_command_line_file).c_str());
+    DebugOutput("[shell] %zu command-line file(s) handed over%s, the first: %s\n", m_command_line_files.size(),
+                woken ? " to the running instance" : "", ToUtf8(m_command_line_file).c_str());
 }
 
 CVarnothDlg* CVarnothShell::CreateMainWindow()
@@ -118,6 +130,7 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     RegisterViewCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterPanelCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterFindCommands(*m_main_window, m_app, *m_main_dialog);
+    RegisterHelpCommands(*m_main_window, m_app);
     // Last: only the commands nobody carries out yet get a stand-in.
     RegisterPendingCommands(*m_main_window);
     m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {
@@ -129,6 +142,9 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
 
     m_channel = std::make_unique<CInstanceChannel>(
         m_main_window.get(), [this](const std::vector<std::u16string>& paths) { m_app.OpenFiles(paths); });
+    m_line_opener = std::make_unique<CLineOpener>(*m_main_dialog);
+    m_channel->SetLineHandler(
+        [opener = m_line_opener.get()](const std::vector<handed_file>& files) { opener->Add(files); });
     m_channel->Listen();
     // Files handed over before the socket listened, this instance's own
     // command-line file among them, are taken once the event loop runs.
@@ -178,6 +194,7 @@ void CVarnothShell::ShowHelp()
 void CVarnothShell::ExitInstance()
 {
     m_channel.reset();
+    m_line_opener.reset();
     m_app.SetMainDialog(nullptr);
     m_app.SetProgressDialogFactory(nullptr);
     m_main_dialog.reset();
@@ -189,15 +206,27 @@ void CVarnothShell::ExitInstance()
     m_app.ExitInstance();
 }
 
-int RunVarnoth(int argc, char** argv)
+int RunVarnoth(int argc, char** argv, const std::function<void()>& after_application)
 {
     std::error_code error;
     const std::u16string start_directory = std::filesystem::current_path(error).u16string();
+
+    // Help, version and usage errors need no display: answered before Qt's
+    // application object (which would want one) exists.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    int status = 0;
+    if (AnswerCommandLine(ParseCommandLine(arguments, QString::fromStdU16String(start_directory)), status))
+        return status;
+
     CVarnothApp app;
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnoth"));
     QApplication::setApplicationVersion(QString::fromLatin1(kVarnothVersion));
     InstallQtMessagePresenter();
+    if (after_application)
+        after_application();
 
     CVarnothShell shell(app);
     shell.SetStartDirectory(start_directory);

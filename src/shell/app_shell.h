@@ -9,13 +9,18 @@
 // Thread-safety: interface thread only.
 #pragma once
 
+#include "app/instance_handoff.h"
+
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CAcceleratorFilter;
 class CInstanceChannel;
+class CLineOpener;
 class CVarnothApp;
 class CVarnothDlg;
 class interface_dispatcher;
@@ -52,9 +57,12 @@ public:
     // window writes files).
     void ExitInstance();
 
-    // The file named on the command line (the first argument that is not a
-    // switch) as a full path, empty when none.
+    // The first file named on the command line as a full path, empty when
+    // none; and every file named, with its line.
     const std::u16string& CommandLineFile() const { return m_command_line_file; }
+    const std::vector<handed_file>& CommandLineFiles() const { return m_command_line_files; }
+    // The files waiting to be shown at their line.
+    CLineOpener* LineOpener() const { return m_line_opener.get(); }
 
     // The help page for the window the user is in: the active dialog's
     // "help_topic" property (a modal dialog first, else the active window),
@@ -66,9 +74,9 @@ private:
     // cannot be opened.
     void ShowHelp();
 
-    // Hands the command-line file to the running instance through the spool
-    // and wakes it; the first instance picks up its own file the same way
-    // once its window is shown.
+    // Hands the command-line files to the running instance through the
+    // spool, in one batch, and wakes it; the first instance picks up its own
+    // files the same way once its window is shown.
     void HandOffCommandLineFile();
     // Routes the work thread's messages to the application and starts it.
     void StartWorkProtocol();
@@ -76,12 +84,16 @@ private:
     CVarnothApp& m_app;
     std::u16string m_start_directory;
     std::u16string m_command_line_file;
+    std::vector<handed_file> m_command_line_files;
     std::unique_ptr<interface_dispatcher> m_dispatcher;
     std::unique_ptr<CVarnothDlg> m_main_window;
     std::unique_ptr<main_dialog_adapter> m_main_dialog;
     std::unique_ptr<CInstanceChannel> m_channel;
+    std::unique_ptr<CLineOpener> m_line_opener;
     std::unique_ptr<CAcceleratorFilter> m_accelerators;
 };
 
-// The whole program: what main() runs.
-int RunVarnoth(int argc, char** argv);
+// The whole program: what main() runs.  after_application, when given, runs
+// once Qt's application object exists, before the viewer starts (previews
+// set a style or palette there).
+int RunVarnoth(int argc, char** argv, const std::function<void()>& after_application = {});

@@ -75,7 +75,7 @@ void CInstanceChannel::OnBatchTimer()
 
 std::size_t CInstanceChannel::Take()
 {
-    std::vector<std::u16string> taken = TakeHandedOffPaths();
+    std::vector<handed_file> taken = TakeHandedOffFiles();
     m_collected.insert(m_collected.end(), taken.begin(), taken.end());
     if (m_take_observer)
         m_take_observer(taken.size());
@@ -95,10 +95,17 @@ void CInstanceChannel::BringWindowToFront()
 
 void CInstanceChannel::Deliver()
 {
-    std::vector<std::u16string> batch;
-    batch.swap(m_collected);
-    if (batch.empty())
+    std::vector<handed_file> files;
+    files.swap(m_collected);
+    if (files.empty())
         return;
+    std::vector<std::u16string> batch;
+    std::vector<handed_file> at_lines;
+    for (const handed_file& file : files) {
+        batch.push_back(file.path);
+        if (file.line > 0)
+            at_lines.push_back(file);
+    }
     BringWindowToFront();
     if (QApplication::activeModalWidget() != nullptr) {
         ++m_dropped;
@@ -109,6 +116,8 @@ void CInstanceChannel::Deliver()
     m_delivering = true;
     if (m_open)
         m_open(batch);
+    if (m_at_lines && !at_lines.empty())
+        m_at_lines(at_lines);
     m_delivering = false;
     if (m_wake_pending) {
         m_wake_pending = false;

@@ -7,6 +7,8 @@
 // Thread-safety: interface thread only.
 #pragma once
 
+#include "app/instance_handoff.h"
+
 #include <QLocalServer>
 #include <QObject>
 #include <QPointer>
@@ -39,6 +41,10 @@ public:
 
     static constexpr int kBatchIntervalMs = 100;
 
+    // Called after a batch was opened with the files of it that name a line.
+    using line_handler = std::function<void(const std::vector<handed_file>& files)>;
+    void SetLineHandler(line_handler handler) { m_at_lines = std::move(handler); }
+
     // Test seam: called after every take of the spool with the number of
     // paths it yielded.
     void SetTakeObserver(std::function<void(std::size_t taken)> observer) { m_take_observer = std::move(observer); }
@@ -54,9 +60,10 @@ private:
     QPointer<QWidget> m_window;
     open_handler m_open;
     std::function<void(std::size_t)> m_take_observer;
+    line_handler m_at_lines;
     QLocalServer m_server;
     QTimer m_timer;
-    std::vector<std::u16string> m_collected;
+    std::vector<handed_file> m_collected;
     bool m_delivering = false;
     bool m_wake_pending = false;
     int m_opened = 0;

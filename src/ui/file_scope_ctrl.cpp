@@ -16,6 +16,27 @@ const QColor kStripColour(200, 250, 120);
 const QColor kWindowColour(50, 150, 255);
 const QColor kMouseLineColour(255, 0, 0);
 
+QColor Mix(const QColor& base, const QColor& tint, double weight)
+{
+    const auto mix = [weight](int a, int b) { return static_cast<int>(a + (b - a) * weight + 0.5); };
+    return QColor(mix(base.red(), tint.red()), mix(base.green(), tint.green()), mix(base.blue(), tint.blue()));
+}
+
+} // namespace
+
+scope_colours ScopeColours(const QPalette& palette)
+{
+    const QColor face = palette.color(QPalette::Button);
+    // On a light face the strip is light green and the window blue; on a
+    // dark face (a dark theme, light button text) the same hues are mixed
+    // into the face, so that the size text stays readable over them.
+    if (face.lightness() >= 128)
+        return {kStripColour, kWindowColour, kMouseLineColour};
+    return {Mix(face, kStripColour, 0.3), Mix(face, kWindowColour, 0.55), kMouseLineColour};
+}
+
+namespace {
+
 // Tooltip text as markup that shows the plain text exactly: log lines may
 // hold characters that a tooltip would otherwise read as rich text.
 QString PlainToolTipMarkup(const QString& text)
@@ -132,17 +153,18 @@ void CFileScopeCtrl::paintEvent(QPaintEvent*)
     const scope_rect& in = m_map.Inner();
     const QRect inner(in.left, in.top, in.width(), in.height());
     if (m_map.Active() && inner.isValid()) {
-        painter.fillRect(inner, kStripColour);
+        const scope_colours scope = ScopeColours(colours);
+        painter.fillRect(inner, scope.strip);
         const bool has_segment = m_map.SegmentStart() >= 0;
         const QRect segment(m_map.SegmentStart(), inner.top(), m_map.SegmentEnd() - m_map.SegmentStart(),
                             inner.height());
         if (m_dragging) {
             painter.setBrush(Qt::NoBrush);
             if (has_segment) {
-                painter.setPen(QPen(kWindowColour, 1, Qt::SolidLine));
+                painter.setPen(QPen(scope.window, 1, Qt::SolidLine));
                 painter.drawRect(segment.adjusted(0, 0, -1, -1));
             }
-            painter.setPen(QPen(kWindowColour, 1, Qt::DotLine));
+            painter.setPen(QPen(scope.window, 1, Qt::DotLine));
             const QRect drag(m_drag_start, inner.top(), m_drag_end - m_drag_start, inner.height());
             if (drag.width() < 3)
                 painter.drawRect(drag.adjusted(0, 0, -1, -1));
@@ -150,9 +172,9 @@ void CFileScopeCtrl::paintEvent(QPaintEvent*)
                 painter.drawRoundedRect(drag.adjusted(0, 0, -1, -1), 2, 2);
         } else {
             if (has_segment)
-                painter.fillRect(segment, kWindowColour);
+                painter.fillRect(segment, scope.window);
             if (MouseInInner() && !m_map.InSegment(m_mouse.x())) {
-                painter.setPen(QPen(kMouseLineColour, 1));
+                painter.setPen(QPen(scope.mouse_line, 1));
                 painter.drawLine(m_mouse.x(), inner.top(), m_mouse.x(), inner.bottom());
             }
         }

@@ -15,11 +15,24 @@
 
 #include "ui/file_scope_map.h"
 
+#include <QColor>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <string>
+
+class QPalette;
+
+// The bar's own colours: the strip, the loaded window and the mouse line.
+// The light green and blue on a light button face; on a dark one the same
+// hues mixed into the face.
+struct scope_colours {
+    QColor strip;
+    QColor window;
+    QColor mouse_line;
+};
+scope_colours ScopeColours(const QPalette& palette);
 
 class CFileScopeCtrl : public QWidget {
     Q_OBJECT

@@ -52,6 +52,25 @@ TEST_F(HandOff, PathsComeOutInOrderOnceAndTheSpoolIsGone)
     EXPECT_TRUE(TakeHandedOffPaths().empty());
 }
 
+TEST_F(HandOff, FilesWithLinesArriveInOneAppendAndKeepTheirLines)
+{
+    ASSERT_TRUE(HandOffPath(u"/before.log"));
+    const std::vector<handed_file> files = {{u"/a.log", 12},
+                                            {u"/b%L7.log", 0}, // looks like a line mark, is a name
+                                            {u"/c|d.log%L", 3},
+                                            {u"/e.log", 18446744073709551ull}};
+    ASSERT_TRUE(HandOffFiles(files));
+    // One path that may not be handed over refuses the whole batch.
+    EXPECT_FALSE(HandOffFiles({{u"/fine.log", 1}, {u"relative.log", 1}}));
+    std::vector<handed_file> expected = {{u"/before.log", 0}};
+    expected.insert(expected.end(), files.begin(), files.end());
+    EXPECT_EQ(TakeHandedOffFiles(), expected);
+
+    // Line marks that we never write make the piece not well-formed.
+    WriteSpool("/x.log%L|/y.log%L1a|/z.log%L99999999999999999999|/ok.log%L2");
+    EXPECT_EQ(TakeHandedOffFiles(), (std::vector<handed_file>{{u"/ok.log", 2}}));
+}
+
 TEST_F(HandOff, PathsThatCannotBeHandedOverAreRefusedAndLeaveTheSpoolAlone)
 {
     ASSERT_TRUE(HandOffPath(u"/first.log"));

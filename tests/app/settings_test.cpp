@@ -111,6 +111,8 @@ TEST(SaveSettings, WritesTheSevenElementsInOrderAndRoundTrips)
     s.column_separator = u"\t";
     s.main_wnd_maximized = false;
     s.main_wnd_rect = {1, 2, 803, 604};
+    s.site_address = u"https://logs.test";
+    s.support_mail.clear();
     ASSERT_TRUE(SaveSettings(s, dir.wide("setting.xml")));
     const std::string text = dir.read("setting.xml");
     EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<settings>\n    "
@@ -121,8 +123,8 @@ TEST(SaveSettings, WritesTheSevenElementsInOrderAndRoundTrips)
               0u)
         << text;
     EXPECT_NE(
-        text.find(
-            "<main_wnd_maximized>0</main_wnd_maximized>\n    <main_wnd_rect>1,2,803,604</main_wnd_rect>\n</settings>"),
+        text.find("<main_wnd_maximized>0</main_wnd_maximized>\n    <main_wnd_rect>1,2,803,604</main_wnd_rect>\n"
+                  "    <site_address>https://logs.test</site_address>\n    <support_mail></support_mail>\n</settings>"),
         std::string::npos);
 
     app_settings back;
@@ -133,6 +135,29 @@ TEST(SaveSettings, WritesTheSevenElementsInOrderAndRoundTrips)
     EXPECT_EQ(back.column_separator, u"\t"); // a tab must survive the XML reader
     EXPECT_FALSE(back.main_wnd_maximized);
     EXPECT_EQ(back.main_wnd_rect.right, 803);
+    EXPECT_EQ(back.site_address, u"https://logs.test");
+    EXPECT_EQ(back.support_mail, u""); // written empty, read back empty
+}
+
+TEST(LoadSettings, SiteAddressLosesItsEndingSlashesAndNeverBecomesEmpty)
+{
+    struct Row {
+        const char* xml;
+        std::u16string site;
+        std::u16string mail;
+    } rows[] = {
+        {"", kDefaultSiteAddress, kDefaultSupportMail},
+        {"<site_address>http://127.0.0.1:8080//</site_address>", u"http://127.0.0.1:8080", kDefaultSupportMail},
+        {"<site_address>/</site_address><support_mail>me@host.test</support_mail>", kDefaultSiteAddress,
+         u"me@host.test"},
+        {"<site_address></site_address><support_mail/>", kDefaultSiteAddress, u""},
+    };
+    temp_dir dir;
+    for (const Row& row : rows) {
+        const app_settings s = LoadFrom(dir, SettingsXml(row.xml));
+        EXPECT_EQ(s.site_address, row.site) << row.xml;
+        EXPECT_EQ(s.support_mail, row.mail) << row.xml;
+    }
 }
 
 TEST(SaveSettings, SeparatorsOfBlanksSurviveAndAnEmptyElementGivesABlank)

@@ -101,8 +101,10 @@ private slots:
         {
             CVarnothApp app(inst.environment());
             CVarnothShell shell(app);
-            QVERIFY(shell.InitInstance({"varnoth", "--flag", "/tmp/first.log", "/tmp/second.log"}));
+            QVERIFY(shell.InitInstance({"varnoth", "--line", "4", "/tmp/first.log", "/tmp/second.log:9"}));
             QCOMPARE(shell.CommandLineFile(), std::u16string(u"/tmp/first.log"));
+            QVERIFY(shell.CommandLineFiles()
+                    == (std::vector<handed_file>{{u"/tmp/first.log", 4}, {u"/tmp/second.log", 9}}));
             CVarnothDlg* window = shell.CreateMainWindow();
             QVERIFY(window->isVisible());
             QCOMPARE(window->windowTitle(), QString("Varnoth"));

@@ -89,6 +89,31 @@ void file_scope_ctrl_test::FileInOneWindow_InactiveLeftAlignedNoTooltip()
     QVERIFY2(rightmost < kWidth / 2, qPrintable(QString::number(rightmost)));
 }
 
+void file_scope_ctrl_test::DarkPalette_StripAndWindowStayDarkUnderLightText()
+{
+    QPalette light;
+    light.setColor(QPalette::Button, QColor(239, 239, 239));
+    const scope_colours designed = ScopeColours(light);
+    QCOMPARE(designed.strip, kStrip);
+    QCOMPARE(designed.window, kWindow);
+    QCOMPARE(designed.mouse_line, kRed);
+
+    QPalette dark;
+    dark.setColor(QPalette::Button, QColor(53, 53, 53));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    auto bar = ShownBar();
+    bar->setPalette(dark);
+    QVERIFY(bar->SetScope(300000, 2990, 1000, 1999, 1000, Lines()));
+    const QImage image = bar->grab().toImage();
+    const scope_colours scope = ScopeColours(dark);
+    QCOMPARE(image.pixelColor(20, 3), scope.strip);
+    QCOMPARE(image.pixelColor(150, 2), scope.window);
+    // The light size text keeps a contrast over both.
+    for (const QColor& under : {scope.strip, scope.window})
+        QVERIFY2(230 - under.lightness() >= 100, qPrintable(under.name()));
+    QVERIFY(scope.strip.green() > scope.strip.blue() && scope.window.blue() > scope.window.red()); // the same hues
+}
+
 void file_scope_ctrl_test::Active_PaintsStripWindowAndMouseLine()
 {
     auto bar = ShownBar();

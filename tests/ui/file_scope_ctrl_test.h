@@ -14,6 +14,7 @@ private slots:
     void SizeText_KilobytesMegabytesAndEmpty();
     void FileInOneWindow_InactiveLeftAlignedNoTooltip();
     void Active_PaintsStripWindowAndMouseLine();
+    void DarkPalette_StripAndWindowStayDarkUnderLightText();
     void Drag_ToTheFarRight_RequestsTheLastLine();
     void Drag_PressOutsideOrInactive_DoesNothing();
     void Drag_MovingUpdatesTheSegmentAndPaintsIt();
