@@ -2,6 +2,10 @@
 // VARNOTH_PREVIEW holds words that change what it shows:
 //   dark   Qt's Fusion style with a dark palette
 //   about  the about box opens once the window is up
+//   options  the options dialog opens once the window is up
+// VARNOTH_PREVIEW_GRAB names a PNG file that receives the picture of the
+// open dialog (a dialog of its own painted by the widget, since a private X
+// server without a window manager may leave it unpainted on screen).
 #include "shell/app_shell.h"
 #include "ui/command_ids.h"
 #include "ui/command_router.h"
@@ -11,6 +15,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -48,16 +54,25 @@ QPalette DarkPalette()
 int main(int argc, char** argv)
 {
     const QByteArray words = qgetenv("VARNOTH_PREVIEW");
-    return RunVarnoth(argc, argv, [words] {
+    const QString grab = QString::fromLocal8Bit(qgetenv("VARNOTH_PREVIEW_GRAB"));
+    return RunVarnoth(argc, argv, [words, grab] {
+        if (!grab.isEmpty()) {
+            QTimer::singleShot(3500, [grab] {
+                if (QWidget* dialog = QApplication::activeModalWidget())
+                    dialog->grab().save(grab, "PNG");
+            });
+        }
         if (words.contains("dark")) {
             QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
             QApplication::setPalette(DarkPalette());
         }
-        if (words.contains("about")) {
-            QTimer::singleShot(1500, [] {
+        for (const auto& [word, command] : {std::pair{"about", ids::kHelpAbout}, {"options", ids::kEditOptions}}) {
+            if (!words.contains(word))
+                continue;
+            QTimer::singleShot(1500, [command = command] {
                 for (QWidget* widget : QApplication::topLevelWidgets())
                     if (auto* window = qobject_cast<CVarnothDlg*>(widget))
-                        window->Router().route(ids::kHelpAbout);
+                        window->Router().route(command);
             });
         }
     });
