@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <cstdlib>
+
 namespace {
 
 // A colour between a (weight 0) and b (weight 1).
@@ -30,6 +32,19 @@ void DrawFocusOutline(QPainter& painter, const QRect& content, bool first, bool 
 }
 
 } // namespace
+
+// How light a colour looks, 0 to 255 (green counts most, blue least).
+static int Brightness(const QColor& c)
+{
+    return (2126 * c.red() + 7152 * c.green() + 722 * c.blue()) / 10000;
+}
+
+QColor ReadableListText(const QColor& back, const QColor& text)
+{
+    if (std::abs(Brightness(back) - Brightness(text)) >= 96)
+        return text;
+    return Brightness(back) >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+}
 
 log_list_look LookFromPalette(const QPalette& palette, int32_t search_highlight)
 {
@@ -160,7 +175,9 @@ void CLogListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->fillRect(QRect(cell.left(), cell.bottom(), cell.width() - 1, 1), grid);
 
     const int margin = column == where.first_column ? kFirstColumnTextMargin : kColumnTextMargin;
-    const QColor text_color = ColorFromValue(colors.text_color);
+    const QColor text_color = colors.text_color == look.system.list_text
+                                  ? ReadableListText(back, ColorFromValue(colors.text_color))
+                                  : ColorFromValue(colors.text_color);
     painter->setPen(text_color);
     painter->setFont(option.font);
     // A line shown cut: its last cell ends in the cut mark.

@@ -48,6 +48,12 @@ struct log_list_look {
 // setting (0x00BBGGRR).
 log_list_look LookFromPalette(const QPalette& palette, int32_t search_highlight);
 
+// The colour for the palette's list text over back: the text itself while
+// their brightness (0-255, green weighing most) differs by at least 96, else black or white, whichever
+// differs more.  (A light text of a dark theme over the yellow of a search
+// hit stays readable; colours a rule names are drawn as they are.)
+QColor ReadableListText(const QColor& back, const QColor& text);
+
 // What one paint of a list shares between its cells.
 class log_list_frame {
 public:

@@ -171,6 +171,25 @@ void log_list_paint_test::Frame_MarkedCellsOfSelectedRowsGetAHighlightFrame()
     }
 }
 
+void log_list_paint_test::ListText_OverALightBackOfADarkTheme_TurnsDark()
+{
+    struct row {
+        QColor back;
+        QColor text;
+        QColor shown;
+    };
+    const QColor light_text(225, 225, 225), dark_text(20, 20, 20);
+    const row rows[] = {
+        {QColor(30, 30, 32), light_text, light_text},         // a dark theme's own list
+        {QColor(255, 255, 0), light_text, Qt::black},         // the yellow search hit under a dark theme
+        {QColor(255, 255, 255), dark_text, dark_text},        // a light theme's own list
+        {QColor(255, 255, 0), dark_text, dark_text},          // the search hit under a light theme
+        {QColor(40, 40, 120), QColor(60, 60, 60), Qt::white}, // dark on dark
+    };
+    for (const row& r : rows)
+        QCOMPARE(ReadableListText(r.back, r.text), r.shown);
+}
+
 void log_list_paint_test::Colors_NormalSelectedWithAndWithoutFocusSearchAndRules()
 {
     painted_list view({{u"a", u"plain"}, {u"b", u"needle here"}, {u"c", u"plain"}, {u"needle", u"x"}},

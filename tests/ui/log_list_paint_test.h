@@ -12,6 +12,7 @@ private slots:
 
     void Frame_MarkedCellsOfSelectedRowsGetAHighlightFrame();
     void Colors_NormalSelectedWithAndWithoutFocusSearchAndRules();
+    void ListText_OverALightBackOfADarkTheme_TurnsDark();
     void Text_StartsSixPixelsInTwoInTheFirstColumnVerticallyCentred();
     void Text_CutCellsMatchTheWholeTextElided();
     void CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength();
