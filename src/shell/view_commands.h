@@ -7,8 +7,9 @@
 // touches the window, the filters or the index thread itself.
 //
 // The commands still waiting for their dialogs (the filter and highlight
-// settings) get a stand-in that only notes the call, registered for every such id that has no handler yet: they stay
-// enabled as the menus say, and a handler registered later replaces it.
+// settings) get a stand-in that only notes the call, registered for every
+// such id that has no handler yet: they stay enabled as the menus say, and
+// a handler registered later replaces it.
 //
 // Thread-safety: interface thread only.
 #pragma once
