@@ -473,6 +473,14 @@ private slots:
         QCOMPARE(box->count(), 2);
         QVERIFY(box->isEnabled());
         QCOMPARE(box->currentIndex(), 0);
+        QVERIFY(!m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()));
+
+        // A file whose first bytes hold zero bytes says so in the status bar.
+        CLogListCtrl* binary = Open(Write("binary.dat", std::string("\x7F" "ELF\x02\x01\0\0\nrest\n", 14)));
+        QVERIFY(binary);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
+        m_window->TabControl()->setCurrentIndex(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
     }
 
     void copyGivesOneRowBareAndSeveralWithHeaderAndLineEnds()
