@@ -1,5 +1,7 @@
 #include "logfile/log_file.h"
 
+#include "logfile/content_sniff.h"
+
 #include "logfile/line_scan.h"
 #include "logfile/window_filters.h"
 #include "platform/strings.h"
@@ -196,6 +198,7 @@ void log_file::close()
     }
     m_file_size = 0;
     m_encoding = ENCODING_ANSI;
+    m_binary = false;
     m_tail_mode = false;
     m_index.clear();
 }
@@ -211,26 +214,14 @@ bool log_file::detect_encoding()
     life_lock hold(m_file_lock);
     if (!m_file.is_open())
         return false;
-    m_has_bom = false;
-    m_encoding = ENCODING_UNKNOWN;
-    unsigned char head[3] = {};
-    const int64_t got = m_file.read_at(0, head, sizeof head);
-    if (got < 2)
-        return true;
-    int32_t found = ENCODING_ANSI;
-    bool bom = false;
-    if (head[0] == 0xFF && head[1] == 0xFE) {
-        found = ENCODING_UCS2LE;
-        bom = true;
-    } else if (head[0] == 0xFE && head[1] == 0xFF) {
-        found = ENCODING_UCS2BE;
-        bom = true;
-    } else if (head[0] == 0xEF && head[1] == 0xBB && got >= 3 && head[2] == 0xBF) {
-        found = ENCODING_UTF8;
-        bom = true;
-    }
-    m_has_bom = bom;
-    m_encoding = found;
+    const int64_t size = m_file.size();
+    std::string head(static_cast<std::size_t>(std::clamp<int64_t>(size, 0, static_cast<int64_t>(kSniffBytes))), '\0');
+    const int64_t got = m_file.read_at(0, head.data(), head.size());
+    head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    const content_sniff sniff = SniffContent(head);
+    m_has_bom = sniff.has_bom;
+    m_binary = sniff.binary;
+    m_encoding = sniff.encoding;
     return true;
 }
 

@@ -115,12 +115,16 @@ public:
     void close();
     bool is_open();
 
-    // Reads the byte-order mark; false only when no file is open.
+    // Reads the byte-order mark, else guesses UTF-8 or ANSI from the first
+    // bytes (logfile/content_sniff.h); false only when no file is open.
     bool detect_encoding();
     // 2 for UCS-2, 3 for UTF-8 with BOM, 0 otherwise.
     int bom_length() const;
     int32_t encoding() const { return m_encoding.load(); }
     bool has_bom() const { return m_has_bom.load(); }
+    // The first bytes hold zero bytes outside UTF-16 text, or mostly bytes
+    // that are not text (see logfile/content_sniff.h).
+    bool looks_binary() const { return m_binary.load(); }
     // The status bar's switch: only between ENCODING_ANSI and ENCODING_UTF8,
     // only for a file without BOM.  The index stays valid.
     bool set_encoding(int32_t encoding);
@@ -354,6 +358,7 @@ private:
     mutable native_lock m_file_lock;
     std::atomic<int64_t> m_file_size{0};
     std::atomic<bool> m_has_bom{false};
+    std::atomic<bool> m_binary{false};
     std::atomic<int32_t> m_encoding{ENCODING_UNKNOWN};
     line_index m_index;
     std::atomic<bool> m_tail_mode{false};

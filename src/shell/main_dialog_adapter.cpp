@@ -128,6 +128,7 @@ active_view_state main_dialog_adapter::ViewState() const
     s.window_last = counts.last;
     s.indexed_lines = static_cast<int64_t>(counts.line_count);
     s.cut_lines = static_cast<int64_t>(counts.long_lines);
+    s.looks_binary = counts.binary;
     CLogListCtrl* list = ActiveList();
     if (!list) {
         // A file whose tab is not there yet counts the rows of its source.

@@ -126,7 +126,8 @@ status_texts StatusTexts(const active_view_state& s)
             LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_FILTERED"), s.row_count),
             LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_SELECTED"), s.selected_count),
             s.cut_lines > 0 ? LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_LONG_LINES_CUT"), s.cut_lines)
-                            : std::u16string()};
+                            : std::u16string(),
+            s.looks_binary ? DictionaryText(u"IDS_STATUSBAR_TEXT_BINARY") : std::u16string()};
 }
 
 std::u16string WindowTitle(const std::u16string& app_title, const std::u16string& file_name)

@@ -26,6 +26,7 @@ struct active_view_state {
     int64_t row_count = 0;                    // rows the active list shows
     int64_t selected_count = 0;               // selected rows of the active list
     int64_t cut_lines = 0;                    // indexed lines too long for their text, shown cut
+    bool looks_binary = false;                // the file's first bytes do not look like text
     std::vector<std::u16string> column_names; // the active list's columns
 };
 
@@ -59,6 +60,8 @@ struct status_texts {
     std::u16string selected;
     // "<long lines cut text>: <n>" while the file has lines shown cut, else empty.
     std::u16string cut;
+    // The binary-data note while the file looks binary, else empty.
+    std::u16string binary;
 };
 status_texts StatusTexts(const active_view_state& s);
 

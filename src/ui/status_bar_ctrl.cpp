@@ -57,13 +57,18 @@ CLVStatusBarCtrl::CLVStatusBarCtrl(QWidget* parent) : QStatusBar(parent)
         label->setTextFormat(Qt::PlainText);
         m_texts[i] = label;
     }
-    m_cut_note = new QLabel(this);
-    m_cut_note->setObjectName(QStringLiteral("status_cut_note"));
-    m_cut_note->setContentsMargins(kTextPadding, 0, kTextPadding, 0);
-    m_cut_note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_cut_note->setTextFormat(Qt::PlainText);
-    m_cut_note->setToolTip(Text(u"IDS_STATUSBAR_TIP_LONG_LINES_CUT"));
-    m_cut_note->hide();
+    auto note = [this](const char* name, const char16_t* tip) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setContentsMargins(kTextPadding, 0, kTextPadding, 0);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setTextFormat(Qt::PlainText);
+        label->setToolTip(Text(tip));
+        label->hide();
+        return label;
+    };
+    m_binary_note = note("status_binary_note", u"IDS_STATUSBAR_TIP_BINARY");
+    m_cut_note = note("status_cut_note", u"IDS_STATUSBAR_TIP_LONG_LINES_CUT");
     m_encoding = new QComboBox(this);
     m_encoding->setObjectName(IdObjectName(ids::kEncodingBox));
     m_encoding->setEnabled(false);
@@ -88,13 +93,18 @@ void CLVStatusBarCtrl::SetStatusTexts(const status_texts& texts)
         m_texts[0]->setText(m_total_text);
     m_texts[1]->setText(ToQString(texts.filtered));
     m_texts[2]->setText(ToQString(texts.selected));
-    const QString cut = ToQString(texts.cut);
-    if (cut != m_cut_note->text() || cut.isEmpty() == m_cut_note->isVisibleTo(this)) {
-        m_cut_note->setText(cut);
-        m_cut_note->setVisible(!cut.isEmpty());
-        LayoutParts();
-        update();
-    }
+    SetNote(m_binary_note, ToQString(texts.binary));
+    SetNote(m_cut_note, ToQString(texts.cut));
+}
+
+void CLVStatusBarCtrl::SetNote(QLabel* note, const QString& text)
+{
+    if (text == note->text() && text.isEmpty() != note->isVisibleTo(this))
+        return;
+    note->setText(text);
+    note->setVisible(!text.isEmpty());
+    LayoutParts();
+    update();
 }
 
 void CLVStatusBarCtrl::ShowNote(const QString& text, int milliseconds)
@@ -167,9 +177,11 @@ void CLVStatusBarCtrl::LayoutParts()
         m_texts[static_cast<std::size_t>(i)]->setGeometry(PartRect(i).adjusted(1, 1, -1, -1));
     m_encoding->setGeometry(PartRect(3).adjusted(1, 1, -1, -1));
     QRect scope = PartRect(4);
-    if (m_cut_note->isVisibleTo(this)) {
-        const int width = std::min(scope.width(), m_cut_note->sizeHint().width() + 2);
-        m_cut_note->setGeometry(QRect(scope.left(), scope.top(), width, scope.height()).adjusted(1, 1, -1, -1));
+    for (QLabel* note : {m_binary_note, m_cut_note}) {
+        if (!note->isVisibleTo(this))
+            continue;
+        const int width = std::min(scope.width(), note->sizeHint().width() + 2);
+        note->setGeometry(QRect(scope.left(), scope.top(), width, scope.height()).adjusted(1, 1, -1, -1));
         scope.setLeft(scope.left() + width);
     }
     m_scope->setGeometry(scope.adjusted(1, 1, -1, -1));
@@ -221,8 +233,10 @@ void CLVStatusBarCtrl::paintEvent(QPaintEvent* event)
         if (part.width() > 0)
             painter.drawLine(part.right(), inset, part.right(), height() - 1 - inset);
     }
-    if (m_cut_note->isVisibleTo(this)) {
-        const int right = m_cut_note->geometry().right() + 1;
+    for (const QLabel* note : {m_binary_note, m_cut_note}) {
+        if (!note->isVisibleTo(this))
+            continue;
+        const int right = note->geometry().right() + 1;
         painter.drawLine(right, inset, right, height() - 1 - inset);
     }
 }

@@ -48,6 +48,7 @@ view_counts file_view::counts()
     c.indexing = m_file.indexer().is_running();
     c.tail_mode = m_file.tail_mode();
     c.long_lines = m_file.read_index().long_line_count();
+    c.binary = m_file.looks_binary();
     return c;
 }
 

@@ -48,6 +48,7 @@ struct view_counts {
     bool indexing = false;  // the index thread has not finished
     bool tail_mode = false; // indexed from the tail
     uint64_t long_lines = 0; // lines longer than a row shows, cut in the list
+    bool binary = false;     // the file's first bytes do not look like text
 };
 
 class file_view {
@@ -77,6 +78,10 @@ public:
     // so that an unchanged text is not applied again).
     const std::u16string& last_quick_filter_text() const { return m_last_quick_filter_text; }
     const CSearchInfo& search() const { return m_search; }
+    // The encoding the user chose for the file (ENCODING_ANSI or
+    // ENCODING_UTF8), 0 while the file is read as its first bytes suggest.
+    // The choice outlives a reload.
+    int32_t chosen_encoding() const { return m_chosen_encoding; }
 
     // ---- snapshots ----------------------------------------------------------
     view_counts counts();
@@ -164,6 +169,7 @@ private:
     bool m_highlight_enabled = false;
     CHighlight m_highlight_rules;
     CSearchInfo m_search;
+    int32_t m_chosen_encoding = 0;
     bool m_last_reload_changed_parser = false;
 };
 

@@ -17,6 +17,7 @@ public:
         view.m_quick_filter_text = std::move(text);
     }
     static void set_filter_enabled(file_view& view, bool on) { view.m_filter_enabled = on; }
+    static void set_chosen_encoding(file_view& view, int32_t encoding) { view.m_chosen_encoding = encoding; }
     static log_filter_groups& filter_groups(file_view& view) { return view.m_filter_groups; }
     static CSearchInfo& search(file_view& view) { return view.m_search; }
     static CHighlight& highlight_rules(file_view& view) { return view.m_highlight_rules; }

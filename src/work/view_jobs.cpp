@@ -93,6 +93,7 @@ void Encoding(job_context& job, file_view& view, tagVIEW_JOB& record)
     log_file& file = FileOf(view);
     if (file.has_bom() || file.encoding() == record.encoding || !file.set_encoding(record.encoding))
         return;
+    file_view_engine::set_chosen_encoding(view, record.encoding);
     Reparse(job, view, record);
     record.changed = true;
 }
@@ -121,8 +122,8 @@ void Move(job_context& job, file_view& view, tagVIEW_JOB& record)
 }
 
 // Opens the file again from scratch, as the open job does: index, parser
-// choice, first window, then the index thread.  Flags, filters and rules
-// stay with the view.
+// choice, first window, then the index thread.  Flags, filters, rules and
+// the user's encoding choice stay with the view.
 void Reload(job_context& job, file_view& view, tagVIEW_JOB& record)
 {
     work_host& host = job.host();
@@ -135,6 +136,9 @@ void Reload(job_context& job, file_view& view, tagVIEW_JOB& record)
     const bool tail_first = host.LoadTailFirst();
     if (!IsReadableFile(view.path()) || !file.open(view.path(), maximum, tail_first))
         return;
+    // The user's encoding choice wins over the new content's first bytes.
+    if (view.chosen_encoding() != 0 && !file.has_bom())
+        file.set_encoding(view.chosen_encoding());
     const std::u16string old_parser = view.parser_name();
     job.Action(u"IDS_PROGRESSDLG_STATUS_DETECT_PARSER");
     host.DetectParser(view);

@@ -58,7 +58,7 @@ TEST_F(logfile_LogFile, DetectsEncodingFromTheByteOrderMark)
         {"utf8 bom", "\xEF\xBB\xBFx\n", ENCODING_UTF8, true, 3, {{3, 1}}},
         {"EF BB without BF", "\xEF\xBB\x41x\n", ENCODING_ANSI, false, 0, {{0, 4}}},
         {"EF BB alone", "\xEF\xBB", ENCODING_ANSI, false, 0, {}},
-        {"utf8 without bom", "\xC3\xA9t\xC3\xA9\n", ENCODING_ANSI, false, 0, {{0, 5}}},
+        {"utf8 without bom", "\xC3\xA9t\xC3\xA9\n", ENCODING_UTF8, false, 0, {{0, 5}}},
     };
     for (const row& r : rows) {
         for (bool tail_first : {false, true}) {

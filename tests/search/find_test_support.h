@@ -133,8 +133,11 @@ inline std::vector<search_end> run_searches(const std::u16string& path, const se
     log_file file;
     if (!file.open(path, 0, setup.tail_first))
         return ends;
+    // The user's choice, whatever the first bytes suggest.
     if (setup.encoding == file_encoding::utf8_plain)
         file.set_encoding(ENCODING_UTF8);
+    else if (setup.encoding == file_encoding::ansi)
+        file.set_encoding(ENCODING_ANSI);
     const log_pattern_list parser = service_parser();
     if (file.line_count() > 0)
         file.parse_range(file.indexer().hold(), parser, setup.window_first, setup.max_lines);

@@ -6,6 +6,8 @@
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
 
+#include <QComboBox>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -180,6 +182,25 @@ private slots:
         QCOMPARE(V().Shape().lines, uint64_t(50));
         QCOMPARE(list->RowCount(), 1);
         QCOMPARE(list->CellText(0, 0), std::u16string(u"aaaa 1"));
+    }
+
+    void reload_KeepsTheUsersEncodingChoice()
+    {
+        qputenv("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252");
+        const auto restore = qScopeGuard([] { qunsetenv("VARNOTH_ANSI_CODEPAGE"); });
+        CLogListCtrl* list = OpenFollowed("enc.log", "caf\xC3\xA9 0\ncaf\xC3\xA9 1\n");
+        QVERIFY(list);
+        QComboBox* box = V().window->EncodingBox();
+        QCOMPARE(box->currentIndex(), 1); // guessed from the first bytes
+        emit box->activated(0);
+        QTRY_COMPARE_WITH_TIMEOUT(list->CellText(0, 0), std::u16string(u"caf\u00C3\u00A9 0"), kTestWaitMs);
+        // Truncated and rewritten in UTF-8: read again, still as the user chose.
+        V().Write("enc.log", "na\xC3\xAFve 0\n");
+        Tick();
+        ExpectReloaded("enc.log", 1, u"na\u00C3\u00AFve 0");
+        QCOMPARE(V().ActiveFile()->counts().encoding, int32_t{ENCODING_ANSI});
+        QCOMPARE(box->currentIndex(), 0);
+        QVERIFY(box->isEnabled());
     }
 };
 

@@ -448,17 +448,19 @@ private slots:
         QComboBox* box = m_window->EncodingBox();
         QCOMPARE(box->count(), 2);
         QVERIFY(box->isEnabled());
-        QCOMPARE(box->currentIndex(), 0); // read as ANSI until told otherwise
-        const std::u16string ansi_text = plain->CellText(0, 0);
-        QCOMPARE(ansi_text, std::u16string(u"caf\u00C3\u00A9"));
-        emit box->activated(1);
-        QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_UTF8);
-        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), std::u16string(u"caf\u00E9"), kTestWaitMs);
+        QCOMPARE(box->currentIndex(), 1); // valid UTF-8 with multi-byte sequences
+        const std::u16string utf8_text = plain->CellText(0, 0);
+        QCOMPARE(utf8_text, std::u16string(u"caf\u00E9"));
         QCOMPARE(plain->CellText(1, 0), std::u16string(u"na\u00EFve"));
-        QCOMPARE(box->currentIndex(), 1);
         emit box->activated(0);
         QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_ANSI);
-        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), ansi_text, kTestWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), std::u16string(u"caf\u00C3\u00A9"), kTestWaitMs);
+        QCOMPARE(box->currentIndex(), 0);
+        emit box->activated(1);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).encoding(), ENCODING_UTF8);
+        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), utf8_text, kTestWaitMs);
+        emit box->activated(0);
+        QTRY_COMPARE_WITH_TIMEOUT(plain->CellText(0, 0), std::u16string(u"caf\u00C3\u00A9"), kTestWaitMs);
 
         CLogListCtrl* marked = Open(Write("marked.log", "\xEF\xBB\xBF"
                                                         "caf\xC3\xA9 1\n"));
@@ -466,10 +468,19 @@ private slots:
         QCOMPARE(box->count(), 4);
         QVERIFY(!box->isEnabled());
         QCOMPARE(box->currentText(), QStringLiteral("UTF-8"));
-        // Back on the first tab the chooser follows.
+        // Back on the first tab the chooser follows, showing the user's choice.
         m_window->TabControl()->setCurrentIndex(0);
         QCOMPARE(box->count(), 2);
         QVERIFY(box->isEnabled());
+        QCOMPARE(box->currentIndex(), 0);
+        QVERIFY(!m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()));
+
+        // A file whose first bytes hold zero bytes says so in the status bar.
+        CLogListCtrl* binary = Open(Write("binary.dat", std::string("\x7F" "ELF\x02\x01\0\0\nrest\n", 14)));
+        QVERIFY(binary);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
+        m_window->TabControl()->setCurrentIndex(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
     }
 
     void copyGivesOneRowBareAndSeveralWithHeaderAndLineEnds()

@@ -141,6 +141,44 @@ void status_bar_test::CutNote_ShowsWhileLinesAreCutAndNarrowsTheScopeBar()
     QCOMPARE(bar->FileScopeBar()->geometry(), whole);
 }
 
+void status_bar_test::BinaryNote_ShowsBesideTheCutNoteWithoutOverlap()
+{
+    shown_bar shown(1200);
+    CLVStatusBarCtrl* bar = shown.bar;
+    active_view_state state;
+    state.tab_count = 1;
+    state.has_file = true;
+    state.indexed_lines = 11;
+    state.looks_binary = true;
+    bar->SetStatusTexts(StatusTexts(state));
+    const QRect whole = bar->PartRect(4).adjusted(1, 1, -1, -1);
+    QVERIFY(bar->BinaryNote()->isVisible());
+    QVERIFY(!bar->CutNote()->isVisible());
+    QCOMPARE(bar->BinaryNote()->text(), QStringLiteral("Looks binary"));
+    QVERIFY(bar->BinaryNote()->toolTip().contains(QStringLiteral("zero bytes")));
+    QCOMPARE(bar->BinaryNote()->geometry().left(), whole.left());
+    QVERIFY(bar->FileScopeBar()->geometry().left() > bar->BinaryNote()->geometry().right());
+
+    // Both notes: binary first, then the cut note, then the scope bar.
+    state.cut_lines = 3;
+    bar->SetStatusTexts(StatusTexts(state));
+    const QRect binary = bar->BinaryNote()->geometry();
+    const QRect cut = bar->CutNote()->geometry();
+    const QRect scope = bar->FileScopeBar()->geometry();
+    QVERIFY(bar->CutNote()->isVisible());
+    QVERIFY(binary.width() >= bar->BinaryNote()->fontMetrics().horizontalAdvance(bar->BinaryNote()->text()));
+    QVERIFY(cut.left() > binary.right());
+    QVERIFY(scope.left() > cut.right());
+    QCOMPARE(scope.right(), whole.right());
+    QCOMPARE(bar->TextPart(0)->text(), QStringLiteral("Lines: 11"));
+
+    state.looks_binary = false;
+    state.cut_lines = 0;
+    bar->SetStatusTexts(StatusTexts(state));
+    QVERIFY(!bar->BinaryNote()->isVisible());
+    QCOMPARE(bar->FileScopeBar()->geometry(), whole);
+}
+
 void status_bar_test::EncodingChoice_Table()
 {
     const QString unknown = Text(u"IDS_WORD_UNKNOWN");

@@ -15,6 +15,7 @@ private slots:
     void Parts_ChildrenFillTheirPartLessOnePixel();
     void Texts_ShowTotalFilteredAndSelected();
     void CutNote_ShowsWhileLinesAreCutAndNarrowsTheScopeBar();
+    void BinaryNote_ShowsBesideTheCutNoteWithoutOverlap();
     void EncodingChoice_Table();
     void EncodingBox_WithoutBom_SwitchesBetweenAnsiAndUtf8();
     void EncodingBox_WithBom_ShowsTheEncodingDisabled();

@@ -329,7 +329,30 @@ void ui_rules_test::StatusTexts_EmptyWithoutFile_CountsWithFile()
     QVERIFY(texts.cut.empty());
     s.cut_lines = 2;
     QCOMPARE(StatusTexts(s).cut, DictionaryText(u"IDS_STATUSBAR_TEXT_LONG_LINES_CUT") + u": 2");
+    QVERIFY(texts.binary.empty());
+    s.looks_binary = true;
+    QCOMPARE(StatusTexts(s).binary, DictionaryText(u"IDS_STATUSBAR_TEXT_BINARY"));
     QCOMPARE(StatusTexts(s).total, texts.total);
+}
+
+void ui_rules_test::ShortenedCellText_From70Characters_KeepsBothEnds()
+{
+    // Every character differs from its neighbours, so a slip by one shows.
+    const auto text = [](std::size_t length) {
+        std::u16string out;
+        for (std::size_t i = 0; i < length; ++i)
+            out.push_back(static_cast<char16_t>(u'A' + i % 26));
+        return out;
+    };
+    for (std::size_t length : {0u, 1u, 33u, 66u, 67u, 68u, 69u})
+        QCOMPARE(ShortenedCellText(text(length)), text(length));
+    for (std::size_t length : {70u, 71u, 72u, 100u, 65535u}) {
+        const std::u16string whole = text(length);
+        const std::u16string shortened = ShortenedCellText(whole);
+        QCOMPARE(shortened.size(), std::size_t{69});
+        QCOMPARE(shortened, whole.substr(0, 33) + u"..." + whole.substr(length - 33));
+    }
+    QCOMPARE(QuotedItemText(u"Include", u"x y"), std::u16string(u"Include 'x y'"));
 }
 
 void ui_rules_test::WindowTitle_AppendsTheFileName()

@@ -19,6 +19,7 @@ private slots:
     void Menus_WithFile_FollowTabsSelectionAndFlags();
     void StatusTexts_EmptyWithoutFile_CountsWithFile();
     void WindowTitle_AppendsTheFileName();
+    void ShortenedCellText_From70Characters_KeepsBothEnds();
     void SystemErrorText_KnownAndUnknownCodes();
     void MessageBoxMapping_IconsButtonsResults();
     void HistoryCombo_IsRefilledInOrderAndKeepsTheEditText();

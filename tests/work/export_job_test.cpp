@@ -283,22 +283,23 @@ TEST_F(ExportJob, ChangeEncodingRereadsAFileWithoutMarkAndLeavesAMarkedFileAlone
     {
         scoped_code_page code_page{"WINDOWS-1252"};
         Open("plain.log", "caf\xC3\xA9\nna\xC3\xAFve\n");
-        ASSERT_EQ(FileOf(*m_data).encoding(), ENCODING_ANSI);
+        // Valid UTF-8 with multi-byte sequences opens as UTF-8.
+        ASSERT_EQ(FileOf(*m_data).encoding(), ENCODING_UTF8);
         auto first_text = [this] {
             const log_file::window_reader reader = FileOf(*m_data).read_window();
             const auto& rows = file_view_engine::row_source(*m_data, reader);
             return rows.empty() ? std::u16string()
                                 : std::u16string(rows.front()->text.begin(), rows.front()->text.end());
         };
-        EXPECT_EQ(first_text(), u"caf\u00C3\u00A9");
-        EXPECT_TRUE(App().ChangeEncoding(ENCODING_UTF8));
-        ASSERT_TRUE(PumpUntilIdle());
-        EXPECT_EQ(FileOf(*m_data).encoding(), ENCODING_UTF8);
         EXPECT_EQ(first_text(), u"caf\u00E9");
         EXPECT_FALSE(App().ChangeEncoding(ENCODING_UTF8)); // nothing to change
         EXPECT_TRUE(App().ChangeEncoding(ENCODING_ANSI));
         ASSERT_TRUE(PumpUntilIdle());
+        EXPECT_EQ(FileOf(*m_data).encoding(), ENCODING_ANSI);
         EXPECT_EQ(first_text(), u"caf\u00C3\u00A9");
+        EXPECT_TRUE(App().ChangeEncoding(ENCODING_UTF8));
+        ASSERT_TRUE(PumpUntilIdle());
+        EXPECT_EQ(first_text(), u"caf\u00E9");
     }
     App().OpenFiles({WriteFile("marked.log", "\xEF\xBB\xBF"
                                              "caf\xC3\xA9\n")});

@@ -267,25 +267,25 @@ TEST_F(ExportRows_Test, ByteOrderMarkOnlyForSourcesThatAreNotAnsi)
     struct row {
         const char* name;
         std::string bytes;
-        bool switch_to_utf8;
+        int32_t chosen; // the user's encoding choice, 0 for the one the file opens in
         std::string expected; // the whole log export
     } rows[] = {
-        {"ansi", "caf\xE9 \x80\n", false, "caf\xE9 \x80\n"},
-        // Read as ANSI until switched: the same bytes come back without a mark.
-        {"utf8 without bom, as ansi", "caf\xC3\xA9\n", false, "caf\xC3\xA9\n"},
-        {"utf8 without bom, switched", "caf\xC3\xA9\n", true, std::string(kBom) + "caf\xC3\xA9\n"},
-        {"utf8 with bom", std::string(kBom) + "caf\xC3\xA9\r\n", false, std::string(kBom) + "caf\xC3\xA9\r\n"},
+        {"ansi", "caf\xE9 \x80\n", 0, "caf\xE9 \x80\n"},
+        // Read as ANSI by the user's choice: the same bytes come back without a mark.
+        {"utf8 without bom, as ansi", "caf\xC3\xA9\n", ENCODING_ANSI, "caf\xC3\xA9\n"},
+        {"utf8 without bom, guessed", "caf\xC3\xA9\n", 0, std::string(kBom) + "caf\xC3\xA9\n"},
+        {"utf8 with bom", std::string(kBom) + "caf\xC3\xA9\r\n", 0, std::string(kBom) + "caf\xC3\xA9\r\n"},
         {"ucs2 le", std::string("\xFF\xFE") + std::string("c\0a\0f\0\xE9\0-\0\x2d\x4e\r\0\n\0", 16), false,
          std::string(kBom) + "caf\xC3\xA9-\xE4\xB8\xAD\r\n"},
-        {"ucs2 be", std::string("\xFE\xFF") + std::string("\0c\0a\0f\0\xE9\0-\x4e\x2d\0\n", 14), false,
+        {"ucs2 be", std::string("\xFE\xFF") + std::string("\0c\0a\0f\0\xE9\0-\x4e\x2d\0\n", 14), 0,
          std::string(kBom) + "caf\xC3\xA9-\xE4\xB8\xAD\n"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
         log_file file;
         open(file, r.bytes);
-        if (r.switch_to_utf8) {
-            ASSERT_TRUE(file.set_encoding(ENCODING_UTF8));
+        if (r.chosen != 0) {
+            ASSERT_TRUE(file.set_encoding(r.chosen));
         }
         const log_pattern_list parser = MakeDefaultParser(u"Line");
         const std::vector<log_line*> lines = window(file, parser);
