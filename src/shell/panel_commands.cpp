@@ -6,6 +6,7 @@
 #include "platform/message_box.h"
 #include "shell/find_commands.h"
 #include "shell/main_dialog_adapter.h"
+#include "shell/parser_manager.h"
 #include "ui/command_ids.h"
 #include "ui/command_router.h"
 #include "ui/file_scope_ctrl.h"
@@ -390,10 +391,18 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     panel->RefillQuickFilterHistory();
     auto* companions = new panel_companions(window, app, tabs);
 
-    router.add(ids::kTopPanelManage, [&window, panel](int) {
-        if (const auto& manager = Seams().run_parser_manager)
-            manager(&window);
+    router.add(ids::kTopPanelManage, [&window, &app, &tabs, panel, companions](int) {
+        if (app.JobRunning())
+            return;
+        RunParserManager(window, app, tabs, Seams().run_parser_manager);
         panel->RefillParsers();
+        file_view* file = app.ActiveFile();
+        panel->ShowParser(file ? file->parser_name() : std::u16string());
+        if (CFindDlg* find = FindDialog(window); find && file)
+            find->SetTarget(file, tabs.ActiveList());
+        companions->RefreshScope();
+        window.UpdateToolbar();
+        window.UpdateStatusTexts();
     });
 
     QObject::connect(panel, &CTopPanel::ParserChosen, companions,
