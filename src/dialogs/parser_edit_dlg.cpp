@@ -343,11 +343,13 @@ std::u16string CParserEditDlg::NameRefusal(const std::u16string& name, const QTr
         return DictionaryText(u"IDS_MSG_INVALID_COLUMN_NAME");
     if (HasXmlSpecialChars(name))
         return DictionaryText(u"IDS_MSG_ILLEGAL_COLUMN_NAME");
+    // Only leaves become columns: a group may share its name with any item,
+    // and a leaf is compared with the root and the other leaves.
     if (item->childCount() > 0)
-        return {}; // a group may share its name
+        return {};
     const QString text = ToQString(name);
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
-        if (*it != item && (*it)->text(0) == text)
+        if (*it != item && (*it == Root() || (*it)->childCount() == 0) && (*it)->text(0) == text)
             return DictionaryText(u"IDS_MSG_DUPLICATED_COLUMN_NAME");
     return {};
 }
