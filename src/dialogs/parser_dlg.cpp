@@ -106,9 +106,10 @@ CParserDlg::CParserDlg(parser_dlg_host& host, QWidget* parent) : QDialog(parent)
     m_list->setWordWrap(false);
     m_list->setTabKeyNavigation(false);
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(metrics.height() + DialogUnitsY(metrics, 3));
     m_list->horizontalHeader()->setHighlightSections(false);
     m_list->horizontalHeader()->setStretchLastSection(true);
-    m_list->setMinimumSize(DialogUnitsX(metrics, 260), DialogUnitsY(metrics, 120));
+    m_list->setMinimumSize(DialogUnitsX(metrics, 300), DialogUnitsY(metrics, 170));
     m_list->installEventFilter(this);
 
     auto make_button = [this](int id, std::u16string_view key) {

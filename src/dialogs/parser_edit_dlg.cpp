@@ -175,7 +175,11 @@ void CParserEditDlg::Build()
     m_result->setWordWrap(false);
     m_result->verticalHeader()->hide();
     m_result->horizontalHeader()->setStretchLastSection(true);
-    m_result->setMinimumHeight(DialogUnitsY(metrics, 60));
+    m_result->verticalHeader()->setDefaultSectionSize(metrics.height() + DialogUnitsY(metrics, 2));
+    m_result->setMinimumHeight(DialogUnitsY(metrics, 80));
+    m_outcome = new QLabel(this);
+    m_outcome->setTextFormat(Qt::PlainText);
+    m_outcome->setWordWrap(true);
 
     // Left: the tree and the column buttons under it.
     auto* tree_buttons = new QGridLayout;
@@ -252,6 +256,7 @@ void CParserEditDlg::Build()
     layout->addLayout(top, 1);
     layout->addWidget(test_caption);
     layout->addLayout(test_row);
+    layout->addWidget(m_outcome);
     layout->addWidget(m_result);
     layout->addWidget(buttons);
 
@@ -612,17 +617,21 @@ void CParserEditDlg::OnTest()
     const std::u16string text = FromQString(m_test_line->text());
     ShowSplit(parser);
     if (text.empty()) {
+        m_outcome->setText(Text(u"IDS_MSG_TEST_FAIL"));
         Inform(DictionaryText(u"IDS_MSG_TEST_FAIL"));
         return;
     }
     log_line line;
     std::u16string failed;
+    std::u16string outcome;
     if (split_line(line, text.data(), text.size(), parser, true, &failed))
-        Inform(DictionaryText(u"IDS_MSG_TEST_SUCCESS"));
+        outcome = DictionaryText(u"IDS_MSG_TEST_SUCCESS");
     else if (!failed.empty())
-        Inform(FormatText(u"IDS_MSG_TEST_FAIL_COLUMN", {failed}));
+        outcome = FormatText(u"IDS_MSG_TEST_FAIL_COLUMN", {failed});
     else
-        Inform(DictionaryText(u"IDS_MSG_TEST_FAIL"));
+        outcome = DictionaryText(u"IDS_MSG_TEST_FAIL");
+    m_outcome->setText(ToQString(outcome)); // stays beside the columns after the box is gone
+    Inform(outcome);
 }
 
 void CParserEditDlg::accept()

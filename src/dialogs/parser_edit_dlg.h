@@ -147,6 +147,7 @@ private:
     QPushButton* m_test = nullptr;
     QTableWidget* m_result = nullptr;
     QLabel* m_note = nullptr;
+    QLabel* m_outcome = nullptr; // the last test's result
     QPushButton* m_ok = nullptr;
     std::vector<QWidget*> m_field_labels;
 };
