@@ -391,10 +391,8 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     panel->RefillQuickFilterHistory();
     auto* companions = new panel_companions(window, app, tabs);
 
-    router.add(ids::kTopPanelManage, [&window, &app, &tabs, panel, companions](int) {
-        if (app.JobRunning())
-            return;
-        RunParserManager(window, app, tabs, Seams().run_parser_manager);
+    // After the parser list changed: the chooser, and what shows the active file's columns.
+    auto after_parsers_changed = [&window, &app, &tabs, panel, companions] {
         panel->RefillParsers();
         file_view* file = app.ActiveFile();
         panel->ShowParser(file ? file->parser_name() : std::u16string());
@@ -403,6 +401,18 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
         companions->RefreshScope();
         window.UpdateToolbar();
         window.UpdateStatusTexts();
+    };
+    router.add(ids::kTopPanelManage, [&window, &app, &tabs, after_parsers_changed](int) {
+        if (app.JobRunning())
+            return;
+        RunParserManager(window, app, tabs, Seams().run_parser_manager);
+        after_parsers_changed();
+    });
+    router.add(ids::kEditNewParserFromLine, [&window, &app, &tabs, after_parsers_changed](int) {
+        if (app.JobRunning() || !tabs.ActiveList())
+            return;
+        RunParserSuggestion(window, app, tabs);
+        after_parsers_changed();
     });
 
     QObject::connect(panel, &CTopPanel::ParserChosen, companions,

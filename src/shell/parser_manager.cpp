@@ -141,10 +141,10 @@ bool SplitsLastRows(file_view& file, const log_pattern_list& parser)
     return true;
 }
 
-} // namespace
-
-bool RunParserManager(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs,
-                      const std::function<void(QWidget* parent)>& run)
+// Runs manage over the open files' host: the parser names it changed come
+// back, and the files are brought in line.
+bool ManageOverFiles(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs,
+                     const std::function<std::vector<std::u16string>(parser_dlg_host&)>& manage)
 {
     std::vector<file_before> before;
     for (int tab = 0; tab < window.TabControl()->count(); ++tab)
@@ -153,14 +153,7 @@ bool RunParserManager(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
                               app.FindParser(list->File()->parser_name())});
 
     shell_parser_host host(window, app, tabs);
-    std::vector<std::u16string> changed;
-    if (run) {
-        run(&window);
-    } else {
-        CParserDlg manager(host, &window);
-        manager.exec();
-        changed = manager.Changed();
-    }
+    const std::vector<std::u16string> changed = manage(host);
 
     bool reparsed = false;
     for (const file_before& file_was : before) {
@@ -189,4 +182,30 @@ bool RunParserManager(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
         reparsed = true;
     }
     return reparsed;
+}
+
+} // namespace
+
+bool RunParserManager(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs,
+                      const std::function<void(QWidget* parent)>& run)
+{
+    return ManageOverFiles(window, app, tabs, [&](parser_dlg_host& host) {
+        if (run) {
+            run(&window);
+            return std::vector<std::u16string>();
+        }
+        CParserDlg manager(host, &window);
+        manager.exec();
+        return manager.Changed();
+    });
+}
+
+bool RunParserSuggestion(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
+{
+    return ManageOverFiles(window, app, tabs, [&](parser_dlg_host& host) {
+        // The manager's own suggestion, without its list on the screen.
+        CParserDlg manager(host, &window);
+        manager.OnSuggest();
+        return manager.Changed();
+    });
 }

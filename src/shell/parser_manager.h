@@ -24,3 +24,9 @@ class main_dialog_adapter;
 // parsed again.
 bool RunParserManager(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs,
                       const std::function<void(QWidget* parent)>& run);
+
+// New parser from this line (the list popup): the parser editor alone,
+// filled with a parser suggested from the active list's selected row and its
+// window's last rows; on OK the parser is stored as the manager stores it and
+// the active file takes it when it fits.  True when any file was parsed again.
+bool RunParserSuggestion(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs);

@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -119,6 +120,28 @@ private slots:
         QCOMPARE(list->CellText(4, 2), std::u16string(u"base-files:amd64"));
         QCOMPARE(list->CellText(4, 3), std::u16string(u"12.4 <none>"));
         QVERIFY(std::filesystem::exists(std::filesystem::path(m_viewer->app->ParserDirectory()) / "dpkg.xml"));
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    void newParserFromThisLineSuggestsTypedColumnsThatTheTabTakes()
+    {
+        CLogListCtrl* list = m_viewer->Open(m_viewer->Write("dpkg.log", PackageLog(40)));
+        QVERIFY(list);
+        QVERIFY(list->SelectRow(5));
+        QString note;
+        when_modal<CParserEditDlg> editor([&](CParserEditDlg* box) {
+            note = Child<QLabel>(box, CParserEditDlg::kSuggestionShare)->text();
+            Child<QLineEdit>(box, CParserEditDlg::kParserName)->setText("packages");
+            box->accept();
+        });
+        m_viewer->Route(ids::kEditNewParserFromLine);
+        QVERIFY(editor.Ran());
+        QVERIFY(!note.isEmpty());
+        QCOMPARE(m_viewer->ActiveFile()->parser_name(), std::u16string(u"packages"));
+        const log_pattern_list& parser = m_viewer->app->FindParser(u"packages");
+        QCOMPARE(parser.front().data_format.data_type, int32_t{DATA_TYPE_DATETIME});
+        QVERIFY(list->ColumnCount() >= 3);
+        QTRY_COMPARE_WITH_TIMEOUT(list->CellText(5, 0), std::u16string(u"2024-08-05 13:07:05"), kTestWaitMs);
         QVERIFY(m_viewer->boxes.empty());
     }
 
