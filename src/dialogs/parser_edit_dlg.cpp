@@ -325,6 +325,9 @@ QTreeWidgetItem* CParserEditDlg::Root() const
 void CParserEditDlg::SetTestLine(const std::u16string& line)
 {
     m_test_line->setText(ToQString(line));
+    // A parser handed in shows at once what it makes of the line.
+    if (!line.empty() && Root()->childCount() > 0)
+        ShowSplit(Rebuild(Root()));
 }
 
 void CParserEditDlg::SetNote(const std::u16string& note)

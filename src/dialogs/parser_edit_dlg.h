@@ -69,7 +69,7 @@ public:
                    QWidget* parent = nullptr);
     ~CParserEditDlg() override;
 
-    // The test line's text.
+    // The test line's text; with columns in the tree their values for it are listed.
     void SetTestLine(const std::u16string& line);
     // A note under the tree (the share of the sample a suggestion splits).
     void SetNote(const std::u16string& note);

@@ -6,8 +6,10 @@
 //
 // DIALOG is number_format, datetime_format, datetime_languages,
 // datetime_language_edit, value_number, value_ipv4, value_datetime,
-// parser_manager (over copies of the shipped parsers) or parser_editor (an
-// application log's parser with a group of sub-columns, its test line tried).
+// parser_manager (over copies of the shipped parsers), parser_editor (an
+// application log's parser with a group of sub-columns, its test line tried)
+// or parser_suggestion (the editor filled with a parser suggested from the
+// sample access log).
 // --languages starts with two sample languages; --format sets the column's
 // date-time format and --language its language; --value the expression a value dialog starts from.  The
 // texts come from a throw-away installation with the dictionary; nothing is
@@ -26,6 +28,7 @@
 #include "ui/ui_text.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -70,11 +73,12 @@ public:
     void CloseFilesUsing(const std::u16string&) override {}
     void RenameReferences(const std::u16string&, const std::u16string&) override {}
     std::u16string SelectedLine() override { return line; }
-    std::vector<std::u16string> SampleLines() override { return {line}; }
+    std::vector<std::u16string> SampleLines() override { return samples.empty() ? std::vector{line} : samples; }
 
     parser_list parsers;
     std::u16string folder;
     std::u16string line;
+    std::vector<std::u16string> samples;
 };
 
 const char16_t* const kAppLine = u"2024-08-05 13:07:10.123 [worker-3] INFO db.pool - Connection acquired";
@@ -103,7 +107,7 @@ tagPARSER_ITEM AppParser()
 int Usage()
 {
     std::fprintf(stderr, "usage: dialog_preview number_format|datetime_format|datetime_languages|"
-                         "datetime_language_edit|value_number|value_ipv4|value_datetime|parser_manager|parser_editor "
+                         "datetime_language_edit|value_number|value_ipv4|value_datetime|parser_manager|parser_editor|parser_suggestion "
                          "[--languages] [--format TEXT] [--language NAME] [--value TEXT]\n");
     return 2;
 }
@@ -194,6 +198,20 @@ int main(int argc, char** argv)
         tree->setCurrentItem(tree->topLevelItem(0)->child(3)->child(0));
         result = box.exec();
         Print("parser", box.Parser().name);
+    } else if (dialog == "parser_suggestion") {
+        QTemporaryDir folder;
+        preview_host host;
+        host.folder = FromQString(folder.path());
+        QFile sample(QStringLiteral(VARNOTH_SOURCE_RESOURCES "/samples/access.log"));
+        if (!sample.open(QIODevice::ReadOnly))
+            return 1;
+        const QStringList lines = QString::fromUtf8(sample.readAll()).split('\n', Qt::SkipEmptyParts);
+        host.line = FromQString(lines.value(0));
+        for (const QString& line : lines)
+            host.samples.push_back(FromQString(line));
+        CParserDlg box(host);
+        box.OnSuggest();
+        result = host.parsers.empty() ? QDialog::Rejected : QDialog::Accepted;
     } else {
         return Usage();
     }
