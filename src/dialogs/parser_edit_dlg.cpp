@@ -153,12 +153,13 @@ void CParserEditDlg::Build()
     m_format = make_button(kFormat, u"IDS_PARSEREDITDLG_COLUMN_FORMAT");
     m_end_after_datetime = new QCheckBox(Text(u"IDS_PARSEREDITDLG_END_AFTER_DATETIME"), this);
     m_end_after_datetime->setObjectName(IdObjectName(kEndAfterDateTime));
+    // Test is made before the column buttons, so that it keeps its own letter.
+    m_test_line = make_edit(kTestLine, 0);
+    m_test = make_button(kTest, u"IDS_PARSEREDITDLG_TEST");
     m_add = make_button(kAddColumn, u"IDS_PARSEREDITDLG_COLUMN_ADD");
     m_add_sub = make_button(kAddSubColumn, u"IDS_PARSEREDITDLG_COLUMN_ADDSUB");
     m_copy = make_button(kCopyColumn, u"IDS_PARSEREDITDLG_COLUMN_COPY");
     m_delete = make_button(kDeleteColumn, u"IDS_PARSEREDITDLG_COLUMN_DEL");
-    m_test_line = make_edit(kTestLine, 0);
-    m_test = make_button(kTest, u"IDS_PARSEREDITDLG_TEST");
     m_note = new QLabel(this);
     m_note->setObjectName(IdObjectName(kSuggestionShare));
     m_note->setTextFormat(Qt::PlainText);
@@ -180,6 +181,7 @@ void CParserEditDlg::Build()
     m_outcome = new QLabel(this);
     m_outcome->setTextFormat(Qt::PlainText);
     m_outcome->setWordWrap(true);
+    m_outcome->hide(); // until a test ran
 
     // Left: the tree and the column buttons under it.
     auto* tree_buttons = new QGridLayout;
@@ -621,6 +623,7 @@ void CParserEditDlg::OnTest()
     ShowSplit(parser);
     if (text.empty()) {
         m_outcome->setText(Text(u"IDS_MSG_TEST_FAIL"));
+        m_outcome->show();
         Inform(DictionaryText(u"IDS_MSG_TEST_FAIL"));
         return;
     }
@@ -634,6 +637,7 @@ void CParserEditDlg::OnTest()
     else
         outcome = DictionaryText(u"IDS_MSG_TEST_FAIL");
     m_outcome->setText(ToQString(outcome)); // stays beside the columns after the box is gone
+    m_outcome->show();
     Inform(outcome);
 }
 
