@@ -11,6 +11,7 @@
 #include "ui/dialog_units.h"
 #include "ui/ui_text.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -462,15 +463,17 @@ void CParserDlg::OnRenamed(QTableWidgetItem* item)
 
 bool CParserDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    // While a label is edited its keys go to the editor, not to the list.
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        // Enter that ends a label edit comes up from the label's editor: it
+        // only ends the edit.
+        const bool from_label = QApplication::focusWidget() != m_list;
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (m_edit->isEnabled())
+            if (!from_label && m_edit->isEnabled())
                 OnEdit();
             return true; // Enter on the list edits; it never closes the dialog
         }
-        if (key == Qt::Key_Delete && m_remove->isEnabled()) {
+        if (key == Qt::Key_Delete && !from_label && m_remove->isEnabled()) {
             OnRemove();
             return true;
         }

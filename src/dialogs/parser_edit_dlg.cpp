@@ -11,6 +11,7 @@
 #include "ui/dialog_units.h"
 #include "ui/ui_text.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -687,16 +688,18 @@ void CParserEditDlg::UpdateOk()
 
 bool CParserEditDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    // While a label is edited its keys go to the editor, not to the tree.
     if (watched == m_tree && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         QTreeWidgetItem* item = m_tree->currentItem();
+        // Enter that ends a label edit comes up from the label's editor: it
+        // only ends the edit.
+        const bool from_label = QApplication::focusWidget() != m_tree;
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (item && item != Root())
+            if (!from_label && item && item != Root())
                 m_tree->editItem(item, 0);
             return true; // Enter edits the label; it never closes the dialog
         }
-        if (key == Qt::Key_Delete && m_delete->isEnabled()) {
+        if (key == Qt::Key_Delete && !from_label && m_delete->isEnabled()) {
             OnDelete();
             return true;
         }

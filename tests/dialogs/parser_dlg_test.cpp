@@ -221,6 +221,20 @@ void parser_dlg_test::Editor_DuplicateLeafNamesAreRefusedAndGroupsMayShareAName(
     second->child(0)->setText(0, QStringLiteral("Time"));
     QCOMPARE(boxes.shown.back().first, DictionaryText(u"IDS_MSG_DUPLICATED_COLUMN_NAME"));
     QCOMPARE(second->child(0)->text(0), Text(u"IDS_PARSEREDITDLG_NEW_COLUMN"));
+
+    // Enter on the tree edits the label; Enter in the label keeps the text, without closing.
+    QVERIFY(Activate(d));
+    Tree(d)->setFocus();
+    Tree(d)->setCurrentItem(second->child(1));
+    QTest::keyClick(Tree(d), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr, kTestWaitMs);
+    auto* label = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    label->selectAll();
+    TypeText(label, "Host");
+    QTest::keyClick(label, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(second->child(1)->text(0), QStringLiteral("Host"), kTestWaitMs);
+    QCOMPARE(Edit(d, CParserEditDlg::kColumnName)->text(), QStringLiteral("Host"));
+    QVERIFY(dialog->isVisible());
 }
 
 void parser_dlg_test::Editor_NameCharactersAreRefused()
@@ -463,6 +477,8 @@ void parser_dlg_test::Manager_RemoveAsksAndClosesTheUsers()
         QVERIFY(FileThere(g_host->folder, u"b"));
     }
     scripted_boxes boxes({IDYES, IDYES});
+    QVERIFY(Activate(&dialog));
+    list->setFocus();
     QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(g_host->closed, std::vector<std::u16string>{u"b"});
     QCOMPARE(g_host->parsers.size(), std::size_t{2});
@@ -527,8 +543,19 @@ void parser_dlg_test::Manager_RenameInPlaceChecksTheNameAndMovesTheFile()
     name->setText("other"); // taken by "Other" in another case: No keeps both
     QCOMPARE(boxes.shown.back().first, Filled(u"IDS_MSG_PARSER_EXISTED_OVERWRITE_ASK", {u"Other"}));
     QCOMPARE(name->text(), QStringLiteral("Web"));
-    name->setText("Access");
-    QCOMPARE(g_host->parsers.front().name, std::u16string(u"Access"));
+    // Typed into the label editor: Enter ends the edit (no editor dialog opens).
+    when_modal<CParserEditDlg> editor([](CParserEditDlg* box) { box->reject(); });
+    list->setFocus();
+    list->setCurrentCell(0, 0);
+    list->editItem(name);
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr, kTestWaitMs);
+    auto* label = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    label->selectAll();
+    TypeText(label, "Access");
+    QTest::keyClick(label, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(g_host->parsers.front().name, std::u16string(u"Access"), kTestWaitMs);
+    QVERIFY(!editor.Ran());
+    QVERIFY(dialog.isVisible());
     QVERIFY(FileThere(g_host->folder, u"Access"));
     QVERIFY(!FileThere(g_host->folder, u"Web"));
 }
