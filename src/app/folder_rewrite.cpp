@@ -25,3 +25,15 @@ bool folder_rewrite::finish()
     }
     return m_failed.empty();
 }
+
+bool folder_rewrite::finish(const std::set<std::u16string>& removable)
+{
+    if (!IsDirectory(m_folder))
+        return m_failed.empty();
+    for (const std::u16string& name : ListFiles(m_folder, u"")) {
+        if (m_kept.count(name) || !removable.count(name))
+            continue;
+        RemoveFile(path_of(name));
+    }
+    return m_failed.empty();
+}

@@ -24,6 +24,9 @@ public:
     // Removes every file of the folder that was not kept, and stray temporary
     // files of earlier writes.  True when every write succeeded.
     bool finish();
+    // The same, but only the files named in removable go: a file that came
+    // into the folder later (one the user put there by hand) stays.
+    bool finish(const std::set<std::u16string>& removable);
 
     // The paths whose write failed, in the order they were kept.
     const std::vector<std::u16string>& failed() const { return m_failed; }

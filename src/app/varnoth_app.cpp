@@ -165,6 +165,8 @@ void CVarnothApp::LoadParsers()
     m_default_parser = MakeDefaultParser(DictionaryText(u"IDS_SPECIAL_DEFAULT_PARSER_CONTENT"));
     m_parsers.clear();
     m_unreadable_parser_files.clear();
+    const std::vector<std::u16string> files = ListFiles(m_parser_directory, u"");
+    m_parser_files_at_start = std::set<std::u16string>(files.begin(), files.end());
     LoadParserList(m_parsers, m_parser_directory, &m_unreadable_parser_files);
 }
 
@@ -184,7 +186,7 @@ void CVarnothApp::SaveParsers(std::vector<std::u16string>& failed)
         const std::u16string file_name = entry.name + u".xml";
         folder.keep(file_name, SavePatternFile(entry.parser, folder.path_of(file_name)));
     }
-    folder.finish();
+    folder.finish(m_parser_files_at_start);
     failed.insert(failed.end(), folder.failed().begin(), folder.failed().end());
 }
 

@@ -233,9 +233,10 @@ private:
     void LoadParsers();
     // SaveData step for parsers: every entry with items to parser folder +
     // "/" + name + ".xml"; other files of the folder are removed only after
-    // every write, except the files that did not load at start (a parser file
-    // the user is still editing by hand is never deleted).  Paths that could
-    // not be written are appended to failed.
+    // every write, and only when they were there at start and loaded (a
+    // parser file the user is still editing by hand, or put into the folder
+    // while the viewer ran, is never deleted).  Paths that could not be
+    // written are appended to failed.
     void SaveParsers(std::vector<std::u16string>& failed);
 
     // Favourites of the filter and highlight folders (file name without
@@ -276,6 +277,7 @@ private:
     log_pattern_list m_default_parser;
     parser_list m_parsers;
     std::vector<std::u16string> m_unreadable_parser_files;
+    std::set<std::u16string> m_parser_files_at_start; // every file of the parser folder at start
 
     open_file_list m_open_files;
     progress_record m_progress;

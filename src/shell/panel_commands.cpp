@@ -6,6 +6,7 @@
 #include "platform/message_box.h"
 #include "shell/find_commands.h"
 #include "shell/main_dialog_adapter.h"
+#include "shell/parser_manager.h"
 #include "ui/command_ids.h"
 #include "ui/command_router.h"
 #include "ui/file_scope_ctrl.h"
@@ -390,10 +391,28 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
     panel->RefillQuickFilterHistory();
     auto* companions = new panel_companions(window, app, tabs);
 
-    router.add(ids::kTopPanelManage, [&window, panel](int) {
-        if (const auto& manager = Seams().run_parser_manager)
-            manager(&window);
+    // After the parser list changed: the chooser, and what shows the active file's columns.
+    auto after_parsers_changed = [&window, &app, &tabs, panel, companions] {
         panel->RefillParsers();
+        file_view* file = app.ActiveFile();
+        panel->ShowParser(file ? file->parser_name() : std::u16string());
+        if (CFindDlg* find = FindDialog(window); find && file)
+            find->SetTarget(file, tabs.ActiveList());
+        companions->RefreshScope();
+        window.UpdateToolbar();
+        window.UpdateStatusTexts();
+    };
+    router.add(ids::kTopPanelManage, [&window, &app, &tabs, after_parsers_changed](int) {
+        if (app.JobRunning())
+            return;
+        RunParserManager(window, app, tabs, Seams().run_parser_manager);
+        after_parsers_changed();
+    });
+    router.add(ids::kEditNewParserFromLine, [&window, &app, &tabs, after_parsers_changed](int) {
+        if (app.JobRunning() || !tabs.ActiveList())
+            return;
+        RunParserSuggestion(window, app, tabs);
+        after_parsers_changed();
     });
 
     QObject::connect(panel, &CTopPanel::ParserChosen, companions,

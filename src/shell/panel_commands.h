@@ -31,9 +31,9 @@ struct panel_command_seams {
         choose_export_path;
     // Shows the file in the desktop's file manager: 0, or an errno code.
     std::function<int(const std::u16string& path)> show_in_file_manager;
-    // The manage button's parser manager, run modally; the chooser is
-    // refilled from the parser list afterwards.  Until the manager dialog
-    // exists the desktop has none (empty: only the refill).
+    // The manage button's parser manager, run modally (empty: the desktop's
+    // manager dialog); afterwards the files whose parser changed are parsed
+    // again and the chooser is refilled from the parser list.
     std::function<void(QWidget* parent)> run_parser_manager;
 };
 // The seams in force (the desktop's own until replaced); returns the old ones.

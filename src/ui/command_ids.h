@@ -41,6 +41,7 @@ inline constexpr int kEditBrowseDir = 32792;
 inline constexpr int kEditCopyClickedColumn = 32801; // list popup
 inline constexpr int kEditIncludeCell = 32806;       // list popup
 inline constexpr int kEditExcludeCell = 32807;       // list popup
+inline constexpr int kEditNewParserFromLine = 32871; // list popup: a parser suggested from the row
 
 // --- View ------------------------------------------------------------------
 inline constexpr int kViewRefresh = 32793;

@@ -166,7 +166,8 @@ command_state ListPopupCommandState(int id, const active_view_state& s)
     case kEditCopy:
     case kEditCopyClickedColumn:
     case kEditIncludeCell:
-    case kEditExcludeCell: return {selection, false};
+    case kEditExcludeCell:
+    case kEditNewParserFromLine: return {selection, false};
     case kViewFilterRemoveAll: return {tab && s.has_filter_conditions, false};
     default: return MenuCommandState(id, s);
     }

@@ -582,6 +582,8 @@ void CVarnothDlg::CreatePopups()
     AddPopupCommand(m_list_popup, items, ids::kViewHighlightEnable, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_ENABLE", true);
     AddPopupCommand(m_list_popup, items, ids::kViewFilterEnable, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE", true);
     m_list_popup->addSeparator();
+    AddPopupCommand(m_list_popup, items, ids::kEditNewParserFromLine, u"IDS_MENU_POPUP_NEW_PARSER_FROM_LINE");
+    m_list_popup->addSeparator();
     AddPopupCommand(m_list_popup, items, ids::kViewScrollUp, u"IDS_MENU_MAIN_VIEW_SCROLL_UP");
     AddPopupCommand(m_list_popup, items, ids::kViewScrollDown, u"IDS_MENU_MAIN_VIEW_SCROLL_DOWN");
 }

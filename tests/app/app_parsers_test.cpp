@@ -186,4 +186,16 @@ TEST_F(AppParsers, AFailedWriteKeepsThePreviousParserFile)
     EXPECT_EQ(ListFiles((m_dir / "install" / "parser").u16string(), u"").size(), 1u);
 }
 
+TEST_F(AppParsers, AParserFilePutIntoTheFolderWhileRunningIsNotDeletedAtExit)
+{
+    Run([](CVarnothApp& app) { app.Parsers().push_back({Columns({u";", u""}), u"known"}); });
+    Run([&](CVarnothApp& app) {
+        // The user drops a parser file in by hand, and removes "known" from the list.
+        m_dir.write("install/parser/by hand.xml", "<pattern_list/>");
+        app.Parsers().clear();
+    });
+    EXPECT_EQ(m_dir.read("install/parser/by hand.xml"), "<pattern_list/>");
+    EXPECT_FALSE(m_dir.exists("install/parser/known.xml"));
+}
+
 } // namespace

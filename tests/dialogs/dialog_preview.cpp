@@ -5,7 +5,11 @@
 //   dialog_preview DIALOG [--languages] [--format TEXT] [--language NAME] [--value TEXT]
 //
 // DIALOG is number_format, datetime_format, datetime_languages,
-// datetime_language_edit, value_number, value_ipv4 or value_datetime.
+// datetime_language_edit, value_number, value_ipv4, value_datetime,
+// parser_manager (over copies of the shipped parsers), parser_editor (an
+// application log's parser with a group of sub-columns, its test line tried)
+// or parser_suggestion (the editor filled with a parser suggested from the
+// sample access log).
 // --languages starts with two sample languages; --format sets the column's
 // date-time format and --language its language; --value the expression a value dialog starts from.  The
 // texts come from a throw-away installation with the dictionary; nothing is
@@ -13,13 +17,20 @@
 // printed on standard output.
 #include "dialogs/data_format_dlg.h"
 #include "dialogs/datetime_language_dlg.h"
+#include "dialogs/parser_dlg.h"
+#include "dialogs/parser_edit_dlg.h"
 #include "dialogs/value_input_dlg.h"
 #include "format/datetime.h"
+#include "parser/pattern_xml.h"
+#include "platform/message_box.h"
 #include "ui/message_presenter.h"
 #include "ui/ui_test_environment.h"
 #include "ui/ui_text.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstring>
@@ -53,10 +64,50 @@ void Print(const char* label, const std::u16string& text)
     std::printf("%s: %s\n", label, ToQString(text).toUtf8().constData());
 }
 
+// The parser manager's view of a throw-away parser folder.
+class preview_host : public parser_dlg_host {
+public:
+    parser_list& Parsers() override { return parsers; }
+    std::u16string ParserFolder() override { return folder; }
+    bool InUse(const std::u16string&) override { return false; }
+    void CloseFilesUsing(const std::u16string&) override {}
+    void RenameReferences(const std::u16string&, const std::u16string&) override {}
+    std::u16string SelectedLine() override { return line; }
+    std::vector<std::u16string> SampleLines() override { return samples.empty() ? std::vector{line} : samples; }
+
+    parser_list parsers;
+    std::u16string folder;
+    std::u16string line;
+    std::vector<std::u16string> samples;
+};
+
+const char16_t* const kAppLine = u"2024-08-05 13:07:10.123 [worker-3] INFO db.pool - Connection acquired";
+
+log_pattern Item(const char16_t* name, const char16_t* start, const char16_t* end, int32_t type = DATA_TYPE_TEXT)
+{
+    log_pattern item(name);
+    item.start = start;
+    item.end = end;
+    item.data_format.data_type = type;
+    return item;
+}
+
+// An application log's parser: the source is one group cut further in two.
+tagPARSER_ITEM AppParser()
+{
+    log_pattern time = Item(u"Time", u"", u" ", DATA_TYPE_DATETIME);
+    time.data_format.format = u"Y-m-d H:M:S.s";
+    time.end_after_datetime = true;
+    log_pattern source = Item(u"Source", u"", u" - ");
+    source.sub_items = {Item(u"Module", u"", u"."), Item(u"Component", u"", u"")};
+    return {{time, Item(u"Thread", u"[", u"] "), Item(u"Level", u"", u" "), source, Item(u"Message", u"", u"")},
+            u"Application log with threads"};
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: dialog_preview number_format|datetime_format|datetime_languages|"
-                         "datetime_language_edit|value_number|value_ipv4|value_datetime "
+                         "datetime_language_edit|value_number|value_ipv4|value_datetime|parser_manager|parser_editor|parser_suggestion "
                          "[--languages] [--format TEXT] [--language NAME] [--value TEXT]\n");
     return 2;
 }
@@ -126,6 +177,41 @@ int main(int argc, char** argv)
         format.digit_count = 2;
         result = RunValueInputDlg(format, value, nullptr) ? QDialog::Accepted : QDialog::Rejected;
         Print("value", value);
+    } else if (dialog == "parser_manager") {
+        QTemporaryDir folder;
+        preview_host host;
+        host.folder = FromQString(folder.path());
+        LoadParserList(host.parsers, FromQString(QStringLiteral(VARNOTH_SOURCE_RESOURCES "/parser")));
+        host.parsers.push_back(AppParser());
+        host.line = kAppLine;
+        CParserDlg box(host);
+        result = box.exec();
+    } else if (dialog == "parser_editor") {
+        CParserEditDlg box(CParserEditDlg::mode::edit, AppParser(), {});
+        box.SetTestLine(kAppLine);
+        box.show();
+        // The test's message is answered here, so that the picture shows the split.
+        MessagePresenter previous = SetMessagePresenter([](const std::u16string&, unsigned) { return int{IDOK}; });
+        box.OnTest();
+        SetMessagePresenter(previous);
+        auto* tree = box.findChild<QTreeWidget*>(IdObjectName(CParserEditDlg::kTree));
+        tree->setCurrentItem(tree->topLevelItem(0)->child(3)->child(0));
+        result = box.exec();
+        Print("parser", box.Parser().name);
+    } else if (dialog == "parser_suggestion") {
+        QTemporaryDir folder;
+        preview_host host;
+        host.folder = FromQString(folder.path());
+        QFile sample(QStringLiteral(VARNOTH_SOURCE_RESOURCES "/samples/access.log"));
+        if (!sample.open(QIODevice::ReadOnly))
+            return 1;
+        const QStringList lines = QString::fromUtf8(sample.readAll()).split('\n', Qt::SkipEmptyParts);
+        host.line = FromQString(lines.value(0));
+        for (const QString& line : lines)
+            host.samples.push_back(FromQString(line));
+        CParserDlg box(host);
+        box.OnSuggest();
+        result = host.parsers.empty() ? QDialog::Rejected : QDialog::Accepted;
     } else {
         return Usage();
     }

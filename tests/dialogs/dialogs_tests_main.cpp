@@ -1,5 +1,5 @@
 // Runs the input-control, find-dialog, options-dialog, data-format, language
-// and value-input dialog tests in one process, under the
+// value-input, parser editor and parser manager dialog tests in one process, under the
 // offscreen platform that CTest sets.  The dialog texts come from a
 // throw-away installation with the dictionary.
 #include "color_picker_test.h"
@@ -10,6 +10,7 @@
 #include "language_dlg_test.h"
 #include "number_entry_test.h"
 #include "option_dlg_test.h"
+#include "parser_dlg_test.h"
 #include "ui/ui_test_environment.h"
 #include "value_input_dlg_test.h"
 
@@ -46,6 +47,7 @@ int main(int argc, char** argv)
     failures += Run<data_format_dlg_test>(argc, argv);
     failures += Run<language_dlg_test>(argc, argv);
     failures += Run<value_input_dlg_test>(argc, argv);
+    failures += Run<parser_dlg_test>(argc, argv);
     failures += Run<dialog_conventions_test>(argc, argv);
     return failures == 0 ? 0 : 1;
 }
