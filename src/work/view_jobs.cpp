@@ -182,12 +182,13 @@ void RunSearchJob(job_context& job, const tagSEARCH_JOB& record)
     options.quick_filter_text = !data.quick_filter_text().empty();
     options.filter_enabled = data.filter_enabled();
     options.cancelled = [&job] { return job.TakeCancel(); };
+    options.keep_window_when_not_found = true;
     const find_result result = find_in_file(FileOf(data), parser, record.search, options);
     if (result.outcome != find_outcome::not_found) {
         job.Post(WM_WORK_VIEW_UPDATE, SELECT_ROW, static_cast<intptr_t>(result.row));
         return;
     }
-    const bool up = record.search.up;
+    // The window is the one the view had: so is the selection.
     ShowMessage(DictionaryText(u"IDS_MSG_NOT_FOUND"), MB_OK | MB_ICONINFORMATION);
-    job.Post(WM_WORK_VIEW_UPDATE, up ? SELECT_FIRST : SELECT_LAST, 0);
+    job.Post(WM_WORK_VIEW_UPDATE, SELECT_KEEP, 0);
 }
