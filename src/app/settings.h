@@ -23,6 +23,10 @@ struct app_settings {
     std::u16string column_separator = u" ";
     bool main_wnd_maximized = true;
     window_rect main_wnd_rect;
+    // Written only when they differ from these defaults.
+    bool show_line_numbers = false; // the lists' line-number column
+    std::u16string open_folder;     // where a file was last opened from
+    std::u16string export_folder;   // where the last export was written
 };
 
 constexpr unsigned kMaxLoadingLinesLimit = 10000000;

@@ -26,8 +26,8 @@ struct accelerator {
     int command;
 };
 
-// The sixteen table entries.
-extern const std::array<accelerator, 16> kAccelerators;
+// The table's entries.
+extern const std::array<accelerator, 19> kAccelerators;
 // Ctrl+F1, the online help: outside the table, since F1 with any other
 // modifiers is help.
 extern const accelerator kOnlineHelpAccelerator;

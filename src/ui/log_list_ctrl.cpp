@@ -109,6 +109,7 @@ CLogListCtrl::CLogListCtrl(QWidget* parent) : QTableView(parent)
 
     QHeaderView* rows = verticalHeader();
     rows->hide();
+    rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(1);
     UpdateRowHeight();
@@ -232,6 +233,22 @@ void CLogListCtrl::FitColumns()
 std::u16string CLogListCtrl::CellText(int row, int column) const
 {
     return m_model->CellText(row, column);
+}
+
+void CLogListCtrl::SetLineNumbersVisible(bool on)
+{
+    verticalHeader()->setVisible(on);
+    updateGeometries();
+}
+
+bool CLogListCtrl::LineNumbersVisible() const
+{
+    return !verticalHeader()->isHidden();
+}
+
+int64_t CLogListCtrl::CurrentLineNumber() const
+{
+    return m_model->LineNumber(SelectionMark());
 }
 
 int CLogListCtrl::SetRowCount()

@@ -89,6 +89,13 @@ public:
     // changed.
     int SetRowCount();
     int RowCount() const;
+    // The line-number column: the file's line number (from 1) of each row,
+    // left of the columns.
+    void SetLineNumbersVisible(bool on);
+    bool LineNumbersVisible() const;
+    // The file's line number of the selection mark's row; 0 without a mark
+    // or while the numbers are not known (see CLogListModel::LineNumber).
+    int64_t CurrentLineNumber() const;
     // Off: the list reads no rows (a job is rewriting them) and shows them
     // as they were painted last.  On: it paints them again at once.
     void SetRedraw(bool on);

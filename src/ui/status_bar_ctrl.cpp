@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -64,6 +65,12 @@ CLVStatusBarCtrl::CLVStatusBarCtrl(QWidget* parent) : QStatusBar(parent)
     m_cut_note->setTextFormat(Qt::PlainText);
     m_cut_note->setToolTip(Text(u"IDS_STATUSBAR_TIP_LONG_LINES_CUT"));
     m_cut_note->hide();
+    m_line_part = new QLabel(this);
+    m_line_part->setObjectName(QStringLiteral("status_line_part"));
+    m_line_part->setContentsMargins(kTextPadding, 0, kTextPadding, 0);
+    m_line_part->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_line_part->setTextFormat(Qt::PlainText);
+    m_line_part->hide();
     m_encoding = new QComboBox(this);
     m_encoding->setObjectName(IdObjectName(ids::kEncodingBox));
     m_encoding->setEnabled(false);
@@ -88,10 +95,16 @@ void CLVStatusBarCtrl::SetStatusTexts(const status_texts& texts)
         m_texts[0]->setText(m_total_text);
     m_texts[1]->setText(ToQString(texts.filtered));
     m_texts[2]->setText(ToQString(texts.selected));
-    const QString cut = ToQString(texts.cut);
-    if (cut != m_cut_note->text() || cut.isEmpty() == m_cut_note->isVisibleTo(this)) {
-        m_cut_note->setText(cut);
-        m_cut_note->setVisible(!cut.isEmpty());
+    bool changed = false;
+    for (const auto& [label, text] :
+         {std::pair{m_line_part, ToQString(texts.line)}, std::pair{m_cut_note, ToQString(texts.cut)}}) {
+        if (text != label->text() || text.isEmpty() == label->isVisibleTo(this)) {
+            label->setText(text);
+            label->setVisible(!text.isEmpty());
+            changed = true;
+        }
+    }
+    if (changed) {
         LayoutParts();
         update();
     }
@@ -167,9 +180,11 @@ void CLVStatusBarCtrl::LayoutParts()
         m_texts[static_cast<std::size_t>(i)]->setGeometry(PartRect(i).adjusted(1, 1, -1, -1));
     m_encoding->setGeometry(PartRect(3).adjusted(1, 1, -1, -1));
     QRect scope = PartRect(4);
-    if (m_cut_note->isVisibleTo(this)) {
-        const int width = std::min(scope.width(), m_cut_note->sizeHint().width() + 2);
-        m_cut_note->setGeometry(QRect(scope.left(), scope.top(), width, scope.height()).adjusted(1, 1, -1, -1));
+    for (QLabel* label : {m_line_part, m_cut_note}) {
+        if (!label->isVisibleTo(this))
+            continue;
+        const int width = std::min(scope.width(), label->sizeHint().width() + 2);
+        label->setGeometry(QRect(scope.left(), scope.top(), width, scope.height()).adjusted(1, 1, -1, -1));
         scope.setLeft(scope.left() + width);
     }
     m_scope->setGeometry(scope.adjusted(1, 1, -1, -1));
@@ -221,8 +236,10 @@ void CLVStatusBarCtrl::paintEvent(QPaintEvent* event)
         if (part.width() > 0)
             painter.drawLine(part.right(), inset, part.right(), height() - 1 - inset);
     }
-    if (m_cut_note->isVisibleTo(this)) {
-        const int right = m_cut_note->geometry().right() + 1;
+    for (const QLabel* label : {m_line_part, m_cut_note}) {
+        if (!label->isVisibleTo(this))
+            continue;
+        const int right = label->geometry().right() + 1;
         painter.drawLine(right, inset, right, height() - 1 - inset);
     }
 }

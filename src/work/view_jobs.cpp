@@ -16,6 +16,9 @@
 
 namespace {
 
+// How long one wait for the index thread lasts before the cancel is looked at.
+constexpr int kIndexWaitStepMs = 50;
+
 void QuickFilter(job_context& job, file_view& view, tagVIEW_JOB& record)
 {
     job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_FILTERING", view.name());
@@ -120,6 +123,20 @@ void Move(job_context& job, file_view& view, tagVIEW_JOB& record)
     record.row = plan.row;
 }
 
+// Waits for the index thread to end (the file's first line of a tail-first
+// index, the last of a head-first one), until the user cancels.
+void FinishIndex(job_context& job, file_view& view, tagVIEW_JOB& record)
+{
+    job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_INDEXING", view.name());
+    index_control& indexer = FileOf(view).indexer();
+    while (indexer.is_running() && indexer.wait_stopped(kIndexWaitStepMs) != 0) {
+        if (job.TakeCancel())
+            return;
+    }
+    record.succeeded = true;
+    record.rows_only = true; // the window may have shifted: its rows are read again
+}
+
 // Opens the file again from scratch, as the open job does: index, parser
 // choice, first window, then the index thread.  Flags, filters and rules
 // stay with the view.
@@ -169,6 +186,7 @@ void RunViewJob(job_context& job, tagVIEW_JOB& record)
     case view_action::encoding: Encoding(job, *view, record); break;
     case view_action::move: Move(job, *view, record); break;
     case view_action::reload: Reload(job, *view, record); break;
+    case view_action::finish_index: FinishIndex(job, *view, record); break;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "ui/command_ids.h"
 #include "ui/command_state.h"
 #include "ui/common_task_dlg.h"
+#include "ui/go_to_line_dlg.h"
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
 
@@ -18,6 +19,8 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -442,6 +445,103 @@ private slots:
         V().Route(ids::kViewScrollDown);
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{700, 999, 1000}));
     }
+    // Ctrl+Home on a file opened tail-first and still being indexed towards
+    // its start waits for the index (the test holds it until the job's
+    // dialog turns the event loop), then shows the file's line 1 selected;
+    // Ctrl+End its last line.  The line-number column and the status bar
+    // show the file's line numbers; go to line refuses what is no line.
+    void navigation_FileEndsGoToLineAndLineNumbersShowTheFilesLines()
+    {
+        V().app->settings.load_tail_first = true;
+        const int total = 400000;
+        const std::u16string path = V().Write("nav.log", viewer_fixture::NumberedLines(0, total, "row "));
+        bool held = false;
+        index_hold test_hold;
+        const QMetaObject::Connection hold = QObject::connect(V().Tabs(), &QTabWidget::currentChanged, [&](int tab) {
+            CLogListCtrl* shown = V().ListOf(tab);
+            file_view* data = shown ? shown->File() : nullptr;
+            if (!held && data && FileOf(*data).indexer().is_running()) {
+                test_hold = FileOf(*data).indexer().hold();
+                held = true;
+            }
+        });
+        V().app->OpenFiles({path});
+        QElapsedTimer waited;
+        waited.start();
+        while (V().Tabs()->count() == 0 && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QObject::disconnect(hold);
+        CLogListCtrl* list = V().ActiveList();
+        QVERIFY(list);
+        if (!held)
+            QSKIP("the file was indexed before its tab came up");
+        file_view* file = V().ActiveFile();
+        QVERIFY(file->counts().line_count < uint64_t(total));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{list->RowCount() - 1});
+        QLabel* line_part = V().window->StatusBar()->LinePart();
+        QVERIFY(line_part->isHidden()); // the file's numbers are not known yet
+
+        V().app->SetProgressDelayMs(0);
+        QTimer::singleShot(0, [&test_hold] { test_hold.release(); });
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, uint64_t(total)}));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{0});
+        QCOMPARE(list->SelectionMark(), 0);
+        QCOMPARE(list->CellText(0, 0), std::u16string(u"row 0"));
+        QCOMPARE(line_part->text(), QStringLiteral("Line: 1"));
+        QVERIFY(V().boxes.empty());
+
+        QTest::keyClick(list, Qt::Key_End, Qt::ControlModifier);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{total - 300, total - 1, uint64_t(total)}));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{299});
+        QCOMPARE(line_part->text(), QStringLiteral("Line: %1").arg(total));
+
+        // The line-number column, remembered in the settings.
+        QVERIFY(!list->LineNumbersVisible());
+        V().Route(ids::kViewLineNumbers);
+        QVERIFY(list->LineNumbersVisible());
+        QVERIFY(V().app->settings.show_line_numbers);
+        QCOMPARE(list->model()->headerData(0, Qt::Vertical).toLongLong(), qlonglong(total - 299));
+        QCOMPARE(list->model()->headerData(299, Qt::Vertical).toLongLong(), qlonglong(total));
+
+        // Go to line: text that is no number and a line beyond the file are
+        // refused with a message, the dialog stays; a line in another window
+        // is loaded and selected.
+        std::vector<QString> typed = {QStringLiteral("abc"), QStringLiteral("0"),
+                                      QStringLiteral("99999999999999999999"), QStringLiteral(" 12,345 ")};
+        int refused = -1;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CGoToLineDlg*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            QCOMPARE(dialog->Edit()->text(), QString::number(total));
+            for (const QString& text : typed) {
+                dialog->Edit()->setText(text);
+                QTest::keyClick(dialog->Edit(), Qt::Key_Return);
+            }
+            refused = dialog->isVisible() ? -2 : static_cast<int>(V().boxes.size());
+        });
+        QTest::keyClick(list, Qt::Key_G, Qt::ControlModifier);
+        viewer_fixture::Settle();
+        QCOMPARE(refused, 3);
+        for (const viewer_fixture::box& b : V().boxes)
+            QCOMPARE(b.flags & MB_ICONMASK, unsigned(MB_ICONWARNING));
+        QVERIFY(ToQString(V().boxes[1].text).contains(QLocale().toString(total)));
+        const viewer_fixture::window_shape at = V().Shape();
+        QVERIFY(at.first <= 12344 && at.last >= 12344);
+        QCOMPARE(list->SelectedRows().size(), std::size_t(1));
+        QCOMPARE(list->CellText(list->SelectionMark(), 0), std::u16string(u"row 12344"));
+        QCOMPARE(line_part->text(), QStringLiteral("Line: 12345"));
+        QCOMPARE(list->model()->headerData(list->SelectionMark(), Qt::Vertical).toLongLong(), qlonglong(12345));
+
+        V().Route(ids::kViewLineNumbers);
+        QVERIFY(!list->LineNumbersVisible());
+        QVERIFY(!V().app->settings.show_line_numbers);
+    }
+
     // Timer 100: while the pointer rests on the file-scope bar the index
     // thread of the active file stays paused (so the bar holds still under
     // it), and once the pointer leaves, the tick resumes it.  The test pauses

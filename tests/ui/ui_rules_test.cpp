@@ -138,16 +138,19 @@ void ui_rules_test::Accelerators_TranslateTheSixteenKeysAndF1()
         {Qt::Key_F1, shift, 32784},
         {Qt::Key_F1, ctrl | shift, 32802},
         {Qt::Key_F5, Qt::KeypadModifier, 32793},
+        {Qt::Key_Home, ctrl, ids::kViewFirstLine},
+        {Qt::Key_End, ctrl, ids::kViewLastLine},
+        {Qt::Key_G, ctrl, ids::kViewGoToLine},
     };
     for (const row& r : rows)
         QCOMPARE(TranslateAccelerator(r.key, r.modifiers), r.command);
 
-    // The table holds sixteen distinct key combinations.
-    QCOMPARE(kAccelerators.size(), std::size_t{16});
+    // The table holds nineteen distinct key combinations.
+    QCOMPARE(kAccelerators.size(), std::size_t{19});
     std::set<std::pair<int, int>> keys;
     for (const accelerator& a : kAccelerators)
         keys.insert({a.key, static_cast<int>(a.modifiers.toInt())});
-    QCOMPARE(keys.size(), std::size_t{16});
+    QCOMPARE(keys.size(), std::size_t{19});
 }
 
 void ui_rules_test::Accelerators_OtherModifierCombinations_AreNotTranslated()
@@ -166,6 +169,8 @@ void ui_rules_test::Accelerators_OtherModifierCombinations_AreNotTranslated()
         {Qt::Key_PageUp, Qt::NoModifier},
         {Qt::Key_F2, Qt::NoModifier},
         {Qt::Key_A, Qt::NoModifier},
+        {Qt::Key_Home, Qt::NoModifier},
+        {Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier},
     };
     for (const row& r : rows)
         QCOMPARE(TranslateAccelerator(r.key, r.modifiers), 0);
