@@ -3,12 +3,17 @@
 // enabled without a file, closing tabs, the clicked cell's include texts,
 // refresh and tail, dropping files, help topics, inverting a selection and
 // the window moves at the list's edges.
+#include "glossant/dictionary_text.h"
+#include "shell/file_commands.h"
+#include "shell/panel_commands.h"
 #include "ui/command_ids.h"
 #include "ui/command_state.h"
 #include "ui/common_task_dlg.h"
+#include "ui/document_opener.h"
 #include "ui/go_to_line_dlg.h"
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
+#include "work/export_rows.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,8 +21,10 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -25,6 +32,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -357,6 +365,17 @@ private slots:
                  qPrintable(m_opened.back().toString()));
         find->hide();
 
+        // No program for the page (no web browser): said so, with the path.
+        const document_opener desktop = SetDocumentOpener([](const QUrl&) { return false; });
+        V().Route(ids::kHelpHelp);
+        SetDocumentOpener(desktop);
+        QCOMPARE(V().boxes.size(), std::size_t(1));
+        QCOMPARE(V().boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        const std::u16string page = (V().Root() / "install" / "help" / "index.html").u16string();
+        QCOMPARE(V().boxes[0].text, DictionaryText(u"IDS_MSG_NO_PROGRAM_FOR_PAGE") + u"\n" + page);
+        QVERIFY(V().boxes[0].text.find(DictionaryText(u"IDS_MSG_UNKNOWN_ERROR")) == std::u16string::npos);
+        V().boxes.clear();
+
         // No page: the system's text for the error, error icon.
         fs::remove_all(V().Root() / "install" / "help");
         V().Route(ids::kHelpHelp);
@@ -445,6 +464,55 @@ private slots:
         V().Route(ids::kViewScrollDown);
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{700, 999, 1000}));
     }
+    // The open dialog starts in the last folder a file was opened from, else
+    // in the user's home; the export dialog in the last export's folder,
+    // else the documents folder, with the source's name and type.  Both are
+    // remembered in the settings.
+    void dialogs_StartInTheLastFolderElseHomeAndDocuments()
+    {
+        namespace fs = std::filesystem;
+        std::vector<QString> open_folders;
+        QStringList to_choose = {ToQString(V().Write("first.log", "one\n"))};
+        const open_dialog desktop_open = SetOpenDialog([&](QWidget*, const QString& folder) {
+            open_folders.push_back(folder);
+            return to_choose;
+        });
+        V().Route(ids::kFileOpen);
+        QVERIFY(V().WaitForTabs(1));
+        fs::create_directories(V().Root() / "other");
+        to_choose = {};
+        V().Route(ids::kFileOpen);
+        V().app->settings.open_folder = u"/no/such/folder";
+        V().Route(ids::kFileOpen);
+        SetOpenDialog(nullptr);
+        QCOMPARE(open_folders.size(), std::size_t(3));
+        QCOMPARE(open_folders[0], QDir::homePath());
+        QCOMPARE(open_folders[1], ToQString((V().Root() / "files").u16string()));
+        QCOMPARE(open_folders[2], QDir::homePath());
+        (void)desktop_open;
+
+        std::vector<std::pair<std::u16string, std::u16string>> asked; // folder, name
+        const fs::path exported = V().Root() / "other" / "out.csv";
+        panel_command_seams seams;
+        seams.choose_export_path = [&](QWidget*, const std::u16string& folder, const std::u16string& name) {
+            asked.emplace_back(folder, name);
+            return exported.u16string();
+        };
+        const panel_command_seams old = SetPanelCommandSeams(seams);
+        V().Route(ids::kFileExportVisible);
+        V().Route(ids::kFileExportVisible);
+        SetPanelCommandSeams(old);
+        QCOMPARE(asked.size(), std::size_t(2));
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(documents).isDir())
+            documents = QDir::homePath();
+        QCOMPARE(ToQString(asked[0].first), documents);
+        QCOMPARE(asked[0].second, ExportInitialName(u"first.log"));
+        QCOMPARE(asked[1].first, (V().Root() / "other").u16string());
+        QCOMPARE(V().app->settings.export_folder, (V().Root() / "other").u16string());
+        QVERIFY(fs::exists(exported));
+    }
+
     // Ctrl+Home on a file opened tail-first and still being indexed towards
     // its start waits for the index (the test holds it until the job's
     // dialog turns the event loop), then shows the file's line 1 selected;
