@@ -31,6 +31,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabBar>
@@ -608,6 +609,50 @@ private slots:
         V().Route(ids::kViewLineNumbers);
         QVERIFY(!list->LineNumbersVisible());
         QVERIFY(!V().app->settings.show_line_numbers);
+    }
+
+    // The documentation's picture: the bundled application log with line
+    // numbers, a row selected and the go-to-line dialog over it.
+    // VARNOTH_GOTO_SCREENSHOT names the PNG.
+    void pictureOfLineNumbersAndGoToLine()
+    {
+        const QByteArray out = qgetenv("VARNOTH_GOTO_SCREENSHOT");
+        if (out.isEmpty())
+            QSKIP("only for the documentation's picture");
+        m_viewer.reset();
+        viewer_fixture::options how;
+        how.max_lines = 100000;
+        how.installed_folders = {"parser", "icons"};
+        m_viewer = std::make_unique<viewer_fixture>(how);
+        QVERIFY(m_viewer->Ready());
+        V().app->settings.show_line_numbers = true;
+        const std::filesystem::path sample = V().FilePath("app.log");
+        std::filesystem::copy_file(std::filesystem::path(VARNOTH_BIN_DIR) / "samples" / "sample.log", sample);
+        CLogListCtrl* list = V().Open(sample.u16string());
+        QVERIFY(list);
+        V().window->setGeometry(0, 0, 1100, 620);
+        V().window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(V().window, 5000));
+        list->SelectRow(1203);
+        V().window->UpdateStatusTexts();
+        QImage picture;
+        QTimer::singleShot(300, [&] {
+            auto* dialog = qobject_cast<CGoToLineDlg*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->Edit()->setText(QStringLiteral("2500"));
+            dialog->adjustSize();
+            picture = V().window->grab().toImage();
+            QPainter painter(&picture);
+            const QPoint at((picture.width() - dialog->width()) / 2, (picture.height() - dialog->height()) / 2);
+            painter.drawPixmap(at, dialog->grab());
+            painter.setPen(QColor(90, 90, 90));
+            painter.drawRect(QRect(at, dialog->size()).adjusted(-1, -1, 0, 0));
+            dialog->reject();
+        });
+        V().Route(ids::kViewGoToLine);
+        QVERIFY(!picture.isNull());
+        QVERIFY(picture.save(QString::fromLocal8Bit(out)));
     }
 
     // Timer 100: while the pointer rests on the file-scope bar the index
