@@ -128,7 +128,7 @@ private:
         const int command = TranslateAccelerator(key.key(), key.modifiers());
         if (command == 0 || key.key() == Qt::Key_F1)
             return false;
-        if ((key.key() == Qt::Key_C || key.key() == Qt::Key_A) && IsEditField(watched))
+        if (KeyBelongsToEditField(key.key()) && IsEditField(watched))
             return false;
         key.accept();
         if (key.type() == QEvent::KeyPress)

@@ -85,6 +85,12 @@ QString TooltipWithKeys(const QString& tooltip, int command)
     return tooltip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
 }
 
+bool KeyBelongsToEditField(int key)
+{
+    // Copy, select all and the ends of the text.
+    return key == Qt::Key_C || key == Qt::Key_A || key == Qt::Key_Home || key == Qt::Key_End;
+}
+
 bool IsEditField(const QObject* widget)
 {
     if (!widget)
@@ -126,8 +132,7 @@ int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifi
     // Only keys meant for the main window (not for another top-level window).
     if (static_cast<QWidget*>(watched)->window() != m_main_window)
         return 0;
-    // Copy, select all and the ends of the text belong to an edit field.
-    if ((key == Qt::Key_C || key == Qt::Key_A || key == Qt::Key_Home || key == Qt::Key_End) && IsEditField(watched))
+    if (KeyBelongsToEditField(key) && IsEditField(watched))
         return 0;
     return command;
 }

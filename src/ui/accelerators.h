@@ -46,6 +46,10 @@ QString WithoutShortcutHint(const QString& text);
 // A tooltip with the command's keys after it in parentheses, when it has any.
 QString TooltipWithKeys(const QString& tooltip, int command);
 
+// Keys that an edit field keeps for itself (Ctrl+C, Ctrl+A, Ctrl+Home,
+// Ctrl+End) rather than the main window's commands.
+bool KeyBelongsToEditField(int key);
+
 // True for widgets that edit text themselves (line and text edits, spin
 // boxes, editable combo boxes), which keep Ctrl+C and Ctrl+A.
 bool IsEditField(const QObject* widget);

@@ -272,6 +272,11 @@ private slots:
         QTest::keyClick(Expression(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(Expression()->selectedText(), QStringLiteral("ERROR"));
         QCOMPARE(list->SelectedCount(), int64_t(1));
+        // So do Ctrl+Home and Ctrl+End: they do not move the list.
+        const std::vector<int> selected_before = list->SelectedRows();
+        QTest::keyClick(Expression(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(Expression(), Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(list->SelectedRows(), selected_before);
 
         // Escape hides the dialog; the search stays with the file.
         QTest::keyClick(Expression(), Qt::Key_Escape);
