@@ -393,11 +393,17 @@ find_result search_run::run()
 
         // No match in this window: go on, or give up at the end of the index.
         const bool indexing = m_hold.running();
+        // The index thread runs while no view is held: it may have added
+        // lines after they were counted here and ended since.  Those lines
+        // are searched too (the next step plans with them).
+        const bool grew_and_ended = !view && !indexing && m_file.line_count() != line_count;
         bool go_on;
         if (up)
             go_on = plan.first > 0 || (plan.first == 0 && indexing && m_file.tail_mode());
         else
             go_on = !(static_cast<int64_t>(line_count) == last_line + 1 && (!indexing || m_file.tail_mode()));
+        if (grew_and_ended && (up ? m_file.tail_mode() : !m_file.tail_mode()))
+            go_on = true;
         // A window that cannot be parsed (none is left, or the parser has no
         // items) while the index is quiet would be tried for ever.
         if (!parsed && !reckoned_window && !indexing)
