@@ -91,6 +91,12 @@ void LoadSettings(app_settings& settings, const std::u16string& path)
         ReadXmlChildText(root.get(), "support_mail", text);
         settings.support_mail = text;
     }
+    if (ReadXmlChildText(root.get(), "show_line_numbers", text))
+        settings.show_line_numbers = text != u"0";
+    if (ReadXmlChildText(root.get(), "open_folder", text))
+        settings.open_folder = text;
+    if (ReadXmlChildText(root.get(), "export_folder", text))
+        settings.export_folder = text;
 }
 
 bool SaveSettings(const app_settings& settings, const std::u16string& path)
@@ -107,6 +113,12 @@ bool SaveSettings(const app_settings& settings, const std::u16string& path)
                     Decimal(r.left) + u"," + Decimal(r.top) + u"," + Decimal(r.right) + u"," + Decimal(r.bottom));
     AddXmlTextChild(&root, "site_address", settings.site_address);
     AddXmlTextChild(&root, "support_mail", settings.support_mail);
+    if (settings.show_line_numbers)
+        AddXmlTextChild(&root, "show_line_numbers", u"1");
+    if (!settings.open_folder.empty())
+        AddXmlTextChild(&root, "open_folder", settings.open_folder);
+    if (!settings.export_folder.empty())
+        AddXmlTextChild(&root, "export_folder", settings.export_folder);
     return SaveXmlFile(&root, path);
 }
 

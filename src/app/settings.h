@@ -31,6 +31,10 @@ struct app_settings {
     // turns the about box's support link off.
     std::u16string site_address = kDefaultSiteAddress;
     std::u16string support_mail = kDefaultSupportMail;
+    // Written only when they differ from these defaults.
+    bool show_line_numbers = false; // the lists' line-number column
+    std::u16string open_folder;     // where a file was last opened from
+    std::u16string export_folder;   // where the last export was written
 };
 
 constexpr unsigned kMaxLoadingLinesLimit = 10000000;

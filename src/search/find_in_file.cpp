@@ -193,6 +193,7 @@ private:
     // A cancel was taken where no row could stop the search: the next row does.
     bool m_cancel_pending = false;
     find_counts m_counts;
+    bool m_window_moved = false; // a window was parsed
 };
 
 bool search_run::cancel_now()
@@ -207,6 +208,7 @@ bool search_run::cancel_now()
 bool search_run::parse(int64_t first)
 {
     m_hold.pause(); // a parse needs the hold; the next resume() lets go
+    m_window_moved = true;
     const bool parsed = m_file.parse_range(m_hold.token(), m_parser, first, m_options.max_lines);
     if (parsed)
         ++m_counts.windows_parsed;
@@ -315,6 +317,14 @@ find_result search_run::run()
     const bool up = m_search.up;
     view_window current;
     find_result result;
+    // The offset of the view's first line before the search, when it is to
+    // be parsed again after finding nothing.
+    int64_t start_offset = -1;
+    if (m_options.keep_window_when_not_found) {
+        const log_file::window_reader window = m_file.read_window();
+        if (!window.lines().empty())
+            start_offset = window.lines().front()->offset;
+    }
     for (;;) {
         m_hold.pause();
         auto view = std::make_unique<index_view>(m_file);
@@ -383,11 +393,17 @@ find_result search_run::run()
 
         // No match in this window: go on, or give up at the end of the index.
         const bool indexing = m_hold.running();
+        // The index thread runs while no view is held: it may have added
+        // lines after they were counted here and ended since.  Those lines
+        // are searched too (the next step plans with them).
+        const bool grew_and_ended = !view && !indexing && m_file.line_count() != line_count;
         bool go_on;
         if (up)
             go_on = plan.first > 0 || (plan.first == 0 && indexing && m_file.tail_mode());
         else
             go_on = !(static_cast<int64_t>(line_count) == last_line + 1 && (!indexing || m_file.tail_mode()));
+        if (grew_and_ended && (up ? m_file.tail_mode() : !m_file.tail_mode()))
+            go_on = true;
         // A window that cannot be parsed (none is left, or the parser has no
         // items) while the index is quiet would be tried for ever.
         if (!parsed && !reckoned_window && !indexing)
@@ -404,6 +420,25 @@ find_result search_run::run()
         }
     }
 
+    result.outcome = find_outcome::not_found;
+    result.row = 0;
+    if (start_offset >= 0) {
+        // Nothing found: the view goes back to the window it had, found by
+        // its first line's offset (a tail-first index may have grown in
+        // front of it meanwhile).
+        if (m_window_moved) {
+            m_hold.pause();
+            int64_t first = -1;
+            {
+                const index_view view(m_file);
+                first = view.lines.number_at(start_offset);
+            }
+            if (first >= 0)
+                parse(first);
+            m_hold.resume();
+        }
+        return result;
+    }
     // Nothing found: the window the search ended in goes into the view.
     if (!current.parsed) {
         m_hold.pause();
@@ -416,8 +451,6 @@ find_result search_run::run()
             parse(first);
         m_hold.resume();
     }
-    result.outcome = find_outcome::not_found;
-    result.row = 0;
     return result;
 }
 

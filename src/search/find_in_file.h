@@ -43,7 +43,8 @@
 enum class find_outcome {
     found,     // row is the matching row of the window now parsed
     cancelled, // row is the row the search had reached
-    not_found, // the window parsed last stays; row is 0
+    not_found, // the window parsed last stays (or the first one: see
+               // keep_window_when_not_found); row is 0
 };
 
 struct find_result {
@@ -84,6 +85,10 @@ struct find_in_file_options {
     // The most bytes one read of the scan covers; 0: its default.  Small
     // values are for tests.
     std::size_t scan_chunk_size = 0;
+    // Nothing found: the window the view had before the search is parsed
+    // again when the search moved it (the view and its selection stay where
+    // they were), instead of leaving the window the search ended in.
+    bool keep_window_when_not_found = false;
     find_counts* counts = nullptr;
 };
 

@@ -19,6 +19,7 @@
 #include "shell/view_commands.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
+#include "ui/document_opener.h"
 #include "ui/message_presenter.h"
 #include "ui/progress_dlg.h"
 #include "ui/system_error.h"
@@ -179,16 +180,17 @@ void CVarnothShell::ShowHelp()
 {
     const std::u16string page = m_app.HelpDirectory() + u"/" + HelpTopic() + u".html";
     const QUrl url = QUrl::fromLocalFile(QString::fromStdU16String(page));
-    // The system's text for what went wrong: a missing or unreadable page,
-    // else the desktop found nothing to open it with (no code: unknown).
+    // The system's text for a missing or unreadable page; when no program
+    // took the page (no web browser), that, with the path to open by hand.
     int error = 0;
     if (!QFile::exists(url.toLocalFile()))
         error = ENOENT;
     else if (!IsReadableFile(page))
         error = EACCES;
-    else if (QDesktopServices::openUrl(url))
+    else if (OpenDocument(url))
         return;
-    ShowMessage(SystemErrorText(error) + u"\n" + page, MB_OK | MB_ICONERROR);
+    const std::u16string reason = error != 0 ? SystemErrorText(error) : DictionaryText(u"IDS_MSG_NO_PROGRAM_FOR_PAGE");
+    ShowMessage(reason + u"\n" + page, MB_OK | MB_ICONERROR);
 }
 
 void CVarnothShell::ExitInstance()

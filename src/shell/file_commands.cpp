@@ -6,7 +6,37 @@
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+
+QStringList ChooseFilesWithDialog(QWidget* parent, const QString& folder)
+{
+    return QFileDialog::getOpenFileNames(parent, QString(), folder, OpenDialogFilter());
+}
+
+open_dialog& OpenDialog()
+{
+    static open_dialog dialog = ChooseFilesWithDialog;
+    return dialog;
+}
+
+} // namespace
+
+QString StartFolder(const std::u16string& remembered, const QString& fallback)
+{
+    const QString folder = ToQString(remembered);
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : fallback;
+}
+
+open_dialog SetOpenDialog(open_dialog dialog)
+{
+    open_dialog old = OpenDialog();
+    OpenDialog() = dialog ? std::move(dialog) : open_dialog(ChooseFilesWithDialog);
+    return old;
+}
 
 QString OpenDialogFilter()
 {
@@ -18,7 +48,11 @@ void RegisterFileCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
 {
     command_router& router = window.Router();
     router.add(ids::kFileOpen, [&window, &app](int) {
-        const QStringList chosen = QFileDialog::getOpenFileNames(&window, QString(), QString(), OpenDialogFilter());
+        // The last folder a file was opened from, else the user's home (never
+        // the program's own folder).
+        const QStringList chosen = OpenDialog()(&window, StartFolder(app.settings.open_folder, QDir::homePath()));
+        if (!chosen.isEmpty())
+            app.settings.open_folder = FromQString(QFileInfo(chosen.constFirst()).absolutePath());
         std::vector<std::u16string> paths;
         for (const QString& path : chosen)
             paths.push_back(FromQString(path));

@@ -128,7 +128,7 @@ private:
         const int command = TranslateAccelerator(key.key(), key.modifiers());
         if (command == 0 || key.key() == Qt::Key_F1)
             return false;
-        if ((key.key() == Qt::Key_C || key.key() == Qt::Key_A) && IsEditField(watched))
+        if (KeyBelongsToEditField(key.key()) && IsEditField(watched))
             return false;
         key.accept();
         if (key.type() == QEvent::KeyPress)
@@ -155,8 +155,15 @@ void FindNext(CVarnothApp& app, main_dialog_adapter& tabs, bool restart, bool re
     file_view* file = list ? list->File() : nullptr;
     if (!file)
         return;
+    // A new search starts at the top (the bottom upwards); when it finds
+    // nothing the focused row is where it was.
+    const int mark = list->SelectionMark();
     if (restart)
         list->ClearSelectionMark();
+    const auto keep_mark = [list, mark] {
+        if (list->SelectionMark() < 0 && mark >= 0)
+            list->SetSelectionMark(mark);
+    };
     const CSearchInfo& search = file->search();
     const std::u16string text = SearchText(search);
     if (text.empty())
@@ -170,6 +177,7 @@ void FindNext(CVarnothApp& app, main_dialog_adapter& tabs, bool restart, bool re
     }
     if (!search.find_in_file) {
         ShowMessage(DictionaryText(u"IDS_MSG_NOT_FOUND"), MB_OK | MB_ICONINFORMATION);
+        keep_mark();
         list->viewport()->update();
         return;
     }
@@ -178,6 +186,10 @@ void FindNext(CVarnothApp& app, main_dialog_adapter& tabs, bool restart, bool re
     in_file.up = up;
     in_file.regexp = as_regex;
     app.FindInFile(in_file);
+    // Found or cancelled, the row reached is the mark; found nothing, the
+    // window is the one before the search.
+    if (tabs.ActiveList() == list)
+        keep_mark();
 }
 
 void RegisterFindCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFrame>
+#include <QItemSelectionModel>
 #include <QObject>
 
 #include <algorithm>
@@ -55,6 +56,9 @@ void main_dialog_adapter::ConnectList(CLogListCtrl& list)
         m_window.UpdateToolbar();
         m_window.UpdateStatusTexts();
     });
+    // The status bar's line number follows the focused row.
+    QObject::connect(target->selectionModel(), &QItemSelectionModel::currentRowChanged, &m_window,
+                     [this] { m_window.UpdateStatusTexts(); });
     QObject::connect(target, &CLogListCtrl::WindowMoveRequested, &m_window,
                      [this, target](int lines) { MoveWindow(*target, lines); });
     QObject::connect(target, &CLogListCtrl::ContextMenuRequested, &m_window,
@@ -72,6 +76,7 @@ void main_dialog_adapter::AddFileTab(file_view& file)
     list->SetFile(&file);
     list->SetHighlightSources(&file.highlight_rules(), &file.search());
     list->SetSearchHighlightColor(m_app.settings.search_highlight);
+    list->SetLineNumbersVisible(m_app.settings.show_line_numbers);
     SetColumns(*list);
     list->SetRowCount();
     list->FitColumns();
@@ -114,6 +119,7 @@ file_view* main_dialog_adapter::ActiveData() const
 active_view_state main_dialog_adapter::ViewState() const
 {
     active_view_state s;
+    s.line_numbers = m_app.settings.show_line_numbers;
     s.tab_count = static_cast<int>(m_app.OpenFileList().lock()->size());
     file_view* file = m_app.ActiveFile();
     if (!file)
@@ -138,6 +144,7 @@ active_view_state main_dialog_adapter::ViewState() const
     s.row_count = list->RowCount();
     s.selected_count = list->SelectedCount();
     s.has_selection = s.selected_count > 0;
+    s.current_line = list->CurrentLineNumber();
     const int columns = list->ColumnCount();
     s.column_names.reserve(static_cast<std::size_t>(columns));
     for (int i = 0; i < columns; ++i)

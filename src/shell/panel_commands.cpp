@@ -4,6 +4,7 @@
 #include "dialogs/find_dlg.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
+#include "shell/file_commands.h"
 #include "shell/find_commands.h"
 #include "shell/main_dialog_adapter.h"
 #include "shell/parser_manager.h"
@@ -26,6 +27,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -151,10 +153,15 @@ void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
                              [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;
 
-    const std::u16string folder = FromQString(QFileInfo(ToQString(file->path())).absolutePath());
+    // The last export's folder, else the documents folder (else home).
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty() || !QFileInfo(documents).isDir())
+        documents = QDir::homePath();
+    const std::u16string folder = FromQString(StartFolder(app.settings.export_folder, documents));
     const std::u16string path = Seams().choose_export_path(&window, folder, ExportInitialName(file->name()));
     if (path.empty())
         return;
+    app.settings.export_folder = FromQString(QFileInfo(ToQString(path)).absolutePath());
     // The selection as it is now: the job never asks the list.
     std::vector<std::size_t> selected;
     if (state.kind == EXPORT_KIND_SELECTED_ROWS) {

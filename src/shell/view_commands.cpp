@@ -5,6 +5,8 @@
 #include "platform/diagnostics.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
+#include "ui/file_tab_ctrl.h"
+#include "ui/go_to_line_dlg.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view.h"
@@ -62,9 +64,74 @@ void AddConditionsFromSelectedRows(CVarnothDlg& window, main_dialog_adapter& tab
     AddConditions(window, tabs, conditions);
 }
 
+// Ctrl+Home and Ctrl+End: the file's first or last line, loaded and
+// selected.  A tail-first index must reach the file's start first (and a
+// head-first one its end), which the user may wait for or cancel.
+void GoToFileEnd(CVarnothDlg& window, main_dialog_adapter& tabs, bool last)
+{
+    file_view* file = tabs.ActiveData();
+    if (!file)
+        return;
+    if (last != file->counts().tail_mode && !file->finish_indexing())
+        return;
+    const window_place place = file->place();
+    const window_plan plan = last ? PlanTail(place) : PlanHead(place);
+    if (plan.move && !file->move_window(plan))
+        return;
+    CLogListCtrl* list = tabs.ActiveList();
+    if (!list || list->File() != file || list->RowCount() == 0)
+        return;
+    list->SelectRow(last ? list->RowCount() - 1 : 0);
+    window.UpdateStatusTexts();
+}
+
+// Ctrl+G: the line asked for, loaded in the middle of the window and selected.
+void GoToLine(CVarnothDlg& window, main_dialog_adapter& tabs)
+{
+    file_view* file = tabs.ActiveData();
+    CLogListCtrl* list = tabs.ActiveList();
+    if (!file || !list)
+        return;
+    // The numbers the user sees are the file's: a tail-first file must be
+    // indexed to its start before its numbers are known, and any file to
+    // its end before its count is.
+    if (!file->finish_indexing())
+        return;
+    const int64_t lines = static_cast<int64_t>(file->counts().line_count);
+    if (lines == 0)
+        return;
+    CGoToLineDlg dialog(list->CurrentLineNumber(), lines, &window);
+    if (dialog.exec() != QDialog::Accepted || tabs.ActiveList() != list)
+        return;
+    const int64_t line = dialog.Line() - 1;
+    window_plan plan = PlanHolding(file->place(), line);
+    if (plan.move && !file->move_window(plan))
+        return;
+    // The row that shows the line: with a filter on, the first shown row at
+    // or after it (the line itself may be filtered out).
+    int row = -1;
+    {
+        const file_view::rows shown = file->read_rows();
+        std::size_t low = 0;
+        std::size_t high = shown.size();
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (shown.line_number(middle) < line)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (shown.size() > 0)
+            row = static_cast<int>(std::min(low, shown.size() - 1));
+    }
+    if (row >= 0 && row < list->RowCount())
+        list->SelectRow(row);
+    window.UpdateStatusTexts();
+}
+
 } // namespace
 
-void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& /*app*/, main_dialog_adapter& tabs)
+void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs)
 {
     command_router& router = window.Router();
 
@@ -106,6 +173,17 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& /*app*/, main_dialog
     };
     router.add(ids::kViewScrollUp, [scroll](int) { scroll(true); });
     router.add(ids::kViewScrollDown, [scroll](int) { scroll(false); });
+
+    router.add(ids::kViewFirstLine, [&window, &tabs](int) { GoToFileEnd(window, tabs, false); });
+    router.add(ids::kViewLastLine, [&window, &tabs](int) { GoToFileEnd(window, tabs, true); });
+    router.add(ids::kViewGoToLine, [&window, &tabs](int) { GoToLine(window, tabs); });
+    router.add(ids::kViewLineNumbers, [&window, &app, &tabs](int) {
+        const bool on = !app.settings.show_line_numbers;
+        app.settings.show_line_numbers = on;
+        for (int i = 0; i < window.TabControl()->count(); ++i)
+            if (CLogListCtrl* list = tabs.List(i))
+                list->SetLineNumbersVisible(on);
+    });
 
     router.add(ids::kViewHighlightEnable, [&window, &tabs](int) {
         file_view* file = tabs.ActiveData();

@@ -13,7 +13,7 @@
 #include <QTextEdit>
 #include <QWidget>
 
-const std::array<accelerator, 16> kAccelerators = {{
+const std::array<accelerator, 19> kAccelerators = {{
     {Qt::Key_O, Qt::ControlModifier, ids::kFileOpen},
     {Qt::Key_F4, Qt::AltModifier, ids::kFileExit},
     {Qt::Key_A, Qt::ControlModifier, ids::kEditSelectAll},
@@ -27,6 +27,9 @@ const std::array<accelerator, 16> kAccelerators = {{
     {Qt::Key_F5, Qt::ControlModifier, ids::kViewAutoRefresh},
     {Qt::Key_PageUp, Qt::ControlModifier, ids::kViewScrollUp},
     {Qt::Key_PageDown, Qt::ControlModifier, ids::kViewScrollDown},
+    {Qt::Key_Home, Qt::ControlModifier, ids::kViewFirstLine},
+    {Qt::Key_End, Qt::ControlModifier, ids::kViewLastLine},
+    {Qt::Key_G, Qt::ControlModifier, ids::kViewGoToLine},
     {Qt::Key_F6, Qt::NoModifier, ids::kViewHighlightEnable},
     {Qt::Key_F7, Qt::NoModifier, ids::kViewFilterEnable},
     {Qt::Key_F1, Qt::NoModifier, ids::kHelpHelp},
@@ -82,6 +85,12 @@ QString TooltipWithKeys(const QString& tooltip, int command)
     return tooltip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
 }
 
+bool KeyBelongsToEditField(int key)
+{
+    // Copy, select all and the ends of the text.
+    return key == Qt::Key_C || key == Qt::Key_A || key == Qt::Key_Home || key == Qt::Key_End;
+}
+
 bool IsEditField(const QObject* widget)
 {
     if (!widget)
@@ -123,7 +132,7 @@ int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifi
     // Only keys meant for the main window (not for another top-level window).
     if (static_cast<QWidget*>(watched)->window() != m_main_window)
         return 0;
-    if ((key == Qt::Key_C || key == Qt::Key_A) && IsEditField(watched))
+    if (KeyBelongsToEditField(key) && IsEditField(watched))
         return 0;
     return command;
 }

@@ -26,8 +26,8 @@ struct accelerator {
     int command;
 };
 
-// The sixteen table entries.
-extern const std::array<accelerator, 16> kAccelerators;
+// The table's entries.
+extern const std::array<accelerator, 19> kAccelerators;
 // Ctrl+F1, the online help: outside the table, since F1 with any other
 // modifiers is help.
 extern const accelerator kOnlineHelpAccelerator;
@@ -45,6 +45,10 @@ QKeySequence AcceleratorKeys(int command);
 QString WithoutShortcutHint(const QString& text);
 // A tooltip with the command's keys after it in parentheses, when it has any.
 QString TooltipWithKeys(const QString& tooltip, int command);
+
+// Keys that an edit field keeps for itself (Ctrl+C, Ctrl+A, Ctrl+Home,
+// Ctrl+End) rather than the main window's commands.
+bool KeyBelongsToEditField(int key);
 
 // True for widgets that edit text themselves (line and text edits, spin
 // boxes, editable combo boxes), which keep Ctrl+C and Ctrl+A.

@@ -53,6 +53,11 @@ inline constexpr int kViewHighlightEnable = 32798;
 inline constexpr int kViewFilterSetting = 32799;
 inline constexpr int kViewFilterEnable = 32800;
 inline constexpr int kViewFilterRemoveAll = 32808;
+// Moving through the whole file.
+inline constexpr int kViewFirstLine = 32840;   // Ctrl+Home: the file's first line
+inline constexpr int kViewLastLine = 32841;    // Ctrl+End: its last line
+inline constexpr int kViewGoToLine = 32842;    // Ctrl+G
+inline constexpr int kViewLineNumbers = 32843; // the line-number column on/off (a setting)
 
 // --- Help ------------------------------------------------------------------
 inline constexpr int kHelpHelp = 32784;
@@ -78,6 +83,9 @@ inline constexpr int kTabControl = 133;
 inline constexpr int kFileScopeBar = 134;
 inline constexpr int kCommonTasks = 172;
 inline constexpr int kEncodingBox = 173;
+// The go-to-line dialog and its line-number field.
+inline constexpr int kGoToLineDlg = 190;
+inline constexpr int kGoToLineEdit = 1001;
 
 // Top panel children.
 inline constexpr int kTopPanelFilterLabel = 100;

@@ -88,6 +88,10 @@ command_state MenuCommandState(int id, const active_view_state& s)
     case kViewScrollUp:
     case kViewScrollDown: return ToolbarCommandState(id, s);
     case kViewFilterRemoveAll: return {tab && s.has_filter_conditions, false};
+    case kViewFirstLine:
+    case kViewLastLine:
+    case kViewGoToLine: return {tab && s.has_file, false};
+    case kViewLineNumbers: return {tab, tab && s.line_numbers};
     // Help
     case kHelpHelp:
     case kHelpOnlineHelp:
@@ -127,7 +131,9 @@ status_texts StatusTexts(const active_view_state& s)
             LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_SELECTED"), s.selected_count),
             s.cut_lines > 0 ? LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_LONG_LINES_CUT"), s.cut_lines)
                             : std::u16string(),
-            s.looks_binary ? DictionaryText(u"IDS_STATUSBAR_TEXT_BINARY") : std::u16string()};
+            s.looks_binary ? DictionaryText(u"IDS_STATUSBAR_TEXT_BINARY") : std::u16string(),
+            s.current_line > 0 ? LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_LINE"), s.current_line)
+                               : std::u16string()};
 }
 
 std::u16string WindowTitle(const std::u16string& app_title, const std::u16string& file_name)

@@ -20,13 +20,15 @@ struct active_view_state {
     bool highlight_enabled = false;
     bool filter_enabled = false;
     bool has_filter_conditions = false;
-    int64_t window_first = -1;                // first parsed line, -1 without a window
-    int64_t window_last = -1;                 // last parsed line, -1 without a window
-    int64_t indexed_lines = 0;                // lines indexed so far
-    int64_t row_count = 0;                    // rows the active list shows
-    int64_t selected_count = 0;               // selected rows of the active list
-    int64_t cut_lines = 0;                    // indexed lines too long for their text, shown cut
-    bool looks_binary = false;                // the file's first bytes do not look like text
+    int64_t window_first = -1;  // first parsed line, -1 without a window
+    int64_t window_last = -1;   // last parsed line, -1 without a window
+    int64_t indexed_lines = 0;  // lines indexed so far
+    int64_t row_count = 0;      // rows the active list shows
+    int64_t selected_count = 0; // selected rows of the active list
+    int64_t cut_lines = 0;      // indexed lines too long for their text, shown cut
+    int64_t current_line = 0;   // the file's line number (from 1) of the focused row, 0: none or not known yet
+    bool line_numbers = false;  // the line-number column is shown (a setting)
+    bool looks_binary = false;  // the file's first bytes do not look like text
     std::vector<std::u16string> column_names; // the active list's columns
 };
 
@@ -62,6 +64,8 @@ struct status_texts {
     std::u16string cut;
     // The binary-data note while the file looks binary, else empty.
     std::u16string binary;
+    // "<line text>: <n>" for the focused row's line, else empty.
+    std::u16string line;
 };
 status_texts StatusTexts(const active_view_state& s);
 

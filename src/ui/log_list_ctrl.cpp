@@ -13,6 +13,8 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QToolTip>
@@ -107,6 +109,7 @@ CLogListCtrl::CLogListCtrl(QWidget* parent) : QTableView(parent)
 
     QHeaderView* rows = verticalHeader();
     rows->hide();
+    rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(1);
     UpdateRowHeight();
@@ -232,6 +235,22 @@ std::u16string CLogListCtrl::CellText(int row, int column) const
     return m_model->CellText(row, column);
 }
 
+void CLogListCtrl::SetLineNumbersVisible(bool on)
+{
+    verticalHeader()->setVisible(on);
+    updateGeometries();
+}
+
+bool CLogListCtrl::LineNumbersVisible() const
+{
+    return !verticalHeader()->isHidden();
+}
+
+int64_t CLogListCtrl::CurrentLineNumber() const
+{
+    return m_model->LineNumber(SelectionMark());
+}
+
 int CLogListCtrl::SetRowCount()
 {
     const int64_t selected_before = SelectedCount();
@@ -260,6 +279,13 @@ int CLogListCtrl::RowCount() const
 
 void CLogListCtrl::SetRedraw(bool on)
 {
+    // While a job rewrites the rows the list cannot read them; whatever
+    // asks it to paint meanwhile (an expose, a focus change) gets the rows
+    // as they were shown last, never blank cells.
+    if (!on && !m_model->Suspended())
+        m_frozen = viewport()->grab();
+    else if (on)
+        m_frozen = QPixmap();
     m_model->SetSuspended(!on);
     setUpdatesEnabled(on);
     if (on)
@@ -466,6 +492,12 @@ std::unique_ptr<log_list_frame> CLogListCtrl::MakeFrame() const
 
 void CLogListCtrl::paintEvent(QPaintEvent* event)
 {
+    if (m_model->Suspended() && !m_frozen.isNull()) {
+        QPainter painter(viewport());
+        painter.fillRect(event->rect(), palette().base());
+        painter.drawPixmap(0, 0, m_frozen);
+        return;
+    }
     // One frame for the whole page: the rows are read and the colour
     // decision prepared once, not per cell.
     const std::unique_ptr<log_list_frame> frame = MakeFrame();

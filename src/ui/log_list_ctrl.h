@@ -26,6 +26,7 @@
 
 #include "ui/log_list_rules.h"
 
+#include <QPixmap>
 #include <QTableView>
 
 #include <cstdint>
@@ -88,8 +89,15 @@ public:
     // changed.
     int SetRowCount();
     int RowCount() const;
-    // Off: the list neither paints nor reads its rows (a job is rewriting
-    // them).  On: it paints again at once.
+    // The line-number column: the file's line number (from 1) of each row,
+    // left of the columns.
+    void SetLineNumbersVisible(bool on);
+    bool LineNumbersVisible() const;
+    // The file's line number of the selection mark's row; 0 without a mark
+    // or while the numbers are not known (see CLogListModel::LineNumber).
+    int64_t CurrentLineNumber() const;
+    // Off: the list reads no rows (a job is rewriting them) and shows them
+    // as they were painted last.  On: it paints them again at once.
     void SetRedraw(bool on);
 
     // Clears every row's selection, selects row, makes it the selection mark
@@ -184,4 +192,5 @@ private:
     int32_t m_search_highlight = 0x0000FFFF;
     bool m_bulk_change = false;
     bool m_bulk_changed = false;
+    QPixmap m_frozen; // the rows as shown when redrawing was turned off
 };

@@ -69,6 +69,8 @@ int CLogListModel::SetRowCount()
     const int kept = std::min(old, count);
     if (kept > 0 && ColumnCount() > 0)
         emit dataChanged(index(0, 0), index(kept - 1, ColumnCount() - 1), {Qt::DisplayRole});
+    if (kept > 0)
+        emit headerDataChanged(Qt::Vertical, 0, kept - 1); // the rows may show other lines now
     return m_row_count;
 }
 
@@ -118,7 +120,16 @@ QVariant CLogListModel::headerData(int section, Qt::Orientation orientation, int
         return section >= 0 && section < ColumnCount()
                    ? QVariant(ToQString(m_columns[static_cast<std::size_t>(section)]))
                    : QVariant();
-    return section >= 0 && section < m_row_count ? QVariant(section + 1) : QVariant();
+    const int64_t line = LineNumber(section);
+    return line > 0 ? QVariant(static_cast<qlonglong>(line)) : QVariant(QString());
+}
+
+int64_t CLogListModel::LineNumber(int row) const
+{
+    if (!m_file || m_suspended || row < 0 || row >= m_row_count || !m_file->line_numbers_final())
+        return 0;
+    const int64_t line = m_file->read_rows().line_number(static_cast<std::size_t>(row));
+    return line >= 0 ? line + 1 : 0;
 }
 
 Qt::ItemFlags CLogListModel::flags(const QModelIndex& index) const

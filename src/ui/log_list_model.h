@@ -17,6 +17,8 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,12 +65,18 @@ public:
     // How row's line is marked when it is shown cut (see CutMarkOf); a whole
     // line, a row that does not exist, no file or a suspended model: none.
     cut_mark CutMark(int row) const;
+    // The file's line number (from 1) of the line row shows; 0 for a row
+    // that does not exist, without a file, while suspended, and while the
+    // index's numbers are not the file's yet (a tail-first file still being
+    // indexed towards its start).
+    int64_t LineNumber(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     // Qt::DisplayRole and Qt::AccessibleTextRole: the cell text; nothing else.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    // Horizontal Qt::DisplayRole: the column name; vertical: the row number from 1.
+    // Horizontal Qt::DisplayRole: the column name; vertical: the file's line
+    // number (LineNumber; empty while it is not known).
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 

@@ -266,6 +266,10 @@ void CVarnothDlg::CreateMenus()
     view->addSeparator();
     AddMenuCommand(view, ids::kViewScrollUp, u"IDS_MENU_MAIN_VIEW_SCROLL_UP");
     AddMenuCommand(view, ids::kViewScrollDown, u"IDS_MENU_MAIN_VIEW_SCROLL_DOWN");
+    AddMenuCommand(view, ids::kViewFirstLine, u"IDS_MENU_MAIN_VIEW_FIRST_LINE");
+    AddMenuCommand(view, ids::kViewLastLine, u"IDS_MENU_MAIN_VIEW_LAST_LINE");
+    AddMenuCommand(view, ids::kViewGoToLine, u"IDS_MENU_MAIN_VIEW_GOTO_LINE");
+    AddMenuCommand(view, ids::kViewLineNumbers, u"IDS_MENU_MAIN_VIEW_LINE_NUMBERS", true);
     view->addSeparator();
     AddMenuCommand(view, ids::kViewHighlightSetting, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_SETTING");
     AddMenuCommand(view, ids::kViewHighlightEnable, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_ENABLE", true);

@@ -4,6 +4,7 @@
 #include "work/jobs.h"
 #include "work/view_host.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -27,12 +28,27 @@ file_view::file_view(view_host& host, std::u16string path)
     : m_host(host), m_id(NextViewId()), m_path(std::move(path)), m_name(FileNamePart(m_path))
 {}
 
-file_view::rows::rows(const file_view& view) : m_window(view.m_file.read_window()), m_source(&m_window.lines())
+file_view::rows::rows(const file_view& view)
+    : m_window(view.m_file.read_window()), m_source(&m_window.lines()), m_first(view.m_file.read_window_numbers().first)
 {
     if (!view.m_quick_filter_text.empty())
         m_source = &m_window.quick_lines();
     else if (view.m_filter_enabled)
         m_source = &m_window.filtered_lines();
+}
+
+int64_t file_view::rows::line_number(std::size_t row) const
+{
+    if (row >= m_source->size() || m_first < 0)
+        return -1;
+    const std::vector<log_line*>& all = m_window.lines();
+    if (m_source == &all)
+        return m_first + static_cast<int64_t>(row);
+    // A filtered row: the window's lines are in file order.
+    const int64_t offset = (*m_source)[row]->offset;
+    const auto at = std::lower_bound(all.begin(), all.end(), offset,
+                                     [](const log_line* line, int64_t wanted) { return line->offset < wanted; });
+    return m_first + static_cast<int64_t>(at - all.begin());
 }
 
 view_counts file_view::counts()
@@ -135,6 +151,14 @@ bool file_view::move_window(const window_plan& plan)
     if (!plan.move)
         return false;
     return Run(m_host, Job(m_id, view_action::move, {}, plan));
+}
+
+bool file_view::finish_indexing()
+{
+    if (!m_file.indexer().is_running())
+        return true;
+    tagVIEW_JOB job = Job(m_id, view_action::finish_index);
+    return Run(m_host, std::move(job)) && !m_file.indexer().is_running();
 }
 
 bool file_view::reload()

@@ -45,8 +45,8 @@ struct view_counts {
     int64_t file_size = 0;   // bytes when last looked
     int32_t encoding = 0;    // ENCODING_*
     bool has_bom = false;
-    bool indexing = false;  // the index thread has not finished
-    bool tail_mode = false; // indexed from the tail
+    bool indexing = false;   // the index thread has not finished
+    bool tail_mode = false;  // indexed from the tail
     uint64_t long_lines = 0; // lines longer than a row shows, cut in the list
     bool binary = false;     // the file's first bytes do not look like text
 };
@@ -98,10 +98,15 @@ public:
         std::size_t size() const { return m_source->size(); }
         // The quick filter the window's quick-filter result was made with.
         const log_filter& quick_filter() const { return m_window.quick_filter(); }
+        // The index's number (from 0) of the line that row shows; -1 for a
+        // row that does not exist.  It is the file's line number from 0
+        // when line_numbers_final().
+        int64_t line_number(std::size_t row) const;
 
     private:
         log_file::window_reader m_window;
         const std::vector<log_line*>* m_source;
+        int64_t m_first = -1; // the window's first line
     };
     rows read_rows() const { return rows(*this); }
     // The number of rows of the row source (0 without a window).
@@ -122,6 +127,9 @@ public:
     // A share of the index thread's pause (the pointer over the scope bar).
     index_hold hold_indexing() { return m_file.indexer().hold(); }
     bool indexing() { return m_file.indexer().is_running(); }
+    // Whether the index's line numbers are the file's: not while a
+    // tail-first index still grows towards the file's start.
+    bool line_numbers_final() { return !(m_file.tail_mode() && indexing()); }
 
     // ---- intents ------------------------------------------------------------
     // Each returns false when refused (a job runs, or nothing to do that
@@ -146,6 +154,9 @@ public:
     bool change_encoding(int32_t encoding);
     // Moves the window by plan (nothing when plan.move is false).
     bool move_window(const window_plan& plan);
+    // Waits, as a job the user can cancel, until the index thread has
+    // indexed the whole file; true when it has (at once when it had).
+    bool finish_indexing();
     // Opens the file again from scratch (after a rotation): index, parser
     // choice and first window as at its open; flags, filters and rules stay.
     bool reload();

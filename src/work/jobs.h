@@ -23,6 +23,7 @@ enum class view_action {
     encoding,     // encoding: ANSI or UTF-8; the window parsed again
     move,         // plan: the new window
     reload,       // the file opened again from scratch
+    finish_index, // waits (cancellable) until the index thread has ended
 };
 
 // The record of WM_JOB_VIEW, on the poster's stack until the job's done.

@@ -16,6 +16,9 @@
 
 namespace {
 
+// How long one wait for the index thread lasts before the cancel is looked at.
+constexpr int kIndexWaitStepMs = 50;
+
 void QuickFilter(job_context& job, file_view& view, tagVIEW_JOB& record)
 {
     job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_FILTERING", view.name());
@@ -121,6 +124,20 @@ void Move(job_context& job, file_view& view, tagVIEW_JOB& record)
     record.row = plan.row;
 }
 
+// Waits for the index thread to end (the file's first line of a tail-first
+// index, the last of a head-first one), until the user cancels.
+void FinishIndex(job_context& job, file_view& view, tagVIEW_JOB& record)
+{
+    job.SingleFileStep(u"IDS_PROGRESSDLG_STATUS_INDEXING", view.name());
+    index_control& indexer = FileOf(view).indexer();
+    while (indexer.is_running() && indexer.wait_stopped(kIndexWaitStepMs) != 0) {
+        if (job.TakeCancel())
+            return;
+    }
+    record.succeeded = true;
+    record.rows_only = true; // the window may have shifted: its rows are read again
+}
+
 // Opens the file again from scratch, as the open job does: index, parser
 // choice, first window, then the index thread.  Flags, filters, rules and
 // the user's encoding choice stay with the view.
@@ -173,6 +190,7 @@ void RunViewJob(job_context& job, tagVIEW_JOB& record)
     case view_action::encoding: Encoding(job, *view, record); break;
     case view_action::move: Move(job, *view, record); break;
     case view_action::reload: Reload(job, *view, record); break;
+    case view_action::finish_index: FinishIndex(job, *view, record); break;
     }
 }
 
@@ -186,12 +204,13 @@ void RunSearchJob(job_context& job, const tagSEARCH_JOB& record)
     options.quick_filter_text = !data.quick_filter_text().empty();
     options.filter_enabled = data.filter_enabled();
     options.cancelled = [&job] { return job.TakeCancel(); };
+    options.keep_window_when_not_found = true;
     const find_result result = find_in_file(FileOf(data), parser, record.search, options);
     if (result.outcome != find_outcome::not_found) {
         job.Post(WM_WORK_VIEW_UPDATE, SELECT_ROW, static_cast<intptr_t>(result.row));
         return;
     }
-    const bool up = record.search.up;
+    // The window is the one the view had: so is the selection.
     ShowMessage(DictionaryText(u"IDS_MSG_NOT_FOUND"), MB_OK | MB_ICONINFORMATION);
-    job.Post(WM_WORK_VIEW_UPDATE, up ? SELECT_FIRST : SELECT_LAST, 0);
+    job.Post(WM_WORK_VIEW_UPDATE, SELECT_KEEP, 0);
 }

@@ -160,6 +160,30 @@ TEST(LoadSettings, SiteAddressLosesItsEndingSlashesAndNeverBecomesEmpty)
     }
 }
 
+TEST(SaveSettings, LineNumbersAndFoldersAreWrittenOnlyWhenSetAndRoundTrip)
+{
+    temp_dir dir;
+    app_settings s;
+    ASSERT_TRUE(SaveSettings(s, dir.wide("plain.xml")));
+    const std::string plain = dir.read("plain.xml");
+    for (const char* element : {"show_line_numbers", "open_folder", "export_folder"})
+        EXPECT_EQ(plain.find(element), std::string::npos) << element;
+
+    s.show_line_numbers = true;
+    s.open_folder = u"/var/log/été & <old>";
+    s.export_folder = u"/home/u/Documents";
+    ASSERT_TRUE(SaveSettings(s, dir.wide("setting.xml")));
+    app_settings back;
+    LoadSettings(back, dir.wide("setting.xml"));
+    EXPECT_TRUE(back.show_line_numbers);
+    EXPECT_EQ(back.open_folder, s.open_folder);
+    EXPECT_EQ(back.export_folder, s.export_folder);
+    // A file without them keeps what the settings had.
+    LoadSettings(back, dir.wide("plain.xml"));
+    EXPECT_TRUE(back.show_line_numbers);
+    EXPECT_EQ(back.open_folder, s.open_folder);
+}
+
 TEST(SaveSettings, SeparatorsOfBlanksSurviveAndAnEmptyElementGivesABlank)
 {
     temp_dir dir;

@@ -379,6 +379,9 @@ const std::map<std::string, std::string> kFormattedTexts = {
     {"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM_NOCOLUMN", "ss"},
     {"IDS_STATUSBAR_NOTE_RELOADED", "s"},      // the file's name
     {"IDS_STATUSBAR_NOTE_RELOAD_FAILED", "s"}, // the file's name
+    {"IDS_GOTOLINEDLG_TEXT_LINE", "s"},        // the file's line count
+    {"IDS_MSG_GOTO_LINE_NOT_A_NUMBER", "s"},   // the file's line count
+    {"IDS_MSG_GOTO_LINE_OUT_OF_RANGE", "s"},   // the file's line count
 };
 
 // The items of each menu, whose keyboard letters ("&") must differ.

@@ -25,6 +25,7 @@
 #include "ui/varnoth_dlg.h"
 #include "viewer_fixture.h"
 #include "work/file_view_engine.h"
+#include "work/window_plan.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -271,6 +272,11 @@ private slots:
         QTest::keyClick(Expression(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(Expression()->selectedText(), QStringLiteral("ERROR"));
         QCOMPARE(list->SelectedCount(), int64_t(1));
+        // So do Ctrl+Home and Ctrl+End: they do not move the list.
+        const std::vector<int> selected_before = list->SelectedRows();
+        QTest::keyClick(Expression(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(Expression(), Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(list->SelectedRows(), selected_before);
 
         // Escape hides the dialog; the search stays with the file.
         QTest::keyClick(Expression(), Qt::Key_Escape);
@@ -506,21 +512,52 @@ private slots:
         FileOf(*file).window(first_after, last_after);
         QCOMPARE(first_after, first);
         QCOMPARE(last_after, last);
-        QCOMPARE(list->SelectionMark(), list->RowCount() - 1);
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 950 needle")); // kept
 
         // Up from there finds the row before again, in the window before.
-        QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
-        Settle();
-        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 950 needle"));
         QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
         Settle();
         QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 777 needle"));
         QTest::keyClick(list, Qt::Key_F3, Qt::ShiftModifier);
         Settle();
         QCOMPARE(NotFoundBoxes(), 2);
-        FileOf(*file).window(first, last);
-        QCOMPARE(first, int64_t(0));
-        QCOMPARE(list->SelectionMark(), 0);
+        QCOMPARE(RowText(list, Selected(list)), std::u16string(u"entry 777 needle")); // kept
+    }
+
+    // Finding nothing leaves the window and the selection where they were,
+    // in both directions, also when the search walked windows on the way.
+    void findInFileThatFindsNothingKeepsTheViewAndTheSelection()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 1000; ++i)
+            lines.push_back(Line("entry ", i));
+        CLogListCtrl* list = Open(Write("nothing.log", lines));
+        QVERIFY(list);
+        file_view* file = m_app->ActiveFile();
+        QVERIFY(file->move_window(PlanHolding(file->place(), 500)));
+        Settle();
+        const viewer_fixture::window_shape before = m_viewer->Shape();
+        QVERIFY(before.first > 0 && before.last < 999);
+        QVERIFY(list->SelectRow(42));
+        const std::u16string selected = RowText(list, 42);
+
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        for (const bool up : {false, true}) {
+            Control<QRadioButton>(up ? CFindDlg::kUpRadio : CFindDlg::kDownRadio)->click();
+            // A literal (scanned for) and a pattern every line's bytes may start
+            // (each window parsed and tested).
+            for (const QString& expression : {QStringLiteral("absent"), QStringLiteral(".*zz$")}) {
+                Check(CFindDlg::kRegexpCheck)->setChecked(expression.startsWith(QLatin1Char('.')));
+                const int boxes = NotFoundBoxes();
+                TypeAndEnter(expression);
+                Settle();
+                QCOMPARE(NotFoundBoxes(), boxes + 1);
+                QCOMPARE(m_viewer->Shape(), before);
+                QCOMPARE(Selected(list), 42);
+                QCOMPARE(list->SelectionMark(), 42);
+                QCOMPARE(RowText(list, 42), selected);
+            }
+        }
     }
 
     // A tail-first file shows its end while its index thread reads towards

@@ -26,8 +26,10 @@
 #include "work/work_messages.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -596,12 +598,16 @@ private slots:
         m_viewer->boxes.clear();
         m_viewer->answer = IDOK;
 
-        // A dialog cancelled: nothing.  It was offered the file's folder, the
-        // name without its extension and the two kinds of file.
+        // A dialog cancelled: nothing.  It was offered the documents folder
+        // (no export yet), the name without its extension and the two kinds
+        // of file.
         m_export_target.clear();
         router.route(ids::kFileExportVisible);
         QVERIFY(m_viewer->boxes.empty());
-        QCOMPARE(m_dialog_folder, (Root() / "files").u16string());
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(documents).isDir())
+            documents = QDir::homePath();
+        QCOMPARE(m_dialog_folder, FromQString(documents));
         QCOMPARE(m_dialog_name, std::u16string(u"export"));
         QCOMPARE(ExportDialogFilter(), Text(u"IDS_FILE_FORMAT_NAME_LOG") + QStringLiteral(" (*.log);;")
                                            + Text(u"IDS_FILE_FORMAT_NAME_CSV") + QStringLiteral(" (*.csv)"));

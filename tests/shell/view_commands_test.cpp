@@ -3,11 +3,17 @@
 // enabled without a file, closing tabs, the clicked cell's include texts,
 // refresh and tail, dropping files, help topics, inverting a selection and
 // the window moves at the list's edges.
+#include "glossant/dictionary_text.h"
+#include "shell/file_commands.h"
+#include "shell/panel_commands.h"
 #include "ui/command_ids.h"
 #include "ui/command_state.h"
 #include "ui/common_task_dlg.h"
+#include "ui/document_opener.h"
+#include "ui/go_to_line_dlg.h"
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
+#include "work/export_rows.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,13 +21,19 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -354,6 +366,17 @@ private slots:
                  qPrintable(m_opened.back().toString()));
         find->hide();
 
+        // No program for the page (no web browser): said so, with the path.
+        const document_opener desktop = SetDocumentOpener([](const QUrl&) { return false; });
+        V().Route(ids::kHelpHelp);
+        SetDocumentOpener(desktop);
+        QCOMPARE(V().boxes.size(), std::size_t(1));
+        QCOMPARE(V().boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
+        const std::u16string page = (V().Root() / "install" / "help" / "index.html").u16string();
+        QCOMPARE(V().boxes[0].text, DictionaryText(u"IDS_MSG_NO_PROGRAM_FOR_PAGE") + u"\n" + page);
+        QVERIFY(V().boxes[0].text.find(DictionaryText(u"IDS_MSG_UNKNOWN_ERROR")) == std::u16string::npos);
+        V().boxes.clear();
+
         // No page: the system's text for the error, error icon.
         fs::remove_all(V().Root() / "install" / "help");
         V().Route(ids::kHelpHelp);
@@ -442,6 +465,196 @@ private slots:
         V().Route(ids::kViewScrollDown);
         QCOMPARE(V().Shape(), (viewer_fixture::window_shape{700, 999, 1000}));
     }
+    // The open dialog starts in the last folder a file was opened from, else
+    // in the user's home; the export dialog in the last export's folder,
+    // else the documents folder, with the source's name and type.  Both are
+    // remembered in the settings.
+    void dialogs_StartInTheLastFolderElseHomeAndDocuments()
+    {
+        namespace fs = std::filesystem;
+        std::vector<QString> open_folders;
+        QStringList to_choose = {ToQString(V().Write("first.log", "one\n"))};
+        const open_dialog desktop_open = SetOpenDialog([&](QWidget*, const QString& folder) {
+            open_folders.push_back(folder);
+            return to_choose;
+        });
+        V().Route(ids::kFileOpen);
+        QVERIFY(V().WaitForTabs(1));
+        fs::create_directories(V().Root() / "other");
+        to_choose = {};
+        V().Route(ids::kFileOpen);
+        V().app->settings.open_folder = u"/no/such/folder";
+        V().Route(ids::kFileOpen);
+        SetOpenDialog(nullptr);
+        QCOMPARE(open_folders.size(), std::size_t(3));
+        QCOMPARE(open_folders[0], QDir::homePath());
+        QCOMPARE(open_folders[1], ToQString((V().Root() / "files").u16string()));
+        QCOMPARE(open_folders[2], QDir::homePath());
+        (void)desktop_open;
+
+        std::vector<std::pair<std::u16string, std::u16string>> asked; // folder, name
+        const fs::path exported = V().Root() / "other" / "out.csv";
+        panel_command_seams seams;
+        seams.choose_export_path = [&](QWidget*, const std::u16string& folder, const std::u16string& name) {
+            asked.emplace_back(folder, name);
+            return exported.u16string();
+        };
+        const panel_command_seams old = SetPanelCommandSeams(seams);
+        V().Route(ids::kFileExportVisible);
+        V().Route(ids::kFileExportVisible);
+        SetPanelCommandSeams(old);
+        QCOMPARE(asked.size(), std::size_t(2));
+        QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(documents).isDir())
+            documents = QDir::homePath();
+        QCOMPARE(ToQString(asked[0].first), documents);
+        QCOMPARE(asked[0].second, ExportInitialName(u"first.log"));
+        QCOMPARE(asked[1].first, (V().Root() / "other").u16string());
+        QCOMPARE(V().app->settings.export_folder, (V().Root() / "other").u16string());
+        QVERIFY(fs::exists(exported));
+    }
+
+    // Ctrl+Home on a file opened tail-first and still being indexed towards
+    // its start waits for the index (the test holds it until the job's
+    // dialog turns the event loop), then shows the file's line 1 selected;
+    // Ctrl+End its last line.  The line-number column and the status bar
+    // show the file's line numbers; go to line refuses what is no line.
+    void navigation_FileEndsGoToLineAndLineNumbersShowTheFilesLines()
+    {
+        V().app->settings.load_tail_first = true;
+        const int total = 400000;
+        const std::u16string path = V().Write("nav.log", viewer_fixture::NumberedLines(0, total, "row "));
+        bool held = false;
+        index_hold test_hold;
+        const QMetaObject::Connection hold = QObject::connect(V().Tabs(), &QTabWidget::currentChanged, [&](int tab) {
+            CLogListCtrl* shown = V().ListOf(tab);
+            file_view* data = shown ? shown->File() : nullptr;
+            if (!held && data && FileOf(*data).indexer().is_running()) {
+                test_hold = FileOf(*data).indexer().hold();
+                held = true;
+            }
+        });
+        V().app->OpenFiles({path});
+        QElapsedTimer waited;
+        waited.start();
+        while (V().Tabs()->count() == 0 && waited.elapsed() < kTestWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QObject::disconnect(hold);
+        CLogListCtrl* list = V().ActiveList();
+        QVERIFY(list);
+        if (!held)
+            QSKIP("the file was indexed before its tab came up");
+        file_view* file = V().ActiveFile();
+        QVERIFY(file->counts().line_count < uint64_t(total));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{list->RowCount() - 1});
+        QLabel* line_part = V().window->StatusBar()->LinePart();
+        QVERIFY(line_part->isHidden()); // the file's numbers are not known yet
+
+        V().app->SetProgressDelayMs(0);
+        QTimer::singleShot(0, [&test_hold] { test_hold.release(); });
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{0, 299, uint64_t(total)}));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{0});
+        QCOMPARE(list->SelectionMark(), 0);
+        QCOMPARE(list->CellText(0, 0), std::u16string(u"row 0"));
+        QCOMPARE(line_part->text(), QStringLiteral("Line: 1"));
+        QVERIFY(V().boxes.empty());
+
+        QTest::keyClick(list, Qt::Key_End, Qt::ControlModifier);
+        viewer_fixture::Settle();
+        QCOMPARE(V().Shape(), (viewer_fixture::window_shape{total - 300, total - 1, uint64_t(total)}));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{299});
+        QCOMPARE(line_part->text(), QStringLiteral("Line: %1").arg(total));
+
+        // The line-number column, remembered in the settings.
+        QVERIFY(!list->LineNumbersVisible());
+        V().Route(ids::kViewLineNumbers);
+        QVERIFY(list->LineNumbersVisible());
+        QVERIFY(V().app->settings.show_line_numbers);
+        QCOMPARE(list->model()->headerData(0, Qt::Vertical).toLongLong(), qlonglong(total - 299));
+        QCOMPARE(list->model()->headerData(299, Qt::Vertical).toLongLong(), qlonglong(total));
+
+        // Go to line: text that is no number and a line beyond the file are
+        // refused with a message, the dialog stays; a line in another window
+        // is loaded and selected.
+        std::vector<QString> typed = {QStringLiteral("abc"), QStringLiteral("0"),
+                                      QStringLiteral("99999999999999999999"), QStringLiteral(" 12,345 ")};
+        int refused = -1;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CGoToLineDlg*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            QCOMPARE(dialog->Edit()->text(), QString::number(total));
+            for (const QString& text : typed) {
+                dialog->Edit()->setText(text);
+                QTest::keyClick(dialog->Edit(), Qt::Key_Return);
+            }
+            refused = dialog->isVisible() ? -2 : static_cast<int>(V().boxes.size());
+        });
+        QTest::keyClick(list, Qt::Key_G, Qt::ControlModifier);
+        viewer_fixture::Settle();
+        QCOMPARE(refused, 3);
+        for (const viewer_fixture::box& b : V().boxes)
+            QCOMPARE(b.flags & MB_ICONMASK, unsigned(MB_ICONWARNING));
+        QVERIFY(ToQString(V().boxes[1].text).contains(QLocale().toString(total)));
+        const viewer_fixture::window_shape at = V().Shape();
+        QVERIFY(at.first <= 12344 && at.last >= 12344);
+        QCOMPARE(list->SelectedRows().size(), std::size_t(1));
+        QCOMPARE(list->CellText(list->SelectionMark(), 0), std::u16string(u"row 12344"));
+        QCOMPARE(line_part->text(), QStringLiteral("Line: 12345"));
+        QCOMPARE(list->model()->headerData(list->SelectionMark(), Qt::Vertical).toLongLong(), qlonglong(12345));
+
+        V().Route(ids::kViewLineNumbers);
+        QVERIFY(!list->LineNumbersVisible());
+        QVERIFY(!V().app->settings.show_line_numbers);
+    }
+
+    // The documentation's picture: the bundled application log with line
+    // numbers, a row selected and the go-to-line dialog over it.
+    // VARNOTH_GOTO_SCREENSHOT names the PNG.
+    void pictureOfLineNumbersAndGoToLine()
+    {
+        const QByteArray out = qgetenv("VARNOTH_GOTO_SCREENSHOT");
+        if (out.isEmpty())
+            QSKIP("only for the documentation's picture");
+        m_viewer.reset();
+        viewer_fixture::options how;
+        how.max_lines = 100000;
+        how.installed_folders = {"parser", "icons"};
+        m_viewer = std::make_unique<viewer_fixture>(how);
+        QVERIFY(m_viewer->Ready());
+        V().app->settings.show_line_numbers = true;
+        const std::filesystem::path sample = V().FilePath("app.log");
+        std::filesystem::copy_file(std::filesystem::path(VARNOTH_BIN_DIR) / "samples" / "sample.log", sample);
+        CLogListCtrl* list = V().Open(sample.u16string());
+        QVERIFY(list);
+        V().window->setGeometry(0, 0, 1100, 620);
+        V().window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(V().window, 5000));
+        list->SelectRow(1203);
+        V().window->UpdateStatusTexts();
+        QImage picture;
+        QTimer::singleShot(300, [&] {
+            auto* dialog = qobject_cast<CGoToLineDlg*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            dialog->Edit()->setText(QStringLiteral("2500"));
+            dialog->adjustSize();
+            picture = V().window->grab().toImage();
+            QPainter painter(&picture);
+            const QPoint at((picture.width() - dialog->width()) / 2, (picture.height() - dialog->height()) / 2);
+            painter.drawPixmap(at, dialog->grab());
+            painter.setPen(QColor(90, 90, 90));
+            painter.drawRect(QRect(at, dialog->size()).adjusted(-1, -1, 0, 0));
+            dialog->reject();
+        });
+        V().Route(ids::kViewGoToLine);
+        QVERIFY(!picture.isNull());
+        QVERIFY(picture.save(QString::fromLocal8Bit(out)));
+    }
+
     // Timer 100: while the pointer rests on the file-scope bar the index
     // thread of the active file stays paused (so the bar holds still under
     // it), and once the pointer leaves, the tick resumes it.  The test pauses

@@ -347,6 +347,27 @@ void log_list_paint_test::CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength()
     Glossant::UnInitialize();
 }
 
+void log_list_paint_test::RedrawOff_ShowsTheRowsAsTheyWereNeverBlankCells()
+{
+    // A job (find in file) turns redrawing off while it rewrites the rows;
+    // a paint meanwhile shows the rows as they were, the selected one too.
+    painted_list view({{u"INFO", u"started"}, {u"ERROR", u"disk full"}, {u"INFO", u"done"}}, {u"Level", u"Message"});
+    QVERIFY(view.ShowFocused());
+    view.list->SelectRow(1);
+    const QImage before = view.Grab();
+    const QRect selected_first = view.Content(1, 0);
+    QVERIFY(FirstInk(before, selected_first, selected_first.center().y()) >= 0);
+
+    view.list->SetRedraw(false);
+    QVERIFY(view.list->Model().Suspended());
+    QCOMPARE(view.Grab(), before);
+    view.list->viewport()->repaint();
+    QCOMPARE(view.Grab(), before);
+
+    view.list->SetRedraw(true);
+    QCOMPARE(view.Grab(), before);
+}
+
 void log_list_paint_test::Screenshot_SampleFileWithRulesAndASelection()
 {
     const log_pattern_list parser = list_fixture::LoadParserItems(

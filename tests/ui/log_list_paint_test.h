@@ -16,5 +16,6 @@ private slots:
     void Text_StartsSixPixelsInTwoInTheFirstColumnVerticallyCentred();
     void Text_CutCellsMatchTheWholeTextElided();
     void CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength();
+    void RedrawOff_ShowsTheRowsAsTheyWereNeverBlankCells();
     void Screenshot_SampleFileWithRulesAndASelection();
 };

@@ -80,6 +80,10 @@ const std::vector<menu_layout> kMainMenu = {
       {kSeparator, nullptr},
       {32795, u"IDS_MENU_MAIN_VIEW_SCROLL_UP"},
       {32796, u"IDS_MENU_MAIN_VIEW_SCROLL_DOWN"},
+      {32840, u"IDS_MENU_MAIN_VIEW_FIRST_LINE"},
+      {32841, u"IDS_MENU_MAIN_VIEW_LAST_LINE"},
+      {32842, u"IDS_MENU_MAIN_VIEW_GOTO_LINE"},
+      {32843, u"IDS_MENU_MAIN_VIEW_LINE_NUMBERS"},
       {kSeparator, nullptr},
       {32797, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_SETTING"},
       {32798, u"IDS_MENU_MAIN_VIEW_HIGHLIGHT_ENABLE"},
@@ -148,7 +152,8 @@ const std::vector<std::pair<int, QKeySequence>> kShortcuts = {
     {32794, QKeySequence(QStringLiteral("Ctrl+F5"))},      {32795, QKeySequence(QStringLiteral("Ctrl+PgUp"))},
     {32796, QKeySequence(QStringLiteral("Ctrl+PgDown"))},  {32798, QKeySequence(QStringLiteral("F6"))},
     {32800, QKeySequence(QStringLiteral("F7"))},           {32784, QKeySequence(QStringLiteral("F1"))},
-    {32802, QKeySequence(QStringLiteral("Ctrl+F1"))},
+    {32802, QKeySequence(QStringLiteral("Ctrl+F1"))},      {32840, QKeySequence(QStringLiteral("Ctrl+Home"))},
+    {32841, QKeySequence(QStringLiteral("Ctrl+End"))},     {32842, QKeySequence(QStringLiteral("Ctrl+G"))},
 };
 
 QString Describe(const QAction* action)
@@ -265,7 +270,7 @@ void main_window_test::init()
     m_dlg = std::make_unique<CVarnothDlg>(m_env->App());
     command_router& router = m_dlg->Router();
     auto record = [this](int id) { m_routed.push_back(id); };
-    for (int id = 32773; id <= 32813; ++id) {
+    for (int id = 32773; id <= ids::kViewLineNumbers; ++id) {
         if (id != ids::kFileExit)
             router.add(id, record);
     }

@@ -6,6 +6,7 @@
 #include "ui/command_ids.h"
 #include "ui/command_router.h"
 #include "ui/command_state.h"
+#include "ui/go_to_line_dlg.h"
 #include "ui/message_presenter.h"
 #include "ui/system_error.h"
 #include "ui/ui_text.h"
@@ -138,16 +139,19 @@ void ui_rules_test::Accelerators_TranslateTheSixteenKeysAndF1()
         {Qt::Key_F1, shift, 32784},
         {Qt::Key_F1, ctrl | shift, 32802},
         {Qt::Key_F5, Qt::KeypadModifier, 32793},
+        {Qt::Key_Home, ctrl, ids::kViewFirstLine},
+        {Qt::Key_End, ctrl, ids::kViewLastLine},
+        {Qt::Key_G, ctrl, ids::kViewGoToLine},
     };
     for (const row& r : rows)
         QCOMPARE(TranslateAccelerator(r.key, r.modifiers), r.command);
 
-    // The table holds sixteen distinct key combinations.
-    QCOMPARE(kAccelerators.size(), std::size_t{16});
+    // The table holds nineteen distinct key combinations.
+    QCOMPARE(kAccelerators.size(), std::size_t{19});
     std::set<std::pair<int, int>> keys;
     for (const accelerator& a : kAccelerators)
         keys.insert({a.key, static_cast<int>(a.modifiers.toInt())});
-    QCOMPARE(keys.size(), std::size_t{16});
+    QCOMPARE(keys.size(), std::size_t{19});
 }
 
 void ui_rules_test::Accelerators_OtherModifierCombinations_AreNotTranslated()
@@ -166,6 +170,8 @@ void ui_rules_test::Accelerators_OtherModifierCombinations_AreNotTranslated()
         {Qt::Key_PageUp, Qt::NoModifier},
         {Qt::Key_F2, Qt::NoModifier},
         {Qt::Key_A, Qt::NoModifier},
+        {Qt::Key_Home, Qt::NoModifier},
+        {Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier},
     };
     for (const row& r : rows)
         QCOMPARE(TranslateAccelerator(r.key, r.modifiers), 0);
@@ -423,4 +429,44 @@ void ui_rules_test::HistoryCombo_IsRefilledInOrderAndKeepsTheEditText()
     QCOMPARE(combo.currentText(), QString("typed"));
     FillHistoryCombo(combo, {});
     QCOMPARE(combo.count(), 0);
+}
+
+void ui_rules_test::GoToLine_EntriesAreLinesOfTheFileOrRefused()
+{
+    using k = line_entry::kind;
+    struct row {
+        const char* text;
+        int64_t line_count;
+        line_entry expected;
+    };
+    const row rows[] = {
+        {"1", 10, {k::line, 1}},
+        {"10", 10, {k::line, 10}},
+        {"  7 ", 10, {k::line, 7}},
+        {"007", 10, {k::line, 7}},
+        {"12,345", 20000, {k::line, 12345}},
+        {"12.345.678", 20000000, {k::line, 12345678}},
+        {"1 234", 2000, {k::line, 1234}},
+        {"", 10, {k::empty, 0}},
+        {"   ", 10, {k::empty, 0}},
+        {"0", 10, {k::out_of_range, 0}},
+        {"000", 10, {k::out_of_range, 0}},
+        {"11", 10, {k::out_of_range, 0}},
+        {"1", 0, {k::out_of_range, 0}},
+        {"99999999999999999999999", 10, {k::out_of_range, 0}},
+        {"9223372036854775807", 9223372036854775807LL, {k::line, 9223372036854775807LL}},
+        {"9223372036854775808", 9223372036854775807LL, {k::out_of_range, 0}},
+        {"-3", 10, {k::not_a_number, 0}},
+        {"+3", 10, {k::not_a_number, 0}},
+        {"3x", 10, {k::not_a_number, 0}},
+        {"1e3", 5000, {k::not_a_number, 0}},
+        {",12", 100, {k::not_a_number, 0}},
+        {"12,", 100, {k::not_a_number, 0}},
+        {"1,,2", 100, {k::not_a_number, 0}},
+        {"\u0663", 10, {k::not_a_number, 0}}, // an Arabic-Indic digit is no line number here
+    };
+    for (const row& r : rows) {
+        const line_entry got = ParseLineEntry(QString::fromUtf8(r.text), r.line_count);
+        QVERIFY2(got == r.expected, r.text);
+    }
 }

@@ -23,4 +23,5 @@ private slots:
     void SystemErrorText_KnownAndUnknownCodes();
     void MessageBoxMapping_IconsButtonsResults();
     void HistoryCombo_IsRefilledInOrderAndKeepsTheEditText();
+    void GoToLine_EntriesAreLinesOfTheFileOrRefused();
 };

@@ -299,7 +299,7 @@ TEST_F(OpenJob, ExitWhileTheJobWaitsForAnAnswer_EndsWithTheFallbackAnswer)
     EXPECT_EQ(App().InterfaceQueue().size(), 0u);
 }
 
-TEST_F(OpenJob, FindInFileWithoutAMatch_SaysSoAndFocusesTheEndItSearchedTowards)
+TEST_F(OpenJob, FindInFileWithoutAMatch_SaysSoAndKeepsTheSelection)
 {
     App().SetProgressDelayMs(0);
     App().OpenFiles({WriteFile("find.log", NumberedLines(20))});
@@ -316,7 +316,7 @@ TEST_F(OpenJob, FindInFileWithoutAMatch_SaysSoAndFocusesTheEndItSearchedTowards)
         ASSERT_TRUE(PumpUntilIdle());
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0], BoxText(u"IDS_MSG_NOT_FOUND"));
-        EXPECT_EQ(window.calls, (std::vector<std::string>{up ? "view:1:0" : "view:2:0"}));
+        EXPECT_EQ(window.calls, (std::vector<std::string>{"view:0:0"}));
         ASSERT_EQ(dialogs.size(), 1u);
         EXPECT_TRUE(dialogs[0]->cancellable);
         EXPECT_TRUE(window.redraw);

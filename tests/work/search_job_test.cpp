@@ -96,7 +96,7 @@ TEST_F(SearchJob, ACancelTakenAtTheFirstRow_SelectsTheRowReachedAndSaysNothing)
     EXPECT_EQ(App().WorkThread().CancelEvent().wait(0), 1); // taken
 }
 
-TEST_F(SearchJob, NoMatchDownFromAWindowAtTheEnd_SaysSoAtOnceAndFocusesTheLastRow)
+TEST_F(SearchJob, NoMatchDownFromAWindowAtTheEnd_SaysSoAtOnceAndKeepsTheSelection)
 {
     App().ReparseFrom(900, SELECT_KEEP, 0);
     ASSERT_TRUE(PumpUntilIdle());
@@ -105,7 +105,29 @@ TEST_F(SearchJob, NoMatchDownFromAWindowAtTheEnd_SaysSoAtOnceAndFocusesTheLastRo
     ASSERT_TRUE(PumpUntilIdle());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], BoxText(u"IDS_MSG_NOT_FOUND"));
-    EXPECT_EQ(window.calls, (std::vector<std::string>{"view:2:0"}));
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"view:0:0"}));
+}
+
+TEST_F(SearchJob, NoMatchFromAWindowInTheMiddle_TheViewGoesBackToItsWindow)
+{
+    // The search walks to the file's end (or start) and finds nothing: the
+    // window is the one the view had, and the selection is kept.
+    for (const bool up : {false, true}) {
+        SCOPED_TRACE(up ? "up" : "down");
+        App().ReparseFrom(500, SELECT_KEEP, 0);
+        ASSERT_TRUE(PumpUntilIdle());
+        window.calls.clear();
+        boxes.clear();
+        App().FindInFile(Search(u"no such text", up));
+        ASSERT_TRUE(PumpUntilIdle());
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(window.calls, (std::vector<std::string>{"view:0:0"}));
+        int64_t first = -1;
+        int64_t last = -1;
+        FileOf(*m_data).window(first, last);
+        EXPECT_EQ(first, 500);
+        EXPECT_EQ(RowText(0), "line 500");
+    }
 }
 
 } // namespace
