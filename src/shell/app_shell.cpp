@@ -13,6 +13,7 @@
 #include "shell/interface_dispatcher.h"
 #include "shell/main_dialog_adapter.h"
 #include "shell/panel_commands.h"
+#include "shell/settings_commands.h"
 #include "shell/view_commands.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
@@ -118,6 +119,7 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     RegisterViewCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterPanelCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterFindCommands(*m_main_window, m_app, *m_main_dialog);
+    RegisterSettingsCommands(*m_main_window, m_app, *m_main_dialog);
     // Last: only the commands nobody carries out yet get a stand-in.
     RegisterPendingCommands(*m_main_window);
     m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {
