@@ -96,10 +96,11 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     m_list->setHorizontalHeaderLabels({Text(u"IDS_FILTERDLG_LIST_COLUMN_CONDITION"), Text(u"IDS_FILTER_CASE_SENSITIVE"),
                                        Text(u"IDS_FILTER_LOGIC")});
     m_list->horizontalHeader()->setHighlightSections(false);
-    m_list->horizontalHeader()->setStretchLastSection(true);
-    m_list->setColumnWidth(0, DialogUnitsX(metrics, 210) * 3 / 2);
-    m_list->setColumnWidth(1, DialogUnitsX(metrics, 90) * 3 / 4);
-    m_list->setColumnWidth(2, DialogUnitsX(metrics, 40));
+    // The condition takes the room the other two leave.
+    m_list->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_list->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_list->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setMinimumSize(DialogUnitsX(metrics, 330), DialogUnitsY(metrics, 110));
     m_list->installEventFilter(this);
 

@@ -149,10 +149,11 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
                                        Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_EXAMPLE"),
                                        Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CASE_SENSITIVE")});
     m_list->horizontalHeader()->setHighlightSections(false);
-    m_list->horizontalHeader()->setStretchLastSection(true);
-    m_list->setColumnWidth(0, DialogUnitsX(metrics, 210) * 3 / 2);
-    m_list->setColumnWidth(1, DialogUnitsX(metrics, 60));
-    m_list->setColumnWidth(2, DialogUnitsX(metrics, 90) * 3 / 4);
+    // The condition takes the room the other two leave.
+    m_list->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_list->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_list->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setMinimumSize(DialogUnitsX(metrics, 330), DialogUnitsY(metrics, 100));
     m_list->setItemDelegate(new rule_delegate(m_rows, m_context.headers, m_list));
     m_list->installEventFilter(this);
