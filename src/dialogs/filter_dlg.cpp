@@ -93,8 +93,8 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     m_list->setWordWrap(false);
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
-    m_list->setHorizontalHeaderLabels({Text(u"IDS_FILTERDLG_LIST_COLUMN_CONDITION"), Text(u"IDS_FILTER_CASE_SENSITIVE"),
-                                       Text(u"IDS_FILTER_LOGIC")});
+    m_list->setHorizontalHeaderLabels(
+        {Text(u"IDS_FILTERDLG_LIST_COLUMN_CONDITION"), Text(u"IDS_FILTER_CASE_SENSITIVE"), Text(u"IDS_FILTER_LOGIC")});
     m_list->horizontalHeader()->setHighlightSections(false);
     // The condition takes the room the other two leave.
     m_list->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -208,8 +208,8 @@ void CFilterDlg::FillList()
         const QColor color = missing ? grey : normal;
         m_list->setItem(row, 0, Cell(DescribeCondition(condition), color));
         m_list->setItem(row, 1, Cell(Text(condition.case_sensitive() ? u"IDS_WORD_YES" : u"IDS_WORD_NO"), color));
-        m_list->setItem(row, 2, Cell(Text(condition.logic_and() ? u"IDS_FILTER_LOGIC_AND" : u"IDS_FILTER_LOGIC_OR"),
-                                     color));
+        m_list->setItem(row, 2,
+                        Cell(Text(condition.logic_and() ? u"IDS_FILTER_LOGIC_AND" : u"IDS_FILTER_LOGIC_OR"), color));
     }
     m_list->setUpdatesEnabled(true);
 }

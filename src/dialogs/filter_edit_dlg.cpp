@@ -33,7 +33,8 @@ QString DescribeCondition(const log_filter& condition)
     const std::u16string type = FromQString(CompareText(condition.type()));
     if (condition.column().empty())
         return ToQString(FormatText(u"IDS_FILTERDLG_LIST_FORMAT_CONDITION_NOCOLUMN", {type, condition.content()}));
-    return ToQString(FormatText(u"IDS_FILTERDLG_LIST_FORMAT_CONDITION", {condition.column(), type, condition.content()}));
+    return ToQString(
+        FormatText(u"IDS_FILTERDLG_LIST_FORMAT_CONDITION", {condition.column(), type, condition.content()}));
 }
 
 CFilterEditDlg::CFilterEditDlg(mode how, const filter_column_map& columns, const std::vector<std::u16string>& headers,
@@ -176,11 +177,11 @@ void CFilterEditDlg::accept()
     if (HasXmlSpecialChars(column))
         return refuse(FormatText(u"IDS_MSG_ILLEGAL_COLUMN_NAME", {}), m_column);
     if (expression.empty() && type != FILTER_TYPE_EQUAL && type != FILTER_TYPE_NOTEQUAL)
-        return refuse(FormatText(u"IDS_MSG_FILTER_VALUE_EMPTY",
-                                 {FromQString(Text(u"IDS_FILTER_EXPRESSION")), FromQString(Text(u"IDS_FILTER_COMPARE")),
-                                  FromQString(Text(u"IDS_FILTER_TYPE_EQUAL")),
-                                  FromQString(Text(u"IDS_FILTER_TYPE_NOTEQUAL"))}),
-                      m_expression);
+        return refuse(
+            FormatText(u"IDS_MSG_FILTER_VALUE_EMPTY",
+                       {FromQString(Text(u"IDS_FILTER_EXPRESSION")), FromQString(Text(u"IDS_FILTER_COMPARE")),
+                        FromQString(Text(u"IDS_FILTER_TYPE_EQUAL")), FromQString(Text(u"IDS_FILTER_TYPE_NOTEQUAL"))}),
+            m_expression);
     if (type >= FILTER_TYPE_GREATER && type <= FILTER_TYPE_LESS_EQUAL && m_format.data_type != DATA_TYPE_TEXT) {
         tagDATA_VALUE value;
         ParseDataValue(value, expression.data(), expression.size(), m_format);

@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTextInputDlg::CTextInputDlg(const QString& title, const QString& label,
-                             const std::vector<std::u16string>& suggestions, QWidget* parent)
+CTextInputDlg::CTextInputDlg(const QString& title, const QString& label, const std::vector<std::u16string>& suggestions,
+                             QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(IdObjectName(kTemplateId));
@@ -36,7 +36,8 @@ CTextInputDlg::CTextInputDlg(const QString& title, const QString& label,
     QDialogButtonBox* buttons = OkCancelButtons(*this);
     m_ok = buttons->findChild<QPushButton*>(IdObjectName(1));
     m_ok->setEnabled(false);
-    connect(m_box, &QComboBox::editTextChanged, this, [this](const QString& text) { m_ok->setEnabled(!text.isEmpty()); });
+    connect(m_box, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { m_ok->setEnabled(!text.isEmpty()); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, margin, margin, margin);
@@ -80,8 +81,8 @@ std::optional<std::u16string> AskFavoriteName(std::u16string_view title_key, std
     for (const std::u16string& existing : names) {
         if (!SameNameIgnoringCase(existing, name))
             continue;
-        if (ShowMessage(FormatText(u"IDS_MSG_FAVORITE_EXISTED_OVERWRITE_ASK", {existing}),
-                        MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (ShowMessage(FormatText(u"IDS_MSG_FAVORITE_EXISTED_OVERWRITE_ASK", {existing}), MB_YESNO | MB_ICONQUESTION)
+            != IDYES)
             return std::nullopt;
         replaced = existing;
         break;

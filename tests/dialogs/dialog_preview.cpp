@@ -171,7 +171,8 @@ int main(int argc, char** argv)
                 made.back_color = back;
                 return made;
             };
-            CHighlight rules = {rule(u"ERROR", u"Level", 0x000000, 0x0000D5), rule(u"WARN", u"Level", 0x000000, 0x0080FFFF),
+            CHighlight rules = {rule(u"ERROR", u"Level", 0x000000, 0x0000D5),
+                                rule(u"WARN", u"Level", 0x000000, 0x0080FFFF),
                                 rule(u"took [0-9]{4} ms", u"Message", 0x00800000, 0x00FFE0C0),
                                 rule(u"db-1", u"Host", 0x00FFFFFF, 0x00008000)};
             rules[2].regexp = true;

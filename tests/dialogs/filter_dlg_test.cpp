@@ -25,18 +25,14 @@ tagDATA_FORMAT Typed(int32_t type)
 
 // A parser with a text, a numeric and an IPv4 column, as the list shows it.
 struct filter_fixture {
-    filter_column_map columns = {{u"Level", Typed(DATA_TYPE_TEXT)},
-                                 {u"Bytes", Typed(DATA_TYPE_NUMERIC)},
-                                 {u"Client", Typed(DATA_TYPE_IPV4)}};
+    filter_column_map columns = {
+        {u"Level", Typed(DATA_TYPE_TEXT)}, {u"Bytes", Typed(DATA_TYPE_NUMERIC)}, {u"Client", Typed(DATA_TYPE_IPV4)}};
     std::vector<std::u16string> headers = {u"Level", u"Bytes", u"Client"};
     filter_favorites favorites;
     std::vector<log_filter> recent;
     std::vector<std::u16string> history;
 
-    CFilterDlg::context Context()
-    {
-        return {headers, columns, &favorites, &recent, &history};
-    }
+    CFilterDlg::context Context() { return {headers, columns, &favorites, &recent, &history}; }
 };
 
 log_filter Condition(std::u16string column, int32_t type, std::u16string text, bool logic_and = true,
@@ -89,10 +85,9 @@ int Selected(QTableWidget* list)
 void filter_dlg_test::EditDlg_ChecksInTheirOrderWithTheirMessages()
 {
     const std::u16string empty_value =
-        Filled(u"IDS_MSG_FILTER_VALUE_EMPTY", {FromQString(Text(u"IDS_FILTER_EXPRESSION")),
-                                               FromQString(Text(u"IDS_FILTER_COMPARE")),
-                                               FromQString(Text(u"IDS_FILTER_TYPE_EQUAL")),
-                                               FromQString(Text(u"IDS_FILTER_TYPE_NOTEQUAL"))});
+        Filled(u"IDS_MSG_FILTER_VALUE_EMPTY",
+               {FromQString(Text(u"IDS_FILTER_EXPRESSION")), FromQString(Text(u"IDS_FILTER_COMPARE")),
+                FromQString(Text(u"IDS_FILTER_TYPE_EQUAL")), FromQString(Text(u"IDS_FILTER_TYPE_NOTEQUAL"))});
     struct row {
         const char* column;
         int type;
@@ -153,8 +148,8 @@ void filter_dlg_test::EditDlg_GenerateFollowsTheColumnType()
     QVERIFY(Activate(&dialog));
     auto* generate = Child<QPushButton>(&dialog, CFilterEditDlg::kGenerateButton);
     QVERIFY(!generate->isEnabled());
-    const std::vector<std::pair<QString, bool>> rows = {
-        {"Bytes", true}, {"Level", false}, {"Client", true}, {"Byte", false}, {"Bytes2", false}, {"", false}};
+    const std::vector<std::pair<QString, bool>> rows = {{"Bytes", true}, {"Level", false},  {"Client", true},
+                                                        {"Byte", false}, {"Bytes2", false}, {"", false}};
     for (const auto& [column, enabled] : rows) {
         Fill(&dialog, column, FILTER_TYPE_EQUAL, QString());
         QVERIFY2(generate->isEnabled() == enabled, qPrintable(column));
@@ -209,9 +204,9 @@ void filter_dlg_test::FilterDlg_AddModeStaysOpenAndARepeatedConditionLeavesOneSe
     QCOMPARE(rows_seen_open, 2);
     QCOMPARE(list->rowCount(), 2);
     QCOMPARE(Selected(list), 0); // the repeated one, already present
-    QCOMPARE(list->item(0, 0)->text(), ToQString(Filled(u"IDS_FILTERDLG_LIST_FORMAT_CONDITION",
-                                                            {u"Level", FromQString(Text(u"IDS_FILTER_TYPE_EQUAL")),
-                                                             u"ERROR"})));
+    QCOMPARE(list->item(0, 0)->text(),
+             ToQString(Filled(u"IDS_FILTERDLG_LIST_FORMAT_CONDITION",
+                              {u"Level", FromQString(Text(u"IDS_FILTER_TYPE_EQUAL")), u"ERROR"})));
     QCOMPARE(list->item(1, 0)->text(), QStringLiteral("Bytes > \"100\""));
     QCOMPARE(Column(list, 1), QStringList({Text(u"IDS_WORD_NO"), Text(u"IDS_WORD_NO")}));
     QCOMPARE(Column(list, 2), QStringList({Text(u"IDS_FILTER_LOGIC_AND"), Text(u"IDS_FILTER_LOGIC_AND")}));
@@ -241,7 +236,7 @@ void filter_dlg_test::FilterDlg_ConditionOnAMissingColumnIsGrey()
         QCOMPARE(list->item(2, column)->foreground().color(), normal); // any column
     }
     QCOMPARE(list->item(2, 0)->text(), ToQString(Filled(u"IDS_FILTERDLG_LIST_FORMAT_CONDITION_NOCOLUMN",
-                                                            {FromQString(Text(u"IDS_FILTER_TYPE_CONTAIN")), u"z"})));
+                                                        {FromQString(Text(u"IDS_FILTER_TYPE_CONTAIN")), u"z"})));
 }
 
 void filter_dlg_test::FilterDlg_RemoveEditAndButtons()
@@ -406,8 +401,7 @@ void filter_dlg_test::FilterDlg_ApplyWithElevenConditionsKeepsTenRecentLastFirst
 void filter_dlg_test::FilterDlg_RecentMenuAddsACopy()
 {
     filter_fixture f;
-    f.recent = {Condition(u"Level", FILTER_TYPE_CONTAIN, u"took", true, true),
-                Condition(u"", FILTER_TYPE_EQUAL, u"x")};
+    f.recent = {Condition(u"Level", FILTER_TYPE_CONTAIN, u"took", true, true), Condition(u"", FILTER_TYPE_EQUAL, u"x")};
     CFilterDlg dialog(log_filter_groups(), f.Context());
     dialog.show();
     QVERIFY(Activate(&dialog));

@@ -92,9 +92,8 @@ void highlight_dlg_test::InPlaceEditing_WritesTheSelectedRow()
     // Typing replaces the selected text, in the row as well.
     TypeText(Focused(), QStringLiteral("ERROR"));
     QCOMPARE(dialog.Rows()[0].expression, std::u16string(u"ERROR"));
-    QCOMPARE(list->item(0, 0)->text(),
-             ToQString(Filled(u"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM_NOCOLUMN",
-                                  {FromQString(Text(u"IDS_HIGHLIGHT_VERB_CONTAIN")), u"ERROR"})));
+    QCOMPARE(list->item(0, 0)->text(), ToQString(Filled(u"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM_NOCOLUMN",
+                                                        {FromQString(Text(u"IDS_HIGHLIGHT_VERB_CONTAIN")), u"ERROR"})));
     auto* column = Child<QComboBox>(&dialog, CHighlightDlg::kColumnBox);
     TypeText(column->lineEdit(), QStringLiteral("Level"));
     Child<QCheckBox>(&dialog, CHighlightDlg::kCaseSensitiveCheck)->click();
@@ -143,8 +142,8 @@ void highlight_dlg_test::Wildcard_ClearsRegexpAndTheVerbFollows()
     QVERIFY(Activate(&dialog));
     auto* list = List(&dialog);
     auto verb = [&](std::u16string_view key) {
-        return ToQString(Filled(u"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM",
-                                    {u"Message", FromQString(Text(key)), u"took \\d+"}));
+        return ToQString(
+            Filled(u"IDS_HIGHLIGHTDLG_LIST_FORMAT_ITEM", {u"Message", FromQString(Text(key)), u"took \\d+"}));
     };
     QCOMPARE(list->item(0, 0)->text(), verb(u"IDS_HIGHLIGHT_VERB_REGEXP"));
     ClickRow(list, 0);
@@ -208,9 +207,9 @@ void highlight_dlg_test::MoveButtons_EnabledByPosition()
 void highlight_dlg_test::MissingColumn_GreyButTheExampleKeepsItsColours()
 {
     highlight_fixture f;
-    CHighlightDlg dialog(CHighlight{Rule(u"here", u"Level", 0x0000FF00, 0x00FF0000),
-                                    Rule(u"gone", u"Missing", 0x000000FF, 0x0000FFFF)},
-                         f.Context());
+    CHighlightDlg dialog(
+        CHighlight{Rule(u"here", u"Level", 0x0000FF00, 0x00FF0000), Rule(u"gone", u"Missing", 0x000000FF, 0x0000FFFF)},
+        f.Context());
     dialog.show();
     QVERIFY(Activate(&dialog));
     auto* list = List(&dialog);
@@ -277,9 +276,9 @@ void highlight_dlg_test::Recent_ReaddedInTheColoursOfANewRule()
     QMenu menu;
     dialog.FillRecentMenu(menu);
     QCOMPARE(menu.actions().size(), 1);
-    QCOMPARE(menu.actions()[0]->text(), Literal(DescribeRule(used) + QStringLiteral("(")
-                                                + Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CASE_SENSITIVE")
-                                                + QStringLiteral(")")));
+    QCOMPARE(menu.actions()[0]->text(),
+             Literal(DescribeRule(used) + QStringLiteral("(") + Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CASE_SENSITIVE")
+                     + QStringLiteral(")")));
     menu.actions()[0]->trigger();
     QCOMPARE(dialog.Rows().size(), std::size_t{1});
     const tagHIGHLIGHT_ITEM& rule = dialog.Rows()[0];

@@ -202,7 +202,9 @@ private slots:
                         AddTyped(edit, "Message", FILTER_TYPE_CONTAIN, "took", false);
                         QTest::keyClick(Focused(), Qt::Key_Escape);
                     },
-                    [dialog] { QTest::mouseClick(Child<QPushButton>(dialog, CFilterDlg::kAddButton), Qt::LeftButton); });
+                    [dialog] {
+                        QTest::mouseClick(Child<QPushButton>(dialog, CFilterDlg::kAddButton), Qt::LeftButton);
+                    });
                 QVERIFY(added);
                 QCOMPARE(Child<QTableWidget>(dialog, CFilterDlg::kConditionList)->rowCount(), 3);
                 const bool named = WhenModal<CTextInputDlg>(
@@ -223,7 +225,8 @@ private slots:
         auto scan = [this](const std::string& word) {
             std::vector<std::string> expected;
             for (const sample_line& line : ReadSample(m_sample))
-                if ((line.level == "ERROR" || line.level == "WARN") && Lower(line.message).find(word) != std::string::npos)
+                if ((line.level == "ERROR" || line.level == "WARN")
+                    && Lower(line.message).find(word) != std::string::npos)
                     expected.push_back(Joined(line));
             return expected;
         };
@@ -278,7 +281,8 @@ private slots:
             groups.Flatten(flat);
             std::vector<std::u16string> texts;
             for (const log_filter& condition : flat)
-                texts.push_back(condition.column() + u"|" + condition.content() + (condition.logic_and() ? u"|and" : u"|or"));
+                texts.push_back(condition.column() + u"|" + condition.content()
+                                + (condition.logic_and() ? u"|and" : u"|or"));
             std::sort(texts.begin(), texts.end());
             return texts;
         };
@@ -330,7 +334,9 @@ private slots:
                         QTest::keyClick(Focused(), Qt::Key_Return);
                         QTest::keyClick(Focused(), Qt::Key_Escape);
                     },
-                    [dialog] { QTest::mouseClick(Child<QPushButton>(dialog, CFilterDlg::kAddButton), Qt::LeftButton); });
+                    [dialog] {
+                        QTest::mouseClick(Child<QPushButton>(dialog, CFilterDlg::kAddButton), Qt::LeftButton);
+                    });
                 QVERIFY(added);
                 QTest::mouseClick(Child<QPushButton>(dialog, 1), Qt::LeftButton);
             },
@@ -410,8 +416,7 @@ private slots:
         QVERIFY(matching && plain);
         for (int row : {matching_row, plain_row}) {
             const std::u16string text = list->CellText(row, 1);
-            const tagCELL_COLORS expected =
-                CellColors(text, u"Level", 1, false, list->hasFocus(), state, look.system);
+            const tagCELL_COLORS expected = CellColors(text, u"Level", 1, false, list->hasFocus(), state, look.system);
             const QRect cell = list->visualRect(list->model()->index(row, 1));
             const QColor painted(image.pixel(cell.right() - 2, cell.center().y()));
             QCOMPARE(painted, ColorFromRef(static_cast<uint32_t>(expected.back_color)));
