@@ -179,6 +179,8 @@ private slots:
         viewer_fixture::options how;
         how.max_lines = 100000;
         how.installed_folders = {"parser"};
+        if (QByteArray(QTest::currentTestFunction()) == "pictureOfFilteredAndHighlighted")
+            how.installed_folders.push_back("icons");
         m_viewer = std::make_unique<viewer_fixture>(how);
         QVERIFY(m_viewer->Ready());
     }
@@ -438,6 +440,41 @@ private slots:
         QVERIFY(!file->highlight_enabled());
         QVERIFY(file->highlight_rules().empty());
         QCOMPARE(m_viewer->app->recent_highlights.size(), std::size_t{3});
+    }
+
+    // For the documentation's picture only (VARNOTH_SETTINGS_SCREENSHOT=OUT.png):
+    // the sample filtered by level and coloured by three rules.
+    void pictureOfFilteredAndHighlighted()
+    {
+        const QByteArray out = qgetenv("VARNOTH_SETTINGS_SCREENSHOT");
+        if (out.isEmpty())
+            QSKIP("only for the documentation's picture");
+        CLogListCtrl* list = OpenSample();
+        QVERIFY(list);
+        file_view* file = m_viewer->ActiveFile();
+        log_filter_groups groups;
+        for (const char16_t* level : {u"ERROR", u"WARN"})
+            groups.AddCondition(MakeIncludeCondition(u"Level", level));
+        QVERIFY(file->set_filter_groups(groups, true));
+        CHighlight rules(3);
+        rules[0].expression = u"ERROR";
+        rules[0].column = u"Level";
+        rules[0].back_color = 0x008080FF;
+        rules[1].expression = u"WARN";
+        rules[1].column = u"Level";
+        rules[1].back_color = 0x0080FFFF;
+        rules[2].expression = u"Timeout";
+        rules[2].column = u"Message";
+        rules[2].back_color = 0x00FFC080;
+        file->set_highlight_rules(rules);
+        file->set_highlight_enabled(true);
+        m_viewer->Settle();
+        m_viewer->window->setGeometry(0, 0, 1280, 760);
+        m_viewer->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_viewer->window, kTestWaitMs));
+        m_viewer->window->UpdateToolbar();
+        QTest::qWait(300);
+        QVERIFY(m_viewer->window->grab().save(QString::fromUtf8(out)));
     }
 
     // Cancel on a file without conditions or rules leaves both switched off.
