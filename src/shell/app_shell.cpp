@@ -16,6 +16,7 @@
 #include "shell/main_dialog_adapter.h"
 #include "shell/open_at_line.h"
 #include "shell/panel_commands.h"
+#include "shell/settings_commands.h"
 #include "shell/view_commands.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
@@ -132,8 +133,7 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     RegisterPanelCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterFindCommands(*m_main_window, m_app, *m_main_dialog);
     RegisterHelpCommands(*m_main_window, m_app);
-    // Last: only the commands nobody carries out yet get a stand-in.
-    RegisterPendingCommands(*m_main_window);
+    RegisterSettingsCommands(*m_main_window, m_app, *m_main_dialog);
     m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {
         return std::make_unique<CProgressDlg>(file_count, cancellable, &cancel, m_main_window.get());
     });

@@ -228,26 +228,3 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
         AddConditionsFromSelectedRows(window, tabs, id - ids::kExcludeColumnFirst, false);
     });
 }
-
-void RegisterPendingCommands(CVarnothDlg& window)
-{
-    command_router& router = window.Router();
-    // ---- stand-ins: commands that other parts of the viewer carry out ----
-    const auto pending = [](int id) { DebugOutput("[shell] command %d has no handler yet\n", id); };
-    for (int id :
-         {ids::kEditFind, ids::kEditFindInFile, ids::kEditFindNext,
-          ids::kEditFindPrevious, // find
-          ids::kEditOptions,      // options
-          ids::kViewHighlightSetting,
-          ids::kViewFilterSetting, // settings
-          ids::kFileExportSelected, ids::kFileExportVisible, ids::kFileExportFile,
-          ids::kFileExportFileFilter, // export
-          ids::kEditCopy,
-          ids::kEditCopyClickedColumn,                                                                   // copy
-          ids::kEditCopyFilePath, ids::kEditCopyFileName, ids::kEditCopyDirPath, ids::kEditBrowseDir}) { // paths
-        if (!router.has(id))
-            router.add(id, pending);
-    }
-    if (!router.has(ids::kCopyColumnFirst))
-        router.add_range(ids::kCopyColumnFirst, ids::kCopyColumnLast, pending);
-}

@@ -6,11 +6,6 @@
 // Each acts through the active file's view (file_view's intents); none
 // touches the window, the filters or the index thread itself.
 //
-// The commands still waiting for their dialogs (the filter and highlight
-// settings) get a stand-in that only notes the call, registered for every
-// such id that has no handler yet: they stay enabled as the menus say, and
-// a handler registered later replaces it.
-//
 // Thread-safety: interface thread only.
 #pragma once
 
@@ -19,6 +14,3 @@ class CVarnothDlg;
 class main_dialog_adapter;
 
 void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& tabs);
-
-// The stand-ins; call after every part has registered its commands.
-void RegisterPendingCommands(CVarnothDlg& window);

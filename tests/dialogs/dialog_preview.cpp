@@ -7,9 +7,10 @@
 // DIALOG is number_format, datetime_format, datetime_languages,
 // datetime_language_edit, value_number, value_ipv4, value_datetime,
 // parser_manager (over copies of the shipped parsers), parser_editor (an
-// application log's parser with a group of sub-columns, its test line tried)
-// or parser_suggestion (the editor filled with a parser suggested from the
-// sample access log).
+// application log's parser with a group of sub-columns, its test line tried),
+// parser_suggestion (the editor filled with a parser suggested from the
+// sample access log); filter, filter_edit and highlight open those dialogs
+// over sample columns.
 // --languages starts with two sample languages; --format sets the column's
 // date-time format and --language its language; --value the expression a value dialog starts from.  The
 // texts come from a throw-away installation with the dictionary; nothing is
@@ -19,6 +20,8 @@
 #include "dialogs/datetime_language_dlg.h"
 #include "dialogs/parser_dlg.h"
 #include "dialogs/parser_edit_dlg.h"
+#include "dialogs/filter_dlg.h"
+#include "dialogs/highlight_dlg.h"
 #include "dialogs/value_input_dlg.h"
 #include "format/datetime.h"
 #include "parser/pattern_xml.h"
@@ -212,6 +215,59 @@ int main(int argc, char** argv)
         CParserDlg box(host);
         box.OnSuggest();
         result = host.parsers.empty() ? QDialog::Rejected : QDialog::Accepted;
+    } else if (dialog == "filter" || dialog == "filter_edit" || dialog == "highlight") {
+        // The columns of the bundled application log, with sample settings.
+        const std::vector<std::u16string> headers = {u"Time", u"Level", u"Thread", u"Message"};
+        filter_column_map columns;
+        for (const std::u16string& name : headers)
+            columns[name] = tagDATA_FORMAT{};
+        columns[u"Time"].data_type = DATA_TYPE_DATETIME;
+        columns[u"Time"].format = u"Y-m-d H:M:S.s";
+        std::vector<std::u16string> history = {u"ERROR", u"took"};
+        auto condition = [](std::u16string column, int32_t type, std::u16string text, bool logic_and) {
+            log_filter made;
+            made.SetColumn(std::move(column));
+            made.SetType(type);
+            made.SetContent(text);
+            made.SetCaseSensitive(false);
+            made.SetLogicAnd(logic_and);
+            return made;
+        };
+        if (dialog == "filter_edit") {
+            CFilterEditDlg box(CFilterEditDlg::mode::edit, columns, headers, history);
+            box.SetCondition(condition(u"Time", FILTER_TYPE_GREATER, u"2024-08-05 14:02:31.500", true));
+            result = box.exec();
+        } else if (dialog == "filter") {
+            log_filter_groups groups;
+            groups.AddCondition(condition(u"Level", FILTER_TYPE_EQUAL, u"ERROR", false));
+            groups.AddCondition(condition(u"Level", FILTER_TYPE_EQUAL, u"WARN", false));
+            groups.AddCondition(condition(u"Message", FILTER_TYPE_CONTAIN, u"timeout", true));
+            groups.AddCondition(condition(u"Time", FILTER_TYPE_GREATER, u"2024-08-05 14:02:31.500", true));
+            groups.AddCondition(condition(u"Host", FILTER_TYPE_EQUAL, u"db-1", true)); // not in the parser
+            filter_favorites favorites = {{u"Slow requests", groups}};
+            std::vector<log_filter> recent = {condition(u"Message", FILTER_TYPE_CONTAIN, u"took", true)};
+            CFilterDlg box(groups, {headers, columns, &favorites, &recent, &history});
+            result = box.exec();
+        } else {
+            auto rule = [](std::u16string expression, std::u16string column, int32_t text, int32_t back) {
+                tagHIGHLIGHT_ITEM made;
+                made.expression = std::move(expression);
+                made.column = std::move(column);
+                made.text_color = text;
+                made.back_color = back;
+                return made;
+            };
+            CHighlight rules = {rule(u"ERROR", u"Level", 0x000000, 0x0000D5),
+                                rule(u"WARN", u"Level", 0x000000, 0x0080FFFF),
+                                rule(u"took [0-9]{4} ms", u"Message", 0x00800000, 0x00FFE0C0),
+                                rule(u"db-1", u"Host", 0x00FFFFFF, 0x00008000)};
+            rules[2].regexp = true;
+            rules[2].case_sensitive = true;
+            highlight_favorites favorites;
+            CHighlight recent;
+            CHighlightDlg box(rules, {headers, &favorites, &recent, &history});
+            result = box.exec();
+        }
     } else {
         return Usage();
     }

@@ -5,8 +5,10 @@
 #include "color_picker_test.h"
 #include "data_format_dlg_test.h"
 #include "dialog_conventions_test.h"
+#include "filter_dlg_test.h"
 #include "find_dlg_test.h"
 #include "format_entry_test.h"
+#include "highlight_dlg_test.h"
 #include "language_dlg_test.h"
 #include "number_entry_test.h"
 #include "option_dlg_test.h"
@@ -48,6 +50,8 @@ int main(int argc, char** argv)
     failures += Run<language_dlg_test>(argc, argv);
     failures += Run<value_input_dlg_test>(argc, argv);
     failures += Run<parser_dlg_test>(argc, argv);
+    failures += Run<filter_dlg_test>(argc, argv);
+    failures += Run<highlight_dlg_test>(argc, argv);
     failures += Run<dialog_conventions_test>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

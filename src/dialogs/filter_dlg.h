@@ -1,0 +1,109 @@
+// The filter dialog (template 138): edits a working copy of the active
+// file's filter groups as a list of conditions, adds them through the
+// condition dialog or from the recent conditions, and keeps named
+// favourites.  Nothing outside the dialog changes until Apply, except the
+// favourites (at once) and the recent conditions (also when a favourite is
+// saved).  After Apply, Groups() is the new set.
+//
+// Thread-safety: interface thread only.
+#pragma once
+
+#include "dialogs/filter_edit_dlg.h"
+#include "filter/filter_store.h"
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QMenu;
+class QPushButton;
+class QTableWidget;
+
+class CFilterDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 138;
+    static constexpr int kConditionList = 1023;
+    static constexpr int kAddButton = 1024;
+    static constexpr int kRecentButton = 1063;
+    static constexpr int kRemoveButton = 1025;
+    static constexpr int kRemoveAllButton = 1029;
+    static constexpr int kEditButton = 1026;
+    static constexpr int kFavoriteBox = 1062;
+    static constexpr int kAddFavoriteButton = 1027;
+    static constexpr int kDeleteFavoriteButton = 1028;
+
+    // What the dialog edits and keeps; the references outlive the dialog.
+    struct context {
+        std::vector<std::u16string> headers; // the active list's column headers
+        filter_column_map columns;           // every leaf column of the parser
+        filter_favorites* favorites = nullptr;
+        std::vector<log_filter>* recent = nullptr; // newest first
+        std::vector<std::u16string>* history = nullptr;
+    };
+
+    CFilterDlg(const log_filter_groups& groups, context what, QWidget* parent = nullptr);
+    ~CFilterDlg() override;
+
+    // The working groups (after Apply: the new set).
+    const log_filter_groups& Groups() const { return m_groups; }
+    const filter_column_map& Columns() const { return m_context.columns; }
+
+    // Apply: the groups rebuilt from the rows, the recent conditions recorded.
+    void accept() override;
+
+    // The buttons' actions, as a click runs them.
+    void OnAdd();
+    void OnRemove();
+    void OnRemoveAll();
+    void OnEdit();
+    void OnAddFavorite();
+    void OnDeleteFavorite();
+    // Shows the recent-conditions menu under its button.
+    void OnRecent();
+    // Fills menu with one entry per recent condition, newest first; choosing
+    // one adds a copy of it.
+    void FillRecentMenu(QMenu& menu);
+
+    // Adds a copy of condition to the working groups (once: an equal one is
+    // kept instead) and selects its row.
+    void AddCondition(const log_filter& condition);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillList();
+    void RebuildGroups();
+    void UpdateButtons();
+    void OnFavoriteChosen(int index);
+    void RecordRecent();
+    int SelectedRow() const;
+    void SelectRow(int row);
+
+    log_filter_groups m_groups;
+    context m_context;
+    std::vector<log_filter> m_rows; // the list's conditions, row by row
+
+    QTableWidget* m_list = nullptr;
+    QPushButton* m_add = nullptr;
+    QPushButton* m_recent_button = nullptr;
+    QPushButton* m_remove = nullptr;
+    QPushButton* m_remove_all = nullptr;
+    QPushButton* m_edit = nullptr;
+    QComboBox* m_favorites = nullptr;
+    QPushButton* m_add_favorite = nullptr;
+    QPushButton* m_delete_favorite = nullptr;
+    // Room for filtering the whole file with these conditions; not offered yet.
+    QPushButton* m_whole_file = nullptr;
+};
+
+// Refills a favourites drop-down: the recall entry first, then names sorted
+// by text ignoring case; the recall entry is selected.
+void FillFavoriteBox(QComboBox& box, const std::vector<std::u16string>& names);
+// Inserts name at its sorted place after the recall entry and selects it.
+void InsertFavoriteName(QComboBox& box, const std::u16string& name);
+// Removes the entry of name (not the recall entry).
+void RemoveFavoriteName(QComboBox& box, const std::u16string& name);
