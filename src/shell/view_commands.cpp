@@ -2,7 +2,6 @@
 
 #include "app/varnoth_app.h"
 #include "filter/filter_store.h"
-#include "platform/diagnostics.h"
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
