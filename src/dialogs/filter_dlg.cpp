@@ -107,7 +107,8 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     m_add = Button(this, kAddButton, u"IDS_FILTERDLG_BUTTON_ADD");
     m_recent_button = Button(this, kRecentButton, u"");
     m_recent_button->setText(QStringLiteral("\u25BE"));
-    m_recent_button->setFixedWidth(DialogUnitsX(metrics, 12));
+    // Narrow, but never narrower than the style draws the arrow.
+    m_recent_button->setFixedWidth(std::max(DialogUnitsX(metrics, 12), m_recent_button->minimumSizeHint().width()));
     m_remove = Button(this, kRemoveButton, u"IDS_FILTERDLG_BUTTON_REMOVE");
     m_remove_all = Button(this, kRemoveAllButton, u"IDS_FILTERDLG_BUTTON_REMOVE_ALL");
     m_edit = Button(this, kEditButton, u"IDS_FILTERDLG_BUTTON_EDIT");

@@ -161,7 +161,8 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     m_add = Button(this, kAddButton, u"IDS_HIGHLIGHTDLG_BUTTON_ADD");
     m_recent_button = Button(this, kRecentButton, u"");
     m_recent_button->setText(QStringLiteral("\u25BE"));
-    m_recent_button->setFixedWidth(DialogUnitsX(metrics, 12));
+    // Narrow, but never narrower than the style draws the arrow.
+    m_recent_button->setFixedWidth(std::max(DialogUnitsX(metrics, 12), m_recent_button->minimumSizeHint().width()));
     m_remove = Button(this, kRemoveButton, u"IDS_HIGHLIGHTDLG_BUTTON_REMOVE");
     m_move_up = Button(this, kMoveUpButton, u"IDS_HIGHLIGHTDLG_BUTTON_MOVEUP");
     m_move_down = Button(this, kMoveDownButton, u"IDS_HIGHLIGHTDLG_BUTTON_MOVEDOWN");
