@@ -28,7 +28,7 @@ void line_indexer::flush_spans(std::vector<line_span>& spans, bool at_end)
     } else {
         // Prepending renumbers every indexed line: the window moves with it,
         // under the window lock taken before the index lock.
-        m_place.prepend(static_cast<int64_t>(spans.size()),
+        m_bounds.prepend(static_cast<int64_t>(spans.size()),
                         [&] { m_index.write().add_lines(spans.data(), spans.size(), false); });
     }
     spans.clear();

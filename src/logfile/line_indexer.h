@@ -40,8 +40,8 @@ protected:
 // starts.  The index is reached through its lock-holding views.
 class line_indexer {
 public:
-    // Lines prepended by a backward scan move place's numbers with them.
-    line_indexer(line_source& source, window_bounds& place) : m_source(source), m_place(place) {}
+    // Lines prepended by a backward scan move the numbers in bounds with them.
+    line_indexer(line_source& source, window_bounds& bounds) : m_source(source), m_bounds(bounds) {}
     line_indexer(const line_indexer&) = delete;
     line_indexer& operator=(const line_indexer&) = delete;
 
@@ -70,7 +70,7 @@ private:
     void flush_spans(std::vector<line_span>& spans, bool at_end);
 
     line_source& m_source;
-    window_bounds& m_place;
+    window_bounds& m_bounds;
     line_index m_index;
     std::atomic<bool> m_tail_mode{false};
     // The index thread and the holds on it; clear() ends the thread, so that

@@ -18,9 +18,9 @@ constexpr std::size_t kConvertBufferSize = kMaxLineUnits + 1;
 bool log_file::for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
                              const line_test& passes)
 {
-    if (!callback || m_lines.control().is_running())
+    if (!callback || m_indexer.control().is_running())
         return false;
-    const line_index::reader index = m_lines.index().read();
+    const line_index::reader index = m_indexer.index().read();
     const uint64_t total = index.line_count();
     line_cursor cursor;
     if (!index.locate(0, cursor))
@@ -60,7 +60,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
 {
     if (!groups || groups->ConditionCount() == 0)
         return for_each_line(parser, callback, context, line_test{});
-    if (!callback || m_lines.control().is_running())
+    if (!callback || m_indexer.control().is_running())
         return false;
     auto prepared = std::make_shared<prepared_groups>(*groups, parser);
     return for_each_line(parser, callback, context,

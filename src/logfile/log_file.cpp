@@ -67,8 +67,8 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
         close();
         return false;
     }
-    m_lines.set_tail_mode(tail_first && added > 0);
-    const int64_t indexed_end = m_lines.index().read().last_line_end();
+    m_indexer.set_tail_mode(tail_first && added > 0);
+    const int64_t indexed_end = m_indexer.index().read().last_line_end();
     life_lock hold(m_file_lock);
     m_rotation.take_mark(m_file, indexed_end);
     return true;
@@ -77,7 +77,7 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
 void log_file::close()
 {
     discard_lines();
-    m_lines.control().stop();
+    m_indexer.control().stop();
     {
         life_lock hold(m_file_lock);
         m_file.close();
@@ -88,8 +88,8 @@ void log_file::close()
     m_file_size = 0;
     m_encoding = ENCODING_ANSI;
     m_binary = false;
-    m_lines.set_tail_mode(false);
-    m_lines.index().clear();
+    m_indexer.set_tail_mode(false);
+    m_indexer.index().clear();
 }
 
 bool log_file::is_open()
@@ -140,7 +140,7 @@ std::optional<std::u16string> log_file::line_end()
     const int32_t enc = encoding();
     if (enc == ENCODING_UNKNOWN)
         return std::nullopt;
-    const line_index::reader index = m_lines.index().read();
+    const line_index::reader index = m_indexer.index().read();
     line_cursor cursor;
     if (!index.locate(0, cursor))
         return std::nullopt;
@@ -172,7 +172,7 @@ std::optional<std::u16string> log_file::line_end()
 
 bool log_file::line_preview(uint64_t n, std::u16string& text)
 {
-    const line_index::reader index = m_lines.index().read();
+    const line_index::reader index = m_indexer.index().read();
     line_cursor cursor;
     if (!index.locate(n, cursor))
         return false;
@@ -208,10 +208,10 @@ log_file::window_numbers log_file::read_window_numbers() const
 {
     window_numbers numbers;
     // The window lock before the index lock, as the backward scan takes them.
-    m_place.read([&](int64_t first, int64_t last) {
+    m_bounds.read([&](int64_t first, int64_t last) {
         numbers.first = first;
         numbers.last = last;
-        numbers.line_count = m_lines.index().line_count();
+        numbers.line_count = m_indexer.index().line_count();
     });
     return numbers;
 }
@@ -245,7 +245,7 @@ log_file::file_change log_file::check_change(const std::u16string& path)
     std::string narrow;
     const bool named = WideToUtf8(std::u16string_view(path), narrow);
     // The index lock goes before the file lock.
-    const int64_t indexed_end = m_lines.index().read().last_line_end();
+    const int64_t indexed_end = m_indexer.index().read().last_line_end();
     life_lock hold(m_file_lock);
     if (!m_file.is_open())
         return file_change::none;
@@ -260,8 +260,8 @@ void log_file::discard_lines()
 
 bool log_file::parse_range(const index_hold& held, const log_pattern_list& parser, int64_t first_line, uint64_t count)
 {
-    if (!held.holds(m_lines.control()) || parser.empty() || first_line < 0 || !is_open())
+    if (!held.holds(m_indexer.control()) || parser.empty() || first_line < 0 || !is_open())
         return false;
     window_parse parse(*this);
-    return m_window.parse(parse.index(), *this, parser, first_line, count, m_place);
+    return m_window.parse(parse.index(), *this, parser, first_line, count, m_bounds);
 }

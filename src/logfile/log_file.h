@@ -84,7 +84,7 @@ public:
     // only for a file without BOM.  The index stays valid.
     bool set_encoding(int32_t encoding);
     int64_t file_size() const override { return m_file_size.load(); }
-    bool tail_mode() const { return m_lines.tail_mode(); }
+    bool tail_mode() const { return m_indexer.tail_mode(); }
 
     // "\r\n", "\r" or "\n" as found after the first indexed line; none with
     // no line or unknown encoding, or when reading fails.  Computed once.
@@ -94,20 +94,20 @@ public:
     bool line_preview(uint64_t n, std::u16string& text);
 
     // A shared view of the line index for the view's life (see line_index).
-    line_index::reader read_index() const { return m_lines.index().read(); }
-    uint64_t line_count() const { return m_lines.index().line_count(); }
-    int64_t first_slot() const { return m_lines.index().first_slot(); }
+    line_index::reader read_index() const { return m_indexer.index().read(); }
+    uint64_t line_count() const { return m_indexer.index().line_count(); }
+    int64_t first_slot() const { return m_indexer.index().first_slot(); }
 
     // Lines added, or -1 when no file is open.  start/end -1 continue from
     // what is indexed; limit 0 means no limit.
-    int64_t index_forward(int64_t start, uint64_t limit) { return m_lines.index_forward(start, limit); }
-    int64_t index_backward(int64_t end, uint64_t limit) { return m_lines.index_backward(end, limit); }
+    int64_t index_forward(int64_t start, uint64_t limit) { return m_indexer.index_forward(start, limit); }
+    int64_t index_backward(int64_t end, uint64_t limit) { return m_indexer.index_backward(end, limit); }
     // One pass of the index thread: at most 10000 lines; -1 when not open.
-    int64_t index_more() { return m_lines.index_more(); }
+    int64_t index_more() { return m_indexer.index_more(); }
 
     // Lines appended since the last look; 0 when nothing was added or the
     // index thread still runs; -1 when not open or the size cannot be told.
-    int64_t refresh() { return m_lines.refresh(); }
+    int64_t refresh() { return m_indexer.refresh(); }
 
     // What became of the file since it was opened, as far as appending
     // cannot explain it (see rotation_check).  refresh() only ever appends,
@@ -116,7 +116,9 @@ public:
     using file_change = ::file_change;
     // path is the name the file was opened by.  While path names nothing
     // (a rotation between rename and re-create) the open file is still
-    // followed: none.  Not open: none as well (refresh reports -1).
+    // followed: none.  A path that will not convert, or a file whose size
+    // or first bytes cannot be read, is unchecked unless what could be
+    // compared already differs.  Not open: none (refresh reports -1).
     file_change check_change(const std::u16string& path);
 
     // The most bytes from the start of the file that check_change compares.
@@ -148,7 +150,7 @@ public:
 
     // What the last parse_range did, for diagnostics and tests.
     using parse_counts = ::parse_counts;
-    parse_counts last_parse_counts() const { return m_place.counts(); }
+    parse_counts last_parse_counts() const { return m_bounds.counts(); }
 
     // Receives each line of the walk: the split line, its number (from 0),
     // the number of indexed lines and the context; returns false to stop.
@@ -200,8 +202,8 @@ public:
 
     // The index thread: started by the open job after the first window was
     // parsed, held around later window parses (see index_control).
-    index_control& indexer() { return m_lines.control(); }
-    bool start_indexer() { return m_lines.control().start(); }
+    index_control& indexer() { return m_indexer.control(); }
+    bool start_indexer() { return m_indexer.control().start(); }
 
     // Reads up to length bytes at offset under the file lock: bytes read, or
     // -1 when not open or the read failed.
@@ -214,8 +216,8 @@ public:
 
     // First and last line numbers of the parsed window, -1 when none, read
     // and set under the window lock.
-    void window(int64_t& first, int64_t& last) const { m_place.get(first, last); }
-    void set_window(int64_t first, int64_t last) { m_place.set(first, last); }
+    void window(int64_t& first, int64_t& last) const { m_bounds.get(first, last); }
+    void set_window(int64_t first, int64_t last) { m_bounds.set(first, last); }
     // The window numbers and the line count under the window lock (taken
     // before the index lock, as the backward scan does).
     window_numbers read_window_numbers() const;
@@ -244,7 +246,7 @@ private:
     // thread (parse_range).
     class window_parse {
     public:
-        explicit window_parse(log_file& file) : m_index(file.m_lines.index()), m_write(file.m_window) {}
+        explicit window_parse(log_file& file) : m_index(file.m_indexer.index()), m_write(file.m_window) {}
         window_parse(const window_parse&) = delete;
         window_parse& operator=(const window_parse&) = delete;
 
@@ -266,7 +268,7 @@ private:
     //                                never meet)
     //   index lock  -> file lock    (every pread of the file is under the
     //                                file lock)
-    // The window lock is m_place's, the index lock m_lines.index()'s, the
+    // The window lock is m_bounds's, the index lock m_indexer.index()'s, the
     // file lock this one.  The window's lines and lists have no lock: the
     // window rule (parsed_window.h).
     mutable native_lock m_file_lock;
@@ -277,7 +279,7 @@ private:
     std::atomic<bool> m_has_bom{false};
     std::atomic<bool> m_binary{false};
     std::atomic<int32_t> m_encoding{ENCODING_UNKNOWN};
-    window_bounds m_place;
+    window_bounds m_bounds;
     parsed_window m_window;
-    line_indexer m_lines{*this, m_place};
+    line_indexer m_indexer{*this, m_bounds};
 };

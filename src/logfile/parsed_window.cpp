@@ -171,7 +171,7 @@ void parsed_window::discard()
 }
 
 bool parsed_window::parse(const line_index::reader& index, line_source& source, const log_pattern_list& parser,
-                          int64_t first_line, uint64_t count, window_bounds& place)
+                          int64_t first_line, uint64_t count, window_bounds& bounds)
 {
     if (parser.empty() || first_line < 0)
         return false;
@@ -179,7 +179,7 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
     if (static_cast<uint64_t>(first_line) >= total)
         return false;
     const uint64_t to_visit = count > 0 && count < total ? count : total;
-    place.set(-1, -1);
+    bounds.set(-1, -1);
 
     line_cursor cursor;
     index.locate(static_cast<uint64_t>(first_line), cursor);
@@ -319,7 +319,7 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
         m_filtered_lines.swap(filtered);
     if (quick)
         m_quick_lines.swap(quick_lines);
-    place.set(first_line, first_line + static_cast<int64_t>(counts.visited) - 1, counts);
+    bounds.set(first_line, first_line + static_cast<int64_t>(counts.visited) - 1, counts);
     return true;
 }
 

@@ -44,7 +44,7 @@ file_change rotation_check::check(const read_only_file& file, const std::string*
         return file_change::replaced;
     const int64_t size = file.size();
     if (size < 0)
-        return file_change::none;
+        return file_change::unchecked;
     if (size < noted_size)
         return file_change::shrank;
     // Compare what both the stored head and the file have; a head taken
@@ -52,7 +52,7 @@ file_change rotation_check::check(const read_only_file& file, const std::string*
     std::string head(static_cast<std::size_t>(std::min<int64_t>(size, static_cast<int64_t>(kHeadBytes))), '\0');
     const int64_t got = file.read_at(0, head.data(), head.size());
     if (got < 0)
-        return file_change::none;
+        return file_change::unchecked;
     head.resize(static_cast<std::size_t>(got));
     const std::size_t common = std::min(head.size(), m_head.size());
     if (head.compare(0, common, m_head, 0, common) != 0)
@@ -68,5 +68,7 @@ file_change rotation_check::check(const read_only_file& file, const std::string*
     }
     if (indexed_end != m_mark_end)
         take_mark(file, indexed_end);
-    return file_change::none;
+    // Everything that could be compared is unchanged; a path that cannot be
+    // looked up leaves the file's identity unknown.
+    return path ? file_change::none : file_change::unchecked;
 }

@@ -15,6 +15,7 @@ enum class file_change {
     shrank,    // shorter than what was indexed (truncated, maybe regrown since)
     replaced,  // path now names another file (device or inode differ)
     rewritten, // the first bytes seen at opening are no longer there
+    unchecked, // the path or the file could not be looked at: nothing is known
 };
 
 // Not thread-safe: the log file calls it under its file lock.

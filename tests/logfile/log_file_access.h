@@ -60,6 +60,6 @@ struct log_file_test_access {
     // Adds a line to the index as a scan would.
     static void add_indexed_line(log_file& file, int64_t offset, uint16_t length)
     {
-        file.m_lines.index().add_line(offset, length, true);
+        file.m_indexer.index().add_line(offset, length, true);
     }
 };
