@@ -6,6 +6,7 @@
 #include "platform/strings.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
@@ -397,8 +398,14 @@ void main_dialog_adapter::Refresh()
     if (added <= 0)
         return;
     if (encoding_was_unknown) {
+        // A file that was empty (a stream that has just begun) takes its
+        // parser and encoding now; the parser box and the encoding box show
+        // them at once, not at the next change of tab.
         m_app.GetParser(file);
         SetColumns(*list);
+        m_window.TopPanel()->ShowParser(file->parser_name());
+        const view_counts counts = file->counts();
+        m_window.StatusBar()->SetEncoding(true, counts.has_bom, counts.encoding);
     }
     const window_plan plan = PlanRefresh(Place(*file), m_app.settings.tail_on_refresh);
     if (!plan.move) {

@@ -7,9 +7,11 @@
 #include "shell/instance_channel.h"
 #include "shell/standard_input.h"
 #include "ui/command_ids.h"
+#include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
 
+#include <QComboBox>
 #include <QProcess>
 #include <QTest>
 
@@ -41,6 +43,7 @@ private:
         m_writer = ends[1];
         viewer_fixture::options how;
         how.before_start = [&](CVarnothShell& shell) { shell.SetStandardInput(ends[0], use); };
+        how.installed_folders = {"parser"};
         return std::make_unique<viewer_fixture>(how);
     }
     bool Feed(const std::string& bytes) const
@@ -99,13 +102,27 @@ private slots:
         const std::u16string path = Spool(*viewer).path();
         QVERIFY(fs::exists(path));
 
+        // Syslog lines: the parser is chosen with the first burst, and the
+        // parser and encoding boxes show it then.
+        const auto syslog = [](int first, int count) {
+            std::string out;
+            for (int i = first; i < first + count; ++i)
+                out +=
+                    "Dec 10 09:20:" + std::to_string(10 + i % 50) + " host kernel: event " + std::to_string(i) + "\n";
+            return out;
+        };
         int lines = 0;
         for (const int burst : {3, 1, 40, 7}) {
-            QVERIFY(Feed(viewer_fixture::NumberedLines(lines, burst)));
+            QVERIFY(Feed(syslog(lines, burst)));
             lines += burst;
             QVERIFY2(TickUntilRows(*viewer, lines), qPrintable(QString::number(lines)));
+            QVERIFY(!viewer->ActiveFile()->parser_name().empty());
+            QCOMPARE(viewer->window->TopPanel()->ShownParser(), viewer->ActiveFile()->parser_name());
+            const auto* encoding = viewer->window->StatusBar()->findChild<QComboBox*>(IdObjectName(ids::kEncodingBox));
+            QVERIFY(encoding && encoding->isEnabled());
         }
-        QCOMPARE(ToQString(viewer->ActiveList()->CellText(lines - 1, 0)), QString("line %1").arg(lines - 1));
+        const int columns = viewer->ActiveList()->ColumnCount();
+        QCOMPARE(ToQString(viewer->ActiveList()->CellText(lines - 1, columns - 1)), QString("event %1").arg(lines - 1));
         QCOMPARE(viewer->Tabs()->count(), 1);
         // A temporary file is no recent file.
         QVERIFY(std::find(viewer->app->recent_files.begin(), viewer->app->recent_files.end(), path)
