@@ -31,6 +31,24 @@ void make_text_only(log_pattern_list& items)
     }
 }
 
+// Leaves of items whose name no group tests are split as text: their
+// values are never compared, so typing them would only cost time.
+void untype_unfiltered(log_pattern_list& items, const log_filter_groups& groups)
+{
+    for (log_pattern& item : items) {
+        if (!item.sub_items.empty()) {
+            untype_unfiltered(item.sub_items, groups);
+            continue;
+        }
+        const bool tested =
+            std::any_of(groups.groups().begin(), groups.groups().end(), [&](const log_filter_groups::group& g) {
+                return !g.empty() && g.front().column() == item.name;
+            });
+        if (!tested)
+            item.data_format.data_type = DATA_TYPE_TEXT;
+    }
+}
+
 // Reads, converts, splits and tests one line handed on by the scan.
 class line_tester {
 public:
@@ -62,6 +80,7 @@ public:
             m_valid = true;
         } else {
             m_groups = std::make_unique<prepared_groups>(query.groups, parser, INT_MAX);
+            untype_unfiltered(m_parser, query.groups);
             m_valid = !m_groups->inert();
         }
     }
