@@ -25,6 +25,7 @@ enum class view_action {
     move,         // plan: the new window
     reload,       // the file opened again from scratch
     finish_index, // waits (cancellable) until the index thread has ended
+    results,      // the view's whole-file results, walked on from their next line
 };
 
 // The record of WM_JOB_VIEW, on the poster's stack until the job's done.
@@ -111,3 +112,5 @@ void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths)
 void RunViewJob(job_context& job, tagVIEW_JOB& record);
 void RunSearchJob(job_context& job, const tagSEARCH_JOB& record);
 void RunResultsJob(job_context& job, tagRESULTS_JOB& record);
+// view_action::results: the view's query walked on into its own list.
+void RunViewResults(job_context& job, file_view& view, tagVIEW_JOB& record);

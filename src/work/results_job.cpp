@@ -42,3 +42,18 @@ void RunResultsJob(job_context& job, tagRESULTS_JOB& record)
     default: break;
     }
 }
+
+void RunViewResults(job_context& job, file_view& view, tagVIEW_JOB& record)
+{
+    results_outcome& outcome = file_view_engine::results_outcome_of(view);
+    tagRESULTS_JOB run;
+    run.file = &view;
+    run.query = file_view_engine::results_query_of(view);
+    run.results = &file_view_engine::results(view);
+    run.first_line = outcome.next_line;
+    RunResultsJob(job, run);
+    outcome = run.outcome;
+    record.succeeded = outcome.ending != results_ending::invalid;
+    record.rows_only = true; // the window's rows are as they were
+    record.selection = SELECT_KEEP;
+}

@@ -102,3 +102,61 @@ TEST_F(ResultsJob, NothingToLookFor_SaysSoAndListsNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ResultsJob, TheViewsResults_FollowAppendedLinesAndAReload)
+{
+    CSearchInfo search;
+    search.expression = u"99";
+    ASSERT_TRUE(m_data->find_all(search));
+    EXPECT_TRUE(m_data->results_used());
+    EXPECT_EQ(m_data->results().copy(), LinesHolding("99"));
+    // Result 3 is shown in a window that holds it, its row selected.
+    const window_plan plan = m_data->plan_for_result(3);
+    ASSERT_TRUE(m_data->move_window(plan));
+    {
+        const file_view::rows rows = m_data->read_rows();
+        ASSERT_GE(plan.row, 0);
+        EXPECT_EQ(rows.line_number(static_cast<std::size_t>(plan.row)), static_cast<int64_t>(m_data->results().at(3)));
+    }
+    EXPECT_FALSE(m_data->plan_for_result(m_data->results().size()).move);
+
+    // Appended lines are walked on from where the list ended.
+    std::string grown = NumberedLines(5000);
+    for (int i = 5000; i < 5300; ++i)
+        grown += "line " + std::to_string(i) + "\n";
+    WriteFile("results.log", grown);
+    ASSERT_GT(m_data->index_appended(), 0);
+    ASSERT_TRUE(m_data->update_results());
+    std::vector<uint64_t> expected;
+    for (uint64_t i = 0; i < 5300; ++i)
+        if (("line " + std::to_string(i)).find("99") != std::string::npos)
+            expected.push_back(i);
+    EXPECT_EQ(m_data->results().copy(), expected);
+
+    // A rewritten file, reloaded: the list is made again from its start.
+    WriteFile("results.log", NumberedLines(300));
+    ASSERT_TRUE(m_data->reload());
+    ASSERT_EQ(FileOf(*m_data).indexer().wait_stopped(20000), 0);
+    ASSERT_TRUE(m_data->rerun_results());
+    EXPECT_EQ(m_data->results().copy(), (std::vector<uint64_t>{99, 199, 299}));
+}
+
+TEST_F(ResultsJob, FilterWholeFile_ListsTheLinesThatPassTheViewsGroupsBeyondTheWindow)
+{
+    const std::vector<std::u16string> columns = m_data->column_names();
+    ASSERT_FALSE(columns.empty());
+    log_filter condition;
+    condition.SetColumn(columns.front());
+    condition.SetType(FILTER_TYPE_CONTAIN);
+    condition.SetContent(u"line 49");
+    log_filter_groups groups;
+    groups.AddCondition(condition);
+    ASSERT_TRUE(m_data->set_filter_groups(groups));
+    ASSERT_TRUE(m_data->filter_whole_file());
+    EXPECT_EQ(m_data->results().copy(), LinesHolding("line 49"));
+    EXPECT_EQ(m_data->last_results_ending(), results_ending::done);
+}
+
+} // namespace
