@@ -14,6 +14,7 @@
 
 #include <random>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -396,6 +397,39 @@ TEST_F(search_WholeFileResults, AWalkBesideTheIndexThreadGivesTheWholeFilesLines
         EXPECT_EQ(outcome.ending, results_ending::done);
         EXPECT_EQ(got, expected) << "head first";
     }
+}
+
+TEST_F(search_WholeFileResults, AReaderBesideTheWalkSeesAGrowingPrefixInOrder)
+{
+    temp_dir dir;
+    generator g(24);
+    const generated_file f = make_file(g, file_encoding::utf8_bom, u"\u00e9", 6000 / kSanitizedShare);
+    dir.write("p.log", mixed_bytes(f.lines, f.ends, file_encoding::utf8_bom));
+    log_file file;
+    ASSERT_TRUE(file.open(dir.wide("p.log"), 0, false));
+    results_query q;
+    q.search.expression = u"e";
+    const std::vector<uint64_t> whole = reference(file, q);
+    result_lines out;
+    results_options options;
+    options.scan_chunk_size = 512;
+    std::thread walk([&] { whole_file_results(file, service_parser(), q, out, options); });
+    // Read while the walk appends: every read is a prefix of the whole list.
+    std::vector<uint64_t> part;
+    uint64_t seen = 0;
+    bool prefix = true;
+    for (int k = 0; k < 2000 && seen < whole.size(); ++k) {
+        const uint64_t n = out.size();
+        EXPECT_GE(n, seen);
+        seen = n;
+        const uint64_t from = n > 40 ? n - 40 : 0;
+        out.read(from, 40, part);
+        for (std::size_t i = 0; i < part.size(); ++i)
+            prefix = prefix && part[i] == whole[static_cast<std::size_t>(from + i)];
+    }
+    walk.join();
+    EXPECT_TRUE(prefix);
+    EXPECT_EQ(out.copy(), whole);
 }
 
 TEST(search_ResultLines, ReadersSeeAPrefixInOrderAcrossChunks)
