@@ -164,9 +164,10 @@ bool CVarnothApp::RunViewJob(tagVIEW_JOB& job)
     // this job's done came, after every earlier job's.
     if (m_main_dialog)
         m_main_dialog->SetListRedraw(false);
-    // Only waiting for the index can be cancelled: every other view job
-    // leaves the window whole or not at all.
-    const bool cancellable = job.action == view_action::finish_index;
+    // Only waiting for the index and the whole-file results can be
+    // cancelled (a cancelled walk keeps what it found): every other view
+    // job leaves the window whole or not at all.
+    const bool cancellable = job.action == view_action::finish_index || job.action == view_action::results;
     if (!PostJob(WM_JOB_VIEW, 0, reinterpret_cast<intptr_t>(&job), cancellable)) {
         if (m_main_dialog)
             m_main_dialog->SetListRedraw(true);

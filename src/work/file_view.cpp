@@ -169,3 +169,46 @@ bool file_view::reload()
     m_last_reload_changed_parser = job.changed;
     return reloaded;
 }
+
+bool file_view::find_all(const CSearchInfo& search)
+{
+    if (m_host.JobRunning())
+        return false;
+    m_results_query = results_query{};
+    m_results_query.search = search;
+    return rerun_results();
+}
+
+bool file_view::filter_whole_file()
+{
+    if (m_host.JobRunning())
+        return false;
+    m_results_query = results_query{};
+    m_results_query.what = results_query::kind::filter;
+    m_results_query.groups = m_filter_groups;
+    return rerun_results();
+}
+
+bool file_view::rerun_results()
+{
+    if (m_host.JobRunning())
+        return false;
+    m_results.clear();
+    m_results_outcome = results_outcome{};
+    m_results_used = true;
+    return update_results();
+}
+
+bool file_view::update_results()
+{
+    if (!m_results_used)
+        return false;
+    return Run(m_host, Job(m_id, view_action::results));
+}
+
+window_plan file_view::plan_for_result(uint64_t k)
+{
+    if (k >= m_results.size())
+        return {};
+    return PlanHolding(place(), static_cast<int64_t>(m_results.at(k)));
+}

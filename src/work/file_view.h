@@ -27,7 +27,9 @@
 #include "filter/log_filter_groups.h"
 #include "highlight/highlight.h"
 #include "logfile/log_file.h"
+#include "search/result_lines.h"
 #include "search/search_info.h"
+#include "search/whole_file_results.h"
 #include "work/window_plan.h"
 
 #include <cstdint>
@@ -163,6 +165,31 @@ public:
     // Whether the last reload chose another parser than before.
     bool last_reload_changed_parser() const { return m_last_reload_changed_parser; }
 
+    // ---- whole-file results (find all, filter whole file) -------------------
+    // The line numbers of the results, in file order; readable at any time,
+    // also while their job appends to them.
+    const result_lines& results() const { return m_results; }
+    // Whether a find all or a filter whole file ran in this view.
+    bool results_used() const { return m_results_used; }
+    const results_query& results_query_in_force() const { return m_results_query; }
+    // How the last walk ended, and the line the next one goes on from.
+    results_ending last_results_ending() const { return m_results_outcome.ending; }
+    uint64_t results_next_line() const { return m_results_outcome.next_line; }
+    // Find all: a new list of every line of the file that search matches
+    // (expression as the search text, regexp set for wildcards too).
+    bool find_all(const CSearchInfo& search);
+    // Filter whole file: a new list of every line that passes the view's
+    // filter groups.
+    bool filter_whole_file();
+    // Walks on from the next line (lines appended since, or the rest after a
+    // cancel); false, and nothing run, before the first find all or filter.
+    bool update_results();
+    // Makes the list again from the file's start (after a reload).
+    bool rerun_results();
+    // The window that holds result k, its row selected; no move for a k
+    // past the results.
+    window_plan plan_for_result(uint64_t k);
+
 private:
     friend class file_view_engine;
 
@@ -182,6 +209,10 @@ private:
     CSearchInfo m_search;
     int32_t m_chosen_encoding = 0;
     bool m_last_reload_changed_parser = false;
+    result_lines m_results;
+    results_query m_results_query;
+    results_outcome m_results_outcome;
+    bool m_results_used = false;
 };
 
 // The file-name part of path: what follows its last "/" (all of it when

@@ -22,6 +22,9 @@ public:
     static CSearchInfo& search(file_view& view) { return view.m_search; }
     static CHighlight& highlight_rules(file_view& view) { return view.m_highlight_rules; }
     static view_host& host(file_view& view) { return view.m_host; }
+    static result_lines& results(file_view& view) { return view.m_results; }
+    static const results_query& results_query_of(const file_view& view) { return view.m_results_query; }
+    static results_outcome& results_outcome_of(file_view& view) { return view.m_results_outcome; }
     // The row source of view within a reader of its window (see file_view::rows).
     static const std::vector<log_line*>& row_source(const file_view& view, const log_file::window_reader& window)
     {

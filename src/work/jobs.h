@@ -3,6 +3,7 @@
 #pragma once
 
 #include "search/search_info.h"
+#include "search/whole_file_results.h"
 #include "work/window_plan.h"
 
 #include <cstdint>
@@ -24,6 +25,7 @@ enum class view_action {
     move,         // plan: the new window
     reload,       // the file opened again from scratch
     finish_index, // waits (cancellable) until the index thread has ended
+    results,      // the view's whole-file results, walked on from their next line
 };
 
 // The record of WM_JOB_VIEW, on the poster's stack until the job's done.
@@ -46,6 +48,18 @@ struct tagVIEW_JOB {
 struct tagSEARCH_JOB {
     CSearchInfo search;
     file_view* file = nullptr;
+};
+
+// The record of WM_JOB_RESULTS, on the poster's stack until the job's done:
+// the whole-file results of a find or of the file's filter groups, appended
+// to results (which readers may read meanwhile) from first_line on.
+struct tagRESULTS_JOB {
+    file_view* file = nullptr;
+    results_query query;
+    result_lines* results = nullptr;
+    uint64_t first_line = 0;
+    // Result: how the walk ended and the line it would go on from.
+    results_outcome outcome;
 };
 
 // One job while it runs on the work thread.
@@ -97,3 +111,6 @@ int64_t NowMs();
 void RunOpenFilesJob(job_context& job, const std::vector<std::u16string>& paths);
 void RunViewJob(job_context& job, tagVIEW_JOB& record);
 void RunSearchJob(job_context& job, const tagSEARCH_JOB& record);
+void RunResultsJob(job_context& job, tagRESULTS_JOB& record);
+// view_action::results: the view's query walked on into its own list.
+void RunViewResults(job_context& job, file_view& view, tagVIEW_JOB& record);

@@ -191,6 +191,7 @@ void RunViewJob(job_context& job, tagVIEW_JOB& record)
     case view_action::move: Move(job, *view, record); break;
     case view_action::reload: Reload(job, *view, record); break;
     case view_action::finish_index: FinishIndex(job, *view, record); break;
+    case view_action::results: RunViewResults(job, *view, record); break;
     }
 }
 

@@ -18,6 +18,7 @@ constexpr unsigned WM_JOB_OPEN_FILES = WM_USER + 100; // lparam: heap std::vecto
 constexpr unsigned WM_JOB_VIEW = WM_USER + 101;       // lparam: tagVIEW_JOB on the poster's stack
 constexpr unsigned WM_JOB_SEARCH = WM_USER + 103;     // lparam: tagSEARCH_JOB on the poster's stack
 constexpr unsigned WM_JOB_EXPORT = WM_USER + 104;     // lparam: the export record on the poster's stack
+constexpr unsigned WM_JOB_RESULTS = WM_USER + 105;    // lparam: tagRESULTS_JOB on the poster's stack
 
 // To the interface thread.
 constexpr unsigned WM_WORK_PROGRESS = WM_USER + 101;
@@ -30,7 +31,7 @@ constexpr unsigned WM_WORK_DETECT_PARSER = WM_USER + 201; // lparam: tagINTERFAC
 // True for the job ids of the work thread's queue (102 is not used).
 constexpr bool IsJobMessage(unsigned id)
 {
-    return id >= WM_JOB_OPEN_FILES && id <= WM_JOB_EXPORT;
+    return id >= WM_JOB_OPEN_FILES && id <= WM_JOB_RESULTS;
 }
 
 // Selection kinds of WM_WORK_VIEW_UPDATE.

@@ -56,6 +56,11 @@ void RunJob(job_context& job, const thread_message& message)
         if (auto* record = reinterpret_cast<tagEXPORT_JOB*>(message.lparam); record && record->file)
             RunExportJob(job, *record);
         break;
+    case WM_JOB_RESULTS:
+        // On the poster's stack: not touched after the job's done.
+        if (auto* record = reinterpret_cast<tagRESULTS_JOB*>(message.lparam); record && record->file && record->results)
+            RunResultsJob(job, *record);
+        break;
     default: break;
     }
 }

@@ -1,9 +1,10 @@
-// Runs the status-bar, file-scope-bar and drop-down tests in one process,
+// Runs the status-bar, file-scope-bar, match-overview and drop-down tests in one process,
 // under the offscreen platform that CTest sets.  They read dictionary texts
 // from one throw-away installation.
 #include "edit_combo_box_test.h"
 #include "file_scope_ctrl_test.h"
 #include "file_scope_map_test.h"
+#include "match_overview_map_test.h"
 #include "status_bar_test.h"
 #include "ui_test_environment.h"
 
@@ -22,6 +23,10 @@ int main(int argc, char** argv)
     int failures = 0;
     {
         file_scope_map_test test;
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    {
+        match_overview_map_test test;
         failures += QTest::qExec(&test, argc, argv);
     }
     {
