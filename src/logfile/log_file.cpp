@@ -168,6 +168,14 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
         const int64_t got = m_file.read_at(0, m_head.data(), m_head.size());
         m_head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     }
+    if (const packing kind = sniff_packing(m_head); kind != packing::none) {
+        if (!open_unpacked(narrow, kind, size)) {
+            close();
+            return false;
+        }
+        m_file_size = size;
+        tail_first = false;
+    }
     detect_encoding();
     if (encoding() == ENCODING_UNKNOWN)
         return true;
@@ -181,6 +189,45 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
     life_lock hold(m_file_lock);
     take_mark(indexed_end);
     return true;
+}
+
+bool log_file::open_unpacked(const std::string& path, packing kind, int64_t& size)
+{
+    auto copy = std::make_unique<unpacked_copy>();
+    if (!copy->start(path, kind, unpacked_copy_folder()))
+        return false;
+    // The bytes of the encoding guess first, so that the first rows show at once.
+    while (copy->size() < static_cast<int64_t>(kSniffBytes)) {
+        const int64_t read = copy->packed_read();
+        if (copy->step(kUnpackStep) < 0 || copy->packed_read() == read)
+            break;
+    }
+    life_lock hold(m_file_lock);
+    if (!m_file.open(copy->path()))
+        return false;
+    size = m_file.size();
+    m_head.assign(static_cast<std::size_t>(std::clamp<int64_t>(size, 0, static_cast<int64_t>(kHeadBytes))), '\0');
+    const int64_t got = m_file.read_at(0, m_head.data(), m_head.size());
+    m_head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    life_lock unpack_hold(m_unpack_lock);
+    m_unpacked = std::move(copy);
+    m_packed = kind;
+    return size >= 0;
+}
+
+bool log_file::unpack_more()
+{
+    life_lock hold(m_unpack_lock);
+    if (!m_unpacked)
+        return false;
+    const int64_t read = m_unpacked->packed_read();
+    return m_unpacked->step(kUnpackStep) > 0 || m_unpacked->packed_read() != read;
+}
+
+unpack_note log_file::unpack_status() const
+{
+    life_lock hold(m_unpack_lock);
+    return m_unpacked ? m_unpacked->note() : unpack_note::none;
 }
 
 void log_file::close()
@@ -201,6 +248,9 @@ void log_file::close()
     m_binary = false;
     m_tail_mode = false;
     m_index.clear();
+    life_lock hold(m_unpack_lock);
+    m_unpacked.reset();
+    m_packed = packing::none;
 }
 
 bool log_file::is_open()
@@ -517,7 +567,16 @@ int64_t log_file::index_more()
 {
     if (!is_open())
         return -1;
-    return tail_mode() ? index_backward(-1, kPassLines) : index_forward(-1, kPassLines);
+    if (packed_as() == packing::none)
+        return tail_mode() ? index_backward(-1, kPassLines) : index_forward(-1, kPassLines);
+    // A packed file's copy grows until the packed file has nothing more.
+    for (;;) {
+        const int64_t added = index_forward(-1, kPassLines);
+        if (added != 0 || !unpack_more())
+            return added;
+        life_lock hold(m_file_lock);
+        m_file_size = m_file.size();
+    }
 }
 
 int64_t log_file::refresh()
@@ -526,6 +585,7 @@ int64_t log_file::refresh()
         return -1;
     if (m_indexer.is_running())
         return 0;
+    while (unpack_more()) {}
     int64_t size;
     {
         life_lock hold(m_file_lock);
@@ -576,9 +636,17 @@ log_file::file_change log_file::check_change(const std::u16string& path)
     if (!m_file.is_open())
         return file_change::none;
     uint64_t open_device = 0, open_inode = 0, path_device = 0, path_inode = 0;
-    if (named && m_file.identity(open_device, open_inode) && path_identity(narrow, path_device, path_inode)
-        && (open_device != path_device || open_inode != path_inode))
-        return file_change::replaced;
+    {
+        // A packed file is compared as the packed file it is; its copy only grows.
+        life_lock unpack_hold(m_unpack_lock);
+        const bool known = m_unpacked ? m_unpacked->packed_identity(open_device, open_inode)
+                                      : m_file.identity(open_device, open_inode);
+        if (named && known && path_identity(narrow, path_device, path_inode)
+            && (open_device != path_device || open_inode != path_inode))
+            return file_change::replaced;
+        if (m_unpacked && m_unpacked->source_rewritten())
+            return file_change::rewritten;
+    }
     const int64_t size = m_file.size();
     if (size < 0)
         return file_change::none;

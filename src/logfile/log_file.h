@@ -13,6 +13,7 @@
 #include "logfile/line_index.h"
 #include "logfile/line_text.h"
 #include "logfile/primitives.h"
+#include "logfile/unpack.h"
 #include "parser/log_line.h"
 #include "parser/log_pattern.h"
 
@@ -129,6 +130,13 @@ public:
     // only for a file without BOM.  The index stays valid.
     bool set_encoding(int32_t encoding);
     int64_t file_size() const { return m_file_size.load(); }
+    // A file packed with gzip or zstd (told by its first bytes) is read
+    // through a plain copy in the cache folder, decoded a step before each
+    // pass of the index thread and at each refresh; it opens head first
+    // whatever tail_first says.  none for a plain file.
+    packing packed_as() const { return m_packed.load(); }
+    // How the copy stands after its last step; none for a plain file.
+    unpack_note unpack_status() const;
     bool tail_mode() const { return m_tail_mode.load(); }
 
     // "\r\n", "\r" or "\n" as found after the first indexed line; none with
@@ -291,6 +299,8 @@ public:
     static int pending_discards();
 
     static constexpr std::size_t kReadBufferSize = 4u * 1024u * 1024u;
+    // Packed bytes decoded in one step of a packed file's copy.
+    static constexpr std::size_t kUnpackStep = 1u << 20;
     static constexpr uint64_t kPassLines = 10000;
 
 private:
@@ -327,6 +337,12 @@ private:
     };
 
     void flush_spans(std::vector<line_span>& spans, bool at_end);
+    // Makes the plain copy of the packed file at path (native) and opens it
+    // in place of the packed one, with the first bytes decoded; its size
+    // goes to size.  False when the copy cannot be made.
+    bool open_unpacked(const std::string& path, packing kind, int64_t& size);
+    // One decode step of the copy: whether it read or wrote anything.
+    bool unpack_more();
     // Hands lines to a deleting thread (deleting them here when no thread
     // can be had).  Does not touch the window.
     static void discard_batch(std::vector<log_line*> lines);
@@ -362,6 +378,10 @@ private:
     std::atomic<int32_t> m_encoding{ENCODING_UNKNOWN};
     line_index m_index;
     std::atomic<bool> m_tail_mode{false};
+    // The plain copy of a packed file, under its own lock (taken last).
+    std::unique_ptr<unpacked_copy> m_unpacked;
+    mutable native_lock m_unpack_lock;
+    std::atomic<packing> m_packed{packing::none};
     std::u16string m_line_end; // under the file lock
     std::string m_head;        // the first bytes of the file (at most kHeadBytes), under the file lock
     // The bytes that ended the last indexed line when check_change (or open)

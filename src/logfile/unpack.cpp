@@ -348,6 +348,16 @@ unpack_note unpacked_copy::note() const
     return unpack_note::none;
 }
 
+bool unpacked_copy::packed_identity(uint64_t& device, uint64_t& inode) const
+{
+    struct stat st {};
+    if (m_packed_fd < 0 || ::fstat(m_packed_fd, &st) != 0)
+        return false;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
 bool unpacked_copy::source_rewritten() const
 {
     if (m_packed_fd < 0)

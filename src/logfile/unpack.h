@@ -109,6 +109,8 @@ public:
     int64_t packed_read() const { return m_read; }
     packing kind() const { return m_kind; }
     unpack_note note() const;
+    // The device and inode of the packed file; false when none is open.
+    bool packed_identity(uint64_t& device, uint64_t& inode) const;
     // The packed file now holds other bytes than those decoded (shorter than
     // what was read, or other first bytes): the copy must be made anew.
     bool source_rewritten() const;

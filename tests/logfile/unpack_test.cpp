@@ -1,10 +1,14 @@
 // Compressed logs: the packing told by the first bytes, the decoder against
 // the bytes that were packed (members and frames fed in pieces of any size,
-// cut, damaged and followed by other bytes), and the plain copy in the cache
+// cut, damaged and followed by other bytes), the plain copy in the cache
 // folder (growing with an appended member, a rewritten source, the sweep of
-// copies left by a process that is gone).
+// copies left by a process that is gone), and packed files opened as logs.
+#include "index_helpers.h"
+#include "logfile/content_sniff.h"
+#include "logfile/log_file.h"
 #include "logfile/unpack.h"
 #include "platform/files.h"
+#include "support/bounded_wait.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -411,4 +415,131 @@ TEST_F(logfile_UnpackedCopy, SweepRemovesOnlyCopiesThatNoLivingCopyHolds)
     live.remove();
     EXPECT_FALSE(exists(live_path));
     EXPECT_EQ(remove_orphan_copies(copies()), 0);
+}
+
+// ---- packed files opened as log files -------------------------------------------
+
+class logfile_PackedLogFile : public logfile_UnpackedCopy {
+protected:
+    void SetUp() override
+    {
+        logfile_UnpackedCopy::SetUp();
+        setenv("VARNOTH_ANSI_CODEPAGE", "WINDOWS-1252", 1);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(log_file::wait_for_discards(kTestWaitMs), 0);
+        logfile_UnpackedCopy::TearDown();
+    }
+    // Opens path (asking for a tail-first open, which a packed file does not
+    // take) and indexes it to the end as the index thread would.
+    static void open_whole(log_file& file, const std::string& path)
+    {
+        ASSERT_TRUE(file.open(widen(path), 0, true));
+        for (int pass = 0; pass < 100000 && file.index_more() > 0; ++pass) {}
+    }
+};
+
+TEST_F(logfile_PackedLogFile, PackedFilesOpenAsTheirTextWhateverTheirNames)
+{
+    std::mt19937_64 rng(12);
+    // More text than the first window decoded at opening, so that the rest
+    // comes through the index thread's steps.
+    std::string big;
+    while (big.size() < kSniffBytes + 300000)
+        big += random_text(rng, 2000);
+    const struct {
+        std::string name;
+        packing kind;
+        std::vector<std::string> parts;
+    } rows[] = {
+        {"syslog.2.gz", packing::gzip, {big.substr(0, 1000000), big.substr(1000000)}},
+        {"app.log.1.zst", packing::zstd, {big}},
+        {"rotated.log", packing::gzip, {"a\r\nb\n", "", "c\rd\n"}},
+        {"empty.zst", packing::zstd, {""}},
+    };
+    for (const auto& row : rows) {
+        std::string packed;
+        std::string text;
+        for (const std::string& part : row.parts) {
+            packed += row.kind == packing::gzip ? gzip_member(part, 1) : zstd_frame(part, 1);
+            text += part;
+        }
+        const std::string path = folder.write(row.name, packed);
+        log_file file;
+        open_whole(file, path);
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(file.packed_as(), row.kind);
+        EXPECT_FALSE(file.tail_mode());
+        EXPECT_EQ(file.unpack_status(), unpack_note::none);
+        EXPECT_EQ(file.file_size(), static_cast<int64_t>(text.size()));
+        EXPECT_TRUE(indexed_lines(file) == reference_lines(text, 1, 0));
+        EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+        file.close();
+        EXPECT_TRUE(ListFiles(widen(copies()), u"").empty()) << "the copy goes with the file";
+    }
+}
+
+TEST_F(logfile_PackedLogFile, PlainTextNamedGzOpensAsText)
+{
+    const std::string text = "Dec 10 08:00:00 host one\nDec 10 08:00:01 host two\n";
+    const std::string path = folder.write("syslog.2.gz", text);
+    log_file file;
+    open_whole(file, path);
+    EXPECT_EQ(file.packed_as(), packing::none);
+    EXPECT_TRUE(indexed_lines(file) == reference_lines(text, 1, 0));
+    EXPECT_TRUE(ListFiles(widen(copies()), u"").empty());
+}
+
+TEST_F(logfile_PackedLogFile, RefreshIndexesAnAppendedMemberAndARewriteIsNoticed)
+{
+    const std::string first = numbered_lines(3000);
+    const std::string more = "appended 1\nappended 2\n";
+    const std::string path = folder.write("follow.gz", gzip_member(first, 6));
+    log_file file;
+    open_whole(file, path);
+    ASSERT_EQ(file.line_count(), 3000u);
+    EXPECT_EQ(file.refresh(), 0);
+    folder.append(path, gzip_member(more, 6));
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+    EXPECT_EQ(file.refresh(), 2);
+    EXPECT_TRUE(indexed_lines(file) == reference_lines(first + more, 1, 0));
+    // Written anew (other first bytes) in the same file, then replaced by another file.
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        const std::string other = zstd_frame(first, 3);
+        out.write(other.data(), static_cast<std::streamsize>(other.size()));
+    }
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::rewritten);
+    const std::string other_path = folder.write("other.gz", gzip_member(first, 1));
+    ASSERT_EQ(std::rename(other_path.c_str(), path.c_str()), 0);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::replaced);
+}
+
+TEST_F(logfile_PackedLogFile, CutOrDamagedStreamShowsTheRowsDecodedSoFarWithANote)
+{
+    const std::string first = numbered_lines(500);
+    const std::string second = numbered_lines(700, "\r\n");
+    const std::string one = gzip_member(first, 6);
+    const std::string two = gzip_member(second, 6);
+    std::string damaged = one + two;
+    damaged[one.size() + two.size() / 2] = static_cast<char>(damaged[one.size() + two.size() / 2] ^ 0x5A);
+    const struct {
+        std::string bytes;
+        unpack_note note;
+    } rows[] = {
+        {one + two.substr(0, two.size() / 2), unpack_note::truncated},
+        {damaged, unpack_note::damaged},
+        {one + "trailing words\n", unpack_note::trailing},
+    };
+    for (const auto& row : rows) {
+        const std::string path = folder.write("cut.gz", row.bytes);
+        log_file file;
+        open_whole(file, path);
+        EXPECT_EQ(file.unpack_status(), row.note);
+        const line_list lines = indexed_lines(file);
+        const line_list whole = reference_lines(first, 1, 0);
+        ASSERT_GE(lines.size(), whole.size());
+        EXPECT_TRUE(line_list(lines.begin(), lines.begin() + static_cast<long>(whole.size())) == whole);
+    }
 }
