@@ -3,6 +3,7 @@
 #include "app/instance_handoff.h"
 #include "app/varnoth_app.h"
 #include "glossant/dictionary_text.h"
+#include "logfile/unpack.h"
 #include "platform/diagnostics.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -66,6 +67,10 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
 
     if (!m_app.AcquireSingleInstance())
         return false;
+    // Plain copies of compressed logs that a run left behind when it ended
+    // without removing them (a copy still in use is locked and stays).
+    if (const std::string copies = unpacked_copy_folder(); !copies.empty())
+        remove_orphan_copies(copies);
 
     if (!m_app.InitializeDictionary())
         return false;
