@@ -185,9 +185,35 @@ bool unpack_stream::feed_gzip(std::string_view packed, std::string& out)
     return true;
 }
 
+namespace {
+
+// Whether bytes (at most four) can start a zstd frame or a skippable frame.
+bool may_start_frame(std::string_view bytes)
+{
+    static constexpr unsigned char frame[] = {0x28, 0xB5, 0x2F, 0xFD};
+    static constexpr unsigned char skippable[] = {0x50, 0x2A, 0x4D, 0x18};
+    bool is_frame = true;
+    bool is_skippable = true;
+    for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        is_frame = is_frame && b == frame[i];
+        is_skippable = is_skippable && (i == 0 ? (b & 0xF0) == skippable[0] : b == skippable[i]);
+    }
+    return is_frame || is_skippable;
+}
+
+} // namespace
+
 bool unpack_stream::feed_zstd(std::string_view packed, std::string& out)
 {
     codec& c = *m_codec;
+    std::string joined;
+    if (!m_held.empty()) {
+        joined = m_held;
+        joined.append(packed);
+        m_held.clear();
+        packed = joined;
+    }
     if (!c.zstd) {
         c.zstd = ZSTD_createDStream();
         if (!c.zstd || ZSTD_isError(ZSTD_initDStream(c.zstd))) {
@@ -196,6 +222,21 @@ bool unpack_stream::feed_zstd(std::string_view packed, std::string& out)
         }
     }
     for (;;) {
+        if (c.between && c.members > 0) {
+            // After a frame only another frame may follow; a short tail is
+            // held until it can be told.
+            if (packed.empty())
+                return true;
+            if (!may_start_frame(packed.substr(0, 4))) {
+                m_state = unpack_state::trailing;
+                return true;
+            }
+            if (packed.size() < 4) {
+                m_held.assign(packed);
+                m_state = unpack_state::more;
+                return true;
+            }
+        }
         ZSTD_inBuffer in{packed.data(), packed.size(), 0};
         ZSTD_outBuffer o{c.chunk.data(), c.chunk.size(), 0};
         const std::size_t rc = ZSTD_decompressStream(c.zstd, &o, &in);

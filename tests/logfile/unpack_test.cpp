@@ -236,6 +236,47 @@ TEST(logfile_Unpack, BytesAfterTheLastMemberAreIgnoredAndNoted)
     }
 }
 
+TEST(logfile_Unpack, ShortTailsAfterTheLastMemberAreToldApart)
+{
+    // A byte or three after the end: the start of another member waits for
+    // more, anything else is trailing at once.
+    const struct {
+        packing kind;
+        std::string tail;
+        unpack_state expected;
+    } rows[] = {
+        {packing::gzip, "\n", unpack_state::trailing},
+        {packing::gzip, "\x1F", unpack_state::more},
+        {packing::gzip, "\x1F\x8B", unpack_state::more},
+        {packing::gzip, "\x1F\n", unpack_state::trailing},
+        {packing::zstd, "\n", unpack_state::trailing},
+        {packing::zstd, "\x28", unpack_state::more},
+        {packing::zstd, "\x28\xB5\x2F", unpack_state::more},
+        {packing::zstd, "\x28\xB5\n", unpack_state::trailing},
+        {packing::zstd, "\x5A\x2A", unpack_state::more},
+        {packing::zstd, std::string(4, '\0'), unpack_state::trailing},
+        {packing::gzip, std::string(1, '\0'), unpack_state::trailing},
+    };
+    for (const auto& row : rows) {
+        const std::string text = numbered_lines(50);
+        const std::string packed = row.kind == packing::gzip ? gzip_member(text, 6) : zstd_frame(text, 3);
+        for (bool apart : {false, true}) {
+            unpack_stream stream(row.kind);
+            std::string out;
+            if (apart) {
+                EXPECT_TRUE(stream.feed(packed, out));
+                EXPECT_EQ(stream.state(), unpack_state::complete);
+                EXPECT_TRUE(stream.feed(row.tail, out));
+            } else {
+                EXPECT_TRUE(stream.feed(packed + row.tail, out));
+            }
+            EXPECT_TRUE(out == text);
+            EXPECT_EQ(stream.state(), row.expected)
+                << packing_name(row.kind) << " " << testing::PrintToString(row.tail);
+        }
+    }
+}
+
 TEST(logfile_Unpack, DamageIsNeverReportedAsAWholeStream)
 {
     std::mt19937_64 rng(17);
