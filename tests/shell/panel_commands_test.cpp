@@ -42,7 +42,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -509,9 +508,6 @@ private slots:
 
     void compressedFileOpensUnderItsOwnNameWithItsPackingInTheStatusBar()
     {
-        QTemporaryDir cache;
-        QVERIFY(cache.isValid());
-        qputenv("VARNOTH_CACHE_DIR", cache.path().toLocal8Bit());
         // Two members, as rotation appends them.
         CLogListCtrl* list =
             Open(Write("syslog.2.gz", GzipMember(NumberedLines(300)) + GzipMember(NumberedLines(200))));
@@ -524,13 +520,15 @@ private slots:
         QCOMPARE(note->text(), QStringLiteral("gzip"));
         QTRY_COMPARE_WITH_TIMEOUT(m_viewer->StatusPart0(), QStringLiteral("Lines: 500"), kTestWaitMs);
         QCOMPARE(FileOf(*m_app->ActiveFile()).packed_as(), packing::gzip);
+        // Its plain copy is in the cache folder (the test's own).
+        const QDir copies(QString::fromStdString((Root() / "cache" / "unpacked").string()));
+        QCOMPARE(copies.entryList(QDir::Files).size(), 1);
 
         // A plain file named .gz is text; the note goes.
         CLogListCtrl* plain = Open(Write("plain.gz", NumberedLines(3)));
         QVERIFY(plain);
         QTRY_VERIFY_WITH_TIMEOUT(!note->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
         QCOMPARE(FileOf(*m_app->ActiveFile()).packed_as(), packing::none);
-        qunsetenv("VARNOTH_CACHE_DIR");
     }
 
     void copyGivesOneRowBareAndSeveralWithHeaderAndLineEnds()
