@@ -97,8 +97,8 @@ endfunction()
 # the engine headers that parse windows, run filters or drive the index
 # thread are refused there.  Returns the violations, one line each, in out.
 set(VARNOTH_ENGINE_PRIVATE_HEADERS
-  logfile/log_file.h logfile/index_control.h logfile/parser_choice.h work/window_parse.h
-  work/file_view_engine.h work/jobs.h search/find_in_file.h filter/filter_run.h)
+  logfile/log_file.h logfile/index_control.h logfile/parser_choice.h logfile/line_indexer.h
+  logfile/parsed_window.h logfile/line_bytes_reader.h work/window_parse.h work/file_view_engine.h work/jobs.h search/find_in_file.h filter/filter_run.h)
 function(_varnoth_include_violations out)
   file(GLOB entries LIST_DIRECTORIES true RELATIVE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/*)
   set(library_folders)

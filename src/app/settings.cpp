@@ -10,27 +10,6 @@
 
 namespace {
 
-// Decimal reading as the C library does it: optional leading white space and
-// sign, then digits; stops at the first other character; 0 without digits.
-// Saturates instead of overflowing.
-long long ParseDecimal(std::u16string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        if (value < LLONG_MAX / 10)
-            value = value * 10 + (text[i] - u'0');
-        else
-            value = LLONG_MAX;
-    }
-    return negative ? -value : value;
-}
-
 std::u16string Decimal(long long value)
 {
     return FromUtf8(std::to_string(value));
@@ -46,7 +25,7 @@ void LoadSettings(app_settings& settings, const std::u16string& path)
     std::u16string text;
     if (ReadXmlChildText(root.get(), "max_loading_lines", text)) {
         // A negative number, taken as unsigned, is larger than the limit.
-        const long long n = ParseDecimal(text);
+        const int64_t n = ParseDecimal(text);
         const unsigned lines = (n < 0 || n > kMaxLoadingLinesLimit) ? kMaxLoadingLinesLimit : static_cast<unsigned>(n);
         settings.max_loading_lines = lines;
         settings.max_loading_lines_to_save = lines;
@@ -57,7 +36,7 @@ void LoadSettings(app_settings& settings, const std::u16string& path)
         settings.tail_on_refresh = text != u"0";
     if (ReadXmlChildText(root.get(), "search_highlight", text))
         settings.search_highlight =
-            static_cast<int32_t>(std::clamp<long long>(ParseDecimal(text), INT32_MIN, INT32_MAX));
+            static_cast<int32_t>(std::clamp<int64_t>(ParseDecimal(text), INT32_MIN, INT32_MAX));
     if (root->FirstChildElement("copy_column_seperator")) {
         text.clear();
         ReadXmlChildText(root.get(), "copy_column_seperator", text);

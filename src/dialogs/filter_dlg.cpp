@@ -2,34 +2,23 @@
 
 #include "dialogs/dialog_parts.h"
 #include "dialogs/mnemonics.h"
-#include "dialogs/text_input_dlg.h"
-#include "platform/message_box.h"
+#include "dialogs/rule_list_parts.h"
 #include "ui/dialog_units.h"
 #include "ui/ui_text.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace {
-
-QPushButton* Button(QWidget* parent, int id, std::u16string_view key)
-{
-    auto* button = new QPushButton(key.empty() ? QString() : Text(key), parent);
-    button->setObjectName(IdObjectName(id));
-    button->setAutoDefault(false);
-    return button;
-}
 
 QTableWidgetItem* Cell(const QString& text, const QColor& color)
 {
@@ -41,39 +30,6 @@ QTableWidgetItem* Cell(const QString& text, const QColor& color)
 
 } // namespace
 
-void FillFavoriteBox(QComboBox& box, const std::vector<std::u16string>& names)
-{
-    const QSignalBlocker quiet(&box);
-    box.clear();
-    box.addItem(Text(u"IDS_SPECIAL_RECALL_FAVORITE"));
-    QStringList sorted;
-    for (const std::u16string& name : names)
-        sorted.push_back(ToQString(name));
-    std::sort(sorted.begin(), sorted.end(),
-              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    box.addItems(sorted);
-    box.setCurrentIndex(0);
-}
-
-void InsertFavoriteName(QComboBox& box, const std::u16string& name)
-{
-    const QString text = ToQString(name);
-    int at = 1;
-    while (at < box.count() && box.itemText(at).compare(text, Qt::CaseInsensitive) < 0)
-        ++at;
-    const QSignalBlocker quiet(&box);
-    box.insertItem(at, text);
-    box.setCurrentIndex(at);
-}
-
-void RemoveFavoriteName(QComboBox& box, const std::u16string& name)
-{
-    const QSignalBlocker quiet(&box);
-    for (int i = box.count() - 1; i >= 1; --i)
-        if (box.itemText(i) == ToQString(name))
-            box.removeItem(i);
-}
-
 CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* parent)
     : QDialog(parent), m_groups(groups), m_context(std::move(what))
 {
@@ -84,45 +40,26 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     const int margin = DialogUnitsX(metrics, 7);
     const int gap = DialogUnitsY(metrics, 4);
 
-    m_list = new QTableWidget(0, 3, this);
-    m_list->setObjectName(IdObjectName(kConditionList));
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setShowGrid(true);
-    m_list->setWordWrap(false);
-    m_list->verticalHeader()->hide();
-    m_list->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
-    m_list->setHorizontalHeaderLabels(
-        {Text(u"IDS_FILTERDLG_LIST_COLUMN_CONDITION"), Text(u"IDS_FILTER_CASE_SENSITIVE"), Text(u"IDS_FILTER_LOGIC")});
-    m_list->horizontalHeader()->setHighlightSections(false);
-    // The condition takes the room the other two leave.
-    m_list->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_list->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_list->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setMinimumSize(DialogUnitsX(metrics, 330), DialogUnitsY(metrics, 110));
+    m_list = MakeRuleTable(this, kConditionList,
+                           {Text(u"IDS_FILTERDLG_LIST_COLUMN_CONDITION"), Text(u"IDS_FILTER_CASE_SENSITIVE"),
+                            Text(u"IDS_FILTER_LOGIC")},
+                           330, 110);
     m_list->installEventFilter(this);
 
-    m_add = Button(this, kAddButton, u"IDS_FILTERDLG_BUTTON_ADD");
-    m_recent_button = Button(this, kRecentButton, u"");
-    m_recent_button->setText(QStringLiteral("\u25BE"));
-    // Narrow, but never narrower than the style draws the arrow.
-    m_recent_button->setFixedWidth(std::max(DialogUnitsX(metrics, 12), m_recent_button->minimumSizeHint().width()));
-    m_remove = Button(this, kRemoveButton, u"IDS_FILTERDLG_BUTTON_REMOVE");
-    m_remove_all = Button(this, kRemoveAllButton, u"IDS_FILTERDLG_BUTTON_REMOVE_ALL");
-    m_edit = Button(this, kEditButton, u"IDS_FILTERDLG_BUTTON_EDIT");
+    m_add = DialogButton(this, kAddButton, u"IDS_FILTERDLG_BUTTON_ADD");
+    m_recent_button = MakeRecentButton(this, kRecentButton);
+    m_remove = DialogButton(this, kRemoveButton, u"IDS_FILTERDLG_BUTTON_REMOVE");
+    m_remove_all = DialogButton(this, kRemoveAllButton, u"IDS_FILTERDLG_BUTTON_REMOVE_ALL");
+    m_edit = DialogButton(this, kEditButton, u"IDS_FILTERDLG_BUTTON_EDIT");
     m_whole_file = new QPushButton(this);
     m_whole_file->setObjectName(QStringLiteral("filter_whole_file"));
     m_whole_file->setEnabled(false);
     m_whole_file->hide();
 
-    m_favorites = new QComboBox(this);
-    m_favorites->setObjectName(IdObjectName(kFavoriteBox));
-    m_favorites->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_favorites->setMinimumContentsLength(24);
-    m_add_favorite = Button(this, kAddFavoriteButton, u"IDS_FILTERDLG_BUTTON_ADDFAV");
-    m_delete_favorite = Button(this, kDeleteFavoriteButton, u"IDS_FILTERDLG_BUTTON_DELFAV");
+    m_favorites.emplace(this, favorite_row::keys{kFavoriteBox, kAddFavoriteButton, kDeleteFavoriteButton,
+                                                 u"IDS_FILTERDLG_GROUP_FAVORITE", u"IDS_FILTERDLG_BUTTON_ADDFAV",
+                                                 u"IDS_FILTERDLG_BUTTON_DELFAV", u"IDS_FILTERDLG_FAVNAME",
+                                                 u"IDS_FILTERDLG_FAVNAME_LABEL"});
 
     auto* info = new QLabel(Text(u"IDS_FILTERDLG_TEXT_INFO"), this);
     info->setWordWrap(true);
@@ -149,15 +86,6 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     upper->addWidget(m_list, 1);
     upper->addLayout(side);
 
-    auto* favorite_label = new QLabel(Text(u"IDS_FILTERDLG_GROUP_FAVORITE"), this);
-    favorite_label->setBuddy(m_favorites);
-    auto* favorite_row = new QHBoxLayout;
-    favorite_row->setContentsMargins(0, 0, 0, 0);
-    favorite_row->addWidget(favorite_label);
-    favorite_row->addWidget(m_favorites, 1);
-    favorite_row->addWidget(m_add_favorite);
-    favorite_row->addWidget(m_delete_favorite);
-
     QDialogButtonBox* buttons = OkCancelButtons(*this);
     buttons->findChild<QPushButton*>(IdObjectName(1))->setText(Text(u"IDS_WORD_APPLY"));
 
@@ -166,7 +94,7 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     layout->setSpacing(gap);
     layout->addWidget(info);
     layout->addLayout(upper, 1);
-    layout->addLayout(favorite_row);
+    layout->addLayout(m_favorites->layout());
     layout->addWidget(buttons);
 
     connect(m_add, &QPushButton::clicked, this, &CFilterDlg::OnAdd);
@@ -174,18 +102,14 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     connect(m_remove, &QPushButton::clicked, this, &CFilterDlg::OnRemove);
     connect(m_remove_all, &QPushButton::clicked, this, &CFilterDlg::OnRemoveAll);
     connect(m_edit, &QPushButton::clicked, this, &CFilterDlg::OnEdit);
-    connect(m_add_favorite, &QPushButton::clicked, this, &CFilterDlg::OnAddFavorite);
-    connect(m_delete_favorite, &QPushButton::clicked, this, &CFilterDlg::OnDeleteFavorite);
-    connect(m_favorites, &QComboBox::currentIndexChanged, this, &CFilterDlg::OnFavoriteChosen);
+    connect(m_favorites->add_button(), &QPushButton::clicked, this, &CFilterDlg::OnAddFavorite);
+    connect(m_favorites->delete_button(), &QPushButton::clicked, this, &CFilterDlg::OnDeleteFavorite);
+    connect(m_favorites->box(), &QComboBox::currentIndexChanged, this, &CFilterDlg::OnFavoriteChosen);
     connect(m_list, &QTableWidget::itemSelectionChanged, this, &CFilterDlg::UpdateButtons);
     connect(m_list, &QTableWidget::cellDoubleClicked, this, [this](int, int) { OnEdit(); });
 
     FillList();
-    std::vector<std::u16string> names;
-    if (m_context.favorites)
-        for (const auto& entry : *m_context.favorites)
-            names.push_back(entry.first);
-    FillFavoriteBox(*m_favorites, names);
+    m_favorites->Fill(m_context.favorites);
     UpdateButtons();
     AssignMnemonics(this);
     resize(sizeHint());
@@ -224,19 +148,12 @@ void CFilterDlg::RebuildGroups()
 
 int CFilterDlg::SelectedRow() const
 {
-    const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
-    return ranges.isEmpty() ? -1 : ranges.front().topRow();
+    return SelectedTableRow(*m_list);
 }
 
 void CFilterDlg::SelectRow(int row)
 {
-    if (row < 0 || row >= m_list->rowCount()) {
-        m_list->clearSelection();
-    } else {
-        m_list->selectRow(row);
-        m_list->setCurrentCell(row, 0);
-        m_list->scrollToItem(m_list->item(row, 0));
-    }
+    SelectTableRow(*m_list, row);
     UpdateButtons();
 }
 
@@ -247,8 +164,7 @@ void CFilterDlg::UpdateButtons()
     m_remove->setEnabled(selected);
     m_edit->setEnabled(selected);
     m_remove_all->setEnabled(m_list->rowCount() > 0);
-    m_add_favorite->setEnabled(m_list->rowCount() > 0);
-    m_delete_favorite->setEnabled(m_favorites->currentIndex() > 0);
+    m_favorites->UpdateButtons(m_list->rowCount() > 0);
 }
 
 void CFilterDlg::AddCondition(const log_filter& condition)
@@ -276,7 +192,7 @@ void CFilterDlg::OnRecent()
         return;
     QMenu menu(this);
     FillRecentMenu(menu);
-    menu.exec(m_recent_button->mapToGlobal(QPoint(0, m_recent_button->height())));
+    PopUpUnder(menu, *m_recent_button);
 }
 
 void CFilterDlg::FillRecentMenu(QMenu& menu)
@@ -329,12 +245,9 @@ void CFilterDlg::OnEdit()
 
 void CFilterDlg::OnFavoriteChosen(int index)
 {
-    if (index > 0 && m_context.favorites) {
-        const auto found = m_context.favorites->find(FromQString(m_favorites->itemText(index)));
-        if (found != m_context.favorites->end()) {
-            m_groups = found->second;
-            FillList();
-        }
+    if (const log_filter_groups* chosen = m_favorites->Chosen(index, m_context.favorites)) {
+        m_groups = *chosen;
+        FillList();
     }
     UpdateButtons();
 }
@@ -343,38 +256,17 @@ void CFilterDlg::OnAddFavorite()
 {
     if (!m_context.favorites)
         return;
-    std::vector<std::u16string> names;
-    for (const auto& entry : *m_context.favorites)
-        names.push_back(entry.first);
-    std::u16string replaced;
-    const std::optional<std::u16string> name =
-        AskFavoriteName(u"IDS_FILTERDLG_FAVNAME", u"IDS_FILTERDLG_FAVNAME_LABEL", names, replaced, this);
-    if (!name)
-        return;
-    if (!replaced.empty()) {
-        m_context.favorites->erase(replaced);
-        RemoveFavoriteName(*m_favorites, replaced);
-    }
     RebuildGroups();
-    (*m_context.favorites)[*name] = m_groups;
-    InsertFavoriteName(*m_favorites, *name);
+    if (!m_favorites->Keep(*m_context.favorites, m_groups))
+        return;
     RecordRecent();
     UpdateButtons();
 }
 
 void CFilterDlg::OnDeleteFavorite()
 {
-    const int index = m_favorites->currentIndex();
-    if (index <= 0 || !m_context.favorites)
-        return;
-    const std::u16string name = FromQString(m_favorites->itemText(index));
-    if (ShowMessage(FormatText(u"IDS_MSG_DO_YOU_WANT_TO_DELETE_FAVORITE", {name}), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-    m_context.favorites->erase(name);
-    RemoveFavoriteName(*m_favorites, name);
-    const QSignalBlocker quiet(m_favorites);
-    m_favorites->setCurrentIndex(0);
-    UpdateButtons();
+    if (m_context.favorites && m_favorites->DeleteChosen(*m_context.favorites))
+        UpdateButtons();
 }
 
 void CFilterDlg::RecordRecent()

@@ -9,14 +9,15 @@
 #pragma once
 
 #include "dialogs/filter_edit_dlg.h"
+#include "dialogs/rule_list_parts.h"
 #include "filter/filter_store.h"
 
 #include <QDialog>
 
+#include <optional>
 #include <string>
 #include <vector>
 
-class QComboBox;
 class QMenu;
 class QPushButton;
 class QTableWidget;
@@ -93,17 +94,7 @@ private:
     QPushButton* m_remove = nullptr;
     QPushButton* m_remove_all = nullptr;
     QPushButton* m_edit = nullptr;
-    QComboBox* m_favorites = nullptr;
-    QPushButton* m_add_favorite = nullptr;
-    QPushButton* m_delete_favorite = nullptr;
+    std::optional<favorite_row> m_favorites;
     // Room for filtering the whole file with these conditions; not offered yet.
     QPushButton* m_whole_file = nullptr;
 };
-
-// Refills a favourites drop-down: the recall entry first, then names sorted
-// by text ignoring case; the recall entry is selected.
-void FillFavoriteBox(QComboBox& box, const std::vector<std::u16string>& names);
-// Inserts name at its sorted place after the recall entry and selects it.
-void InsertFavoriteName(QComboBox& box, const std::u16string& name);
-// Removes the entry of name (not the recall entry).
-void RemoveFavoriteName(QComboBox& box, const std::u16string& name);

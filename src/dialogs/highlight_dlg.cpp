@@ -3,8 +3,8 @@
 #include "app/settings.h"
 #include "dialogs/color_picker.h"
 #include "dialogs/dialog_parts.h"
-#include "dialogs/filter_dlg.h"
 #include "dialogs/mnemonics.h"
+#include "dialogs/rule_list_parts.h"
 #include "dialogs/text_input_dlg.h"
 #include "platform/message_box.h"
 #include "platform/strings.h"
@@ -93,14 +93,6 @@ private:
     const std::vector<std::u16string>& m_headers;
 };
 
-QPushButton* Button(QWidget* parent, int id, std::u16string_view key)
-{
-    auto* button = new QPushButton(key.empty() ? QString() : Text(key), parent);
-    button->setObjectName(IdObjectName(id));
-    button->setAutoDefault(false);
-    return button;
-}
-
 QCheckBox* Check(QWidget* parent, int id, std::u16string_view key)
 {
     auto* check = new QCheckBox(Text(key), parent);
@@ -136,36 +128,18 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     const int margin = DialogUnitsX(metrics, 7);
     const int gap = DialogUnitsY(metrics, 4);
 
-    m_list = new QTableWidget(0, 3, this);
-    m_list->setObjectName(IdObjectName(kRuleList));
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setShowGrid(true);
-    m_list->setWordWrap(false);
-    m_list->verticalHeader()->hide();
-    m_list->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
-    m_list->setHorizontalHeaderLabels({Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CONDITION"),
-                                       Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_EXAMPLE"),
-                                       Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CASE_SENSITIVE")});
-    m_list->horizontalHeader()->setHighlightSections(false);
-    // The condition takes the room the other two leave.
-    m_list->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_list->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_list->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setMinimumSize(DialogUnitsX(metrics, 330), DialogUnitsY(metrics, 100));
+    m_list = MakeRuleTable(this, kRuleList,
+                           {Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CONDITION"), Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_EXAMPLE"),
+                            Text(u"IDS_HIGHLIGHTDLG_LIST_COLUMN_CASE_SENSITIVE")},
+                           330, 100);
     m_list->setItemDelegate(new rule_delegate(m_rows, m_context.headers, m_list));
     m_list->installEventFilter(this);
 
-    m_add = Button(this, kAddButton, u"IDS_HIGHLIGHTDLG_BUTTON_ADD");
-    m_recent_button = Button(this, kRecentButton, u"");
-    m_recent_button->setText(QStringLiteral("\u25BE"));
-    // Narrow, but never narrower than the style draws the arrow.
-    m_recent_button->setFixedWidth(std::max(DialogUnitsX(metrics, 12), m_recent_button->minimumSizeHint().width()));
-    m_remove = Button(this, kRemoveButton, u"IDS_HIGHLIGHTDLG_BUTTON_REMOVE");
-    m_move_up = Button(this, kMoveUpButton, u"IDS_HIGHLIGHTDLG_BUTTON_MOVEUP");
-    m_move_down = Button(this, kMoveDownButton, u"IDS_HIGHLIGHTDLG_BUTTON_MOVEDOWN");
+    m_add = DialogButton(this, kAddButton, u"IDS_HIGHLIGHTDLG_BUTTON_ADD");
+    m_recent_button = MakeRecentButton(this, kRecentButton);
+    m_remove = DialogButton(this, kRemoveButton, u"IDS_HIGHLIGHTDLG_BUTTON_REMOVE");
+    m_move_up = DialogButton(this, kMoveUpButton, u"IDS_HIGHLIGHTDLG_BUTTON_MOVEUP");
+    m_move_down = DialogButton(this, kMoveDownButton, u"IDS_HIGHLIGHTDLG_BUTTON_MOVEDOWN");
 
     m_expression = new CEditComboBox(this);
     m_expression->setObjectName(IdObjectName(kExpressionBox));
@@ -192,12 +166,10 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     m_text_color->SetColor(kNewTextColor);
     m_back_color->SetColor(kNewBackColor);
 
-    m_favorites = new QComboBox(this);
-    m_favorites->setObjectName(IdObjectName(kFavoriteBox));
-    m_favorites->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_favorites->setMinimumContentsLength(24);
-    m_add_favorite = Button(this, kAddFavoriteButton, u"IDS_HIGHLIGHTDLG_BUTTON_ADDFAV");
-    m_delete_favorite = Button(this, kDeleteFavoriteButton, u"IDS_HIGHLIGHTDLG_BUTTON_DELFAV");
+    m_favorites.emplace(this, favorite_row::keys{kFavoriteBox, kAddFavoriteButton, kDeleteFavoriteButton,
+                                                 u"IDS_HIGHLIGHTDLG_GROUP_FAVORITE", u"IDS_HIGHLIGHTDLG_BUTTON_ADDFAV",
+                                                 u"IDS_HIGHLIGHTDLG_BUTTON_DELFAV", u"IDS_HIGHLIGHTDLG_FAVNAME",
+                                                 u"IDS_HIGHLIGHTDLG_FAVNAME_LABEL"});
 
     // The rules, with their buttons beside them.
     auto* add_row = new QHBoxLayout;
@@ -243,15 +215,6 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     lower->addWidget(match, 1);
     lower->addWidget(colors);
 
-    auto* favorite_label = new QLabel(Text(u"IDS_HIGHLIGHTDLG_GROUP_FAVORITE"), this);
-    favorite_label->setBuddy(m_favorites);
-    auto* favorite_row = new QHBoxLayout;
-    favorite_row->setContentsMargins(0, 0, 0, 0);
-    favorite_row->addWidget(favorite_label);
-    favorite_row->addWidget(m_favorites, 1);
-    favorite_row->addWidget(m_add_favorite);
-    favorite_row->addWidget(m_delete_favorite);
-
     QDialogButtonBox* buttons = OkCancelButtons(*this);
     buttons->findChild<QPushButton*>(IdObjectName(1))->setText(Text(u"IDS_WORD_APPLY"));
 
@@ -260,7 +223,7 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     layout->setSpacing(gap);
     layout->addWidget(items, 1);
     layout->addLayout(lower);
-    layout->addLayout(favorite_row);
+    layout->addLayout(m_favorites->layout());
     layout->addWidget(buttons);
 
     connect(m_add, &QPushButton::clicked, this, &CHighlightDlg::OnAdd);
@@ -268,9 +231,9 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     connect(m_remove, &QPushButton::clicked, this, &CHighlightDlg::OnRemove);
     connect(m_move_up, &QPushButton::clicked, this, &CHighlightDlg::OnMoveUp);
     connect(m_move_down, &QPushButton::clicked, this, &CHighlightDlg::OnMoveDown);
-    connect(m_add_favorite, &QPushButton::clicked, this, &CHighlightDlg::OnAddFavorite);
-    connect(m_delete_favorite, &QPushButton::clicked, this, &CHighlightDlg::OnDeleteFavorite);
-    connect(m_favorites, &QComboBox::currentIndexChanged, this, &CHighlightDlg::OnFavoriteChosen);
+    connect(m_favorites->add_button(), &QPushButton::clicked, this, &CHighlightDlg::OnAddFavorite);
+    connect(m_favorites->delete_button(), &QPushButton::clicked, this, &CHighlightDlg::OnDeleteFavorite);
+    connect(m_favorites->box(), &QComboBox::currentIndexChanged, this, &CHighlightDlg::OnFavoriteChosen);
     connect(m_list, &QTableWidget::itemSelectionChanged, this, [this] {
         ShowRule(SelectedRow());
         UpdateButtons();
@@ -316,11 +279,7 @@ CHighlightDlg::CHighlightDlg(const CHighlight& rules, context what, QWidget* par
     m_rows = m_rules;
     FillList();
     FillExpressionHistory(QString());
-    std::vector<std::u16string> names;
-    if (m_context.favorites)
-        for (const auto& entry : *m_context.favorites)
-            names.push_back(entry.first);
-    FillFavoriteBox(*m_favorites, names);
+    m_favorites->Fill(m_context.favorites);
     UpdateButtons();
     AssignMnemonics(this);
     resize(sizeHint());
@@ -367,19 +326,12 @@ void CHighlightDlg::FillList()
 
 int CHighlightDlg::SelectedRow() const
 {
-    const QList<QTableWidgetSelectionRange> ranges = m_list->selectedRanges();
-    return ranges.isEmpty() ? -1 : ranges.front().topRow();
+    return SelectedTableRow(*m_list);
 }
 
 void CHighlightDlg::SelectRow(int row)
 {
-    if (row < 0 || row >= m_list->rowCount()) {
-        m_list->clearSelection();
-    } else {
-        m_list->selectRow(row);
-        m_list->setCurrentCell(row, 0);
-        m_list->scrollToItem(m_list->item(row, 0));
-    }
+    SelectTableRow(*m_list, row);
     ShowRule(SelectedRow());
     UpdateButtons();
 }
@@ -407,8 +359,7 @@ void CHighlightDlg::UpdateButtons()
     m_remove->setEnabled(rows > 0);
     m_move_up->setEnabled(row > 0);
     m_move_down->setEnabled(row >= 0 && row < rows - 1);
-    m_add_favorite->setEnabled(rows > 0);
-    m_delete_favorite->setEnabled(m_favorites->currentIndex() > 0);
+    m_favorites->UpdateButtons(rows > 0);
 }
 
 void CHighlightDlg::AddRow(const tagHIGHLIGHT_ITEM& rule)
@@ -438,7 +389,7 @@ void CHighlightDlg::OnRecent()
         return;
     QMenu menu(this);
     FillRecentMenu(menu);
-    menu.exec(m_recent_button->mapToGlobal(QPoint(0, m_recent_button->height())));
+    PopUpUnder(menu, *m_recent_button);
 }
 
 void CHighlightDlg::FillRecentMenu(QMenu& menu)
@@ -542,12 +493,9 @@ void CHighlightDlg::accept()
 
 void CHighlightDlg::OnFavoriteChosen(int index)
 {
-    if (index > 0 && m_context.favorites) {
-        const auto found = m_context.favorites->find(FromQString(m_favorites->itemText(index)));
-        if (found != m_context.favorites->end()) {
-            m_rows = found->second;
-            FillList();
-        }
+    if (const CHighlight* chosen = m_favorites->Chosen(index, m_context.favorites)) {
+        m_rows = *chosen;
+        FillList();
     }
     UpdateButtons();
 }
@@ -556,39 +504,16 @@ void CHighlightDlg::OnAddFavorite()
 {
     if (!m_context.favorites || !BuildWorkingCopy())
         return;
-    std::vector<std::u16string> names;
-    for (const auto& entry : *m_context.favorites)
-        names.push_back(entry.first);
-    std::u16string replaced;
-    const std::optional<std::u16string> name =
-        AskFavoriteName(u"IDS_HIGHLIGHTDLG_FAVNAME", u"IDS_HIGHLIGHTDLG_FAVNAME_LABEL", names, replaced, this);
-    if (!name)
+    if (!m_favorites->Keep(*m_context.favorites, m_rules))
         return;
-    if (!replaced.empty()) {
-        m_context.favorites->erase(replaced);
-        RemoveFavoriteName(*m_favorites, replaced);
-    }
-    (*m_context.favorites)[*name] = m_rules;
-    InsertFavoriteName(*m_favorites, *name);
     RecordRecent();
     UpdateButtons();
 }
 
 void CHighlightDlg::OnDeleteFavorite()
 {
-    const int index = m_favorites->currentIndex();
-    if (index <= 0 || !m_context.favorites)
-        return;
-    const std::u16string name = FromQString(m_favorites->itemText(index));
-    if (ShowMessage(FormatText(u"IDS_MSG_DO_YOU_WANT_TO_DELETE_FAVORITE", {name}), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-    m_context.favorites->erase(name);
-    RemoveFavoriteName(*m_favorites, name);
-    {
-        const QSignalBlocker quiet(m_favorites);
-        m_favorites->setCurrentIndex(0);
-    }
-    UpdateButtons();
+    if (m_context.favorites && m_favorites->DeleteChosen(*m_context.favorites))
+        UpdateButtons();
 }
 
 bool CHighlightDlg::eventFilter(QObject* watched, QEvent* event)

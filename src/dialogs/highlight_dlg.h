@@ -8,10 +8,12 @@
 // Thread-safety: interface thread only.
 #pragma once
 
+#include "dialogs/rule_list_parts.h"
 #include "highlight/highlight_store.h"
 
 #include <QDialog>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,9 +122,7 @@ private:
     QCheckBox* m_regexp = nullptr;
     CFGColorPicker* m_text_color = nullptr;
     CFGColorPicker* m_back_color = nullptr;
-    QComboBox* m_favorites = nullptr;
-    QPushButton* m_add_favorite = nullptr;
-    QPushButton* m_delete_favorite = nullptr;
+    std::optional<favorite_row> m_favorites;
 };
 
 // A rule as the list and the recent menu describe it: column, verb and

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 
+#include <map>
 #include <set>
 
 namespace {
@@ -72,19 +73,71 @@ void SetTextOf(QWidget* widget, const QString& text)
 
 } // namespace
 
+namespace {
+
+// The candidate positions of text, word starts first, then the others.
+std::vector<qsizetype> CandidatePositions(const QString& text)
+{
+    std::vector<qsizetype> positions;
+    for (int pass = 0; pass < 2; ++pass)
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (IsCandidate(text[i]) && (pass == 0) == StartsWord(text, i))
+                positions.push_back(i);
+    return positions;
+}
+
+// Gives text `which` a letter by moving earlier holders to other letters of
+// their own where that frees one (an augmenting path); false when no chain
+// of moves does.
+bool TakeByMoving(std::size_t which, const std::vector<QString>& texts, std::vector<qsizetype>& positions,
+                  std::map<QChar, std::size_t>& holder, std::set<QChar>& tried)
+{
+    for (const qsizetype i : CandidatePositions(texts[which])) {
+        const QChar letter = texts[which][i].toLower();
+        if (!tried.insert(letter).second)
+            continue;
+        const auto held = holder.find(letter);
+        if (held != holder.end() && !TakeByMoving(held->second, texts, positions, holder, tried))
+            continue;
+        positions[which] = i;
+        holder[letter] = which;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::vector<QString> WithMnemonics(const std::vector<QString>& texts)
 {
     std::set<QChar> taken;
+    std::map<QChar, std::size_t> holder;
+    std::vector<qsizetype> positions(texts.size(), -1);
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const qsizetype position = PickPosition(texts[t], taken);
+        if (position >= 0) {
+            positions[t] = position;
+            taken.insert(texts[t][position].toLower());
+            holder[texts[t][position].toLower()] = t;
+            continue;
+        }
+        // Every letter of this text is taken: an earlier text may give one
+        // up for another of its own.
+        std::set<QChar> tried;
+        if (TakeByMoving(t, texts, positions, holder, tried)) {
+            taken.clear();
+            for (const auto& entry : holder)
+                taken.insert(entry.first);
+        }
+    }
     std::vector<QString> marked;
     marked.reserve(texts.size());
-    for (const QString& text : texts) {
-        const qsizetype position = PickPosition(text, taken);
-        if (position >= 0)
-            taken.insert(text[position].toLower());
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const QString& text = texts[t];
         QString result;
         result.reserve(text.size() + 2);
         for (qsizetype i = 0; i < text.size(); ++i) {
-            if (i == position)
+            if (i == positions[t])
                 result += QLatin1Char('&');
             result += text[i];
             if (text[i] == QLatin1Char('&'))

@@ -13,7 +13,9 @@ class QWidget;
 
 // The texts with a "&" before the letter each one takes: the first letter or
 // digit of a word whose character (compared without regard to case) no
-// earlier text took, else any such letter or digit, else none.  A literal
+// earlier text took, else any such letter or digit; when every one is taken,
+// earlier texts move to other letters of their own where that frees one; else
+// none.  A literal
 // "&" in a text is doubled, so it still shows as "&".
 std::vector<QString> WithMnemonics(const std::vector<QString>& texts);
 

@@ -92,6 +92,24 @@ std::u16string MaxLoadingLinesMessage(loading_lines_check check)
     return {};
 }
 
+namespace {
+
+// Digits in groups of three, separated by commas.
+QString GroupedNumber(unsigned number)
+{
+    QString digits = QString::number(number);
+    for (auto at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return digits;
+}
+
+} // namespace
+
+QString LoadingLinesRangeText()
+{
+    return QStringLiteral("(%1 - %2)").arg(GroupedNumber(kMinLoadingLines), GroupedNumber(kMaxLoadingLinesLimit));
+}
+
 COptionDlg::COptionDlg(const option_values& values, QWidget* parent) : QDialog(parent), m_values(values)
 {
     setObjectName(IdObjectName(kTemplateId));
@@ -112,7 +130,7 @@ COptionDlg::COptionDlg(const option_values& values, QWidget* parent) : QDialog(p
     m_max_lines->setFixedWidth(DialogUnitsX(metrics, 48));
     m_max_lines->setText(QString::number(values.max_loading_lines));
     lines_label->setBuddy(m_max_lines);
-    auto* range = new QLabel(QStringLiteral("(1 - 10,000,000)"), this);
+    auto* range = new QLabel(LoadingLinesRangeText(), this);
     range->setEnabled(false);
 
     auto* lines_row = new QHBoxLayout;

@@ -1,7 +1,7 @@
 // The options dialog (template 144): the lines a file window holds, whether
 // a file opens at its head or its tail, the separator put between copied
 // columns, and whether a refresh shows the newest lines.  It edits a copy of
-// the four values; OK checks the maximum (an integer from 1 to 10,000,000)
+// the four values; OK checks the maximum (an integer from 1 to kMaxLoadingLinesLimit)
 // and closes only when it passes.  The caller stores the values with
 // ApplyOptionValues: the maximum takes effect at the next start, the other
 // three at once (they are read from the settings whenever they are used).
@@ -48,11 +48,14 @@ enum class loading_lines_check { ok, not_an_integer, out_of_range };
 
 // Reads the maximum-lines text: digits with optional surrounding white space.
 // not_an_integer for an empty or non-numeric text, out_of_range outside
-// 1 to 10000000 (however many digits); value is set only for ok.
+// 1 to kMaxLoadingLinesLimit (however many digits); value is set only for ok.
 loading_lines_check CheckMaxLoadingLines(const QString& text, unsigned& value);
 
 // The refusal message of a check, as the dialog shows it ("" for ok).
 std::u16string MaxLoadingLinesMessage(loading_lines_check check);
+
+// The range shown beside the maximum, from the limits: "(1 - 10,000,000)".
+QString LoadingLinesRangeText();
 
 class COptionDlg : public QDialog {
     Q_OBJECT

@@ -1,16 +1,16 @@
 #include "logfile/index_control.h"
 
-#include "logfile/log_file.h"
+#include "logfile/line_indexer.h"
 
 unsigned index_thread::run(void* argument)
 {
-    auto* file = static_cast<log_file*>(argument);
-    if (!file)
+    auto* indexer = static_cast<line_indexer*>(argument);
+    if (!indexer)
         return 0;
     for (;;) {
         if (pause_point())
             return 0;
-        const int64_t added = file->index_more();
+        const int64_t added = indexer->index_more();
         // A closed file (-1) ends the thread as well as a pass that adds nothing.
         if (stop_requested() || added <= 0)
             return 0;
@@ -55,7 +55,7 @@ bool index_control::start()
     std::lock_guard<std::mutex> guard(m_hold_mutex);
     if (m_holds.load() > 0)
         m_thread->pause(); // not started: the first pause point waits
-    return m_thread->start(&m_file, -1);
+    return m_thread->start(&m_indexer, -1);
 }
 
 void index_control::stop()

@@ -21,12 +21,12 @@
 #include <memory>
 #include <mutex>
 
-class log_file;
+class line_indexer;
 class index_control;
 
 // Extends a log file's index in passes of at most 10000 lines, backwards in
 // tail mode and forwards otherwise, until a pass adds nothing or it is
-// stopped.  Its argument is the log_file.
+// stopped.  Its argument is the file's line_indexer.
 class index_thread : public native_thread {
 public:
     index_thread() : native_thread(false) {}
@@ -58,7 +58,7 @@ private:
 
 class index_control {
 public:
-    explicit index_control(log_file& file) : m_file(file) {}
+    explicit index_control(line_indexer& indexer) : m_indexer(indexer) {}
     ~index_control() { stop(); }
     index_control(const index_control&) = delete;
     index_control& operator=(const index_control&) = delete;
@@ -87,7 +87,7 @@ private:
     friend class index_hold;
     void release();
 
-    log_file& m_file;
+    line_indexer& m_indexer;
     std::mutex m_hold_mutex;   // serialises holds, releases, start and stop
     std::mutex m_thread_mutex; // guards the pointer while stop() swaps it
     std::atomic<int> m_holds{0};

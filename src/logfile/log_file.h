@@ -1,83 +1,47 @@
-// One open log file: its handle and encoding, the index of its lines, the
-// parsed window and the background thread that extends the index.
-//
-// Locks, always taken in this order when nested:
-//   window lock -> index lock   (backward scan: prepending shifts the window)
-//   index lock  -> window lock  (window parse; never while the index thread
-//                                runs unpaused, so the two orders never meet)
-//   index lock  -> file lock    (every pread of the file is under the file lock)
+// One open log file: its handle and encoding, composed with the parts that
+// do the rest, each with one job:
+//   rotation_check  whether the file is still the one its path names;
+//   line_indexer    the line index, its scans and the index thread;
+//   parsed_window   the window's parsed lines, its filter lists and the
+//                   window rule;
+//   window_bounds    the window's line numbers under the window lock;
+//   line_discard    deleting discarded lines on threads of their own.
 #pragma once
 
 #include "logfile/file_access.h"
 #include "logfile/index_control.h"
+#include "logfile/line_discard.h"
 #include "logfile/line_index.h"
+#include "logfile/line_indexer.h"
 #include "logfile/line_text.h"
+#include "logfile/parsed_window.h"
 #include "logfile/primitives.h"
+#include "logfile/rotation_check.h"
 #include "logfile/unpack.h"
+#include "logfile/window_bounds.h"
 #include "parser/log_line.h"
 #include "parser/log_pattern.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class log_file;
-class log_filter;
 class log_filter_groups;
-struct window_filters;
-
-// Who may touch a parsed window: its lines and its filtered and quick lists.
-// No lock guards them.  They are written only by the thread that runs the
-// file's jobs (the work thread; the interface thread for the parser check,
-// while the work thread waits for its answer), and read by the interface
-// thread only while no job of the file runs.  Debug builds check the rule:
-// a writer is alone, and readers never meet a writer.
-class window_rule {
-public:
-    void begin_read() const;
-    void end_read() const;
-    void begin_write() const;
-    void end_write() const;
-
-private:
-    // Present in every build, so that the layout of log_file does not depend
-    // on NDEBUG; only debug builds assert on them.
-    mutable std::atomic<int> m_readers{0};
-    mutable std::atomic<int> m_writers{0};
-};
 
 // Thread-safety: every piece of shared state is reached through a view that
 // holds its lock (the index), through operations that take the lock they need
-// (the file handle, the window numbers), or under the window rule above (the
-// window's lines and lists).
-class log_file : private std::vector<log_line*> {
+// (the file handle, the window numbers), or under the window rule (the
+// window's lines and lists, see parsed_window.h).
+class log_file : private line_source {
 public:
     // The parsed window as the interface thread reads it, under the window
     // rule, for the reader's life.  Lines are in file order; the filtered and
     // quick lists point into them.
-    class window_reader {
-    public:
-        explicit window_reader(const log_file& file) : m_file(file) { m_file.m_window_rule.begin_read(); }
-        ~window_reader() { m_file.m_window_rule.end_read(); }
-        window_reader(const window_reader&) = delete;
-        window_reader& operator=(const window_reader&) = delete;
-
-        const std::vector<log_line*>& lines() const { return m_file; }
-        const std::vector<log_line*>& filtered_lines() const { return m_file.m_filtered_lines; }
-        const std::vector<log_line*>& quick_lines() const { return m_file.m_quick_lines; }
-        bool filter_applied() const { return m_file.m_filter_applied; }
-        // The groups of the last apply_filter, and the quick filter.
-        const log_filter_groups& filter_groups() const;
-        const log_filter& quick_filter() const;
-
-    private:
-        const log_file& m_file;
-    };
+    using window_reader = parsed_window::reader;
 
     // The window's first and last line numbers, -1 when none, read together
     // with the number of indexed lines.
@@ -85,15 +49,6 @@ public:
         int64_t first = -1;
         int64_t last = -1;
         uint64_t line_count = 0;
-    };
-
-    // Deletes a batch of discarded lines under the process-wide deletion
-    // lock, then destroys itself.  Its argument is a heap vector of lines.
-    class autodelete_thread : public native_thread {
-    public:
-        autodelete_thread();
-        ~autodelete_thread() override;
-        unsigned run(void* argument) override;
     };
 
     log_file();
@@ -114,14 +69,14 @@ public:
     // Discards the window, stops the index thread, closes the handle and
     // empties the index.  The encoding becomes ENCODING_ANSI.
     void close();
-    bool is_open();
+    bool is_open() override;
 
     // Reads the byte-order mark, else guesses UTF-8 or ANSI from the first
     // bytes (logfile/content_sniff.h); false only when no file is open.
     bool detect_encoding();
     // 2 for UCS-2, 3 for UTF-8 with BOM, 0 otherwise.
-    int bom_length() const;
-    int32_t encoding() const { return m_encoding.load(); }
+    int bom_length() const override;
+    int32_t encoding() const override { return m_encoding.load(); }
     bool has_bom() const { return m_has_bom.load(); }
     // The first bytes hold zero bytes outside UTF-16 text, or mostly bytes
     // that are not text (see logfile/content_sniff.h).
@@ -129,7 +84,7 @@ public:
     // The status bar's switch: only between ENCODING_ANSI and ENCODING_UTF8,
     // only for a file without BOM.  The index stays valid.
     bool set_encoding(int32_t encoding);
-    int64_t file_size() const { return m_file_size.load(); }
+    int64_t file_size() const override { return m_file_size.load(); }
     // A file packed with gzip or zstd (told by its first bytes) is read
     // through a plain copy in the cache folder, decoded a step before each
     // pass of the index thread and at each refresh; it opens head first
@@ -137,7 +92,7 @@ public:
     packing packed_as() const { return m_packed.load(); }
     // How the copy stands after its last step; none for a plain file.
     unpack_note unpack_status() const;
-    bool tail_mode() const { return m_tail_mode.load(); }
+    bool tail_mode() const { return m_indexer.tail_mode(); }
 
     // "\r\n", "\r" or "\n" as found after the first indexed line; none with
     // no line or unknown encoding, or when reading fails.  Computed once.
@@ -147,46 +102,37 @@ public:
     bool line_preview(uint64_t n, std::u16string& text);
 
     // A shared view of the line index for the view's life (see line_index).
-    line_index::reader read_index() const { return m_index.read(); }
-    uint64_t line_count() const { return m_index.line_count(); }
-    int64_t first_slot() const { return m_index.first_slot(); }
+    line_index::reader read_index() const { return m_indexer.index().read(); }
+    uint64_t line_count() const { return m_indexer.index().line_count(); }
+    int64_t first_slot() const { return m_indexer.index().first_slot(); }
 
     // Lines added, or -1 when no file is open.  start/end -1 continue from
     // what is indexed; limit 0 means no limit.
-    int64_t index_forward(int64_t start, uint64_t limit);
-    int64_t index_backward(int64_t end, uint64_t limit);
+    int64_t index_forward(int64_t start, uint64_t limit) { return m_indexer.index_forward(start, limit); }
+    int64_t index_backward(int64_t end, uint64_t limit) { return m_indexer.index_backward(end, limit); }
     // One pass of the index thread: at most 10000 lines; -1 when not open.
-    int64_t index_more();
+    int64_t index_more() { return m_indexer.index_more(); }
 
     // Lines appended since the last look; 0 when nothing was added or the
     // index thread still runs; -1 when not open or the size cannot be told.
-    int64_t refresh();
+    int64_t refresh() { return m_indexer.refresh(); }
 
     // What became of the file since it was opened, as far as appending
-    // cannot explain it.  refresh() only ever appends, so a caller that
-    // follows a log asks this first and reopens the file when it is not
-    // none.
-    enum class file_change {
-        none,      // the same file, at least as long, its first bytes unchanged
-        shrank,    // shorter than what was indexed (truncated, maybe regrown since)
-        replaced,  // path now names another file (device or inode differ)
-        rewritten, // the first bytes seen at opening are no longer there
-    };
+    // cannot explain it (see rotation_check).  refresh() only ever appends,
+    // so a caller that follows a log asks this first and reopens the file
+    // when it is not none.
+    using file_change = ::file_change;
     // path is the name the file was opened by.  While path names nothing
     // (a rotation between rename and re-create) the open file is still
-    // followed: none.  Not open: none as well (refresh reports -1).
+    // followed: none.  A path that will not convert, or a file whose size
+    // or first bytes cannot be read, is unchecked unless what could be
+    // compared already differs.  Not open: none (refresh reports -1).
     file_change check_change(const std::u16string& path);
 
-private:
-    // Remembers the bytes before end (the end of the last indexed line).
-    // Call with the file lock held.
-    void take_mark(int64_t end);
-
-public:
     // The most bytes from the start of the file that check_change compares.
-    static constexpr std::size_t kHeadBytes = 256;
+    static constexpr std::size_t kHeadBytes = rotation_check::kHeadBytes;
     // The most bytes before the last indexed line end that it compares.
-    static constexpr std::size_t kMarkBytes = 64;
+    static constexpr std::size_t kMarkBytes = rotation_check::kMarkBytes;
 
     // Hands the window's lines to a deleting thread; empties the window and
     // the filtered and quick lists.
@@ -211,15 +157,8 @@ public:
     bool parse_range(const index_hold& held, const log_pattern_list& parser, int64_t first_line, uint64_t count);
 
     // What the last parse_range did, for diagnostics and tests.
-    struct parse_counts {
-        uint64_t visited = 0; // index slots visited
-        uint64_t reused = 0;  // lines taken over from the old window
-        uint64_t reads = 0;   // reads of the file
-        uint64_t bytes_read = 0;
-        uint64_t converted = 0; // lines converted into wide text
-        uint64_t split = 0;     // lines split into columns
-    };
-    parse_counts last_parse_counts() const;
+    using parse_counts = ::parse_counts;
+    parse_counts last_parse_counts() const { return m_bounds.counts(); }
 
     // Receives each line of the walk: the split line, its number (from 0),
     // the number of indexed lines and the context; returns false to stop.
@@ -251,26 +190,32 @@ public:
     // else the filtered list's; 0 for an empty window; -1, and nothing
     // changed, when parser has no items or groups no group.  Runs on the
     // thread of the file's jobs (the window rule).
-    int64_t apply_filter(const log_pattern_list& parser, const log_filter_groups& groups);
+    int64_t apply_filter(const log_pattern_list& parser, const log_filter_groups& groups)
+    {
+        return m_window.apply_filter(parser, groups);
+    }
     // Sets the quick filter (a wildcard when wildcard, else a contain
     // condition; never case-sensitive) and rebuilds the quick list from the
     // filtered list while a filter is applied, else from the whole window.
     // An empty text clears the quick filter and the list.  Returns the size
     // of the quick list.  Runs on the thread of the file's jobs.
-    std::size_t apply_quick_filter(bool wildcard, std::u16string_view text);
+    std::size_t apply_quick_filter(bool wildcard, std::u16string_view text)
+    {
+        return m_window.apply_quick_filter(wildcard, text);
+    }
     // Takes the filter out of force: the filtered list is emptied and later
     // windows and quick filters work on every line of the window again.  The
     // groups stay as the last filter's.  Runs while no job of the file runs.
-    void reset_filter();
+    void reset_filter() { m_window.reset_filter(); }
 
     // The index thread: started by the open job after the first window was
     // parsed, held around later window parses (see index_control).
-    index_control& indexer() { return m_indexer; }
-    bool start_indexer() { return m_indexer.start(); }
+    index_control& indexer() { return m_indexer.control(); }
+    bool start_indexer() { return m_indexer.control().start(); }
 
     // Reads up to length bytes at offset under the file lock: bytes read, or
     // -1 when not open or the read failed.
-    int64_t read_bytes(int64_t offset, void* buffer, std::size_t length);
+    int64_t read_bytes(int64_t offset, void* buffer, std::size_t length) override;
     // Line bytes to text by the current encoding (see line_bytes_to_text).
     bool bytes_to_text(const char* bytes, std::size_t length, std::u16string& out) const
     {
@@ -279,129 +224,82 @@ public:
 
     // First and last line numbers of the parsed window, -1 when none, read
     // and set under the window lock.
-    void window(int64_t& first, int64_t& last) const;
-    void set_window(int64_t first, int64_t last);
+    void window(int64_t& first, int64_t& last) const { m_bounds.get(first, last); }
+    void set_window(int64_t first, int64_t last) { m_bounds.set(first, last); }
     // The window numbers and the line count under the window lock (taken
     // before the index lock, as the backward scan does).
     window_numbers read_window_numbers() const;
 
     // The parsed window under the window rule.
-    window_reader read_window() const { return window_reader(*this); }
+    window_reader read_window() const { return window_reader(m_window); }
 
     // The process-wide deletion lock: held while discarded lines are deleted.
     // The shell takes and releases it at exit so that a deletion in progress
     // ends first.
-    static native_lock& deletion_lock();
+    static native_lock& deletion_lock() { return line_discard::deletion_lock(); }
     // Waits until every deleting thread started so far has finished (0), or
     // the time ran out (1).  Negative waits without limit.
-    static int wait_for_discards(int milliseconds);
+    static int wait_for_discards(int milliseconds) { return line_discard::wait(milliseconds); }
     // Number of deleting threads that have not finished yet.
-    static int pending_discards();
+    static int pending_discards() { return line_discard::pending(); }
 
-    static constexpr std::size_t kReadBufferSize = 4u * 1024u * 1024u;
+    static constexpr std::size_t kReadBufferSize = line_indexer::kReadBufferSize;
     // Packed bytes decoded in one step of a packed file's copy.
     static constexpr std::size_t kUnpackStep = 1u << 20;
-    static constexpr uint64_t kPassLines = 10000;
+    static constexpr uint64_t kPassLines = line_indexer::kPassLines;
 
 private:
     friend struct log_file_test_access; // tests only
 
-    // Marks a stretch of code that changes the window (see window_rule).
-    class window_write {
-    public:
-        explicit window_write(const log_file& file) : m_rule(file.m_window_rule) { m_rule.begin_write(); }
-        ~window_write() { m_rule.end_write(); }
-        window_write(const window_write&) = delete;
-        window_write& operator=(const window_write&) = delete;
-
-    private:
-        const window_rule& m_rule;
-    };
-
-    // One window parse: the index's shared lock for the parse's whole life,
-    // the window rule's writer mark, and the window lock when the numbers are
-    // set.  Made only under a hold of the index thread (parse_range).
+    // One window parse: the index's shared lock for the parse's whole life
+    // and the window rule's writer mark.  Made only under a hold of the index
+    // thread (parse_range).
     class window_parse {
     public:
-        explicit window_parse(log_file& file);
+        explicit window_parse(log_file& file) : m_index(file.m_indexer.index()), m_write(file.m_window) {}
         window_parse(const window_parse&) = delete;
         window_parse& operator=(const window_parse&) = delete;
 
         const line_index::reader& index() const { return m_index; }
-        void set_numbers(int64_t first, int64_t last) { m_file.set_window(first, last); }
 
     private:
-        log_file& m_file;
         line_index::reader m_index;
-        window_write m_write;
+        parsed_window::writer m_write;
     };
 
-    void flush_spans(std::vector<line_span>& spans, bool at_end);
+    int note_new_size() override;
+    bool unpack_more() override;
     // Makes the plain copy of the packed file at path (native) and opens it
     // in place of the packed one, with the first bytes decoded; its size
     // goes to size.  False when the copy cannot be made.
     bool open_unpacked(const std::string& path, packing kind, int64_t& size);
-    // One decode step of the copy: whether it read or wrote anything.
-    bool unpack_more();
-    // Hands lines to a deleting thread (deleting them here when no thread
-    // can be had).  Does not touch the window.
-    static void discard_batch(std::vector<log_line*> lines);
 
-    // ---- the filter seam ----------------------------------------------------
-    // parse_range rebuilds the filtered and quick lists from these.  The
-    // groups are in force while a filter is applied, the quick filter while
-    // it has text; bind_window_filters prepares both for parser once per
-    // parse (columns bound, reference values parsed, patterns compiled), and
-    // the two line tests are RowPasses and AnyCellMatches of those prepared
-    // forms.  Reused lines carry their verdicts (their membership of the old
-    // lists); the quick list takes a new line only when it passes the groups
-    // too while they are in force.
-    bool filter_groups_in_force() const;
-    bool quick_filter_in_force() const;
-    void bind_window_filters(const log_pattern_list& parser);
-    bool line_passes_filter_groups(const log_line& line);
-    bool line_passes_quick_filter(const log_line& line);
-    void release_window_filters();
-
-    // Tests only: verdicts in place of the filters.  A set function puts
-    // its filter in force.
-    struct verdict_hook {
-        std::function<bool(const log_line&)> groups;
-        std::function<bool(const log_line&)> quick;
-    };
-
-    read_only_file m_file;
+    // Locks, always taken in this order when nested (a hold of the index
+    // thread, index_control, goes before all of them):
+    //   window lock -> index lock   (backward scan: prepending shifts the
+    //                                window, window_bounds::prepend)
+    //   index lock  -> window lock  (window parse; never while the index
+    //                                thread runs unpaused, so the two orders
+    //                                never meet)
+    //   index lock  -> file lock    (every pread of the file is under the
+    //                                file lock)
+    //   file lock   -> unpack lock  (a packed file's copy, taken last)
+    // The window lock is m_bounds's, the index lock m_indexer.index()'s, the
+    // file lock this one.  The window's lines and lists have no lock: the
+    // window rule (parsed_window.h).
     mutable native_lock m_file_lock;
+    read_only_file m_file;                // under the file lock
+    std::u16string m_line_end;            // under the file lock
+    rotation_check m_rotation;            // under the file lock
     std::atomic<int64_t> m_file_size{0};
     std::atomic<bool> m_has_bom{false};
     std::atomic<bool> m_binary{false};
     std::atomic<int32_t> m_encoding{ENCODING_UNKNOWN};
-    line_index m_index;
-    std::atomic<bool> m_tail_mode{false};
+    window_bounds m_bounds;
+    parsed_window m_window;
+    line_indexer m_indexer{*this, m_bounds};
     // The plain copy of a packed file, under its own lock (taken last).
     std::unique_ptr<unpacked_copy> m_unpacked;
     mutable native_lock m_unpack_lock;
     std::atomic<packing> m_packed{packing::none};
-    std::u16string m_line_end; // under the file lock
-    std::string m_head;        // the first bytes of the file (at most kHeadBytes), under the file lock
-    // The bytes that ended the last indexed line when check_change (or open)
-    // last looked, and where they ended: a file refilled past its old size
-    // behind unchanged first bytes no longer has them there.  Under the file lock.
-    std::string m_mark;
-    int64_t m_mark_end = -1;
-    int64_t m_window_first = -1;
-    int64_t m_window_last = -1;
-    mutable native_lock m_window_lock;
-    window_rule m_window_rule;
-    bool m_filter_applied = false;
-    std::vector<log_line*> m_filtered_lines;
-    std::vector<log_line*> m_quick_lines;
-    verdict_hook m_verdict_hook;
-    // The filter groups, the quick filter, and their prepared forms during a
-    // parse (logfile/window_filters.h).
-    std::unique_ptr<window_filters> m_filters;
-    parse_counts m_parse_counts; // under the window lock
-    // The index thread and the holds on it; close() ends the thread, so that
-    // a file opened again is indexed again by a fresh one.
-    index_control m_indexer{*this};
 };

@@ -7,9 +7,7 @@
 
 #include <tinyxml.h>
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -18,11 +16,9 @@ namespace {
 // blanks and a sign allowed); 0 when there is none; clamped to 32 bits.
 int32_t ReadVersion(const char* text)
 {
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text, &end, 10);
-    if (end == text)
+    if (!text)
         return 0;
+    const int64_t value = ParseDecimal(std::string_view(text));
     if (value > INT32_MAX)
         return INT32_MAX;
     if (value < INT32_MIN)

@@ -4,6 +4,7 @@
 #include <langinfo.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -345,4 +346,51 @@ bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b)
         if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     return true;
+}
+
+namespace {
+
+template <class Unit>
+int64_t ParseDecimalUnits(std::basic_string_view<Unit> text, std::size_t* length)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == Unit(' ') || (text[i] >= Unit('\t') && text[i] <= Unit('\r'))))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == Unit('+') || text[i] == Unit('-')))
+        negative = text[i++] == Unit('-');
+    const std::size_t first_digit = i;
+    // The magnitude in unsigned arithmetic, up to 2^63 for a negative number.
+    const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    uint64_t magnitude = 0;
+    bool beyond = false;
+    for (; i < text.size() && text[i] >= Unit('0') && text[i] <= Unit('9'); ++i) {
+        const auto digit = static_cast<uint64_t>(text[i] - Unit('0'));
+        if (beyond)
+            continue;
+        if (magnitude > (limit - digit) / 10)
+            beyond = true;
+        else
+            magnitude = magnitude * 10 + digit;
+    }
+    if (length)
+        *length = i == first_digit ? 0 : i;
+    if (i == first_digit)
+        return 0;
+    if (beyond)
+        return negative ? INT64_MIN : INT64_MAX;
+    // 0 - 2^63 wraps to the bit pattern of INT64_MIN.
+    return static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
+}
+
+} // namespace
+
+int64_t ParseDecimal(std::u16string_view text, std::size_t* length)
+{
+    return ParseDecimalUnits(text, length);
+}
+
+int64_t ParseDecimal(std::string_view text, std::size_t* length)
+{
+    return ParseDecimalUnits(text, length);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -51,3 +52,13 @@ bool HasXmlSpecialChars(std::u16string_view text);
 // ASCII-only case folding, as the system's case-insensitive comparisons use.
 char16_t AsciiLower(char16_t c);
 bool EqualsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
+
+// A decimal number as the C library's strtoll reads it: optional leading
+// white space (space, tab, line feed, vertical tab, form feed, carriage
+// return), an optional sign, then ASCII digits up to the first other
+// character.  Exact over the whole 64-bit range; a number beyond it gives
+// INT64_MAX or INT64_MIN (as strtoll does).  0 without a digit.  length,
+// when given, receives how many units were read: 0 without a digit, else up
+// to the last digit.
+int64_t ParseDecimal(std::u16string_view text, std::size_t* length = nullptr);
+int64_t ParseDecimal(std::string_view text, std::size_t* length = nullptr);

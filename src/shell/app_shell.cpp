@@ -18,6 +18,7 @@
 #include "shell/open_at_line.h"
 #include "shell/panel_commands.h"
 #include "shell/settings_commands.h"
+#include "shell/standard_input.h"
 #include "shell/view_commands.h"
 #include "ui/accelerators.h"
 #include "ui/command_ids.h"
@@ -35,7 +36,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 CVarnothShell::CVarnothShell(CVarnothApp& app) : m_app(app)
@@ -62,13 +67,25 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
         m_command_line_files = line.files;
     if (!m_command_line_files.empty())
         m_command_line_file = m_command_line_files.front().path;
-    if (!m_command_line_files.empty())
-        HandOffCommandLineFile();
-
-    if (!m_app.AcquireSingleInstance())
-        return false;
-    // Plain copies of compressed logs that a run left behind when it ended
-    // without removing them (a copy still in use is locked and stays).
+    if (m_stdin_use == stdin_use::none) {
+        if (!m_command_line_files.empty())
+            HandOffCommandLineFile();
+        if (!m_app.AcquireSingleInstance())
+            return false;
+    } else {
+        // A stream cannot be handed to a running viewer: this process then
+        // shows it, with the files named beside it, in a window of its own
+        // that takes no hand-offs and writes no settings.
+        m_own_window = !m_app.AcquireSingleInstance();
+        if (m_own_window)
+            DebugOutput("[shell] a viewer runs already: standard input opens in a window of its own\n");
+        else if (!m_command_line_files.empty())
+            HandOffCommandLineFile();
+    }
+    // Copies of standard input left behind by a run that is gone, and plain
+    // copies of compressed logs likewise (a copy still in use is locked and
+    // stays).
+    RemoveOrphanSpools(StandardInputFolder());
     if (const std::string copies = unpacked_copy_folder(); !copies.empty())
         remove_orphan_copies(copies);
 
@@ -151,10 +168,27 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     m_line_opener = std::make_unique<CLineOpener>(*m_main_dialog);
     m_channel->SetLineHandler(
         [opener = m_line_opener.get()](const std::vector<handed_file>& files) { opener->Add(files); });
-    m_channel->Listen();
-    // Files handed over before the socket listened, this instance's own
-    // command-line file among them, are taken once the event loop runs.
-    QTimer::singleShot(0, m_channel.get(), [channel = m_channel.get()] { channel->TakeNow(); });
+    if (m_own_window) {
+        // Nothing is handed to this window; its own files open directly.
+        QTimer::singleShot(0, m_channel.get(), [this] {
+            std::vector<std::u16string> paths;
+            for (const handed_file& file : m_command_line_files)
+                paths.push_back(file.path);
+            if (!paths.empty())
+                m_app.OpenFiles(paths);
+            m_line_opener->Add(m_command_line_files);
+        });
+    } else {
+        m_channel->Listen();
+        // Files handed over before the socket listened, this instance's own
+        // command-line file among them, are taken once the event loop runs.
+        QTimer::singleShot(0, m_channel.get(), [channel = m_channel.get()] { channel->TakeNow(); });
+    }
+    if (m_stdin_use != stdin_use::none) {
+        m_stdin = std::make_unique<CStandardInput>(*m_main_dialog, m_app);
+        m_stdin->Start(m_stdin_input, m_stdin_use, StandardInputFolder());
+        m_stdin_input = -1;
+    }
     return m_main_window.get();
 }
 
@@ -198,8 +232,23 @@ void CVarnothShell::ShowHelp()
     ShowMessage(reason + u"\n" + page, MB_OK | MB_ICONERROR);
 }
 
+void CVarnothShell::SetStandardInput(int input, stdin_use use)
+{
+    if (m_stdin_input >= 0)
+        ::close(m_stdin_input);
+    m_stdin_input = use == stdin_use::none ? -1 : input;
+    m_stdin_use = m_stdin_input >= 0 ? use : stdin_use::none;
+    if (use == stdin_use::none && input >= 0)
+        ::close(input);
+}
+
 void CVarnothShell::ExitInstance()
 {
+    // The reader ends and its file goes before the tabs do.
+    m_stdin.reset();
+    if (m_stdin_input >= 0)
+        ::close(m_stdin_input);
+    m_stdin_input = -1;
     m_channel.reset();
     m_line_opener.reset();
     m_app.SetMainDialog(nullptr);
@@ -224,8 +273,29 @@ int RunVarnoth(int argc, char** argv, const std::function<void()>& after_applica
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     int status = 0;
-    if (AnswerCommandLine(ParseCommandLine(arguments, QString::fromStdU16String(start_directory)), status))
+    const command_line line = ParseCommandLine(arguments, QString::fromStdU16String(start_directory));
+    if (AnswerCommandLine(line, status))
         return status;
+
+    // Standard input as a log: the stream is read from a descriptor of its
+    // own, and descriptor 0 becomes the null device, so that closing the
+    // stream's tab closes the pipe for its writer.
+    const bool from_terminal = ::isatty(STDOUT_FILENO) || ::isatty(STDERR_FILENO);
+    const input_kind input = ClassifyInput(STDIN_FILENO);
+    const stdin_use use = StandardInputUse(line.standard_input, !line.files.empty(), input, from_terminal);
+    int stream = -1;
+    if (use != stdin_use::none) {
+        stream = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (const int null_device = ::open("/dev/null", O_RDONLY | O_CLOEXEC); null_device >= 0) {
+            ::dup2(null_device, STDIN_FILENO);
+            ::close(null_device);
+        }
+    } else if (line.standard_input) {
+        std::fputs(input == input_kind::terminal
+                       ? "varnoth: standard input is a terminal; pipe a stream into 'varnoth -' to read it.\n"
+                       : "varnoth: standard input holds nothing to read.\n",
+                   stderr);
+    }
 
     CVarnothApp app;
     QApplication qt(argc, argv);
@@ -237,6 +307,7 @@ int RunVarnoth(int argc, char** argv, const std::function<void()>& after_applica
 
     CVarnothShell shell(app);
     shell.SetStartDirectory(start_directory);
+    shell.SetStandardInput(stream, use);
     if (shell.InitInstance(QApplication::arguments()))
         shell.RunMainWindow();
     shell.ExitInstance();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/instance_handoff.h"
+#include "app/stdin_spool.h"
 
 #include <QStringList>
 
@@ -21,6 +22,7 @@
 class CAcceleratorFilter;
 class CInstanceChannel;
 class CLineOpener;
+class CStandardInput;
 class CVarnothApp;
 class CVarnothDlg;
 class interface_dispatcher;
@@ -34,6 +36,15 @@ public:
     // The folder a relative command-line path is taken against (the folder
     // the process started in; the application object changes it).
     void SetStartDirectory(std::u16string folder) { m_start_directory = std::move(folder); }
+
+    // Standard input to read as a log (the descriptor is owned by the shell
+    // from now on), as the command line's rule decided; none by default.
+    void SetStandardInput(int input, stdin_use use);
+    // The reader of standard input; null when it is not read.
+    CStandardInput* StandardInput() const { return m_stdin.get(); }
+    // True when this process shows standard input in a window of its own
+    // because another viewer runs (a stream cannot be handed over).
+    bool OwnWindow() const { return m_own_window; }
 
     // The start-up steps in their order.  False when this instance must end
     // now: another instance runs (quietly, after handing its file over), the
@@ -91,6 +102,10 @@ private:
     std::unique_ptr<CInstanceChannel> m_channel;
     std::unique_ptr<CLineOpener> m_line_opener;
     std::unique_ptr<CAcceleratorFilter> m_accelerators;
+    int m_stdin_input = -1;
+    stdin_use m_stdin_use = stdin_use::none;
+    bool m_own_window = false;
+    std::unique_ptr<CStandardInput> m_stdin;
 };
 
 // The whole program: what main() runs.  after_application, when given, runs

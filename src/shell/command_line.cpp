@@ -47,7 +47,9 @@ QString UsageText()
                           "\n"
                           "Arguments:\n"
                           "  FILE              A log file to open; several open as tabs. FILE:N opens\n"
-                          "                    FILE at line N. A viewer that runs already opens them.\n");
+                          "                    FILE at line N. A viewer that runs already opens them.\n"
+                          "  -                 Read standard input into a tab of its own and follow it:\n"
+                          "                    journalctl | varnoth -\n");
 }
 
 QString VersionText()
@@ -112,9 +114,8 @@ command_line ParseCommandLine(const QStringList& arguments, const QString& worki
         if (argument.isEmpty())
             continue;
         if (argument == u'-') {
-            result.what = command_line::action::usage_error;
-            result.error = QStringLiteral("Reading standard input ('-') is not available; name a file instead.");
-            return result;
+            result.standard_input = true;
+            continue;
         }
         handed_file file{Absolute(argument, working_directory).toStdU16String(), default_line};
         const QRegularExpressionMatch match = with_line.match(argument);

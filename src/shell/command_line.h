@@ -6,6 +6,8 @@
 //   -v, --version     print the version and end
 //   -l, --line N      open the files at line N (a FILE:N keeps its own N)
 //   --                every argument after it is a file
+//   -                 standard input (see app/stdin_spool.h for when a pipe
+//                     without "-" is read too)
 //
 // Files are taken relative to the caller's working directory.  FILE:N is
 // split only when FILE:N itself is not an existing file, so that names with
@@ -27,6 +29,7 @@ struct command_line {
     enum class action { run, help, version, usage_error };
     action what = action::run;
     std::vector<handed_file> files; // absolute, in the order given
+    bool standard_input = false;    // "-" was among the files
     QString error;                  // for usage_error: what was wrong
 };
 

@@ -6,6 +6,7 @@
 #include "platform/strings.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
@@ -82,7 +83,10 @@ void main_dialog_adapter::AddFileTab(file_view& file)
     list->FitColumns();
     ConnectList(*list);
     m_removing = true; // the tab change is handled once the tab is complete
-    const int index = tabs->addTab(list, Literal(ToQString(file.name())));
+    const stream_tab* stream = StreamOf(file.path());
+    if (stream)
+        file.set_auto_refresh(true);
+    const int index = tabs->addTab(list, Literal(ToQString(TabName(file))));
     tabs->setTabToolTip(index, ToQString(file.path()));
     tabs->setCurrentIndex(index);
     m_removing = false;
@@ -90,8 +94,28 @@ void main_dialog_adapter::AddFileTab(file_view& file)
     // Opened tail first: the last row is the one to look at.
     if (m_app.settings.load_tail_first && list->RowCount() > 0)
         list->SelectRow(list->RowCount() - 1);
-    m_app.AddRecentFile(file.path());
+    if (!stream) // a temporary file is gone once its tab closes
+        m_app.AddRecentFile(file.path());
     OnActiveTabChanged();
+}
+
+void main_dialog_adapter::AddStream(std::u16string path, std::u16string name, std::function<void()> closed)
+{
+    m_streams.push_back({std::move(path), std::move(name), std::move(closed)});
+}
+
+const main_dialog_adapter::stream_tab* main_dialog_adapter::StreamOf(const std::u16string& path) const
+{
+    for (const stream_tab& stream : m_streams)
+        if (stream.path == path)
+            return &stream;
+    return nullptr;
+}
+
+std::u16string main_dialog_adapter::TabName(const file_view& file) const
+{
+    const stream_tab* stream = StreamOf(file.path());
+    return stream ? stream->name : file.name();
 }
 
 void main_dialog_adapter::SetColumns(CLogListCtrl& list)
@@ -163,7 +187,7 @@ active_view_state main_dialog_adapter::ViewState() const
 void main_dialog_adapter::UpdateWindowTexts()
 {
     file_view* file = ActiveData();
-    m_window.UpdateTitle(file ? file->name() : std::u16string());
+    m_window.UpdateTitle(file ? TabName(*file) : std::u16string());
     m_window.UpdateToolbar();
     m_window.UpdateStatusTexts();
 }
@@ -301,8 +325,19 @@ void main_dialog_adapter::RemoveTab(int index)
     tabs->removeTab(index);
     m_removing = false;
     delete page;
-    if (file)
-        m_app.OpenFileList().remove_id(file->id());
+    if (!file)
+        return;
+    const std::u16string path = file->path();
+    m_app.OpenFileList().remove_id(file->id());
+    for (auto stream = m_streams.begin(); stream != m_streams.end(); ++stream) {
+        if (stream->path != path)
+            continue;
+        const std::function<void()> closed = std::move(stream->closed);
+        m_streams.erase(stream);
+        if (closed)
+            closed();
+        break;
+    }
 }
 
 void main_dialog_adapter::CloseActiveTab()
@@ -355,9 +390,9 @@ void main_dialog_adapter::Refresh()
     if (change != file_view::file_change::none) {
         DebugOutput("[shell] %s changed (%d): reloading\n", ToUtf8(file->path()).c_str(), static_cast<int>(change));
         if (ReloadActive())
-            m_window.ShowStatusNote(NoteText(u"IDS_STATUSBAR_NOTE_RELOADED", file->name()));
+            m_window.ShowStatusNote(NoteText(u"IDS_STATUSBAR_NOTE_RELOADED", TabName(*file)));
         else
-            m_window.ShowStatusNote(NoteText(u"IDS_STATUSBAR_NOTE_RELOAD_FAILED", file->name()));
+            m_window.ShowStatusNote(NoteText(u"IDS_STATUSBAR_NOTE_RELOAD_FAILED", TabName(*file)));
         return;
     }
 
@@ -371,8 +406,14 @@ void main_dialog_adapter::Refresh()
     if (added <= 0)
         return;
     if (encoding_was_unknown) {
+        // A file that was empty (a stream that has just begun) takes its
+        // parser and encoding now; the parser box and the encoding box show
+        // them at once, not at the next change of tab.
         m_app.GetParser(file);
         SetColumns(*list);
+        m_window.TopPanel()->ShowParser(file->parser_name());
+        const view_counts counts = file->counts();
+        m_window.StatusBar()->SetEncoding(true, counts.has_bom, counts.encoding);
     }
     const window_plan plan = PlanRefresh(Place(*file), m_app.settings.tail_on_refresh);
     if (!plan.move) {

@@ -18,7 +18,9 @@
 
 #include <QPoint>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 class CVarnothApp;
 class CVarnothDlg;
@@ -38,6 +40,14 @@ public:
     void ActivateTab(int index) override;
     void SetListRedraw(bool on) override;
     void ShowRowSource() override;
+
+    // The tab of path, once it opens, shows name (tab text and title),
+    // follows its file (auto refresh on) and stays out of the recent files;
+    // closed runs once that tab has been removed and its file closed.  For a
+    // file the viewer made itself, such as the copy of standard input.
+    void AddStream(std::u16string path, std::u16string name, std::function<void()> closed);
+    // The name a tab of file shows.
+    std::u16string TabName(const file_view& file) const;
 
     // Removes the active tab and closes its file; nothing without a tab.
     void CloseActiveTab();
@@ -86,8 +96,16 @@ private:
     // Where file's window is, for the window plans.
     window_place Place(file_view& file) const;
 
+    struct stream_tab {
+        std::u16string path;
+        std::u16string name;
+        std::function<void()> closed;
+    };
+    const stream_tab* StreamOf(const std::u16string& path) const;
+
     CVarnothDlg& m_window;
     CVarnothApp& m_app;
+    std::vector<stream_tab> m_streams;
     bool m_removing = false;                // a tab is being removed
     file_view* m_paused_by_timer = nullptr; // the file whose index thread timer 100 holds
     index_hold m_timer_hold;

@@ -23,7 +23,7 @@
 #include <mutex>
 #include <thread>
 
-// The system's write(2), or a stand-in that tests use to fail like a full disk.
+// The system's write(2), or a replacement that tests use to fail like a full disk.
 using write_function = ssize_t (*)(int fd, const void* bytes, std::size_t count);
 
 class write_behind {

@@ -4,9 +4,32 @@
 #include "logfile/log_file.h"
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 struct log_file_test_access {
+    // Verdicts from functions; the window's filters answer where a function
+    // is empty.
+    struct made_up_verdicts final : line_verdicts {
+        made_up_verdicts(std::unique_ptr<line_verdicts> own, std::function<bool(const log_line&)> groups_test,
+                         std::function<bool(const log_line&)> quick_test)
+            : filters(std::move(own)), groups(std::move(groups_test)), quick(std::move(quick_test))
+        {}
+        bool groups_in_force() const override { return groups || filters->groups_in_force(); }
+        bool quick_in_force() const override { return quick || filters->quick_in_force(); }
+        void bind(const log_pattern_list& parser) override { filters->bind(parser); }
+        bool passes_groups(const log_line& line) override
+        {
+            return groups ? groups(line) : filters->passes_groups(line);
+        }
+        bool passes_quick(const log_line& line) override { return quick ? quick(line) : filters->passes_quick(line); }
+        void release() override { filters->release(); }
+
+        std::unique_ptr<line_verdicts> filters;
+        std::function<bool(const log_line&)> groups;
+        std::function<bool(const log_line&)> quick;
+    };
+
     // Puts made-up lines into a window, with the first ten filtered and the
     // first five in the quick list.
     static void fill_window(log_file& file, int count)
@@ -15,10 +38,11 @@ struct log_file_test_access {
             auto* line = new log_line;
             line->offset = i;
             line->text.assign(5, u'z');
-            file.push_back(line);
+            file.m_window.m_lines.adopt(line);
         }
-        file.m_filtered_lines.assign(file.begin(), file.begin() + 10);
-        file.m_quick_lines.assign(file.begin(), file.begin() + 5);
+        const std::vector<log_line*>& lines = file.m_window.m_lines.lines();
+        file.m_window.m_filtered_lines.assign(lines.begin(), lines.begin() + 10);
+        file.m_window.m_quick_lines.assign(lines.begin(), lines.begin() + 5);
     }
     // Begins and ends a window parse (its locks and its debug check).
     static void parse_window(log_file& file) { log_file::window_parse parse(file); }
@@ -28,12 +52,14 @@ struct log_file_test_access {
     static void set_verdicts(log_file& file, std::function<bool(const log_line&)> groups,
                              std::function<bool(const log_line&)> quick)
     {
-        file.m_verdict_hook.groups = std::move(groups);
-        file.m_verdict_hook.quick = std::move(quick);
+        std::unique_ptr<line_verdicts>& verdicts = file.m_window.m_verdicts;
+        if (auto* set = dynamic_cast<made_up_verdicts*>(verdicts.get()))
+            verdicts = std::move(set->filters);
+        verdicts = std::make_unique<made_up_verdicts>(std::move(verdicts), std::move(groups), std::move(quick));
     }
     // Adds a line to the index as a scan would.
     static void add_indexed_line(log_file& file, int64_t offset, uint16_t length)
     {
-        file.m_index.add_line(offset, length, true);
+        file.m_indexer.index().add_line(offset, length, true);
     }
 };

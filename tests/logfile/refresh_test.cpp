@@ -246,6 +246,18 @@ TEST_F(logfile_Refresh, CheckChangeWithAnUnconvertiblePathStillSeesATruncation)
     EXPECT_EQ(file.check_change(unpaired), log_file::file_change::shrank);
 }
 
+// Nor is an unchanged file "no change" when its path cannot be looked up:
+// whether the path still names it is not known.
+TEST_F(logfile_Refresh, CheckChangeWithAnUnconvertiblePathReportsUnchecked)
+{
+    const std::string path = folder.write("same.log", numbered_lines(100));
+    log_file file;
+    ASSERT_TRUE(file.open(widen(path), 0, false));
+    const std::u16string unpaired(1, char16_t(0xD800)); // a lone surrogate
+    EXPECT_EQ(file.check_change(unpaired), log_file::file_change::unchecked);
+    EXPECT_EQ(file.check_change(widen(path)), log_file::file_change::none);
+}
+
 TEST_F(logfile_Refresh, FileOpenedAgainIsIndexedAgainByItsThread)
 {
     const std::string path = folder.write("again.log", numbered_lines(25000));

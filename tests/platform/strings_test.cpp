@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <random>
 
 namespace {
 
@@ -147,6 +151,85 @@ TEST(NameRules, ValidFileNamesAndXmlSpecials)
         EXPECT_TRUE(HasXmlSpecialChars(std::u16string(u"x") + c));
     EXPECT_TRUE(EqualsIgnoreAsciiCase(u"/Logs/A.LOG", u"/logs/a.log"));
     EXPECT_FALSE(EqualsIgnoreAsciiCase(u"\u00C9", u"\u00E9")); // only ASCII letters fold
+}
+
+} // namespace
+
+namespace {
+
+struct decimal_case {
+    const char* text;
+    int64_t value;
+    std::size_t length;
+};
+
+TEST(Decimal, ReadsAsTheTableSays)
+{
+    const decimal_case cases[] = {
+        {"", 0, 0},
+        {"   ", 0, 0},
+        {"+", 0, 0},
+        {"-", 0, 0},
+        {" - 5", 0, 0}, // no blank between sign and digits
+        {"x12", 0, 0},
+        {"0", 0, 1},
+        {"-0", 0, 2},
+        {"007", 7, 3},
+        {"-007", -7, 4},
+        {" \t\n\v\f\r42", 42, 8},
+        {"42abc", 42, 2},
+        {"12 34", 12, 2},
+        {"+9223372036854775807", INT64_MAX, 20},
+        {"9223372036854775806", INT64_MAX - 1, 19},
+        {"9223372036854775808", INT64_MAX, 19},  // one past: saturates
+        {"-9223372036854775808", INT64_MIN, 20}, // exact
+        {"-9223372036854775807", INT64_MIN + 1, 20},
+        {"-9223372036854775809", INT64_MIN, 20}, // one past: saturates
+        {"99999999999999999999999999", INT64_MAX, 26},
+        {"-000000000000000000000009223372036854775808", INT64_MIN, 43},
+        {"922337203685477580", 922337203685477580, 18},
+        {"9223372036854775800x", 9223372036854775800, 19},
+    };
+    for (const decimal_case& c : cases) {
+        std::size_t length = 99;
+        EXPECT_EQ(ParseDecimal(std::string_view(c.text), &length), c.value) << c.text;
+        EXPECT_EQ(length, c.length) << c.text;
+        std::size_t wide_length = 99;
+        EXPECT_EQ(ParseDecimal(FromUtf8(c.text), &wide_length), c.value) << c.text;
+        EXPECT_EQ(wide_length, c.length) << c.text;
+    }
+    // Digits outside ASCII are no digits.
+    EXPECT_EQ(ParseDecimal(std::u16string(u"\uFF11")), 0);
+}
+
+// Random strings of blanks, signs, leading zeros and up to 25 digits (past
+// the 19 of the 64-bit range), read both here and by strtoll.
+TEST(Decimal, AgreesWithStrtollOnRandomDigitStrings)
+{
+    std::mt19937_64 random(20261210);
+    const char* const heads[] = {"", " ", "\t", "\n ", "+", "-", " -", "0", "-0", "000", "x", "- "};
+    const char* const tails[] = {"", " ", "7", "a", "-1", "\r\n"};
+    for (int round = 0; round < 20000; ++round) {
+        std::string text = heads[random() % std::size(heads)];
+        const std::size_t digits = random() % 26;
+        // Half of the strings near the ends of the range, the rest anything.
+        if (digits == 19 && random() % 2 == 0) {
+            text += random() % 2 ? "922337203685477580" : "922337203685477581";
+            text += static_cast<char>('0' + random() % 10);
+        } else {
+            for (std::size_t i = 0; i < digits; ++i)
+                text += static_cast<char>('0' + random() % 10);
+        }
+        text += tails[random() % std::size(tails)];
+        errno = 0;
+        char* end = nullptr;
+        const long long expected = std::strtoll(text.c_str(), &end, 10);
+        const auto expected_length = static_cast<std::size_t>(end - text.c_str());
+        std::size_t length = 99;
+        ASSERT_EQ(ParseDecimal(std::string_view(text), &length), expected) << text;
+        ASSERT_EQ(length, expected_length) << text;
+        ASSERT_EQ(ParseDecimal(FromUtf8(text)), expected) << text;
+    }
 }
 
 } // namespace

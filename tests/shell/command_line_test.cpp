@@ -94,7 +94,8 @@ private slots:
             {"line zero", {"--line", "0", "a.log"}, action::usage_error, {}},
             {"line not a number", {"--line", "ten", "a.log"}, action::usage_error, {}},
             {"line without value", {"a.log", "--line"}, action::usage_error, {}},
-            {"standard input", {"-"}, action::usage_error, {}},
+            {"standard input", {"-"}, action::run, {}},
+            {"standard input beside a file", {"-", "a.log"}, action::run, {{u"/home/u/logs/a.log", 0}}},
             {"--help", {"a.log", "--help"}, action::help, {}},
             {"-h", {"-h"}, action::help, {}},
             {"--version", {"--version"}, action::version, {}},
@@ -105,6 +106,7 @@ private slots:
             QVERIFY2(line.what == row.what, row.name);
             QVERIFY2(line.files == row.files, row.name);
             QVERIFY2(line.error.isEmpty() == (row.what != action::usage_error), row.name);
+            QVERIFY2(line.standard_input == row.arguments.contains("-"), row.name);
         }
     }
 

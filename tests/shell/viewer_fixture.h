@@ -43,6 +43,8 @@ public:
         std::vector<std::string> installed_folders;
         // Runs once the viewer is initialised, before its main window exists.
         std::function<void(CVarnothApp&)> before_window;
+        // Runs before the shell's start-up steps (a test's standard input).
+        std::function<void(CVarnothShell&)> before_start;
     };
 
     // Starts the viewer; Ready() tells whether it came up.
@@ -66,6 +68,8 @@ public:
         app = std::make_unique<CVarnothApp>(
             app_environment{(Root() / "install" / "varnoth").u16string(), (Root() / "common").u16string()});
         shell = std::make_unique<CVarnothShell>(*app);
+        if (how.before_start)
+            how.before_start(*shell);
         if (!shell->InitInstance({"varnoth"}))
             return;
         app->settings.max_loading_lines = how.max_lines;

@@ -20,22 +20,23 @@ struct log_file_test_access {
     // window numbers to cover them.
     static void add_lines(log_file& file, std::vector<std::unique_ptr<log_line>> lines)
     {
+        owned_lines& window = file.m_window.m_lines;
         for (auto& line : lines)
-            file.push_back(line.release());
-        file.set_window(file.empty() ? -1 : 0, static_cast<int64_t>(file.size()) - 1);
+            window.adopt(line.release());
+        file.set_window(window.empty() ? -1 : 0, static_cast<int64_t>(window.size()) - 1);
     }
     // The filtered and quick lists: the window's lines at the given rows.
     static void set_filtered(log_file& file, const std::vector<std::size_t>& rows)
     {
-        file.m_filtered_lines.clear();
+        file.m_window.m_filtered_lines.clear();
         for (std::size_t row : rows)
-            file.m_filtered_lines.push_back(file.at(row));
+            file.m_window.m_filtered_lines.push_back(file.m_window.m_lines.lines().at(row));
     }
     static void set_quick(log_file& file, const std::vector<std::size_t>& rows)
     {
-        file.m_quick_lines.clear();
+        file.m_window.m_quick_lines.clear();
         for (std::size_t row : rows)
-            file.m_quick_lines.push_back(file.at(row));
+            file.m_window.m_quick_lines.push_back(file.m_window.m_lines.lines().at(row));
     }
     // Empties the window (its lines go to a deleting thread).
     static void clear(log_file& file) { file.discard_lines(); }

@@ -1,10 +1,16 @@
-// The parsed window of a log file: parse_range and the walk over every line.
-#include "logfile/log_file.h"
+// The parsed window: the parse that builds it from the index, reusing what
+// the old window already holds, and the rule of who may touch it.
+#include "logfile/parsed_window.h"
 
+#include "logfile/line_bytes_reader.h"
+#include "logfile/line_indexer.h"
+#include "logfile/line_text.h"
+#include "logfile/window_bounds.h"
 #include "parser/split_line.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <memory>
 #include <new>
 #include <thread>
@@ -13,57 +19,6 @@ namespace {
 
 // The most characters a line's text converts to.
 constexpr std::size_t kConvertBufferSize = kMaxLineUnits + 1;
-
-// Reads line bytes through one buffer of at most 4 MB that holds the file
-// range last read, so that consecutive lines cost one read.
-class line_bytes_reader {
-public:
-    explicit line_bytes_reader(log_file& file) : m_file(file) {}
-
-    bool holds(int64_t offset, std::size_t length) const
-    {
-        return m_offset >= 0 && offset >= m_offset && offset + static_cast<int64_t>(length) <= m_offset + m_size;
-    }
-
-    // The bytes of [offset, offset + length), read when the buffer does not
-    // hold them: from offset up to wanted_end (at most 4 MB, at least the
-    // line).  Null when they cannot be read.
-    const char* bytes(int64_t offset, std::size_t length, int64_t wanted_end)
-    {
-        if (holds(offset, length))
-            return m_buffer.get() + (offset - m_offset);
-        const auto limit = static_cast<int64_t>(log_file::kReadBufferSize);
-        const int64_t want = std::clamp<int64_t>(wanted_end - offset, static_cast<int64_t>(length), limit);
-        const auto size = static_cast<std::size_t>(want);
-        if (size > m_capacity) {
-            m_buffer.reset(new char[size]);
-            m_capacity = size;
-        }
-        ++m_reads;
-        const int64_t got = m_file.read_bytes(offset, m_buffer.get(), size);
-        if (got <= 0) {
-            m_offset = -1;
-            m_size = 0;
-            return nullptr;
-        }
-        m_offset = offset;
-        m_size = got;
-        m_bytes += static_cast<uint64_t>(got);
-        return got >= static_cast<int64_t>(length) ? m_buffer.get() : nullptr;
-    }
-
-    uint64_t reads() const { return m_reads; }
-    uint64_t bytes_read() const { return m_bytes; }
-
-private:
-    log_file& m_file;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_capacity = 0;
-    int64_t m_offset = -1; // file position of the buffer's first byte; -1: holds nothing
-    int64_t m_size = 0;
-    uint64_t m_reads = 0;
-    uint64_t m_bytes = 0;
-};
 
 // Splits the new lines of a parse as the parse hands them over, on the
 // parsing thread and, for large windows, one helper thread that starts once
@@ -184,31 +139,54 @@ std::vector<uint8_t> old_verdicts(const std::vector<log_line*>& lines, const std
 
 } // namespace
 
-log_file::parse_counts log_file::last_parse_counts() const
+void window_rule::begin_read() const
 {
-    life_lock hold(m_window_lock);
-    return m_parse_counts;
+    m_readers.fetch_add(1);
+    assert(m_writers.load() == 0 && "the window is read while a job changes it");
 }
 
-bool log_file::parse_range(const index_hold& held, const log_pattern_list& parser, int64_t first_line, uint64_t count)
+void window_rule::end_read() const
 {
-    if (!held.holds(m_indexer) || parser.empty() || first_line < 0 || !is_open())
+    m_readers.fetch_sub(1);
+}
+
+void window_rule::begin_write() const
+{
+    [[maybe_unused]] const int writers = m_writers.fetch_add(1);
+    assert(writers == 0 && "two threads change the window at once");
+    assert(m_readers.load() == 0 && "the window is changed while it is read");
+}
+
+void window_rule::end_write() const
+{
+    m_writers.fetch_sub(1);
+}
+
+void parsed_window::discard()
+{
+    writer changing(*this);
+    m_lines.discard();
+    m_filtered_lines.clear();
+    m_quick_lines.clear();
+}
+
+bool parsed_window::parse(const line_index::reader& index, line_source& source, const log_pattern_list& parser,
+                          int64_t first_line, uint64_t count, window_bounds& bounds)
+{
+    if (parser.empty() || first_line < 0)
         return false;
-    window_parse parse(*this);
-    const line_index::reader& index = parse.index();
     const uint64_t total = index.line_count();
     if (static_cast<uint64_t>(first_line) >= total)
         return false;
     const uint64_t to_visit = count > 0 && count < total ? count : total;
-    parse.set_numbers(-1, -1);
+    bounds.set(-1, -1);
 
     line_cursor cursor;
     index.locate(static_cast<uint64_t>(first_line), cursor);
 
-    // The old window: its lines move out of the base vector; those found
-    // again move into the new window and leave a null behind.
-    std::vector<log_line*> old_lines;
-    old_lines.swap(*this);
+    // The old window: its lines move out of the window; those found again
+    // move into the new window and leave a null behind.
+    std::vector<log_line*> old_lines = m_lines.exchange({});
     const std::vector<uint8_t> carried = old_verdicts(old_lines, m_filtered_lines, m_quick_lines);
     m_filtered_lines.clear();
     m_quick_lines.clear();
@@ -216,10 +194,10 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
     const int64_t old_last = old_lines.empty() ? -1 : old_lines.back()->offset;
     auto is_new = [&](int64_t offset) { return old_lines.empty() || offset < old_first || offset > old_last; };
 
-    const bool groups = filter_groups_in_force();
-    const bool quick = quick_filter_in_force();
+    const bool groups = m_verdicts->groups_in_force();
+    const bool quick = m_verdicts->quick_in_force();
 
-    const int32_t text_encoding = encoding();
+    const int32_t text_encoding = source.encoding();
     const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
     parse_counts counts;
     std::vector<log_line*> lines;
@@ -233,12 +211,12 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
     bool complete = true;
     try {
         if (groups || quick)
-            bind_window_filters(parser);
+            m_verdicts->bind(parser);
         lines.reserve(static_cast<std::size_t>(to_visit));
         origins.reserve(static_cast<std::size_t>(to_visit));
         fresh.reserve(static_cast<std::size_t>(to_visit)); // never moves while the splitter reads it
         line_splitter splitter(parser, fresh.data());
-        line_bytes_reader reader(*this);
+        line_bytes_reader byte_reader(source);
         std::u16string text;
         text.reserve(kConvertBufferSize);
         std::size_t old_next = 0; // where the search for the next reused line starts
@@ -254,7 +232,7 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
                 // A read takes the new lines that follow as well, up to 4 MB,
                 // and no byte that none of them needs.
                 int64_t wanted_end = offset + static_cast<int64_t>(length);
-                if (!reader.holds(offset, length)) {
+                if (!byte_reader.holds(offset, length)) {
                     line_cursor ahead = cursor;
                     for (uint64_t n = counts.visited; n < to_visit && index.advance(ahead); ++n) {
                         int64_t next_offset;
@@ -262,12 +240,12 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
                         index.line_at(ahead, next_offset, next_length);
                         const auto next_end =
                             next_offset + static_cast<int64_t>(shown_line_bytes(text_encoding, next_length));
-                        if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(kReadBufferSize))
+                        if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(line_indexer::kReadBufferSize))
                             break;
                         wanted_end = next_end;
                     }
                 }
-                const char* bytes = reader.bytes(offset, length, wanted_end);
+                const char* bytes = byte_reader.bytes(offset, length, wanted_end);
                 if (bytes && line_bytes_to_text(text_encoding, bytes, length, text, length < whole)) {
                     ++counts.converted;
                     auto line = std::make_unique<log_line>();
@@ -294,8 +272,8 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
             }
             more = counts.visited < to_visit && index.advance(cursor);
         }
-        counts.reads = reader.reads();
-        counts.bytes_read = reader.bytes_read();
+        counts.reads = byte_reader.reads();
+        counts.bytes_read = byte_reader.bytes_read();
         complete = splitter.finish();
         counts.split = fresh.size();
 
@@ -305,8 +283,8 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
             bool passes;
             bool in_quick;
             if (origins[i] < 0) {
-                passes = groups && line_passes_filter_groups(*line);
-                in_quick = quick && (!groups || passes) && line_passes_quick_filter(*line);
+                passes = groups && m_verdicts->passes_groups(*line);
+                in_quick = quick && (!groups || passes) && m_verdicts->passes_quick(*line);
             } else {
                 const uint8_t verdict = carried[static_cast<std::size_t>(origins[i])];
                 passes = groups && (verdict & 1);
@@ -321,7 +299,7 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
         complete = false;
     }
 
-    release_window_filters();
+    m_verdicts->release();
 
     // The old window's remainder, and on failure everything, goes to a
     // deleting thread.
@@ -332,60 +310,16 @@ bool log_file::parse_range(const index_hold& held, const log_pattern_list& parse
     if (!complete) {
         // Every line taken so far, reused or new, is in lines.
         rest.insert(rest.end(), lines.begin(), lines.end());
-        discard_batch(std::move(rest));
+        line_discard::hand_over(std::move(rest));
         return false;
     }
-    discard_batch(std::move(rest));
-    static_cast<std::vector<log_line*>&>(*this).swap(lines);
+    line_discard::hand_over(std::move(rest));
+    m_lines.exchange(std::move(lines));
     if (groups)
         m_filtered_lines.swap(filtered);
     if (quick)
         m_quick_lines.swap(quick_lines);
-    {
-        life_lock hold(m_window_lock);
-        m_window_first = first_line;
-        m_window_last = first_line + static_cast<int64_t>(counts.visited) - 1;
-        m_parse_counts = counts;
-    }
+    bounds.set(first_line, first_line + static_cast<int64_t>(counts.visited) - 1, counts);
     return true;
 }
 
-bool log_file::for_each_line(const log_pattern_list& parser, line_callback callback, void* context,
-                             const line_test& passes)
-{
-    if (!callback || m_indexer.is_running())
-        return false;
-    const line_index::reader index = m_index.read();
-    const uint64_t total = index.line_count();
-    line_cursor cursor;
-    if (!index.locate(0, cursor))
-        return true;
-    const int32_t text_encoding = encoding();
-    line_bytes_reader reader(*this);
-    std::u16string text;
-    text.reserve(kConvertBufferSize);
-    log_line line;
-    line.columns.reserve(static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
-    uint64_t number = 0;
-    do {
-        int64_t offset;
-        uint64_t whole;
-        index.line_at(cursor, offset, whole);
-        const auto length = static_cast<std::size_t>(shown_line_bytes(text_encoding, whole));
-        const char* bytes = reader.bytes(offset, length, offset + static_cast<int64_t>(kReadBufferSize));
-        if (!bytes || !line_bytes_to_text(text_encoding, bytes, length, text, length < whole))
-            text.clear();
-        line.offset = offset;
-        line.cut_length = length < whole ? whole : 0;
-        if (text.empty()) {
-            line.columns.clear();
-            line.text.clear();
-        } else {
-            split_line(line, text.data(), text.size(), parser, true);
-        }
-        if ((!passes || passes(line)) && !callback(line, number, total, context))
-            break;
-        ++number;
-    } while (index.advance(cursor));
-    return true;
-}
