@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   libtinyxml-dev libgtest-dev libpcre2-dev
   tzdata fonts-dejavu-core
+  zlib1g-dev libzstd-dev
   dpkg-dev file
 )
 

@@ -154,6 +154,40 @@ void line_block::add(int64_t offset, uint64_t length)
     ++m_used;
 }
 
+uint32_t line_block::add_short_run(const line_span* spans, std::size_t count, uint64_t shortest_long)
+{
+    if (!m_forward || !m_gap_known || m_used % kGroup == 0)
+        return 0;
+    // Up to the next group's first line, which add() puts in the table.
+    const auto room = static_cast<uint32_t>(std::min<std::size_t>({count, kGroup - m_used % kGroup, kLines - m_used}));
+    const uint64_t longest = std::min<uint64_t>(kOneByteLengths - 1, shortest_long);
+    const std::size_t start = m_codes.size();
+    m_codes.resize(start + room);
+    uint8_t* const out = m_codes.data() + start;
+    // Locals, so that the byte stores cannot make the compiler reload them.
+    const int64_t base = m_base;
+    const int64_t usual = m_gap;
+    int64_t last_end = m_last_distance + static_cast<int64_t>(m_last_length);
+    int64_t last_distance = m_last_distance;
+    uint64_t last_length = m_last_length;
+    uint32_t k = 0;
+    for (; k < room; ++k) {
+        const line_span& span = spans[k];
+        const int64_t distance = span.offset - base;
+        if (span.length == 0 || span.length > longest || distance - last_end != usual)
+            break;
+        out[k] = static_cast<uint8_t>(span.length);
+        last_distance = distance;
+        last_length = span.length;
+        last_end = distance + static_cast<int64_t>(span.length);
+    }
+    m_codes.resize(start + k);
+    m_last_distance = last_distance;
+    m_last_length = last_length;
+    m_used += k;
+    return k;
+}
+
 int64_t line_block::group_distance(uint32_t g) const
 {
     return m_wide_distance.empty() ? static_cast<int64_t>(m_group_distance[g]) : m_wide_distance[g];
@@ -349,8 +383,31 @@ line_block_shape line_index::lookups::block_shape(uint64_t k) const
 
 void line_index::writer::add_lines(const line_span* spans, std::size_t count, bool at_end)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        m_target.add_one(spans[i].offset, spans[i].length, at_end);
+    if (!at_end) {
+        for (std::size_t i = 0; i < count; ++i)
+            m_target.add_one(spans[i].offset, spans[i].length, at_end);
+        return;
+    }
+    // Most lines of a log are short and one line end apart: a run of them
+    // goes into the back block at one byte each without the checks of add_one.
+    const uint64_t shortest_long =
+        m_target.m_line_limit > 0 ? m_target.m_line_limit : std::numeric_limits<uint64_t>::max();
+    std::deque<line_block>& blocks = m_target.m_blocks;
+    for (std::size_t i = 0; i < count;) {
+        if (!blocks.empty()) {
+            line_block& back = blocks.back();
+            const uint32_t run = back.add_short_run(spans + i, count - i, shortest_long);
+            if (run > 0) {
+                m_target.m_line_total += run;
+                i += run;
+                if (back.full())
+                    back.compact();
+                continue;
+            }
+        }
+        m_target.add_one(spans[i].offset, spans[i].length, true);
+        ++i;
+    }
 }
 
 void line_index::writer::add_line(int64_t offset, uint64_t length, bool at_end)

@@ -41,6 +41,10 @@ public:
 
     // Adds a line after the last one (forward) or before the first (backward).
     void add(int64_t offset, uint64_t length);
+    // Adds the first of spans to a forward block as long as each is one
+    // byte's code (shorter than 192 bytes and at most shortest_long, after
+    // the usual gap) and no group starts: returns how many were added.
+    uint32_t add_short_run(const line_span* spans, std::size_t count, uint64_t shortest_long);
     uint32_t used() const { return m_used; }
     bool full() const { return m_used == kLines; }
     bool forward() const { return m_forward; }

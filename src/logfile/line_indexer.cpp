@@ -189,7 +189,15 @@ int64_t line_indexer::index_more()
 {
     if (!m_source.is_open())
         return -1;
-    return tail_mode() ? index_backward(-1, kPassLines) : index_forward(-1, kPassLines);
+    if (tail_mode())
+        return index_backward(-1, kPassLines);
+    // A packed file's copy grows until the packed file has nothing more.
+    for (;;) {
+        const int64_t added = index_forward(-1, kPassLines);
+        if (added != 0 || !m_source.unpack_more())
+            return added;
+        m_source.note_new_size();
+    }
 }
 
 int64_t line_indexer::refresh()
@@ -198,6 +206,8 @@ int64_t line_indexer::refresh()
         return -1;
     if (m_control.is_running())
         return 0;
+    while (m_source.unpack_more()) {
+    }
     const int noted = m_source.note_new_size();
     if (noted <= 0)
         return noted;

@@ -29,6 +29,9 @@ public:
     // new bytes to scan, 0 when the size is the same or the encoding is still
     // unknown, -1 when the size cannot be told.
     virtual int note_new_size() = 0;
+    // A packed file's plain copy decodes one more step: whether it read or
+    // wrote anything (false at once for a plain file).
+    virtual bool unpack_more() = 0;
 
 protected:
     ~line_source() = default;

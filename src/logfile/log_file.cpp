@@ -55,9 +55,19 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
         return false;
     }
     m_file_size = size;
+    packing kind;
     {
         life_lock hold(m_file_lock);
         m_rotation.take_head(m_file, size);
+        kind = sniff_packing(m_rotation.head());
+    }
+    if (kind != packing::none) {
+        if (!open_unpacked(narrow, kind, size)) {
+            close();
+            return false;
+        }
+        m_file_size = size;
+        tail_first = false;
     }
     detect_encoding();
     if (encoding() == ENCODING_UNKNOWN)
@@ -72,6 +82,43 @@ bool log_file::open(const char16_t* path, uint64_t max_lines, bool tail_first)
     life_lock hold(m_file_lock);
     m_rotation.take_mark(m_file, indexed_end);
     return true;
+}
+
+bool log_file::open_unpacked(const std::string& path, packing kind, int64_t& size)
+{
+    auto copy = std::make_unique<unpacked_copy>();
+    if (!copy->start(path, kind, unpacked_copy_folder()))
+        return false;
+    // The bytes of the encoding guess first, so that the first rows show at once.
+    while (copy->size() < static_cast<int64_t>(kSniffBytes)) {
+        const int64_t read = copy->packed_read();
+        if (copy->step(kUnpackStep) < 0 || copy->packed_read() == read)
+            break;
+    }
+    life_lock hold(m_file_lock);
+    if (!m_file.open(copy->path()))
+        return false;
+    size = m_file.size();
+    m_rotation.take_head(m_file, size);
+    life_lock unpack_hold(m_unpack_lock);
+    m_unpacked = std::move(copy);
+    m_packed = kind;
+    return size >= 0;
+}
+
+bool log_file::unpack_more()
+{
+    life_lock hold(m_unpack_lock);
+    if (!m_unpacked)
+        return false;
+    const int64_t read = m_unpacked->packed_read();
+    return m_unpacked->step(kUnpackStep) > 0 || m_unpacked->packed_read() != read;
+}
+
+unpack_note log_file::unpack_status() const
+{
+    life_lock hold(m_unpack_lock);
+    return m_unpacked ? m_unpacked->note() : unpack_note::none;
 }
 
 void log_file::close()
@@ -90,6 +137,9 @@ void log_file::close()
     m_binary = false;
     m_indexer.set_tail_mode(false);
     m_indexer.index().clear();
+    life_lock hold(m_unpack_lock);
+    m_unpacked.reset();
+    m_packed = packing::none;
 }
 
 bool log_file::is_open()
@@ -249,7 +299,22 @@ log_file::file_change log_file::check_change(const std::u16string& path)
     life_lock hold(m_file_lock);
     if (!m_file.is_open())
         return file_change::none;
-    return m_rotation.check(m_file, named ? &narrow : nullptr, file_size(), indexed_end);
+    {
+        // A packed file is compared as the packed file it is; its plain copy
+        // only grows and is looked at for a shrink, head and mark only.
+        life_lock unpack_hold(m_unpack_lock);
+        if (m_unpacked) {
+            uint64_t open_device = 0, open_inode = 0, path_device = 0, path_inode = 0;
+            if (named && m_unpacked->packed_identity(open_device, open_inode)
+                && path_identity(narrow, path_device, path_inode)
+                && (open_device != path_device || open_inode != path_inode))
+                return file_change::replaced;
+            if (m_unpacked->source_rewritten())
+                return file_change::rewritten;
+        }
+    }
+    const bool packed = packed_as() != packing::none;
+    return m_rotation.check(m_file, named ? &narrow : nullptr, file_size(), indexed_end, !packed);
 }
 
 void log_file::discard_lines()

@@ -17,6 +17,7 @@
 #include "logfile/parsed_window.h"
 #include "logfile/primitives.h"
 #include "logfile/rotation_check.h"
+#include "logfile/unpack.h"
 #include "logfile/window_bounds.h"
 #include "parser/log_line.h"
 #include "parser/log_pattern.h"
@@ -84,6 +85,13 @@ public:
     // only for a file without BOM.  The index stays valid.
     bool set_encoding(int32_t encoding);
     int64_t file_size() const override { return m_file_size.load(); }
+    // A file packed with gzip or zstd (told by its first bytes) is read
+    // through a plain copy in the cache folder, decoded a step before each
+    // pass of the index thread and at each refresh; it opens head first
+    // whatever tail_first says.  none for a plain file.
+    packing packed_as() const { return m_packed.load(); }
+    // How the copy stands after its last step; none for a plain file.
+    unpack_note unpack_status() const;
     bool tail_mode() const { return m_indexer.tail_mode(); }
 
     // "\r\n", "\r" or "\n" as found after the first indexed line; none with
@@ -236,6 +244,8 @@ public:
     static int pending_discards() { return line_discard::pending(); }
 
     static constexpr std::size_t kReadBufferSize = line_indexer::kReadBufferSize;
+    // Packed bytes decoded in one step of a packed file's copy.
+    static constexpr std::size_t kUnpackStep = 1u << 20;
     static constexpr uint64_t kPassLines = line_indexer::kPassLines;
 
 private:
@@ -258,6 +268,11 @@ private:
     };
 
     int note_new_size() override;
+    bool unpack_more() override;
+    // Makes the plain copy of the packed file at path (native) and opens it
+    // in place of the packed one, with the first bytes decoded; its size
+    // goes to size.  False when the copy cannot be made.
+    bool open_unpacked(const std::string& path, packing kind, int64_t& size);
 
     // Locks, always taken in this order when nested (a hold of the index
     // thread, index_control, goes before all of them):
@@ -268,6 +283,7 @@ private:
     //                                never meet)
     //   index lock  -> file lock    (every pread of the file is under the
     //                                file lock)
+    //   file lock   -> unpack lock  (a packed file's copy, taken last)
     // The window lock is m_bounds's, the index lock m_indexer.index()'s, the
     // file lock this one.  The window's lines and lists have no lock: the
     // window rule (parsed_window.h).
@@ -282,4 +298,8 @@ private:
     window_bounds m_bounds;
     parsed_window m_window;
     line_indexer m_indexer{*this, m_bounds};
+    // The plain copy of a packed file, under its own lock (taken last).
+    std::unique_ptr<unpacked_copy> m_unpacked;
+    mutable native_lock m_unpack_lock;
+    std::atomic<packing> m_packed{packing::none};
 };

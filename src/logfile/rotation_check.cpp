@@ -36,10 +36,10 @@ void rotation_check::clear()
 }
 
 file_change rotation_check::check(const read_only_file& file, const std::string* path, int64_t noted_size,
-                                  int64_t indexed_end)
+                                  int64_t indexed_end, bool compare_identity)
 {
     uint64_t open_device = 0, open_inode = 0, path_device = 0, path_inode = 0;
-    if (path && file.identity(open_device, open_inode) && path_identity(*path, path_device, path_inode)
+    if (path && compare_identity && file.identity(open_device, open_inode) && path_identity(*path, path_device, path_inode)
         && (open_device != path_device || open_inode != path_inode))
         return file_change::replaced;
     const int64_t size = file.size();

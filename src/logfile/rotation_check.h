@@ -28,6 +28,7 @@ public:
 
     // Remembers the first bytes of file (at most kHeadBytes of size).
     void take_head(const read_only_file& file, int64_t size);
+    const std::string& head() const { return m_head; }
     // Remembers the bytes before end (the end of the last indexed line).
     void take_mark(const read_only_file& file, int64_t end);
     void clear();
@@ -37,8 +38,10 @@ public:
     // noted_size the size the index has seen, indexed_end the end of the last
     // indexed line (the mark moves there when all else is unchanged).  While
     // path names nothing (a rotation between rename and re-create) the open
-    // file is still followed.
-    file_change check(const read_only_file& file, const std::string* path, int64_t noted_size, int64_t indexed_end);
+    // file is still followed.  compare_identity false: the caller compared
+    // the identity itself (file is a copy of what path names).
+    file_change check(const read_only_file& file, const std::string* path, int64_t noted_size, int64_t indexed_end,
+                      bool compare_identity = true);
 
 private:
     std::string m_head; // the first bytes of the file (at most kHeadBytes)

@@ -232,6 +232,34 @@ std::u16string RuntimeDirectory()
     return WidePath(folder);
 }
 
+std::u16string UserCacheDirectory()
+{
+    std::string folder;
+    if (const char* own = std::getenv("VARNOTH_CACHE_DIR"); own && *own) {
+        folder = own;
+    } else if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') {
+        folder = std::string(xdg) + "/varnoth";
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        folder = std::string(home) + "/.cache/varnoth";
+    } else {
+        return {};
+    }
+    // Every level up to the folder itself; the levels above keep their modes.
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+        const std::string level = folder.substr(0, slash);
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return {};
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    struct stat st;
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    if ((st.st_mode & 0077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
+        return {};
+    return WidePath(folder);
+}
+
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name)
 {
     std::u16string result(folder);

@@ -55,5 +55,11 @@ std::u16string UserDataHome();
 // Empty when it cannot be created or is not ours.
 std::u16string RuntimeDirectory();
 
+// Per-user cache folder for files that can be made again (plain copies of
+// compressed logs): $VARNOTH_CACHE_DIR, else $XDG_CACHE_HOME/varnoth, else
+// $HOME/.cache/varnoth; created with mode 0700 (the folders above it as
+// needed).  Empty when it cannot be created or is not ours.
+std::u16string UserCacheDirectory();
+
 // Joins a folder and a name with "/".
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);

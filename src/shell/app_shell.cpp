@@ -3,6 +3,7 @@
 #include "app/instance_handoff.h"
 #include "app/varnoth_app.h"
 #include "glossant/dictionary_text.h"
+#include "logfile/unpack.h"
 #include "platform/diagnostics.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -81,8 +82,12 @@ bool CVarnothShell::InitInstance(const QStringList& arguments)
         else if (!m_command_line_files.empty())
             HandOffCommandLineFile();
     }
-    // Copies of standard input left behind by a run that is gone.
+    // Copies of standard input left behind by a run that is gone, and plain
+    // copies of compressed logs likewise (a copy still in use is locked and
+    // stays).
     RemoveOrphanSpools(StandardInputFolder());
+    if (const std::string copies = unpacked_copy_folder(); !copies.empty())
+        remove_orphan_copies(copies);
 
     if (!m_app.InitializeDictionary())
         return false;

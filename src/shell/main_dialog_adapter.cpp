@@ -159,6 +159,14 @@ active_view_state main_dialog_adapter::ViewState() const
     s.indexed_lines = static_cast<int64_t>(counts.line_count);
     s.cut_lines = static_cast<int64_t>(counts.long_lines);
     s.looks_binary = counts.binary;
+    s.packing = FromUtf8(packing_name(counts.packed));
+    switch (counts.unpack) {
+    case unpack_note::none: s.packed = packed_note::none; break;
+    case unpack_note::truncated: s.packed = packed_note::truncated; break;
+    case unpack_note::damaged: s.packed = packed_note::damaged; break;
+    case unpack_note::trailing: s.packed = packed_note::trailing; break;
+    case unpack_note::failed: s.packed = packed_note::failed; break;
+    }
     CLogListCtrl* list = ActiveList();
     if (!list) {
         // A file whose tab is not there yet counts the rows of its source.

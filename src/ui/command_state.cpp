@@ -122,6 +122,25 @@ std::u16string LabelledCount(const std::u16string& label, int64_t count)
     return label + u": " + FromUtf8(std::to_string(count));
 }
 
+namespace {
+
+std::u16string PackingText(const active_view_state& s)
+{
+    if (s.packing.empty())
+        return {};
+    const char16_t* key = nullptr;
+    switch (s.packed) {
+    case packed_note::none: return s.packing;
+    case packed_note::truncated: key = u"IDS_STATUSBAR_TEXT_PACKED_TRUNCATED"; break;
+    case packed_note::damaged: key = u"IDS_STATUSBAR_TEXT_PACKED_DAMAGED"; break;
+    case packed_note::trailing: key = u"IDS_STATUSBAR_TEXT_PACKED_TRAILING"; break;
+    case packed_note::failed: key = u"IDS_STATUSBAR_TEXT_PACKED_FAILED"; break;
+    }
+    return s.packing + u": " + DictionaryText(key);
+}
+
+} // namespace
+
 status_texts StatusTexts(const active_view_state& s)
 {
     if (!s.has_file)
@@ -133,7 +152,8 @@ status_texts StatusTexts(const active_view_state& s)
                             : std::u16string(),
             s.looks_binary ? DictionaryText(u"IDS_STATUSBAR_TEXT_BINARY") : std::u16string(),
             s.current_line > 0 ? LabelledCount(DictionaryText(u"IDS_STATUSBAR_TEXT_LINE"), s.current_line)
-                               : std::u16string()};
+                               : std::u16string(),
+            PackingText(s)};
 }
 
 std::u16string WindowTitle(const std::u16string& app_title, const std::u16string& file_name)

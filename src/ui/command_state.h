@@ -12,6 +12,15 @@
 #include <string>
 #include <vector>
 
+// How a compressed file's decoding stands, for its status-bar note.
+enum class packed_note {
+    none,      // decoded cleanly so far
+    truncated, // the compressed data ends early
+    damaged,   // the compressed data is damaged
+    trailing,  // bytes after its end were ignored
+    failed,    // it could not be read, or its plain copy not written
+};
+
 struct active_view_state {
     int tab_count = 0;          // open files (tabs)
     bool has_file = false;      // an active tab with its file
@@ -29,6 +38,8 @@ struct active_view_state {
     int64_t current_line = 0;   // the file's line number (from 1) of the focused row, 0: none or not known yet
     bool line_numbers = false;  // the line-number column is shown (a setting)
     bool looks_binary = false;  // the file's first bytes do not look like text
+    std::u16string packing;     // "gzip" or "zstd" for a compressed file, else empty
+    packed_note packed = packed_note::none;
     std::vector<std::u16string> column_names; // the active list's columns
 };
 
@@ -66,6 +77,10 @@ struct status_texts {
     std::u16string binary;
     // "<line text>: <n>" for the focused row's line, else empty.
     std::u16string line;
+    // For a compressed file its packing ("gzip", "zstd"), followed by
+    // ": <note>" when its data ends early, is damaged or has bytes after its
+    // end; else empty.
+    std::u16string packing;
 };
 status_texts StatusTexts(const active_view_state& s);
 

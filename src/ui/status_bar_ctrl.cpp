@@ -69,6 +69,7 @@ CLVStatusBarCtrl::CLVStatusBarCtrl(QWidget* parent) : QStatusBar(parent)
         label->hide();
         return label;
     };
+    m_packing_note = note("status_packing_note", u"IDS_STATUSBAR_TIP_PACKED");
     m_binary_note = note("status_binary_note", u"IDS_STATUSBAR_TIP_BINARY");
     m_cut_note = note("status_cut_note", u"IDS_STATUSBAR_TIP_LONG_LINES_CUT");
     m_line_part = note("status_line_part", nullptr);
@@ -96,6 +97,7 @@ void CLVStatusBarCtrl::SetStatusTexts(const status_texts& texts)
         m_texts[0]->setText(m_total_text);
     m_texts[1]->setText(ToQString(texts.filtered));
     m_texts[2]->setText(ToQString(texts.selected));
+    SetNote(m_packing_note, ToQString(texts.packing));
     SetNote(m_binary_note, ToQString(texts.binary));
     SetNote(m_cut_note, ToQString(texts.cut));
     SetNote(m_line_part, ToQString(texts.line));
@@ -181,7 +183,7 @@ void CLVStatusBarCtrl::LayoutParts()
         m_texts[static_cast<std::size_t>(i)]->setGeometry(PartRect(i).adjusted(1, 1, -1, -1));
     m_encoding->setGeometry(PartRect(3).adjusted(1, 1, -1, -1));
     QRect scope = PartRect(4);
-    for (QLabel* note : {m_line_part, m_binary_note, m_cut_note}) {
+    for (QLabel* note : {m_packing_note, m_line_part, m_binary_note, m_cut_note}) {
         if (!note->isVisibleTo(this))
             continue;
         const int width = std::min(scope.width(), note->sizeHint().width() + 2);
@@ -237,7 +239,7 @@ void CLVStatusBarCtrl::paintEvent(QPaintEvent* event)
         if (part.width() > 0)
             painter.drawLine(part.right(), inset, part.right(), height() - 1 - inset);
     }
-    for (const QLabel* note : {m_line_part, m_binary_note, m_cut_note}) {
+    for (const QLabel* note : {m_packing_note, m_line_part, m_binary_note, m_cut_note}) {
         if (!note->isVisibleTo(this))
             continue;
         const int right = note->geometry().right() + 1;

@@ -3,7 +3,8 @@
 // edge.  Parts 0 to 2 show the total, filtered and selected texts, part 3
 // holds the encoding chooser (control 173) and part 4 the file-scope bar
 // (control 134); both children fill their part less one pixel on every side.
-// The focused row's line number ("Line: n"), while the file looks binary a
+// A compressed file's packing ("gzip", with a note when its data ends early
+// or is damaged), the focused row's line number ("Line: n"), while the file looks binary a
 // short note saying so, and while it has lines shown cut a note saying how
 // many ("Long lines cut: n"), the notes with a tooltip, take the start of
 // part 4, each as wide as its text, and the file-scope bar the rest.
@@ -65,6 +66,8 @@ public:
     QLabel* CutNote() const { return m_cut_note; }
     // The binary-data note; hidden while the file looks like text.
     QLabel* BinaryNote() const { return m_binary_note; }
+    // A compressed file's packing and note; hidden for a plain file.
+    QLabel* PackingNote() const { return m_packing_note; }
     // "Line: n" for the focused row; hidden without one.
     QLabel* LinePart() const { return m_line_part; }
     QComboBox* EncodingBox() const { return m_encoding; }
@@ -100,6 +103,7 @@ private:
     QTimer* m_note_timer = nullptr;
     QLabel* m_cut_note = nullptr;
     QLabel* m_binary_note = nullptr;
+    QLabel* m_packing_note = nullptr;
     QLabel* m_line_part = nullptr; // the focused row's line number
     QComboBox* m_encoding = nullptr;
     CFileScopeCtrl* m_scope = nullptr;

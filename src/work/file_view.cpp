@@ -65,6 +65,8 @@ view_counts file_view::counts()
     c.tail_mode = m_file.tail_mode();
     c.long_lines = m_file.read_index().long_line_count();
     c.binary = m_file.looks_binary();
+    c.packed = m_file.packed_as();
+    c.unpack = m_file.unpack_status();
     return c;
 }
 

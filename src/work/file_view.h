@@ -47,10 +47,12 @@ struct view_counts {
     int64_t file_size = 0;   // bytes when last looked
     int32_t encoding = 0;    // ENCODING_*
     bool has_bom = false;
-    bool indexing = false;   // the index thread has not finished
-    bool tail_mode = false;  // indexed from the tail
-    uint64_t long_lines = 0; // lines longer than a row shows, cut in the list
-    bool binary = false;     // the file's first bytes do not look like text
+    bool indexing = false;                  // the index thread has not finished
+    bool tail_mode = false;                 // indexed from the tail
+    uint64_t long_lines = 0;                // lines longer than a row shows, cut in the list
+    bool binary = false;                    // the file's first bytes do not look like text
+    packing packed = packing::none;         // gzip or zstd, read through a plain copy
+    unpack_note unpack = unpack_note::none; // how its decoding stands
 };
 
 class file_view {

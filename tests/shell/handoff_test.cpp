@@ -59,6 +59,7 @@ private:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("VARNOTH_RUNTIME_DIR", QString::fromStdString((Root() / "run").string()));
+        env.insert("VARNOTH_CACHE_DIR", QString::fromStdString((Root() / "cache").string()));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("VARNOTH_DEBUG", "1");
         return env;
@@ -102,6 +103,7 @@ private:
         fs::create_directories(Root() / "files");
         fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", Root() / "install" / "dict" / "en.lc");
         qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
+        qputenv("VARNOTH_CACHE_DIR", QByteArray::fromStdString((Root() / "cache").string()));
     }
     // A fresh first instance; with file, started with that command-line file.
     void StartFirstInstance(const QString& file = {})

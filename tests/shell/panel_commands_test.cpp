@@ -8,6 +8,7 @@
 #include "dialogs/find_dlg.h"
 #include "glossant/dictionary_text.h"
 #include "highlight/highlight.h"
+#include "logfile/unpack.h"
 #include "platform/message_box.h"
 #include "shell/app_shell.h"
 #include "shell/find_commands.h"
@@ -24,6 +25,8 @@
 #include "viewer_fixture.h"
 #include "work/file_view_engine.h"
 #include "work/work_messages.h"
+
+#include <zlib.h>
 
 #include <QClipboard>
 #include <QDir>
@@ -73,6 +76,22 @@ private:
         const fs::path path = Root() / "files" / name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path.u16string();
+    }
+
+    static std::string GzipMember(const std::string& text)
+    {
+        z_stream z{};
+        if (deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            return {};
+        std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 64, '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+        z.avail_in = static_cast<uInt>(text.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = static_cast<uInt>(out.size());
+        deflate(&z, Z_FINISH);
+        out.resize(z.total_out);
+        deflateEnd(&z);
+        return out;
     }
 
     // Opens path through the application and waits for its tab.
@@ -478,11 +497,38 @@ private slots:
         QVERIFY(!m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()));
 
         // A file whose first bytes hold zero bytes says so in the status bar.
-        CLogListCtrl* binary = Open(Write("binary.dat", std::string("\x7F" "ELF\x02\x01\0\0\nrest\n", 14)));
+        CLogListCtrl* binary = Open(Write("binary.dat", std::string("\x7F"
+                                                                    "ELF\x02\x01\0\0\nrest\n",
+                                                                    14)));
         QVERIFY(binary);
         QTRY_VERIFY_WITH_TIMEOUT(m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
         m_window->TabControl()->setCurrentIndex(0);
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->StatusBar()->BinaryNote()->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
+    }
+
+    void compressedFileOpensUnderItsOwnNameWithItsPackingInTheStatusBar()
+    {
+        // Two members, as rotation appends them.
+        CLogListCtrl* list =
+            Open(Write("syslog.2.gz", GzipMember(NumberedLines(300)) + GzipMember(NumberedLines(200))));
+        QVERIFY(list);
+        QCOMPARE(m_window->TabControl()->tabText(m_window->TabControl()->currentIndex()),
+                 QStringLiteral("syslog.2.gz"));
+        QVERIFY(m_window->windowTitle().contains(QStringLiteral("syslog.2.gz")));
+        QLabel* note = m_window->StatusBar()->PackingNote();
+        QTRY_VERIFY_WITH_TIMEOUT(note->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
+        QCOMPARE(note->text(), QStringLiteral("gzip"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_viewer->StatusPart0(), QStringLiteral("Lines: 500"), kTestWaitMs);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).packed_as(), packing::gzip);
+        // Its plain copy is in the cache folder (the test's own).
+        const QDir copies(QString::fromStdString((Root() / "cache" / "unpacked").string()));
+        QCOMPARE(copies.entryList(QDir::Files).size(), 1);
+
+        // A plain file named .gz is text; the note goes.
+        CLogListCtrl* plain = Open(Write("plain.gz", NumberedLines(3)));
+        QVERIFY(plain);
+        QTRY_VERIFY_WITH_TIMEOUT(!note->isVisibleTo(m_window->StatusBar()), kTestWaitMs);
+        QCOMPARE(FileOf(*m_app->ActiveFile()).packed_as(), packing::none);
     }
 
     void copyGivesOneRowBareAndSeveralWithHeaderAndLineEnds()

@@ -50,6 +50,7 @@ private:
                 fs::copy_file(fs::path(VARNOTH_BIN_DIR) / "dict" / "en.lc", root() / "install" / "dict" / "en.lc");
             }
             qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((root() / "run").string()));
+            qputenv("VARNOTH_CACHE_DIR", QByteArray::fromStdString((root() / "cache").string()));
         }
     };
 
@@ -148,6 +149,7 @@ private slots:
     {
         QTemporaryDir run;
         qputenv("VARNOTH_RUNTIME_DIR", run.path().toUtf8());
+        qputenv("VARNOTH_CACHE_DIR", (run.path() + QStringLiteral("/cache")).toUtf8());
         named_mutex running(u"Varnoth");
         QVERIFY(running.try_lock());
         QProcess second;

@@ -59,6 +59,8 @@ public:
         for (const std::string& folder : how.installed_folders)
             fs::copy(fs::path(VARNOTH_BIN_DIR) / folder, Root() / "install" / folder, fs::copy_options::recursive);
         qputenv("VARNOTH_RUNTIME_DIR", QByteArray::fromStdString((Root() / "run").string()));
+        // Plain copies of compressed logs, and the sweep at start, stay in the test's folder.
+        qputenv("VARNOTH_CACHE_DIR", QByteArray::fromStdString((Root() / "cache").string()));
         m_previous = SetMessagePresenter([this](const std::u16string& text, unsigned flags) {
             boxes.push_back({text, flags});
             return answer;

@@ -179,6 +179,38 @@ void status_bar_test::BinaryNote_ShowsBesideTheCutNoteWithoutOverlap()
     QCOMPARE(bar->FileScopeBar()->geometry(), whole);
 }
 
+void status_bar_test::PackingNote_OpensPartFourBeforeTheOtherNotes()
+{
+    shown_bar shown(1200);
+    CLVStatusBarCtrl* bar = shown.bar;
+    active_view_state state;
+    state.tab_count = 1;
+    state.has_file = true;
+    state.indexed_lines = 11;
+    state.packing = u"zstd";
+    state.looks_binary = true;
+    bar->SetStatusTexts(StatusTexts(state));
+    const QRect whole = bar->PartRect(4).adjusted(1, 1, -1, -1);
+    QVERIFY(bar->PackingNote()->isVisible());
+    QCOMPARE(bar->PackingNote()->objectName(), QStringLiteral("status_packing_note"));
+    QCOMPARE(bar->PackingNote()->text(), QStringLiteral("zstd"));
+    QVERIFY(bar->PackingNote()->toolTip().contains(QStringLiteral("compressed")));
+    QCOMPARE(bar->PackingNote()->geometry().left(), whole.left());
+    QVERIFY(bar->BinaryNote()->geometry().left() > bar->PackingNote()->geometry().right());
+
+    state.packed = packed_note::truncated;
+    bar->SetStatusTexts(StatusTexts(state));
+    QCOMPARE(bar->PackingNote()->text(), QStringLiteral("zstd: ends early"));
+    QVERIFY(bar->PackingNote()->geometry().width()
+            >= bar->PackingNote()->fontMetrics().horizontalAdvance(bar->PackingNote()->text()));
+
+    state.packing.clear();
+    state.looks_binary = false;
+    bar->SetStatusTexts(StatusTexts(state));
+    QVERIFY(!bar->PackingNote()->isVisible());
+    QCOMPARE(bar->FileScopeBar()->geometry(), whole);
+}
+
 void status_bar_test::EncodingChoice_Table()
 {
     const QString unknown = Text(u"IDS_WORD_UNKNOWN");

@@ -16,6 +16,7 @@ private slots:
     void Texts_ShowTotalFilteredAndSelected();
     void CutNote_ShowsWhileLinesAreCutAndNarrowsTheScopeBar();
     void BinaryNote_ShowsBesideTheCutNoteWithoutOverlap();
+    void PackingNote_OpensPartFourBeforeTheOtherNotes();
     void EncodingChoice_Table();
     void EncodingBox_WithoutBom_SwitchesBetweenAnsiAndUtf8();
     void EncodingBox_WithBom_ShowsTheEncodingDisabled();

@@ -341,6 +341,30 @@ void ui_rules_test::StatusTexts_EmptyWithoutFile_CountsWithFile()
     QCOMPARE(StatusTexts(s).total, texts.total);
 }
 
+void ui_rules_test::StatusTexts_CompressedFile_ShowsItsPackingAndNote()
+{
+    active_view_state s = OpenFile();
+    QVERIFY(StatusTexts(s).packing.empty());
+    s.packing = u"gzip";
+    QCOMPARE(StatusTexts(s).packing, std::u16string(u"gzip"));
+    const struct {
+        packed_note note;
+        const char16_t* key;
+    } rows[] = {
+        {packed_note::truncated, u"IDS_STATUSBAR_TEXT_PACKED_TRUNCATED"},
+        {packed_note::damaged, u"IDS_STATUSBAR_TEXT_PACKED_DAMAGED"},
+        {packed_note::trailing, u"IDS_STATUSBAR_TEXT_PACKED_TRAILING"},
+        {packed_note::failed, u"IDS_STATUSBAR_TEXT_PACKED_FAILED"},
+    };
+    for (const auto& row : rows) {
+        s.packed = row.note;
+        QVERIFY(!DictionaryText(row.key).empty());
+        QCOMPARE(StatusTexts(s).packing, u"gzip: " + DictionaryText(row.key));
+    }
+    s.packing.clear();
+    QVERIFY(StatusTexts(s).packing.empty());
+}
+
 void ui_rules_test::ShortenedCellText_From70Characters_KeepsBothEnds()
 {
     // Every character differs from its neighbours, so a slip by one shows.

@@ -18,6 +18,7 @@ private slots:
     void Menus_NoFile_EditOffersOnlyOptions();
     void Menus_WithFile_FollowTabsSelectionAndFlags();
     void StatusTexts_EmptyWithoutFile_CountsWithFile();
+    void StatusTexts_CompressedFile_ShowsItsPackingAndNote();
     void WindowTitle_AppendsTheFileName();
     void ShortenedCellText_From70Characters_KeepsBothEnds();
     void SystemErrorText_KnownAndUnknownCodes();
