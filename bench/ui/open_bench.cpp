@@ -12,6 +12,13 @@
 // the window is moved up with the scroll-up command until it starts at the
 // file's first line: the number of moves and the median and worst move.
 //
+// With the argument "running" the background indexing is timed as the
+// viewer runs it: the window shown, its event loop turning and its timers
+// (the index tick, the scope bar's refresh, the auto refresh) firing, from
+// the call that opens the file until the index thread ends.  Beside it, in
+// the same run, the wall time of `wc -l FILE` and the same indexing without
+// the event loop (a second open of the file, waited for on this thread).
+//
 // Everything written is removed at the end.
 #include "app/varnoth_app.h"
 #include "platform/message_box.h"
@@ -26,8 +33,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -100,11 +109,81 @@ void Settle()
     while (InterfaceThreadQueue().size() > 0);
 }
 
+// The wall time of a program run on the file, in ms.
+double TimeProgram(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    process.waitForFinished(600000);
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Turns the event loop, as the running viewer does, until the file's index
+// thread has ended (looked at every 10 ms) or ten minutes passed.
+void RunUntilIndexed(log_file& file)
+{
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(10);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (!file.indexer().is_running())
+            loop.quit();
+    });
+    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+    look.start();
+    loop.exec();
+}
+
+// Indexing while the viewer runs, beside wc -l and beside the same indexing
+// waited for without an event loop; ms.
+int RunningIndexing(CVarnothApp& app, CVarnothDlg& window, const fs::path& log)
+{
+    const QString path = QString::fromStdString(log.string());
+    TimeProgram(QStringLiteral("wc"), {QStringLiteral("-l"), path}); // the page cache holds the file now
+    const double wc_ms = TimeProgram(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+
+    QElapsedTimer timer;
+    timer.start();
+    app.OpenFiles({log.u16string()});
+    while (!app.ActiveFile() && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    file_view* file = app.ActiveFile();
+    if (!file || !window.TabControl()->currentWidget()) {
+        std::printf("the file did not open\n");
+        return 1;
+    }
+    RunUntilIndexed(FileOf(*file));
+    const double running_ms = double(timer.nsecsElapsed()) / 1e6;
+    const uint64_t lines = FileOf(*file).line_count();
+    const bool ended = !FileOf(*file).indexer().is_running();
+
+    // The same file indexed by a log_file of its own, this thread waiting.
+    log_file alone;
+    timer.restart();
+    alone.open(log.u16string(), app.MaxLoadingLines(), app.LoadTailFirst());
+    alone.start_indexer();
+    alone.indexer().wait_stopped(600000);
+    const double alone_ms = double(timer.nsecsElapsed()) / 1e6;
+
+    std::printf("indexing in the running viewer (open to last line): %8.1f ms  (%llu lines%s)\n", running_ms,
+                static_cast<unsigned long long>(lines), ended ? "" : ", NOT ENDED");
+    std::printf("baseline wc -l:                                     %8.1f ms  (throughput ratio %.2fx wc -l)\n",
+                wc_ms, wc_ms / running_ms);
+    std::printf("the same indexing without the event loop:           %8.1f ms  (%llu lines)\n", alone_ms,
+                static_cast<unsigned long long>(alone.line_count()));
+    return ended ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool running = argc > 1 && std::string(argv[1]) == "running";
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // set it to xcb to run on a display
     QApplication qt(argc, argv);
     SetMessagePresenter([](const std::u16string& text, unsigned) {
         std::fprintf(stderr, "message box: %s\n", QString::fromStdU16String(text).toUtf8().constData());
@@ -147,6 +226,14 @@ int main(int argc, char** argv)
         app.SetProgressDelayMs(20000); // no progress dialog in the timing
         CVarnothDlg* window = shell.CreateMainWindow();
         Settle();
+        if (running) {
+            result = RunningIndexing(app, *window, log);
+            window->close();
+            shell.ExitInstance();
+            std::error_code ignored;
+            fs::remove(log, ignored);
+            return result;
+        }
 
         paint_watch watch;
         qt.installEventFilter(&watch);
