@@ -18,11 +18,16 @@
 // the call that opens the file until the index thread ends.  Beside it, in
 // the same run, the wall time of `wc -l FILE` and the same indexing without
 // the event loop (a second open of the file, waited for on this thread).
+// Then two far finds in file through the work thread and the view's update:
+// up from the last window to the file's sixth line, and down from the first
+// window to the sixth line from the end; beside `grep -n -m1` reaching the
+// latter's text.
 //
 // Everything written is removed at the end.
 #include "app/varnoth_app.h"
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
+#include "search/search_info.h"
 #include "shell/app_shell.h"
 #include "throwaway_install.h"
 #include "ui/command_ids.h"
@@ -174,7 +179,37 @@ int RunningIndexing(CVarnothApp& app, CVarnothDlg& window, const fs::path& log)
                 wc_ms, wc_ms / running_ms);
     std::printf("the same indexing without the event loop:           %8.1f ms  (%llu lines)\n", alone_ms,
                 static_cast<unsigned long long>(alone.line_count()));
-    return ended ? 0 : 1;
+
+    // Far finds, as Find Next with find in file runs them after the view
+    // had no match: the job, its view update and the list's new rows.
+    const auto far_find = [&](const std::string& word, bool up, bool& found) {
+        CSearchInfo search;
+        search.expression = std::u16string(word.begin(), word.end());
+        search.up = up;
+        search.case_sensitive = true;
+        search.find_in_file = true;
+        QElapsedTimer find;
+        find.start();
+        app.FindInFile(search);
+        Settle();
+        const double ms = double(find.nsecsElapsed()) / 1e6;
+        const log_file::window_numbers n = FileOf(*file).read_window_numbers();
+        found = up ? n.first == 0 : n.last + 1 == static_cast<int64_t>(n.line_count);
+        return ms;
+    };
+    const std::string near_start = "request 5 served";
+    const std::string near_end = "request " + std::to_string(lines - 6) + " served";
+    bool up_found = false;
+    bool down_found = false;
+    const double up_ms = far_find(near_start, true, up_found);
+    const double down_ms = far_find(near_end, false, down_found);
+    const double grep_ms = TimeProgram(QStringLiteral("grep"), {QStringLiteral("-n"), QStringLiteral("-m1"),
+                                                               QString::fromStdString(near_end), path});
+    std::printf("far find in file through the job and the view: up %.1f ms (%s), down %.1f ms (%s)\n", up_ms,
+                up_found ? "found" : "NOT FOUND", down_ms, down_found ? "found" : "NOT FOUND");
+    std::printf("baseline grep -n -m1 of the text near the end:      %8.1f ms  (ratio find/grep: up %.2f, down %.2f)\n",
+                grep_ms, up_ms / grep_ms, down_ms / grep_ms);
+    return ended && up_found && down_found ? 0 : 1;
 }
 
 } // namespace

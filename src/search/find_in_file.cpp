@@ -271,21 +271,23 @@ search_run::walk_end search_run::walk(const window_plan& plan, int64_t hint, int
         const log_line& line = *rows[static_cast<std::size_t>(i)];
         if (searched_before(plan, up, line.offset))
             continue;
-        if (cancel_now()) {
-            m_cancel_pending = false;
-            row = i;
-            return walk_end::cancelled;
-        }
         if (hint >= 0) {
+            // Rows before the hint are known not to match, and the scan that
+            // found it looked at the cancel as it went: they are passed over
+            // without a look each.  Past it (never, unless the file changed
+            // under the search) every row is tested.
             if (line.offset == hint) {
                 row = i;
                 return walk_end::found;
             }
-            // Rows before the hint are known not to match; past it (never,
-            // unless the file changed under the search) every row is tested.
             if (up ? line.offset > hint : line.offset < hint)
                 continue;
             hint = -1;
+        }
+        if (cancel_now()) {
+            m_cancel_pending = false;
+            row = i;
+            return walk_end::cancelled;
         }
         if (m_matcher.LineMatches(line, m_search.column)) {
             row = i;

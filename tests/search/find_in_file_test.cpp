@@ -453,4 +453,38 @@ TEST_P(search_FindInFile, AFarMatchWhileIndexingTakesTurnsWithTheIndexThreadPerW
     }
 }
 
+// The fast path finds a far match by its bytes; the walk of the window it
+// parses then passes over the rows before the match without asking for a
+// cancel at each (the job's cancel look is a lock and a signal each).
+TEST_P(search_FindInFile, AFarMatchFoundByItsBytesAsksForTheCancelPerScanNotPerRow)
+{
+    if (!GetParam())
+        GTEST_SKIP() << "the plain loop tests every row";
+    const int total = 30000;
+    const uint64_t window = 10000;
+    for (bool up : {false, true}) {
+        const int needle = up ? 3 : total - 3;
+        const std::u16string path = write(numbered(total, {needle}, u"needle"));
+        const log_pattern_list parser = service_parser();
+        log_file file;
+        ASSERT_TRUE(file.open(path, 0, false));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, up ? total - window : 0, window));
+        find_in_file_options options;
+        options.max_lines = window;
+        int asked = 0;
+        options.cancelled = [&asked] {
+            ++asked;
+            return false;
+        };
+        const find_result result =
+            bounded([&] { return find_in_file(file, parser, plain_search(u"needle", up), options); });
+        ASSERT_EQ(result.outcome, find_outcome::found) << "up=" << up;
+        const log_file::window_reader rows = file.read_window();
+        EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, needle);
+        // A few looks per window reached; a look per row walked would be
+        // about 10000.
+        EXPECT_LE(asked, 50) << "up=" << up;
+    }
+}
+
 } // namespace
