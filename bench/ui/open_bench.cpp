@@ -160,6 +160,7 @@ int RunningIndexing(CVarnothApp& app, CVarnothDlg& window, const fs::path& log)
         std::printf("the file did not open\n");
         return 1;
     }
+    const double opened_ms = double(timer.nsecsElapsed()) / 1e6;
     RunUntilIndexed(FileOf(*file));
     const double running_ms = double(timer.nsecsElapsed()) / 1e6;
     const uint64_t lines = FileOf(*file).line_count();
@@ -175,8 +176,10 @@ int RunningIndexing(CVarnothApp& app, CVarnothDlg& window, const fs::path& log)
 
     std::printf("indexing in the running viewer (open to last line): %8.1f ms  (%llu lines%s)\n", running_ms,
                 static_cast<unsigned long long>(lines), ended ? "" : ", NOT ENDED");
-    std::printf("baseline wc -l:                                     %8.1f ms  (throughput ratio %.2fx wc -l)\n",
-                wc_ms, wc_ms / running_ms);
+    std::printf("  of which in the background after the tab opened:  %8.1f ms\n", running_ms - opened_ms);
+    std::printf("baseline wc -l:                                     %8.1f ms  (throughput ratio %.2fx wc -l, "
+                "%.2fx for the background part)\n",
+                wc_ms, wc_ms / running_ms, wc_ms / (running_ms - opened_ms));
     std::printf("the same indexing without the event loop:           %8.1f ms  (%llu lines)\n", alone_ms,
                 static_cast<unsigned long long>(alone.line_count()));
 
