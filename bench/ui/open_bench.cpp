@@ -12,10 +12,22 @@
 // the window is moved up with the scroll-up command until it starts at the
 // file's first line: the number of moves and the median and worst move.
 //
+// With the argument "running" the background indexing is timed as the
+// viewer runs it: the window shown, its event loop turning and its timers
+// (the index tick, the scope bar's refresh, the auto refresh) firing, from
+// the call that opens the file until the index thread ends.  Beside it, in
+// the same run, the wall time of `wc -l FILE` and the same indexing without
+// the event loop (a second open of the file, waited for on this thread).
+// Then two far finds in file through the work thread and the view's update:
+// up from the last window to the file's sixth line, and down from the first
+// window to the sixth line from the end; beside `grep -n -m1` reaching the
+// latter's text.
+//
 // Everything written is removed at the end.
 #include "app/varnoth_app.h"
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
+#include "search/search_info.h"
 #include "shell/app_shell.h"
 #include "throwaway_install.h"
 #include "ui/command_ids.h"
@@ -26,8 +38,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -100,11 +114,114 @@ void Settle()
     while (InterfaceThreadQueue().size() > 0);
 }
 
+// The wall time of a program run on the file, in ms.
+double TimeProgram(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    process.waitForFinished(600000);
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Turns the event loop, as the running viewer does, until the file's index
+// thread has ended (looked at every 10 ms) or ten minutes passed.
+void RunUntilIndexed(log_file& file)
+{
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(10);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (!file.indexer().is_running())
+            loop.quit();
+    });
+    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+    look.start();
+    loop.exec();
+}
+
+// Indexing while the viewer runs, beside wc -l and beside the same indexing
+// waited for without an event loop; ms.
+int RunningIndexing(CVarnothApp& app, CVarnothDlg& window, const fs::path& log)
+{
+    const QString path = QString::fromStdString(log.string());
+    TimeProgram(QStringLiteral("wc"), {QStringLiteral("-l"), path}); // the page cache holds the file now
+    const double wc_ms = TimeProgram(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+
+    QElapsedTimer timer;
+    timer.start();
+    app.OpenFiles({log.u16string()});
+    while (!app.ActiveFile() && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    file_view* file = app.ActiveFile();
+    if (!file || !window.TabControl()->currentWidget()) {
+        std::printf("the file did not open\n");
+        return 1;
+    }
+    const double opened_ms = double(timer.nsecsElapsed()) / 1e6;
+    RunUntilIndexed(FileOf(*file));
+    const double running_ms = double(timer.nsecsElapsed()) / 1e6;
+    const uint64_t lines = FileOf(*file).line_count();
+    const bool ended = !FileOf(*file).indexer().is_running();
+
+    // The same file indexed by a log_file of its own, this thread waiting.
+    log_file alone;
+    timer.restart();
+    alone.open(log.u16string(), app.MaxLoadingLines(), app.LoadTailFirst());
+    alone.start_indexer();
+    alone.indexer().wait_stopped(600000);
+    const double alone_ms = double(timer.nsecsElapsed()) / 1e6;
+
+    std::printf("indexing in the running viewer (open to last line): %8.1f ms  (%llu lines%s)\n", running_ms,
+                static_cast<unsigned long long>(lines), ended ? "" : ", NOT ENDED");
+    std::printf("  of which in the background after the tab opened:  %8.1f ms\n", running_ms - opened_ms);
+    std::printf("baseline wc -l:                                     %8.1f ms  (throughput ratio %.2fx wc -l, "
+                "%.2fx for the background part)\n",
+                wc_ms, wc_ms / running_ms, wc_ms / (running_ms - opened_ms));
+    std::printf("the same indexing without the event loop:           %8.1f ms  (%llu lines)\n", alone_ms,
+                static_cast<unsigned long long>(alone.line_count()));
+
+    // Far finds, as Find Next with find in file runs them after the view
+    // had no match: the job, its view update and the list's new rows.
+    const auto far_find = [&](const std::string& word, bool up, bool& found) {
+        CSearchInfo search;
+        search.expression = std::u16string(word.begin(), word.end());
+        search.up = up;
+        search.case_sensitive = true;
+        search.find_in_file = true;
+        QElapsedTimer find;
+        find.start();
+        app.FindInFile(search);
+        Settle();
+        const double ms = double(find.nsecsElapsed()) / 1e6;
+        const log_file::window_numbers n = FileOf(*file).read_window_numbers();
+        found = up ? n.first == 0 : n.last + 1 == static_cast<int64_t>(n.line_count);
+        return ms;
+    };
+    const std::string near_start = "request 5 served";
+    const std::string near_end = "request " + std::to_string(lines - 6) + " served";
+    bool up_found = false;
+    bool down_found = false;
+    const double up_ms = far_find(near_start, true, up_found);
+    const double down_ms = far_find(near_end, false, down_found);
+    const double grep_ms = TimeProgram(QStringLiteral("grep"), {QStringLiteral("-n"), QStringLiteral("-m1"),
+                                                               QString::fromStdString(near_end), path});
+    std::printf("far find in file through the job and the view: up %.1f ms (%s), down %.1f ms (%s)\n", up_ms,
+                up_found ? "found" : "NOT FOUND", down_ms, down_found ? "found" : "NOT FOUND");
+    std::printf("baseline grep -n -m1 of the text near the end:      %8.1f ms  (ratio find/grep: up %.2f, down %.2f)\n",
+                grep_ms, up_ms / grep_ms, down_ms / grep_ms);
+    return ended && up_found && down_found ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool running = argc > 1 && std::string(argv[1]) == "running";
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // set it to xcb to run on a display
     QApplication qt(argc, argv);
     SetMessagePresenter([](const std::u16string& text, unsigned) {
         std::fprintf(stderr, "message box: %s\n", QString::fromStdU16String(text).toUtf8().constData());
@@ -147,6 +264,14 @@ int main(int argc, char** argv)
         app.SetProgressDelayMs(20000); // no progress dialog in the timing
         CVarnothDlg* window = shell.CreateMainWindow();
         Settle();
+        if (running) {
+            result = RunningIndexing(app, *window, log);
+            window->close();
+            shell.ExitInstance();
+            std::error_code ignored;
+            fs::remove(log, ignored);
+            return result;
+        }
 
         paint_watch watch;
         qt.installEventFilter(&watch);

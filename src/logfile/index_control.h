@@ -18,6 +18,7 @@
 #include "logfile/primitives.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -29,9 +30,14 @@ class index_control;
 // stopped.  Its argument is the file's line_indexer.
 class index_thread : public native_thread {
 public:
-    index_thread() : native_thread(false) {}
+    // control, when given, hears of every pass the thread ends.
+    explicit index_thread(index_control* control = nullptr) : native_thread(false), m_control(control) {}
     ~index_thread() override { stop(); }
     unsigned run(void* argument) override;
+
+private:
+    void pass_ended(bool more);
+    index_control* m_control;
 };
 
 // One holder's share of the pause.  Move-only; an empty token holds nothing.
@@ -83,6 +89,16 @@ public:
     // the thread was never started).
     int wait_stopped(int milliseconds);
 
+    // The passes the index threads of this file have ended so far.
+    uint64_t passes();
+    // Waits until passes() reaches target, the thread has ended (or was not
+    // started), or the time ran out; true unless the time ran out.  For a
+    // holder that let the thread go on and wants a good share of lines
+    // before it holds it again, instead of one pass per hold.
+    bool wait_passes(uint64_t target, int milliseconds);
+    // For the index thread: a pass ended (more: false when it was the last).
+    void pass_ended(bool more);
+
 private:
     friend class index_hold;
     void release();
@@ -91,5 +107,9 @@ private:
     std::mutex m_hold_mutex;   // serialises holds, releases, start and stop
     std::mutex m_thread_mutex; // guards the pointer while stop() swaps it
     std::atomic<int> m_holds{0};
-    std::unique_ptr<index_thread> m_thread = std::make_unique<index_thread>();
+    std::unique_ptr<index_thread> m_thread = std::make_unique<index_thread>(this);
+    std::mutex m_pass_mutex; // guards the two below
+    std::condition_variable m_pass_changed;
+    uint64_t m_passes = 0;
+    bool m_thread_ended = true; // no thread runs passes (never started, or ended)
 };

@@ -46,6 +46,10 @@ int native_signal::wait(int milliseconds)
             m_changed.wait(hold, [this] { return m_signalled; });
             return 0;
         }
+        // A look without waiting never enters the condition's timed wait,
+        // which costs a system call and may give the processor away.
+        if (milliseconds == 0 || m_signalled)
+            return m_signalled ? 0 : 1;
         return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return m_signalled; }) ? 0
                                                                                                                  : 1;
     } catch (...) {

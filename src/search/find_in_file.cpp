@@ -15,6 +15,11 @@ namespace {
 // of the matches: they are rare enough in text.
 constexpr std::size_t kLongNeedle = 3;
 
+// While the search waits for lines the index thread adds: the most lines it
+// waits for, and how long one wait lasts before the cancel is looked at.
+constexpr uint64_t kIndexWaitLines = 1000000;
+constexpr int kIndexWaitStepMs = 20;
+
 // Holds the file's index thread while the search reads the index and
 // parses windows, and lets it go on otherwise.
 class indexer_hold {
@@ -171,6 +176,8 @@ private:
     // the first line that would match, none, or a cancel noticed.
     walk_end reckon(const window_plan& plan, const index_view& view, int64_t& hit);
     bool cancel_now();
+    // Lets the index thread go on until it has added about a window of lines.
+    void let_lines_come();
     bool parse(int64_t first);
     // The view's last line and the line count once a window's walk found
     // nothing: read again from the file after a parse (lines may have come
@@ -195,6 +202,24 @@ private:
     find_counts m_counts;
     bool m_window_moved = false; // a window was parsed
 };
+
+void search_run::let_lines_come()
+{
+    // One pass per hold would make the search and the index thread take
+    // turns every 10000 lines, each turn a pause and a resume of a thread
+    // that runs below normal priority; a window's worth of passes (or the
+    // thread's end) comes first, looking at the cancel between waits.
+    index_control& indexer = m_file.indexer();
+    const uint64_t lines = m_options.max_lines > 0 ? m_options.max_lines : kIndexWaitLines;
+    const uint64_t passes = std::clamp<uint64_t>(lines / log_file::kPassLines, 1, kIndexWaitLines / log_file::kPassLines);
+    const uint64_t target = indexer.passes() + passes;
+    m_hold.resume();
+    ++m_counts.index_waits;
+    while (!indexer.wait_passes(target, kIndexWaitStepMs)) {
+        if (cancel_now())
+            return;
+    }
+}
 
 bool search_run::cancel_now()
 {
@@ -246,21 +271,23 @@ search_run::walk_end search_run::walk(const window_plan& plan, int64_t hint, int
         const log_line& line = *rows[static_cast<std::size_t>(i)];
         if (searched_before(plan, up, line.offset))
             continue;
-        if (cancel_now()) {
-            m_cancel_pending = false;
-            row = i;
-            return walk_end::cancelled;
-        }
         if (hint >= 0) {
+            // Rows before the hint are known not to match, and the scan that
+            // found it looked at the cancel as it went: they are passed over
+            // without a look each.  Past it (never, unless the file changed
+            // under the search) every row is tested.
             if (line.offset == hint) {
                 row = i;
                 return walk_end::found;
             }
-            // Rows before the hint are known not to match; past it (never,
-            // unless the file changed under the search) every row is tested.
             if (up ? line.offset > hint : line.offset < hint)
                 continue;
             hint = -1;
+        }
+        if (cancel_now()) {
+            m_cancel_pending = false;
+            row = i;
+            return walk_end::cancelled;
         }
         if (m_matcher.LineMatches(line, m_search.column)) {
             row = i;
@@ -341,6 +368,8 @@ find_result search_run::run()
         bool reckoned_window = false; // the fast path took the window in
         int64_t last_line = -1;
         uint64_t line_count = view->lines.line_count();
+        // The lines there were when this step's window was planned, under the hold.
+        const uint64_t planned_count = line_count;
 
         if (m_scan && !m_cancel_pending && plan.parsable) {
             reached({plan.first, plan.last, line_count});
@@ -396,7 +425,10 @@ find_result search_run::run()
         // The index thread runs while no view is held: it may have added
         // lines after they were counted here and ended since.  Those lines
         // are searched too (the next step plans with them).
-        const bool grew_and_ended = !view && !indexing && m_file.line_count() != line_count;
+        // Counted against the lines there were when the window was planned:
+        // a walk after the hold was let go may have read the count again
+        // after such lines came.
+        const bool grew_and_ended = !view && !indexing && m_file.line_count() != planned_count;
         bool go_on;
         if (up)
             go_on = plan.first > 0 || (plan.first == 0 && indexing && m_file.tail_mode());
@@ -416,7 +448,7 @@ find_result search_run::run()
             const bool needs_lines = up ? plan.first == 0 : static_cast<int64_t>(line_count) == last_line + 1;
             view.reset();
             if (needs_lines)
-                m_hold.resume();
+                let_lines_come();
         }
     }
 

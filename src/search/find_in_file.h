@@ -70,6 +70,7 @@ struct find_counts {
     uint64_t bytes_scanned = 0;
     uint64_t candidate_lines = 0; // lines whose bytes hold the literal or the start
     uint64_t lines_split = 0;     // of those, lines split and tested
+    uint64_t index_waits = 0;     // times the search let the index thread go on for lines it needed
 };
 
 struct find_in_file_options {

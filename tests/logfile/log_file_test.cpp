@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -656,3 +657,51 @@ TEST(logfile_LineScan, EveryCodePathFindsTheSameLineEnds)
 }
 
 } // namespace
+
+namespace {
+
+// The bytes this process has read through read calls so far (Linux's count).
+uint64_t BytesReadByProcess()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return 0;
+}
+
+} // namespace
+
+TEST_F(logfile_LogFile, AnIndexPassReadsAboutTheBytesOfItsLinesBothWays)
+{
+    // Short lines at both ends and lines a hundred times as long between
+    // them: a pass sized by the short lines' average reads on until it has
+    // its lines.
+    std::string bytes;
+    const auto short_lines = [&bytes] {
+        for (int i = 0; i < 100000; ++i)
+            bytes += "short " + std::to_string(i % 1000) + "\n";
+    };
+    short_lines();
+    for (int i = 0; i < 12000; ++i)
+        bytes += std::string(static_cast<std::size_t>(700 + i % 300), static_cast<char>('a' + i % 26)) + "\r\n";
+    short_lines();
+    const line_list expected = reference_lines(bytes, 1, 0);
+    const std::string path = folder.write("passes.log", bytes);
+    if (BytesReadByProcess() == 0)
+        GTEST_SKIP() << "no read count in /proc/self/io";
+    for (bool tail_first : {false, true}) {
+        log_file file;
+        ASSERT_TRUE(file.open(widen(path), 1000, tail_first));
+        const uint64_t before = BytesReadByProcess();
+        ASSERT_EQ(file.index_more(), static_cast<int64_t>(log_file::kPassLines));
+        const uint64_t read = BytesReadByProcess() - before;
+        // A pass of short lines (at most 10 bytes each): their bytes, a
+        // quarter more and two blocks to spare, far below a whole chunk.
+        EXPECT_LE(read, log_file::kPassLines * 11 * 5 / 4 + 128 * 1024) << "tail_first=" << tail_first;
+        ASSERT_TRUE(IndexToTheEnd(file, bytes.size()));
+        EXPECT_EQ(indexed_lines(file), expected) << "tail_first=" << tail_first;
+    }
+}

@@ -417,4 +417,74 @@ TEST_P(search_FindInFile, UpAtTheTopOfAHeadFirstFileStillIndexingGivesUp)
     ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
 }
 
+// A far match while the index thread still adds the lines before it (up,
+// tail-first) or after it (down, head-first): the search lets the thread add
+// about a window of lines before it holds it again, instead of taking turns
+// with it every pass of 10000 lines.
+TEST_P(search_FindInFile, AFarMatchWhileIndexingTakesTurnsWithTheIndexThreadPerWindowNotPerPass)
+{
+    const int total = 300000;
+    const uint64_t window = 100000;
+    for (bool up : {false, true}) {
+        const int needle = up ? 3 : total - 3;
+        const std::u16string path = write(numbered(total, {needle}, u"needle"));
+        const log_pattern_list parser = service_parser();
+        log_file file;
+        ASSERT_TRUE(file.open(path, 1000, up));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, 0, 1000));
+        ASSERT_TRUE(file.start_indexer());
+        find_in_file_options options;
+        options.max_lines = window;
+        options.literal_scan = GetParam();
+        find_counts counts;
+        options.counts = &counts;
+        const find_result result =
+            bounded([&] { return find_in_file(file, parser, plain_search(u"needle", up), options); });
+        ASSERT_EQ(result.outcome, find_outcome::found) << "up=" << up;
+        {
+            index_hold held = file.indexer().hold();
+            const log_file::window_reader rows = file.read_window();
+            EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, needle);
+        }
+        // Turns of a window (10 passes) each, and a few more where the
+        // search meets the thread's end; a turn per pass would be 29.
+        EXPECT_LE(counts.windows_reached, total / window + 4) << "up=" << up;
+        ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
+    }
+}
+
+// The fast path finds a far match by its bytes; the walk of the window it
+// parses then passes over the rows before the match without asking for a
+// cancel at each (the job's cancel look is a lock and a signal each).
+TEST_P(search_FindInFile, AFarMatchFoundByItsBytesAsksForTheCancelPerScanNotPerRow)
+{
+    if (!GetParam())
+        GTEST_SKIP() << "the plain loop tests every row";
+    const int total = 30000;
+    const uint64_t window = 10000;
+    for (bool up : {false, true}) {
+        const int needle = up ? 3 : total - 3;
+        const std::u16string path = write(numbered(total, {needle}, u"needle"));
+        const log_pattern_list parser = service_parser();
+        log_file file;
+        ASSERT_TRUE(file.open(path, 0, false));
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, up ? total - window : 0, window));
+        find_in_file_options options;
+        options.max_lines = window;
+        int asked = 0;
+        options.cancelled = [&asked] {
+            ++asked;
+            return false;
+        };
+        const find_result result =
+            bounded([&] { return find_in_file(file, parser, plain_search(u"needle", up), options); });
+        ASSERT_EQ(result.outcome, find_outcome::found) << "up=" << up;
+        const log_file::window_reader rows = file.read_window();
+        EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, needle);
+        // A few looks per window reached; a look per row walked would be
+        // about 10000.
+        EXPECT_LE(asked, 50) << "up=" << up;
+    }
+}
+
 } // namespace
