@@ -447,8 +447,9 @@ TEST_P(search_FindInFile, AFarMatchWhileIndexingTakesTurnsWithTheIndexThreadPerW
             EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, needle);
         }
         // Turns of a window (10 passes) each, and a few more where the
-        // search meets the thread's end; a turn per pass would be 29.
-        EXPECT_LE(counts.windows_reached, total / window + 4) << "up=" << up;
+        // search meets the thread's end or a slow machine splits a turn in
+        // two; a turn per pass would be 29.
+        EXPECT_LE(counts.windows_reached, 2 * (total / window) + 6) << "up=" << up;
         ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
     }
 }
