@@ -17,6 +17,7 @@
 #include "ui/file_scope_ctrl.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
@@ -89,7 +90,7 @@ private:
         file_view* file = m_app->ActiveFile();
         if (file)
             FileOf(*file).indexer().wait_stopped(kTestWaitMs);
-        return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+        return LogListOfPage(m_window->TabControl()->currentWidget());
     }
 
     CTopPanel* Panel() const { return m_window->TopPanel(); }
