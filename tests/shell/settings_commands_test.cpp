@@ -188,7 +188,8 @@ private slots:
         viewer_fixture::options how;
         how.max_lines = 100000;
         how.installed_folders = {"parser"};
-        if (QByteArray(QTest::currentTestFunction()) == "pictureOfFilteredAndHighlighted")
+        if (QByteArray(QTest::currentTestFunction()) == "pictureOfFilteredAndHighlighted"
+            || QByteArray(QTest::currentTestFunction()) == "pictureOfResultsPane")
             how.installed_folders.push_back("icons");
         m_viewer = std::make_unique<viewer_fixture>(how);
         QVERIFY(m_viewer->Ready());
@@ -532,6 +533,40 @@ private slots:
         m_viewer->window->setGeometry(0, 0, 1280, 760);
         m_viewer->window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_viewer->window, kTestWaitMs));
+        m_viewer->window->UpdateToolbar();
+        QTest::qWait(300);
+        QVERIFY(m_viewer->window->grab().save(QString::fromUtf8(out)));
+    }
+
+    // For the documentation's picture only (VARNOTH_RESULTS_SCREENSHOT=OUT.png):
+    // the sample's errors over the whole file in the results pane, one of
+    // them shown in the list.
+    void pictureOfResultsPane()
+    {
+        const QByteArray out = qgetenv("VARNOTH_RESULTS_SCREENSHOT");
+        if (out.isEmpty())
+            QSKIP("only for the documentation's picture");
+        m_viewer->app->settings.max_loading_lines = 500;
+        CLogListCtrl* list = OpenSample();
+        QVERIFY(list);
+        file_view* file = m_viewer->ActiveFile();
+        log_filter_groups groups;
+        groups.AddCondition(MakeIncludeCondition(u"Level", u"ERROR"));
+        QVERIFY(file->set_filter_groups(groups));
+        m_viewer->window->setGeometry(0, 0, 1280, 760);
+        m_viewer->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_viewer->window, kTestWaitMs));
+        m_viewer->Route(ids::kViewFilterWholeFile);
+        auto* page = qobject_cast<CLogPage*>(m_viewer->Tabs()->currentWidget());
+        QVERIFY(page && page->PaneShown());
+        CResultsPane* pane = page->Pane();
+        QVERIFY(pane->Model().rowCount() > 40);
+        pane->List()->setFocus();
+        pane->List()->setCurrentIndex(pane->Model().index(40, 0));
+        QTest::keyClick(pane->List(), Qt::Key_Return);
+        m_viewer->Settle();
+        for (int c = 1; c < pane->Model().columnCount(); ++c)
+            pane->List()->resizeColumnToContents(c);
         m_viewer->window->UpdateToolbar();
         QTest::qWait(300);
         QVERIFY(m_viewer->window->grab().save(QString::fromUtf8(out)));
