@@ -7,6 +7,7 @@
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/log_page.h"
+#include "ui/overview_strip.h"
 #include "ui/results_pane.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
@@ -93,6 +94,9 @@ void main_dialog_adapter::AddFileTab(file_view& file)
     pane->SetFile(&file);
     pane->SetColumnNames(file.column_names());
     pane->SetCanceller([this] { m_app.WorkThread().CancelEvent().set(); });
+    page->Strip()->SetFile(&file);
+    QObject::connect(page->Strip(), &COverviewStrip::LineClicked, &m_window,
+                     [this, list](int64_t line) { ShowLine(*list, line); });
     QObject::connect(pane, &CResultsPane::ResultActivated, &m_window,
                      [this, list](uint64_t k) { ShowResult(*list, k); });
     QObject::connect(page, &CLogPage::PaneHeightChanged, &m_window,
@@ -135,8 +139,8 @@ void main_dialog_adapter::SetColumns(CLogListCtrl& list)
     if (!file)
         return;
     list.SetColumnNames(file->column_names());
-    if (CResultsPane* pane = ResultsPaneOfPage(list.parentWidget()))
-        pane->SetColumnNames(file->column_names());
+    if (CLogPage* page = PageOfList(&list))
+        page->Pane()->SetColumnNames(file->column_names());
 }
 
 CResultsPane* main_dialog_adapter::ActivePane() const
@@ -175,9 +179,19 @@ bool main_dialog_adapter::ShowResult(CLogListCtrl& list, uint64_t k)
     file_view* file = list.File();
     if (!file || k >= file->results().size())
         return false;
-    const int64_t line = static_cast<int64_t>(file->results().at(k));
-    const window_plan plan = file->plan_for_result(k);
-    if (plan.move && !file->move_window(plan))
+    return ShowLine(list, static_cast<int64_t>(file->results().at(k)), file->plan_for_result(k));
+}
+
+bool main_dialog_adapter::ShowLine(CLogListCtrl& list, int64_t line)
+{
+    file_view* file = list.File();
+    return file && ShowLine(list, line, PlanHolding(file->place(), line));
+}
+
+bool main_dialog_adapter::ShowLine(CLogListCtrl& list, int64_t line, const window_plan& plan)
+{
+    file_view* file = list.File();
+    if (!file || (plan.move && !file->move_window(plan)))
         return false;
     // The row that shows the line: with a filter on, the first shown row at
     // or after it.
@@ -386,8 +400,10 @@ void main_dialog_adapter::RemoveTab(int index)
         return;
     CLogListCtrl* list = LogListOfPage(page);
     file_view* file = list ? list->File() : nullptr;
-    if (CResultsPane* pane = ResultsPaneOfPage(page))
-        pane->SetFile(nullptr);
+    if (auto* log_page = qobject_cast<CLogPage*>(page)) {
+        log_page->Pane()->SetFile(nullptr);
+        log_page->Strip()->SetFile(nullptr);
+    }
     if (file && file == m_paused_by_timer)
         ReleaseTimerPause();
     // The list lets go of its file before the file goes.

@@ -9,6 +9,7 @@
 #include <QSplitter>
 
 class CLogListCtrl;
+class COverviewStrip;
 class CResultsPane;
 
 class CLogPage : public QSplitter {
@@ -19,6 +20,8 @@ public:
 
     CLogListCtrl* List() const { return m_list; }
     CResultsPane* Pane() const { return m_pane; }
+    // The match overview beside the list, shown with the pane.
+    COverviewStrip* Strip() const { return m_strip; }
     // Shows the pane (height pixels high when it was hidden; a default when
     // height is not positive).
     void ShowPane(int height);
@@ -34,7 +37,11 @@ signals:
 private:
     CLogListCtrl* m_list;
     CResultsPane* m_pane;
+    COverviewStrip* m_strip;
 };
+
+// The page that holds list; null when it is in none.
+CLogPage* PageOfList(const CLogListCtrl* list);
 
 // The list of a tab page (a CLogPage or the list itself); null for another widget.
 CLogListCtrl* LogListOfPage(QWidget* page);

@@ -263,6 +263,7 @@ void CResultsPane::Refresh(bool running)
     m_cancel_button->setEnabled(running);
     if (!m_file) {
         m_count->clear();
+        emit Refreshed();
         return;
     }
     const view_counts counts = m_file->counts();
@@ -279,6 +280,7 @@ void CResultsPane::Refresh(bool running)
         percent = counts.line_count == 0 ? 0 : static_cast<int>(reached * 100 / counts.line_count);
     }
     m_count->setText(ToQString(ResultsCountText(found, counts.file_size, percent)));
+    emit Refreshed();
 }
 
 QString CResultsPane::CountText() const

@@ -103,6 +103,8 @@ public:
 signals:
     // Result k (from 0) is to be shown in the main list.
     void ResultActivated(uint64_t k);
+    // The rows and the count were read again.
+    void Refreshed();
 
 private:
     file_view* m_file = nullptr;

@@ -20,6 +20,7 @@
 #include "ui/log_list_ctrl.h"
 #include "ui/log_page.h"
 #include "ui/log_list_model.h"
+#include "ui/overview_strip.h"
 #include "ui/progress_dlg.h"
 #include "ui/results_pane.h"
 #include "ui/top_panel.h"
@@ -297,6 +298,23 @@ private slots:
             QCOMPARE(pane->Model().data(pane->Model().index(last_result, c + 1), Qt::DisplayRole).toString(),
                      ToQString(list->CellText(row, c)));
         QVERIFY(RowText(list, row).find(u"error") != std::u16string::npos);
+
+        // The overview strip beside the list marks the rows that hold
+        // results; a click moves the window to the clicked row's line.
+        COverviewStrip* strip = page->Strip();
+        QVERIFY(strip->isVisible());
+        strip->resize(COverviewStrip::kWidth, 120);
+        strip->Sync();
+        QCOMPARE(strip->Map().TotalLines(), uint64_t{6000});
+        QCOMPARE(strip->Map().MarkedRows(file->results()), strip->Map().MarkedRows(expected));
+        for (int y : {0, 37, 119}) {
+            const int64_t line = strip->Map().RowToLine(y);
+            QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(4, y));
+            Settle();
+            const viewer_fixture::window_shape shape = m_viewer->Shape();
+            QVERIFY(shape.first <= line && line <= shape.last);
+            QCOMPARE(list->CurrentLineNumber(), line + 1);
+        }
         QVERIFY(m_viewer->boxes.empty());
     }
 
