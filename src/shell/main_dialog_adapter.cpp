@@ -164,6 +164,21 @@ bool main_dialog_adapter::RunResults(bool find, const CSearchInfo& search)
     return ran;
 }
 
+void main_dialog_adapter::FollowResults(file_view& file, bool again)
+{
+    if (!file.results_used())
+        return;
+    CResultsPane* pane = ActivePane();
+    if (pane)
+        pane->Start();
+    if (again)
+        file.rerun_results();
+    else
+        file.update_results();
+    if (pane && ActivePane() == pane)
+        pane->Finish();
+}
+
 bool main_dialog_adapter::FindAll(const CSearchInfo& search)
 {
     return RunResults(true, search);
@@ -493,6 +508,10 @@ void main_dialog_adapter::Refresh()
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
     if (added <= 0)
         return;
+    // The results go on through the appended lines.
+    FollowResults(*file, false);
+    if (file != ActiveData())
+        return;
     if (encoding_was_unknown) {
         // A file that was empty (a stream that has just begun) takes its
         // parser and encoding now; the parser box and the encoding box show
@@ -527,6 +546,12 @@ bool main_dialog_adapter::ReloadActive()
     const bool reloaded = file->reload();
     if (file != ActiveData()) // the tab went while the job ran
         return reloaded;
+    // The results of the file that was are made again on the new one.
+    if (reloaded) {
+        FollowResults(*file, true);
+        if (file != ActiveData())
+            return reloaded;
+    }
     // The parser box, the columns and their widths follow the file's
     // parser at once, whether it changed or not.
     m_window.TopPanel()->ShowParser(file->parser_name());

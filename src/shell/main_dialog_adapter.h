@@ -106,6 +106,9 @@ public:
 
 private:
     bool RunResults(bool find, const CSearchInfo& search);
+    // After a refresh (again false: walks on through the appended lines) or
+    // a reload (again: from the start), when the file has results.
+    void FollowResults(file_view& file, bool again);
     bool ShowLine(CLogListCtrl& list, int64_t line, const window_plan& plan);
 
     void OnActiveTabChanged();
