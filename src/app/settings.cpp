@@ -76,6 +76,11 @@ void LoadSettings(app_settings& settings, const std::u16string& path)
         settings.open_folder = text;
     if (ReadXmlChildText(root.get(), "export_folder", text))
         settings.export_folder = text;
+    if (ReadXmlChildText(root.get(), "results_pane_height", text)) {
+        // A height that is no number, or no sensible one, is not kept.
+        const int64_t height = ParseDecimal(text);
+        settings.results_pane_height = height > 0 && height <= 100000 ? static_cast<int>(height) : 0;
+    }
 }
 
 bool SaveSettings(const app_settings& settings, const std::u16string& path)
@@ -98,6 +103,8 @@ bool SaveSettings(const app_settings& settings, const std::u16string& path)
         AddXmlTextChild(&root, "open_folder", settings.open_folder);
     if (!settings.export_folder.empty())
         AddXmlTextChild(&root, "export_folder", settings.export_folder);
+    if (settings.results_pane_height > 0)
+        AddXmlTextChild(&root, "results_pane_height", Decimal(settings.results_pane_height));
     return SaveXmlFile(&root, path);
 }
 

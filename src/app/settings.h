@@ -35,6 +35,7 @@ struct app_settings {
     bool show_line_numbers = false; // the lists' line-number column
     std::u16string open_folder;     // where a file was last opened from
     std::u16string export_folder;   // where the last export was written
+    int results_pane_height = 0;    // pixels of the tabs' results panes; 0: not set yet
 };
 
 constexpr unsigned kMaxLoadingLinesLimit = 10000000;

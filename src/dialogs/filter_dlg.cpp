@@ -53,8 +53,12 @@ CFilterDlg::CFilterDlg(const log_filter_groups& groups, context what, QWidget* p
     m_edit = DialogButton(this, kEditButton, u"IDS_FILTERDLG_BUTTON_EDIT");
     m_whole_file = new QPushButton(this);
     m_whole_file->setObjectName(QStringLiteral("filter_whole_file"));
+    m_whole_file->setText(Text(u"IDS_FILTERDLG_BUTTON_WHOLE_FILE"));
     m_whole_file->setEnabled(false);
-    m_whole_file->hide();
+    connect(m_whole_file, &QPushButton::clicked, this, [this] {
+        m_whole_file_chosen = true;
+        accept();
+    });
 
     m_favorites.emplace(this, favorite_row::keys{kFavoriteBox, kAddFavoriteButton, kDeleteFavoriteButton,
                                                  u"IDS_FILTERDLG_GROUP_FAVORITE", u"IDS_FILTERDLG_BUTTON_ADDFAV",
@@ -164,6 +168,7 @@ void CFilterDlg::UpdateButtons()
     m_remove->setEnabled(selected);
     m_edit->setEnabled(selected);
     m_remove_all->setEnabled(m_list->rowCount() > 0);
+    m_whole_file->setEnabled(m_list->rowCount() > 0);
     m_favorites->UpdateButtons(m_list->rowCount() > 0);
 }
 

@@ -54,6 +54,9 @@ public:
 
     // Apply: the groups rebuilt from the rows, the recent conditions recorded.
     void accept() override;
+    // Whether the dialog was closed by its "filter_whole_file" button (an
+    // apply that also asks for the whole file to be filtered).
+    bool WholeFileChosen() const { return m_whole_file_chosen; }
 
     // The buttons' actions, as a click runs them.
     void OnAdd();
@@ -95,6 +98,7 @@ private:
     QPushButton* m_remove_all = nullptr;
     QPushButton* m_edit = nullptr;
     std::optional<favorite_row> m_favorites;
-    // Room for filtering the whole file with these conditions; not offered yet.
+    // Applies the groups like OK, then the whole file is filtered with them.
     QPushButton* m_whole_file = nullptr;
+    bool m_whole_file_chosen = false;
 };

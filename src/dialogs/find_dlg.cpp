@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -91,6 +92,7 @@ CFindDlg::CFindDlg(app_settings& settings, std::vector<std::u16string>& history,
 
     m_find_next = AddButton(this, kFindNextButton, u"IDS_FINDDLG_BUTTON_FIND_NEXT");
     m_find_next->setDefault(true);
+    m_find_all = AddButton(this, kFindAllButton, u"IDS_FINDDLG_BUTTON_FIND_ALL");
     m_clear_highlight = AddButton(this, kClearHighlightButton, u"IDS_FINDDLG_BUTTON_CLEAR_HIGHLIGHT");
     m_cancel = AddButton(this, kCancelButton, u"IDS_FINDDLG_BUTTON_CANCEL");
 
@@ -127,6 +129,7 @@ CFindDlg::CFindDlg(app_settings& settings, std::vector<std::u16string>& history,
     auto* buttons = new QVBoxLayout;
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->addWidget(m_find_next);
+    buttons->addWidget(m_find_all);
     buttons->addWidget(m_clear_highlight);
     buttons->addWidget(m_cancel);
     buttons->addStretch(1);
@@ -149,6 +152,11 @@ CFindDlg::CFindDlg(app_settings& settings, std::vector<std::u16string>& history,
     });
     connect(m_color, &CFGColorPicker::ColorPicked, this, &CFindDlg::OnColorPicked);
     connect(m_find_next, &QPushButton::clicked, this, &CFindDlg::OnFindNext);
+    connect(m_find_all, &QPushButton::clicked, this, &CFindDlg::OnFindAll);
+    // Alt+Enter in the expression box: find all.
+    m_expression->installEventFilter(this);
+    if (m_expression->lineEdit())
+        m_expression->lineEdit()->installEventFilter(this);
     connect(m_clear_highlight, &QPushButton::clicked, this, &CFindDlg::OnClearHighlight);
     connect(m_cancel, &QPushButton::clicked, this, &CFindDlg::reject);
     // Enter in the expression box reaches the dialog, whose default button is
@@ -181,6 +189,7 @@ void CFindDlg::SetTarget(file_view* file, CLogListCtrl* list)
     m_search = m_file ? m_file->search() : CSearchInfo();
     m_column_index = m_search.column + 1;
     m_find_next->setEnabled(m_file != nullptr);
+    m_find_all->setEnabled(m_file != nullptr);
     m_clear_highlight->setEnabled(m_file != nullptr);
     FillColumnBox();
     ShowSearch();
@@ -258,25 +267,57 @@ bool CFindDlg::SearchChanged(const CSearchInfo& previous, const CSearchInfo& nex
            || previous.wildcard != next.wildcard || previous.regexp != next.regexp;
 }
 
-void CFindDlg::OnFindNext()
+bool CFindDlg::TakeSearch(bool& changed)
 {
     const CSearchInfo next = SearchFromControls();
     if (next.expression.empty()) {
         ShowMessage(DictionaryText(u"IDS_MSG_INPUT_EXPRESSION"), MB_OK | MB_ICONINFORMATION);
-        return;
+        return false;
     }
     file_view* file = TargetFile();
     if (!file)
-        return;
-    const bool changed = SearchChanged(file->search(), next);
+        return false;
+    changed = SearchChanged(file->search(), next);
     m_search = next;
     m_column_index = next.column + 1;
     file->set_search(next);
     m_settings.search_highlight = static_cast<int32_t>(m_color->GetColor());
-    const QString expression = ToQString(next.expression);
+    return true;
+}
+
+void CFindDlg::OnFindNext()
+{
+    bool changed = false;
+    if (!TakeSearch(changed))
+        return;
+    const std::u16string expression = m_search.expression;
     emit FindNextRequested(changed);
-    AddExpressionHistory(m_history, next.expression);
-    FillExpressionHistory(expression);
+    AddExpressionHistory(m_history, expression);
+    FillExpressionHistory(ToQString(expression));
+}
+
+void CFindDlg::OnFindAll()
+{
+    bool changed = false;
+    if (!TakeSearch(changed))
+        return;
+    const std::u16string expression = m_search.expression;
+    AddExpressionHistory(m_history, expression);
+    FillExpressionHistory(ToQString(expression));
+    emit FindAllRequested();
+}
+
+bool CFindDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress
+        && (watched == m_expression || (m_expression && watched == m_expression->lineEdit()))) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && (key->modifiers() & Qt::AltModifier)) {
+            OnFindAll();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CFindDlg::OnClearHighlight()

@@ -54,6 +54,7 @@ public:
     static constexpr int kFindNextButton = 1;
     static constexpr int kClearHighlightButton = 1017;
     static constexpr int kCancelButton = 2;
+    static constexpr int kFindAllButton = 1019;
 
     // settings gives and takes "search_highlight"; history is the expression
     // history (newest first) that the expression box lists.  Both outlive the
@@ -86,6 +87,9 @@ public:
     // otherwise the search is stored into the target, FindNextRequested runs
     // and the expression goes to the top of the history.
     void OnFindNext();
+    // Find all (also Alt+Enter in the expression box): the same checks and
+    // storing as find next, then FindAllRequested.
+    void OnFindAll();
     // Button 1017: turns the target's highlight off and repaints its list.
     void OnClearHighlight();
 
@@ -100,14 +104,21 @@ public:
 signals:
     // Run the target's search once: restart begins at the first (or last) row.
     void FindNextRequested(bool restart);
+    // List every line of the target's whole file that its search matches.
+    void FindAllRequested();
     // The user took a new highlight colour (already in "search_highlight").
     void SearchHighlightChanged(int32_t color);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ShowSearch();
     void FillColumnBox();
     void FillExpressionHistory(const QString& select);
     void OnColorPicked(uint32_t color);
+    // The checks and storing of find next and find all; false when refused.
+    bool TakeSearch(bool& changed);
 
     app_settings& m_settings;
     std::vector<std::u16string>& m_history;
@@ -127,6 +138,7 @@ private:
     QRadioButton* m_up = nullptr;
     QCheckBox* m_find_in_file = nullptr;
     QPushButton* m_find_next = nullptr;
+    QPushButton* m_find_all = nullptr;
     QPushButton* m_clear_highlight = nullptr;
     QPushButton* m_cancel = nullptr;
 };

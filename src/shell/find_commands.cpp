@@ -45,6 +45,7 @@ public:
             if (CLogListCtrl* list = m_tabs.ActiveList())
                 list->viewport()->update();
         });
+        connect(m_dialog, &CFindDlg::FindAllRequested, this, [this] { FindAll(); });
         connect(m_dialog, &CFindDlg::SearchHighlightChanged, this, &find_controller::ApplyHighlightColor);
         connect(window.TabControl(), &QTabWidget::currentChanged, this, [this](int) { PointAtActiveTab(); });
         window.installEventFilter(this);
@@ -59,6 +60,20 @@ public:
             return;
         CLogListCtrl* list = m_tabs.ActiveList();
         m_dialog->SetTarget(list ? list->File() : nullptr, list);
+    }
+
+    // The find dialog's find all: the target's search over the whole file
+    // into the tab's results pane.
+    void FindAll()
+    {
+        PointAtActiveTab();
+        file_view* file = m_dialog ? m_dialog->TargetFile() : nullptr;
+        if (!file)
+            return;
+        CSearchInfo all = file->search();
+        all.expression = SearchText(all);
+        all.regexp = SearchUsesRegex(all);
+        m_tabs.FindAll(all);
     }
 
     // 32779 and 32780.

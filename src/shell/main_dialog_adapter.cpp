@@ -6,6 +6,9 @@
 #include "platform/strings.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
+#include "ui/overview_strip.h"
+#include "ui/results_pane.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
@@ -86,7 +89,19 @@ void main_dialog_adapter::AddFileTab(file_view& file)
     const stream_tab* stream = StreamOf(file.path());
     if (stream)
         file.set_auto_refresh(true);
-    const int index = tabs->addTab(list, Literal(ToQString(TabName(file))));
+    auto* page = new CLogPage(list);
+    CResultsPane* pane = page->Pane();
+    pane->SetFile(&file);
+    pane->SetColumnNames(file.column_names());
+    pane->SetCanceller([this] { m_app.WorkThread().CancelEvent().set(); });
+    page->Strip()->SetFile(&file);
+    QObject::connect(page->Strip(), &COverviewStrip::LineClicked, &m_window,
+                     [this, list](int64_t line) { ShowLine(*list, line); });
+    QObject::connect(pane, &CResultsPane::ResultActivated, &m_window,
+                     [this, list](uint64_t k) { ShowResult(*list, k); });
+    QObject::connect(page, &CLogPage::PaneHeightChanged, &m_window,
+                     [this](int height) { m_app.settings.results_pane_height = height; });
+    const int index = tabs->addTab(page, Literal(ToQString(TabName(file))));
     tabs->setTabToolTip(index, ToQString(file.path()));
     tabs->setCurrentIndex(index);
     m_removing = false;
@@ -120,18 +135,110 @@ std::u16string main_dialog_adapter::TabName(const file_view& file) const
 
 void main_dialog_adapter::SetColumns(CLogListCtrl& list)
 {
-    if (file_view* file = list.File())
-        list.SetColumnNames(file->column_names());
+    file_view* file = list.File();
+    if (!file)
+        return;
+    list.SetColumnNames(file->column_names());
+    if (CLogPage* page = PageOfList(&list))
+        page->Pane()->SetColumnNames(file->column_names());
+}
+
+CResultsPane* main_dialog_adapter::ActivePane() const
+{
+    return ResultsPaneOfPage(m_window.TabControl()->currentWidget());
+}
+
+bool main_dialog_adapter::RunResults(bool find, const CSearchInfo& search)
+{
+    file_view* file = ActiveData();
+    auto* page = qobject_cast<CLogPage*>(m_window.TabControl()->currentWidget());
+    if (!file || !page)
+        return false;
+    CResultsPane* pane = page->Pane();
+    page->ShowPane(m_app.settings.results_pane_height);
+    pane->Start();
+    const bool ran = find ? file->find_all(search) : file->filter_whole_file();
+    // The tab may have closed meanwhile (from the progress dialog's loop).
+    if (ActivePane() == pane)
+        pane->Finish();
+    return ran;
+}
+
+void main_dialog_adapter::FollowResults(file_view& file, bool again)
+{
+    if (!file.results_used())
+        return;
+    CResultsPane* pane = ActivePane();
+    if (pane)
+        pane->Start();
+    if (again)
+        file.rerun_results();
+    else
+        file.update_results();
+    if (pane && ActivePane() == pane)
+        pane->Finish();
+}
+
+bool main_dialog_adapter::FindAll(const CSearchInfo& search)
+{
+    return RunResults(true, search);
+}
+
+bool main_dialog_adapter::FilterWholeFile()
+{
+    return RunResults(false, CSearchInfo());
+}
+
+bool main_dialog_adapter::ShowResult(CLogListCtrl& list, uint64_t k)
+{
+    file_view* file = list.File();
+    if (!file || k >= file->results().size())
+        return false;
+    return ShowLine(list, static_cast<int64_t>(file->results().at(k)), file->plan_for_result(k));
+}
+
+bool main_dialog_adapter::ShowLine(CLogListCtrl& list, int64_t line)
+{
+    file_view* file = list.File();
+    return file && ShowLine(list, line, PlanHolding(file->place(), line));
+}
+
+bool main_dialog_adapter::ShowLine(CLogListCtrl& list, int64_t line, const window_plan& plan)
+{
+    file_view* file = list.File();
+    if (!file || (plan.move && !file->move_window(plan)))
+        return false;
+    // The row that shows the line: with a filter on, the first shown row at
+    // or after it.
+    int row = -1;
+    {
+        const file_view::rows shown = file->read_rows();
+        std::size_t low = 0;
+        std::size_t high = shown.size();
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (shown.line_number(middle) < line)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (shown.size() > 0)
+            row = static_cast<int>(std::min(low, shown.size() - 1));
+    }
+    if (row >= 0 && row < list.RowCount())
+        list.SelectRow(row);
+    m_window.UpdateStatusTexts();
+    return row >= 0;
 }
 
 CLogListCtrl* main_dialog_adapter::List(int index) const
 {
-    return qobject_cast<CLogListCtrl*>(m_window.TabControl()->widget(index));
+    return LogListOfPage(m_window.TabControl()->widget(index));
 }
 
 CLogListCtrl* main_dialog_adapter::ActiveList() const
 {
-    return qobject_cast<CLogListCtrl*>(m_window.TabControl()->currentWidget());
+    return LogListOfPage(m_window.TabControl()->currentWidget());
 }
 
 file_view* main_dialog_adapter::ActiveData() const
@@ -314,8 +421,12 @@ void main_dialog_adapter::RemoveTab(int index)
     QWidget* page = tabs->widget(index);
     if (!page)
         return;
-    auto* list = qobject_cast<CLogListCtrl*>(page);
+    CLogListCtrl* list = LogListOfPage(page);
     file_view* file = list ? list->File() : nullptr;
+    if (auto* log_page = qobject_cast<CLogPage*>(page)) {
+        log_page->Pane()->SetFile(nullptr);
+        log_page->Strip()->SetFile(nullptr);
+    }
     if (file && file == m_paused_by_timer)
         ReleaseTimerPause();
     // The list lets go of its file before the file goes.
@@ -405,6 +516,10 @@ void main_dialog_adapter::Refresh()
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count()));
     if (added <= 0)
         return;
+    // The results go on through the appended lines.
+    FollowResults(*file, false);
+    if (file != ActiveData())
+        return;
     if (encoding_was_unknown) {
         // A file that was empty (a stream that has just begun) takes its
         // parser and encoding now; the parser box and the encoding box show
@@ -439,6 +554,12 @@ bool main_dialog_adapter::ReloadActive()
     const bool reloaded = file->reload();
     if (file != ActiveData()) // the tab went while the job ran
         return reloaded;
+    // The results of the file that was are made again on the new one.
+    if (reloaded) {
+        FollowResults(*file, true);
+        if (file != ActiveData())
+            return reloaded;
+    }
     // The parser box, the columns and their widths follow the file's
     // parser at once, whether it changed or not.
     m_window.TopPanel()->ShowParser(file->parser_name());

@@ -25,6 +25,8 @@
 class CVarnothApp;
 class CVarnothDlg;
 class CLogListCtrl;
+class CResultsPane;
+struct CSearchInfo;
 class file_view;
 
 class main_dialog_adapter : public main_dialog_link {
@@ -62,8 +64,23 @@ public:
     CLogListCtrl* List(int index) const;
     // The list of the file view with that id, null when it has no tab.
     CLogListCtrl* ListOf(uint64_t file_id) const;
-    // Rebuilds the columns of list from the parser its file uses.
+    // Rebuilds the columns of list (and of its results pane) from the
+    // parser its file uses.
     void SetColumns(CLogListCtrl& list);
+
+    // ---- whole-file results ---------------------------------------------------
+    // The results pane of the active tab, null when there is none.
+    CResultsPane* ActivePane() const;
+    // Find all / filter whole file in the active tab: shows its results pane
+    // and fills it while the walk runs; false when refused or without a tab.
+    bool FindAll(const CSearchInfo& search);
+    bool FilterWholeFile();
+    // Moves list's window to result k of its file and selects its row
+    // (with a filter on, the first shown row at or after it); false when
+    // there is no such result or the move failed.
+    bool ShowResult(CLogListCtrl& list, uint64_t k);
+    // The same for line (from 0) of list's file (the overview strip's click).
+    bool ShowLine(CLogListCtrl& list, int64_t line);
 
     // What the menus, toolbar and status texts show for the active tab.
     active_view_state ViewState() const;
@@ -88,6 +105,12 @@ public:
     bool IndexTimerTick();
 
 private:
+    bool RunResults(bool find, const CSearchInfo& search);
+    // After a refresh (again false: walks on through the appended lines) or
+    // a reload (again: from the start), when the file has results.
+    void FollowResults(file_view& file, bool again);
+    bool ShowLine(CLogListCtrl& list, int64_t line, const window_plan& plan);
+
     void OnActiveTabChanged();
     void ConnectList(CLogListCtrl& list);
     // Lets go of a pause timer 100 holds.

@@ -51,6 +51,8 @@ void FilterSetting(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter& t
     if (groups.ConditionCount() > 0) {
         file->set_filter_groups(std::move(groups), true); // filtered by a job, the view follows
         window.UpdateToolbar();
+        if (dialog.WholeFileChosen() && tabs.ActiveData() == file)
+            tabs.FilterWholeFile();
         return;
     }
     if (file->filter_enabled())
@@ -94,5 +96,9 @@ void RegisterSettingsCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog
 {
     command_router& router = window.Router();
     router.add(ids::kViewFilterSetting, [&window, &app, &tabs](int) { FilterSetting(window, app, tabs); });
+    router.add(ids::kViewFilterWholeFile, [&window, &tabs](int) {
+        tabs.FilterWholeFile();
+        window.UpdateToolbar();
+    });
     router.add(ids::kViewHighlightSetting, [&window, &app, &tabs](int) { HighlightSetting(window, app, tabs); });
 }

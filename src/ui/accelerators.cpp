@@ -134,6 +134,9 @@ int CAcceleratorFilter::CommandFor(QObject* watched, int key, Qt::KeyboardModifi
         return 0;
     if (KeyBelongsToEditField(key) && IsEditField(watched))
         return 0;
+    // A list of its own results (the results pane) steps with F3 itself.
+    if (key == Qt::Key_F3 && watched->property(kKeepsFindKeys).toBool())
+        return 0;
     return command;
 }
 

@@ -54,6 +54,9 @@ bool KeyBelongsToEditField(int key);
 // boxes, editable combo boxes), which keep Ctrl+C and Ctrl+A.
 bool IsEditField(const QObject* widget);
 
+// The property of a widget that handles F3 and Shift+F3 itself (set true).
+inline constexpr const char* kKeepsFindKeys = "keeps_find_keys";
+
 // The application-wide key filter.  Install it on the QApplication; it routes
 // translated keys through router.  Keys are translated only while a main window
 // exists (pass it at construction; nothing happens after it is destroyed).

@@ -53,6 +53,8 @@ inline constexpr int kViewHighlightEnable = 32798;
 inline constexpr int kViewFilterSetting = 32799;
 inline constexpr int kViewFilterEnable = 32800;
 inline constexpr int kViewFilterRemoveAll = 32808;
+// Every line of the whole file that passes the filter, into the results pane.
+inline constexpr int kViewFilterWholeFile = 32872;
 // Moving through the whole file.
 inline constexpr int kViewFirstLine = 32840;   // Ctrl+Home: the file's first line
 inline constexpr int kViewLastLine = 32841;    // Ctrl+End: its last line
@@ -129,5 +131,6 @@ inline constexpr int kIconOptions = 165;
 inline constexpr int kIconHelp = 166;
 inline constexpr int kIconManageParsers = 168;
 inline constexpr int kIconExport = 170;
+inline constexpr int kIconFilterWholeFile = 171;
 
 } // namespace ids

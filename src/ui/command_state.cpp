@@ -37,6 +37,7 @@ command_state ToolbarCommandState(int id, const active_view_state& s)
     case kViewAutoRefresh: return {tab, tab && s.auto_refresh};
     case kViewHighlightEnable: return {tab, tab && s.highlight_enabled};
     case kViewFilterEnable: return {tab, tab && s.filter_enabled};
+    case kViewFilterWholeFile: return {tab && s.has_filter_conditions, false};
     case kViewScrollUp: return {tab && CanScrollUp(s), false};
     case kViewScrollDown: return {tab && CanScrollDown(s), false};
     case kEditCopy:

@@ -91,6 +91,8 @@ const toolbar_button kToolbarButtons[] = {
      u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_SETTING"},
     {ids::kViewFilterEnable, button_kind::check, ids::kIconFilter, ids::kIconFilterOn,
      u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_ENABLE"},
+    {ids::kViewFilterWholeFile, button_kind::plain, ids::kIconFilterWholeFile, 0,
+     u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_WHOLE_FILE"},
     {0, button_kind::plain, 0, 0, nullptr},
     {ids::kEditOptions, button_kind::plain, ids::kIconOptions, 0, u"IDS_MENU_TOOLTIP_MAIN_EDIT_OPTIONS"},
     {ids::kHelpHelp, button_kind::plain, ids::kIconHelp, 0, u"IDS_MENU_TOOLTIP_MAIN_HELP_HELP"},

@@ -1,6 +1,8 @@
 #include "work/file_view.h"
 
+#include "logfile/line_text.h"
 #include "parser/log_pattern.h"
+#include "parser/split_line.h"
 #include "work/jobs.h"
 #include "work/view_host.h"
 
@@ -213,4 +215,35 @@ window_plan file_view::plan_for_result(uint64_t k)
     if (k >= m_results.size())
         return {};
     return PlanHolding(place(), static_cast<int64_t>(m_results.at(k)));
+}
+
+bool file_view::line_cells(uint64_t n, std::vector<std::u16string>& cells)
+{
+    cells.clear();
+    int64_t offset = 0;
+    uint64_t length = 0;
+    {
+        const line_index::reader index = m_file.read_index();
+        line_cursor cursor;
+        if (!index.locate(n, cursor))
+            return false;
+        index.line_at(cursor, offset, length);
+    }
+    const int32_t encoding = m_file.encoding();
+    const uint64_t shown = shown_line_bytes(encoding, length);
+    std::string bytes(static_cast<std::size_t>(shown), '\0');
+    if (shown > 0 && m_file.read_bytes(offset, bytes.data(), bytes.size()) != static_cast<int64_t>(shown))
+        return false;
+    std::u16string text;
+    if (shown > 0 && !line_bytes_to_text(encoding, bytes.data(), bytes.size(), text, shown < length))
+        return false;
+    log_line line;
+    if (!text.empty())
+        split_line(line, text.data(), text.size(), m_host.FindParser(m_parser_name), true);
+    cells.reserve(line.columns.size());
+    for (const log_column& column : line.columns)
+        cells.emplace_back(column.text_base + column.offset, static_cast<std::size_t>(column.length));
+    if (cells.empty() && !text.empty())
+        cells.push_back(std::move(text));
+    return true;
 }

@@ -191,6 +191,11 @@ public:
     // The window that holds result k, its row selected; no move for a k
     // past the results.
     window_plan plan_for_result(uint64_t k);
+    // The cells of line n (from 0) as the list would show them: read through
+    // the index, split by the parser in use (one text per leaf; a line that
+    // does not split fills what it can).  False when n is not indexed or the
+    // line cannot be read.  Any thread, also while a job runs.
+    bool line_cells(uint64_t n, std::vector<std::u16string>& cells);
 
 private:
     friend class file_view_engine;

@@ -184,6 +184,39 @@ TEST(SaveSettings, LineNumbersAndFoldersAreWrittenOnlyWhenSetAndRoundTrip)
     EXPECT_EQ(back.open_folder, s.open_folder);
 }
 
+// The results pane's height: kept when it is a sensible number of pixels,
+// dropped (0: the pane's default) otherwise, and written only once set.
+TEST(LoadSettings, ResultsPaneHeightTakesOnlySensiblePixels)
+{
+    temp_dir dir;
+    struct Row {
+        const char* xml;
+        int height;
+    };
+    const Row rows[] = {
+        {"<results_pane_height>240</results_pane_height>", 240},
+        {"<results_pane_height>1</results_pane_height>", 1},
+        {"<results_pane_height>100000</results_pane_height>", 100000},
+        {"<results_pane_height>100001</results_pane_height>", 0},
+        {"<results_pane_height>0</results_pane_height>", 0},
+        {"<results_pane_height>-120</results_pane_height>", 0},
+        {"<results_pane_height>99999999999999999999999</results_pane_height>", 0},
+        {"<results_pane_height>tall</results_pane_height>", 0},
+        {"<results_pane_height></results_pane_height>", 0},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(LoadFrom(dir, SettingsXml(row.xml)).results_pane_height, row.height) << row.xml;
+
+    app_settings s;
+    ASSERT_TRUE(SaveSettings(s, dir.wide("plain.xml")));
+    EXPECT_EQ(dir.read("plain.xml").find("results_pane_height"), std::string::npos);
+    s.results_pane_height = 321;
+    ASSERT_TRUE(SaveSettings(s, dir.wide("set.xml")));
+    app_settings back;
+    LoadSettings(back, dir.wide("set.xml"));
+    EXPECT_EQ(back.results_pane_height, 321);
+}
+
 TEST(SaveSettings, SeparatorsOfBlanksSurviveAndAnEmptyElementGivesABlank)
 {
     temp_dir dir;

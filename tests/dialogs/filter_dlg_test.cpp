@@ -256,7 +256,10 @@ void filter_dlg_test::FilterDlg_RemoveEditAndButtons()
     QVERIFY(!button(CFilterDlg::kRecentButton)->isEnabled()); // no recent conditions
     QVERIFY(button(CFilterDlg::kAddFavoriteButton)->isEnabled());
     QVERIFY(!button(CFilterDlg::kDeleteFavoriteButton)->isEnabled());
-    QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("filter_whole_file"))->isHidden());
+    // Filtering the whole file is offered while there are conditions.
+    auto* whole_file = dialog.findChild<QPushButton*>(QStringLiteral("filter_whole_file"));
+    QVERIFY(!whole_file->isHidden());
+    QCOMPARE(whole_file->isEnabled(), list->rowCount() > 0);
 
     // Delete on the middle row: the row now at its place is selected.
     list->setFocus();

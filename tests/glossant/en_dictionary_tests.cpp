@@ -361,6 +361,7 @@ const std::map<std::string, std::string> kFormattedTexts = {
     {"IDS_MSG_DO_YOU_WANT_TO_DELETE_PARSER", "s"},   // the parser's name
     {"IDS_MSG_PARSER_FILE_NOT_WRITTEN", "s"},        // the parser file's path
     {"IDS_PARSERDLG_SUGGEST_SHARE", "dd"},           // lines split, lines sampled
+    {"IDS_RESULTS_COUNT", "ssd"},                    // results, the file's size, percent walked
     {"IDS_MSG_DO_YOU_WANT_TO_REMOVE_LANGUAGE", "s"}, // the language's name
     {"IDS_MSG_EMPTY_FULLNAME", "d"},                 // the month number
     {"IDS_MSG_EMPTY_NICKNAME", "d"},                 // the month number

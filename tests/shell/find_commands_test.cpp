@@ -18,8 +18,11 @@
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
 #include "ui/log_list_model.h"
+#include "ui/overview_strip.h"
 #include "ui/progress_dlg.h"
+#include "ui/results_pane.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
@@ -86,7 +89,7 @@ private:
         file_view* file = m_app->ActiveFile();
         if (file && indexed)
             FileOf(*file).indexer().wait_stopped(kTestWaitMs);
-        return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+        return LogListOfPage(m_window->TabControl()->currentWidget());
     }
 
     // Lets the view update of the job just run reach the active list: until
@@ -94,7 +97,7 @@ private:
     void Settle()
     {
         QCoreApplication::processEvents();
-        CLogListCtrl* list = qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+        CLogListCtrl* list = LogListOfPage(m_window->TabControl()->currentWidget());
         QElapsedTimer waited;
         waited.start();
         while (list && list->Model().Suspended() && waited.elapsed() < kTestWaitMs)
@@ -216,6 +219,125 @@ private slots:
         m_viewer.reset();
         m_app = nullptr;
         m_window = nullptr;
+    }
+
+    // Find all from the dialog fills the tab's results pane with every
+    // matching line of the whole file (far more lines than a window holds);
+    // Enter on the 500th result loads the window that holds it with its row
+    // selected, F3 and Shift+F3 in the pane step through the results.
+    void findAllFillsThePaneAndEnterOnTheFiveHundredthResultShowsIt()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 6000; ++i)
+            lines.push_back(i % 7 == 3 || i % 11 == 0 ? Line("x ERROR at ", i) : Line("x info at ", i));
+        lines[5999] = "x error in the last line";
+        const std::vector<int> hits =
+            Rows(lines, [](const std::string& line) { return Lower(line).find("error") != std::string::npos; });
+        QVERIFY(hits.size() > 600);
+        CLogListCtrl* list = Open(Write("all.log", lines));
+        QVERIFY(list);
+        QCOMPARE(list->RowCount(), 300);
+        auto* page = qobject_cast<CLogPage*>(m_window->TabControl()->currentWidget());
+        QVERIFY(page);
+        CResultsPane* pane = page->Pane();
+        QVERIFY(!page->PaneShown());
+
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(Dialog()->isVisible());
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        QVERIFY(page->PaneShown());
+        QVERIFY(m_viewer->boxes.empty());
+        // Only a find next runs on Enter; Alt+Enter walked the file once.
+        const file_view* file = m_app->ActiveFile();
+        std::vector<uint64_t> expected(hits.begin(), hits.end());
+        QCOMPARE(file->results().copy(), expected);
+        QCOMPARE(pane->Model().rowCount(), static_cast<int>(hits.size()));
+        QCOMPARE(pane->Model().data(pane->Model().index(499, 0), Qt::DisplayRole).toString(),
+                 QString::number(hits[499] + 1));
+        QCOMPARE(pane->CountText(), ToQString(ResultsCountText(hits.size(), m_app->ActiveFile()->counts().file_size, 100)));
+
+        // The button runs the same walk again.
+        QTest::mouseClick(Control<QPushButton>(CFindDlg::kFindAllButton), Qt::LeftButton);
+        Settle();
+        QCOMPARE(file->results().copy(), expected);
+
+        const auto shows = [&](int k) {
+            const int64_t line = hits[static_cast<std::size_t>(k)];
+            const viewer_fixture::window_shape shape = m_viewer->Shape();
+            return shape.first <= line && line <= shape.last && list->SelectedRows().size() == 1
+                   && list->CurrentLineNumber() == line + 1 && pane->CurrentResult() == k;
+        };
+        pane->List()->setFocus();
+        pane->List()->setCurrentIndex(pane->Model().index(499, 0));
+        QTest::keyClick(pane->List(), Qt::Key_Return);
+        Settle();
+        QVERIFY(hits[499] > 300); // outside the first window
+        QVERIFY(shows(499));
+        QTest::keyClick(pane->List(), Qt::Key_F3);
+        Settle();
+        QVERIFY(shows(500));
+        QTest::keyClick(pane->List(), Qt::Key_F3, Qt::ShiftModifier);
+        QTest::keyClick(pane->List(), Qt::Key_F3, Qt::ShiftModifier);
+        Settle();
+        QVERIFY(shows(498));
+        // The last result is the last line: the last window, its last row.
+        pane->List()->setCurrentIndex(pane->Model().index(static_cast<int>(hits.size()) - 1, 0));
+        QTest::keyClick(pane->List(), Qt::Key_Return);
+        Settle();
+        QVERIFY(shows(static_cast<int>(hits.size()) - 1));
+        QCOMPARE(m_viewer->Shape().last, 5999);
+        // The pane's cells are the line's columns, read through the index:
+        // the same cells as the main list's row of that line.
+        const int last_result = static_cast<int>(hits.size()) - 1;
+        const int row = list->SelectedRows().front();
+        QCOMPARE(pane->Model().columnCount(), list->ColumnCount() + 1);
+        for (int c = 0; c < list->ColumnCount(); ++c)
+            QCOMPARE(pane->Model().data(pane->Model().index(last_result, c + 1), Qt::DisplayRole).toString(),
+                     ToQString(list->CellText(row, c)));
+        QVERIFY(RowText(list, row).find(u"error") != std::u16string::npos);
+
+        // The overview strip beside the list marks the rows that hold
+        // results; a click moves the window to the clicked row's line.
+        COverviewStrip* strip = page->Strip();
+        QVERIFY(strip->isVisible());
+        strip->resize(COverviewStrip::kWidth, 120);
+        strip->Sync();
+        QCOMPARE(strip->Map().TotalLines(), uint64_t{6000});
+        QCOMPARE(strip->Map().MarkedRows(file->results()), strip->Map().MarkedRows(expected));
+        for (int y : {0, 37, 119}) {
+            const int64_t line = strip->Map().RowToLine(y);
+            QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(4, y));
+            Settle();
+            const viewer_fixture::window_shape shape = m_viewer->Shape();
+            QVERIFY(shape.first <= line && line <= shape.last);
+            QCOMPARE(list->CurrentLineNumber(), line + 1);
+        }
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // The count text: thousands grouped, the size in one unit with a tenth.
+    void resultsCountTextGroupsDigitsAndScalesTheSize()
+    {
+        struct row {
+            uint64_t count;
+            int64_t bytes;
+            int percent;
+            const char16_t* text;
+        };
+        const row rows[] = {
+            {0, 0, 0, u"0 matches in 0 B, 0 %"},
+            {12345, 3328599654LL, 41, u"12,345 matches in 3.1 GB, 41 %"},
+            {999, 1023, 100, u"999 matches in 1,023 B, 100 %"},
+            {1000, 1024, 150, u"1,000 matches in 1.0 KB, 100 %"},
+            {1234567, 1048575, -3, u"1,234,567 matches in 1.0 MB, 0 %"},
+            {18446744073709551615ULL, -5, 7, u"18,446,744,073,709,551,615 matches in 0 B, 7 %"},
+            {7, 5LL * 1024 * 1024 * 1024 * 1024 * 1024, 50, u"7 matches in 5,120.0 TB, 50 %"},
+        };
+        for (const row& r : rows)
+            QCOMPARE(ToQString(ResultsCountText(r.count, r.bytes, r.percent)), ToQString(r.text));
     }
 
     // Ctrl+F, a word, Enter walks the matches; F3 and Shift+F3 go on from
@@ -578,7 +700,7 @@ private slots:
         index_hold test_hold;
         const QMetaObject::Connection hold =
             connect(m_window->TabControl(), &QTabWidget::currentChanged, this, [&](int tab) {
-                auto* shown = qobject_cast<CLogListCtrl*>(m_window->TabControl()->widget(tab));
+                auto* shown = LogListOfPage(m_window->TabControl()->widget(tab));
                 file_view* data = shown ? shown->File() : nullptr;
                 if (!held && data && FileOf(*data).indexer().is_running()) {
                     test_hold = FileOf(*data).indexer().hold();

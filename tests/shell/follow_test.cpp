@@ -13,6 +13,8 @@
 #include <QToolButton>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 
@@ -74,6 +76,42 @@ private slots:
         QVERIFY(m_viewer->Ready());
     }
     void cleanup() { m_viewer.reset(); }
+
+    // Results follow the file: appended lines are walked and their matches
+    // added (the same list as a fresh find all on the grown file), and after
+    // a truncation the reload makes them again from the new file.
+    void results_FollowAppendsAndAreMadeAgainAfterAReload()
+    {
+        const auto lines = [](int first, int count) {
+            std::string out;
+            for (int i = first; i < first + count; ++i)
+                out += (i % 9 == 4 ? "warn hit " : "plain ") + std::to_string(i) + "\n";
+            return out;
+        };
+        const auto plain_scan = [&](int count) {
+            std::vector<uint64_t> hits;
+            for (int i = 0; i < count; ++i)
+                if (i % 9 == 4)
+                    hits.push_back(static_cast<uint64_t>(i));
+            return hits;
+        };
+        QVERIFY(OpenFollowed("res.log", lines(0, 1000)));
+        file_view* file = V().ActiveFile();
+        CSearchInfo search;
+        search.expression = u"hit";
+        QVERIFY(file->find_all(search));
+        QCOMPARE(file->results().copy(), plain_scan(1000));
+        V().Append("res.log", lines(1000, 500));
+        Tick();
+        QCOMPARE(file->results().copy(), plain_scan(1500));
+        // Truncated and rewritten: the results are those of the new file.
+        V().Write("res.log", lines(0, 300));
+        Tick();
+        QCOMPARE(FileOf(*file).indexer().wait_stopped(kTestWaitMs), 0);
+        QCOMPARE(V().ActiveFile(), file);
+        QCOMPARE(file->results().copy(), plain_scan(300));
+        QVERIFY(V().boxes.empty());
+    }
 
     void appends_AreIndexedWithoutReadingTheOldLinesAgain()
     {

@@ -18,6 +18,7 @@
 #include "ui/file_scope_ctrl.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/top_panel.h"
 #include "ui/ui_text.h"
@@ -108,7 +109,7 @@ private:
         file_view* file = m_app->ActiveFile();
         if (file)
             FileOf(*file).indexer().wait_stopped(kTestWaitMs);
-        return qobject_cast<CLogListCtrl*>(m_window->TabControl()->currentWidget());
+        return LogListOfPage(m_window->TabControl()->currentWidget());
     }
 
     CTopPanel* Panel() const { return m_window->TopPanel(); }

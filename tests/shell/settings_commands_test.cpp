@@ -15,6 +15,7 @@
 #include "ui/color_ref.h"
 #include "ui/command_ids.h"
 #include "ui/log_list_delegate.h"
+#include "ui/results_pane.h"
 #include "ui/ui_text.h"
 #include "viewer_fixture.h"
 
@@ -31,6 +32,8 @@
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cctype>
@@ -168,6 +171,12 @@ private:
     {
         return line.time + "|" + line.level + "|" + line.thread + "|" + line.message + "|";
     }
+    fs::path WriteOne(const std::string& line) const
+    {
+        const fs::path path = m_viewer->Root() / "one.txt";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << line << '\n';
+        return path;
+    }
     QString FilteredText(std::size_t count) const
     {
         return Text(u"IDS_STATUSBAR_TEXT_FILTERED") + QStringLiteral(": %1").arg(count);
@@ -179,12 +188,64 @@ private slots:
         viewer_fixture::options how;
         how.max_lines = 100000;
         how.installed_folders = {"parser"};
-        if (QByteArray(QTest::currentTestFunction()) == "pictureOfFilteredAndHighlighted")
+        if (QByteArray(QTest::currentTestFunction()) == "pictureOfFilteredAndHighlighted"
+            || QByteArray(QTest::currentTestFunction()) == "pictureOfResultsPane")
             how.installed_folders.push_back("icons");
         m_viewer = std::make_unique<viewer_fixture>(how);
         QVERIFY(m_viewer->Ready());
     }
     void cleanup() { m_viewer.reset(); }
+
+    // The filter dialog's "filter_whole_file" button applies the conditions
+    // and lists every line of the whole file that passes them in the results
+    // pane; the toolbar's command runs the same walk again.  The lines are
+    // those of a plain scan of the sample.
+    void filterWholeFileFromTheDialogListsThePlainScansLines()
+    {
+        CLogListCtrl* list = OpenSample();
+        QVERIFY(list);
+        file_view* file = m_viewer->ActiveFile();
+        QVERIFY(!m_viewer->window->ToolBar()->findChild<QToolButton*>(IdObjectName(ids::kViewFilterWholeFile))
+                     ->isEnabled());
+        std::vector<uint64_t> expected;
+        {
+            std::ifstream in(m_sample, std::ios::binary);
+            std::string text;
+            for (uint64_t n = 0; std::getline(in, text); ++n) {
+                const std::vector<sample_line> cut = ReadSample(WriteOne(text));
+                QCOMPARE(cut.size(), std::size_t{1}); // every line of the sample splits
+                if (cut[0].level == "ERROR")
+                    expected.push_back(n);
+            }
+        }
+        QVERIFY(!expected.empty());
+        const bool ran = WhenModal<CFilterDlg>(
+            [](CFilterDlg* dialog) {
+                auto* whole = dialog->findChild<QPushButton*>(QStringLiteral("filter_whole_file"));
+                QVERIFY(whole && !whole->isHidden() && !whole->isEnabled());
+                dialog->AddCondition(MakeIncludeCondition(u"Level", u"ERROR"));
+                QVERIFY(whole->isEnabled());
+                QTest::mouseClick(whole, Qt::LeftButton);
+            },
+            [this] { m_viewer->Route(ids::kViewFilterSetting); });
+        QVERIFY(ran);
+        m_viewer->Settle();
+        QVERIFY(file->filter_enabled());
+        QCOMPARE(file->results().copy(), expected);
+        auto* page = qobject_cast<CLogPage*>(m_viewer->Tabs()->currentWidget());
+        QVERIFY(page && page->PaneShown());
+        QCOMPARE(page->Pane()->Model().rowCount(), static_cast<int>(expected.size()));
+
+        // The toolbar button, enabled now, walks again to the same lines.
+        m_viewer->window->UpdateToolbar();
+        QToolButton* button =
+            m_viewer->window->ToolBar()->findChild<QToolButton*>(IdObjectName(ids::kViewFilterWholeFile));
+        QVERIFY(button && button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        m_viewer->Settle();
+        QCOMPARE(file->results().copy(), expected);
+        QVERIFY(m_viewer->boxes.empty());
+    }
 
     // Level = ERROR OR Level = WARN, AND Message contains "took": the rows
     // a plain scan of the sample selects, saved as a favourite on the way.
@@ -472,6 +533,40 @@ private slots:
         m_viewer->window->setGeometry(0, 0, 1280, 760);
         m_viewer->window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_viewer->window, kTestWaitMs));
+        m_viewer->window->UpdateToolbar();
+        QTest::qWait(300);
+        QVERIFY(m_viewer->window->grab().save(QString::fromUtf8(out)));
+    }
+
+    // For the documentation's picture only (VARNOTH_RESULTS_SCREENSHOT=OUT.png):
+    // the sample's errors over the whole file in the results pane, one of
+    // them shown in the list.
+    void pictureOfResultsPane()
+    {
+        const QByteArray out = qgetenv("VARNOTH_RESULTS_SCREENSHOT");
+        if (out.isEmpty())
+            QSKIP("only for the documentation's picture");
+        m_viewer->app->settings.max_loading_lines = 500;
+        CLogListCtrl* list = OpenSample();
+        QVERIFY(list);
+        file_view* file = m_viewer->ActiveFile();
+        log_filter_groups groups;
+        groups.AddCondition(MakeIncludeCondition(u"Level", u"ERROR"));
+        QVERIFY(file->set_filter_groups(groups));
+        m_viewer->window->setGeometry(0, 0, 1280, 760);
+        m_viewer->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_viewer->window, kTestWaitMs));
+        m_viewer->Route(ids::kViewFilterWholeFile);
+        auto* page = qobject_cast<CLogPage*>(m_viewer->Tabs()->currentWidget());
+        QVERIFY(page && page->PaneShown());
+        CResultsPane* pane = page->Pane();
+        QVERIFY(pane->Model().rowCount() > 40);
+        pane->List()->setFocus();
+        pane->List()->setCurrentIndex(pane->Model().index(40, 0));
+        QTest::keyClick(pane->List(), Qt::Key_Return);
+        m_viewer->Settle();
+        for (int c = 1; c < pane->Model().columnCount(); ++c)
+            pane->List()->resizeColumnToContents(c);
         m_viewer->window->UpdateToolbar();
         QTest::qWait(300);
         QVERIFY(m_viewer->window->grab().save(QString::fromUtf8(out)));

@@ -10,6 +10,7 @@
 #include "support/bounded_wait.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view_engine.h"
@@ -135,8 +136,8 @@ public:
     }
 
     QTabWidget* Tabs() const { return window->TabControl(); }
-    CLogListCtrl* ActiveList() const { return qobject_cast<CLogListCtrl*>(Tabs()->currentWidget()); }
-    CLogListCtrl* ListOf(int tab) const { return qobject_cast<CLogListCtrl*>(Tabs()->widget(tab)); }
+    CLogListCtrl* ActiveList() const { return LogListOfPage(Tabs()->currentWidget()); }
+    CLogListCtrl* ListOf(int tab) const { return LogListOfPage(Tabs()->widget(tab)); }
     file_view* ActiveFile() const { return app->ActiveFile(); }
     QString Note() const { return window->StatusBar()->Note(); }
     // Runs a command, then lets the messages its jobs posted (the view

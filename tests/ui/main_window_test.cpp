@@ -111,7 +111,7 @@ const std::vector<item> kExportMenu = {
 };
 
 const std::vector<int> kToolbarOrder = {32773, 32774, 32775, 32809, 32795, 32796, 32793, 32794, 32779, 32780,
-                                        32782, 32781, 32777, 32778, 32797, 32798, 32799, 32800, 32783, 32784};
+                                        32782, 32781, 32777, 32778, 32797, 32798, 32799, 32800, 32872, 32783, 32784};
 
 // Each button's tooltip key and the keys shown after its text.
 struct tooltip {
@@ -518,6 +518,7 @@ void main_window_test::Toolbar_WithAnActiveFile_FollowsTheProvider()
 {
     active_view_state state = FileWithSelection();
     state.filter_enabled = true;
+    state.has_filter_conditions = true; // filter whole file needs a condition
     m_dlg->SetViewStateProvider([&state] { return state; });
     m_dlg->UpdateToolbar();
     for (int id : kToolbarOrder)
