@@ -33,6 +33,7 @@
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view_engine.h"
 
@@ -283,7 +284,7 @@ int main(int argc, char** argv)
         qt.removeEventFilter(&watch);
 
         file_view* file = app.ActiveFile();
-        auto* list = qobject_cast<CLogListCtrl*>(window->TabControl()->currentWidget());
+        auto* list = LogListOfPage(window->TabControl()->currentWidget());
         if (!file || !list || !watch.seen) {
             std::printf("the file did not open\n");
             result = 1;

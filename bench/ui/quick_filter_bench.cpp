@@ -18,6 +18,7 @@
 #include "throwaway_install.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
 #include "ui/top_panel.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view_engine.h"
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
         while (window->TabControl()->count() == 0 && waited.elapsed() < kWaitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         file_view* file = app.ActiveFile();
-        auto* list = qobject_cast<CLogListCtrl*>(window->TabControl()->currentWidget());
+        auto* list = LogListOfPage(window->TabControl()->currentWidget());
         if (!file || !list || file->parser_name() != u"access") {
             std::fprintf(stderr, "the generated log did not open with its parser\n");
             return 1;
