@@ -10,6 +10,7 @@
 // first 4 MB beside a count of their line ends, the open of the same log
 // packed with gzip beside `zcat | wc -l`, and the peak resident memory.  The folder is
 // removed at the end.
+#include "bench_support.h"
 #include "logfile/content_sniff.h"
 #include "logfile/line_index_flat.h"
 #include "logfile/line_scan.h"
@@ -28,32 +29,6 @@
 #include <vector>
 
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-double seconds_since(clock_type::time_point start)
-{
-    return std::chrono::duration<double>(clock_type::now() - start).count();
-}
-
-uint64_t parse_size(const char* text)
-{
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (!end || value <= 0)
-        return 0;
-    double factor = 1;
-    switch (*end) {
-    case 'k':
-    case 'K': factor = 1024.0; break;
-    case 'm':
-    case 'M': factor = 1024.0 * 1024; break;
-    case 'g':
-    case 'G': factor = 1024.0 * 1024 * 1024; break;
-    default: break;
-    }
-    return static_cast<uint64_t>(value * factor);
-}
 
 // A small deterministic generator (xorshift), so every run writes the same file.
 struct generator {

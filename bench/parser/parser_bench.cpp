@@ -14,6 +14,7 @@
 //     per candidate;
 //   - heap bytes per parsed line beside the line's own text.
 // The folder is removed at the end.
+#include "bench_support.h"
 #include "logfile/log_file.h"
 #include "logfile/parser_choice.h"
 #include "parser/pattern_xml.h"
@@ -38,31 +39,11 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 double ms_since(clock_type::time_point start)
 {
     return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
-}
-
-uint64_t parse_size(const char* text)
-{
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (!end || value <= 0)
-        return 0;
-    double factor = 1;
-    switch (*end) {
-    case 'k':
-    case 'K': factor = 1024.0; break;
-    case 'm':
-    case 'M': factor = 1024.0 * 1024; break;
-    case 'g':
-    case 'G': factor = 1024.0 * 1024 * 1024; break;
-    default: break;
-    }
-    return static_cast<uint64_t>(value * factor);
 }
 
 std::vector<std::string> sample_messages()

@@ -11,6 +11,7 @@
 //     and up from the last, beside grep -n -m1 reaching the word near the end;
 //     and down while the file is still being indexed, beside indexing alone.
 // The log is written in a fresh temporary folder, removed at the end.
+#include "bench_support.h"
 #include "logfile/log_file.h"
 #include "search/find_in_file.h"
 
@@ -26,45 +27,7 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-double seconds_since(clock_type::time_point start)
-{
-    return std::chrono::duration<double>(clock_type::now() - start).count();
-}
-
-uint64_t parse_size(const char* text)
-{
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (!end || value <= 0)
-        return 0;
-    double factor = 1;
-    switch (*end) {
-    case 'k':
-    case 'K': factor = 1024.0; break;
-    case 'm':
-    case 'M': factor = 1024.0 * 1024; break;
-    case 'g':
-    case 'G': factor = 1024.0 * 1024 * 1024; break;
-    default: break;
-    }
-    return static_cast<uint64_t>(value * factor);
-}
-
-// A small fast random source, so that writing a gigabyte takes seconds.
-struct xorshift {
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    uint64_t next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    unsigned below(unsigned n) { return static_cast<unsigned>(next() % n); }
-};
 
 // Lines like "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24 bytes to
 // /var/spool/out/batch-24.dat"; one line in twenty says "Request K took N

@@ -13,6 +13,7 @@
 //     type every line, nothing written), and reading and converting alone;
 //   - the whole-file log export, and the export through a filter.
 // The folder is removed at the end.
+#include "bench_support.h"
 #include "filter/log_filter_groups.h"
 #include "logfile/log_file.h"
 #include "platform/strings.h"
@@ -34,45 +35,9 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-double seconds_since(clock_type::time_point start)
-{
-    return std::chrono::duration<double>(clock_type::now() - start).count();
-}
-
-uint64_t parse_size(const char* text)
-{
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (!end || value <= 0)
-        return 0;
-    double factor = 1;
-    switch (*end) {
-    case 'k':
-    case 'K': factor = 1024.0; break;
-    case 'm':
-    case 'M': factor = 1024.0 * 1024; break;
-    case 'g':
-    case 'G': factor = 1024.0 * 1024 * 1024; break;
-    default: break;
-    }
-    return static_cast<uint64_t>(value * factor);
-}
-
 // A small fast generator, so that writing the file costs little.
-struct xorshift {
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    uint64_t next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-    unsigned below(unsigned n) { return static_cast<unsigned>(next() % n); }
-};
 
 // "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24768 bytes, to "/x/y-7.dat" (user "ann", 12 ms)"
 uint64_t write_log(const std::string& path, uint64_t bytes)
