@@ -79,7 +79,8 @@ public:
     // (with a filter on, the first shown row at or after it); false when
     // there is no such result or the move failed.
     bool ShowResult(CLogListCtrl& list, uint64_t k);
-    // The same for line (from 0) of list's file (the overview strip's click).
+    // The same for line (from 0) of list's file (the overview strip's click,
+    // go to line): with a filter on, the first shown row at or after it.
     bool ShowLine(CLogListCtrl& list, int64_t line);
 
     // What the menus, toolbar and status texts show for the active tab.

@@ -102,30 +102,9 @@ void GoToLine(CVarnothDlg& window, main_dialog_adapter& tabs)
     CGoToLineDlg dialog(list->CurrentLineNumber(), lines, &window);
     if (dialog.exec() != QDialog::Accepted || tabs.ActiveList() != list)
         return;
-    const int64_t line = dialog.Line() - 1;
-    window_plan plan = PlanHolding(file->place(), line);
-    if (plan.move && !file->move_window(plan))
-        return;
-    // The row that shows the line: with a filter on, the first shown row at
-    // or after it (the line itself may be filtered out).
-    int row = -1;
-    {
-        const file_view::rows shown = file->read_rows();
-        std::size_t low = 0;
-        std::size_t high = shown.size();
-        while (low < high) {
-            const std::size_t middle = low + (high - low) / 2;
-            if (shown.line_number(middle) < line)
-                low = middle + 1;
-            else
-                high = middle;
-        }
-        if (shown.size() > 0)
-            row = static_cast<int>(std::min(low, shown.size() - 1));
-    }
-    if (row >= 0 && row < list->RowCount())
-        list->SelectRow(row);
-    window.UpdateStatusTexts();
+    // With a filter on, the first shown row at or after the line (the line
+    // itself may be filtered out).
+    tabs.ShowLine(*list, dialog.Line() - 1);
 }
 
 } // namespace
