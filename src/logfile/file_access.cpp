@@ -10,20 +10,28 @@ read_only_file::~read_only_file()
     close();
 }
 
-bool read_only_file::open(const std::string& path)
+int open_regular_file(const std::string& path)
 {
-    close();
     int fd;
     do
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return false;
+        return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return false;
+        return -1;
     }
+    return fd;
+}
+
+bool read_only_file::open(const std::string& path)
+{
+    close();
+    const int fd = open_regular_file(path);
+    if (fd < 0)
+        return false;
     // O_NONBLOCK only kept open() from hanging on a FIFO; regular files ignore it.
     m_fd = fd;
     return true;

@@ -34,6 +34,9 @@ private:
 
 // The device and inode of what path names now; false when it cannot be looked at.
 bool path_identity(const std::string& path, uint64_t& device, uint64_t& inode);
+// A read-only descriptor of the regular file at path (never blocking on a
+// FIFO, closed on exec), or -1 when it cannot be opened or is no regular file.
+int open_regular_file(const std::string& path);
 
 // Whether path names something the current user may read.
 bool can_read_path(const std::string& path);

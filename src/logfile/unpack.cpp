@@ -1,5 +1,6 @@
 #include "logfile/unpack.h"
 
+#include "logfile/file_access.h"
 #include "platform/files.h"
 
 #include <zlib.h>
@@ -277,17 +278,9 @@ bool unpacked_copy::start(const std::string& packed_path, packing kind, const st
     remove();
     if (kind == packing::none || folder.empty())
         return false;
-    int fd;
-    do
-        fd = ::open(packed_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    while (fd < 0 && errno == EINTR);
+    const int fd = open_regular_file(packed_path);
     if (fd < 0)
         return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     std::string head(kHeadBytes, '\0');
     const int64_t got = read_some(fd, head.data(), head.size(), 0);
     head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
