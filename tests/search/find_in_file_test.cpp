@@ -448,8 +448,12 @@ TEST_P(search_FindInFile, AFarMatchWhileIndexingTakesTurnsWithTheIndexThreadPerW
         }
         // Turns of a window (10 passes) each, and a few more where the
         // search meets the thread's end or a slow machine splits a turn in
-        // two; a turn per pass would be 29.
-        EXPECT_LE(counts.windows_reached, 2 * (total / window) + 6) << "up=" << up;
+        // two; a turn per pass would be 29.  The plain path parses every
+        // window it reaches, so how far the thread got between two of its
+        // windows is the scheduler's business there: it is checked for the
+        // right row only.
+        if (GetParam())
+            EXPECT_LE(counts.windows_reached, 2 * (total / window) + 6) << "up=" << up;
         ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
     }
 }
