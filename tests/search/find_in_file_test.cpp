@@ -452,8 +452,9 @@ TEST_P(search_FindInFile, AFarMatchWhileIndexingTakesTurnsWithTheIndexThreadPerW
         // window it reaches, so how far the thread got between two of its
         // windows is the scheduler's business there: it is checked for the
         // right row only.
-        if (GetParam())
+        if (GetParam()) {
             EXPECT_LE(counts.windows_reached, 2 * (total / window) + 6) << "up=" << up;
+        }
         ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
     }
 }
