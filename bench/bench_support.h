@@ -5,6 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
 
 using clock_type = std::chrono::steady_clock;
 
@@ -45,3 +48,11 @@ struct xorshift {
     }
     unsigned below(unsigned n) { return static_cast<unsigned>(next() % n); }
 };
+
+// Reads the file once, so that what follows finds it in the page cache.
+inline void warm(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> chunk(1 << 22);
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
+}

@@ -14,6 +14,7 @@
 //     per candidate;
 //   - heap bytes per parsed line beside the line's own text.
 // The folder is removed at the end.
+#include "bench_parsers.h"
 #include "bench_support.h"
 #include "logfile/log_file.h"
 #include "logfile/parser_choice.h"
@@ -91,36 +92,6 @@ uint64_t write_log(const std::string& path, uint64_t bytes, uint64_t lines)
     written += std::fwrite(buffer.data(), 1, buffer.size(), out);
     std::fclose(out);
     return count;
-}
-
-void warm(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> chunk(1 << 22);
-    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
-}
-
-log_pattern item(const char16_t* end, const char16_t* name, int32_t type = DATA_TYPE_TEXT, const char16_t* format = u"")
-{
-    log_pattern p(name);
-    p.end = end;
-    p.data_format.data_type = type;
-    if (type == DATA_TYPE_DATETIME)
-        p.data_format.format = format;
-    return p;
-}
-
-// Time, Level, Thread, Verb, Count, Rest.
-log_pattern_list six_columns()
-{
-    log_pattern_list parser;
-    parser.push_back(item(u" [", u"Time", DATA_TYPE_DATETIME, u"Y-m-d H:M:S.s"));
-    parser.push_back(item(u"] [", u"Level"));
-    parser.push_back(item(u"] ", u"Thread"));
-    parser.push_back(item(u" ", u"Verb"));
-    parser.push_back(item(u" ", u"Count", DATA_TYPE_NUMERIC));
-    parser.push_back(item(u"", u"Rest"));
-    return parser;
 }
 
 // Reads and converts lines [first, first + count) as parse_range does, but

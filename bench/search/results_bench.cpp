@@ -10,6 +10,7 @@
 //   - the memory of the list for the hits of a word on more lines than a
 //     million.
 // The log is written in a fresh temporary folder, removed at the end.
+#include "bench_parsers.h"
 #include "bench_support.h"
 #include "logfile/log_file.h"
 #include "search/whole_file_results.h"
@@ -72,35 +73,6 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
     written += std::fwrite(buffer.data(), 1, buffer.size(), out);
     std::fclose(out);
     return count;
-}
-
-void warm(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> chunk(1 << 22);
-    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
-}
-
-log_pattern item(const char16_t* end, const char16_t* name, int32_t type = DATA_TYPE_TEXT, const char16_t* format = u"")
-{
-    log_pattern p(name);
-    p.end = end;
-    p.data_format.data_type = type;
-    if (type == DATA_TYPE_DATETIME)
-        p.data_format.format = format;
-    return p;
-}
-
-log_pattern_list six_columns()
-{
-    log_pattern_list parser;
-    parser.push_back(item(u" [", u"Time", DATA_TYPE_DATETIME, u"Y-m-d H:M:S.s"));
-    parser.push_back(item(u"] [", u"Level"));
-    parser.push_back(item(u"] ", u"Thread"));
-    parser.push_back(item(u" ", u"Verb"));
-    parser.push_back(item(u" ", u"Count", DATA_TYPE_NUMERIC));
-    parser.push_back(item(u"", u"Rest"));
-    return parser;
 }
 
 double time_command(const std::string& command, long& printed, int runs)

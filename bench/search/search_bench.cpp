@@ -11,6 +11,7 @@
 //     and up from the last, beside grep -n -m1 reaching the word near the end;
 //     and down while the file is still being indexed, beside indexing alone.
 // The log is written in a fresh temporary folder, removed at the end.
+#include "bench_parsers.h"
 #include "bench_support.h"
 #include "logfile/log_file.h"
 #include "search/find_in_file.h"
@@ -103,36 +104,6 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
     written += std::fwrite(buffer.data(), 1, buffer.size(), out);
     std::fclose(out);
     return count;
-}
-
-void warm(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> chunk(1 << 22);
-    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
-}
-
-log_pattern item(const char16_t* end, const char16_t* name, int32_t type = DATA_TYPE_TEXT, const char16_t* format = u"")
-{
-    log_pattern p(name);
-    p.end = end;
-    p.data_format.data_type = type;
-    if (type == DATA_TYPE_DATETIME)
-        p.data_format.format = format;
-    return p;
-}
-
-// Time, Level, Thread, Verb, Count, Rest: the parser of the parse benchmark.
-log_pattern_list six_columns()
-{
-    log_pattern_list parser;
-    parser.push_back(item(u" [", u"Time", DATA_TYPE_DATETIME, u"Y-m-d H:M:S.s"));
-    parser.push_back(item(u"] [", u"Level"));
-    parser.push_back(item(u"] ", u"Thread"));
-    parser.push_back(item(u" ", u"Verb"));
-    parser.push_back(item(u" ", u"Count", DATA_TYPE_NUMERIC));
-    parser.push_back(item(u"", u"Rest"));
-    return parser;
 }
 
 struct timed_search {

@@ -13,6 +13,7 @@
 //     type every line, nothing written), and reading and converting alone;
 //   - the whole-file log export, and the export through a filter.
 // The folder is removed at the end.
+#include "bench_parsers.h"
 #include "bench_support.h"
 #include "filter/log_filter_groups.h"
 #include "logfile/log_file.h"
@@ -75,36 +76,6 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
     written += std::fwrite(buffer.data(), 1, buffer.size(), out);
     std::fclose(out);
     return count;
-}
-
-void warm(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> chunk(1 << 22);
-    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
-}
-
-log_pattern item(const char16_t* end, const char16_t* name, int32_t type = DATA_TYPE_TEXT, const char16_t* format = u"")
-{
-    log_pattern p(name);
-    p.end = end;
-    p.data_format.data_type = type;
-    if (type == DATA_TYPE_DATETIME)
-        p.data_format.format = format;
-    return p;
-}
-
-// Time, Level, Thread, Verb, Count, Rest.
-log_pattern_list six_columns()
-{
-    log_pattern_list parser;
-    parser.push_back(item(u" [", u"Time", DATA_TYPE_DATETIME, u"Y-m-d H:M:S.s"));
-    parser.push_back(item(u"] [", u"Level"));
-    parser.push_back(item(u"] ", u"Thread"));
-    parser.push_back(item(u" ", u"Verb"));
-    parser.push_back(item(u" ", u"Count", DATA_TYPE_NUMERIC));
-    parser.push_back(item(u"", u"Rest"));
-    return parser;
 }
 
 bool count_line(const log_line& line, uint64_t, uint64_t, void* context)
