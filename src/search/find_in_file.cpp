@@ -437,8 +437,11 @@ find_result search_run::run()
         if (grew_and_ended && (up ? m_file.tail_mode() : !m_file.tail_mode()))
             go_on = true;
         // A window that cannot be parsed (none is left, or the parser has no
-        // items) while the index is quiet would be tried for ever.
-        if (!parsed && !reckoned_window && !indexing)
+        // items) while the index is quiet would be tried for ever; but when
+        // the index thread added lines since the plan and ended, the next
+        // plan has them (down at the end of what was indexed, no window
+        // after it can be planned until they come).
+        if (!parsed && !reckoned_window && !indexing && m_file.line_count() == planned_count)
             go_on = false;
         if (!go_on)
             break;
