@@ -4,7 +4,8 @@
 // wildcards and regular expressions (with a literal, with only a start to
 // scan for, with neither), rare and frequent matches placed at the first and
 // last lines and around window boundaries, lines the index leaves out,
-// cancels at every window, the byte scan's reads of every size.  Both must end identically: outcome, row,
+// cancels at every window, the byte scan's reads of every size, windows cut
+// into chunks that several threads scan.  Both must end identically: outcome, row,
 // window numbers and the row's line.
 #include "find_test_support.h"
 
@@ -190,6 +191,11 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
     const std::vector<std::size_t> small_reads = {1, 2, 3, 7, 16, 31, 32, 33, 0};
     const std::vector<std::size_t> reads = {0, 0, 64, 100, 4096};
     c.setup.scan_chunk_size = count < 100 ? g.one_of(small_reads) : g.one_of(reads);
+    // Most cases cut the windows into chunks of a few lines that two or
+    // three threads scan; the rest scan them on the caller alone.
+    const std::vector<uint64_t> chunk_sizes = {1, 40, 97, 500, 4096};
+    c.setup.workers = g.chance(75) ? 2 + static_cast<unsigned>(g.pick(2)) : 1;
+    c.setup.chunk_bytes = g.one_of(chunk_sizes);
 
     about << encoding_name(encoding) << ", " << count << " lines, end "
           << (c.line_end == u"\n"   ? "LF"
@@ -200,7 +206,8 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
           << (s.case_sensitive ? " case" : " nocase") << " column " << s.column << (s.up ? " up" : " down")
           << ", filter " << filter << (c.setup.filter_enabled ? " enabled" : "") << " quick '"
           << narrow(c.setup.quick_text) << "', " << c.setup.searches << " searches, cancel at "
-          << c.setup.cancel_at_window << ", reads of " << c.setup.scan_chunk_size;
+          << c.setup.cancel_at_window << ", reads of " << c.setup.scan_chunk_size << ", " << c.setup.workers
+          << " workers on chunks of " << c.setup.chunk_bytes;
     c.description = about.str();
     return c;
 }
