@@ -7,6 +7,8 @@
 //     grep -cE;
 //   - filter whole file with a date-time range and a level (typed
 //     conditions), beside an awk one-liner counting the same lines;
+//   - each of these also on one thread (the caller alone), beside the same
+//     baseline, and as a ratio to the walk on every core;
 //   - the memory of the list for the hits of a word on more lines than a
 //     million.
 // The log is written in a fresh temporary folder, removed at the end.
@@ -101,7 +103,8 @@ struct timed_results {
     results_counts counts;
 };
 
-timed_results time_results(log_file& file, const log_pattern_list& parser, const results_query& query, int runs)
+timed_results time_results(log_file& file, const log_pattern_list& parser, const results_query& query, int runs,
+                           unsigned workers = 0)
 {
     timed_results best;
     for (int i = 0; i < runs; ++i) {
@@ -115,6 +118,7 @@ timed_results time_results(log_file& file, const log_pattern_list& parser, const
         };
         results_counts counts;
         options.counts = &counts;
+        options.workers = workers;
         whole_file_results(file, parser, query, out, options);
         const double took = seconds_since(start);
         if (took < best.seconds) {
@@ -174,6 +178,9 @@ int main(int argc, char** argv)
                     found.count, found.seconds, gb(bytes) / found.seconds, found.first_results * 1000);
         std::printf("  baseline grep -c (count %ld): %.3f s; ratio find all/grep time %.2f\n", grep_count, grep,
                     found.seconds / grep);
+        const timed_results found_one = time_results(file, parser, word, 3, 1);
+        std::printf("  on one thread: %.3f s; ratio one thread/grep time %.2f; every core %.2fx one thread\n",
+                    found_one.seconds, found_one.seconds / grep, found_one.seconds / found.seconds);
         if (static_cast<long>(found.count) != grep_count) {
             std::printf("  COUNT DIFFERS from grep's\n");
             status = 1;
@@ -191,6 +198,9 @@ int main(int argc, char** argv)
                     gb(bytes) / took.seconds);
         std::printf("  baseline grep -cE (count %ld): %.3f s; ratio find all/grep time %.2f\n", grep_took, grep_e,
                     took.seconds / grep_e);
+        const timed_results took_one = time_results(file, parser, slow, 3, 1);
+        std::printf("  on one thread: %.3f s; ratio one thread/grep time %.2f; every core %.2fx one thread\n",
+                    took_one.seconds, took_one.seconds / grep_e, took_one.seconds / took.seconds);
         if (static_cast<long>(took.count) != grep_took) {
             std::printf("  COUNT DIFFERS from grep's\n");
             status = 1;
@@ -225,6 +235,15 @@ int main(int argc, char** argv)
                     filtered.count, filtered.seconds, static_cast<double>(bytes) / 1e6 / filtered.seconds);
         std::printf("  baseline awk (count %ld): %.3f s; ratio filter/awk time %.2f\n", awk_count, awk,
                     filtered.seconds / awk);
+        const timed_results filtered_one = time_results(file, parser, typed, 1, 1);
+        std::printf("  on one thread: %.3f s (%.0f MB/s); ratio one thread/awk time %.2f; every core %.2fx one "
+                    "thread\n",
+                    filtered_one.seconds, static_cast<double>(bytes) / 1e6 / filtered_one.seconds,
+                    filtered_one.seconds / awk, filtered_one.seconds / filtered.seconds);
+        if (filtered_one.count != filtered.count) {
+            std::printf("  COUNT DIFFERS on one thread\n");
+            status = 1;
+        }
         if (static_cast<long>(filtered.count) != awk_count) {
             std::printf("  COUNT DIFFERS from awk's\n");
             status = 1;

@@ -7,6 +7,8 @@
 //   - three regular expressions without one ([xyz]\d{6}, \d{3}-\d{4} and
 //     (?i)timeout|refused, one matching line near the end), each beside
 //     grep -cE, the first also beside the plain loop that parses every window;
+//   - the word found nowhere and those three also on one thread (the
+//     caller alone), as a ratio to the search on every core;
 //   - a word at the far end of the file, searched down from the first window
 //     and up from the last, beside grep -n -m1 reaching the word near the end;
 //     and down while the file is still being indexed, beside indexing alone.
@@ -115,14 +117,15 @@ struct timed_search {
 // Runs find in file from a window (down from the first window, or up from
 // the last), best of runs.
 timed_search time_search(log_file& file, const log_pattern_list& parser, const std::u16string& expression, bool regexp,
-                         bool literal_scan, int runs, bool up = false)
+                         bool literal_scan, int runs, bool up = false, unsigned workers = 0)
 {
     timed_search best;
     best.seconds = 1e18;
     const uint64_t window = 100000;
     const uint64_t lines = file.line_count();
     for (int i = 0; i < runs; ++i) {
-        file.parse_range(file.indexer().hold(), parser, up && lines > window ? static_cast<int64_t>(lines - window) : 0, window);
+        file.parse_range(file.indexer().hold(), parser, up && lines > window ? static_cast<int64_t>(lines - window) : 0,
+                         window);
         CSearchInfo search;
         search.expression = expression;
         search.regexp = regexp;
@@ -131,6 +134,7 @@ timed_search time_search(log_file& file, const log_pattern_list& parser, const s
         find_in_file_options options;
         options.max_lines = window;
         options.literal_scan = literal_scan;
+        options.workers = workers;
         find_counts counts;
         options.counts = &counts;
         const auto start = clock_type::now();
@@ -232,6 +236,9 @@ int main(int argc, char** argv)
         std::printf("  baseline grep -c (count %ld): %.3f s = %.2f GB/s; ratio find/grep time %.2f\n", grep_count, grep,
                     gb(bytes) / grep, absent.seconds / grep);
         status |= absent_rate >= 1.0 ? 0 : 1;
+        const timed_search absent_one = time_search(file, parser, u"zqxjvk", false, true, 3, false, 1);
+        std::printf("  on one thread: %.3f s; ratio one thread/grep time %.2f; every core %.2fx one thread\n",
+                    absent_one.seconds, absent_one.seconds / grep, absent_one.seconds / absent.seconds);
 
         // 2. A regular expression with a required literal.
         const timed_search took = time_search(file, parser, u"took \\d{4} ms", true, true, 3);
@@ -273,6 +280,9 @@ int main(int argc, char** argv)
             std::printf("  baseline grep -cE (count %ld): %.3f s = %.2f GB/s; throughput find/grep %.2fx "
                         "(target >= 1.0x)\n",
                         grep_count, grep_time, gb(bytes) / grep_time, grep_time / found.seconds);
+            const timed_search one = time_search(file, parser, c.expression, true, true, 3, false, 1);
+            std::printf("  on one thread: %.3f s; throughput one thread/grep %.2fx; every core %.2fx one thread\n",
+                        one.seconds, grep_time / one.seconds, one.seconds / found.seconds);
             if (first_case_seconds == 0)
                 first_case_seconds = found.seconds;
         }

@@ -51,6 +51,56 @@ void untype_unfiltered(log_pattern_list& items, const log_filter_groups& groups)
     }
 }
 
+// The data type of the leaf item named column, or text when there is none.
+int32_t column_type(const log_pattern_list& items, const std::u16string& column)
+{
+    for (const log_pattern& item : items) {
+        if (!item.sub_items.empty()) {
+            const int32_t type = column_type(item.sub_items, column);
+            if (type != DATA_TYPE_TEXT)
+                return type;
+            continue;
+        }
+        if (item.name == column)
+            return item.data_format.data_type;
+    }
+    return DATA_TYPE_TEXT;
+}
+
+// The groups prepared one apiece, those whose conditions compare texts
+// first and date-times last.  A row passes the groups when it passes every
+// group (a group on a column the row lacks passes it); each group's test
+// reads only its cell and changes nothing a later test sees (every
+// regular expression is searched to its end), so trying the cheap ones
+// first and stopping at the first that fails gives the same rows: the
+// date-times of the rows another group turns away are never read.
+std::vector<std::unique_ptr<prepared_groups>> groups_cheap_first(const log_filter_groups& groups,
+                                                                 const log_pattern_list& parser)
+{
+    std::vector<std::unique_ptr<prepared_groups>> prepared;
+    if (parser.empty())
+        return prepared;
+    auto cost = [&](const log_filter_groups::group& g) {
+        switch (column_type(parser, g.front().column())) {
+        case DATA_TYPE_TEXT: return 0;
+        case DATA_TYPE_DATETIME: return 2;
+        default: return 1;
+        }
+    };
+    std::vector<const log_filter_groups::group*> order;
+    for (const log_filter_groups::group& g : groups.groups())
+        if (!g.empty())
+            order.push_back(&g);
+    std::stable_sort(order.begin(), order.end(), [&](const auto* a, const auto* b) { return cost(*a) < cost(*b); });
+    for (const log_filter_groups::group* g : order) {
+        log_filter_groups one;
+        for (const log_filter& condition : *g)
+            one.AddCondition(condition);
+        prepared.push_back(std::make_unique<prepared_groups>(one, parser, INT_MAX));
+    }
+    return prepared;
+}
+
 // Reads, converts, splits and tests one line handed on by the scan.
 class line_tester {
 public:
@@ -81,9 +131,9 @@ public:
             m_matcher.emplace(search.expression, search.case_sensitive, search.regexp, INT_MAX);
             m_valid = true;
         } else {
-            m_groups = std::make_unique<prepared_groups>(query.groups, parser, INT_MAX);
+            m_groups = groups_cheap_first(query.groups, parser);
             untype_unfiltered(m_parser, query.groups);
-            m_valid = !m_groups->inert();
+            m_valid = !m_groups.empty();
         }
     }
 
@@ -125,7 +175,7 @@ public:
             split_line(m_line, m_text.data(), m_text.size(), m_parser, true);
         }
         ++m_split;
-        return m_find ? m_matcher->LineMatches(m_line, m_column) : m_groups->RowPasses(m_line);
+        return m_find ? m_matcher->LineMatches(m_line, m_column) : row_passes(m_line);
     }
 
 private:
@@ -139,7 +189,17 @@ private:
     int32_t m_column;
     int32_t m_encoding;
     std::optional<search_matcher> m_matcher;
-    std::unique_ptr<prepared_groups> m_groups;
+    // A row passes the groups when it passes each one: a group apiece,
+    // tried in turn until one fails.
+    bool row_passes(const log_line& row)
+    {
+        for (const std::unique_ptr<prepared_groups>& g : m_groups)
+            if (!g->RowPasses(row))
+                return false;
+        return true;
+    }
+
+    std::vector<std::unique_ptr<prepared_groups>> m_groups;
     std::string m_bytes;
     std::u16string m_text;
     log_line m_line;
