@@ -191,11 +191,6 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
     const std::vector<std::size_t> small_reads = {1, 2, 3, 7, 16, 31, 32, 33, 0};
     const std::vector<std::size_t> reads = {0, 0, 64, 100, 4096};
     c.setup.scan_chunk_size = count < 100 ? g.one_of(small_reads) : g.one_of(reads);
-    // Most cases cut the windows into chunks of a few lines that two or
-    // three threads scan; the rest scan them on the caller alone.
-    const std::vector<uint64_t> chunk_sizes = {1, 40, 97, 500, 4096};
-    c.setup.workers = g.chance(75) ? 2 + static_cast<unsigned>(g.pick(2)) : 1;
-    c.setup.chunk_bytes = g.one_of(chunk_sizes);
 
     about << encoding_name(encoding) << ", " << count << " lines, end "
           << (c.line_end == u"\n"   ? "LF"
@@ -206,8 +201,7 @@ generated_case make_case(generator& g, file_encoding encoding, const std::u16str
           << (s.case_sensitive ? " case" : " nocase") << " column " << s.column << (s.up ? " up" : " down")
           << ", filter " << filter << (c.setup.filter_enabled ? " enabled" : "") << " quick '"
           << narrow(c.setup.quick_text) << "', " << c.setup.searches << " searches, cancel at "
-          << c.setup.cancel_at_window << ", reads of " << c.setup.scan_chunk_size << ", " << c.setup.workers
-          << " workers on chunks of " << c.setup.chunk_bytes;
+          << c.setup.cancel_at_window << ", reads of " << c.setup.scan_chunk_size;
     c.description = about.str();
     return c;
 }
@@ -227,9 +221,18 @@ void run_cases(const std::vector<file_encoding>& encodings, const std::u16string
 {
     temp_dir dir;
     generator g(seed);
+    generator chunks(seed + 1000);
     for (int k = 0; budget.more(k); ++k) {
         const file_encoding encoding = encodings[static_cast<std::size_t>(k) % encodings.size()];
-        const generated_case c = make_case(g, encoding, alphabet);
+        generated_case c = make_case(g, encoding, alphabet);
+        // Most cases cut the windows into chunks of a few lines that two or
+        // three threads scan; the rest scan them on the caller alone.  Drawn
+        // apart, so that the cases themselves stay those of the seed.
+        const std::vector<uint64_t> chunk_sizes = {1, 40, 97, 500, 4096};
+        c.setup.workers = chunks.chance(75) ? 2 + static_cast<unsigned>(chunks.pick(2)) : 1;
+        c.setup.chunk_bytes = chunks.one_of(chunk_sizes);
+        c.description +=
+            ", " + std::to_string(c.setup.workers) + " workers on chunks of " + std::to_string(c.setup.chunk_bytes);
         dir.write("d.log", file_bytes(c.lines, c.line_end, encoding));
         find_counts counts;
         const std::vector<search_end> plain = run_searches(dir.wide("d.log"), c.setup, false);

@@ -246,6 +246,7 @@ void run_cases(const std::vector<file_encoding>& encodings, const std::u16string
 {
     temp_dir dir;
     generator g(seed);
+    generator chunks(seed + 1000);
     const std::vector<std::size_t> reads = {1, 2, 3, 7, 31, 64, 4096, 0};
     for (int k = 0; budget.more(k); ++k) {
         const file_encoding e = encodings[static_cast<std::size_t>(k) % encodings.size()];
@@ -264,9 +265,10 @@ void run_cases(const std::vector<file_encoding>& encodings, const std::u16string
         options.step_lines = g.chance(50) ? 1 + static_cast<uint64_t>(g.pick(50)) : 0;
         // Steps cut into chunks of a few lines walked by two or three
         // threads, or walked by the caller alone.
+        // (Drawn apart, so that the cases themselves stay those of the seed.)
         const std::vector<uint64_t> chunk_sizes = {1, 40, 97, 500, 4096};
-        options.workers = g.chance(75) ? 2 + static_cast<unsigned>(g.pick(2)) : 1;
-        options.chunk_bytes = g.one_of(chunk_sizes);
+        options.workers = chunks.chance(75) ? 2 + static_cast<unsigned>(chunks.pick(2)) : 1;
+        options.chunk_bytes = chunks.one_of(chunk_sizes);
         results_counts counts;
         options.counts = &counts;
         results_outcome outcome;
@@ -307,7 +309,8 @@ TEST_F(search_WholeFileResults, UnicodeFilesGiveThePlainLoopsLines)
     run_cases({file_encoding::utf8_bom, file_encoding::utf8_plain, file_encoding::ucs2le, file_encoding::ucs2be},
               u"\u00e9\u0416\u4e2d", 11, case_budget(40 / kSanitizedShare, 200), t);
     EXPECT_GT(t.scanned, t.cases / 4) << "the byte scan must run in many cases";
-    EXPECT_GT(t.filters, t.cases / 5);
+    // Two in ten at the sanitizers' floor of ten cases.
+    EXPECT_GE(t.filters, t.cases / 5);
     EXPECT_GT(t.with_results, t.cases / 3);
 }
 
