@@ -387,7 +387,7 @@ search_run::walk_end search_run::reckon_chunks(const index_view& view, const std
     // Chunk k in the search's direction: up, the chunks from the last back.
     const bool up = m_search.up;
     const std::size_t count = chunks.size();
-    struct chunk_scan {
+    struct alignas(64) chunk_scan {
         enum : int { waiting, done, found, stopped };
         std::atomic<int> state{waiting};
         int64_t offset = -1;

@@ -101,8 +101,10 @@ std::vector<std::unique_ptr<prepared_groups>> groups_cheap_first(const log_filte
     return prepared;
 }
 
-// Reads, converts, splits and tests one line handed on by the scan.
-class line_tester {
+// Reads, converts, splits and tests one line handed on by the scan.  Its
+// counts and scratch texts change with every line: a cache line of its own
+// keeps the workers' testers apart.
+class alignas(64) line_tester {
 public:
     line_tester(log_file& file, const log_pattern_list& parser, const results_query& query, const search_needle* needle,
                 const search_start* start)
@@ -213,8 +215,9 @@ struct walker {
 };
 
 // A chunk of a step walked by a worker: the numbers of its results, and how
-// its scan ended once it did.
-struct chunk_walk {
+// its scan ended once it did.  A cache line apiece: two workers append to
+// the results of neighbouring chunks at once.
+struct alignas(64) chunk_walk {
     enum : int { running, done, stopped, unreadable };
     std::vector<uint64_t> hits;
     std::atomic<int> state{running};
