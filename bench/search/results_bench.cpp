@@ -7,6 +7,9 @@
 //     grep -cE;
 //   - filter whole file with a date-time range and a level (typed
 //     conditions), beside an awk one-liner counting the same lines;
+//   - each of these also on one thread (the caller alone), beside the same
+//     baseline, and as a ratio to the walk on every core, beside how much
+//     two spinning threads get done beside one in the same run;
 //   - the memory of the list for the hits of a word on more lines than a
 //     million.
 // The log is written in a fresh temporary folder, removed at the end.
@@ -20,14 +23,45 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The work two threads get done per second beside one thread's, spinning
+// on this machine now: 2.0 when a second core is free, 1.0 when the run
+// gets one core's time however many threads it has.  The baseline for the
+// figures on every core beside those on one thread.
+double two_thread_capacity()
+{
+    const uint64_t steps = 300000000;
+    auto spin = [steps] {
+        volatile uint64_t sum = 0;
+        for (uint64_t i = 0; i < steps; ++i)
+            sum = sum + i;
+    };
+    auto start = clock_type::now();
+    spin();
+    const double one = seconds_since(start);
+    start = clock_type::now();
+    std::thread other(spin);
+    spin();
+    other.join();
+    const double two = seconds_since(start);
+    return 2 * one / two;
+}
+
+// The processor time of the whole process so far, every thread's.
+double process_seconds()
+{
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 // Lines like "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24 bytes to
 // batch-24.dat", 37 ms apart; one line in a hundred holds "gruffalo", one
@@ -95,13 +129,15 @@ double time_command(const std::string& command, long& printed, int runs)
 
 struct timed_results {
     double seconds = 1e18;
+    double processor = 0;      // processor seconds of the best run, every thread's
     double first_results = -1; // seconds until the first number was published
     uint64_t count = 0;
     std::size_t memory = 0;
     results_counts counts;
 };
 
-timed_results time_results(log_file& file, const log_pattern_list& parser, const results_query& query, int runs)
+timed_results time_results(log_file& file, const log_pattern_list& parser, const results_query& query, int runs,
+                           unsigned workers = 0)
 {
     timed_results best;
     for (int i = 0; i < runs; ++i) {
@@ -115,10 +151,14 @@ timed_results time_results(log_file& file, const log_pattern_list& parser, const
         };
         results_counts counts;
         options.counts = &counts;
+        options.workers = workers;
+        const double processor_start = process_seconds();
         whole_file_results(file, parser, query, out, options);
         const double took = seconds_since(start);
+        const double processor = process_seconds() - processor_start;
         if (took < best.seconds) {
             best.seconds = took;
+            best.processor = processor;
             best.first_results = first < 0 ? took : first;
             best.count = out.size();
             best.memory = out.memory_bytes();
@@ -162,6 +202,9 @@ int main(int argc, char** argv)
         }
         const log_pattern_list parser = six_columns();
         const std::string quoted = "'" + path + "'";
+        std::printf("baseline for every core beside one thread: two spinning threads do %.2fx the work of one "
+                    "per second in this run (2.00 with a second core free)\n",
+                    two_thread_capacity());
 
         // 1. A word on 1 % of the lines.
         results_query word;
@@ -174,6 +217,11 @@ int main(int argc, char** argv)
                     found.count, found.seconds, gb(bytes) / found.seconds, found.first_results * 1000);
         std::printf("  baseline grep -c (count %ld): %.3f s; ratio find all/grep time %.2f\n", grep_count, grep,
                     found.seconds / grep);
+        const timed_results found_one = time_results(file, parser, word, 3, 1);
+        std::printf("  on one thread: %.3f s; ratio one thread/grep time %.2f; every core %.2fx one thread "
+                    "(processor time %.3f s on every core, %.3f s on one)\n",
+                    found_one.seconds, found_one.seconds / grep, found_one.seconds / found.seconds, found.processor,
+                    found_one.processor);
         if (static_cast<long>(found.count) != grep_count) {
             std::printf("  COUNT DIFFERS from grep's\n");
             status = 1;
@@ -191,6 +239,11 @@ int main(int argc, char** argv)
                     gb(bytes) / took.seconds);
         std::printf("  baseline grep -cE (count %ld): %.3f s; ratio find all/grep time %.2f\n", grep_took, grep_e,
                     took.seconds / grep_e);
+        const timed_results took_one = time_results(file, parser, slow, 3, 1);
+        std::printf("  on one thread: %.3f s; ratio one thread/grep time %.2f; every core %.2fx one thread "
+                    "(processor time %.3f s on every core, %.3f s on one)\n",
+                    took_one.seconds, took_one.seconds / grep_e, took_one.seconds / took.seconds, took.processor,
+                    took_one.processor);
         if (static_cast<long>(took.count) != grep_took) {
             std::printf("  COUNT DIFFERS from grep's\n");
             status = 1;
@@ -225,6 +278,16 @@ int main(int argc, char** argv)
                     filtered.count, filtered.seconds, static_cast<double>(bytes) / 1e6 / filtered.seconds);
         std::printf("  baseline awk (count %ld): %.3f s; ratio filter/awk time %.2f\n", awk_count, awk,
                     filtered.seconds / awk);
+        const timed_results filtered_one = time_results(file, parser, typed, 1, 1);
+        std::printf("  on one thread: %.3f s (%.0f MB/s); ratio one thread/awk time %.2f; every core %.2fx one "
+                    "thread (processor time %.3f s on every core, %.3f s on one)\n",
+                    filtered_one.seconds, static_cast<double>(bytes) / 1e6 / filtered_one.seconds,
+                    filtered_one.seconds / awk, filtered_one.seconds / filtered.seconds, filtered.processor,
+                    filtered_one.processor);
+        if (filtered_one.count != filtered.count) {
+            std::printf("  COUNT DIFFERS on one thread\n");
+            status = 1;
+        }
         if (static_cast<long>(filtered.count) != awk_count) {
             std::printf("  COUNT DIFFERS from awk's\n");
             status = 1;

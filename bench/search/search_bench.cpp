@@ -7,6 +7,9 @@
 //   - three regular expressions without one ([xyz]\d{6}, \d{3}-\d{4} and
 //     (?i)timeout|refused, one matching line near the end), each beside
 //     grep -cE, the first also beside the plain loop that parses every window;
+//   - the word found nowhere and those three also on one thread (the
+//     caller alone), as a ratio to the search on every core, beside how
+//     much two spinning threads get done beside one in the same run;
 //   - a word at the far end of the file, searched down from the first window
 //     and up from the last, beside grep -n -m1 reaching the word near the end;
 //     and down while the file is still being indexed, beside indexing alone.
@@ -21,14 +24,45 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The work two threads get done per second beside one thread's, spinning
+// on this machine now: 2.0 when a second core is free, 1.0 when the run
+// gets one core's time however many threads it has.  The baseline for the
+// figures on every core beside those on one thread.
+double two_thread_capacity()
+{
+    const uint64_t steps = 300000000;
+    auto spin = [steps] {
+        volatile uint64_t sum = 0;
+        for (uint64_t i = 0; i < steps; ++i)
+            sum = sum + i;
+    };
+    auto start = clock_type::now();
+    spin();
+    const double one = seconds_since(start);
+    start = clock_type::now();
+    std::thread other(spin);
+    spin();
+    other.join();
+    const double two = seconds_since(start);
+    return 2 * one / two;
+}
+
+// The processor time of the whole process so far, every thread's.
+double process_seconds()
+{
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 // Lines like "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24 bytes to
 // /var/spool/out/batch-24.dat"; one line in twenty says "Request K took N
@@ -108,6 +142,7 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
 
 struct timed_search {
     double seconds = 0;
+    double processor = 0; // processor seconds of the best run, every thread's
     find_result result;
     find_counts counts;
 };
@@ -115,14 +150,15 @@ struct timed_search {
 // Runs find in file from a window (down from the first window, or up from
 // the last), best of runs.
 timed_search time_search(log_file& file, const log_pattern_list& parser, const std::u16string& expression, bool regexp,
-                         bool literal_scan, int runs, bool up = false)
+                         bool literal_scan, int runs, bool up = false, unsigned workers = 0)
 {
     timed_search best;
     best.seconds = 1e18;
     const uint64_t window = 100000;
     const uint64_t lines = file.line_count();
     for (int i = 0; i < runs; ++i) {
-        file.parse_range(file.indexer().hold(), parser, up && lines > window ? static_cast<int64_t>(lines - window) : 0, window);
+        file.parse_range(file.indexer().hold(), parser, up && lines > window ? static_cast<int64_t>(lines - window) : 0,
+                         window);
         CSearchInfo search;
         search.expression = expression;
         search.regexp = regexp;
@@ -131,13 +167,17 @@ timed_search time_search(log_file& file, const log_pattern_list& parser, const s
         find_in_file_options options;
         options.max_lines = window;
         options.literal_scan = literal_scan;
+        options.workers = workers;
         find_counts counts;
         options.counts = &counts;
         const auto start = clock_type::now();
+        const double processor_start = process_seconds();
         const find_result result = find_in_file(file, parser, search, options);
         const double took = seconds_since(start);
+        const double processor = process_seconds() - processor_start;
         if (took < best.seconds) {
             best.seconds = took;
+            best.processor = processor;
             best.result = result;
             best.counts = counts;
         }
@@ -219,6 +259,9 @@ int main(int argc, char** argv)
         std::printf("indexed in %.2f s\n", seconds_since(opened_at));
         const log_pattern_list parser = six_columns();
         const std::string quoted = "'" + path + "'";
+        std::printf("baseline for every core beside one thread: two spinning threads do %.2fx the work of one "
+                    "per second in this run (2.00 with a second core free)\n",
+                    two_thread_capacity());
 
         // 1. A word that occurs nowhere.
         const timed_search absent = time_search(file, parser, u"zqxjvk", false, true, 3);
@@ -232,6 +275,11 @@ int main(int argc, char** argv)
         std::printf("  baseline grep -c (count %ld): %.3f s = %.2f GB/s; ratio find/grep time %.2f\n", grep_count, grep,
                     gb(bytes) / grep, absent.seconds / grep);
         status |= absent_rate >= 1.0 ? 0 : 1;
+        const timed_search absent_one = time_search(file, parser, u"zqxjvk", false, true, 3, false, 1);
+        std::printf("  on one thread: %.3f s; ratio one thread/grep time %.2f; every core %.2fx one thread "
+                    "(processor time %.3f s on every core, %.3f s on one)\n",
+                    absent_one.seconds, absent_one.seconds / grep, absent_one.seconds / absent.seconds,
+                    absent.processor, absent_one.processor);
 
         // 2. A regular expression with a required literal.
         const timed_search took = time_search(file, parser, u"took \\d{4} ms", true, true, 3);
@@ -273,6 +321,11 @@ int main(int argc, char** argv)
             std::printf("  baseline grep -cE (count %ld): %.3f s = %.2f GB/s; throughput find/grep %.2fx "
                         "(target >= 1.0x)\n",
                         grep_count, grep_time, gb(bytes) / grep_time, grep_time / found.seconds);
+            const timed_search one = time_search(file, parser, c.expression, true, true, 3, false, 1);
+            std::printf("  on one thread: %.3f s; throughput one thread/grep %.2fx; every core %.2fx one thread "
+                        "(processor time %.3f s on every core, %.3f s on one)\n",
+                        one.seconds, grep_time / one.seconds, one.seconds / found.seconds, found.processor,
+                        one.processor);
             if (first_case_seconds == 0)
                 first_case_seconds = found.seconds;
         }

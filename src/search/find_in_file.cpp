@@ -1,11 +1,13 @@
 #include "search/find_in_file.h"
 
+#include "search/chunk_workers.h"
 #include "search/line_positions.h"
 #include "search/literal_scan.h"
 #include "search/search_literal.h"
 #include "search/search_start.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -121,6 +123,7 @@ public:
           m_search(search),
           m_options(options),
           m_hold(file),
+          m_workers(options.literal_scan ? chunk_workers::resolve(options.workers) : 1),
           m_matcher(search_matcher::ForLine(search)),
           m_source(options.quick_filter_text ? row_source::quick_lines
                    : options.filter_enabled  ? row_source::filtered_lines
@@ -131,21 +134,21 @@ public:
             m_needle = SearchNeedle(search, encoding);
             m_start = SearchStart(search, encoding);
             const search_needle* needle = m_needle ? &*m_needle : nullptr;
-            const search_start* start = m_start ? &*m_start : nullptr;
-            const std::size_t chunk = options.scan_chunk_size > 0 ? options.scan_chunk_size : literal_scan::kChunkSize;
-            // The bytes are scanned for the needle when it is long enough to
-            // be rare, else for the start of the matches when that says
-            // something, else for a short needle; the line test checks both.
-            if (needle && (needle->bytes.size() >= kLongNeedle || !start))
-                m_scan = std::make_unique<literal_scan>(file, needle, chunk);
-            else if (start)
-                m_scan = std::make_unique<literal_scan>(file, start, chunk);
-            else
-                m_scan = std::make_unique<literal_scan>(file, static_cast<const search_needle*>(nullptr), chunk);
-            m_counts.literal_scan = needle && (needle->bytes.size() >= kLongNeedle || !start);
-            m_counts.start_scan = start && !m_counts.literal_scan;
-            m_check =
-                std::make_unique<candidate_check>(file, parser, needle, start, m_source, m_matcher, search.column);
+            m_counts.literal_scan = needle && (needle->bytes.size() >= kLongNeedle || !m_start);
+            m_counts.start_scan = m_start && !m_counts.literal_scan;
+            m_scan = make_scan();
+            m_check = std::make_unique<candidate_check>(file, parser, needle, m_start ? &*m_start : nullptr, m_source,
+                                                        m_matcher, search.column);
+            // The helpers' scans and tests are made here, before any hold:
+            // a test reads the window's filters, under the window lock.
+            for (unsigned w = 1; w < m_workers.workers(); ++w) {
+                helper_scan helper;
+                helper.matcher = std::make_unique<search_matcher>(search_matcher::ForLine(search));
+                helper.scan = make_scan();
+                helper.check = std::make_unique<candidate_check>(file, parser, needle, m_start ? &*m_start : nullptr,
+                                                                 m_source, *helper.matcher, search.column);
+                m_helpers.push_back(std::move(helper));
+            }
         }
         m_counts.fast_path = options.literal_scan;
     }
@@ -156,6 +159,11 @@ public:
             m_counts.bytes_scanned = m_scan->bytes_scanned();
             m_counts.candidate_lines = m_scan->candidate_lines();
             m_counts.lines_split = m_check->lines_split();
+            for (const helper_scan& helper : m_helpers) {
+                m_counts.bytes_scanned += helper.scan->bytes_scanned();
+                m_counts.candidate_lines += helper.scan->candidate_lines();
+                m_counts.lines_split += helper.check->lines_split();
+            }
         }
         if (m_options.counts)
             *m_options.counts = m_counts;
@@ -175,6 +183,10 @@ private:
     // The fast path over the rows of a window not yet searched: the offset of
     // the first line that would match, none, or a cancel noticed.
     walk_end reckon(const window_plan& plan, const index_view& view, int64_t& hit);
+    // The same over the chunks of those lines, scanned by the workers.
+    walk_end reckon_chunks(const index_view& view, const std::vector<line_chunk>& chunks, int64_t& hit);
+    // The scan of the search's needle or start (or of every line).
+    std::unique_ptr<literal_scan> make_scan();
     bool cancel_now();
     // Lets the index thread go on until it has added about a window of lines.
     void let_lines_come();
@@ -191,17 +203,39 @@ private:
     const CSearchInfo& m_search;
     const find_in_file_options& m_options;
     indexer_hold m_hold;
+    chunk_workers m_workers;
     search_matcher m_matcher;
     row_source m_source;
     std::optional<search_needle> m_needle;
     std::optional<search_start> m_start;
     std::unique_ptr<literal_scan> m_scan;
     std::unique_ptr<candidate_check> m_check;
+    // The scans and tests of workers 1 and on (worker 0, the caller, has
+    // m_scan and m_check).
+    struct helper_scan {
+        std::unique_ptr<search_matcher> matcher;
+        std::unique_ptr<literal_scan> scan;
+        std::unique_ptr<candidate_check> check;
+    };
+    std::vector<helper_scan> m_helpers;
     // A cancel was taken where no row could stop the search: the next row does.
     bool m_cancel_pending = false;
     find_counts m_counts;
     bool m_window_moved = false; // a window was parsed
 };
+
+std::unique_ptr<literal_scan> search_run::make_scan()
+{
+    const std::size_t chunk = m_options.scan_chunk_size > 0 ? m_options.scan_chunk_size : literal_scan::kChunkSize;
+    // The bytes are scanned for the needle when it is long enough to be
+    // rare, else for the start of the matches when that says something,
+    // else for a short needle; the line test checks both.
+    if (m_counts.literal_scan)
+        return std::make_unique<literal_scan>(m_file, &*m_needle, chunk);
+    if (m_counts.start_scan)
+        return std::make_unique<literal_scan>(m_file, &*m_start, chunk);
+    return std::make_unique<literal_scan>(m_file, m_needle ? &*m_needle : nullptr, chunk);
+}
 
 void search_run::let_lines_come()
 {
@@ -211,7 +245,8 @@ void search_run::let_lines_come()
     // thread's end) comes first, looking at the cancel between waits.
     index_control& indexer = m_file.indexer();
     const uint64_t lines = m_options.max_lines > 0 ? m_options.max_lines : kIndexWaitLines;
-    const uint64_t passes = std::clamp<uint64_t>(lines / log_file::kPassLines, 1, kIndexWaitLines / log_file::kPassLines);
+    const uint64_t passes =
+        std::clamp<uint64_t>(lines / log_file::kPassLines, 1, kIndexWaitLines / log_file::kPassLines);
     const uint64_t target = indexer.passes() + passes;
     m_hold.resume();
     ++m_counts.index_waits;
@@ -318,6 +353,13 @@ search_run::walk_end search_run::reckon(const window_plan& plan, const index_vie
     // row is as good a place to stop as any row the walk would be at.
     if (cancel_now())
         return walk_end::cancelled;
+    if (m_workers.workers() > 1) {
+        const uint64_t bytes = m_options.chunk_bytes > 0 ? m_options.chunk_bytes : chunk_workers::kChunkBytes;
+        const std::vector<line_chunk> chunks =
+            cut_into_chunks(view.lines, static_cast<uint64_t>(first), static_cast<uint64_t>(last), bytes);
+        if (chunks.size() > 1)
+            return reckon_chunks(view, chunks, hit);
+    }
     bool found = false;
     bool cancelled = false;
     const literal_scan::ending end = m_scan->scan(
@@ -336,6 +378,67 @@ search_run::walk_end search_run::reckon(const window_plan& plan, const index_vie
     (void)end;
     if (found)
         return walk_end::found;
+    return cancelled ? walk_end::cancelled : walk_end::none;
+}
+
+search_run::walk_end search_run::reckon_chunks(const index_view& view, const std::vector<line_chunk>& chunks,
+                                               int64_t& hit)
+{
+    // Chunk k in the search's direction: up, the chunks from the last back.
+    const bool up = m_search.up;
+    const std::size_t count = chunks.size();
+    struct alignas(64) chunk_scan {
+        enum : int { waiting, done, found, stopped };
+        std::atomic<int> state{waiting};
+        int64_t offset = -1;
+    };
+    std::unique_ptr<chunk_scan[]> scans(new chunk_scan[count]);
+    bool cancelled = false;
+    auto between = [&] {
+        if (!cancelled && cancel_now()) {
+            cancelled = true;
+            m_workers.limit(0);
+        }
+    };
+    const chunk_workers::task_function task = [&](unsigned worker, std::size_t k) {
+        const line_chunk& lines = chunks[up ? count - 1 - k : k];
+        literal_scan& scan = worker == 0 ? *m_scan : *m_helpers[worker - 1].scan;
+        candidate_check& check = worker == 0 ? *m_check : *m_helpers[worker - 1].check;
+        chunk_scan& state = scans[k];
+        bool found = false;
+        scan.scan(
+            view.lines, lines.first, lines.last, up,
+            [&](const indexed_line& line, const file_chunk& bytes) {
+                if (m_workers.passed(k) || !check.is_hit(line, bytes))
+                    return !m_workers.passed(k);
+                state.offset = line.offset;
+                found = true;
+                return false;
+            },
+            [&] {
+                if (worker == 0)
+                    between();
+                return !m_workers.passed(k);
+            });
+        // A short read ends the chunk's scan as it ends one thread's: the
+        // rest of it is passed over.
+        if (found)
+            m_workers.limit(k + 1);
+        state.state.store(found                 ? chunk_scan::found
+                          : m_workers.passed(k) ? chunk_scan::stopped
+                                                : chunk_scan::done,
+                          std::memory_order_release);
+    };
+    m_workers.run(count, task, between);
+    for (std::size_t k = 0; k < count; ++k) {
+        const int state = scans[k].state.load(std::memory_order_acquire);
+        if (state == chunk_scan::found) {
+            hit = scans[k].offset;
+            return walk_end::found;
+        }
+        if (state != chunk_scan::done)
+            return walk_end::cancelled; // only a cancel leaves a chunk before the first hit unscanned
+    }
     return cancelled ? walk_end::cancelled : walk_end::none;
 }
 

@@ -30,6 +30,12 @@
 // page whose bytes cannot tell) every line is tested that way, still
 // without building windows.
 //
+// A window's lines on the fast path are cut into chunks of whole lines
+// that the caller and helper threads scan at once (search/chunk_workers.h):
+// the first hit in the search's direction is that of the first chunk in
+// that direction holding one, every chunk before it scanned to its end;
+// chunks after it are given up.  A cancel gives up every chunk.
+//
 // Thread-safety: runs on the thread of the file's jobs, like parse_range;
 // the callbacks are called on that thread.
 #pragma once
@@ -86,6 +92,13 @@ struct find_in_file_options {
     // The most bytes one read of the scan covers; 0: its default.  Small
     // values are for tests.
     std::size_t scan_chunk_size = 0;
+    // The threads that scan a window's lines on the fast path, the
+    // caller's included (0: one per hardware thread; 1: the caller alone),
+    // and the bytes of the chunks they take in turn (0:
+    // chunk_workers::kChunkBytes; small values are for tests).  The search
+    // ends as with one thread.
+    unsigned workers = 0;
+    uint64_t chunk_bytes = 0;
     // Nothing found: the window the view had before the search is parsed
     // again when the search moved it (the view and its selection stay where
     // they were), instead of leaving the window the search ended in.

@@ -24,6 +24,13 @@ bool line_positions::line_holding(int64_t position, indexed_line& out) const
     return true;
 }
 
+bool line_positions::last_line_from(int64_t position, uint64_t& number) const
+{
+    int64_t offset;
+    uint64_t length;
+    return m_index.line_from(position, number, offset, length);
+}
+
 int64_t line_positions::number_at(int64_t offset) const
 {
     indexed_line found;

@@ -28,6 +28,9 @@ public:
     // false when position lies in no indexed line (a line end, the part of a
     // long line past what is read of it, text after the last line end).
     bool line_holding(int64_t position, indexed_line& out) const;
+    // The number of the last indexed line that starts at or before
+    // position; false when position lies before the first line.
+    bool last_line_from(int64_t position, uint64_t& number) const;
     // The number of the line that starts at offset; -1 when none does.
     int64_t number_at(int64_t offset) const;
     // Calls visit for lines first to last (both indexed, first <= last) in

@@ -32,7 +32,9 @@ struct file_chunk {
     std::size_t size = 0;
 };
 
-class literal_scan {
+// A cache line of its own: the scans of the workers of one walk count their
+// bytes and candidates at once.
+class alignas(64) literal_scan {
 public:
     static constexpr std::size_t kChunkSize = 4u * 1024u * 1024u;
 
@@ -86,7 +88,7 @@ private:
 // file's filters, as parse_range would judge it), and search matches it.
 // Lines are read, converted and split as parse_range does, into a scratch
 // line.
-class candidate_check {
+class alignas(64) candidate_check {
 public:
     candidate_check(log_file& file, const log_pattern_list& parser, const search_needle* needle,
                     const search_start* start, row_source source, search_matcher& matcher, int32_t column);

@@ -4,12 +4,14 @@
 #include "filter/text_rules.h"
 #include "logfile/line_text.h"
 #include "parser/split_line.h"
+#include "search/chunk_workers.h"
 #include "search/line_positions.h"
 #include "search/literal_scan.h"
 #include "search/search_literal.h"
 #include "search/search_start.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <memory>
 #include <optional>
@@ -49,8 +51,60 @@ void untype_unfiltered(log_pattern_list& items, const log_filter_groups& groups)
     }
 }
 
-// Reads, converts, splits and tests one line handed on by the scan.
-class line_tester {
+// The data type of the leaf item named column, or text when there is none.
+int32_t column_type(const log_pattern_list& items, const std::u16string& column)
+{
+    for (const log_pattern& item : items) {
+        if (!item.sub_items.empty()) {
+            const int32_t type = column_type(item.sub_items, column);
+            if (type != DATA_TYPE_TEXT)
+                return type;
+            continue;
+        }
+        if (item.name == column)
+            return item.data_format.data_type;
+    }
+    return DATA_TYPE_TEXT;
+}
+
+// The groups prepared one apiece, those whose conditions compare texts
+// first and date-times last.  A row passes the groups when it passes every
+// group (a group on a column the row lacks passes it); each group's test
+// reads only its cell and changes nothing a later test sees (every
+// regular expression is searched to its end), so trying the cheap ones
+// first and stopping at the first that fails gives the same rows: the
+// date-times of the rows another group turns away are never read.
+std::vector<std::unique_ptr<prepared_groups>> groups_cheap_first(const log_filter_groups& groups,
+                                                                 const log_pattern_list& parser)
+{
+    std::vector<std::unique_ptr<prepared_groups>> prepared;
+    if (parser.empty())
+        return prepared;
+    auto cost = [&](const log_filter_groups::group& g) {
+        switch (column_type(parser, g.front().column())) {
+        case DATA_TYPE_TEXT: return 0;
+        case DATA_TYPE_DATETIME: return 2;
+        default: return 1;
+        }
+    };
+    std::vector<const log_filter_groups::group*> order;
+    for (const log_filter_groups::group& g : groups.groups())
+        if (!g.empty())
+            order.push_back(&g);
+    std::stable_sort(order.begin(), order.end(), [&](const auto* a, const auto* b) { return cost(*a) < cost(*b); });
+    for (const log_filter_groups::group* g : order) {
+        log_filter_groups one;
+        for (const log_filter& condition : *g)
+            one.AddCondition(condition);
+        prepared.push_back(std::make_unique<prepared_groups>(one, parser, INT_MAX));
+    }
+    return prepared;
+}
+
+// Reads, converts, splits and tests one line handed on by the scan.  Its
+// counts and scratch texts change with every line: a cache line of its own
+// keeps the workers' testers apart.
+class alignas(64) line_tester {
 public:
     line_tester(log_file& file, const log_pattern_list& parser, const results_query& query, const search_needle* needle,
                 const search_start* start)
@@ -79,9 +133,9 @@ public:
             m_matcher.emplace(search.expression, search.case_sensitive, search.regexp, INT_MAX);
             m_valid = true;
         } else {
-            m_groups = std::make_unique<prepared_groups>(query.groups, parser, INT_MAX);
+            m_groups = groups_cheap_first(query.groups, parser);
             untype_unfiltered(m_parser, query.groups);
-            m_valid = !m_groups->inert();
+            m_valid = !m_groups.empty();
         }
     }
 
@@ -123,7 +177,7 @@ public:
             split_line(m_line, m_text.data(), m_text.size(), m_parser, true);
         }
         ++m_split;
-        return m_find ? m_matcher->LineMatches(m_line, m_column) : m_groups->RowPasses(m_line);
+        return m_find ? m_matcher->LineMatches(m_line, m_column) : row_passes(m_line);
     }
 
 private:
@@ -137,11 +191,36 @@ private:
     int32_t m_column;
     int32_t m_encoding;
     std::optional<search_matcher> m_matcher;
-    std::unique_ptr<prepared_groups> m_groups;
+    // A row passes the groups when it passes each one: a group apiece,
+    // tried in turn until one fails.
+    bool row_passes(const log_line& row)
+    {
+        for (const std::unique_ptr<prepared_groups>& g : m_groups)
+            if (!g->RowPasses(row))
+                return false;
+        return true;
+    }
+
+    std::vector<std::unique_ptr<prepared_groups>> m_groups;
     std::string m_bytes;
     std::u16string m_text;
     log_line m_line;
     uint64_t m_split = 0;
+};
+
+// What one worker walks with: its scan and its line test.
+struct walker {
+    std::unique_ptr<literal_scan> scan;
+    std::unique_ptr<line_tester> tester;
+};
+
+// A chunk of a step walked by a worker: the numbers of its results, and how
+// its scan ended once it did.  A cache line apiece: two workers append to
+// the results of neighbouring chunks at once.
+struct alignas(64) chunk_walk {
+    enum : int { running, done, stopped, unreadable };
+    std::vector<uint64_t> hits;
+    std::atomic<int> state{running};
 };
 
 } // namespace
@@ -160,24 +239,35 @@ results_outcome whole_file_results(log_file& file, const log_pattern_list& parse
         start = SearchStart(query.search, encoding);
     }
     const std::size_t chunk = options.scan_chunk_size > 0 ? options.scan_chunk_size : literal_scan::kChunkSize;
-    std::unique_ptr<literal_scan> scan;
     // The needle when it is long enough to be rare, else the start of the
     // matches, else a short needle; the line test checks both.
-    if (needle && (needle->bytes.size() >= kLongNeedle || !start)) {
-        scan = std::make_unique<literal_scan>(file, &*needle, chunk);
-        counts.literal_scan = true;
-    } else if (start) {
-        scan = std::make_unique<literal_scan>(file, &*start, chunk);
-        counts.start_scan = true;
-    } else {
-        scan = std::make_unique<literal_scan>(file, static_cast<const search_needle*>(nullptr), chunk);
-    }
-    line_tester tester(file, parser, query, needle ? &*needle : nullptr, start ? &*start : nullptr);
+    const bool by_needle = needle && (needle->bytes.size() >= kLongNeedle || !start);
+    const bool by_start = !by_needle && start;
+    counts.literal_scan = by_needle;
+    counts.start_scan = by_start;
+    auto make_walker = [&] {
+        walker w;
+        if (by_needle)
+            w.scan = std::make_unique<literal_scan>(file, &*needle, chunk);
+        else if (by_start)
+            w.scan = std::make_unique<literal_scan>(file, &*start, chunk);
+        else
+            w.scan = std::make_unique<literal_scan>(file, static_cast<const search_needle*>(nullptr), chunk);
+        w.tester =
+            std::make_unique<line_tester>(file, parser, query, needle ? &*needle : nullptr, start ? &*start : nullptr);
+        return w;
+    };
+    std::vector<walker> walkers;
+    walkers.push_back(make_walker());
+    literal_scan* const scan = walkers.front().scan.get();
+    line_tester& tester = *walkers.front().tester;
     auto finish = [&](results_ending ending) {
         outcome.ending = ending;
-        counts.bytes_scanned = scan->bytes_scanned();
-        counts.candidate_lines = scan->candidate_lines();
-        counts.lines_split = tester.lines_split();
+        for (const walker& w : walkers) {
+            counts.bytes_scanned += w.scan->bytes_scanned();
+            counts.candidate_lines += w.scan->candidate_lines();
+            counts.lines_split += w.tester->lines_split();
+        }
         if (options.counts)
             *options.counts = counts;
         return outcome;
@@ -185,12 +275,85 @@ results_outcome whole_file_results(log_file& file, const log_pattern_list& parse
     if (!tester.valid())
         return finish(results_ending::invalid);
 
+    // The helpers and their walkers come with the first step of more than
+    // one chunk.
+    chunk_workers workers(chunk_workers::resolve(options.workers));
+    const uint64_t chunk_bytes = options.chunk_bytes > 0 ? options.chunk_bytes : chunk_workers::kChunkBytes;
+
     // A tail-first index that still grows renumbers every line it prepends.
     index_control& indexer = file.indexer();
     index_hold whole_walk;
     if (file.tail_mode() && indexer.is_running())
         whole_walk = indexer.hold();
     const uint64_t step = options.step_lines > 0 ? options.step_lines : kStepLines;
+
+    // One step by the workers, its lines cut into chunks: the results of the
+    // chunks done in file order are appended, and true returned, when every
+    // chunk was walked; else next_line and the ending tell where it stopped.
+    auto walk_chunks = [&](const line_positions& lines, const std::vector<line_chunk>& chunks, results_ending& ending) {
+        while (walkers.size() < workers.workers())
+            walkers.push_back(make_walker());
+        std::unique_ptr<chunk_walk[]> walks(new chunk_walk[chunks.size()]);
+        std::size_t published = 0;
+        bool cancelled = false;
+        // On the caller: the results of the chunks done, in order.
+        auto publish = [&] {
+            while (published < chunks.size()
+                   && walks[published].state.load(std::memory_order_acquire) == chunk_walk::done) {
+                for (uint64_t number : walks[published].hits)
+                    out.append(number);
+                ++published;
+            }
+        };
+        auto between = [&] {
+            publish();
+            if (options.progress) {
+                indexed_line reached;
+                const uint64_t n = published < chunks.size() ? chunks[published].first : chunks.back().last;
+                lines.line(n, reached);
+                const int64_t offset =
+                    published < chunks.size() ? reached.offset : reached.offset + static_cast<int64_t>(reached.length);
+                options.progress(offset, file.file_size());
+            }
+            if (!cancelled && options.cancelled && options.cancelled()) {
+                cancelled = true;
+                workers.limit(0);
+            }
+        };
+        const chunk_workers::task_function task = [&](unsigned worker, std::size_t k) {
+            walker& w = walkers[worker];
+            chunk_walk& walk = walks[k];
+            const literal_scan::ending end = w.scan->scan(
+                lines, chunks[k].first, chunks[k].last, false,
+                [&](const indexed_line& line, const file_chunk& bytes) {
+                    if (w.tester->is_hit(line, bytes))
+                        walk.hits.push_back(line.number);
+                    return true;
+                },
+                [&] {
+                    if (worker == 0)
+                        between();
+                    return !workers.passed(k);
+                });
+            if (end == literal_scan::ending::unreadable)
+                workers.limit(k + 1);
+            walk.state.store(end == literal_scan::ending::done      ? chunk_walk::done
+                             : end == literal_scan::ending::stopped ? chunk_walk::stopped
+                                                                    : chunk_walk::unreadable,
+                             std::memory_order_release);
+        };
+        // Asked once before the helpers start: they may walk every chunk
+        // before the caller's first look between two of its reads.
+        between();
+        if (!cancelled)
+            workers.run(chunks.size(), task, between);
+        publish();
+        if (published == chunks.size())
+            return true;
+        outcome.next_line = chunks[published].first;
+        ending = cancelled ? results_ending::cancelled : results_ending::unreadable;
+        return false;
+    };
 
     uint64_t next = options.first_line;
     for (;;) {
@@ -205,6 +368,17 @@ results_outcome whole_file_results(log_file& file, const log_pattern_list& parse
             count = lines.line_count();
             if (next < count) {
                 last = std::min(count - 1, next + step - 1);
+                if (workers.workers() > 1) {
+                    const std::vector<line_chunk> chunks = cut_into_chunks(lines, next, last, chunk_bytes);
+                    if (chunks.size() > 1) {
+                        results_ending stopped = results_ending::done;
+                        if (!walk_chunks(lines, chunks, stopped))
+                            return finish(stopped);
+                        next = last + 1;
+                        outcome.next_line = next;
+                        continue;
+                    }
+                }
                 indexed_line first_line;
                 lines.line(next, first_line);
                 const uint64_t bytes_before = scan->bytes_scanned();

@@ -21,6 +21,11 @@
 // a line being read, converted and split as log_file::for_each_line does
 // (a line that cannot be read is no result).
 //
+// A step longer than a chunk is cut into chunks of whole lines that the
+// caller and helper threads walk at once (search/chunk_workers.h); each
+// chunk's results are kept apart and appended, in file order, by the
+// caller as soon as every chunk before it is done.
+//
 // Thread-safety: one walk serves one thread; the callbacks run on it.
 #pragma once
 
@@ -67,6 +72,12 @@ struct results_options {
     std::size_t scan_chunk_size = 0; // the scan's reads (0: its default); small values are for tests
     // Lines per step under one view of the index (0: kStepLines).
     uint64_t step_lines = 0;
+    // The threads that walk a step's lines, the caller's included (0: one
+    // per hardware thread; 1: the caller alone), and the bytes of the
+    // chunks they take in turn (0: chunk_workers::kChunkBytes; small values
+    // are for tests).  The results are those of one thread, in file order.
+    unsigned workers = 0;
+    uint64_t chunk_bytes = 0;
     // Whether to wait for the index thread to add lines at the end (a
     // head-first index); false walks the lines indexed when each step starts
     // and ends at the last of them.

@@ -4,7 +4,8 @@
 // wildcards and regular expressions (with a literal, with only a start to
 // scan for, with neither), rare and frequent matches placed at the first and
 // last lines and around window boundaries, lines the index leaves out,
-// cancels at every window, the byte scan's reads of every size.  Both must end identically: outcome, row,
+// cancels at every window, the byte scan's reads of every size, windows cut
+// into chunks that several threads scan.  Both must end identically: outcome, row,
 // window numbers and the row's line.
 #include "find_test_support.h"
 
@@ -220,9 +221,18 @@ void run_cases(const std::vector<file_encoding>& encodings, const std::u16string
 {
     temp_dir dir;
     generator g(seed);
+    generator chunks(seed + 1000);
     for (int k = 0; budget.more(k); ++k) {
         const file_encoding encoding = encodings[static_cast<std::size_t>(k) % encodings.size()];
-        const generated_case c = make_case(g, encoding, alphabet);
+        generated_case c = make_case(g, encoding, alphabet);
+        // Most cases cut the windows into chunks of a few lines that two or
+        // three threads scan; the rest scan them on the caller alone.  Drawn
+        // apart, so that the cases themselves stay those of the seed.
+        const std::vector<uint64_t> chunk_sizes = {1, 40, 97, 500, 4096};
+        c.setup.workers = chunks.chance(75) ? 2 + static_cast<unsigned>(chunks.pick(2)) : 1;
+        c.setup.chunk_bytes = chunks.one_of(chunk_sizes);
+        c.description +=
+            ", " + std::to_string(c.setup.workers) + " workers on chunks of " + std::to_string(c.setup.chunk_bytes);
         dir.write("d.log", file_bytes(c.lines, c.line_end, encoding));
         find_counts counts;
         const std::vector<search_end> plain = run_searches(dir.wide("d.log"), c.setup, false);

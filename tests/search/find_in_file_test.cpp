@@ -189,6 +189,46 @@ TEST_P(search_FindInFile, CancelStopsAtTheFirstRowTheWalkReachesAfterIt)
     EXPECT_EQ(end.row, 99);
 }
 
+// A window of the fast path cut into chunks that two threads scan, the
+// cancel taken at the caller's second, fourth or seventh look: between two
+// reads of its chunk, or at the start of a later window when the helper
+// scanned every chunk first.  Either way the search stops at the first row
+// of the window it had reached, nothing past it found, and the cancel is
+// not asked again once taken.
+TEST_P(search_FindInFile, ACancelInTheMiddleOfAChunkStopsEveryChunk)
+{
+    if (!GetParam())
+        GTEST_SKIP() << "the plain loop has no chunks";
+    const int total = 3000;
+    for (const bool up : {false, true}) {
+        const std::u16string path = write(numbered(total, {up ? 5 : total - 5}, u"needle"));
+        const log_pattern_list parser = service_parser();
+        for (const int cancel_at : {2, 4, 7}) {
+            log_file file;
+            ASSERT_TRUE(file.open(path, 0, false));
+            const uint64_t window = 500;
+            ASSERT_TRUE(file.parse_range(file.indexer().hold(), parser, up ? total - 500 : 0, window));
+            find_in_file_options options;
+            options.max_lines = window;
+            options.workers = 2;
+            options.chunk_bytes = 600;
+            options.scan_chunk_size = 64;
+            int asked = 0;
+            options.cancelled = [&] { return ++asked >= cancel_at; };
+            const find_result result =
+                bounded([&] { return find_in_file(file, parser, plain_search(u"needle", up), options); });
+            ASSERT_EQ(result.outcome, find_outcome::cancelled) << "up=" << up << " at " << cancel_at;
+            EXPECT_EQ(asked, cancel_at) << "up=" << up;
+            int64_t first = -1;
+            int64_t last = -1;
+            file.window(first, last);
+            EXPECT_EQ(result.row, up ? last - first : 0) << "up=" << up << " at " << cancel_at;
+            // The window holds no needle: the search stopped before it.
+            EXPECT_TRUE(up ? first > 5 : last < total - 5) << "window [" << first << ", " << last << "]";
+        }
+    }
+}
+
 TEST_P(search_FindInFile, CancelWhereNoRowIsShownStopsAtTheNextRowShown)
 {
     // Only ERROR rows are shown, and lines 300-499 have none.

@@ -102,6 +102,8 @@ struct search_setup {
     // Cancel once this many windows were reached (0: never), at most once.
     uint64_t cancel_at_window = 0;
     std::size_t scan_chunk_size = 0; // the byte scan's reads (0: its default)
+    unsigned workers = 0;            // threads scanning a window's chunks (0: one per hardware thread)
+    uint64_t chunk_bytes = 0;        // their chunks' bytes (0: the default)
 };
 
 // Where one find in file ended.
@@ -154,6 +156,8 @@ inline std::vector<search_end> run_searches(const std::u16string& path, const se
     options.quick_filter_text = !setup.quick_text.empty();
     options.literal_scan = literal_scan;
     options.scan_chunk_size = setup.scan_chunk_size;
+    options.workers = setup.workers;
+    options.chunk_bytes = setup.chunk_bytes;
     options.counts = counts;
     options.window_reached = [&](const find_window&) { ++reached; };
     options.cancelled = [&] {
