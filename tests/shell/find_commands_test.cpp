@@ -318,6 +318,73 @@ private slots:
         QVERIFY(m_viewer->boxes.empty());
     }
 
+    // The pane paints a result's cells as the main list paints the same
+    // line: each cell in the colour of the file's highlight rule that
+    // matches it (rules on one column or on every column), the line number
+    // column in the normal colours.
+    void resultsPaneRowsTakeTheColoursOfTheListsHighlightRules()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 40; ++i)
+            lines.push_back(i % 3 == 0   ? Line("ERROR at ", i, " timeout")
+                            : i % 3 == 1 ? Line("WARN at ", i)
+                                         : Line("info ", i));
+        CLogListCtrl* list = Open(Write("colours.log", lines));
+        QVERIFY(list);
+        QVERIFY(list->ColumnCount() >= 2);
+        file_view* file = m_app->ActiveFile();
+        CHighlight rules(3);
+        rules[0].expression = u"WARN";
+        rules[0].column = list->ColumnName(0);
+        rules[0].back_color = 0x0080FFFF;
+        rules[1].expression = u"timeout";
+        rules[1].back_color = 0x00FFC080;
+        rules[2].expression = u"ERROR";
+        rules[2].column = list->ColumnName(0);
+        rules[2].back_color = 0x008080FF;
+        file->set_highlight_rules(rules);
+        file->set_highlight_enabled(true);
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("at"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        auto* page = qobject_cast<CLogPage*>(m_window->TabControl()->currentWidget());
+        QVERIFY(page && page->PaneShown());
+        CResultsPane* pane = page->Pane();
+        QCOMPARE(pane->Model().rowCount(), 27);
+        m_window->resize(900, 900);
+        page->setSizes({400, 400});
+        QCoreApplication::processEvents();
+        list->ClearSelectedRows();
+        list->ClearSelectionMark();
+        pane->List()->clearSelection();
+        pane->List()->setCurrentIndex({});
+        list->setFocus();
+        const QImage shown = list->viewport()->grab().toImage();
+        const QImage results = pane->List()->viewport()->grab().toImage();
+        const auto colour = [](const QImage& image, const QRect& cell) {
+            return image.pixelColor(QPoint(cell.right() - 2, cell.center().y()) * image.devicePixelRatio());
+        };
+        const QColor base = list->palette().color(QPalette::Base);
+        int coloured = 0;
+        for (int k = 0; k < 8; ++k) {
+            const int line = static_cast<int>(pane->Model().LineOfRow(k));
+            QVERIFY(line >= 0 && line < list->RowCount());
+            QVERIFY(results.rect().contains(pane->List()->visualRect(pane->Model().index(k, 2))));
+            QVERIFY(shown.rect().contains(list->visualRect(list->Model().index(line, 1))));
+            QCOMPARE(colour(results, pane->List()->visualRect(pane->Model().index(k, 0))), base);
+            for (int c = 0; c < 2; ++c) {
+                const QColor expected = colour(shown, list->visualRect(list->Model().index(line, c)));
+                QCOMPARE(colour(results, pane->List()->visualRect(pane->Model().index(k, c + 1))), expected);
+                coloured += expected != base;
+            }
+        }
+        QVERIFY(coloured >= 8);
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
     // The count text: thousands grouped, the size in one unit with a tenth.
     void resultsCountTextGroupsDigitsAndScalesTheSize()
     {
