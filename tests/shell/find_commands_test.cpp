@@ -43,12 +43,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -383,6 +385,108 @@ private slots:
         }
         QVERIFY(coloured >= 8);
         QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // Find all while the index thread is held part way: the walk waits at
+    // the indexed end, and meanwhile the pane already shows every result
+    // found so far with the running count, the list keeps painting its rows,
+    // no progress dialog stands in front, and the pane's Cancel stops the
+    // walk with what it found, in order.  Walked on later, the results are
+    // those of the whole file.
+    void findAllShowsItsResultsWhileItRunsAndThePanesCancelStopsIt()
+    {
+        const int total = 400000;
+        std::vector<std::string> lines;
+        lines.reserve(total);
+        for (int i = 0; i < total; ++i)
+            lines.push_back(Line("row ", i, i % 97 == 5 ? " needle" : ""));
+        const std::u16string path = Write("held.log", lines);
+        bool held = false;
+        index_hold test_hold;
+        const QMetaObject::Connection hold =
+            connect(m_window->TabControl(), &QTabWidget::currentChanged, this, [&](int tab) {
+                auto* shown = LogListOfPage(m_window->TabControl()->widget(tab));
+                file_view* data = shown ? shown->File() : nullptr;
+                if (!held && data && FileOf(*data).indexer().is_running()) {
+                    test_hold = FileOf(*data).indexer().hold();
+                    held = true;
+                }
+            });
+        CLogListCtrl* list = Open(path, false);
+        disconnect(hold);
+        QVERIFY(list);
+        if (!held)
+            QSKIP("the file was indexed before its tab came up");
+        file_view* file = m_app->ActiveFile();
+        const uint64_t indexed = FileOf(*file).line_count();
+        QVERIFY(indexed > 5 && indexed < uint64_t(total));
+        std::vector<uint64_t> found;
+        for (uint64_t i = 5; i < indexed; i += 97)
+            found.push_back(i);
+        auto* page = qobject_cast<CLogPage*>(m_window->TabControl()->currentWidget());
+        QVERIFY(page);
+        CResultsPane* pane = page->Pane();
+
+        // Should the wait serve nothing, the walk is cancelled from here so
+        // that the test fails instead of hanging.
+        struct watchdog {
+            std::atomic<bool> done{false};
+            std::thread thread;
+            ~watchdog()
+            {
+                done = true;
+                if (thread.joinable())
+                    thread.join();
+            }
+        } guard;
+        native_signal& cancel = m_app->WorkThread().CancelEvent();
+        guard.thread = std::thread([&guard, &cancel] {
+            for (int waited = 0; waited < kTestWaitMs && !guard.done; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!guard.done)
+                cancel.set();
+        });
+        bool seen = false, painting = false, no_dialog = false, cancel_enabled = false;
+        QString running_text;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!m_app->JobRunning() || pane->Model().rowCount() < static_cast<int>(found.size()))
+                return;
+            seen = true;
+            painting = !list->Model().Suspended() && list->RowCount() > 0;
+            no_dialog = QApplication::activeModalWidget() == nullptr;
+            running_text = pane->CountText();
+            auto* button = pane->findChild<QPushButton*>(QStringLiteral("results_cancel"));
+            cancel_enabled = button && button->isEnabled() && button->isVisible();
+            if (button)
+                QTest::mouseClick(button, Qt::LeftButton);
+            poll.stop();
+        });
+        poll.start(10);
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("needle"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        poll.stop();
+        guard.done = true;
+        Settle();
+        QVERIFY(seen);
+        QVERIFY(painting);
+        QVERIFY(no_dialog);
+        QVERIFY(cancel_enabled);
+        QVERIFY(running_text.startsWith(QString::number(found.size()) + QStringLiteral(" ")));
+        QCOMPARE(file->results().copy(), found);
+        QCOMPARE(file->last_results_ending(), results_ending::cancelled);
+        QVERIFY(!pane->findChild<QPushButton*>(QStringLiteral("results_cancel"))->isEnabled());
+        QVERIFY(m_viewer->boxes.empty());
+
+        test_hold.release();
+        QCOMPARE(FileOf(*file).indexer().wait_stopped(kTestWaitMs), 0);
+        QVERIFY(file->update_results());
+        std::vector<uint64_t> all;
+        for (uint64_t i = 5; i < uint64_t(total); i += 97)
+            all.push_back(i);
+        QCOMPARE(file->results().copy(), all);
     }
 
     // The count text: thousands grouped, the size in one unit with a tenth.
