@@ -88,7 +88,8 @@ command_state MenuCommandState(int id, const active_view_state& s)
     case kViewFilterEnable:
     case kViewScrollUp:
     case kViewScrollDown: return ToolbarCommandState(id, s);
-    case kViewFilterRemoveAll: return {tab && s.has_filter_conditions, false};
+    case kViewFilterRemoveAll:
+    case kViewFilterWholeFile: return {tab && s.has_filter_conditions, false};
     case kViewFirstLine:
     case kViewLastLine:
     case kViewGoToLine: return {tab && s.has_file, false};

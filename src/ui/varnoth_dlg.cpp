@@ -278,6 +278,7 @@ void CVarnothDlg::CreateMenus()
     view->addSeparator();
     AddMenuCommand(view, ids::kViewFilterSetting, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING");
     AddMenuCommand(view, ids::kViewFilterEnable, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE", true);
+    AddMenuCommand(view, ids::kViewFilterWholeFile, u"IDS_MENU_MAIN_VIEW_FILTER_WHOLE_FILE");
     m_include_menu = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_INCLUDE");
     m_exclude_menu = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
     AddMenuCommand(view, ids::kViewFilterRemoveAll, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL");

@@ -90,6 +90,7 @@ const std::vector<menu_layout> kMainMenu = {
       {kSeparator, nullptr},
       {32799, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING"},
       {32800, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE"},
+      {32872, u"IDS_MENU_MAIN_VIEW_FILTER_WHOLE_FILE"},
       {kSubmenu, u"IDS_MENU_MAIN_EDIT_INCLUDE"},
       {kSubmenu, u"IDS_MENU_MAIN_EDIT_EXCLUDE"},
       {32808, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL"}}},
@@ -139,6 +140,7 @@ const std::vector<tooltip> kTooltips = {
     {32798, u"IDS_MENU_TOOLTIP_MAIN_VIEW_HIGHLIGHT_ENABLE", "F6"},
     {32799, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_SETTING", nullptr},
     {32800, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_ENABLE", "F7"},
+    {32872, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_WHOLE_FILE", nullptr},
     {32784, u"IDS_MENU_TOOLTIP_MAIN_HELP_HELP", "F1"},
 };
 
@@ -275,6 +277,7 @@ void main_window_test::init()
             router.add(id, record);
     }
     router.add(ids::kTopPanelManage, record);
+    router.add(ids::kViewFilterWholeFile, record);
     router.add_range(ids::kRecentFileFirst, ids::kExcludeColumnLast, record);
 }
 
