@@ -32,6 +32,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -384,6 +385,46 @@ private slots:
             }
         }
         QVERIFY(coloured >= 8);
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // Ctrl+C with the focus in the pane copies its selected results as the
+    // list's copy gives the same lines selected in the list.
+    void ctrlCInThePaneCopiesTheSelectedResultsAsTheListCopiesThem()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 60; ++i)
+            lines.push_back(i % 4 == 1 ? Line("ERROR at ", i, " x") : Line("info ", i));
+        CLogListCtrl* list = Open(Write("copy.log", lines));
+        QVERIFY(list);
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        CResultsPane* pane = ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+        QVERIFY(pane && pane->Model().rowCount() == 15);
+        for (const std::vector<int>& picked : {std::vector<int>{3}, std::vector<int>{0, 2, 7, 14}}) {
+            list->ClearSelectedRows();
+            for (int k : picked)
+                list->selectionModel()->select(list->Model().index(static_cast<int>(pane->Model().LineOfRow(k)), 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QCOMPARE(list->SelectedRows().size(), picked.size());
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+            const QString from_list = QGuiApplication::clipboard()->text();
+            QVERIFY(from_list.contains(QStringLiteral("ERROR")));
+            QGuiApplication::clipboard()->clear();
+            list->ClearSelectedRows();
+            pane->List()->setFocus();
+            pane->List()->clearSelection();
+            for (int k : picked)
+                pane->List()->selectionModel()->select(pane->Model().index(k, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QTest::keyClick(pane->List(), Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), from_list);
+        }
         QVERIFY(m_viewer->boxes.empty());
     }
 
