@@ -436,31 +436,23 @@ private slots:
     // those of the whole file.
     void findAllShowsItsResultsWhileItRunsAndThePanesCancelStopsIt()
     {
-        const int total = 400000;
+        m_app->settings.max_loading_lines = 1000;
+        const int total = 30000;
         std::vector<std::string> lines;
         lines.reserve(total);
         for (int i = 0; i < total; ++i)
             lines.push_back(Line("row ", i, i % 97 == 5 ? " needle" : ""));
-        const std::u16string path = Write("held.log", lines);
-        bool held = false;
-        index_hold test_hold;
-        const QMetaObject::Connection hold =
-            connect(m_window->TabControl(), &QTabWidget::currentChanged, this, [&](int tab) {
-                auto* shown = LogListOfPage(m_window->TabControl()->widget(tab));
-                file_view* data = shown ? shown->File() : nullptr;
-                if (!held && data && FileOf(*data).indexer().is_running()) {
-                    test_hold = FileOf(*data).indexer().hold();
-                    held = true;
-                }
-            });
-        CLogListCtrl* list = Open(path, false);
-        disconnect(hold);
+        CLogListCtrl* list = Open(Write("held.log", lines));
         QVERIFY(list);
-        if (!held)
-            QSKIP("the file was indexed before its tab came up");
         file_view* file = m_app->ActiveFile();
+        // A hold taken while no index thread runs holds the next one at its
+        // start: the file opened again is indexed as far as its first window.
+        index_hold test_hold = FileOf(*file).indexer().hold();
+        QVERIFY(file->reload());
+        Settle();
         const uint64_t indexed = FileOf(*file).line_count();
         QVERIFY(indexed > 5 && indexed < uint64_t(total));
+        QVERIFY(FileOf(*file).indexer().is_running());
         std::vector<uint64_t> found;
         for (uint64_t i = 5; i < indexed; i += 97)
             found.push_back(i);
