@@ -151,6 +151,7 @@ void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
     state.indexed_lines = counts.line_count;
     state.has_conditions = file->filter_groups().ConditionCount() > 0;
     state.quick_filter = file->quick_filter_text();
+    state.results = file->results().size();
     if (!ExportCommandChecks(state,
                              [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;
@@ -386,7 +387,7 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
 {
     command_router& router = window.Router();
 
-    router.add_range(ids::kFileExportSelected, ids::kFileExportFileFilter,
+    router.add_range(ids::kFileExportSelected, ids::kFileExportResults,
                      [&window, &app, &tabs](int id) { RunExportCommand(window, app, tabs, id); });
 
     router.add(ids::kEditCopy, [&app, &tabs](int) { CopyRows(app, tabs, -1); });

@@ -52,6 +52,7 @@ const menu_command kExportCommands[] = {
     {ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
     {ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
     {ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+    {ids::kFileExportResults, u"IDS_MENU_MAIN_FILE_EXPORT_RESULTS"},
 };
 
 // The toolbar, left to right; command 0 is a separator.

@@ -109,6 +109,7 @@ const std::vector<item> kExportMenu = {
     {32811, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
     {32812, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
     {32813, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+    {32814, u"IDS_MENU_MAIN_FILE_EXPORT_RESULTS"},
 };
 
 const std::vector<int> kToolbarOrder = {32773, 32774, 32775, 32809, 32795, 32796, 32793, 32794, 32779, 32780,
@@ -538,11 +539,11 @@ void main_window_test::Toolbar_WithAnActiveFile_FollowsTheProvider()
     ToolButton(*m_dlg, 32798)->click();
     QVERIFY(ToolButton(*m_dlg, 32798)->isChecked());
 
-    // The export drop-down offers the four export commands.
+    // The export drop-down offers the five export commands.
     QMenu* exports = ToolButton(*m_dlg, 32809)->menu();
     QVERIFY(exports);
-    QCOMPARE(exports->actions().size(), 4);
-    for (int i = 0; i < 4; ++i) {
+    QCOMPARE(exports->actions().size(), 5);
+    for (int i = 0; i < 5; ++i) {
         QCOMPARE(exports->actions()[i]->text(), Text(kExportMenu[static_cast<std::size_t>(i)].key));
         m_routed.clear();
         exports->actions()[i]->trigger();
