@@ -8,6 +8,8 @@
 #include "app/varnoth_app.h"
 #include "dialogs/color_picker.h"
 #include "dialogs/find_dlg.h"
+#include "filter/filter_store.h"
+#include "filter/log_filter_groups.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "regex/text_match.h"
@@ -385,6 +387,47 @@ private slots:
             }
         }
         QVERIFY(coloured >= 8);
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // With a filter on, Enter on a result whose line the filter hides moves
+    // the window to that line and selects the first shown line after it, as
+    // go to line does; nothing is said.
+    void enterOnAResultTheFilterHidesSelectsTheNextShownLine()
+    {
+        m_app->settings.max_loading_lines = 300;
+        std::vector<std::string> lines;
+        for (int i = 0; i < 3000; ++i)
+            lines.push_back(i % 10 == 3 ? Line("drop ERROR ", i) : Line("keep ok ", i));
+        CLogListCtrl* list = Open(Write("hidden.log", lines));
+        QVERIFY(list);
+        file_view* file = m_app->ActiveFile();
+        log_filter_groups groups;
+        groups.AddCondition(MakeIncludeCondition(list->ColumnName(0), u"keep"));
+        QVERIFY(file->set_filter_groups(groups, true));
+        Settle();
+        QCOMPARE(RowText(list, 3), std::u16string(u"keep ok 4"));
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        CResultsPane* pane = ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+        QVERIFY(pane && pane->Model().rowCount() == 300);
+        for (int k : {150, 0, 299}) {
+            const int64_t line = pane->Model().LineOfRow(k);
+            QCOMPARE(line, int64_t(k) * 10 + 3);
+            pane->List()->setFocus();
+            pane->List()->setCurrentIndex(pane->Model().index(k, 0));
+            QTest::keyClick(pane->List(), Qt::Key_Return);
+            Settle();
+            const viewer_fixture::window_shape shape = m_viewer->Shape();
+            QVERIFY(shape.first <= line && line <= shape.last);
+            QCOMPARE(list->SelectedRows().size(), size_t(1));
+            // The last result is the file's last drop line: the next kept line follows it.
+            QCOMPARE(list->CurrentLineNumber(), line + 2);
+        }
         QVERIFY(m_viewer->boxes.empty());
     }
 
