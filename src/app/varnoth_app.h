@@ -178,7 +178,11 @@ public:
     // the work thread's two requests are served and no dialog is shown; a
     // job that ends in that time leaves its queued progress dropped.  After
     // that a modal progress dialog runs until the job's WM_WORK_DONE.
-    void RunJobAndWait(int file_count, bool cancellable);
+    // A live job (the whole-file results, which the window shows while they
+    // come) waits from its start in the live wait when one is set: the
+    // window goes on painting and only the results' own controls take
+    // input, Cancel among them; no progress dialog, no blind first wait.
+    void RunJobAndWait(int file_count, bool cancellable, bool live = false);
     // Posts a request to the interface thread and waits for its answer
     // (served at once when called on the interface thread).  Once the
     // interface thread has closed, the fallback answer: IDNO, IDCANCEL or
@@ -197,6 +201,9 @@ public:
     void SetMainDialog(main_dialog_link* dialog) { m_main_dialog = dialog; }
     main_dialog_link* MainDialog() const { return m_main_dialog; }
     void SetProgressDialogFactory(progress_dialog_factory factory) { m_progress_factory = std::move(factory); }
+    // Makes the wait of a live job (file_count and cancellable as for the
+    // dialog); without one a live job waits as any other does.
+    void SetLiveWaitFactory(progress_dialog_factory factory) { m_live_wait_factory = std::move(factory); }
     // The dialog while one is shown, else null.
     progress_dialog* ShownProgressDialog() const { return m_progress_dialog; }
     // How long a job may run before its progress dialog appears (test seam).
@@ -284,6 +291,7 @@ private:
     CWorkThread m_work_thread{*this};
     main_dialog_link* m_main_dialog = nullptr;
     progress_dialog_factory m_progress_factory;
+    progress_dialog_factory m_live_wait_factory;
     progress_dialog* m_progress_dialog = nullptr;
     int m_progress_delay_ms = 500;
     uint64_t m_last_done_serial = 0; // the newest job whose done was handled

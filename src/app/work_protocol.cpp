@@ -6,6 +6,9 @@
 //                                 requests; a DONE ends the wait, no dialog
 //                   [delay .. )   progress dialog; its loop dispatches
 //                                 everything; the job's DONE ends it
+//   a live job:     [0 .. )       the live wait (the GUI's): its loop
+//                                 dispatches everything, the window paints
+//                                 the results as they come; DONE ends it
 #include "app/main_dialog_link.h"
 #include "app/varnoth_app.h"
 #include "logfile/primitives.h"
@@ -162,18 +165,21 @@ bool CVarnothApp::RunViewJob(tagVIEW_JOB& job)
     // that comes while another job runs (from a progress dialog's event
     // loop) never meets it; the interface thread reads the rows only once
     // this job's done came, after every earlier job's.
-    if (m_main_dialog)
+    // The whole-file results leave the window alone: its list goes on
+    // painting its rows while they are walked.
+    const bool results = job.action == view_action::results;
+    if (m_main_dialog && !results)
         m_main_dialog->SetListRedraw(false);
     // Only waiting for the index and the whole-file results can be
     // cancelled (a cancelled walk keeps what it found): every other view
     // job leaves the window whole or not at all.
-    const bool cancellable = job.action == view_action::finish_index || job.action == view_action::results;
+    const bool cancellable = job.action == view_action::finish_index || results;
     if (!PostJob(WM_JOB_VIEW, 0, reinterpret_cast<intptr_t>(&job), cancellable)) {
         if (m_main_dialog)
             m_main_dialog->SetListRedraw(true);
         return false;
     }
-    RunJobAndWait(1, cancellable);
+    RunJobAndWait(1, cancellable, results);
     if (m_main_dialog) {
         // A job that failed (and said so) leaves the view as it was.
         if (job.succeeded || job.rows_only)
@@ -198,7 +204,7 @@ void CVarnothApp::FindInFile(const CSearchInfo& search)
     RunJobAndWait(1, true);
 }
 
-void CVarnothApp::RunJobAndWait(int file_count, bool cancellable)
+void CVarnothApp::RunJobAndWait(int file_count, bool cancellable, bool live)
 {
     struct waiting {
         explicit waiting(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
@@ -218,7 +224,9 @@ void CVarnothApp::RunJobAndWait(int file_count, bool cancellable)
 
     const auto start = std::chrono::steady_clock::now();
     bool ended = false;
-    for (;;) {
+    // A live job's wait begins at once.
+    live = live && m_live_wait_factory;
+    while (!live) {
         thread_message message;
         if (queue.peek(message, false, WM_WORK_DONE)) {
             m_last_done_serial = std::max<uint64_t>(m_last_done_serial, message.wparam);
@@ -248,7 +256,9 @@ void CVarnothApp::RunJobAndWait(int file_count, bool cancellable)
     }
 
     std::unique_ptr<progress_dialog> dialog;
-    if (m_progress_factory)
+    if (live)
+        dialog = m_live_wait_factory(file_count, cancellable, m_work_thread.CancelEvent());
+    else if (m_progress_factory)
         dialog = m_progress_factory(file_count, cancellable, m_work_thread.CancelEvent());
     if (!dialog)
         dialog = std::make_unique<headless_progress_dialog>(*this);

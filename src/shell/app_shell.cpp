@@ -25,6 +25,8 @@
 #include "ui/document_opener.h"
 #include "ui/message_presenter.h"
 #include "ui/progress_dlg.h"
+#include "ui/results_pane.h"
+#include "ui/results_wait.h"
 #include "ui/system_error.h"
 #include "ui/varnoth_dlg.h"
 #include "varnoth_version.h"
@@ -158,6 +160,11 @@ CVarnothDlg* CVarnothShell::CreateMainWindow()
     RegisterSettingsCommands(*m_main_window, m_app, *m_main_dialog);
     m_app.SetProgressDialogFactory([this](int file_count, bool cancellable, native_signal& cancel) {
         return std::make_unique<CProgressDlg>(file_count, cancellable, &cancel, m_main_window.get());
+    });
+    // The whole-file results fill the active tab's pane while they come; its
+    // Cancel is the one the walk listens to.
+    m_app.SetLiveWaitFactory([this](int, bool, native_signal& cancel) {
+        return std::make_unique<CResultsWait>(m_main_dialog->ActivePane(), &cancel);
     });
     m_app.SetMainWindowRan();
     m_main_window->ShowWithSavedPlacement();

@@ -10,6 +10,8 @@
 #include "ui/command_ids.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/log_page.h"
+#include "ui/results_pane.h"
 #include "ui/ui_text.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view.h"
@@ -105,8 +107,11 @@ public:
     {
         const int count = m_window.TabControl()->count();
         for (int i = 0; i < count; ++i)
-            if (CLogListCtrl* list = m_tabs.List(i))
+            if (CLogListCtrl* list = m_tabs.List(i)) {
                 list->SetSearchHighlightColor(color);
+                if (CResultsPane* pane = ResultsPaneOfPage(m_window.TabControl()->widget(i)))
+                    pane->List()->SetSearchHighlightColor(color);
+            }
     }
 
 protected:

@@ -93,6 +93,8 @@ void main_dialog_adapter::AddFileTab(file_view& file)
     CResultsPane* pane = page->Pane();
     pane->SetFile(&file);
     pane->SetColumnNames(file.column_names());
+    pane->List()->SetHighlightSources(&file, &file.highlight_rules(), &file.search());
+    pane->List()->SetSearchHighlightColor(m_app.settings.search_highlight);
     pane->SetCanceller([this] { m_app.WorkThread().CancelEvent().set(); });
     page->Strip()->SetFile(&file);
     QObject::connect(page->Strip(), &COverviewStrip::LineClicked, &m_window,
@@ -206,7 +208,8 @@ bool main_dialog_adapter::ShowLine(CLogListCtrl& list, int64_t line)
 bool main_dialog_adapter::ShowLine(CLogListCtrl& list, int64_t line, const window_plan& plan)
 {
     file_view* file = list.File();
-    if (!file || (plan.move && !file->move_window(plan)))
+    // Not while a job runs (the pane takes clicks while its walk runs).
+    if (!file || m_app.JobRunning() || (plan.move && !file->move_window(plan)))
         return false;
     // The row that shows the line: with a filter on, the first shown row at
     // or after it.

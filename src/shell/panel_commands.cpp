@@ -13,6 +13,7 @@
 #include "ui/file_scope_ctrl.h"
 #include "ui/file_tab_ctrl.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/results_pane.h"
 #include "ui/status_bar_ctrl.h"
 #include "ui/system_error.h"
 #include "ui/top_panel.h"
@@ -40,6 +41,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <tuple>
@@ -149,6 +151,7 @@ void RunExportCommand(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
     state.indexed_lines = counts.line_count;
     state.has_conditions = file->filter_groups().ConditionCount() > 0;
     state.quick_filter = file->quick_filter_text();
+    state.results = file->results().size();
     if (!ExportCommandChecks(state,
                              [](const std::u16string& text, unsigned flags) { return ShowMessage(text, flags); }))
         return;
@@ -315,13 +318,29 @@ int CopyText(const char16_t* text)
     return clipboard->text() == value ? 0 : EIO;
 }
 
+// The rows of the results pane that the copy takes: its selected rows while
+// it has the focus; none otherwise.
+std::vector<int> SelectedResults(const CResultsPane* pane)
+{
+    std::vector<int> rows;
+    if (!pane || !pane->isVisible() || pane->window()->focusWidget() != pane->List())
+        return rows;
+    for (const QModelIndex& index : pane->List()->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 void CopyRows(CVarnothApp& app, main_dialog_adapter& tabs, int column)
 {
     CLogListCtrl* list = tabs.ActiveList();
     file_view* file = list ? list->File() : nullptr;
     if (!list || !file)
         return;
-    const std::vector<int> selected = list->SelectedRows();
+    // With the focus in the results pane, its rows are the ones copied.
+    const CResultsPane* pane = tabs.ActivePane();
+    const std::vector<int> results = SelectedResults(pane);
+    const std::vector<int> selected = results.empty() ? list->SelectedRows() : results;
     if (selected.empty())
         return;
     copy_rows_text copied;
@@ -333,14 +352,27 @@ void CopyRows(CVarnothApp& app, main_dialog_adapter& tabs, int column)
         struct restore_cursor {
             ~restore_cursor() { QApplication::restoreOverrideCursor(); }
         } restore;
-        const file_view::rows shown = file->read_rows();
-        const std::vector<log_line*>& source = shown.lines();
-        std::vector<const log_line*> rows;
-        rows.reserve(selected.size());
-        for (int row : selected)
-            rows.push_back(row >= 0 && static_cast<std::size_t>(row) < source.size() ? source[row] : nullptr);
         const std::vector<std::u16string> names = ColumnNames(*list);
-        copied = CopyRowsText(rows, column, names, app.settings.column_separator);
+        if (!results.empty()) {
+            // Each result read and split through the index, as the pane shows it.
+            std::vector<log_line> lines(results.size());
+            std::vector<const log_line*> rows;
+            rows.reserve(results.size());
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                const int64_t line = pane->Model().LineOfRow(results[i]);
+                const bool read = line >= 0 && file->read_line(static_cast<uint64_t>(line), lines[i]);
+                rows.push_back(read ? &lines[i] : nullptr);
+            }
+            copied = CopyRowsText(rows, column, names, app.settings.column_separator);
+        } else {
+            const file_view::rows shown = file->read_rows();
+            const std::vector<log_line*>& source = shown.lines();
+            std::vector<const log_line*> rows;
+            rows.reserve(selected.size());
+            for (int row : selected)
+                rows.push_back(row >= 0 && static_cast<std::size_t>(row) < source.size() ? source[row] : nullptr);
+            copied = CopyRowsText(rows, column, names, app.settings.column_separator);
+        }
     } catch (const std::bad_alloc&) {
         ShowMessage(DictionaryText(u"IDS_MSG_NOT_ENOUGH_MEMORY"), MB_OK | MB_ICONERROR);
         return;
@@ -355,7 +387,7 @@ void RegisterPanelCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ad
 {
     command_router& router = window.Router();
 
-    router.add_range(ids::kFileExportSelected, ids::kFileExportFileFilter,
+    router.add_range(ids::kFileExportSelected, ids::kFileExportResults,
                      [&window, &app, &tabs](int id) { RunExportCommand(window, app, tabs, id); });
 
     router.add(ids::kEditCopy, [&app, &tabs](int) { CopyRows(app, tabs, -1); });

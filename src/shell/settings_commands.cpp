@@ -7,6 +7,7 @@
 #include "shell/main_dialog_adapter.h"
 #include "ui/command_ids.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/results_pane.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view.h"
 
@@ -88,6 +89,8 @@ void HighlightSetting(CVarnothDlg& window, CVarnothApp& app, main_dialog_adapter
     window.UpdateToolbar();
     if (CLogListCtrl* list = tabs.ActiveList())
         list->viewport()->update();
+    if (CResultsPane* pane = tabs.ActivePane())
+        pane->List()->viewport()->update();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "ui/file_tab_ctrl.h"
 #include "ui/go_to_line_dlg.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/results_pane.h"
 #include "ui/varnoth_dlg.h"
 #include "work/file_view.h"
 #include "work/window_plan.h"
@@ -175,6 +176,8 @@ void RegisterViewCommands(CVarnothDlg& window, CVarnothApp& app, main_dialog_ada
         window.UpdateToolbar();
         if (CLogListCtrl* list = tabs.ActiveList())
             list->viewport()->update();
+        if (CResultsPane* pane = tabs.ActivePane())
+            pane->List()->viewport()->update();
     });
 
     router.add(ids::kViewFilterEnable, [&window, &tabs](int) { ToggleFilter(window, tabs); });

@@ -23,6 +23,7 @@ inline constexpr int kFileExportSelected = 32810;
 inline constexpr int kFileExportVisible = 32811;
 inline constexpr int kFileExportFile = 32812;
 inline constexpr int kFileExportFileFilter = 32813;
+inline constexpr int kFileExportResults = 32814;
 
 // --- Edit ------------------------------------------------------------------
 inline constexpr int kEditCopy = 32777;

@@ -64,7 +64,8 @@ command_state MenuCommandState(int id, const active_view_state& s)
     case kFileExportSelected:
     case kFileExportVisible:
     case kFileExportFile:
-    case kFileExportFileFilter: return {tab, false};
+    case kFileExportFileFilter:
+    case kFileExportResults: return {tab, false};
     case kFileCloseOthers: return {s.tab_count >= 2, false};
     // Edit
     case kEditOptions: return {true, false};
@@ -88,7 +89,8 @@ command_state MenuCommandState(int id, const active_view_state& s)
     case kViewFilterEnable:
     case kViewScrollUp:
     case kViewScrollDown: return ToolbarCommandState(id, s);
-    case kViewFilterRemoveAll: return {tab && s.has_filter_conditions, false};
+    case kViewFilterRemoveAll:
+    case kViewFilterWholeFile: return {tab && s.has_filter_conditions, false};
     case kViewFirstLine:
     case kViewLastLine:
     case kViewGoToLine: return {tab && s.has_file, false};

@@ -472,18 +472,7 @@ void CLogListCtrl::UpdateRowHeight()
 
 std::unique_ptr<log_list_frame> CLogListCtrl::MakeFrame() const
 {
-    log_list_frame::frame_layout where;
-    where.focused = hasFocus();
-    where.current_row = SelectionMark();
-    const QHeaderView* header = horizontalHeader();
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int logical = header->logicalIndex(visual);
-        if (header->isSectionHidden(logical))
-            continue;
-        if (where.first_column < 0)
-            where.first_column = logical;
-        where.last_column = logical;
-    }
+    const log_list_frame::frame_layout where = FrameLayoutOf(*this, SelectionMark());
     const file_view* file = File();
     const tagHIGHLIGHT_STATE highlight{m_search, m_rules, file && file->highlight_enabled() != 0};
     return std::make_unique<log_list_frame>(*m_model, highlight, LookFromPalette(palette(), m_search_highlight),

@@ -5,9 +5,12 @@
 #include "ui/log_list_rules.h"
 #include "work/file_view.h"
 
+#include <QHeaderView>
 #include <QPainter>
 #include <QPalette>
+#include <QTableView>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -64,7 +67,8 @@ log_list_look LookFromPalette(const QPalette& palette, int32_t search_highlight)
 
 log_list_frame::log_list_frame(const CLogListModel& model, const tagHIGHLIGHT_STATE& highlight,
                                const log_list_look& look, const QFontMetrics& metrics, const frame_layout& where)
-    : m_names(model.ColumnNames()), m_painter(highlight, look.system), m_look(look), m_metrics(metrics), m_where(where)
+    : m_names(model.ColumnNames()), m_painter(highlight, look.system), m_plain(tagHIGHLIGHT_STATE{}, look.system),
+      m_look(look), m_metrics(metrics), m_where(where)
 {
     if (model.File() && !model.Suspended()) {
         m_shown.emplace(*model.File());
@@ -72,8 +76,17 @@ log_list_frame::log_list_frame(const CLogListModel& model, const tagHIGHLIGHT_ST
     }
 }
 
+log_list_frame::log_list_frame(cell_reader cells, const std::vector<std::u16string>& names, int leading,
+                               const tagHIGHLIGHT_STATE& highlight, const log_list_look& look,
+                               const QFontMetrics& metrics, const frame_layout& where)
+    : m_cells(std::move(cells)), m_leading(std::max(leading, 0)), m_names(names), m_painter(highlight, look.system),
+      m_plain(tagHIGHLIGHT_STATE{}, look.system), m_look(look), m_metrics(metrics), m_where(where)
+{}
+
 std::u16string_view log_list_frame::Cell(int row, int column) const
 {
+    if (m_cells)
+        return m_cells(row, column);
     return m_rows ? CellView(*m_rows, row, column) : std::u16string_view();
 }
 
@@ -84,10 +97,30 @@ bool log_list_frame::CutEnd(int row, int column) const
 
 tagCELL_COLORS log_list_frame::Colors(std::u16string_view text, int column, bool selected)
 {
-    const std::u16string_view name = column >= 0 && static_cast<std::size_t>(column) < m_names.size()
-                                         ? std::u16string_view(m_names[static_cast<std::size_t>(column)])
+    if (column < m_leading)
+        return m_plain.CellColors(text, {}, -1, selected, m_where.focused);
+    const int parser_column = column - m_leading;
+    const std::u16string_view name = static_cast<std::size_t>(parser_column) < m_names.size()
+                                         ? std::u16string_view(m_names[static_cast<std::size_t>(parser_column)])
                                          : std::u16string_view();
-    return m_painter.CellColors(text, name, column, selected, m_where.focused);
+    return m_painter.CellColors(text, name, parser_column, selected, m_where.focused);
+}
+
+log_list_frame::frame_layout FrameLayoutOf(const QTableView& view, int current_row)
+{
+    log_list_frame::frame_layout where;
+    where.focused = view.hasFocus();
+    where.current_row = current_row;
+    const QHeaderView* header = view.horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (header->isSectionHidden(logical))
+            continue;
+        if (where.first_column < 0)
+            where.first_column = logical;
+        where.last_column = logical;
+    }
+    return where;
 }
 
 int CutMarkWidth(const QFontMetrics& metrics)

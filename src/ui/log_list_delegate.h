@@ -29,6 +29,7 @@
 class CLogListModel;
 class QPainter;
 class QPalette;
+class QTableView;
 
 // Left text margins: 2 px in the first column, 6 px in the others.
 inline constexpr int kFirstColumnTextMargin = 2;
@@ -64,10 +65,20 @@ public:
         int last_column = -1;  // logical index of the rightmost shown column
     };
 
+    // The cells of a list that shows something else than the window's rows:
+    // the text of a shown cell, valid until the next call.
+    using cell_reader = std::function<std::u16string_view(int row, int column)>;
+
     // Reads the rows of model's file (none without a file or while the model
     // is suspended) and prepares the colour decision for highlight.
     log_list_frame(const CLogListModel& model, const tagHIGHLIGHT_STATE& highlight, const log_list_look& look,
                    const QFontMetrics& metrics, const frame_layout& where);
+    // A list whose cells cells reads: its shown column c is the parser's
+    // column c - leading (names[c - leading]); the leading columns (a line
+    // number) keep the normal colours, as the main list's row numbers do.
+    log_list_frame(cell_reader cells, const std::vector<std::u16string>& names, int leading,
+                   const tagHIGHLIGHT_STATE& highlight, const log_list_look& look, const QFontMetrics& metrics,
+                   const frame_layout& where);
     log_list_frame(const log_list_frame&) = delete;
     log_list_frame& operator=(const log_list_frame&) = delete;
 
@@ -85,12 +96,19 @@ public:
 private:
     std::optional<file_view::rows> m_shown;
     const std::vector<log_line*>* m_rows = nullptr;
+    cell_reader m_cells;
+    int m_leading = 0;
     const std::vector<std::u16string>& m_names;
     cell_painter m_painter;
+    cell_painter m_plain; // the leading columns: no rule, no search hit
     log_list_look m_look;
     QFontMetrics m_metrics;
     frame_layout m_where;
 };
+
+// Where view shows its columns (first and last shown, by logical index),
+// whether it has the focus, and current_row as its focused row.
+log_list_frame::frame_layout FrameLayoutOf(const QTableView& view, int current_row);
 
 // Draws text in rect (single line, vertically centred, cut at the right with
 // an ellipsis when it does not fit).  A text that fits is drawn straight from

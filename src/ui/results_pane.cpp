@@ -1,6 +1,7 @@
 #include "ui/results_pane.h"
 
 #include "ui/accelerators.h"
+#include "ui/log_list_delegate.h"
 #include "ui/ui_text.h"
 #include "work/file_view.h"
 
@@ -133,22 +134,32 @@ int CResultsModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size()) + 1;
 }
 
+std::u16string_view CResultsModel::CellView(int row, int column) const
+{
+    const int64_t line = LineOfRow(row);
+    if (line < 0 || column < 0)
+        return {};
+    if (m_cached_row != row) {
+        m_cached_row = row;
+        const std::string number = std::to_string(line + 1);
+        m_cached_number.assign(number.begin(), number.end());
+        if (!m_file->line_cells(static_cast<uint64_t>(line), m_cached_cells))
+            m_cached_cells.clear();
+    }
+    if (column == 0)
+        return m_cached_number;
+    const std::size_t cell = static_cast<std::size_t>(column - 1);
+    return cell < m_cached_cells.size() ? std::u16string_view(m_cached_cells[cell]) : std::u16string_view();
+}
+
 QVariant CResultsModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
         return {};
-    const int64_t line = LineOfRow(index.row());
-    if (line < 0)
+    if (LineOfRow(index.row()) < 0)
         return {};
-    if (index.column() == 0)
-        return QString::number(line + 1);
-    if (m_cached_row != index.row()) {
-        m_cached_row = index.row();
-        if (!m_file->line_cells(static_cast<uint64_t>(line), m_cached_cells))
-            m_cached_cells.clear();
-    }
-    const std::size_t cell = static_cast<std::size_t>(index.column() - 1);
-    return cell < m_cached_cells.size() ? ToQString(m_cached_cells[cell]) : QString();
+    const std::u16string_view cell = CellView(index.row(), index.column());
+    return QString(reinterpret_cast<const QChar*>(cell.data()), static_cast<qsizetype>(cell.size()));
 }
 
 QVariant CResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -166,7 +177,7 @@ QVariant CResultsModel::headerData(int section, Qt::Orientation orientation, int
 CResultsList::CResultsList(QWidget* parent) : QTableView(parent)
 {
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
     setShowGrid(false);
@@ -175,10 +186,47 @@ CResultsList::CResultsList(QWidget* parent) : QTableView(parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setStretchLastSection(true);
+    m_delegate = new CLogListDelegate([this] { return MakeFrame(); }, this);
+    setItemDelegate(m_delegate);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             emit Activated(index.row());
     });
+}
+
+void CResultsList::SetHighlightSources(const file_view* file, const CHighlight* rules, const CSearchInfo* search)
+{
+    m_file = file;
+    m_rules = rules;
+    m_search = search;
+    viewport()->update();
+}
+
+void CResultsList::SetSearchHighlightColor(int32_t value)
+{
+    m_search_highlight = value;
+    viewport()->update();
+}
+
+std::unique_ptr<log_list_frame> CResultsList::MakeFrame() const
+{
+    const auto* results = qobject_cast<const CResultsModel*>(model());
+    if (!results)
+        return nullptr;
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const tagHIGHLIGHT_STATE highlight{m_search, m_rules, m_file && m_file->highlight_enabled() != 0};
+    return std::make_unique<log_list_frame>(
+        [results](int row, int column) { return results->CellView(row, column); }, results->ColumnNames(), 1,
+        highlight, LookFromPalette(palette(), m_search_highlight), fontMetrics(), FrameLayoutOf(*this, current));
+}
+
+void CResultsList::paintEvent(QPaintEvent* event)
+{
+    // One frame for the whole page, as the main list paints.
+    const std::unique_ptr<log_list_frame> frame = MakeFrame();
+    m_delegate->SetFrame(frame.get());
+    QTableView::paintEvent(event);
+    m_delegate->SetFrame(nullptr);
 }
 
 bool CResultsList::event(QEvent* event)
@@ -241,7 +289,10 @@ CResultsPane::CResultsPane(QWidget* parent) : QWidget(parent)
             m_cancel();
     });
     m_timer.setInterval(kRefreshMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { Refresh(true); });
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_timer.setInterval(kRefreshMs);
+        Refresh(true);
+    });
 }
 
 void CResultsPane::SetFile(file_view* file)

@@ -7,7 +7,10 @@
 // count found so far ("12,345 matches in 3.1 GB, 41 %"); Cancel asks the
 // walk to stop (what was found stays).  Enter or a double click on a result,
 // and F3 / Shift+F3 (which first step to the next or previous result), ask
-// for the main list to show that result (ResultActivated).
+// for the main list to show that result (ResultActivated).  Rows are
+// painted by the main list's delegate: the cells get the colours the file's
+// highlight rules and search give them in the list, the line number column
+// the normal colours.
 //
 // Thread-safety: interface thread only; the result numbers may grow on the
 // work thread meanwhile.
@@ -20,10 +23,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class file_view;
+class CHighlight;
+class CLogListDelegate;
+class log_list_frame;
+struct CSearchInfo;
 class QLabel;
 class QPushButton;
 
@@ -44,6 +53,10 @@ public:
     int SyncRows();
     // The line number (from 0) of row; -1 for no such row.
     int64_t LineOfRow(int row) const;
+    const std::vector<std::u16string>& ColumnNames() const { return m_columns; }
+    // The text of a cell as painted (column 0: the line number); valid until
+    // the next call.
+    std::u16string_view CellView(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -56,6 +69,7 @@ private:
     int m_rows = 0;
     // The cells of the row read last (painting asks column by column).
     mutable int m_cached_row = -1;
+    mutable std::u16string m_cached_number;
     mutable std::vector<std::u16string> m_cached_cells;
 };
 
@@ -64,14 +78,29 @@ class CResultsList : public QTableView {
 public:
     explicit CResultsList(QWidget* parent = nullptr);
 
+    // The rules and search whose colours the rows get (the file's own), and
+    // the "search_highlight" setting (0x00BBGGRR).
+    void SetHighlightSources(const file_view* file, const CHighlight* rules, const CSearchInfo* search);
+    void SetSearchHighlightColor(int32_t value);
+    // A frame for painting the rows now (also outside a paint).
+    std::unique_ptr<log_list_frame> MakeFrame() const;
+
 signals:
     void Activated(int row);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     // F3 and Shift+F3 belong to the pane while it has the focus (not to the
     // main window's find next).
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    CLogListDelegate* m_delegate = nullptr;
+    const file_view* m_file = nullptr;
+    const CHighlight* m_rules = nullptr;
+    const CSearchInfo* m_search = nullptr;
+    int32_t m_search_highlight = 0x0000FFFF;
 };
 
 class CResultsPane : public QWidget {
@@ -86,7 +115,8 @@ public:
     // Reads the results and the count again; running: a walk is on now
     // (Cancel enabled, the timer on until Finish).
     void Refresh(bool running);
-    void Start() { Refresh(true); m_timer.start(); }
+    // The first look comes soon, so that the first results show at once.
+    void Start() { Refresh(true); m_timer.start(kFirstRefreshMs); }
     void Finish() { m_timer.stop(); Refresh(false); }
 
     CResultsList* List() const { return m_list; }
@@ -98,6 +128,7 @@ public:
     // when there is no such result.
     bool ActivateResult(int k);
 
+    static constexpr int kFirstRefreshMs = 40;
     static constexpr int kRefreshMs = 200;
 
 signals:

@@ -52,6 +52,7 @@ const menu_command kExportCommands[] = {
     {ids::kFileExportVisible, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
     {ids::kFileExportFile, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
     {ids::kFileExportFileFilter, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+    {ids::kFileExportResults, u"IDS_MENU_MAIN_FILE_EXPORT_RESULTS"},
 };
 
 // The toolbar, left to right; command 0 is a separator.
@@ -278,6 +279,7 @@ void CVarnothDlg::CreateMenus()
     view->addSeparator();
     AddMenuCommand(view, ids::kViewFilterSetting, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING");
     AddMenuCommand(view, ids::kViewFilterEnable, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE", true);
+    AddMenuCommand(view, ids::kViewFilterWholeFile, u"IDS_MENU_MAIN_VIEW_FILTER_WHOLE_FILE");
     m_include_menu = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_INCLUDE");
     m_exclude_menu = AddSubmenu(view, u"IDS_MENU_MAIN_EDIT_EXCLUDE");
     AddMenuCommand(view, ids::kViewFilterRemoveAll, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL");

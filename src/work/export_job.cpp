@@ -43,12 +43,18 @@ void RunExportJob(job_context& job, tagEXPORT_JOB& record)
     std::sort(request.selected.begin(), request.selected.end());
     request.groups = record.kind == EXPORT_KIND_FILTERED_FILE ? &data.filter_groups() : nullptr;
     request.quick = record.kind == EXPORT_KIND_FILTERED_FILE ? &shown.quick_filter() : nullptr;
+    if (record.kind == EXPORT_KIND_RESULTS) {
+        request.result_lines = data.results().copy();
+        request.read_line = [&data](uint64_t line, log_line& out) { return data.read_line(line, out); };
+    }
 
     int64_t total = 0;
     if (record.kind == EXPORT_KIND_SELECTED_ROWS)
         total = static_cast<int64_t>(request.selected.size());
     else if (record.kind == EXPORT_KIND_VISIBLE_ROWS)
         total = static_cast<int64_t>(rows.size());
+    else if (record.kind == EXPORT_KIND_RESULTS)
+        total = static_cast<int64_t>(request.result_lines.size());
     else
         total = static_cast<int64_t>(FileOf(data).line_count());
     {

@@ -234,6 +234,26 @@ std::optional<bool> WriteFileLines(const export_request& request, export_writer&
     return true;
 }
 
+// Kind 4: each result line read and split by its number, in file order.
+// False when cancelled.
+bool WriteResultLines(const export_request& request, export_writer& writer, export_pace& pace)
+{
+    std::vector<std::u16string_view> fields;
+    log_line line;
+    for (std::size_t i = 0; i < request.result_lines.size(); ++i) {
+        if (pace.before_row(static_cast<int64_t>(i)))
+            return false;
+        if (!request.read_line(request.result_lines[i], line) || line.columns.empty())
+            continue;
+        writer.walk_line(line, fields);
+        if (writer.out.failed())
+            break;
+    }
+    if (!writer.out.failed())
+        pace.report(pace.total());
+    return true;
+}
+
 int Message(const export_hooks& hooks, const std::u16string& text, unsigned flags)
 {
     return hooks.message ? hooks.message(text, flags) : IDNO;
@@ -280,6 +300,12 @@ bool ExportCommandChecks(const export_command_state& state,
             return false;
         }
         return true;
+    case EXPORT_KIND_RESULTS:
+        if (state.results == 0) {
+            say(u"IDS_MSG_NO_LINE_TO_EXPORT", MB_OK | MB_ICONINFORMATION);
+            return false;
+        }
+        return true;
     case EXPORT_KIND_WHOLE_FILE:
     case EXPORT_KIND_FILTERED_FILE:
         if (state.indexing) {
@@ -307,8 +333,9 @@ export_result ExportRows(const export_request& request, const export_hooks& hook
 {
     export_result result;
     const bool whole_file = request.kind == EXPORT_KIND_WHOLE_FILE || request.kind == EXPORT_KIND_FILTERED_FILE;
-    if (!request.file || (whole_file && !request.parser) || request.kind < EXPORT_KIND_SELECTED_ROWS
-        || request.kind > EXPORT_KIND_FILTERED_FILE)
+    const bool results = request.kind == EXPORT_KIND_RESULTS;
+    if (!request.file || (whole_file && !request.parser) || (results && !request.read_line)
+        || request.kind < EXPORT_KIND_SELECTED_ROWS || request.kind > EXPORT_KIND_RESULTS)
         return result;
 
     int64_t total = 0;
@@ -316,6 +343,8 @@ export_result ExportRows(const export_request& request, const export_hooks& hook
         total = static_cast<int64_t>(request.selected.size());
     else if (request.kind == EXPORT_KIND_VISIBLE_ROWS)
         total = static_cast<int64_t>(request.rows.size());
+    else if (results)
+        total = static_cast<int64_t>(request.result_lines.size());
     else
         total = static_cast<int64_t>(request.file->line_count());
     export_pace pace(hooks, total);
@@ -363,6 +392,8 @@ export_result ExportRows(const export_request& request, const export_hooks& hook
             return result;
         }
         finished = *walked;
+    } else if (results) {
+        finished = WriteResultLines(request, writer, pace);
     } else {
         finished = WriteListRows(request, writer, pace);
     }

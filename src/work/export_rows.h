@@ -38,6 +38,7 @@ enum : int32_t {
     EXPORT_KIND_VISIBLE_ROWS = 1,
     EXPORT_KIND_WHOLE_FILE = 2,
     EXPORT_KIND_FILTERED_FILE = 3,
+    EXPORT_KIND_RESULTS = 4, // the whole-file results (find all, filter whole file)
 };
 
 // What one export reads and where it writes.  Pointers and spans observe.
@@ -58,6 +59,11 @@ struct export_request {
     // Kind 3: the quick filter in force; null or without content lets every
     // line pass.  A line goes out when it passes both.
     const log_filter* quick = nullptr;
+    // Kind 4: the line numbers of the results, in file order, and how a line
+    // is read and split by its number (as the results pane shows it; false:
+    // the line is passed over).
+    std::vector<uint64_t> result_lines;
+    std::function<bool(uint64_t line, log_line& out)> read_line;
 };
 
 // The job's side of an export.  Empty callables do nothing (cancel: never).
@@ -104,7 +110,8 @@ struct export_result {
 // a comma, a quotation mark, a carriage return or a line feed is enclosed in
 // quotation marks with the inner ones doubled.  Log: each line's own text and
 // the source's line end ("\n" when it has none).  Whole-file exports leave
-// out lines without columns.  Cells are written as the list shows them
+// out lines without columns, as do the results (kind 4), which go out as
+// the lines of a whole-file export do.  Cells are written as the list shows them
 // (ShownCellText), lines as far as their text goes (a long line's first
 // part).
 export_result ExportRows(const export_request& request, const export_hooks& hooks);
@@ -126,10 +133,11 @@ struct export_command_state {
     uint64_t indexed_lines = 0;
     bool has_conditions = false; // the file's filter conditions hold at least one
     std::u16string quick_filter; // the quick filter's text in force, empty without one
+    uint64_t results = 0;        // the whole-file results listed (kind 4)
 };
 
 // The export command's checks before the save dialog, with their messages:
-// no rows (kinds 0 and 1) or no selection (kind 0), the index thread still
+// no rows (kinds 0 and 1), no selection (kind 0) or no result (kind 4), the index thread still
 // running or no indexed line (kinds 2 and 3): "IDS_MSG_NO_LINE_TO_EXPORT" or
 // "IDS_MSG_EXPORT_STILL_INDEXING" and false; kind 3 without conditions asks
 // "IDS_MSG_EXPORT_NO_FILTER", or with a quick filter only

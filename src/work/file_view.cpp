@@ -220,6 +220,18 @@ window_plan file_view::plan_for_result(uint64_t k)
 bool file_view::line_cells(uint64_t n, std::vector<std::u16string>& cells)
 {
     cells.clear();
+    log_line line;
+    if (!read_line(n, line))
+        return false;
+    cells.reserve(line.columns.size());
+    for (const log_column& column : line.columns)
+        cells.emplace_back(column.text_base + column.offset, static_cast<std::size_t>(column.length));
+    return true;
+}
+
+bool file_view::read_line(uint64_t n, log_line& line)
+{
+    line = log_line{};
     int64_t offset = 0;
     uint64_t length = 0;
     {
@@ -237,13 +249,17 @@ bool file_view::line_cells(uint64_t n, std::vector<std::u16string>& cells)
     std::u16string text;
     if (shown > 0 && !line_bytes_to_text(encoding, bytes.data(), bytes.size(), text, shown < length))
         return false;
-    log_line line;
     if (!text.empty())
         split_line(line, text.data(), text.size(), m_host.FindParser(m_parser_name), true);
-    cells.reserve(line.columns.size());
-    for (const log_column& column : line.columns)
-        cells.emplace_back(column.text_base + column.offset, static_cast<std::size_t>(column.length));
-    if (cells.empty() && !text.empty())
-        cells.push_back(std::move(text));
+    if (line.columns.empty() && !text.empty()) {
+        line.text.assign(text.begin(), text.end());
+        log_column whole;
+        whole.text_base = line.text.data();
+        whole.length = line.text.size();
+        line.columns.push_back(whole);
+    }
+    line.offset = offset;
+    if (shown < length)
+        line.cut_length = length;
     return true;
 }

@@ -196,6 +196,9 @@ public:
     // does not split fills what it can).  False when n is not indexed or the
     // line cannot be read.  Any thread, also while a job runs.
     bool line_cells(uint64_t n, std::vector<std::u16string>& cells);
+    // The same line as a log line that owns its text (for a copy of results):
+    // a line that does not split has its whole text as its one column.
+    bool read_line(uint64_t n, log_line& line);
 
 private:
     friend class file_view_engine;

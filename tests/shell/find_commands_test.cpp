@@ -8,6 +8,8 @@
 #include "app/varnoth_app.h"
 #include "dialogs/color_picker.h"
 #include "dialogs/find_dlg.h"
+#include "filter/filter_store.h"
+#include "filter/log_filter_groups.h"
 #include "glossant/dictionary_text.h"
 #include "platform/message_box.h"
 #include "regex/text_match.h"
@@ -32,6 +34,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -43,12 +46,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -316,6 +321,248 @@ private slots:
             QCOMPARE(list->CurrentLineNumber(), line + 1);
         }
         QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // The pane paints a result's cells as the main list paints the same
+    // line: each cell in the colour of the file's highlight rule that
+    // matches it (rules on one column or on every column), the line number
+    // column in the normal colours.
+    void resultsPaneRowsTakeTheColoursOfTheListsHighlightRules()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 40; ++i)
+            lines.push_back(i % 3 == 0   ? Line("ERROR at ", i, " timeout")
+                            : i % 3 == 1 ? Line("WARN at ", i)
+                                         : Line("info ", i));
+        CLogListCtrl* list = Open(Write("colours.log", lines));
+        QVERIFY(list);
+        QVERIFY(list->ColumnCount() >= 2);
+        file_view* file = m_app->ActiveFile();
+        CHighlight rules(3);
+        rules[0].expression = u"WARN";
+        rules[0].column = list->ColumnName(0);
+        rules[0].back_color = 0x0080FFFF;
+        rules[1].expression = u"timeout";
+        rules[1].back_color = 0x00FFC080;
+        rules[2].expression = u"ERROR";
+        rules[2].column = list->ColumnName(0);
+        rules[2].back_color = 0x008080FF;
+        file->set_highlight_rules(rules);
+        file->set_highlight_enabled(true);
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("at"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        auto* page = qobject_cast<CLogPage*>(m_window->TabControl()->currentWidget());
+        QVERIFY(page && page->PaneShown());
+        CResultsPane* pane = page->Pane();
+        QCOMPARE(pane->Model().rowCount(), 27);
+        m_window->resize(900, 900);
+        page->setSizes({400, 400});
+        QCoreApplication::processEvents();
+        list->ClearSelectedRows();
+        list->ClearSelectionMark();
+        pane->List()->clearSelection();
+        pane->List()->setCurrentIndex({});
+        list->setFocus();
+        const QImage shown = list->viewport()->grab().toImage();
+        const QImage results = pane->List()->viewport()->grab().toImage();
+        const auto colour = [](const QImage& image, const QRect& cell) {
+            return image.pixelColor(QPoint(cell.right() - 2, cell.center().y()) * image.devicePixelRatio());
+        };
+        const QColor base = list->palette().color(QPalette::Base);
+        int coloured = 0;
+        for (int k = 0; k < 8; ++k) {
+            const int line = static_cast<int>(pane->Model().LineOfRow(k));
+            QVERIFY(line >= 0 && line < list->RowCount());
+            QVERIFY(results.rect().contains(pane->List()->visualRect(pane->Model().index(k, 2))));
+            QVERIFY(shown.rect().contains(list->visualRect(list->Model().index(line, 1))));
+            QCOMPARE(colour(results, pane->List()->visualRect(pane->Model().index(k, 0))), base);
+            for (int c = 0; c < 2; ++c) {
+                const QColor expected = colour(shown, list->visualRect(list->Model().index(line, c)));
+                QCOMPARE(colour(results, pane->List()->visualRect(pane->Model().index(k, c + 1))), expected);
+                coloured += expected != base;
+            }
+        }
+        QVERIFY(coloured >= 8);
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // With a filter on, Enter on a result whose line the filter hides moves
+    // the window to that line and selects the first shown line after it, as
+    // go to line does; nothing is said.
+    void enterOnAResultTheFilterHidesSelectsTheNextShownLine()
+    {
+        m_app->settings.max_loading_lines = 300;
+        std::vector<std::string> lines;
+        for (int i = 0; i < 3000; ++i)
+            lines.push_back(i % 10 == 3 ? Line("drop ERROR ", i) : Line("keep ok ", i));
+        CLogListCtrl* list = Open(Write("hidden.log", lines));
+        QVERIFY(list);
+        file_view* file = m_app->ActiveFile();
+        log_filter_groups groups;
+        groups.AddCondition(MakeIncludeCondition(list->ColumnName(0), u"keep"));
+        QVERIFY(file->set_filter_groups(groups, true));
+        Settle();
+        QCOMPARE(RowText(list, 3), std::u16string(u"keep ok 4"));
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        CResultsPane* pane = ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+        QVERIFY(pane && pane->Model().rowCount() == 300);
+        for (int k : {150, 0, 299}) {
+            const int64_t line = pane->Model().LineOfRow(k);
+            QCOMPARE(line, int64_t(k) * 10 + 3);
+            pane->List()->setFocus();
+            pane->List()->setCurrentIndex(pane->Model().index(k, 0));
+            QTest::keyClick(pane->List(), Qt::Key_Return);
+            Settle();
+            const viewer_fixture::window_shape shape = m_viewer->Shape();
+            QVERIFY(shape.first <= line && line <= shape.last);
+            QCOMPARE(list->SelectedRows().size(), size_t(1));
+            // The last result is the file's last drop line: the next kept line follows it.
+            QCOMPARE(list->CurrentLineNumber(), line + 2);
+        }
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // Ctrl+C with the focus in the pane copies its selected results as the
+    // list's copy gives the same lines selected in the list.
+    void ctrlCInThePaneCopiesTheSelectedResultsAsTheListCopiesThem()
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 60; ++i)
+            lines.push_back(i % 4 == 1 ? Line("ERROR at ", i, " x") : Line("info ", i));
+        CLogListCtrl* list = Open(Write("copy.log", lines));
+        QVERIFY(list);
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        CResultsPane* pane = ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+        QVERIFY(pane && pane->Model().rowCount() == 15);
+        for (const std::vector<int>& picked : {std::vector<int>{3}, std::vector<int>{0, 2, 7, 14}}) {
+            list->ClearSelectedRows();
+            for (int k : picked)
+                list->selectionModel()->select(list->Model().index(static_cast<int>(pane->Model().LineOfRow(k)), 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QCOMPARE(list->SelectedRows().size(), picked.size());
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+            const QString from_list = QGuiApplication::clipboard()->text();
+            QVERIFY(from_list.contains(QStringLiteral("ERROR")));
+            QGuiApplication::clipboard()->clear();
+            list->ClearSelectedRows();
+            pane->List()->setFocus();
+            pane->List()->clearSelection();
+            for (int k : picked)
+                pane->List()->selectionModel()->select(pane->Model().index(k, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QTest::keyClick(pane->List(), Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), from_list);
+        }
+        QVERIFY(m_viewer->boxes.empty());
+    }
+
+    // Find all while the index thread is held part way: the walk waits at
+    // the indexed end, and meanwhile the pane already shows every result
+    // found so far with the running count, the list keeps painting its rows,
+    // no progress dialog stands in front, and the pane's Cancel stops the
+    // walk with what it found, in order.  Walked on later, the results are
+    // those of the whole file.
+    void findAllShowsItsResultsWhileItRunsAndThePanesCancelStopsIt()
+    {
+        m_app->settings.max_loading_lines = 1000;
+        const int total = 30000;
+        std::vector<std::string> lines;
+        lines.reserve(total);
+        for (int i = 0; i < total; ++i)
+            lines.push_back(Line("row ", i, i % 97 == 5 ? " needle" : ""));
+        CLogListCtrl* list = Open(Write("held.log", lines));
+        QVERIFY(list);
+        file_view* file = m_app->ActiveFile();
+        // A hold taken while no index thread runs holds the next one at its
+        // start: the file opened again is indexed as far as its first window.
+        index_hold test_hold = FileOf(*file).indexer().hold();
+        QVERIFY(file->reload());
+        Settle();
+        const uint64_t indexed = FileOf(*file).line_count();
+        QVERIFY(indexed > 5 && indexed < uint64_t(total));
+        QVERIFY(FileOf(*file).indexer().is_running());
+        std::vector<uint64_t> found;
+        for (uint64_t i = 5; i < indexed; i += 97)
+            found.push_back(i);
+        auto* page = qobject_cast<CLogPage*>(m_window->TabControl()->currentWidget());
+        QVERIFY(page);
+        CResultsPane* pane = page->Pane();
+
+        // Should the wait serve nothing, the walk is cancelled from here so
+        // that the test fails instead of hanging.
+        struct watchdog {
+            std::atomic<bool> done{false};
+            std::thread thread;
+            ~watchdog()
+            {
+                done = true;
+                if (thread.joinable())
+                    thread.join();
+            }
+        } guard;
+        native_signal& cancel = m_app->WorkThread().CancelEvent();
+        guard.thread = std::thread([&guard, &cancel] {
+            for (int waited = 0; waited < kTestWaitMs && !guard.done; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!guard.done)
+                cancel.set();
+        });
+        bool seen = false, painting = false, no_dialog = false, cancel_enabled = false;
+        QString running_text;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!m_app->JobRunning() || pane->Model().rowCount() < static_cast<int>(found.size()))
+                return;
+            seen = true;
+            painting = !list->Model().Suspended() && list->RowCount() > 0;
+            no_dialog = QApplication::activeModalWidget() == nullptr;
+            running_text = pane->CountText();
+            auto* button = pane->findChild<QPushButton*>(QStringLiteral("results_cancel"));
+            cancel_enabled = button && button->isEnabled() && button->isVisible();
+            if (button)
+                QTest::mouseClick(button, Qt::LeftButton);
+            poll.stop();
+        });
+        poll.start(10);
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), QStringLiteral("needle"));
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        poll.stop();
+        guard.done = true;
+        Settle();
+        QVERIFY(seen);
+        QVERIFY(painting);
+        QVERIFY(no_dialog);
+        QVERIFY(cancel_enabled);
+        QVERIFY(running_text.startsWith(QString::number(found.size()) + QStringLiteral(" ")));
+        QCOMPARE(file->results().copy(), found);
+        QCOMPARE(file->last_results_ending(), results_ending::cancelled);
+        QVERIFY(!pane->findChild<QPushButton*>(QStringLiteral("results_cancel"))->isEnabled());
+        QVERIFY(m_viewer->boxes.empty());
+
+        test_hold.release();
+        QCOMPARE(FileOf(*file).indexer().wait_stopped(kTestWaitMs), 0);
+        QVERIFY(file->update_results());
+        std::vector<uint64_t> all;
+        for (uint64_t i = 5; i < uint64_t(total); i += 97)
+            all.push_back(i);
+        QCOMPARE(file->results().copy(), all);
     }
 
     // The count text: thousands grouped, the size in one unit with a tenth.

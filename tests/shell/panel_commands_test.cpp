@@ -10,6 +10,7 @@
 #include "highlight/highlight.h"
 #include "logfile/unpack.h"
 #include "platform/message_box.h"
+#include "search/search_info.h"
 #include "shell/app_shell.h"
 #include "shell/find_commands.h"
 #include "shell/panel_commands.h"
@@ -51,6 +52,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -611,6 +613,43 @@ private slots:
         QCOMPARE(m_viewer->boxes.size(), size_t(1));
         QCOMPARE(m_viewer->boxes[0].flags & MB_ICONMASK, unsigned(MB_ICONERROR));
         QCOMPARE(QString::fromStdU16String(m_viewer->boxes[0].text), QString::fromLocal8Bit(std::strerror(ENOENT)));
+    }
+
+    // Export of the results: refused without results; then every result
+    // of the whole file (not only of the window) in file order.
+    void exportOfTheResultsWritesEveryResultLineOfTheWholeFile()
+    {
+        m_app->settings.max_loading_lines = 200;
+        std::string bytes;
+        std::string expected;
+        for (int i = 0; i < 3000; ++i) {
+            const std::string line = "w" + std::to_string(i) + (i % 7 == 2 ? " ERROR here" : " fine");
+            bytes += line + "\n";
+            if (i % 7 == 2)
+                expected += line + "\n";
+        }
+        QVERIFY(Open(Write("results.log", bytes)));
+        file_view* file = m_app->ActiveFile();
+        const fs::path target = Root() / "files" / "results-out.log";
+        m_export_target = target.u16string();
+        m_window->Router().route(ids::kFileExportResults);
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].text, DictionaryText(u"IDS_MSG_NO_LINE_TO_EXPORT"));
+        QVERIFY(!fs::exists(target));
+        m_viewer->boxes.clear();
+
+        CSearchInfo search;
+        search.expression = u"ERROR";
+        QVERIFY(file->find_all(search));
+        QCOMPARE(file->results().size(), uint64_t(429));
+        m_window->Router().route(ids::kFileExportResults);
+        QCOMPARE(m_viewer->boxes.size(), size_t(1));
+        QCOMPARE(m_viewer->boxes[0].text, DictionaryText(u"IDS_MSG_EXPORT_COMPLETE"));
+        std::ifstream in(target, std::ios::binary);
+        std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (written.rfind("\xEF\xBB\xBF", 0) == 0)
+            written.erase(0, 3);
+        QVERIFY(written == expected);
     }
 
     void exportCommandChecksFirstThenWritesWhatThePythonCsvReaderReadsBack()

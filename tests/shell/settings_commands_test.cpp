@@ -552,7 +552,21 @@ private slots:
         file_view* file = m_viewer->ActiveFile();
         log_filter_groups groups;
         groups.AddCondition(MakeIncludeCondition(u"Level", u"ERROR"));
+        groups.AddCondition(MakeIncludeCondition(u"Level", u"WARN"));
         QVERIFY(file->set_filter_groups(groups));
+        // The rows of the pane take the colours of the file's rules.
+        CHighlight rules(3);
+        rules[0].expression = u"ERROR";
+        rules[0].column = u"Level";
+        rules[0].back_color = 0x008080FF;
+        rules[1].expression = u"WARN";
+        rules[1].column = u"Level";
+        rules[1].back_color = 0x0080FFFF;
+        rules[2].expression = u"Timeout";
+        rules[2].column = u"Message";
+        rules[2].back_color = 0x00FFC080;
+        file->set_highlight_rules(rules);
+        file->set_highlight_enabled(true);
         m_viewer->window->setGeometry(0, 0, 1280, 760);
         m_viewer->window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_viewer->window, kTestWaitMs));
@@ -565,8 +579,8 @@ private slots:
         pane->List()->setCurrentIndex(pane->Model().index(40, 0));
         QTest::keyClick(pane->List(), Qt::Key_Return);
         m_viewer->Settle();
-        for (int c = 1; c < pane->Model().columnCount(); ++c)
-            pane->List()->resizeColumnToContents(c);
+        for (int c = 1; c + 1 < pane->Model().columnCount(); ++c)
+            pane->List()->setColumnWidth(c, list->columnWidth(c - 1) + 12);
         m_viewer->window->UpdateToolbar();
         QTest::qWait(300);
         QVERIFY(m_viewer->window->grab().save(QString::fromUtf8(out)));

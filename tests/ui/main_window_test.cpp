@@ -90,6 +90,7 @@ const std::vector<menu_layout> kMainMenu = {
       {kSeparator, nullptr},
       {32799, u"IDS_MENU_MAIN_VIEW_FILTER_SETTING"},
       {32800, u"IDS_MENU_MAIN_VIEW_FILTER_ENABLE"},
+      {32872, u"IDS_MENU_MAIN_VIEW_FILTER_WHOLE_FILE"},
       {kSubmenu, u"IDS_MENU_MAIN_EDIT_INCLUDE"},
       {kSubmenu, u"IDS_MENU_MAIN_EDIT_EXCLUDE"},
       {32808, u"IDS_MENU_MAIN_VIEW_FILTER_REMOVE_ALL"}}},
@@ -108,6 +109,7 @@ const std::vector<item> kExportMenu = {
     {32811, u"IDS_MENU_MAIN_FILE_EXPORT_VISIBLE"},
     {32812, u"IDS_MENU_MAIN_FILE_EXPORT_FILE"},
     {32813, u"IDS_MENU_MAIN_FILE_EXPORT_FILE_FILTER"},
+    {32814, u"IDS_MENU_MAIN_FILE_EXPORT_RESULTS"},
 };
 
 const std::vector<int> kToolbarOrder = {32773, 32774, 32775, 32809, 32795, 32796, 32793, 32794, 32779, 32780,
@@ -139,6 +141,7 @@ const std::vector<tooltip> kTooltips = {
     {32798, u"IDS_MENU_TOOLTIP_MAIN_VIEW_HIGHLIGHT_ENABLE", "F6"},
     {32799, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_SETTING", nullptr},
     {32800, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_ENABLE", "F7"},
+    {32872, u"IDS_MENU_TOOLTIP_MAIN_VIEW_FILTER_WHOLE_FILE", nullptr},
     {32784, u"IDS_MENU_TOOLTIP_MAIN_HELP_HELP", "F1"},
 };
 
@@ -275,6 +278,7 @@ void main_window_test::init()
             router.add(id, record);
     }
     router.add(ids::kTopPanelManage, record);
+    router.add(ids::kViewFilterWholeFile, record);
     router.add_range(ids::kRecentFileFirst, ids::kExcludeColumnLast, record);
 }
 
@@ -535,11 +539,11 @@ void main_window_test::Toolbar_WithAnActiveFile_FollowsTheProvider()
     ToolButton(*m_dlg, 32798)->click();
     QVERIFY(ToolButton(*m_dlg, 32798)->isChecked());
 
-    // The export drop-down offers the four export commands.
+    // The export drop-down offers the five export commands.
     QMenu* exports = ToolButton(*m_dlg, 32809)->menu();
     QVERIFY(exports);
-    QCOMPARE(exports->actions().size(), 4);
-    for (int i = 0; i < 4; ++i) {
+    QCOMPARE(exports->actions().size(), 5);
+    for (int i = 0; i < 5; ++i) {
         QCOMPARE(exports->actions()[i]->text(), Text(kExportMenu[static_cast<std::size_t>(i)].key));
         m_routed.clear();
         exports->actions()[i]->trigger();

@@ -28,11 +28,12 @@
 namespace {
 
 const std::vector<int> kToolbarIds = {32773, 32774, 32775, 32809, 32795, 32796, 32793, 32794, 32779, 32780,
-                                      32782, 32781, 32777, 32778, 32797, 32798, 32799, 32800, 32783, 32784};
+                                      32782, 32781, 32777, 32778, 32797, 32798, 32799, 32800, 32872, 32783, 32784};
 
-const std::vector<int> kMenuIds = {32773, 32774, 32786, 32775, 32810, 32811, 32812, 32813, 32776, 32777, 32787, 32788,
-                                   32779, 32780, 32781, 32782, 32789, 32790, 32791, 32792, 32783, 32793, 32794, 32795,
-                                   32796, 32797, 32798, 32799, 32800, 32808, 32784, 32802, 32803, 32804, 32785};
+const std::vector<int> kMenuIds = {32773, 32774, 32786, 32775, 32810, 32811, 32812, 32813, 32814, 32776,
+                                   32777, 32787, 32788, 32779, 32780, 32781, 32782, 32789, 32790, 32791,
+                                   32792, 32783, 32793, 32794, 32795, 32796, 32797, 32798, 32799, 32800,
+                                   32872, 32808, 32784, 32802, 32803, 32804, 32785};
 
 active_view_state OpenFile()
 {
@@ -302,9 +303,13 @@ void ui_rules_test::Menus_WithFile_FollowTabsSelectionAndFlags()
     QVERIFY(!MenuCommandState(32777, s).enabled);
     QVERIFY(!CopyColumnSubmenuEnabled(s));
     QVERIFY(!MenuCommandState(32808, s).enabled);
+    QVERIFY(!MenuCommandState(32872, s).enabled);
+    QVERIFY(!ToolbarCommandState(32872, s).enabled);
 
     s.has_filter_conditions = true;
     QVERIFY(MenuCommandState(32808, s).enabled);
+    QCOMPARE(MenuCommandState(32872, s), (command_state{true, false}));
+    QCOMPARE(ToolbarCommandState(32872, s), (command_state{true, false}));
     s.has_selection = true;
     QVERIFY(MenuCommandState(32777, s).enabled);
     QVERIFY(CopyColumnSubmenuEnabled(s));

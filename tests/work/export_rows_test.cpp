@@ -7,6 +7,7 @@
 #include "filter/log_filter_groups.h"
 #include "logfile/log_file.h"
 #include "parser/default_parser.h"
+#include "parser/split_line.h"
 #include "platform/message_box.h"
 #include "support/temp_dir.h"
 #include "work/export_rows.h"
@@ -411,6 +412,49 @@ TEST_F(ExportRows_Test, FilteredFileExportsTheLinesTheConditionsPass)
     EXPECT_EQ(dir.read("f.log"), everything);
 }
 
+// The results of a filter over the whole file go out as the filtered
+// export writes the same lines, in log and CSV form; a result that cannot
+// be read is passed over.
+TEST_F(ExportRows_Test, ResultsGoOutAsTheFilteredFileWritesTheirLines)
+{
+    log_file file;
+    open(file, LevelLog(3000, "\r\n"));
+    const log_pattern_list parser = LevelParser();
+    const std::vector<log_line*> rows = window(file, parser);
+    ASSERT_EQ(rows.size(), 3000u);
+    const log_filter_groups groups = ErrorsOnly();
+    std::vector<uint64_t> errors;
+    for (uint64_t i = 0; i < 3000; i += 5)
+        errors.push_back(i);
+    for (const char* target : {"r.log", "r.csv"}) {
+        const std::string reference = std::string("f") + target;
+        export_request filtered = request(file, EXPORT_KIND_FILTERED_FILE, reference, &parser);
+        filtered.groups = &groups;
+        ASSERT_EQ(ExportRows(filtered, hooks()).end, export_end::completed);
+
+        export_request results = request(file, EXPORT_KIND_RESULTS, target);
+        results.result_lines = errors;
+        results.result_lines.push_back(7000); // past the file
+        results.read_line = [&rows, &parser](uint64_t n, log_line& out) {
+            if (n >= rows.size())
+                return false;
+            const std::vector<char16_t>& text = rows[static_cast<std::size_t>(n)]->text;
+            out = log_line{};
+            return split_line(out, text.data(), text.size(), parser, true);
+        };
+        messages.shown.clear();
+        const export_result result = ExportRows(results, hooks());
+        expect_completed(result, std::string(target) == "r.log");
+        EXPECT_EQ(result.rows_written, errors.size());
+        EXPECT_TRUE(dir.read(target) == dir.read(reference)) << target;
+    }
+    // Without a reader nothing is written.
+    export_request unread = request(file, EXPORT_KIND_RESULTS, "u.log");
+    unread.result_lines = errors;
+    EXPECT_EQ(ExportRows(unread, hooks()).end, export_end::bad_request);
+    EXPECT_FALSE(dir.exists("u.log"));
+}
+
 TEST_F(ExportRows_Test, FilteredFilePassesTheQuickFilterToo)
 {
     log_file file;
@@ -805,7 +849,9 @@ TEST(ExportRows_Command, ChecksEachKindBeforeTheSaveDialog)
          MB_YESNO | MB_ICONQUESTION},
         {{EXPORT_KIND_FILTERED_FILE, 0, 0, false, 5, true, u"POST"}, IDNO, true, u"", 0},
         {{EXPORT_KIND_WHOLE_FILE, 0, 0, false, 5, false, u"POST"}, IDNO, true, u"", 0},
-        {{4, 10, 10, false, 5, true}, IDOK, false, u"", 0},
+        {{EXPORT_KIND_RESULTS, 0, 0, true, 5, false, u"", 3}, IDOK, true, u"", 0},
+        {{EXPORT_KIND_RESULTS, 10, 10, false, 5, true, u"", 0}, IDOK, false, no_lines, MB_OK | MB_ICONINFORMATION},
+        {{5, 10, 10, false, 5, true}, IDOK, false, u"", 0},
     };
     for (const row& r : rows) {
         message_recorder messages;
