@@ -5,7 +5,8 @@
 // shorter than 192 bytes followed by the block's usual line end), with a
 // table of where every 32nd line's code starts and how far that line lies
 // from the base.  Any line is so found in constant time and a scan of at
-// most 31 codes.  The index grows at the back (appending) and at the front
+// most 31 codes; in a group of one-byte codes (the usual case) that scan is
+// one masked sum of 32 bytes.  The index grows at the back (appending) and at the front
 // (prepending) without moving what is there; every block but the front and
 // the back one is full, whatever the distances.
 //
@@ -41,7 +42,8 @@ public:
 
     // Adds a line after the last one (forward) or before the first (backward).
     void add(int64_t offset, uint64_t length);
-    // Adds the first of spans to a forward block as long as each is one
+    // Adds the first of spans (in the order add takes them: ascending for a
+    // forward block, descending for a backward one) as long as each is one
     // byte's code (shorter than 192 bytes and at most shortest_long, after
     // the usual gap) and no group starts: returns how many were added.
     uint32_t add_short_run(const line_span* spans, std::size_t count, uint64_t shortest_long);
@@ -66,24 +68,38 @@ public:
     uint64_t memory_bytes() const;
 
 private:
+    // One entry of the group table.  pos holds kMixedGroup once a code of
+    // the group is longer than one byte.
+    struct group_entry {
+        uint32_t pos;      // where the code of line 32g starts
+        uint32_t distance; // its distance, while every distance fits 32 bits
+    };
+    static constexpr uint32_t kMixedGroup = 0x80000000u;
+    // The codes are followed by this many spare bytes, so that a group's
+    // codes can be summed with whole 32-byte loads.
+    static constexpr std::size_t kCodePad = 32;
+
     // The distance from base of code k's line (forward: start - base;
     // backward: base - start) and its length.
     void code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
     // Decodes the codes of group g: distances and lengths in code order.
     uint32_t decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const;
     int64_t group_distance(uint32_t g) const;
+    std::size_t group_pos(uint32_t g) const { return m_groups[g].pos & ~kMixedGroup; }
     std::size_t group_end(uint32_t g) const;
+    // Room for n more code bytes at the end of the codes: where they go.
+    uint8_t* code_room(std::size_t n);
     uint32_t code_of(uint32_t i) const { return m_forward ? i : m_used - 1 - i; }
     int64_t start_of(int64_t distance) const { return m_forward ? m_base + distance : m_base - distance; }
 
-    std::vector<uint8_t> m_codes;
-    std::vector<uint32_t> m_group_pos;      // where the code of line 32g starts
-    std::vector<uint32_t> m_group_distance; // its distance, while every distance fits 32 bits
-    std::vector<int64_t> m_wide_distance;   // in place of m_group_distance once one does not
+    std::vector<uint8_t> m_codes; // m_code_bytes of codes, then kCodePad spare bytes
+    std::vector<group_entry> m_groups;
+    std::vector<int64_t> m_wide_distance; // the distances once one does not fit 32 bits
     int64_t m_base;
     int64_t m_gap = 0;
     int64_t m_last_distance = 0; // of the last code
     uint64_t m_last_length = 0;
+    uint32_t m_code_bytes = 0;
     uint32_t m_used = 0;
     bool m_forward;
     bool m_gap_known = false;

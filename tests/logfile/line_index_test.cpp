@@ -225,31 +225,39 @@ TEST(logfile_LineIndexDifferential, LongLinesAndFarGapsKeepTheirOffsets)
 
 TEST(logfile_LineIndexDifferential, RunsOfShortLinesCountTheLinesPastASmallLimit)
 {
-    // Appended runs of one-byte codes around a line limit below 192 bytes:
-    // every line past the limit is counted, whichever way it was stored.
+    // Appended and prepended runs of one-byte codes around a line limit
+    // below 192 bytes: every line past the limit is counted, whichever way it
+    // was stored.
     std::mt19937_64 rng(41);
-    for (uint64_t limit : {1u, 50u, 190u, 191u, 192u}) {
-        line_index compact;
-        compact.write().set_line_limit(limit);
-        std::vector<line_span> lines;
-        int64_t next = 0;
-        uint64_t past = 0;
-        for (int i = 0; i < 30000; ++i) {
-            const uint64_t length = rng() % 4 == 0 ? limit + rng() % 3 - std::min<uint64_t>(limit, 1) : 1 + rng() % 200;
-            if (length == 0)
-                continue;
-            lines.push_back({next, length});
-            past += length > limit;
-            next += static_cast<int64_t>(length) + (rng() % 50 == 0 ? 2 : 1);
+    for (bool at_end : {true, false}) {
+        for (uint64_t limit : {1u, 50u, 190u, 191u, 192u}) {
+            line_index compact;
+            compact.write().set_line_limit(limit);
+            std::vector<line_span> lines;
+            int64_t next = 0;
+            uint64_t past = 0;
+            for (int i = 0; i < 30000; ++i) {
+                const uint64_t length =
+                    rng() % 4 == 0 ? limit + rng() % 3 - std::min<uint64_t>(limit, 1) : 1 + rng() % 200;
+                if (length == 0)
+                    continue;
+                lines.push_back({next, length});
+                past += length > limit;
+                next += static_cast<int64_t>(length) + (rng() % 50 == 0 ? 2 : 1);
+            }
+            // Prepending takes the lines last first.
+            std::vector<line_span> order = lines;
+            if (!at_end)
+                std::reverse(order.begin(), order.end());
+            for (std::size_t i = 0; i < order.size();) {
+                const std::size_t run = std::min<std::size_t>(order.size() - i, 1 + rng() % 5000);
+                compact.write().add_lines(order.data() + i, run, at_end);
+                i += run;
+            }
+            const line_index::reader c = compact.read();
+            EXPECT_EQ(c.long_line_count(), past) << "limit " << limit << " at end " << at_end;
+            ASSERT_EQ(walk(c), as_pairs(lines, 0, lines.size())) << "limit " << limit << " at end " << at_end;
         }
-        for (std::size_t i = 0; i < lines.size();) {
-            const std::size_t run = std::min<std::size_t>(lines.size() - i, 1 + rng() % 5000);
-            compact.write().add_lines(lines.data() + i, run, true);
-            i += run;
-        }
-        const line_index::reader c = compact.read();
-        EXPECT_EQ(c.long_line_count(), past) << "limit " << limit;
-        ASSERT_EQ(walk(c), as_pairs(lines, 0, lines.size())) << "limit " << limit;
     }
 }
 
