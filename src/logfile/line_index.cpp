@@ -43,11 +43,24 @@ uint8_t* put_varint(uint8_t* out, uint64_t value)
     return out;
 }
 
-uint64_t get_varint(const uint8_t*& p)
+// The bytes of one group: its entry's, then those past them in the codes.
+struct group_bytes {
+    const uint8_t* p;
+    const uint8_t* entry_end;
+    const uint8_t* rest;
+    uint8_t next()
+    {
+        if (p == entry_end)
+            p = rest;
+        return *p++;
+    }
+};
+
+uint64_t get_varint(group_bytes& in)
 {
     uint64_t value = 0;
     for (int shift = 0;; shift += 7) {
-        const uint8_t b = *p++;
+        const uint8_t b = in.next();
         value |= static_cast<uint64_t>(b & 0x7F) << shift;
         if (!(b & 0x80) || shift >= 63)
             return value;
@@ -84,24 +97,23 @@ std::size_t put_code(uint8_t* out, uint64_t length, bool usual_gap, int64_t gap)
 }
 
 // Reads one code; gap becomes usual unless the code carries its own.
-inline void get_code(const uint8_t*& p, uint64_t& length, int64_t& gap, int64_t usual)
+inline void get_code(group_bytes& in, uint64_t& length, int64_t& gap, int64_t usual)
 {
-    const uint8_t b = *p++;
+    const uint8_t b = in.next();
     if (b < kTwoByteCode) {
         length = b;
         gap = usual;
     } else if (b < 0xF0) {
-        length = kOneByteLengths + ((static_cast<uint64_t>(b - kTwoByteCode) << 8) | *p++);
+        length = kOneByteLengths + ((static_cast<uint64_t>(b - kTwoByteCode) << 8) | in.next());
         gap = usual;
     } else {
-        length = get_varint(p);
-        gap = unzigzag(get_varint(p));
+        length = get_varint(in);
+        gap = unzigzag(get_varint(in));
     }
 }
 
-// The sum of the first n (< 32) of the 32 bytes at p, all of which must be
-// readable: one masked pair of 16-byte sums on x86, eight bytes at a time
-// elsewhere.
+// The sum of the first n (<= 32) of the 32 bytes at p: one masked pair of
+// 16-byte sums on x86, eight bytes at a time elsewhere.
 inline uint64_t prefix_sum32(const uint8_t* p, uint32_t n)
 {
 #ifdef VARNOTH_X86
@@ -145,10 +157,15 @@ line_block::line_block(int64_t base, bool forward, int64_t gap_hint) : m_base(ba
     m_groups.reserve(kGroups);
 }
 
-uint8_t* line_block::code_room(std::size_t n)
+void line_block::put_group_bytes(const uint8_t* bytes, std::size_t size)
 {
-    m_codes.resize(m_code_bytes + n + kCodePad);
-    return m_codes.data() + m_code_bytes;
+    group_entry& entry = m_groups.back();
+    for (std::size_t i = 0; i < size; ++i, ++m_group_bytes) {
+        if (m_group_bytes < kGroup)
+            entry.codes[m_group_bytes] = bytes[i];
+        else
+            m_codes.push_back(bytes[i]);
+    }
 }
 
 void line_block::add(int64_t offset, uint64_t length)
@@ -157,19 +174,26 @@ void line_block::add(int64_t offset, uint64_t length)
     if (m_used % kGroup == 0) {
         const bool narrow = distance >= 0 && distance <= static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
         const bool wide = !narrow || !m_wide_distance.empty();
+        // A wide block's groups all count as mixed: the quick path of a
+        // lookup then needs to look at nothing but the entry.
         if (wide && m_wide_distance.empty()) {
             m_wide_distance.reserve(kGroups);
-            for (const group_entry& entry : m_groups)
+            for (group_entry& entry : m_groups) {
                 m_wide_distance.push_back(entry.distance);
+                entry.rest |= kMixedGroup;
+            }
         }
-        m_groups.push_back({m_code_bytes, narrow ? static_cast<uint32_t>(distance) : 0});
-        if (wide)
+        m_groups.push_back({static_cast<uint32_t>(m_codes.size()), narrow ? static_cast<uint32_t>(distance) : 0, {}});
+        if (wide) {
             m_wide_distance.push_back(distance);
+            m_groups.back().rest |= kMixedGroup;
+        }
+        m_group_bytes = 0;
     }
-    uint8_t* const out = code_room(kLongestCode);
+    uint8_t code[kLongestCode];
     std::size_t size;
     if (m_used == 0) {
-        size = put_code(out, length, true, 0);
+        size = put_code(code, length, true, 0);
     } else {
         const auto signed_length = static_cast<int64_t>(length);
         const int64_t gap = m_forward ? distance - m_last_distance - static_cast<int64_t>(m_last_length)
@@ -178,12 +202,11 @@ void line_block::add(int64_t offset, uint64_t length)
             m_gap = gap;
             m_gap_known = true;
         }
-        size = put_code(out, length, gap == m_gap, gap);
+        size = put_code(code, length, gap == m_gap, gap);
     }
-    m_code_bytes += static_cast<uint32_t>(size);
-    m_codes.resize(m_code_bytes + kCodePad);
+    put_group_bytes(code, size);
     if (size > 1)
-        m_groups.back().pos |= kMixedGroup;
+        m_groups.back().rest |= kMixedGroup;
     m_last_distance = distance;
     m_last_length = length;
     ++m_used;
@@ -191,12 +214,14 @@ void line_block::add(int64_t offset, uint64_t length)
 
 uint32_t line_block::add_short_run(const line_span* spans, std::size_t count, uint64_t shortest_long)
 {
-    if (!m_gap_known || m_used % kGroup == 0)
+    // Only into a group of one-byte codes so far, whose bytes all lie in its
+    // entry.
+    if (!m_gap_known || m_used % kGroup == 0 || (m_groups.back().rest & kMixedGroup))
         return 0;
     // Up to the next group's first line, which add() puts in the table.
     const auto room = static_cast<uint32_t>(std::min<std::size_t>({count, kGroup - m_used % kGroup, kLines - m_used}));
     const uint64_t longest = std::min<uint64_t>(kOneByteLengths - 1, shortest_long);
-    uint8_t* const out = code_room(room);
+    uint8_t* const out = m_groups.back().codes + m_group_bytes;
     // Locals, so that the byte stores cannot make the compiler reload them.
     const int64_t base = m_base;
     const int64_t usual = m_gap;
@@ -228,8 +253,7 @@ uint32_t line_block::add_short_run(const line_span* spans, std::size_t count, ui
             last_length = span.length;
         }
     }
-    m_code_bytes += k;
-    m_codes.resize(m_code_bytes + kCodePad);
+    m_group_bytes += k;
     m_last_distance = last_distance;
     m_last_length = last_length;
     m_used += k;
@@ -241,35 +265,38 @@ int64_t line_block::group_distance(uint32_t g) const
     return m_wide_distance.empty() ? static_cast<int64_t>(m_groups[g].distance) : m_wide_distance[g];
 }
 
-std::size_t line_block::group_end(uint32_t g) const
-{
-    return g + 1 < m_groups.size() ? group_pos(g + 1) : m_code_bytes;
-}
-
-void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
+inline void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
 {
     const uint32_t g = k / kGroup;
     const uint32_t j = k % kGroup;
-    const group_entry entry = m_groups[g];
-    if (!(entry.pos & kMixedGroup) && m_wide_distance.empty()) {
+    const group_entry& entry = m_groups[g];
+    if (!(entry.rest & kMixedGroup)) {
         // Every code of the group is one byte: a length with the usual gap.
         // Forward, line j starts after the lengths of codes 0..j-1; backward,
         // code j's line starts before the lengths of codes 1..j.
-        const uint8_t* p = m_codes.data() + entry.pos;
-        const uint64_t lengths = prefix_sum32(m_forward ? p : p + 1, j);
+        const uint64_t lengths =
+            m_forward ? prefix_sum32(entry.codes, j) : prefix_sum32(entry.codes, j + 1) - entry.codes[0];
         distance =
             static_cast<int64_t>(entry.distance) + static_cast<int64_t>(lengths) + static_cast<int64_t>(j) * m_gap;
-        length = p[j];
+        length = entry.codes[j];
         return;
     }
-    const uint8_t* p = m_codes.data() + group_pos(g);
+    mixed_code_at(k, distance, length);
+}
+
+void line_block::mixed_code_at(uint32_t k, int64_t& distance, uint64_t& length) const
+{
+    const uint32_t g = k / kGroup;
+    const uint32_t j = k % kGroup;
+    const group_entry& entry = m_groups[g];
+    group_bytes in{entry.codes, entry.codes + kGroup, m_codes.data() + (entry.rest & ~kMixedGroup)};
     int64_t d = group_distance(g);
     uint64_t len;
     int64_t gap;
-    get_code(p, len, gap, m_gap);
+    get_code(in, len, gap, m_gap);
     for (uint32_t i = 1; i <= j; ++i) {
         uint64_t next;
-        get_code(p, next, gap, m_gap);
+        get_code(in, next, gap, m_gap);
         d += m_forward ? static_cast<int64_t>(len) + gap : gap + static_cast<int64_t>(next);
         len = next;
     }
@@ -280,16 +307,17 @@ void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
 uint32_t line_block::decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const
 {
     const uint32_t count = std::min(kGroup, m_used - g * kGroup);
-    const uint8_t* p = m_codes.data() + group_pos(g);
+    const group_entry& entry = m_groups[g];
+    group_bytes in{entry.codes, entry.codes + kGroup, m_codes.data() + (entry.rest & ~kMixedGroup)};
     int64_t d = group_distance(g);
     uint64_t len;
     int64_t gap;
-    get_code(p, len, gap, m_gap);
+    get_code(in, len, gap, m_gap);
     distances[0] = d;
     lengths[0] = len;
     for (uint32_t i = 1; i < count; ++i) {
         uint64_t next;
-        get_code(p, next, gap, m_gap);
+        get_code(in, next, gap, m_gap);
         d += m_forward ? static_cast<int64_t>(len) + gap : gap + static_cast<int64_t>(next);
         distances[i] = d;
         lengths[i] = next;
@@ -298,7 +326,7 @@ uint32_t line_block::decode_group(uint32_t g, int64_t* distances, uint64_t* leng
     return count;
 }
 
-void line_block::line(uint32_t i, int64_t& offset, uint64_t& length) const
+inline void line_block::line(uint32_t i, int64_t& offset, uint64_t& length) const
 {
     int64_t distance;
     code_at(code_of(i), distance, length);
@@ -465,6 +493,7 @@ void line_index::writer::add_line(int64_t offset, uint64_t length, bool at_end)
 void line_index::writer::clear()
 {
     m_target.m_blocks.clear();
+    m_target.m_block_at.clear();
     m_target.m_first_slot = 0;
     m_target.m_line_total = 0;
     m_target.m_long_lines = 0;
@@ -482,15 +511,19 @@ bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
     if (at_end) {
         // Backward blocks always end at the line that made them: appending
         // goes on in a new block.
-        if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward())
+        if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward()) {
             m_blocks.emplace_back(offset, true, m_blocks.empty() ? -1 : m_blocks.back().usual_gap());
+            m_block_at.push_back(&m_blocks.back());
+        }
         line_block& back = m_blocks.back();
         back.add(offset, length);
         if (back.full())
             back.compact();
     } else {
-        if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward())
+        if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward()) {
             m_blocks.emplace_front(offset, false, m_blocks.empty() ? -1 : m_blocks.front().usual_gap());
+            m_block_at.insert(m_block_at.begin(), &m_blocks.front());
+        }
         line_block& front = m_blocks.front();
         front.add(offset, length);
         m_first_slot = kLinesPerBlock - front.used();
@@ -571,7 +604,7 @@ bool line_index::lookups::line(uint64_t n, int64_t& offset, uint64_t& length) co
     std::size_t block;
     uint32_t place;
     m_index.find(n, block, place);
-    m_index.m_blocks[block].line(place, offset, length);
+    m_index.m_block_at[block]->line(place, offset, length);
     return true;
 }
 
