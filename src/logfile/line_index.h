@@ -6,9 +6,10 @@
 // table that holds, for every 32nd line, how far it lies from the base and
 // the first 32 code bytes of its group of 32 lines.  Any line is so found in
 // constant time and a scan of at most 31 codes; in a group of one-byte codes
-// (the usual case) that is one read of the group's entry and a masked sum.  The index grows at the back (appending) and at the front
-// (prepending) without moving what is there; every block but the front and
-// the back one is full, whatever the distances.
+// (the usual case) that is one read of the group's entry and a masked sum.
+// The index grows at the back (appending) and at the front (prepending)
+// without moving what is there; every block but the front and the back one
+// is full, whatever the distances.
 //
 //   block (forward):   base ─► line 0 │ line 1 │ ... │ line used-1
 //   groups:            [distance of line 0 | len0 len1 ... len31]
