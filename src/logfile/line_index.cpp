@@ -4,6 +4,11 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__x86_64__) || defined(__SSE2__)
+#define VARNOTH_X86 1
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // A line's code.  Its first byte b says what follows:
@@ -25,20 +30,37 @@ constexpr uint64_t kTwoByteLengths = 0xC0 + (0x30 << 8);
 constexpr uint32_t kGroup = line_block::kGroupLines;
 constexpr uint32_t kGroups = (line_block::kLines + kGroup - 1) / kGroup;
 
-void put_varint(std::vector<uint8_t>& out, uint64_t value)
+// The most bytes one code takes: the marker and two 10-byte integers.
+constexpr std::size_t kLongestCode = 21;
+
+uint8_t* put_varint(uint8_t* out, uint64_t value)
 {
     while (value >= 0x80) {
-        out.push_back(static_cast<uint8_t>(value | 0x80));
+        *out++ = static_cast<uint8_t>(value | 0x80);
         value >>= 7;
     }
-    out.push_back(static_cast<uint8_t>(value));
+    *out++ = static_cast<uint8_t>(value);
+    return out;
 }
 
-uint64_t get_varint(const uint8_t*& p)
+// The bytes of one group: its entry's, then those past them in the codes.
+struct group_bytes {
+    const uint8_t* p;
+    const uint8_t* entry_end;
+    const uint8_t* rest;
+    uint8_t next()
+    {
+        if (p == entry_end)
+            p = rest;
+        return *p++;
+    }
+};
+
+uint64_t get_varint(group_bytes& in)
 {
     uint64_t value = 0;
     for (int shift = 0;; shift += 7) {
-        const uint8_t b = *p++;
+        const uint8_t b = in.next();
         value |= static_cast<uint64_t>(b & 0x7F) << shift;
         if (!(b & 0x80) || shift >= 63)
             return value;
@@ -55,42 +77,59 @@ int64_t unzigzag(uint64_t value)
     return static_cast<int64_t>(value >> 1) ^ -static_cast<int64_t>(value & 1);
 }
 
-void put_code(std::vector<uint8_t>& out, uint64_t length, bool usual_gap, int64_t gap)
+// Writes a line's code into out (room for kLongestCode bytes): its size.
+std::size_t put_code(uint8_t* out, uint64_t length, bool usual_gap, int64_t gap)
 {
     if (usual_gap && length < kOneByteLengths) {
-        out.push_back(static_cast<uint8_t>(length));
-        return;
+        out[0] = static_cast<uint8_t>(length);
+        return 1;
     }
     if (usual_gap && length < kTwoByteLengths) {
         const uint64_t v = length - kOneByteLengths;
-        out.push_back(static_cast<uint8_t>(kTwoByteCode + (v >> 8)));
-        out.push_back(static_cast<uint8_t>(v & 0xFF));
-        return;
+        out[0] = static_cast<uint8_t>(kTwoByteCode + (v >> 8));
+        out[1] = static_cast<uint8_t>(v & 0xFF);
+        return 2;
     }
-    out.push_back(kLongCode);
-    put_varint(out, length);
-    put_varint(out, zigzag(gap));
+    out[0] = kLongCode;
+    uint8_t* end = put_varint(out + 1, length);
+    end = put_varint(end, zigzag(gap));
+    return static_cast<std::size_t>(end - out);
 }
 
 // Reads one code; gap becomes usual unless the code carries its own.
-inline void get_code(const uint8_t*& p, uint64_t& length, int64_t& gap, int64_t usual)
+inline void get_code(group_bytes& in, uint64_t& length, int64_t& gap, int64_t usual)
 {
-    const uint8_t b = *p++;
+    const uint8_t b = in.next();
     if (b < kTwoByteCode) {
         length = b;
         gap = usual;
     } else if (b < 0xF0) {
-        length = kOneByteLengths + ((static_cast<uint64_t>(b - kTwoByteCode) << 8) | *p++);
+        length = kOneByteLengths + ((static_cast<uint64_t>(b - kTwoByteCode) << 8) | in.next());
         gap = usual;
     } else {
-        length = get_varint(p);
-        gap = unzigzag(get_varint(p));
+        length = get_varint(in);
+        gap = unzigzag(get_varint(in));
     }
 }
 
-// The sum of n bytes, eight at a time.
-inline uint64_t byte_sum(const uint8_t* p, uint32_t n)
+// The sum of the first n (<= 32) of the 32 bytes at p: one masked pair of
+// 16-byte sums on x86, eight bytes at a time elsewhere.
+inline uint64_t prefix_sum32(const uint8_t* p, uint32_t n)
 {
+#ifdef VARNOTH_X86
+    alignas(16) static const uint8_t kKeep[64] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // Byte i is kept when kKeep[32 - n + i] is set, that is when i < n.
+    const auto* keep = reinterpret_cast<const __m128i*>(kKeep + 32 - n);
+    const __m128i low = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_loadu_si128(keep));
+    const __m128i high =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), _mm_loadu_si128(keep + 1));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i sums = _mm_add_epi64(_mm_sad_epu8(low, zero), _mm_sad_epu8(high, zero));
+    return static_cast<uint64_t>(_mm_cvtsi128_si64(sums))
+           + static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+#else
     uint64_t sum = 0;
     uint32_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -102,6 +141,7 @@ inline uint64_t byte_sum(const uint8_t* p, uint32_t n)
     for (; i < n; ++i)
         sum += p[i];
     return sum;
+#endif
 }
 
 } // namespace
@@ -114,16 +154,46 @@ line_block::line_block(int64_t base, bool forward, int64_t gap_hint) : m_base(ba
         m_gap = gap_hint;
         m_gap_known = true;
     }
-    m_group_pos.reserve(kGroups);
-    m_group_distance.reserve(kGroups);
+    m_groups.reserve(kGroups);
+}
+
+void line_block::put_group_bytes(const uint8_t* bytes, std::size_t size)
+{
+    group_entry& entry = m_groups.back();
+    for (std::size_t i = 0; i < size; ++i, ++m_group_bytes) {
+        if (m_group_bytes < kGroup)
+            entry.codes[m_group_bytes] = bytes[i];
+        else
+            m_codes.push_back(bytes[i]);
+    }
 }
 
 void line_block::add(int64_t offset, uint64_t length)
 {
     const int64_t distance = m_forward ? offset - m_base : m_base - offset;
-    const auto position = m_codes.size();
+    if (m_used % kGroup == 0) {
+        const bool narrow = distance >= 0 && distance <= static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
+        const bool wide = !narrow || !m_wide_distance.empty();
+        // A wide block's groups all count as mixed: the quick path of a
+        // lookup then needs to look at nothing but the entry.
+        if (wide && m_wide_distance.empty()) {
+            m_wide_distance.reserve(kGroups);
+            for (group_entry& entry : m_groups) {
+                m_wide_distance.push_back(entry.distance);
+                entry.rest |= kMixedGroup;
+            }
+        }
+        m_groups.push_back({static_cast<uint32_t>(m_codes.size()), narrow ? static_cast<uint32_t>(distance) : 0, {}});
+        if (wide) {
+            m_wide_distance.push_back(distance);
+            m_groups.back().rest |= kMixedGroup;
+        }
+        m_group_bytes = 0;
+    }
+    uint8_t code[kLongestCode];
+    std::size_t size;
     if (m_used == 0) {
-        put_code(m_codes, length, true, 0);
+        size = put_code(code, length, true, 0);
     } else {
         const auto signed_length = static_cast<int64_t>(length);
         const int64_t gap = m_forward ? distance - m_last_distance - static_cast<int64_t>(m_last_length)
@@ -132,23 +202,11 @@ void line_block::add(int64_t offset, uint64_t length)
             m_gap = gap;
             m_gap_known = true;
         }
-        put_code(m_codes, length, gap == m_gap, gap);
+        size = put_code(code, length, gap == m_gap, gap);
     }
-    if (m_used % kGroup == 0) {
-        m_group_pos.push_back(static_cast<uint32_t>(position));
-        const bool narrow = distance >= 0 && distance <= static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
-        if (m_wide_distance.empty() && narrow) {
-            m_group_distance.push_back(static_cast<uint32_t>(distance));
-        } else {
-            if (m_wide_distance.empty()) {
-                m_wide_distance.assign(m_group_distance.begin(), m_group_distance.end());
-                m_wide_distance.reserve(kGroups);
-                m_group_distance.clear();
-                m_group_distance.shrink_to_fit();
-            }
-            m_wide_distance.push_back(distance);
-        }
-    }
+    put_group_bytes(code, size);
+    if (size > 1)
+        m_groups.back().rest |= kMixedGroup;
     m_last_distance = distance;
     m_last_length = length;
     ++m_used;
@@ -156,32 +214,46 @@ void line_block::add(int64_t offset, uint64_t length)
 
 uint32_t line_block::add_short_run(const line_span* spans, std::size_t count, uint64_t shortest_long)
 {
-    if (!m_forward || !m_gap_known || m_used % kGroup == 0)
+    // Only into a group of one-byte codes so far, whose bytes all lie in its
+    // entry.
+    if (!m_gap_known || m_used % kGroup == 0 || (m_groups.back().rest & kMixedGroup))
         return 0;
     // Up to the next group's first line, which add() puts in the table.
     const auto room = static_cast<uint32_t>(std::min<std::size_t>({count, kGroup - m_used % kGroup, kLines - m_used}));
     const uint64_t longest = std::min<uint64_t>(kOneByteLengths - 1, shortest_long);
-    const std::size_t start = m_codes.size();
-    m_codes.resize(start + room);
-    uint8_t* const out = m_codes.data() + start;
+    uint8_t* const out = m_groups.back().codes + m_group_bytes;
     // Locals, so that the byte stores cannot make the compiler reload them.
     const int64_t base = m_base;
     const int64_t usual = m_gap;
-    int64_t last_end = m_last_distance + static_cast<int64_t>(m_last_length);
     int64_t last_distance = m_last_distance;
     uint64_t last_length = m_last_length;
     uint32_t k = 0;
-    for (; k < room; ++k) {
-        const line_span& span = spans[k];
-        const int64_t distance = span.offset - base;
-        if (span.length == 0 || span.length > longest || distance - last_end != usual)
-            break;
-        out[k] = static_cast<uint8_t>(span.length);
-        last_distance = distance;
-        last_length = span.length;
-        last_end = distance + static_cast<int64_t>(span.length);
+    if (m_forward) {
+        int64_t last_end = last_distance + static_cast<int64_t>(last_length);
+        for (; k < room; ++k) {
+            const line_span& span = spans[k];
+            const int64_t distance = span.offset - base;
+            if (span.length == 0 || span.length > longest || distance - last_end != usual)
+                break;
+            out[k] = static_cast<uint8_t>(span.length);
+            last_distance = distance;
+            last_length = span.length;
+            last_end = distance + static_cast<int64_t>(span.length);
+        }
+    } else {
+        // Each line ends the usual gap before the start of the one after it.
+        for (; k < room; ++k) {
+            const line_span& span = spans[k];
+            const int64_t distance = base - span.offset;
+            if (span.length == 0 || span.length > longest
+                || distance - static_cast<int64_t>(span.length) - last_distance != usual)
+                break;
+            out[k] = static_cast<uint8_t>(span.length);
+            last_distance = distance;
+            last_length = span.length;
+        }
     }
-    m_codes.resize(start + k);
+    m_group_bytes += k;
     m_last_distance = last_distance;
     m_last_length = last_length;
     m_used += k;
@@ -190,36 +262,41 @@ uint32_t line_block::add_short_run(const line_span* spans, std::size_t count, ui
 
 int64_t line_block::group_distance(uint32_t g) const
 {
-    return m_wide_distance.empty() ? static_cast<int64_t>(m_group_distance[g]) : m_wide_distance[g];
+    return m_wide_distance.empty() ? static_cast<int64_t>(m_groups[g].distance) : m_wide_distance[g];
 }
 
-std::size_t line_block::group_end(uint32_t g) const
-{
-    return g + 1 < m_group_pos.size() ? m_group_pos[g + 1] : m_codes.size();
-}
-
-void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
+inline void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
 {
     const uint32_t g = k / kGroup;
     const uint32_t j = k % kGroup;
-    const std::size_t start = m_group_pos[g];
-    const uint8_t* p = m_codes.data() + start;
-    const uint32_t in_group = std::min(kGroup, m_used - g * kGroup);
-    int64_t d = group_distance(g);
-    if (group_end(g) - start == in_group) {
+    const group_entry& entry = m_groups[g];
+    if (!(entry.rest & kMixedGroup)) {
         // Every code of the group is one byte: a length with the usual gap.
-        const auto gaps = static_cast<int64_t>(j) * m_gap;
-        d += static_cast<int64_t>(m_forward ? byte_sum(p, j) : byte_sum(p + 1, j)) + gaps;
-        distance = d;
-        length = p[j];
+        // Forward, line j starts after the lengths of codes 0..j-1; backward,
+        // code j's line starts before the lengths of codes 1..j.
+        const uint64_t lengths =
+            m_forward ? prefix_sum32(entry.codes, j) : prefix_sum32(entry.codes, j + 1) - entry.codes[0];
+        distance =
+            static_cast<int64_t>(entry.distance) + static_cast<int64_t>(lengths) + static_cast<int64_t>(j) * m_gap;
+        length = entry.codes[j];
         return;
     }
+    mixed_code_at(k, distance, length);
+}
+
+void line_block::mixed_code_at(uint32_t k, int64_t& distance, uint64_t& length) const
+{
+    const uint32_t g = k / kGroup;
+    const uint32_t j = k % kGroup;
+    const group_entry& entry = m_groups[g];
+    group_bytes in{entry.codes, entry.codes + kGroup, m_codes.data() + (entry.rest & ~kMixedGroup)};
+    int64_t d = group_distance(g);
     uint64_t len;
     int64_t gap;
-    get_code(p, len, gap, m_gap);
+    get_code(in, len, gap, m_gap);
     for (uint32_t i = 1; i <= j; ++i) {
         uint64_t next;
-        get_code(p, next, gap, m_gap);
+        get_code(in, next, gap, m_gap);
         d += m_forward ? static_cast<int64_t>(len) + gap : gap + static_cast<int64_t>(next);
         len = next;
     }
@@ -230,16 +307,17 @@ void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
 uint32_t line_block::decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const
 {
     const uint32_t count = std::min(kGroup, m_used - g * kGroup);
-    const uint8_t* p = m_codes.data() + m_group_pos[g];
+    const group_entry& entry = m_groups[g];
+    group_bytes in{entry.codes, entry.codes + kGroup, m_codes.data() + (entry.rest & ~kMixedGroup)};
     int64_t d = group_distance(g);
     uint64_t len;
     int64_t gap;
-    get_code(p, len, gap, m_gap);
+    get_code(in, len, gap, m_gap);
     distances[0] = d;
     lengths[0] = len;
     for (uint32_t i = 1; i < count; ++i) {
         uint64_t next;
-        get_code(p, next, gap, m_gap);
+        get_code(in, next, gap, m_gap);
         d += m_forward ? static_cast<int64_t>(len) + gap : gap + static_cast<int64_t>(next);
         distances[i] = d;
         lengths[i] = next;
@@ -248,7 +326,7 @@ uint32_t line_block::decode_group(uint32_t g, int64_t* distances, uint64_t* leng
     return count;
 }
 
-void line_block::line(uint32_t i, int64_t& offset, uint64_t& length) const
+inline void line_block::line(uint32_t i, int64_t& offset, uint64_t& length) const
 {
     int64_t distance;
     code_at(code_of(i), distance, length);
@@ -295,7 +373,7 @@ int64_t line_block::last_line_from(int64_t position) const
 {
     if (m_used == 0 || position < first_start())
         return -1;
-    const auto groups = static_cast<uint32_t>(m_group_pos.size());
+    const auto groups = static_cast<uint32_t>(m_groups.size());
     int64_t distances[kGroup];
     uint64_t lengths[kGroup];
     if (m_forward) {
@@ -345,15 +423,14 @@ int64_t line_block::last_line_from(int64_t position) const
 void line_block::compact()
 {
     m_codes.shrink_to_fit();
-    m_group_pos.shrink_to_fit();
-    m_group_distance.shrink_to_fit();
+    m_groups.shrink_to_fit();
     m_wide_distance.shrink_to_fit();
 }
 
 uint64_t line_block::memory_bytes() const
 {
-    return sizeof(*this) + m_codes.capacity() + m_group_pos.capacity() * sizeof(uint32_t)
-           + m_group_distance.capacity() * sizeof(uint32_t) + m_wide_distance.capacity() * sizeof(int64_t);
+    return sizeof(*this) + m_codes.capacity() + m_groups.capacity() * sizeof(group_entry)
+           + m_wide_distance.capacity() * sizeof(int64_t);
 }
 
 // ---- the index -------------------------------------------------------------------
@@ -383,29 +460,27 @@ line_block_shape line_index::lookups::block_shape(uint64_t k) const
 
 void line_index::writer::add_lines(const line_span* spans, std::size_t count, bool at_end)
 {
-    if (!at_end) {
-        for (std::size_t i = 0; i < count; ++i)
-            m_target.add_one(spans[i].offset, spans[i].length, at_end);
-        return;
-    }
     // Most lines of a log are short and one line end apart: a run of them
-    // goes into the back block at one byte each without the checks of add_one.
+    // goes into the back block (appending) or the front block (prepending)
+    // at one byte each without the checks of add_one.
     const uint64_t shortest_long =
         m_target.m_line_limit > 0 ? m_target.m_line_limit : std::numeric_limits<uint64_t>::max();
     std::deque<line_block>& blocks = m_target.m_blocks;
     for (std::size_t i = 0; i < count;) {
         if (!blocks.empty()) {
-            line_block& back = blocks.back();
-            const uint32_t run = back.add_short_run(spans + i, count - i, shortest_long);
+            line_block& edge = at_end ? blocks.back() : blocks.front();
+            const uint32_t run = edge.forward() == at_end ? edge.add_short_run(spans + i, count - i, shortest_long) : 0;
             if (run > 0) {
                 m_target.m_line_total += run;
+                if (!at_end)
+                    m_target.m_first_slot = kLinesPerBlock - edge.used();
                 i += run;
-                if (back.full())
-                    back.compact();
+                if (edge.full())
+                    edge.compact();
                 continue;
             }
         }
-        m_target.add_one(spans[i].offset, spans[i].length, true);
+        m_target.add_one(spans[i].offset, spans[i].length, at_end);
         ++i;
     }
 }
@@ -418,6 +493,7 @@ void line_index::writer::add_line(int64_t offset, uint64_t length, bool at_end)
 void line_index::writer::clear()
 {
     m_target.m_blocks.clear();
+    m_target.m_block_at.clear();
     m_target.m_first_slot = 0;
     m_target.m_line_total = 0;
     m_target.m_long_lines = 0;
@@ -435,15 +511,19 @@ bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
     if (at_end) {
         // Backward blocks always end at the line that made them: appending
         // goes on in a new block.
-        if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward())
+        if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward()) {
             m_blocks.emplace_back(offset, true, m_blocks.empty() ? -1 : m_blocks.back().usual_gap());
+            m_block_at.push_back(&m_blocks.back());
+        }
         line_block& back = m_blocks.back();
         back.add(offset, length);
         if (back.full())
             back.compact();
     } else {
-        if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward())
+        if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward()) {
             m_blocks.emplace_front(offset, false, m_blocks.empty() ? -1 : m_blocks.front().usual_gap());
+            m_block_at.insert(m_block_at.begin(), &m_blocks.front());
+        }
         line_block& front = m_blocks.front();
         front.add(offset, length);
         m_first_slot = kLinesPerBlock - front.used();
@@ -524,7 +604,7 @@ bool line_index::lookups::line(uint64_t n, int64_t& offset, uint64_t& length) co
     std::size_t block;
     uint32_t place;
     m_index.find(n, block, place);
-    m_index.m_blocks[block].line(place, offset, length);
+    m_index.m_block_at[block]->line(place, offset, length);
     return true;
 }
 

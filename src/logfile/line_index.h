@@ -3,15 +3,18 @@
 // one 64-bit base offset and, for each line, a variable-length code of its
 // length and of the bytes between it and its neighbour (one byte for a line
 // shorter than 192 bytes followed by the block's usual line end), with a
-// table of where every 32nd line's code starts and how far that line lies
-// from the base.  Any line is so found in constant time and a scan of at
-// most 31 codes.  The index grows at the back (appending) and at the front
-// (prepending) without moving what is there; every block but the front and
-// the back one is full, whatever the distances.
+// table that holds, for every 32nd line, how far it lies from the base and
+// the first 32 code bytes of its group of 32 lines.  Any line is so found in
+// constant time and a scan of at most 31 codes; in a group of one-byte codes
+// (the usual case) that is one read of the group's entry and a masked sum.
+// The index grows at the back (appending) and at the front (prepending)
+// without moving what is there; every block but the front and the back one
+// is full, whatever the distances.
 //
 //   block (forward):   base ─► line 0 │ line 1 │ ... │ line used-1
-//   codes, in order:   [len0][len1]...        (one byte each, mostly)
-//   groups:            pos/distance of lines 0, 32, 64, ...
+//   groups:            [distance of line 0 | len0 len1 ... len31]
+//                      [distance of line 32 | len32 ... len63] ...
+//   codes:             the bytes of a group past its first 32 (long codes)
 //
 // A backward block (made by prepending) keeps its codes from its last line
 // (the one that made it, at base) towards its first.
@@ -41,7 +44,8 @@ public:
 
     // Adds a line after the last one (forward) or before the first (backward).
     void add(int64_t offset, uint64_t length);
-    // Adds the first of spans to a forward block as long as each is one
+    // Adds the first of spans (in the order add takes them: ascending for a
+    // forward block, descending for a backward one) as long as each is one
     // byte's code (shorter than 192 bytes and at most shortest_long, after
     // the usual gap) and no group starts: returns how many were added.
     uint32_t add_short_run(const line_span* spans, std::size_t count, uint64_t shortest_long);
@@ -66,24 +70,40 @@ public:
     uint64_t memory_bytes() const;
 
 private:
+    // One entry of the group table: the group's first 32 code bytes (all of
+    // its codes when each is one byte, the usual case) beside its first
+    // line's distance, so that a lookup reads one entry and nothing else.
+    // The bytes of a group past the first 32 lie in m_codes from rest on.
+    struct group_entry {
+        uint32_t rest;     // where the group's bytes past the first 32 start, | kMixedGroup
+        uint32_t distance; // of line 32g, while every distance fits 32 bits
+        uint8_t codes[kGroupLines];
+    };
+    // Set in rest once a code of the group is longer than one byte, and in
+    // every group of a block whose distances do not all fit 32 bits.
+    static constexpr uint32_t kMixedGroup = 0x80000000u;
+
     // The distance from base of code k's line (forward: start - base;
     // backward: base - start) and its length.
     void code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
+    // The same for a group with a longer code (or distances past 32 bits).
+    [[gnu::noinline]] void mixed_code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
     // Decodes the codes of group g: distances and lengths in code order.
     uint32_t decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const;
     int64_t group_distance(uint32_t g) const;
-    std::size_t group_end(uint32_t g) const;
+    // Adds a code's bytes to the last group.
+    void put_group_bytes(const uint8_t* bytes, std::size_t size);
     uint32_t code_of(uint32_t i) const { return m_forward ? i : m_used - 1 - i; }
     int64_t start_of(int64_t distance) const { return m_forward ? m_base + distance : m_base - distance; }
 
-    std::vector<uint8_t> m_codes;
-    std::vector<uint32_t> m_group_pos;      // where the code of line 32g starts
-    std::vector<uint32_t> m_group_distance; // its distance, while every distance fits 32 bits
-    std::vector<int64_t> m_wide_distance;   // in place of m_group_distance once one does not
+    std::vector<group_entry> m_groups;
+    std::vector<uint8_t> m_codes;         // the bytes of groups past their first 32
+    std::vector<int64_t> m_wide_distance; // the distances once one does not fit 32 bits
     int64_t m_base;
     int64_t m_gap = 0;
     int64_t m_last_distance = 0; // of the last code
     uint64_t m_last_length = 0;
+    uint32_t m_group_bytes = 0; // code bytes of the last group
     uint32_t m_used = 0;
     bool m_forward;
     bool m_gap_known = false;
@@ -220,6 +240,9 @@ private:
     void find(uint64_t n, std::size_t& block, uint32_t& place) const;
 
     std::deque<line_block> m_blocks;
+    // The blocks in order again, for a lookup by number without the
+    // deque's arithmetic (a deque keeps its elements in place at both ends).
+    std::vector<const line_block*> m_block_at;
     uint64_t m_first_slot = 0;
     uint64_t m_line_total = 0;
     uint64_t m_line_limit = 0;

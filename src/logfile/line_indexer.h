@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class window_bounds;
@@ -70,12 +71,26 @@ public:
     static constexpr uint64_t kPassLines = 10000;
 
 private:
+    // The buffers of one scan, kept from pass to pass of the index thread:
+    // fresh memory for every pass cost a page fault for every 4 KB read.
+    struct scan_buffers {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        std::unique_ptr<uint64_t[]> masks;
+        std::vector<line_span> spans;
+    };
+    // The buffers with room for read_size bytes.
+    scan_buffers& buffers(std::size_t read_size);
+    void release_buffers() { m_buffers = scan_buffers(); }
+    int64_t scan_forward(int64_t start, uint64_t limit);
+    int64_t scan_backward(int64_t end, uint64_t limit);
     void flush_spans(std::vector<line_span>& spans, bool at_end);
 
     line_source& m_source;
     window_bounds& m_bounds;
     line_index m_index;
     std::atomic<bool> m_tail_mode{false};
+    scan_buffers m_buffers; // used by the one scan that runs
     // The index thread and the holds on it; clear() ends the thread, so that
     // a file opened again is indexed again by a fresh one.
     index_control m_control{*this};

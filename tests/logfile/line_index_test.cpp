@@ -187,6 +187,62 @@ TEST(logfile_LineIndexDifferential, AppendedAndPrependedLinesAnswerAsTheFlatInde
     }
 }
 
+TEST(logfile_LineIndexDifferential, ACodeAcrossTheGroupEntrysLastByteReadsOn)
+{
+    // A group keeps its first 32 code bytes in its table entry and the rest
+    // beside the block: after p one-byte codes, a two-byte code (a line of
+    // 200 bytes) and a long one (a far gap) fall on every place around that
+    // edge, appended and prepended.
+    std::mt19937_64 rng(32);
+    for (bool at_end : {true, false}) {
+        for (int p = 0; p < 32; ++p) {
+            std::vector<line_span> layout;
+            int64_t next = 10;
+            auto add = [&](uint64_t length, int64_t gap) {
+                layout.push_back({next, length});
+                next += static_cast<int64_t>(length) + gap;
+            };
+            // A backward block's codes run from its last line: mirror the
+            // layout so that the same codes come first.
+            std::vector<std::pair<uint64_t, int64_t>> lines;
+            for (int i = 0; i < 8; ++i)
+                lines.push_back({5, 1}); // the usual gap is set by the first lines
+            for (int i = 0; i < p; ++i)
+                lines.push_back({1 + static_cast<uint64_t>(i % 100), 1});
+            lines.push_back({200, 1});
+            lines.push_back({7, 100000});
+            for (int i = 0; i < 70; ++i)
+                lines.push_back({1 + static_cast<uint64_t>(i % 150), i % 9 == 0 ? 3 : 1});
+            if (!at_end)
+                std::reverse(lines.begin(), lines.end());
+            for (const auto& [length, gap] : lines)
+                add(length, gap);
+            line_index compact;
+            flat_line_index flat;
+            if (at_end) {
+                compact.write().add_lines(layout.data(), layout.size(), true);
+                for (const line_span& line : layout)
+                    flat.write().add_line(line.offset, line.length, true);
+            } else {
+                std::vector<line_span> reversed(layout.rbegin(), layout.rend());
+                compact.write().add_lines(reversed.data(), reversed.size(), false);
+                for (const line_span& line : reversed)
+                    flat.write().add_line(line.offset, line.length, false);
+            }
+            expect_same(compact, flat, as_pairs(layout, 0, layout.size()), rng,
+                        "p " + std::to_string(p) + " at end " + std::to_string(at_end));
+            const line_index::reader c = compact.read();
+            for (uint64_t n = 0; n < layout.size(); ++n) {
+                int64_t offset;
+                uint64_t length;
+                ASSERT_TRUE(c.line(n, offset, length));
+                ASSERT_EQ(std::make_pair(offset, length), std::make_pair(layout[n].offset, layout[n].length))
+                    << "line " << n << " p " << p << " at end " << at_end;
+            }
+        }
+    }
+}
+
 TEST(logfile_LineIndexDifferential, LongLinesAndFarGapsKeepTheirOffsets)
 {
     // What the flat index cannot hold: lengths past 65535 and lines more
@@ -225,31 +281,39 @@ TEST(logfile_LineIndexDifferential, LongLinesAndFarGapsKeepTheirOffsets)
 
 TEST(logfile_LineIndexDifferential, RunsOfShortLinesCountTheLinesPastASmallLimit)
 {
-    // Appended runs of one-byte codes around a line limit below 192 bytes:
-    // every line past the limit is counted, whichever way it was stored.
+    // Appended and prepended runs of one-byte codes around a line limit
+    // below 192 bytes: every line past the limit is counted, whichever way it
+    // was stored.
     std::mt19937_64 rng(41);
-    for (uint64_t limit : {1u, 50u, 190u, 191u, 192u}) {
-        line_index compact;
-        compact.write().set_line_limit(limit);
-        std::vector<line_span> lines;
-        int64_t next = 0;
-        uint64_t past = 0;
-        for (int i = 0; i < 30000; ++i) {
-            const uint64_t length = rng() % 4 == 0 ? limit + rng() % 3 - std::min<uint64_t>(limit, 1) : 1 + rng() % 200;
-            if (length == 0)
-                continue;
-            lines.push_back({next, length});
-            past += length > limit;
-            next += static_cast<int64_t>(length) + (rng() % 50 == 0 ? 2 : 1);
+    for (bool at_end : {true, false}) {
+        for (uint64_t limit : {1u, 50u, 190u, 191u, 192u}) {
+            line_index compact;
+            compact.write().set_line_limit(limit);
+            std::vector<line_span> lines;
+            int64_t next = 0;
+            uint64_t past = 0;
+            for (int i = 0; i < 30000; ++i) {
+                const uint64_t length =
+                    rng() % 4 == 0 ? limit + rng() % 3 - std::min<uint64_t>(limit, 1) : 1 + rng() % 200;
+                if (length == 0)
+                    continue;
+                lines.push_back({next, length});
+                past += length > limit;
+                next += static_cast<int64_t>(length) + (rng() % 50 == 0 ? 2 : 1);
+            }
+            // Prepending takes the lines last first.
+            std::vector<line_span> order = lines;
+            if (!at_end)
+                std::reverse(order.begin(), order.end());
+            for (std::size_t i = 0; i < order.size();) {
+                const std::size_t run = std::min<std::size_t>(order.size() - i, 1 + rng() % 5000);
+                compact.write().add_lines(order.data() + i, run, at_end);
+                i += run;
+            }
+            const line_index::reader c = compact.read();
+            EXPECT_EQ(c.long_line_count(), past) << "limit " << limit << " at end " << at_end;
+            ASSERT_EQ(walk(c), as_pairs(lines, 0, lines.size())) << "limit " << limit << " at end " << at_end;
         }
-        for (std::size_t i = 0; i < lines.size();) {
-            const std::size_t run = std::min<std::size_t>(lines.size() - i, 1 + rng() % 5000);
-            compact.write().add_lines(lines.data() + i, run, true);
-            i += run;
-        }
-        const line_index::reader c = compact.read();
-        EXPECT_EQ(c.long_line_count(), past) << "limit " << limit;
-        ASSERT_EQ(walk(c), as_pairs(lines, 0, lines.size())) << "limit " << limit;
     }
 }
 

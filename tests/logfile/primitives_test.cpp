@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -546,7 +547,9 @@ TEST(logfile_Thread, PrioritiesBelowAndAboveNormal)
         ASSERT_TRUE(thread.start(nullptr, r.priority));
         ASSERT_EQ(thread.wait_stopped(kTestWaitMs), 0);
         if (r.sign > 0) {
-            EXPECT_GT(seen.load(), creator) << r.priority;
+            // One step: a background thread keeps most of a normal share of
+            // a busy machine.
+            EXPECT_EQ(seen.load(), std::min(creator + 1, 19)) << r.priority;
         } else if (r.sign == 0) {
             EXPECT_EQ(seen.load(), creator);
         } else if (geteuid() == 0 || creator > -20) {
