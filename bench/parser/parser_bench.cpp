@@ -205,7 +205,7 @@ int main(int argc, char** argv)
         {
             const log_file::window_reader view = file.read_window();
             for (const log_line* line : view.lines())
-                text_bytes += line->text.size() * sizeof(char16_t);
+                text_bytes += line->text().size() * sizeof(char16_t);
             const line_index::reader index = file.read_index();
             line_cursor cursor;
             index.locate(0, cursor);

@@ -240,9 +240,9 @@ bool file_view::line_cells(uint64_t n, std::vector<std::u16string>& cells)
     log_line line;
     if (!text.empty())
         split_line(line, text.data(), text.size(), m_host.FindParser(m_parser_name), true);
-    cells.reserve(line.columns.size());
-    for (const log_column& column : line.columns)
-        cells.emplace_back(column.text_base + column.offset, static_cast<std::size_t>(column.length));
+    cells.reserve(line.columns().size());
+    for (const log_column& column : line.columns())
+        cells.emplace_back(line.text_of(column));
     if (cells.empty() && !text.empty())
         cells.push_back(std::move(text));
     return true;
