@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -137,7 +138,8 @@ void log_list_rules_test::CellView_CutsAt65534Characters()
     for (std::size_t length : {std::size_t(65533), std::size_t(65534), std::size_t(65535), std::size_t(200000)}) {
         std::u16string text(length, u'x');
         text.back() = u'!';
-        const auto line = Line(text, {{0, length}});
+        // A line holds at most kMaxLineText characters; its column covers them.
+        const auto line = Line(text, {{0, std::min(length, kMaxLineText)}});
         const std::vector<log_line*> rows = {line.get()};
         const std::u16string_view cell = CellView(rows, 0, 0);
         QCOMPARE(cell.size(), std::min(length, kMaxCellText));
