@@ -35,8 +35,8 @@ inline std::vector<std::u16string> ReadSampleLines(const std::string& path)
 inline std::unique_ptr<log_line> SplitLine(const std::u16string& text, const log_pattern_list& parser)
 {
     auto line = std::make_unique<log_line>();
-    line->text.assign(text.begin(), text.end());
-    const std::u16string_view view(line->text.data(), line->text.size());
+    line->assign_text(text);
+    const std::u16string_view view = line->text();
     std::size_t pos = 0;
     for (const log_pattern& item : parser) {
         if (pos >= view.size())
@@ -55,12 +55,12 @@ inline std::unique_ptr<log_line> SplitLine(const std::u16string& text, const log
             end = q;
             pos = q + item.end.size();
         }
-        log_column column;
-        column.text_base = line->text.data();
-        column.offset = start;
-        column.length = end - start;
-        ParseDataValue(column.value, line->text.data() + start, end - start, item.data_format);
-        line->columns.push_back(column);
+        tagDATA_VALUE value;
+        ParseDataValue(value, view.data() + start, end - start, item.data_format);
+        log_column& column = line->add_column();
+        column.offset = static_cast<uint16_t>(start);
+        column.length = static_cast<uint16_t>(end - start);
+        column.set_value(value);
     }
     return line;
 }

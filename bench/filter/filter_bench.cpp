@@ -60,10 +60,9 @@ int main(int argc, char** argv)
         hits = 0;
         for (const log_line* row : rows)
             for (int k = 0; k < 3; ++k)
-                if (cells[k] < row->columns.size()) {
-                    const log_column& c = row->columns[cells[k]];
-                    hits += std::u16string_view(c.text_base + c.offset, c.length).find(needles[k])
-                            != std::u16string_view::npos;
+                if (cells[k] < row->columns().size()) {
+                    const log_column& c = row->columns()[cells[k]];
+                    hits += row->text_of(c).find(needles[k]) != std::u16string_view::npos;
                 }
     });
 
@@ -73,10 +72,10 @@ int main(int argc, char** argv)
         fresh_passed = 0;
         const std::vector<log_filter>& level = groups.groups()[1];
         for (const log_line* row : rows) {
-            const log_column& c = row->columns[1];
+            const log_column& c = row->columns()[1];
             CPatternT pattern;
             pattern.Compile(level[0].content(), NO_FLAG);
-            fresh_passed += pattern.Match(c.text_base + c.offset, static_cast<int>(c.length)).IsMatched();
+            fresh_passed += pattern.Match(row->text().data() + c.offset, static_cast<int>(c.length)).IsMatched();
         }
     });
 

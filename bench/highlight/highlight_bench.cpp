@@ -62,20 +62,17 @@ int main(int argc, char** argv)
     std::vector<std::u16string> names;
     for (const log_pattern& item : parser)
         names.push_back(item.name);
-    auto cell_text = [](const log_line& row, std::size_t c) {
-        const log_column& col = row.columns[c];
-        return std::u16string_view(col.text_base + col.offset, col.length);
-    };
+    auto cell_text = [](const log_line& row, std::size_t c) { return row.text_of(row.columns()[c]); };
     std::size_t cells = 0;
     for (const auto& row : page)
-        cells += row->columns.size();
+        cells += row->columns().size();
 
     std::size_t marked = 0;
     const double painter_ms = bench::BestOf(kRounds, [&] {
         marked = 0;
         cell_painter painter(state, colors);
         for (const auto& row : page)
-            for (std::size_t c = 0; c < row->columns.size(); ++c)
+            for (std::size_t c = 0; c < row->columns().size(); ++c)
                 marked += painter.CellColors(cell_text(*row, c), names[c], static_cast<int32_t>(c), false, true).marked;
     });
 
@@ -84,7 +81,7 @@ int main(int argc, char** argv)
     const double scan_ms = bench::BestOf(kRounds, [&] {
         hits = 0;
         for (const auto& row : page)
-            for (std::size_t c = 0; c < row->columns.size(); ++c) {
+            for (std::size_t c = 0; c < row->columns().size(); ++c) {
                 const std::u16string_view text = cell_text(*row, c);
                 hits += text.find(search.expression) != std::u16string_view::npos;
                 for (const tagHIGHLIGHT_ITEM& rule : rules)
@@ -97,7 +94,7 @@ int main(int argc, char** argv)
     const double plain_ms = bench::BestOf(kRounds, [&] {
         plain_marked = 0;
         for (const auto& row : page)
-            for (std::size_t c = 0; c < row->columns.size(); ++c)
+            for (std::size_t c = 0; c < row->columns().size(); ++c)
                 plain_marked +=
                     CellColors(cell_text(*row, c), names[c], static_cast<int32_t>(c), false, true, state, colors)
                         .marked;
@@ -108,7 +105,7 @@ int main(int argc, char** argv)
     const double fresh_ms = bench::BestOf(5, [&] {
         fresh_hits = 0;
         for (const auto& row : page)
-            for (std::size_t c = 0; c < row->columns.size(); ++c) {
+            for (std::size_t c = 0; c < row->columns().size(); ++c) {
                 const std::u16string_view text = cell_text(*row, c);
                 for (const tagHIGHLIGHT_ITEM& rule : rules) {
                     if (!rule.regexp || !(rule.column.empty() || rule.column == names[c]))

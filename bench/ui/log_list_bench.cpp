@@ -146,12 +146,10 @@ struct plain_table {
         int row = 0;
         for (const std::u16string& text : lines) {
             const std::unique_ptr<log_line> line = bench::SplitLine(text, parser);
-            for (std::size_t c = 0; c < line->columns.size(); ++c) {
-                const log_column& column = line->columns[c];
-                model.setItem(
-                    row, static_cast<int>(c),
-                    new QStandardItem(QString::fromStdU16String(std::u16string(
-                        column.text_base + column.offset, column.text_base + column.offset + column.length))));
+            for (std::size_t c = 0; c < line->columns().size(); ++c) {
+                const log_column& column = line->columns()[c];
+                model.setItem(row, static_cast<int>(c),
+                              new QStandardItem(QString::fromStdU16String(std::u16string(line->text_of(column)))));
             }
             ++row;
         }

@@ -80,7 +80,7 @@ uint64_t write_log(const std::string& path, uint64_t bytes)
 
 bool count_line(const log_line& line, uint64_t, uint64_t, void* context)
 {
-    *static_cast<uint64_t*>(context) += line.columns.size();
+    *static_cast<uint64_t*>(context) += line.columns().size();
     return true;
 }
 

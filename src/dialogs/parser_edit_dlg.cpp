@@ -606,9 +606,9 @@ void CParserEditDlg::ShowSplit(const log_pattern_list& parser)
         const int row = static_cast<int>(i);
         m_result->setItem(row, 0, new QTableWidgetItem(ToQString(leaves[i]->name)));
         QString value;
-        if (i < line.columns.size()) {
-            const log_column& column = line.columns[i];
-            value = ToQString(std::u16string_view(column.text_base + column.offset, column.length));
+        if (i < line.columns().size()) {
+            const log_column& column = line.columns()[i];
+            value = ToQString(line.text_of(column));
         }
         m_result->setItem(row, 1, new QTableWidgetItem(value));
     }

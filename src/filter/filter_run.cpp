@@ -43,8 +43,8 @@ bool prepared_condition::Matches(std::u16string_view cell)
 
 bool prepared_condition::AnyCellMatches(const log_line& row)
 {
-    for (const log_column& column : row.columns)
-        if (Matches(ColumnText(column)))
+    for (const log_column& column : row.columns())
+        if (Matches(ColumnText(row, column)))
             return true;
     return false;
 }
@@ -77,9 +77,9 @@ bool prepared_groups::RowPasses(const log_line& row)
 {
     bool passes = true;
     for (bound_group& g : m_groups) {
-        if (g.column >= row.columns.size())
+        if (g.column >= row.columns().size())
             continue;
-        const std::u16string_view cell = ColumnText(row.columns[g.column]);
+        const std::u16string_view cell = ColumnText(row, row.columns()[g.column]);
         bool all_and = true, any_or = false;
         for (prepared_condition& condition : g.conditions) {
             const bool holds = condition.Matches(cell);

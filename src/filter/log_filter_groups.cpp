@@ -79,9 +79,9 @@ bool log_filter_groups::RowPasses(const log_line& row, const FilterColumnBinding
     bool passes = true;
     for (std::size_t k = 0; k < m_groups.size() && k < binding.size(); ++k) {
         const std::size_t i = binding[k];
-        if (i >= columns.size() || i >= row.columns.size())
+        if (i >= columns.size() || i >= row.columns().size())
             continue;
-        const std::u16string_view cell = ColumnText(row.columns[i]);
+        const std::u16string_view cell = ColumnText(row, row.columns()[i]);
         bool all_and = true, any_or = false, has_or = false;
         for (const log_filter& condition : m_groups[k]) {
             const bool holds =
@@ -101,8 +101,8 @@ bool log_filter_groups::RowPasses(const log_line& row, const FilterColumnBinding
 bool log_filter_groups::AnyCellMatches(const log_line& row, const log_filter& condition)
 {
     static const tagDATA_FORMAT text_format;
-    for (const log_column& column : row.columns) {
-        const std::u16string_view cell = ColumnText(column);
+    for (const log_column& column : row.columns()) {
+        const std::u16string_view cell = ColumnText(row, column);
         if (condition.Matches(text_format, cell.data(), static_cast<std::ptrdiff_t>(cell.size())))
             return true;
     }

@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-// The text of one cell of a split line; empty for a cell without text.
-inline std::u16string_view ColumnText(const log_column& cell)
+// The text of one cell of a split line, which must be one of line's cells.
+inline std::u16string_view ColumnText(const log_line& line, const log_column& cell)
 {
-    return cell.text_base ? std::u16string_view(cell.text_base + cell.offset, cell.length) : std::u16string_view();
+    return line.text_of(cell);
 }
 
 // A parser's columns: its leaves in column order.

@@ -30,7 +30,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
     std::u16string text;
     text.reserve(kConvertBufferSize);
     log_line line;
-    line.columns.reserve(static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
+    line.reserve_columns(static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
     uint64_t number = 0;
     do {
         int64_t offset;
@@ -43,8 +43,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
         line.offset = offset;
         line.cut_length = length < whole ? whole : 0;
         if (text.empty()) {
-            line.columns.clear();
-            line.text.clear();
+            line.assign_text({});
         } else {
             split_line(line, text.data(), text.size(), parser, true);
         }

@@ -19,6 +19,7 @@ namespace {
 
 // The most characters a line's text converts to.
 constexpr std::size_t kConvertBufferSize = kMaxLineUnits + 1;
+static_assert(kMaxLineUnits <= kMaxLineText, "a window line holds all the text read for it");
 
 // Splits the new lines of a parse as the parse hands them over, on the
 // parsing thread and, for large windows, one helper thread that starts once
@@ -84,7 +85,7 @@ private:
                         m_ready.wait(ready, std::memory_order_acquire);
                     }
                     log_line& line = *m_lines[i];
-                    split_line(line, line.text.data(), line.text.size(), m_parser, false);
+                    split_line(line, line.text().data(), line.text().size(), m_parser, false);
                 }
             }
         } catch (...) {
@@ -248,12 +249,11 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
                 const char* bytes = byte_reader.bytes(offset, length, wanted_end);
                 if (bytes && line_bytes_to_text(text_encoding, bytes, length, text, length < whole)) {
                     ++counts.converted;
-                    auto line = std::make_unique<log_line>();
+                    // One block: the line, its column records and its text.
+                    std::unique_ptr<log_line> line(log_line::create(text, columns));
                     line->offset = offset;
                     if (length < whole)
                         line->cut_length = whole;
-                    line->text.assign(text.begin(), text.end());
-                    line->columns.reserve(columns);
                     lines.push_back(line.get());
                     origins.push_back(-1);
                     fresh.push_back(line.release());

@@ -36,7 +36,7 @@ window_verdict judge_window(log_file& file, const log_pattern_list& parser)
         const log_file::window_reader window = file.read_window();
         verdict.splits = !window.lines().empty();
         for (const log_line* line : window.lines())
-            verdict.splits = verdict.splits && line->columns.size() == columns;
+            verdict.splits = verdict.splits && line->columns().size() == columns;
         if (verdict.splits) {
             for (std::size_t c = 0; c < columns; ++c) {
                 const tagDATA_FORMAT& format = leaves[c]->data_format;
@@ -44,13 +44,13 @@ window_verdict judge_window(log_file& file, const log_pattern_list& parser)
                     continue;
                 bool read_somewhere = false;
                 for (const log_line* line : window.lines()) {
-                    const log_column& column = line->columns[c];
-                    const bool read = column.value.valid;
+                    const log_column& column = line->columns()[c];
+                    const bool read = column.value().valid;
                     read_somewhere = read_somewhere || read;
                     const bool whole =
                         read
                         && (format.data_type != DATA_TYPE_DATETIME
-                            || DateTimeCoversWhole(column.text_base + column.offset, column.length, format));
+                            || DateTimeCoversWhole(line->text().data() + column.offset, column.length, format));
                     verdict.whole = verdict.whole && whole;
                 }
                 verdict.every_column = verdict.every_column && read_somewhere;

@@ -1,25 +1,103 @@
 // One line of a log file split into columns: what a parser makes of a line's
 // text, kept while the line is in a file's parsed window.
+//
+// A line holds its characters and one record per column (where the column's
+// characters lie in the text, and its typed value, parsed once when the line
+// is split) in one piece of storage.  A window line made by log_line::create
+// is a single heap block: the line, its column records and its text.
 #pragma once
 
 #include "format/data_format.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
+#include <string_view>
 
+// The most characters a line holds: a longer text is cut to it (a window
+// line never holds more), so that a column's place fits 16 bits.
+inline constexpr std::size_t kMaxLineText = 65535;
+
+// One column of a line: its characters are text()[offset, offset + length)
+// of the line that holds it.
 struct log_column {
-    const char16_t* text_base = nullptr; // inside the owning line's text; never owned
-    uint64_t offset = 0;                 // characters from text_base to the column's first one
-    uint64_t length = 0;                 // characters
-    tagDATA_VALUE value;
-};
+    int64_t payload = 0; // the typed value, as in tagDATA_VALUE
+    int16_t milliseconds = 0;
+    bool valid = false;
+    uint16_t offset = 0; // characters from the first one of the line's text
+    uint16_t length = 0; // characters
 
-struct log_line {
-    std::vector<log_column> columns;
-    std::vector<char16_t> text; // the line's characters, no terminator
-    int64_t offset = -1;        // file offset of the line's first byte
+    tagDATA_VALUE value() const
+    {
+        tagDATA_VALUE v;
+        v.payload = payload;
+        v.milliseconds = milliseconds;
+        v.valid = valid;
+        return v;
+    }
+    void set_value(const tagDATA_VALUE& v)
+    {
+        payload = v.payload;
+        milliseconds = v.milliseconds;
+        valid = v.valid;
+    }
+};
+static_assert(sizeof(log_column) == 16, "a column record is 16 bytes");
+
+class log_line {
+public:
+    int64_t offset = -1; // file offset of the line's first byte
     // The line's byte length in the file when text holds only its first
     // part (a line longer than the most a line's text holds); 0 when text is
     // the whole line.
     uint64_t cut_length = 0;
+
+    log_line() = default;
+    ~log_line();
+    // Copies are deep and have storage of their own.
+    log_line(const log_line& other);
+    log_line& operator=(const log_line& other);
+
+    // A new line in one heap block with text (cut to kMaxLineText) and room
+    // for columns column records; deleted with delete.  Throws bad_alloc.
+    static log_line* create(std::u16string_view text, std::size_t columns);
+    static void* operator new(std::size_t size) { return ::operator new(size); }
+    static void operator delete(void* block) { ::operator delete(block); }
+
+    std::u16string_view text() const { return {text_data(), m_text_size}; }
+    std::span<const log_column> columns() const { return {column_data(), m_column_count}; }
+    // The characters of column, which must be one of this line's.
+    std::u16string_view text_of(const log_column& column) const { return {text_data() + column.offset, column.length}; }
+
+    // Whether the line, its column records and its text are one heap block
+    // (a line made by create that has not outgrown its room).
+    bool in_one_block() const { return m_storage == reinterpret_cast<const char*>(this + 1); }
+
+    // Replaces the text (cut to kMaxLineText) and drops the columns.
+    void assign_text(std::u16string_view text);
+    void clear_columns() { m_column_count = 0; }
+    // Appends a column record (zeroed) and returns it.  The text stays the
+    // same, but moves when the line outgrows its room for columns.
+    log_column& add_column();
+    // Makes room for columns records in all, so that adding up to them
+    // moves nothing.
+    void reserve_columns(std::size_t columns);
+
+private:
+    log_column* column_data() const { return reinterpret_cast<log_column*>(m_storage); }
+    char16_t* text_data() const
+    {
+        return m_storage ? reinterpret_cast<char16_t*>(m_storage + m_column_capacity * sizeof(log_column)) : nullptr;
+    }
+    // Lays the storage out anew for the given room, keeping the columns
+    // and the text there are.
+    void relayout(std::size_t column_capacity, std::size_t text_capacity);
+    void release();
+
+    // [column records x m_column_capacity][characters x m_text_capacity]
+    char* m_storage = nullptr;
+    uint16_t m_text_size = 0;
+    uint16_t m_text_capacity = 0;
+    uint16_t m_column_count = 0;
+    uint16_t m_column_capacity = 0;
 };

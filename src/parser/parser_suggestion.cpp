@@ -376,9 +376,9 @@ bool sits_like_the_selected_line(const log_line& line, const candidate& c)
     std::size_t pos = 0;
     std::size_t index = 0;
     for (const log_pattern& item : c.parser) {
-        const log_column& column = line.columns[index];
+        const log_column& column = line.columns()[index];
         const std::size_t value_begin = column.offset;
-        const std::u16string_view text(line.text.data(), line.text.size());
+        const std::u16string_view text(line.text().data(), line.text().size());
         if (index < c.columns.size()) {
             const planned_column& planned = *c.columns[index];
             if (!item.start.empty()) {
@@ -402,8 +402,8 @@ bool bare_values_fit(const log_line& line, const candidate& c, const std::vector
 {
     for (std::size_t index = 0; index < c.columns.size(); ++index) {
         const line_token& token = tokens[c.columns[index]->token];
-        const log_column& column = line.columns[index];
-        const std::u16string_view value(line.text.data() + column.offset, column.length);
+        const log_column& column = line.columns()[index];
+        const std::u16string_view value(line.text().data() + column.offset, column.length);
         if (token.kind == token_kind::level && !is_level_word(value) && !is_upper_word(value))
             return false;
         if ((token.kind == token_kind::word || token.kind == token_kind::label || token.kind == token_kind::separator)
@@ -424,23 +424,23 @@ evaluation evaluate(const candidate& c, const std::vector<sample_line>& sample, 
     log_line line;
     for (const sample_line& sampled : sample) {
         result.records += sampled.record ? 1 : 0;
-        const bool complete =
-            split_line(line, sampled.text.data(), sampled.text.size(), c.parser, true) && line.columns.size() == count;
+        const bool complete = split_line(line, sampled.text.data(), sampled.text.size(), c.parser, true)
+                              && line.columns().size() == count;
         if (!complete)
             continue;
         bool typed_valid = true;
         for (std::size_t i = 0; i < count; ++i)
             typed_valid =
-                typed_valid && (leaves[i]->data_format.data_type == DATA_TYPE_TEXT || line.columns[i].value.valid);
+                typed_valid && (leaves[i]->data_format.data_type == DATA_TYPE_TEXT || line.columns()[i].value().valid);
         result.split += typed_valid ? 1 : 0;
         if (!sampled.record || !sits_like_the_selected_line(line, c) || !bare_values_fit(line, c, tokens))
             continue;
         ++result.otherwise_fitting;
-        const log_column& last = line.columns.back();
-        if (last.offset + last.length + c.parser.back().end.size() < line.text.size())
+        const log_column& last = line.columns().back();
+        if (last.offset + last.length + c.parser.back().end.size() < line.text().size())
             ++result.trailing;
         for (std::size_t i = 0; i < c.columns.size(); ++i)
-            result.valid[i] += line.columns[i].value.valid ? 1 : 0;
+            result.valid[i] += line.columns()[i].value().valid ? 1 : 0;
         result.record_fits += typed_valid ? 1 : 0;
     }
     return result;
@@ -483,13 +483,14 @@ void widen_numbers(candidate& c, const std::vector<sample_line>& sample)
     for (log_pattern& item : c.parser)
         formats.push_back(&item.data_format);
     for (const sample_line& sampled : sample) {
-        if (!split_line(line, sampled.text.data(), sampled.text.size(), c.parser, true) || line.columns.size() != count)
+        if (!split_line(line, sampled.text.data(), sampled.text.size(), c.parser, true)
+            || line.columns().size() != count)
             continue;
         for (std::size_t i = 0; i < count; ++i) {
             tagDATA_FORMAT& format = *formats[i];
-            if (format.data_type != DATA_TYPE_NUMERIC || !line.columns[i].value.valid)
+            if (format.data_type != DATA_TYPE_NUMERIC || !line.columns()[i].value().valid)
                 continue;
-            const std::u16string_view value(line.text.data() + line.columns[i].offset, line.columns[i].length);
+            const std::u16string_view value(line.text().data() + line.columns()[i].offset, line.columns()[i].length);
             const std::size_t dot = value.find(u'.');
             if (dot != npos)
                 format.digit_count = static_cast<uint8_t>(
@@ -513,10 +514,11 @@ std::vector<column_facts> gather_facts(const candidate& c, const std::vector<sam
     const auto count = static_cast<std::size_t>(leaf_count(c.parser));
     log_line line;
     for (const sample_line& sampled : sample) {
-        if (!split_line(line, sampled.text.data(), sampled.text.size(), c.parser, true) || line.columns.size() != count)
+        if (!split_line(line, sampled.text.data(), sampled.text.size(), c.parser, true)
+            || line.columns().size() != count)
             continue;
         for (std::size_t i = 0; i < c.columns.size(); ++i)
-            facts[i].values.emplace_back(line.text.data() + line.columns[i].offset, line.columns[i].length);
+            facts[i].values.emplace_back(line.text().data() + line.columns()[i].offset, line.columns()[i].length);
     }
     return facts;
 }

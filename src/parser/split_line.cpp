@@ -2,6 +2,7 @@
 
 #include "parser/datetime_extent.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -34,8 +35,9 @@ bool fail_at(const log_pattern& item, std::u16string* failed_name)
     return false;
 }
 
-bool split_items(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& items,
-                 std::u16string* failed_name)
+// Splits text[0..length), which lies base characters into the line's text.
+bool split_items(log_line& line, const char16_t* text, std::size_t base, std::size_t length,
+                 const log_pattern_list& items, std::u16string* failed_name)
 {
     std::size_t pos = 0;
     for (const log_pattern& item : items) {
@@ -72,14 +74,17 @@ bool split_items(log_line& line, const char16_t* text, std::size_t length, const
         if (!item.sub_items.empty()) {
             if (value_length == 0)
                 return fail_at(item.sub_items.front(), failed_name);
-            if (!split_items(line, text + value_start, value_length, item.sub_items, failed_name))
+            if (!split_items(line, text + value_start, base + value_start, value_length, item.sub_items, failed_name))
                 return false;
         } else {
-            log_column& column = line.columns.emplace_back();
-            column.text_base = text;
-            column.offset = value_start;
-            column.length = value_length;
-            ParseDataValue(column.value, text + value_start, value_length, item.data_format);
+            log_column& column = line.add_column();
+            column.offset = static_cast<uint16_t>(base + value_start);
+            column.length = static_cast<uint16_t>(value_length);
+            if (item.data_format.data_type != DATA_TYPE_TEXT) {
+                tagDATA_VALUE value;
+                ParseDataValue(value, text + value_start, value_length, item.data_format);
+                column.set_value(value);
+            }
         }
     }
     return true;
@@ -92,14 +97,18 @@ bool split_line(log_line& line, const char16_t* text, std::size_t length, const 
 {
     if (failed_name)
         failed_name->clear();
-    if (copy) {
-        line.columns.clear();
-        line.text.assign(text, text + length);
-        text = line.text.data();
-    }
+    if (copy)
+        line.assign_text(std::u16string_view(text, length));
+    if (line.text().empty())
+        return false;
+    // Room for a column per leaf first, so that the text stays where it is
+    // while it is split in place.
+    line.reserve_columns(line.columns().size() + static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
+    text = line.text().data();
+    length = line.text().size();
     if (length == 0)
         return false;
-    if (!split_items(line, text, length, parser, failed_name))
+    if (!split_items(line, text, 0, length, parser, failed_name))
         return false;
-    return !line.columns.empty();
+    return !line.columns().empty();
 }

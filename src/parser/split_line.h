@@ -12,10 +12,11 @@
 // column's value with its item's data format.  text need not be terminated
 // and is never read beyond length.
 //
-// With copy the line's columns are cleared and its text becomes a copy of the
-// given characters, which the columns then point into; without copy the
-// columns are appended and point into text (the value of an item whose
-// sub-items cut it further).  Per item, from a position that starts at 0:
+// With copy the line's columns are dropped and its text becomes a copy of the
+// given characters (cut to kMaxLineText); without copy text must be the
+// line's own text, and the columns are appended.  Either way the split reads
+// the line's own text in place, and each column records where its characters
+// lie in it.  Per item, from a position that starts at 0:
 // a start text is looked for from the position and skipped over when found
 // (an absent start text is no failure); an empty end text takes the rest of
 // the text and leaves the position where it was; a non-empty end text must be

@@ -11,16 +11,17 @@ std::u16string SearchText(const CSearchInfo& search)
 bool line_matches(const log_line& line, const CSearchInfo& search)
 {
     auto test = [&](const log_column& column) {
-        return MatchText(std::u16string(ColumnText(column)), search.expression, search.case_sensitive, search.regexp);
+        return MatchText(std::u16string(ColumnText(line, column)), search.expression, search.case_sensitive,
+                         search.regexp);
     };
     if (search.column < 0) {
-        for (const log_column& column : line.columns)
+        for (const log_column& column : line.columns())
             if (test(column))
                 return true;
         return false;
     }
     const auto k = static_cast<std::size_t>(search.column);
-    return k < line.columns.size() && test(line.columns[k]);
+    return k < line.columns().size() && test(line.columns()[k]);
 }
 
 search_matcher::search_matcher(std::u16string_view pattern, bool case_sensitive, bool use_regex, int runaway_limit)
@@ -48,11 +49,11 @@ bool search_matcher::Matches(std::u16string_view text)
 bool search_matcher::LineMatches(const log_line& line, int32_t column)
 {
     if (column < 0) {
-        for (const log_column& c : line.columns)
-            if (Matches(ColumnText(c)))
+        for (const log_column& c : line.columns())
+            if (Matches(ColumnText(line, c)))
                 return true;
         return false;
     }
     const auto k = static_cast<std::size_t>(column);
-    return k < line.columns.size() && Matches(ColumnText(line.columns[k]));
+    return k < line.columns().size() && Matches(ColumnText(line, line.columns()[k]));
 }

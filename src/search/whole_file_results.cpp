@@ -171,8 +171,7 @@ public:
         }
         m_line.offset = line.offset;
         if (m_text.empty()) {
-            m_line.columns.clear();
-            m_line.text.clear();
+            m_line.assign_text({});
         } else {
             split_line(m_line, m_text.data(), m_text.size(), m_parser, true);
         }

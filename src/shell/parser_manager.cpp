@@ -22,7 +22,7 @@ constexpr std::size_t kFitLines = 5;          // the last rows a parser must spl
 
 std::u16string RowText(const log_line* line)
 {
-    return line ? std::u16string(line->text.begin(), line->text.end()) : std::u16string();
+    return line ? std::u16string(line->text().begin(), line->text().end()) : std::u16string();
 }
 
 class shell_parser_host : public parser_dlg_host {
@@ -134,8 +134,8 @@ bool SplitsLastRows(file_view& file, const log_pattern_list& parser)
     for (std::size_t i = first; i < shown.size(); ++i) {
         const log_line* row = shown.lines()[i];
         log_line line;
-        if (!row || !split_line(line, row->text.data(), row->text.size(), parser, true) ||
-            static_cast<int32_t>(line.columns.size()) != columns)
+        if (!row || !split_line(line, row->text().data(), row->text().size(), parser, true)
+            || static_cast<int32_t>(line.columns().size()) != columns)
             return false;
     }
     return true;

@@ -18,16 +18,16 @@ cut_mark CutMarkOf(const std::vector<log_line*>& rows, int row)
     if (line.cut_length == 0)
         return mark;
     mark.file_bytes = line.cut_length;
-    mark.shown = line.text.size();
-    const char16_t* end = line.text.data() + line.text.size();
-    for (std::size_t c = line.columns.size(); c-- > 0;) {
-        const log_column& cell = line.columns[c];
-        if (cell.text_base && cell.length > 0 && cell.text_base + cell.offset + cell.length == end) {
+    mark.shown = line.text().size();
+    const std::size_t end = line.text().size();
+    for (std::size_t c = line.columns().size(); c-- > 0;) {
+        const log_column& cell = line.columns()[c];
+        if (cell.length > 0 && std::size_t{cell.offset} + cell.length == end) {
             mark.column = static_cast<int>(c);
             return mark;
         }
     }
-    mark.column = static_cast<int>(line.columns.size()) - 1;
+    mark.column = static_cast<int>(line.columns().size()) - 1;
     return mark;
 }
 

@@ -104,7 +104,7 @@ struct export_writer {
     {
         if (csv) {
             fields.clear();
-            for (std::size_t c = 0; c < line.columns.size(); ++c)
+            for (std::size_t c = 0; c < line.columns().size(); ++c)
                 fields.push_back(ShownCellText(line, c));
             csv_line(fields);
         } else {
@@ -117,7 +117,7 @@ struct export_writer {
     // conversion ends there already).
     void log_text(const log_line& line, bool may_hold_zero = true)
     {
-        std::u16string_view text(line.text.data(), line.text.size());
+        std::u16string_view text(line.text().data(), line.text().size());
         if (may_hold_zero) {
             if (const std::size_t zero = text.find(u'\0'); zero != std::u16string_view::npos)
                 text = text.substr(0, zero);
@@ -158,7 +158,7 @@ bool WriteWalkLine(const log_line& line, uint64_t, uint64_t, void* context)
     auto& walk = *static_cast<walk_context*>(context);
     if (walk.cancelled)
         return false;
-    if (!line.columns.empty())
+    if (!line.columns().empty())
         walk.writer.walk_line(line, walk.fields);
     return !walk.writer.out.failed();
 }
@@ -243,7 +243,7 @@ bool WriteResultLines(const export_request& request, export_writer& writer, expo
     for (std::size_t i = 0; i < request.result_lines.size(); ++i) {
         if (pace.before_row(static_cast<int64_t>(i)))
             return false;
-        if (!request.read_line(request.result_lines[i], line) || line.columns.empty())
+        if (!request.read_line(request.result_lines[i], line) || line.columns().empty())
             continue;
         writer.walk_line(line, fields);
         if (writer.out.failed())

@@ -223,15 +223,17 @@ bool file_view::line_cells(uint64_t n, std::vector<std::u16string>& cells)
     log_line line;
     if (!read_line(n, line))
         return false;
-    cells.reserve(line.columns.size());
-    for (const log_column& column : line.columns)
-        cells.emplace_back(column.text_base + column.offset, static_cast<std::size_t>(column.length));
+    cells.reserve(line.columns().size());
+    for (const log_column& column : line.columns())
+        cells.emplace_back(line.text_of(column));
     return true;
 }
 
 bool file_view::read_line(uint64_t n, log_line& line)
 {
-    line = log_line{};
+    line.assign_text({});
+    line.offset = -1;
+    line.cut_length = 0;
     int64_t offset = 0;
     uint64_t length = 0;
     {
@@ -251,12 +253,10 @@ bool file_view::read_line(uint64_t n, log_line& line)
         return false;
     if (!text.empty())
         split_line(line, text.data(), text.size(), m_host.FindParser(m_parser_name), true);
-    if (line.columns.empty() && !text.empty()) {
-        line.text.assign(text.begin(), text.end());
-        log_column whole;
-        whole.text_base = line.text.data();
-        whole.length = line.text.size();
-        line.columns.push_back(whole);
+    if (line.columns().empty() && !text.empty()) {
+        line.assign_text(text);
+        log_column& whole = line.add_column();
+        whole.length = static_cast<uint16_t>(line.text().size());
     }
     line.offset = offset;
     if (shown < length)

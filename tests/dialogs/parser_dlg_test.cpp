@@ -345,7 +345,7 @@ void parser_dlg_test::Editor_TestLineSplitsAPackageLogLineLikeAPlainCut()
     log_line line;
     const std::u16string text = kPackageLine;
     QVERIFY(split_line(line, text.data(), text.size(), parser, true));
-    QVERIFY(line.columns.front().value.valid);
+    QVERIFY(line.columns().front().value().valid);
 }
 
 void parser_dlg_test::Editor_TestMessagesAndTheFailedTestQuestion()

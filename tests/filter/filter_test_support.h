@@ -18,15 +18,15 @@
 inline std::unique_ptr<log_line> MakeLine(const std::vector<std::u16string>& cells)
 {
     auto line = std::make_unique<log_line>();
+    std::u16string text;
     for (const std::u16string& cell : cells)
-        line->text.insert(line->text.end(), cell.begin(), cell.end());
-    uint64_t offset = 0;
+        text += cell;
+    line->assign_text(text);
+    std::size_t offset = 0;
     for (const std::u16string& cell : cells) {
-        log_column column;
-        column.text_base = line->text.data();
-        column.offset = offset;
-        column.length = cell.size();
-        line->columns.push_back(column);
+        log_column& column = line->add_column();
+        column.offset = static_cast<uint16_t>(offset);
+        column.length = static_cast<uint16_t>(cell.size());
         offset += cell.size();
     }
     return line;
@@ -162,8 +162,7 @@ inline bool RefMatches(const log_filter& c, const tagDATA_FORMAT& format, const 
 
 inline std::u16string CellText(const log_line& line, std::size_t i)
 {
-    const log_column& c = line.columns[i];
-    return std::u16string(c.text_base + c.offset, c.length);
+    return std::u16string(line.text_of(line.columns()[i]));
 }
 
 // Every group (conditions bound by column name) must pass; see RowPasses.
@@ -175,7 +174,7 @@ inline bool RefRowPasses(const std::vector<std::vector<log_filter>>& groups, con
         std::size_t index = 0;
         while (index < columns.size() && columns[index].name != group.front().column())
             ++index;
-        if (index >= columns.size() || index >= row.columns.size())
+        if (index >= columns.size() || index >= row.columns().size())
             continue;
         const std::u16string cell = CellText(row, index);
         bool all_and = true, any_or = false, has_or = false;
@@ -195,7 +194,7 @@ inline bool RefRowPasses(const std::vector<std::vector<log_filter>>& groups, con
 
 inline bool RefAnyCellMatches(const log_line& row, const log_filter& condition, bool* aborted = nullptr)
 {
-    for (std::size_t i = 0; i < row.columns.size(); ++i)
+    for (std::size_t i = 0; i < row.columns().size(); ++i)
         if (RefMatches(condition, tagDATA_FORMAT{}, CellText(row, i), aborted))
             return true;
     return false;

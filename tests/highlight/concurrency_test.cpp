@@ -42,7 +42,7 @@ TEST(Concurrency, FilterRunAndPaintingAtOnceGiveTheSingleThreadAnswers)
         std::vector<tagCELL_COLORS> page;
         cell_painter painter(state, colors);
         for (const log_line* row : rows)
-            for (std::size_t c = 0; c < row->columns.size(); ++c)
+            for (std::size_t c = 0; c < row->columns().size(); ++c)
                 page.push_back(
                     painter.CellColors(CellText(*row, c), c ? u"msg" : u"level", static_cast<int32_t>(c), false, true));
         return page;

@@ -37,7 +37,7 @@ struct log_file_test_access {
         for (int i = 0; i < count; ++i) {
             auto* line = new log_line;
             line->offset = i;
-            line->text.assign(5, u'z');
+            line->assign_text(u"zzzzz");
             file.m_window.m_lines.adopt(line);
         }
         const std::vector<log_line*>& lines = file.m_window.m_lines.lines();

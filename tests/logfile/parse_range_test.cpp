@@ -31,7 +31,7 @@ log_pattern_list keyed_parser()
 
 int64_t number_of(const log_line& line)
 {
-    return line.columns.empty() ? -1 : line.columns[0].value.payload;
+    return line.columns().empty() ? -1 : line.columns()[0].value().payload;
 }
 
 std::vector<int64_t> numbers(const std::vector<log_line*>& lines)
@@ -78,14 +78,14 @@ TEST_F(logfile_ParseRange, SplitsAndTypesEveryLineOfTheWindow)
         const log_line& line = *window.lines()[i];
         const int n = static_cast<int>(10 + i);
         EXPECT_EQ(line.offset, indexed[static_cast<std::size_t>(n)].first);
-        EXPECT_EQ(std::u16string(line.text.begin(), line.text.end()),
+        EXPECT_EQ(std::u16string(line.text().begin(), line.text().end()),
                   widen(std::to_string(n) + " key=" + std::to_string(n % 7)));
-        ASSERT_EQ(line.columns.size(), 3u);
-        EXPECT_EQ(ColumnText(line.columns[1]), u"key");
-        EXPECT_EQ(line.columns[0].value.payload, n);
-        EXPECT_EQ(line.columns[2].value.payload, n % 7);
-        // One allocation for the columns, sized once.
-        EXPECT_EQ(line.columns.capacity(), 3u);
+        ASSERT_EQ(line.columns().size(), 3u);
+        EXPECT_EQ(ColumnText(line, line.columns()[1]), u"key");
+        EXPECT_EQ(line.columns()[0].value().payload, n);
+        EXPECT_EQ(line.columns()[2].value().payload, n % 7);
+        // One block for the line, its column records and its text.
+        EXPECT_TRUE(line.in_one_block());
     }
 }
 
@@ -246,8 +246,8 @@ TEST_F(logfile_ParseRange, LinesThatDoNotFitKeepTheColumnsMadeBeforeTheFailure)
     ASSERT_EQ(window.lines().size(), 6u);
     const std::size_t expected[] = {3, 1, 0, 1, 2, 0};
     for (std::size_t i = 0; i < 6; ++i)
-        EXPECT_EQ(window.lines()[i]->columns.size(), expected[i]) << i;
-    EXPECT_EQ(window.lines()[4]->text.size(), 65535u);
+        EXPECT_EQ(window.lines()[i]->columns().size(), expected[i]) << i;
+    EXPECT_EQ(window.lines()[4]->text().size(), 65535u);
 }
 
 // Verdicts in place of the filters: which lines pass depends on the test.
@@ -269,8 +269,7 @@ std::vector<int64_t> passing(int64_t first, int64_t last, bool (*test)(const log
     std::vector<int64_t> out;
     for (int64_t n = first; n <= last; ++n) {
         log_line line;
-        line.columns.emplace_back();
-        line.columns[0].value.payload = n;
+        line.add_column().payload = n;
         if (test(line) && (!also || also(line)))
             out.push_back(n);
     }

@@ -65,7 +65,7 @@ log_filter_groups service_groups()
 
 int64_t number_of(const log_line* line)
 {
-    return line->columns.empty() ? -1 : line->columns[0].value.payload;
+    return line->columns().empty() ? -1 : line->columns()[0].value().payload;
 }
 
 std::vector<int64_t> numbers(const std::vector<log_line*>& lines)
@@ -311,7 +311,8 @@ struct walk_numbers {
 
 bool note_number(const log_line& line, uint64_t, uint64_t, void* context)
 {
-    static_cast<walk_numbers*>(context)->seen.push_back(line.columns.empty() ? -1 : line.columns[0].value.payload);
+    static_cast<walk_numbers*>(context)->seen.push_back(line.columns().empty() ? -1
+                                                                               : line.columns()[0].value().payload);
     return true;
 }
 

@@ -40,11 +40,11 @@ std::size_t SplitByHand(const log_pattern_list& parser, const std::vector<std::u
     std::size_t split = 0;
     for (const std::u16string& text : lines) {
         log_line line;
-        if (!split_line(line, text.data(), text.size(), parser, true) || line.columns.size() != count)
+        if (!split_line(line, text.data(), text.size(), parser, true) || line.columns().size() != count)
             continue;
         split += std::all_of(leaves.begin(), leaves.end(), [&, i = std::size_t{0}](const log_pattern* leaf) mutable {
             tagDATA_VALUE value;
-            ParseDataValue(value, line.columns[i].text_base + line.columns[i].offset, line.columns[i].length,
+            ParseDataValue(value, line.text().data() + line.columns()[i].offset, line.columns()[i].length,
                            leaf->data_format);
             ++i;
             return leaf->data_format.data_type == DATA_TYPE_TEXT || value.valid;

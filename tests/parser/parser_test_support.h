@@ -45,16 +45,16 @@ inline log_pattern_list Parser(std::initializer_list<log_pattern> items)
     return parser;
 }
 
-inline std::u16string ColumnText(const log_column& column)
+inline std::u16string ColumnText(const log_line& line, const log_column& column)
 {
-    return std::u16string(column.text_base + column.offset, column.length);
+    return std::u16string(line.text_of(column));
 }
 
 inline std::vector<std::u16string> ColumnTexts(const log_line& line)
 {
     std::vector<std::u16string> texts;
-    for (const log_column& column : line.columns)
-        texts.push_back(ColumnText(column));
+    for (const log_column& column : line.columns())
+        texts.push_back(ColumnText(line, column));
     return texts;
 }
 
@@ -66,13 +66,13 @@ inline std::string RenderColumns(const log_line& line, const log_pattern_list& p
     std::vector<const log_pattern*> leaves;
     leaf_count(parser, &leaves);
     std::string out;
-    for (std::size_t i = 0; i < line.columns.size(); ++i) {
-        const log_column& column = line.columns[i];
+    for (std::size_t i = 0; i < line.columns().size(); ++i) {
+        const log_column& column = line.columns()[i];
         const log_pattern* leaf = i < leaves.size() ? leaves[i] : nullptr;
-        out += "  " + (leaf ? ToUtf8(leaf->name) : std::string("?")) + " = [" + ToUtf8(ColumnText(column)) + "]";
+        out += "  " + (leaf ? ToUtf8(leaf->name) : std::string("?")) + " = [" + ToUtf8(ColumnText(line, column)) + "]";
         if (leaf && leaf->data_format.data_type != DATA_TYPE_TEXT) {
             std::u16string typed;
-            if (column.value.valid && FormatDataValue(column.value, leaf->data_format, typed))
+            if (column.value().valid && FormatDataValue(column.value(), leaf->data_format, typed))
                 out += " -> " + ToUtf8(typed);
             else
                 out += " -> invalid";

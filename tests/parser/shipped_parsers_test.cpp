@@ -114,11 +114,11 @@ TEST(parser_ShippedParsers, TheBundledSamplesStillFitTheirParsers)
             const std::u16string text = FromUtf8(line);
             log_line split;
             ASSERT_TRUE(split_line(split, text.data(), text.size(), parser, true)) << c.sample << ": " << line;
-            for (std::size_t i = 0; i < split.columns.size(); ++i) {
+            for (std::size_t i = 0; i < split.columns().size(); ++i) {
                 std::vector<const log_pattern*> leaves;
                 leaf_count(parser, &leaves);
                 if (leaves[i]->data_format.data_type != DATA_TYPE_TEXT) {
-                    EXPECT_TRUE(split.columns[i].value.valid)
+                    EXPECT_TRUE(split.columns()[i].value().valid)
                         << c.sample << ": " << line << " column " << ToUtf8(leaves[i]->name);
                 }
             }

@@ -1,10 +1,14 @@
 // split_line against a plain reference written from the rules, on random
-// parsers (with sub-items) and random texts full of their delimiters.
+// parsers (with sub-items) and random texts full of their delimiters; and the
+// column records of a window line (one block, split in place) against the
+// reference's columns typed by ParseDataValue.
 #include "parser/parser_test_support.h"
 #include "parser/split_line.h"
+#include "support/case_budget.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -108,9 +112,73 @@ public:
         return out;
     }
 
+    // A leaf's data format: text, number (with or without decimals and
+    // thousands), address or date-time.
+    tagDATA_FORMAT format()
+    {
+        static const char16_t* const layouts[] = {u"Y-m-d H:M:S", u"H:M:S.s", u"Y-m-d", u"d/b/Y H:M:S"};
+        tagDATA_FORMAT f;
+        f.data_type = static_cast<int32_t>(pick(4));
+        f.separator_1000 = pick(2) == 0;
+        f.digit_count = static_cast<uint8_t>(pick(3) == 0 ? pick(MAX_DIGIT_COUNT + 1) : 0);
+        f.format = layouts[pick(4)];
+        return f;
+    }
+
+    // A parser as parser(0), with every leaf typed by format().
+    log_pattern_list typed_parser()
+    {
+        log_pattern_list items = parser(0);
+        type_leaves(items);
+        return items;
+    }
+
+    // A text of values and the delimiters: digits, signs, separators and
+    // date-time pieces, now and then longer than a line holds.
+    std::u16string value_text()
+    {
+        static const char16_t* const pieces[] = {u"a",
+                                                 u"b",
+                                                 u";",
+                                                 u" ",
+                                                 u"x",
+                                                 u"7",
+                                                 u"-12",
+                                                 u"3.5",
+                                                 u"1,234",
+                                                 u"2024-08-05 13:07:10",
+                                                 u"13:07:10.320",
+                                                 u"10.0.0.1",
+                                                 u"05/Aug/2024 ",
+                                                 u"99999999999999999999",
+                                                 u"-",
+                                                 u".",
+                                                 u":",
+                                                 u"ab"};
+        const std::size_t size = pick(40) == 0 ? kMaxLineText - 8 + pick(16) : pick(60);
+        std::u16string out;
+        while (out.size() < size) {
+            const std::u16string_view piece = pieces[pick(sizeof pieces / sizeof *pieces)];
+            out += size > 1000 && out.size() + 1000 < size ? std::u16string(999, u'a') + u';' : std::u16string(piece);
+        }
+        if (out.size() > size)
+            out.resize(size);
+        return out;
+    }
+
     std::size_t pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random); }
 
 private:
+    void type_leaves(log_pattern_list& items)
+    {
+        for (log_pattern& item : items) {
+            if (item.sub_items.empty())
+                item.data_format = format();
+            else
+                type_leaves(item.sub_items);
+        }
+    }
+
     static std::u16string widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
     std::mt19937 m_random;
@@ -134,9 +202,8 @@ TEST(parser_SplitDifferential, AgreesWithTheReferenceOnRandomParsersAndTexts)
             std::u16string failed;
             const bool ok = split_line(line, exact.data(), exact.size(), parser, true, &failed);
             std::vector<reference_column> got;
-            for (const log_column& column : line.columns)
-                got.push_back(
-                    {static_cast<std::size_t>(column.text_base - line.text.data()) + column.offset, column.length});
+            for (const log_column& column : line.columns())
+                got.push_back({column.offset, column.length});
             ASSERT_EQ(ok, want.ok) << "parser " << p << " text '" << ToUtf8(text) << "'";
             ASSERT_EQ(got, want.columns) << "parser " << p << " text '" << ToUtf8(text) << "'";
             ASSERT_EQ(failed, want.failed) << "parser " << p << " text '" << ToUtf8(text) << "'";
@@ -147,6 +214,59 @@ TEST(parser_SplitDifferential, AgreesWithTheReferenceOnRandomParsersAndTexts)
     // Both outcomes must be well represented, or the comparison says little.
     EXPECT_GT(complete, compared / 20);
     EXPECT_LT(complete, compared - compared / 20);
+}
+
+TEST(parser_SplitDifferential, WindowLineRecordsAgreeWithTheReferenceAndTheirTypedValues)
+{
+    random_parsers random(20261210);
+    log_line reused; // split with copy again and again, as a walk over a file does
+    int compared = 0;
+    int complete = 0;
+    int valid_values = 0;
+    int cut = 0;
+    const case_budget budget(300, 1500);
+    for (int p = 0; budget.more(p); ++p) {
+        const log_pattern_list parser = random.typed_parser();
+        std::vector<const log_pattern*> leaves;
+        const auto count = static_cast<std::size_t>(leaf_count(parser, &leaves));
+        for (int t = 0; t < 8; ++t) {
+            const std::u16string given = random.value_text();
+            // A line holds at most kMaxLineText characters: the rest is not seen.
+            const std::u16string text = given.substr(0, kMaxLineText);
+            cut += given.size() > text.size() ? 1 : 0;
+            const reference_result want = reference_split(text, parser);
+            const std::unique_ptr<log_line> line(log_line::create(given, count));
+            ASSERT_EQ(line->text(), text);
+            const bool ok = split_line(*line, line->text().data(), line->text().size(), parser, false);
+            const bool reused_ok = split_line(reused, given.data(), given.size(), parser, true);
+            const std::string where = "parser " + std::to_string(p) + " text of " + std::to_string(given.size());
+            ASSERT_EQ(ok, want.ok) << where;
+            ASSERT_EQ(reused_ok, want.ok) << where;
+            ASSERT_EQ(line->columns().size(), want.columns.size()) << where;
+            ASSERT_EQ(reused.columns().size(), want.columns.size()) << where;
+            for (std::size_t c = 0; c < want.columns.size(); ++c) {
+                const reference_column& column = want.columns[c];
+                tagDATA_VALUE value;
+                ParseDataValue(value, text.data() + column.start, column.length, leaves[c]->data_format);
+                for (const log_line* split : {line.get(), &reused}) {
+                    const log_column& got = split->columns()[c];
+                    ASSERT_EQ(got.offset, column.start) << where << " column " << c;
+                    ASSERT_EQ(got.length, column.length) << where << " column " << c;
+                    ASSERT_EQ(split->text_of(got), std::u16string_view(text).substr(column.start, column.length));
+                    ASSERT_EQ(got.value().valid, value.valid) << where << " column " << c;
+                    ASSERT_EQ(got.value().payload, value.payload) << where << " column " << c;
+                    ASSERT_EQ(got.value().milliseconds, value.milliseconds) << where << " column " << c;
+                }
+                valid_values += value.valid && leaves[c]->data_format.data_type != DATA_TYPE_TEXT ? 1 : 0;
+            }
+            ++compared;
+            complete += ok ? 1 : 0;
+        }
+    }
+    EXPECT_GT(complete, compared / 20);
+    EXPECT_LT(complete, compared - compared / 20);
+    EXPECT_GT(valid_values, compared / 200); // typed values are read, not only rejected
+    EXPECT_GT(cut, 0);
 }
 
 } // namespace

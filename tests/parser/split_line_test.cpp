@@ -132,9 +132,9 @@ TEST(parser_SplitLine, CutsColumnsByStartAndEndTexts)
         EXPECT_EQ(ok, c.ok) << c.name;
         EXPECT_EQ(ColumnTexts(line), c.columns) << c.name;
         EXPECT_EQ(failed, c.failed) << c.name;
-        EXPECT_EQ(std::u16string(line.text.begin(), line.text.end()), c.text) << c.name;
+        EXPECT_EQ(std::u16string(line.text().begin(), line.text().end()), c.text) << c.name;
         if (ok) {
-            EXPECT_EQ(static_cast<int32_t>(line.columns.size()), leaf_count(c.parser)) << c.name;
+            EXPECT_EQ(static_cast<int32_t>(line.columns().size()), leaf_count(c.parser)) << c.name;
         }
     }
 }
@@ -209,8 +209,8 @@ TEST(parser_SplitLine, AnEndAfterTheDateTimeIsLookedForPastWhatItsFormatCovers)
         std::u16string failed;
         EXPECT_EQ(split_line(line, c.text.data(), c.text.size(), c.parser, true, &failed), c.ok) << c.name;
         EXPECT_EQ(ColumnTexts(line), c.columns) << c.name;
-        if (!line.columns.empty()) {
-            EXPECT_EQ(line.columns[0].value.valid, c.time_valid) << c.name;
+        if (!line.columns().empty()) {
+            EXPECT_EQ(line.columns()[0].value().valid, c.time_valid) << c.name;
         }
     }
 }
@@ -218,12 +218,13 @@ TEST(parser_SplitLine, AnEndAfterTheDateTimeIsLookedForPastWhatItsFormatCovers)
 TEST(parser_SplitLine, EmptyTextMakesNoColumn)
 {
     log_line line;
-    line.columns.resize(3);
-    line.text.assign(4, u'x');
+    line.assign_text(u"xxxx");
+    for (int i = 0; i < 3; ++i)
+        line.add_column();
     std::u16string failed = u"stale";
     EXPECT_FALSE(split_line(line, u"", 0, FourColumns(), true, &failed));
-    EXPECT_TRUE(line.columns.empty());
-    EXPECT_TRUE(line.text.empty());
+    EXPECT_TRUE(line.columns().empty());
+    EXPECT_TRUE(line.text().empty());
     EXPECT_TRUE(failed.empty());
 }
 
@@ -233,31 +234,27 @@ TEST(parser_SplitLine, ColumnsPointIntoTheLinesOwnCopy)
     log_line line;
     ASSERT_TRUE(split_line(line, text.data(), text.size(), Parenthesised(), true));
     text.assign(text.size(), u'#'); // the caller's text is no longer needed
-    ASSERT_EQ(line.columns.size(), 4u);
-    const char16_t* base = line.text.data();
-    EXPECT_EQ(line.columns[0].text_base, base);
-    EXPECT_EQ(line.columns[0].offset, 0u);
-    // Sub-item columns are based on the value of their item.
-    EXPECT_EQ(line.columns[1].text_base, base + 3);
-    EXPECT_EQ(line.columns[1].offset, 0u);
-    EXPECT_EQ(line.columns[2].text_base, base + 3);
-    EXPECT_EQ(line.columns[2].offset, 2u);
-    EXPECT_EQ(line.columns[3].text_base, base);
-    EXPECT_EQ(line.columns[3].offset, 8u);
+    ASSERT_EQ(line.columns().size(), 4u);
+    EXPECT_EQ(line.text(), u"h (x:y) t");
+    // Every column, a sub-item's too, counts from the line text's start.
+    EXPECT_EQ(line.columns()[0].offset, 0u);
+    EXPECT_EQ(line.columns()[1].offset, 3u);
+    EXPECT_EQ(line.columns()[2].offset, 5u);
+    EXPECT_EQ(line.columns()[3].offset, 8u);
     EXPECT_EQ(ColumnTexts(line), (std::vector<std::u16string>{u"h", u"x", u"y", u"t"}));
 }
 
-TEST(parser_SplitLine, WithoutCopyColumnsAreAppendedAndPointIntoTheGivenText)
+TEST(parser_SplitLine, WithoutCopyColumnsAreAppendedOverTheLinesOwnText)
 {
-    const std::u16string text = u"a;b";
-    log_line line;
-    line.columns.emplace_back(); // kept
+    std::unique_ptr<log_line> line(log_line::create(u"a;b", 1));
+    line->add_column(); // kept
+    const char16_t* text = line->text().data();
     ASSERT_TRUE(
-        split_line(line, text.data(), text.size(), Parser({Item(u"", u";", u"x"), Item(u"", u"", u"y")}), false));
-    ASSERT_EQ(line.columns.size(), 3u);
-    EXPECT_EQ(line.columns[1].text_base, text.data());
-    EXPECT_EQ(line.columns[2].offset, 2u);
-    EXPECT_TRUE(line.text.empty());
+        split_line(*line, text, line->text().size(), Parser({Item(u"", u";", u"x"), Item(u"", u"", u"y")}), false));
+    ASSERT_EQ(line->columns().size(), 3u);
+    EXPECT_EQ(line->columns()[1].offset, 0u);
+    EXPECT_EQ(line->columns()[2].offset, 2u);
+    EXPECT_EQ(ColumnTexts(*line), (std::vector<std::u16string>{u"", u"a", u"b"}));
 }
 
 TEST(parser_SplitLine, CopyReplacesTheColumnsOfAnEarlierSplit)
@@ -279,15 +276,15 @@ TEST(parser_SplitLine, ColumnsAreTypedWithTheirItemsFormat)
     const std::u16string text = u"10.0.0.2 404 4o4  13:07:10";
     log_line line;
     ASSERT_TRUE(split_line(line, text.data(), text.size(), parser, true));
-    ASSERT_EQ(line.columns.size(), 5u);
-    EXPECT_TRUE(line.columns[0].value.valid);
-    EXPECT_EQ(line.columns[0].value.payload, 0x0A000002);
-    EXPECT_TRUE(line.columns[1].value.valid);
-    EXPECT_EQ(line.columns[1].value.payload, 404);
-    EXPECT_FALSE(line.columns[2].value.valid);
-    EXPECT_EQ(ColumnText(line.columns[3]), u"");
-    EXPECT_FALSE(line.columns[3].value.valid);
-    EXPECT_TRUE(line.columns[4].value.valid);
+    ASSERT_EQ(line.columns().size(), 5u);
+    EXPECT_TRUE(line.columns()[0].value().valid);
+    EXPECT_EQ(line.columns()[0].value().payload, 0x0A000002);
+    EXPECT_TRUE(line.columns()[1].value().valid);
+    EXPECT_EQ(line.columns()[1].value().payload, 404);
+    EXPECT_FALSE(line.columns()[2].value().valid);
+    EXPECT_EQ(ColumnText(line, line.columns()[3]), u"");
+    EXPECT_FALSE(line.columns()[3].value().valid);
+    EXPECT_TRUE(line.columns()[4].value().valid);
 }
 
 TEST(parser_SplitLine, LongestAndBinaryLinesStayInsideTheirText)
@@ -304,9 +301,9 @@ TEST(parser_SplitLine, LongestAndBinaryLinesStayInsideTheirText)
         log_line line;
         std::u16string failed;
         EXPECT_FALSE(split_line(line, exact.data(), exact.size(), parser, true, &failed));
-        ASSERT_EQ(line.columns.size(), 2u);
-        EXPECT_EQ(line.columns[0].length, 65533u);
-        EXPECT_EQ(ColumnText(line.columns[1]), u"a");
+        ASSERT_EQ(line.columns().size(), 2u);
+        EXPECT_EQ(line.columns()[0].length, 65533u);
+        EXPECT_EQ(ColumnText(line, line.columns()[1]), u"a");
         EXPECT_EQ(failed, u"c");
     }
     {
@@ -319,9 +316,8 @@ TEST(parser_SplitLine, LongestAndBinaryLinesStayInsideTheirText)
                     Typed(Item(u"", u"", u"ip"), DATA_TYPE_IPV4)});
         log_line line;
         split_line(line, binary.data(), binary.size(), typed, true);
-        for (const log_column& column : line.columns) {
-            EXPECT_GE(column.text_base, line.text.data());
-            EXPECT_LE(column.text_base + column.offset + column.length, line.text.data() + line.text.size());
+        for (const log_column& column : line.columns()) {
+            EXPECT_LE(std::size_t{column.offset} + column.length, line.text().size());
         }
     }
 }

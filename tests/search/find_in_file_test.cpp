@@ -411,7 +411,7 @@ TEST_P(search_FindInFile, UpAtTheTopOfATailFirstFileStillIndexingKeepsSearching)
     file.window(first, last);
     const log_file::window_reader window = file.read_window();
     const log_line& row = *window.lines()[static_cast<std::size_t>(result.row)];
-    EXPECT_EQ(row.columns[0].value.payload, 7); // the file's line 7
+    EXPECT_EQ(row.columns()[0].value().payload, 7); // the file's line 7
     EXPECT_EQ(static_cast<int64_t>(file.line_count()) - first, total - 7 + result.row);
     index_held.release();
     ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
@@ -433,7 +433,7 @@ TEST_P(search_FindInFile, DownAtTheEndOfAHeadFirstFileStillIndexingKeepsSearchin
         bounded([&] { return find_in_file(file, parser, plain_search(u"needle", false), options); });
     ASSERT_EQ(result.outcome, find_outcome::found);
     const log_file::window_reader window = file.read_window();
-    EXPECT_EQ(window.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, total - 3);
+    EXPECT_EQ(window.lines()[static_cast<std::size_t>(result.row)]->columns()[0].value().payload, total - 3);
     ASSERT_EQ(file.indexer().wait_stopped(30000), 0);
 }
 
@@ -484,7 +484,7 @@ TEST_P(search_FindInFile, AFarMatchWhileIndexingTakesTurnsWithTheIndexThreadPerW
         {
             index_hold held = file.indexer().hold();
             const log_file::window_reader rows = file.read_window();
-            EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, needle);
+            EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns()[0].value().payload, needle);
         }
         // Turns of a window (10 passes) each, and a few more where the
         // search meets the thread's end or a slow machine splits a turn in
@@ -526,7 +526,7 @@ TEST_P(search_FindInFile, AFarMatchFoundByItsBytesAsksForTheCancelPerScanNotPerR
             bounded([&] { return find_in_file(file, parser, plain_search(u"needle", up), options); });
         ASSERT_EQ(result.outcome, find_outcome::found) << "up=" << up;
         const log_file::window_reader rows = file.read_window();
-        EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns[0].value.payload, needle);
+        EXPECT_EQ(rows.lines()[static_cast<std::size_t>(result.row)]->columns()[0].value().payload, needle);
         // A few looks per window reached; a look per row walked would be
         // about 10000.
         EXPECT_LE(asked, 50) << "up=" << up;

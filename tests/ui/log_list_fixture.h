@@ -75,19 +75,19 @@ inline std::vector<std::u16string> ColumnNames(const log_pattern_list& parser)
 inline std::unique_ptr<log_line> LineOfCells(const std::vector<std::u16string>& cells)
 {
     auto line = std::make_unique<log_line>();
+    std::u16string text;
     std::vector<std::pair<std::size_t, std::size_t>> spans;
     for (const std::u16string& cell : cells) {
-        if (!line->text.empty())
-            line->text.push_back(u' ');
-        spans.emplace_back(line->text.size(), cell.size());
-        line->text.insert(line->text.end(), cell.begin(), cell.end());
+        if (!text.empty())
+            text.push_back(u' ');
+        spans.emplace_back(text.size(), cell.size());
+        text += cell;
     }
+    line->assign_text(text);
     for (const auto& [offset, length] : spans) {
-        log_column column;
-        column.text_base = line->text.data();
-        column.offset = offset;
-        column.length = length;
-        line->columns.push_back(column);
+        log_column& column = line->add_column();
+        column.offset = static_cast<uint16_t>(offset);
+        column.length = static_cast<uint16_t>(length);
     }
     return line;
 }

@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,13 +15,11 @@ namespace {
 std::unique_ptr<log_line> Line(const std::u16string& text, const std::vector<std::pair<uint64_t, uint64_t>>& spans)
 {
     auto line = std::make_unique<log_line>();
-    line->text.assign(text.begin(), text.end());
+    line->assign_text(text);
     for (const auto& [offset, length] : spans) {
-        log_column column;
-        column.text_base = line->text.data();
-        column.offset = offset;
-        column.length = length;
-        line->columns.push_back(column);
+        log_column& column = line->add_column();
+        column.offset = static_cast<uint16_t>(offset);
+        column.length = static_cast<uint16_t>(length);
     }
     return line;
 }
@@ -139,11 +138,12 @@ void log_list_rules_test::CellView_CutsAt65534Characters()
     for (std::size_t length : {std::size_t(65533), std::size_t(65534), std::size_t(65535), std::size_t(200000)}) {
         std::u16string text(length, u'x');
         text.back() = u'!';
-        const auto line = Line(text, {{0, length}});
+        // A line holds at most kMaxLineText characters; its column covers them.
+        const auto line = Line(text, {{0, std::min(length, kMaxLineText)}});
         const std::vector<log_line*> rows = {line.get()};
         const std::u16string_view cell = CellView(rows, 0, 0);
         QCOMPARE(cell.size(), std::min(length, kMaxCellText));
-        QCOMPARE(cell.data(), line->text.data()); // no copy
+        QCOMPARE(cell.data(), line->text().data()); // no copy
         QCOMPARE(cell.back() == u'!', length <= kMaxCellText);
     }
 }
@@ -151,7 +151,7 @@ void log_list_rules_test::CellView_CutsAt65534Characters()
 void log_list_rules_test::CellView_ColumnOutsideItsLineIsEmpty()
 {
     const auto line = Line(u"short", {{2, 3}, {3, 10}, {9, 1}});
-    line->columns.push_back(log_column{}); // no text base
+    line->add_column(); // a record of no characters
     const std::vector<log_line*> rows = {line.get()};
     QCOMPARE(std::u16string(CellView(rows, 0, 0)), std::u16string(u"ort"));
     QVERIFY(CellView(rows, 0, 1).empty());

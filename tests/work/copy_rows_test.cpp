@@ -18,15 +18,15 @@ namespace {
 std::unique_ptr<log_line> Row(const std::vector<std::u16string>& cells)
 {
     auto line = std::make_unique<log_line>();
+    std::u16string text;
     for (const std::u16string& cell : cells)
-        line->text.insert(line->text.end(), cell.begin(), cell.end());
-    uint64_t offset = 0;
+        text += cell;
+    line->assign_text(text);
+    std::size_t offset = 0;
     for (const std::u16string& cell : cells) {
-        log_column column;
-        column.text_base = line->text.data();
-        column.offset = offset;
-        column.length = cell.size();
-        line->columns.push_back(column);
+        log_column& column = line->add_column();
+        column.offset = static_cast<uint16_t>(offset);
+        column.length = static_cast<uint16_t>(cell.size());
         offset += cell.size();
     }
     return line;
@@ -122,8 +122,8 @@ std::u16string ExpectedWithin(const std::u16string& header, const std::vector<st
 // Cell column of row as a plain reading of its text.
 std::u16string ShownText(const log_line& row, int column)
 {
-    const log_column& cell = row.columns[static_cast<std::size_t>(column)];
-    return std::u16string(cell.text_base + cell.offset, cell.length);
+    const log_column& cell = row.columns()[static_cast<std::size_t>(column)];
+    return std::u16string(row.text().substr(cell.offset, cell.length));
 }
 
 TEST_F(CopyRows_Test, TheLimitKeepsTheRowsThatFitAndMarksTheCut)

@@ -86,15 +86,15 @@ bool PythonAvailable()
 std::unique_ptr<log_line> Row(const std::vector<std::u16string>& cells)
 {
     auto line = std::make_unique<log_line>();
+    std::u16string text;
     for (const std::u16string& cell : cells)
-        line->text.insert(line->text.end(), cell.begin(), cell.end());
-    uint64_t offset = 0;
+        text += cell;
+    line->assign_text(text);
+    std::size_t offset = 0;
     for (const std::u16string& cell : cells) {
-        log_column column;
-        column.text_base = line->text.data();
-        column.offset = offset;
-        column.length = cell.size();
-        line->columns.push_back(column);
+        log_column& column = line->add_column();
+        column.offset = static_cast<uint16_t>(offset);
+        column.length = static_cast<uint16_t>(cell.size());
         offset += cell.size();
     }
     return line;

@@ -253,7 +253,7 @@ TEST_F(ExportJob, ChangeParserReparsesTheWindowAndTellsWhetherTheColumnsChange)
     auto columns_of_first_row = [this] {
         const log_file::window_reader reader = FileOf(*m_data).read_window();
         const auto& rows = file_view_engine::row_source(*m_data, reader);
-        return rows.empty() ? std::size_t(99) : rows.front()->columns.size();
+        return rows.empty() ? std::size_t(99) : rows.front()->columns().size();
     };
     EXPECT_EQ(columns_of_first_row(), 2u);
 
@@ -289,7 +289,7 @@ TEST_F(ExportJob, ChangeEncodingRereadsAFileWithoutMarkAndLeavesAMarkedFileAlone
             const log_file::window_reader reader = FileOf(*m_data).read_window();
             const auto& rows = file_view_engine::row_source(*m_data, reader);
             return rows.empty() ? std::u16string()
-                                : std::u16string(rows.front()->text.begin(), rows.front()->text.end());
+                                : std::u16string(rows.front()->text().begin(), rows.front()->text().end());
         };
         EXPECT_EQ(first_text(), u"caf\u00E9");
         EXPECT_FALSE(App().ChangeEncoding(ENCODING_UTF8)); // nothing to change

@@ -374,9 +374,9 @@ TEST_F(ExportRows_Test, WithoutALineEndInTheSourceRowsEndInALineFeed)
     ASSERT_EQ(file.encoding(), ENCODING_UNKNOWN);
     ASSERT_FALSE(file.line_end());
     log_line a;
-    a.text = {u'a', u'\u00e9'};
+    a.assign_text(std::u16string{u'a', u'\u00e9'});
     log_line b;
-    b.text = {u'b', u'\0', u'h', u'i', u'd'}; // nothing after a zero
+    b.assign_text(std::u16string{u'b', u'\0', u'h', u'i', u'd'}); // nothing after a zero
     const std::vector<log_line*> rows = {&a, &b};
     export_request r = request(file, EXPORT_KIND_VISIBLE_ROWS, "n.log");
     r.rows = rows;

@@ -32,7 +32,7 @@ protected:
         std::vector<std::string> texts;
         const log_file::window_reader reader = FileOf(*m_data).read_window();
         for (const log_line* line : file_view_engine::row_source(*m_data, reader))
-            texts.push_back(ToUtf8(std::u16string(line->text.begin(), line->text.end())));
+            texts.push_back(ToUtf8(std::u16string(line->text().begin(), line->text().end())));
         return texts;
     }
     // The lines first..last that keep passes.

@@ -29,8 +29,8 @@ protected:
         const std::vector<log_line*>& rows = file_view_engine::row_source(*m_data, reader);
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             return {};
-        return ToUtf8(std::u16string(rows[static_cast<std::size_t>(row)]->text.begin(),
-                                     rows[static_cast<std::size_t>(row)]->text.end()));
+        return ToUtf8(std::u16string(rows[static_cast<std::size_t>(row)]->text().begin(),
+                                     rows[static_cast<std::size_t>(row)]->text().end()));
     }
     CSearchInfo Search(std::u16string expression, bool up)
     {

@@ -19,7 +19,7 @@ std::vector<std::string> RowTexts(file_view& data)
     std::vector<std::string> texts;
     const log_file::window_reader window = FileOf(data).read_window();
     for (const log_line* line : file_view_engine::row_source(data, window))
-        texts.push_back(ToUtf8(std::u16string(line->text.begin(), line->text.end())));
+        texts.push_back(ToUtf8(std::u16string(line->text().begin(), line->text().end())));
     return texts;
 }
 
@@ -145,7 +145,7 @@ TEST_F(BundledSample, OpensThroughTheJobProtocolWithItsParserAndTheMessagesInOrd
     EXPECT_EQ(window.tabs[0].rows, 3000u);
     const log_file::window_reader rows = FileOf(data).read_window();
     ASSERT_FALSE(rows.lines().empty());
-    EXPECT_EQ(rows.lines().front()->columns.size(), 4u);
+    EXPECT_EQ(rows.lines().front()->columns().size(), 4u);
 }
 
 } // namespace
