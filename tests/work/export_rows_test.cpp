@@ -438,7 +438,7 @@ TEST_F(ExportRows_Test, ResultsGoOutAsTheFilteredFileWritesTheirLines)
         results.read_line = [&rows, &parser](uint64_t n, log_line& out) {
             if (n >= rows.size())
                 return false;
-            const std::vector<char16_t>& text = rows[static_cast<std::size_t>(n)]->text;
+            const std::u16string text(rows[static_cast<std::size_t>(n)]->text());
             out = log_line{};
             return split_line(out, text.data(), text.size(), parser, true);
         };
