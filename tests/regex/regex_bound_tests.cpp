@@ -35,12 +35,12 @@ double ThreadCpuMs()
     return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
-// The least processor time of two compiles of pattern, and the compiled
+// The least processor time of three compiles of pattern, and the compiled
 // pattern's highest group number.
 double CompileCpuMs(const std::u16string& pattern, int* highest = nullptr)
 {
     double best = 1e300;
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 3; ++round) {
         const double start = ThreadCpuMs();
         CPatternT p;
         p.Compile(pattern);
@@ -51,8 +51,10 @@ double CompileCpuMs(const std::u16string& pattern, int* highest = nullptr)
     return best;
 }
 
-// Compiling a pattern four times the size may cost about four times as much,
-// never the sixteen times a cost growing with the square of its size gives.
+// Compiling a pattern four times the size may cost about four times as much
+// (up to eight where the larger pattern's tables outgrow a cache, and a little
+// more on a machine whose other work evicts them), never the sixteen times a
+// cost growing with the square of its size gives.
 // make(n) builds the pattern of size n; returns the highest group number of
 // the large pattern.
 int ExpectCompileCostLinear(const std::function<std::u16string(int)>& make, int n)
@@ -60,7 +62,7 @@ int ExpectCompileCostLinear(const std::function<std::u16string(int)>& make, int 
     int highest = 0;
     const double small = CompileCpuMs(make(n / 4));
     const double large = CompileCpuMs(make(n), &highest);
-    EXPECT_LT(large, 8 * std::max(small, 0.05))
+    EXPECT_LT(large, 11 * std::max(small, 0.05))
         << "compiling " << n << " costs " << large << " ms, " << n / 4 << " costs " << small << " ms";
     return highest;
 }
