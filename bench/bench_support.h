@@ -5,8 +5,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using clock_type = std::chrono::steady_clock;
@@ -55,4 +57,33 @@ inline void warm(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     std::vector<char> chunk(1 << 22);
     while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {}
+}
+
+// The work two threads get done per second beside one thread's, spinning
+// on this machine now: 2.0 when a second core is free, 1.0 when the run
+// gets one core's time however many threads it has.  The baseline for the
+// figures on every core beside those on one thread.
+inline double two_thread_capacity()
+{
+    const uint64_t steps = 300000000;
+    auto spin = [steps] {
+        volatile uint64_t sum = 0;
+        for (uint64_t i = 0; i < steps; ++i)
+            sum = sum + i;
+    };
+    auto start = clock_type::now();
+    spin();
+    const double one = seconds_since(start);
+    start = clock_type::now();
+    std::thread other(spin);
+    spin();
+    other.join();
+    const double two = seconds_since(start);
+    return 2 * one / two;
+}
+
+// The processor time of the whole process so far, every thread's.
+inline double process_seconds()
+{
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 }

@@ -35,35 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The work two threads get done per second beside one thread's, spinning
-// on this machine now: 2.0 when a second core is free, 1.0 when the run
-// gets one core's time however many threads it has.  The baseline for the
-// figures on every core beside those on one thread.
-double two_thread_capacity()
-{
-    const uint64_t steps = 300000000;
-    auto spin = [steps] {
-        volatile uint64_t sum = 0;
-        for (uint64_t i = 0; i < steps; ++i)
-            sum = sum + i;
-    };
-    auto start = clock_type::now();
-    spin();
-    const double one = seconds_since(start);
-    start = clock_type::now();
-    std::thread other(spin);
-    spin();
-    other.join();
-    const double two = seconds_since(start);
-    return 2 * one / two;
-}
-
-// The processor time of the whole process so far, every thread's.
-double process_seconds()
-{
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
-
 // Lines like "2024-08-05 13:07:10.320 [INFO] [worker-3] Wrote 24 bytes to
 // /var/spool/out/batch-24.dat"; one line in twenty says "Request K took N
 // ms" with N below 1000, and one line near the end took 4321 ms.  Near the

@@ -242,10 +242,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen"); // set it to xcb to run on a display
     QApplication qt(argc, argv);
-    SetMessagePresenter([](const std::u16string& text, unsigned) {
-        std::fprintf(stderr, "message box: %s\n", QString::fromStdU16String(text).toUtf8().constData());
-        return IDOK;
-    });
+    PrintMessagesAndAnswerOk();
 
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/varnoth-open-bench-XXXXXX"));
     if (!dir.isValid())

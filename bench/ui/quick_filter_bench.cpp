@@ -142,10 +142,7 @@ int main(int argc, char** argv)
     }
     const fs::path root(dir.path().toStdString());
     MakeThrowAwayInstall(root);
-    SetMessagePresenter([](const std::u16string& text, unsigned) {
-        std::fprintf(stderr, "message: %s\n", QString::fromStdU16String(text).toUtf8().constData());
-        return IDOK;
-    });
+    PrintMessagesAndAnswerOk();
 
     const fs::path log_path = root / "access.log";
     const std::vector<std::string> lines = WriteAccessLog(log_path);

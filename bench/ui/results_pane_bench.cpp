@@ -117,10 +117,7 @@ int main(int argc, char** argv)
     }
     const fs::path root(dir.path().toStdString());
     MakeThrowAwayInstall(root);
-    SetMessagePresenter([](const std::u16string& text, unsigned) {
-        std::fprintf(stderr, "message: %s\n", QString::fromStdU16String(text).toUtf8().constData());
-        return IDOK;
-    });
+    PrintMessagesAndAnswerOk();
     const fs::path log_path = root / "big.log";
     WriteLog(log_path, size);
     warm(log_path.string());
