@@ -123,6 +123,19 @@ private:
     CFindDlg* Dialog() const { return FindDialog(*m_window); }
     template <typename T> T* Control(int id) const { return Dialog()->findChild<T*>(IdObjectName(id)); }
     QLineEdit* Expression() const { return Control<QComboBox>(CFindDlg::kExpressionBox)->lineEdit(); }
+
+    // Find all of text from the find dialog (Ctrl+F, then Alt+Enter in its
+    // expression box), the dialog hidden again; the tab's results pane.
+    CResultsPane* FindAllFromTheDialog(CLogListCtrl* list, const QString& text)
+    {
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        Expression()->selectAll();
+        QTest::keyClicks(Expression(), text);
+        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
+        Settle();
+        Dialog()->hide();
+        return ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+    }
     QCheckBox* Check(int id) const { return Control<QCheckBox>(id); }
 
     // Types expression over the box's text and presses Enter in it.
@@ -349,15 +362,9 @@ private slots:
         rules[2].back_color = 0x008080FF;
         file->set_highlight_rules(rules);
         file->set_highlight_enabled(true);
-        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
-        Expression()->selectAll();
-        QTest::keyClicks(Expression(), QStringLiteral("at"));
-        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
-        Settle();
-        Dialog()->hide();
+        CResultsPane* pane = FindAllFromTheDialog(list, QStringLiteral("at"));
         auto* page = qobject_cast<CLogPage*>(m_window->TabControl()->currentWidget());
-        QVERIFY(page && page->PaneShown());
-        CResultsPane* pane = page->Pane();
+        QVERIFY(page && page->PaneShown() && page->Pane() == pane);
         QCOMPARE(pane->Model().rowCount(), 27);
         m_window->resize(900, 900);
         page->setSizes({400, 400});
@@ -407,13 +414,7 @@ private slots:
         QVERIFY(file->set_filter_groups(groups, true));
         Settle();
         QCOMPARE(RowText(list, 3), std::u16string(u"keep ok 4"));
-        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
-        Expression()->selectAll();
-        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
-        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
-        Settle();
-        Dialog()->hide();
-        CResultsPane* pane = ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+        CResultsPane* pane = FindAllFromTheDialog(list, QStringLiteral("ERROR"));
         QVERIFY(pane && pane->Model().rowCount() == 300);
         for (int k : {150, 0, 299}) {
             const int64_t line = pane->Model().LineOfRow(k);
@@ -440,13 +441,7 @@ private slots:
             lines.push_back(i % 4 == 1 ? Line("ERROR at ", i, " x") : Line("info ", i));
         CLogListCtrl* list = Open(Write("copy.log", lines));
         QVERIFY(list);
-        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
-        Expression()->selectAll();
-        QTest::keyClicks(Expression(), QStringLiteral("ERROR"));
-        QTest::keyClick(Expression(), Qt::Key_Return, Qt::AltModifier);
-        Settle();
-        Dialog()->hide();
-        CResultsPane* pane = ResultsPaneOfPage(m_window->TabControl()->currentWidget());
+        CResultsPane* pane = FindAllFromTheDialog(list, QStringLiteral("ERROR"));
         QVERIFY(pane && pane->Model().rowCount() == 15);
         for (const std::vector<int>& picked : {std::vector<int>{3}, std::vector<int>{0, 2, 7, 14}}) {
             list->ClearSelectedRows();
