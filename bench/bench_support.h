@@ -2,6 +2,7 @@
 // small fast random generator whose sequence is the same on every run.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -86,4 +87,13 @@ inline double two_thread_capacity()
 inline double process_seconds()
 {
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// The middle of the figures (the higher of the two middle ones); 0 for none.
+inline double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }

@@ -30,18 +30,6 @@
 
 namespace {
 
-// A small deterministic generator (xorshift), so every run writes the same file.
-struct generator {
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    uint64_t next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    }
-};
-
 // Writes lines made by next_line (which appends one line, its end included,
 // to the buffer) until the file holds at least size bytes; returns the lines.
 template <class Next> uint64_t write_lines(const std::string& path, uint64_t size, Next next_line)
@@ -71,7 +59,7 @@ template <class Next> uint64_t write_lines(const std::string& path, uint64_t siz
 uint64_t write_log(const std::string& path, uint64_t size)
 {
     static const char* const levels[] = {"INFO ", "DEBUG", "WARN ", "ERROR"};
-    generator g;
+    xorshift g; // the same file every run
     int64_t ms = 0;
     return write_lines(path, size, [&](uint64_t, std::string& buffer) {
         char line[160];
@@ -140,7 +128,7 @@ uint64_t index_bytes(log_file& file)
 // words and a counter, like a log's.
 uint64_t write_fixed_lines(const std::string& path, uint64_t size, std::size_t line_bytes)
 {
-    generator g;
+    xorshift g; // the same file every run
     return write_lines(path, size, [&](uint64_t number, std::string& buffer) {
         std::string line = std::to_string(number) + " event " + std::to_string(g.next() % 1000000) + " ";
         while (line.size() + 1 < line_bytes)

@@ -26,6 +26,7 @@
 // latter's text.
 //
 // Everything written is removed at the end.
+#include "bench_support.h"
 #include "app/varnoth_app.h"
 #include "platform/message_box.h"
 #include "platform/message_queue.h"
@@ -102,14 +103,6 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 void Settle()
 {

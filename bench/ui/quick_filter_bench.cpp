@@ -11,6 +11,7 @@
 // the same word, ASCII case folded (no columns, no job, no drawing), and a
 // repaint of the unchanged list alone.  The generated folder is removed at
 // the end.
+#include "bench_support.h"
 #include "app/varnoth_app.h"
 #include "parser/log_pattern.h"
 #include "platform/message_box.h"
@@ -46,14 +47,6 @@ namespace fs = std::filesystem;
 constexpr int kFileLines = 120000;
 constexpr int kWindowLines = 100000;
 constexpr int kWaitMs = 20000;
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double Worst(const std::vector<double>& v)
 {

@@ -49,14 +49,6 @@ namespace fs = std::filesystem;
 constexpr int kWaitMs = 120000;
 constexpr int kRounds = 5;
 
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 double Milliseconds(const QElapsedTimer& timer)
 {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
