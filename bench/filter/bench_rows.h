@@ -36,6 +36,7 @@ inline std::unique_ptr<log_line> SplitLine(const std::u16string& text, const log
 {
     auto line = std::make_unique<log_line>();
     line->assign_text(text);
+    line->reserve_columns(parser.size()); // so that the text stays where view sees it
     const std::u16string_view view = line->text();
     std::size_t pos = 0;
     for (const log_pattern& item : parser) {
