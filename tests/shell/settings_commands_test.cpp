@@ -182,6 +182,23 @@ private:
         return Text(u"IDS_STATUSBAR_TEXT_FILTERED") + QStringLiteral(": %1").arg(count);
     }
 
+    // The rules of the documentation's pictures: errors and warnings by
+    // their level, timeouts by their message.
+    static CHighlight SampleRules()
+    {
+        CHighlight rules(3);
+        rules[0].expression = u"ERROR";
+        rules[0].column = u"Level";
+        rules[0].back_color = 0x008080FF;
+        rules[1].expression = u"WARN";
+        rules[1].column = u"Level";
+        rules[1].back_color = 0x0080FFFF;
+        rules[2].expression = u"Timeout";
+        rules[2].column = u"Message";
+        rules[2].back_color = 0x00FFC080;
+        return rules;
+    }
+
 private slots:
     void init()
     {
@@ -517,17 +534,7 @@ private slots:
         for (const char16_t* level : {u"ERROR", u"WARN"})
             groups.AddCondition(MakeIncludeCondition(u"Level", level));
         QVERIFY(file->set_filter_groups(groups, true));
-        CHighlight rules(3);
-        rules[0].expression = u"ERROR";
-        rules[0].column = u"Level";
-        rules[0].back_color = 0x008080FF;
-        rules[1].expression = u"WARN";
-        rules[1].column = u"Level";
-        rules[1].back_color = 0x0080FFFF;
-        rules[2].expression = u"Timeout";
-        rules[2].column = u"Message";
-        rules[2].back_color = 0x00FFC080;
-        file->set_highlight_rules(rules);
+        file->set_highlight_rules(SampleRules());
         file->set_highlight_enabled(true);
         m_viewer->Settle();
         m_viewer->window->setGeometry(0, 0, 1280, 760);
@@ -555,17 +562,7 @@ private slots:
         groups.AddCondition(MakeIncludeCondition(u"Level", u"WARN"));
         QVERIFY(file->set_filter_groups(groups));
         // The rows of the pane take the colours of the file's rules.
-        CHighlight rules(3);
-        rules[0].expression = u"ERROR";
-        rules[0].column = u"Level";
-        rules[0].back_color = 0x008080FF;
-        rules[1].expression = u"WARN";
-        rules[1].column = u"Level";
-        rules[1].back_color = 0x0080FFFF;
-        rules[2].expression = u"Timeout";
-        rules[2].column = u"Message";
-        rules[2].back_color = 0x00FFC080;
-        file->set_highlight_rules(rules);
+        file->set_highlight_rules(SampleRules());
         file->set_highlight_enabled(true);
         m_viewer->window->setGeometry(0, 0, 1280, 760);
         m_viewer->window->show();
