@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -19,30 +20,37 @@
 inline constexpr std::size_t kMaxLineText = 65535;
 
 // One column of a line: its characters are text()[offset, offset + length)
-// of the line that holds it.
+// of the line that holds it.  14 bytes: the typed value is kept unaligned,
+// and its validity rides on the milliseconds (a valid value's milliseconds
+// are those a parse gives, 0 to 999; -32768 marks an invalid value).
 struct log_column {
-    int64_t payload = 0; // the typed value, as in tagDATA_VALUE
-    int16_t milliseconds = 0;
-    bool valid = false;
     uint16_t offset = 0; // characters from the first one of the line's text
     uint16_t length = 0; // characters
 
+    // The typed value, as in tagDATA_VALUE; an invalid value reads with
+    // milliseconds 0.
     tagDATA_VALUE value() const
     {
         tagDATA_VALUE v;
-        v.payload = payload;
-        v.milliseconds = milliseconds;
-        v.valid = valid;
+        std::memcpy(&v.payload, m_payload, sizeof v.payload);
+        v.valid = m_milliseconds != kInvalid;
+        v.milliseconds = v.valid ? m_milliseconds : int16_t{0};
         return v;
     }
+    // Whether the typed value is valid, without reading it whole.
+    bool valid() const { return m_milliseconds != kInvalid; }
     void set_value(const tagDATA_VALUE& v)
     {
-        payload = v.payload;
-        milliseconds = v.milliseconds;
-        valid = v.valid;
+        std::memcpy(m_payload, &v.payload, sizeof v.payload);
+        m_milliseconds = v.valid ? (v.milliseconds == kInvalid ? int16_t{kInvalid + 1} : v.milliseconds) : kInvalid;
     }
+
+private:
+    static constexpr int16_t kInvalid = INT16_MIN;
+    unsigned char m_payload[8] = {};
+    int16_t m_milliseconds = kInvalid;
 };
-static_assert(sizeof(log_column) == 16, "a column record is 16 bytes");
+static_assert(sizeof(log_column) == 14, "a column record is 14 bytes");
 
 class log_line {
 public:

@@ -269,7 +269,9 @@ std::vector<int64_t> passing(int64_t first, int64_t last, bool (*test)(const log
     std::vector<int64_t> out;
     for (int64_t n = first; n <= last; ++n) {
         log_line line;
-        line.add_column().payload = n;
+        tagDATA_VALUE value;
+        value.payload = n;
+        line.add_column().set_value(value);
         if (test(line) && (!also || also(line)))
             out.push_back(n);
     }
