@@ -5,24 +5,57 @@
 #include <algorithm>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr std::size_t kNotFound = std::u16string_view::npos;
+
+// The first q in [from, end) where text[q] is first and, when pair, text[q +
+// 1] is second; kNotFound when there is none.  Reads text[from, end), and
+// text[end] too when pair.
+std::size_t find_start(const char16_t* text, std::size_t from, std::size_t end, char16_t first, bool pair,
+                       char16_t second)
+{
+    std::size_t q = from;
+#if defined(__SSE2__)
+    // Eight characters at a time.
+    const __m128i want_first = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i want_second = _mm_set1_epi16(static_cast<short>(second));
+    for (; q + 8 <= end; q += 8) {
+        __m128i hits = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q)), want_first);
+        if (pair)
+            hits = _mm_and_si128(
+                hits, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 1)), want_second));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0)
+            return q + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)) / 2);
+    }
+#endif
+    for (; q < end; ++q)
+        if (text[q] == first && (!pair || text[q + 1] == second))
+            return q;
+    return kNotFound;
+}
 
 // The first occurrence of what in text[from..length), or kNotFound.  The
 // caller has checked that what is not empty and fits after from.
 std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const std::u16string& what)
 {
-    const char16_t first = what.front();
     const std::size_t size = what.size();
-    const std::size_t last_start = length - size;
-    for (std::size_t q = from; q <= last_start; ++q) {
-        if (text[q] != first)
-            continue;
-        std::size_t k = 1;
+    const bool pair = size > 1;
+    const char16_t second = pair ? what[1] : char16_t{0};
+    const std::size_t end = length - size + 1;
+    for (std::size_t q = from; q < end; ++q) {
+        q = find_start(text, q, end, what.front(), pair, second);
+        if (q == kNotFound)
+            return kNotFound;
+        std::size_t k = 2;
         while (k < size && text[q + k] == what[k])
             ++k;
-        if (k == size)
+        if (k >= size)
             return q;
     }
     return kNotFound;
@@ -35,10 +68,19 @@ bool fail_at(const log_pattern& item, std::u16string* failed_name)
     return false;
 }
 
+// What a split reads as it goes: the plan, when there is one, and the leaf
+// that the next column is.
+struct split_state {
+    const split_plan* plan;
+    std::size_t leaf;
+    std::u16string* failed_name;
+};
+
 // Splits text[0..length), which lies base characters into the line's text.
 bool split_items(log_line& line, const char16_t* text, std::size_t base, std::size_t length,
-                 const log_pattern_list& items, std::u16string* failed_name)
+                 const log_pattern_list& items, split_state& state)
 {
+    std::u16string* const failed_name = state.failed_name;
     std::size_t pos = 0;
     for (const log_pattern& item : items) {
         if (pos >= length)
@@ -74,7 +116,7 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
         if (!item.sub_items.empty()) {
             if (value_length == 0)
                 return fail_at(item.sub_items.front(), failed_name);
-            if (!split_items(line, text + value_start, base + value_start, value_length, item.sub_items, failed_name))
+            if (!split_items(line, text + value_start, base + value_start, value_length, item.sub_items, state))
                 return false;
         } else {
             log_column& column = line.add_column();
@@ -82,18 +124,18 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
             column.length = static_cast<uint16_t>(value_length);
             if (item.data_format.data_type != DATA_TYPE_TEXT) {
                 tagDATA_VALUE value;
-                ParseDataValue(value, text + value_start, value_length, item.data_format);
+                if (!state.plan || !state.plan->datetime_of(state.leaf).read(text + value_start, value_length, value))
+                    ParseDataValue(value, text + value_start, value_length, item.data_format);
                 column.set_value(value);
             }
+            ++state.leaf;
         }
     }
     return true;
 }
 
-} // namespace
-
-bool split_line(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& parser, bool copy,
-                std::u16string* failed_name)
+bool split_with(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& parser,
+                const split_plan* plan, bool copy, std::u16string* failed_name)
 {
     if (failed_name)
         failed_name->clear();
@@ -103,12 +145,37 @@ bool split_line(log_line& line, const char16_t* text, std::size_t length, const 
         return false;
     // Room for a column per leaf first, so that the text stays where it is
     // while it is split in place.
-    line.reserve_columns(line.columns().size() + static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
+    line.reserve_columns(line.columns().size()
+                         + (plan ? plan->columns() : static_cast<std::size_t>(std::max(leaf_count(parser), 0))));
     text = line.text().data();
     length = line.text().size();
     if (length == 0)
         return false;
-    if (!split_items(line, text, 0, length, parser, failed_name))
+    split_state state{plan, 0, failed_name};
+    if (!split_items(line, text, 0, length, parser, state))
         return false;
     return !line.columns().empty();
+}
+
+} // namespace
+
+bool split_line(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& parser, bool copy,
+                std::u16string* failed_name)
+{
+    return split_with(line, text, length, parser, nullptr, copy, failed_name);
+}
+
+bool split_line(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan, bool copy,
+                std::u16string* failed_name)
+{
+    return split_with(line, text, length, plan.parser(), &plan, copy, failed_name);
+}
+
+split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
+{
+    std::vector<const log_pattern*> leaves;
+    leaf_count(parser, &leaves);
+    m_datetimes.reserve(leaves.size());
+    for (const log_pattern* leaf : leaves)
+        m_datetimes.emplace_back(leaf->data_format);
 }

@@ -1,13 +1,16 @@
 // split_line against a plain reference written from the rules, on random
 // parsers (with sub-items) and random texts full of their delimiters; and the
-// column records of a window line (one block, split in place) against the
-// reference's columns typed by ParseDataValue.
+// column records of a window line (one block, split in place, with and
+// without a plan) against the reference's columns typed by ParseDataValue.
 #include "parser/parser_test_support.h"
+#include "format/datetime.h"
+#include "parser/fixed_datetime.h"
 #include "parser/split_line.h"
 #include "support/case_budget.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -116,12 +119,15 @@ public:
     // thousands), address or date-time.
     tagDATA_FORMAT format()
     {
-        static const char16_t* const layouts[] = {u"Y-m-d H:M:S", u"H:M:S.s", u"Y-m-d", u"d/b/Y H:M:S"};
+        // Fixed-width layouts (read straight from their digits' places) and
+        // others: names, a digit literal, letters in a row.
+        static const char16_t* const layouts[] = {u"Y-m-d H:M:S", u"H:M:S.s",       u"Y-m-d",   u"d/b/Y H:M:S",
+                                                  u"Y-m-d H:M:S.s", u"d.m.Y H:M", u"Y/m/dTH:M:S,s", u"HMS", u"Y-m-d 0H"};
         tagDATA_FORMAT f;
         f.data_type = static_cast<int32_t>(pick(4));
         f.separator_1000 = pick(2) == 0;
         f.digit_count = static_cast<uint8_t>(pick(3) == 0 ? pick(MAX_DIGIT_COUNT + 1) : 0);
-        f.format = layouts[pick(4)];
+        f.format = layouts[pick(sizeof layouts / sizeof *layouts)];
         return f;
     }
 
@@ -130,12 +136,20 @@ public:
     {
         log_pattern_list items = parser(0);
         type_leaves(items);
+        // Now and then a leading date-time column in a fixed-width layout.
+        if (pick(3) == 0) {
+            log_pattern head = Item(u"", u";", u"t");
+            head.data_format.data_type = DATA_TYPE_DATETIME;
+            head.data_format.format = u"Y-m-d H:M:S.s";
+            items.push_front(std::move(head));
+        }
         return items;
     }
 
     // A text of values and the delimiters: digits, signs, separators and
     // date-time pieces, now and then longer than a line holds.
-    std::u16string value_text()
+    // lead: the text is for a parser with a leading date-time column.
+    std::u16string value_text(bool lead)
     {
         static const char16_t* const pieces[] = {u"a",
                                                  u"b",
@@ -151,12 +165,31 @@ public:
                                                  u"10.0.0.1",
                                                  u"05/Aug/2024 ",
                                                  u"99999999999999999999",
+                                                 u"-9223372036854775808",
                                                  u"-",
                                                  u".",
                                                  u":",
                                                  u"ab"};
-        const std::size_t size = pick(40) == 0 ? kMaxLineText - 8 + pick(16) : pick(60);
+        // For a leading date-time column, mostly a whole date-time in a
+        // fixed-width layout first, its fields at their edges and beyond.
+        static const char16_t* const datetimes[] = {u"2024-08-05 13:07:10.320",
+                                                    u"2024-02-29 23:59:59.999",
+                                                    u"2023-02-29 00:00:00.000",
+                                                    u"1969-12-31 23:59:59",
+                                                    u"3000-12-31 23:59:59.999",
+                                                    u"2024-13-01 24:00:00.000",
+                                                    u"2024-00-00 00:60:00",
+                                                    u"2024-08-05 23:59:60.000",
+                                                    u"05.08.2024 13:07",
+                                                    u"2024/08/05T13:07:10,320",
+                                                    u"+2024-08-05",
+                                                    u"130710"};
+        std::size_t size = pick(40) == 0 ? kMaxLineText - 8 + pick(16) : pick(60);
         std::u16string out;
+        if (lead && pick(4) != 0) {
+            out = std::u16string(datetimes[pick(std::size(datetimes))]) + u";";
+            size += out.size();
+        }
         while (out.size() < size) {
             const std::u16string_view piece = pieces[pick(sizeof pieces / sizeof *pieces)];
             out += size > 1000 && out.size() + 1000 < size ? std::u16string(999, u'a') + u';' : std::u16string(piece);
@@ -224,13 +257,15 @@ TEST(parser_SplitDifferential, WindowLineRecordsAgreeWithTheReferenceAndTheirTyp
     int complete = 0;
     int valid_values = 0;
     int cut = 0;
+    int fixed_reads = 0;
     const case_budget budget(300, 1500);
     for (int p = 0; budget.more(p); ++p) {
         const log_pattern_list parser = random.typed_parser();
         std::vector<const log_pattern*> leaves;
         const auto count = static_cast<std::size_t>(leaf_count(parser, &leaves));
+        const split_plan plan(parser);
         for (int t = 0; t < 8; ++t) {
-            const std::u16string given = random.value_text();
+            const std::u16string given = random.value_text(parser.front().name == u"t");
             // A line holds at most kMaxLineText characters: the rest is not seen.
             const std::u16string text = given.substr(0, kMaxLineText);
             cut += given.size() > text.size() ? 1 : 0;
@@ -239,16 +274,30 @@ TEST(parser_SplitDifferential, WindowLineRecordsAgreeWithTheReferenceAndTheirTyp
             ASSERT_EQ(line->text(), text);
             const bool ok = split_line(*line, line->text().data(), line->text().size(), parser, false);
             const bool reused_ok = split_line(reused, given.data(), given.size(), parser, true);
+            // The window's way: one block, split in place with a plan.
+            const std::unique_ptr<log_line> planned(log_line::create(given, count));
+            const bool planned_ok = split_line(*planned, planned->text().data(), planned->text().size(), plan, false);
             const std::string where = "parser " + std::to_string(p) + " text of " + std::to_string(given.size());
             ASSERT_EQ(ok, want.ok) << where;
             ASSERT_EQ(reused_ok, want.ok) << where;
+            ASSERT_EQ(planned_ok, want.ok) << where;
             ASSERT_EQ(line->columns().size(), want.columns.size()) << where;
             ASSERT_EQ(reused.columns().size(), want.columns.size()) << where;
+            ASSERT_EQ(planned->columns().size(), want.columns.size()) << where;
             for (std::size_t c = 0; c < want.columns.size(); ++c) {
                 const reference_column& column = want.columns[c];
                 tagDATA_VALUE value;
                 ParseDataValue(value, text.data() + column.start, column.length, leaves[c]->data_format);
-                for (const log_line* split : {line.get(), &reused}) {
+                // The fixed-width reading, where it applies, agrees on its own.
+                const fixed_datetime fixed(leaves[c]->data_format);
+                tagDATA_VALUE fast;
+                if (fixed.read(text.data() + column.start, column.length, fast)) {
+                    ASSERT_EQ(fast.valid, value.valid) << where << " column " << c;
+                    ASSERT_EQ(fast.payload, value.payload) << where << " column " << c;
+                    ASSERT_EQ(fast.milliseconds, value.milliseconds) << where << " column " << c;
+                    ++fixed_reads;
+                }
+                for (const log_line* split : {line.get(), &reused, planned.get()}) {
                     const log_column& got = split->columns()[c];
                     ASSERT_EQ(got.offset, column.start) << where << " column " << c;
                     ASSERT_EQ(got.length, column.length) << where << " column " << c;
@@ -267,6 +316,66 @@ TEST(parser_SplitDifferential, WindowLineRecordsAgreeWithTheReferenceAndTheirTyp
     EXPECT_LT(complete, compared - compared / 20);
     EXPECT_GT(valid_values, compared / 200); // typed values are read, not only rejected
     EXPECT_GT(cut, 0);
+    // The fixed-width reading is reached (its values are checked in full below).
+    EXPECT_GT(fixed_reads, 0);
+}
+
+TEST(parser_SplitDifferential, FixedWidthDateTimesAgreeWithTheFullParse)
+{
+    // Texts in each layout's shape, their digits at the fields' edges and
+    // beyond (month 13, day 0, hour 24, second 60, leap days, years outside
+    // 1970 to 3000), now and then a literal or a digit out of place.
+    static const char16_t* const layouts[] = {u"Y-m-d H:M:S.s", u"Y-m-dTH:M:S", u"d/m/Y H:M", u"H:M:S,s", u"Y"};
+    static const char16_t* const two_digits[] = {u"00", u"01", u"02", u"12", u"13", u"23", u"24",
+                                                 u"28", u"29", u"30", u"31", u"59", u"60", u"99"};
+    static const char16_t* const years[] = {u"1969", u"1970", u"2023", u"2024", u"2100", u"3000", u"3001", u"0000"};
+    std::mt19937 random(20261211);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    int reads = 0;
+    int valid = 0;
+    for (const char16_t* layout : layouts) {
+        tagDATA_FORMAT format;
+        format.data_type = DATA_TYPE_DATETIME;
+        format.format = layout;
+        const fixed_datetime fixed(format);
+        ASSERT_TRUE(fixed.usable()) << ToUtf8(format.format);
+        for (int n = 0; n < 4000; ++n) {
+            std::u16string text;
+            for (const char16_t c : format.format) {
+                if (c == u'Y')
+                    text += years[pick(std::size(years))];
+                else if (c == u's')
+                    text += std::u16string(two_digits[pick(std::size(two_digits))]) + u"0123456789"[pick(10)];
+                else if (IsDateTimeFormatLetter(c))
+                    text += two_digits[pick(std::size(two_digits))];
+                else
+                    text += c;
+            }
+            if (pick(8) == 0)
+                text[pick(text.size())] = u"-: 7x+"[pick(6)];
+            if (pick(16) == 0)
+                text += u"0 "[pick(2)];
+            tagDATA_VALUE want;
+            ParseDataValue(want, text.data(), text.size(), format);
+            tagDATA_VALUE got;
+            if (!fixed.read(text.data(), text.size(), got))
+                continue;
+            ++reads;
+            valid += got.valid ? 1 : 0;
+            ASSERT_EQ(got.valid, want.valid) << ToUtf8(text);
+            ASSERT_EQ(got.payload, want.payload) << ToUtf8(text);
+            ASSERT_EQ(got.milliseconds, want.milliseconds) << ToUtf8(text);
+        }
+    }
+    EXPECT_GT(valid, 2000);
+    EXPECT_GT(reads - valid, 2000);
+    // Formats the fixed reading leaves to the full parse.
+    for (const char16_t* other : {u"d/b/Y", u"y-m-d", u"h:M p", u"YmdHMS", u"Y0m", u"S B", u"", u"- :"}) {
+        tagDATA_FORMAT format;
+        format.data_type = DATA_TYPE_DATETIME;
+        format.format = other;
+        EXPECT_FALSE(fixed_datetime(format).usable()) << ToUtf8(format.format);
+    }
 }
 
 } // namespace
