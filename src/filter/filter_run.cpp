@@ -37,6 +37,22 @@ bool prepared_condition::Matches(std::u16string_view cell)
         if (value.valid)
             return CompareDataValues(value, m_reference, m_format, m_type);
     }
+    return MatchesText(cell);
+}
+
+bool prepared_condition::Matches(const log_line& row, const log_column& cell, bool typed)
+{
+    if (!typed || !m_typed)
+        return Matches(ColumnText(row, cell));
+    // A cell whose text does not parse holds an invalid value: it is
+    // compared as text, as a parse of its text would have it.
+    if (cell.valid())
+        return CompareDataValues(cell.value(), m_reference, m_format, m_type);
+    return MatchesText(ColumnText(row, cell));
+}
+
+bool prepared_condition::MatchesText(std::u16string_view cell)
+{
     return TextConditionHolds(m_type, m_case_sensitive, cell, m_content,
                               [this](std::u16string_view c) { return m_matcher.Find(c); });
 }
@@ -49,8 +65,9 @@ bool prepared_condition::AnyCellMatches(const log_line& row)
     return false;
 }
 
-prepared_groups::prepared_groups(const log_filter_groups& groups, const log_pattern_list& parser, int runaway_limit)
-    : m_inert(parser.empty() || groups.empty())
+prepared_groups::prepared_groups(const log_filter_groups& groups, const log_pattern_list& parser, int runaway_limit,
+                                 row_values values)
+    : m_inert(parser.empty() || groups.empty()), m_typed_rows(values == row_values::split_with_parser)
 {
     const parser_columns columns = ParserColumns(parser);
     m_column_count = columns.size();
@@ -79,10 +96,10 @@ bool prepared_groups::RowPasses(const log_line& row)
     for (bound_group& g : m_groups) {
         if (g.column >= row.columns().size())
             continue;
-        const std::u16string_view cell = ColumnText(row, row.columns()[g.column]);
+        const log_column& cell = row.columns()[g.column];
         bool all_and = true, any_or = false;
         for (prepared_condition& condition : g.conditions) {
-            const bool holds = condition.Matches(cell);
+            const bool holds = condition.Matches(row, cell, m_typed_rows);
             if (condition.logic_and())
                 all_and = all_and && holds;
             else
@@ -103,10 +120,10 @@ int prepared_groups::aborted_searches() const
 }
 
 filter_run_result RunFilter(std::span<log_line* const> rows, const log_pattern_list& parser,
-                            const log_filter_groups& groups, const log_filter& quick)
+                            const log_filter_groups& groups, const log_filter& quick, row_values values)
 {
     filter_run_result result;
-    prepared_groups prepared(groups, parser);
+    prepared_groups prepared(groups, parser, text_matcher::kDefaultRunawayLimit, values);
     if (prepared.inert())
         return result;
     result.ran = true;

@@ -27,6 +27,12 @@ public:
 
     // log_filter::Matches(format, text, length) for the condition and format given.
     bool Matches(std::u16string_view cell);
+    // The same for the cell of row, which must be one of its cells.  With
+    // typed, the cell's typed value is taken as the split left it, unparsed:
+    // the caller vouches that the row was split with this format for the
+    // cell's column (split_line types a cell with ParseDataValue, so the
+    // answer is the same).
+    bool Matches(const log_line& row, const log_column& cell, bool typed);
     // log_filter_groups::AnyCellMatches: the cells of row in order, as text.
     bool AnyCellMatches(const log_line& row);
 
@@ -34,6 +40,8 @@ public:
     int aborted_searches() const { return m_matcher.aborted_searches(); }
 
 private:
+    bool MatchesText(std::u16string_view cell);
+
     int32_t m_type;
     bool m_case_sensitive;
     bool m_logic_and;
@@ -44,11 +52,18 @@ private:
     text_matcher m_matcher;
 };
 
+// Whether the rows a prepared form tests were split with its parser, so that
+// their cells' typed values stand for a parse of their text with the
+// columns' formats.
+enum class row_values { unknown, split_with_parser };
+
 // A log_filter_groups bound to a parser, with reference values prepared.
 class prepared_groups {
 public:
+    // With values split_with_parser, typed comparisons take each cell's typed
+    // value from the row instead of parsing its text again.
     prepared_groups(const log_filter_groups& groups, const log_pattern_list& parser,
-                    int runaway_limit = text_matcher::kDefaultRunawayLimit);
+                    int runaway_limit = text_matcher::kDefaultRunawayLimit, row_values values = row_values::unknown);
 
     // True when a filter run does nothing: the parser has no items or the set no group.
     bool inert() const { return m_inert; }
@@ -63,6 +78,7 @@ private:
         bool has_or;
     };
     bool m_inert;
+    bool m_typed_rows;
     std::size_t m_column_count;
     std::vector<bound_group> m_groups;
 };
@@ -78,9 +94,11 @@ struct filter_run_result {
 
 // The filter run over a window's rows in line order: every row passing the
 // groups is filtered; when the quick condition's content is empty, or a cell
-// passes it too, it is also quick.  Null rows are passed over.
+// passes it too, it is also quick.  Null rows are passed over.  values says
+// whether the rows were split with parser (see prepared_groups).
 filter_run_result RunFilter(std::span<log_line* const> rows, const log_pattern_list& parser,
-                            const log_filter_groups& groups, const log_filter& quick);
+                            const log_filter_groups& groups, const log_filter& quick,
+                            row_values values = row_values::unknown);
 
 // The rows (in order) for which a cell passes the quick condition; empty when
 // its content is empty.  Null rows are passed over.

@@ -29,6 +29,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
     line_bytes_reader reader(*this);
     std::u16string text;
     text.reserve(kConvertBufferSize);
+    const split_plan plan(parser);
     log_line line;
     line.reserve_columns(static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
     uint64_t number = 0;
@@ -45,7 +46,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
         if (text.empty()) {
             line.assign_text({});
         } else {
-            split_line(line, text.data(), text.size(), parser, true);
+            split_line(line, text.data(), text.size(), plan, true);
         }
         if ((!passes || passes(line)) && !callback(line, number, total, context))
             break;
@@ -61,7 +62,9 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
         return for_each_line(parser, callback, context, line_test{});
     if (!callback || m_indexer.control().is_running())
         return false;
-    auto prepared = std::make_shared<prepared_groups>(*groups, parser);
+    // Each line reaches the test split with parser: its typed values serve.
+    auto prepared = std::make_shared<prepared_groups>(*groups, parser, text_matcher::kDefaultRunawayLimit,
+                                                      row_values::split_with_parser);
     return for_each_line(parser, callback, context,
                          [prepared](const log_line& line) { return prepared->RowPasses(line); });
 }

@@ -28,7 +28,7 @@ static_assert(kMaxLineUnits <= kMaxLineText, "a window line holds all the text r
 // The helper touches only the lines handed over, never the window.
 class line_splitter {
 public:
-    line_splitter(const log_pattern_list& parser, log_line* const* lines) : m_parser(parser), m_lines(lines) {}
+    line_splitter(const log_pattern_list& parser, log_line* const* lines) : m_plan(parser), m_lines(lines) {}
     ~line_splitter()
     {
         end_hand_over(); // a helper waiting for lines ends
@@ -85,7 +85,7 @@ private:
                         m_ready.wait(ready, std::memory_order_acquire);
                     }
                     log_line& line = *m_lines[i];
-                    split_line(line, line.text().data(), line.text().size(), m_parser, false);
+                    split_line(line, line.text().data(), line.text().size(), m_plan, false);
                 }
             }
         } catch (...) {
@@ -108,7 +108,7 @@ private:
             m_helper.join();
     }
 
-    const log_pattern_list& m_parser;
+    const split_plan m_plan;
     log_line* const* m_lines; // room for every line of the parse, filled in order
     std::atomic<std::size_t> m_ready{0};
     std::atomic<std::size_t> m_next{0};
@@ -140,6 +140,17 @@ std::vector<uint8_t> old_verdicts(const std::vector<log_line*>& lines, const std
 
 } // namespace
 
+std::vector<tagDATA_FORMAT> column_formats(const log_pattern_list& parser)
+{
+    std::vector<const log_pattern*> leaves;
+    leaf_count(parser, &leaves);
+    std::vector<tagDATA_FORMAT> formats;
+    formats.reserve(leaves.size());
+    for (const log_pattern* leaf : leaves)
+        formats.push_back(leaf->data_format);
+    return formats;
+}
+
 void window_rule::begin_read() const
 {
     m_readers.fetch_add(1);
@@ -169,6 +180,7 @@ void parsed_window::discard()
     m_lines.discard();
     m_filtered_lines.clear();
     m_quick_lines.clear();
+    m_split_formats.emplace();
 }
 
 bool parsed_window::parse(const line_index::reader& index, line_source& source, const log_pattern_list& parser,
@@ -311,10 +323,16 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
         // Every line taken so far, reused or new, is in lines.
         rest.insert(rest.end(), lines.begin(), lines.end());
         line_discard::hand_over(std::move(rest));
+        m_split_formats.emplace();
         return false;
     }
     line_discard::hand_over(std::move(rest));
     m_lines.exchange(std::move(lines));
+    std::vector<tagDATA_FORMAT> formats = column_formats(parser);
+    if (counts.reused == 0)
+        m_split_formats = std::move(formats);
+    else if (m_split_formats && *m_split_formats != formats)
+        m_split_formats.reset();
     if (groups)
         m_filtered_lines.swap(filtered);
     if (quick)

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,9 @@ class log_filter_groups;
 class window_bounds;
 struct parse_counts;
 struct window_filters;
+
+// The data formats of parser's columns, in column order.
+std::vector<tagDATA_FORMAT> column_formats(const log_pattern_list& parser);
 
 // Who may touch a parsed window: its lines and its filtered and quick lists.
 // No lock guards them.  They are written only by the thread that runs the
@@ -126,5 +130,10 @@ private:
     // takes a new line only when it passes the groups too while they are in
     // force.
     std::unique_ptr<line_verdicts> m_verdicts;
+    // The column formats every line of the window was split with; none when
+    // the lines were split with different formats (a parse that reused lines
+    // of an earlier parser).  A filter run takes the lines' typed values
+    // only for these formats.
+    std::optional<std::vector<tagDATA_FORMAT>> m_split_formats{std::in_place};
     window_rule m_rule;
 };

@@ -24,7 +24,8 @@ public:
     {
         release();
         if (m_applied)
-            m_filters.bound_groups = std::make_unique<prepared_groups>(m_filters.groups, parser);
+            m_filters.bound_groups = std::make_unique<prepared_groups>(
+                m_filters.groups, parser, text_matcher::kDefaultRunawayLimit, row_values::split_with_parser);
         if (!m_filters.quick.content().empty())
             m_filters.bound_quick = std::make_unique<prepared_condition>(m_filters.quick, tagDATA_FORMAT{});
     }
@@ -74,8 +75,13 @@ int64_t parsed_window::apply_filter(const log_pattern_list& parser, const log_fi
     m_filtered_lines.clear();
     m_quick_lines.clear();
     const std::vector<log_line*>& lines = m_lines.lines();
+    // The lines' typed values serve when they were split with the formats
+    // of this parser's columns.
+    const row_values values = m_split_formats && *m_split_formats == column_formats(parser)
+                                  ? row_values::split_with_parser
+                                  : row_values::unknown;
     filter_run_result run =
-        RunFilter(std::span<log_line* const>(lines.data(), lines.size()), parser, groups, m_filters->quick);
+        RunFilter(std::span<log_line* const>(lines.data(), lines.size()), parser, groups, m_filters->quick, values);
     m_filtered_lines = std::move(run.filtered);
     m_quick_lines = std::move(run.quick);
     m_filters->groups = groups;
