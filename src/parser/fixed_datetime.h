@@ -32,9 +32,12 @@ private:
     struct field {
         uint8_t at = 0;    // the first digit's place in the text
         uint8_t width = 0; // digits
-        char16_t letter = 0;
+        uint8_t slot = 0;  // Y m d H M S s: 0 to 6
+        int16_t least = 0; // the range of the field's number
+        int16_t most = 0;
     };
     static constexpr std::size_t kMaxFields = 16;
+    static constexpr std::size_t kSlots = 7;
 
     bool m_usable = false;
     // The text's shape: each literal as itself, each digit place as 0.
