@@ -40,6 +40,7 @@ fixed_datetime::fixed_datetime(const tagDATA_FORMAT& format)
     if (format.data_type != DATA_TYPE_DATETIME)
         return;
     const std::u16string& pattern = format.format;
+    unsigned used = 0; // the slots of the letters so far
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char16_t c = pattern[i];
         if (!IsDateTimeFormatLetter(c)) {
@@ -55,10 +56,13 @@ fixed_datetime::fixed_datetime(const tagDATA_FORMAT& format)
         if (rule.width == 0 || m_field_count == kMaxFields
             || (i + 1 < pattern.size() && IsDateTimeFormatLetter(pattern[i + 1])))
             return;
-        if (m_shape.size() + rule.width > 255)
+        // A letter given twice is left to the full parse (its last field wins).
+        if (m_shape.size() + rule.width > kMaxShape || (used & (1u << rule.slot)))
             return;
-        m_fields[m_field_count++] =
-            field{static_cast<uint8_t>(m_shape.size()), rule.width, rule.slot, rule.least, rule.most};
+        used |= 1u << rule.slot;
+        m_fields[m_field_count++] = field{rule.slot, rule.least, rule.most};
+        for (uint8_t k = 0; k < rule.width; ++k)
+            m_slot_at[m_shape.size() + k] = rule.slot;
         m_shape.append(rule.width, u'\0');
     }
     m_usable = m_field_count > 0;
@@ -68,10 +72,20 @@ bool fixed_datetime::read(const char16_t* text, std::size_t length, tagDATA_VALU
 {
     if (!m_usable || length != m_shape.size())
         return false;
+    // The shape and the fields' numbers in one pass.
+    int64_t numbers[kSlots] = {};
     for (std::size_t i = 0; i < length; ++i) {
+        const char16_t c = text[i];
         const char16_t want = m_shape[i];
-        if (want == u'\0' ? !IsDigit(text[i]) : text[i] != want)
-            return false;
+        if (want != u'\0') {
+            if (c != want)
+                return false;
+        } else {
+            if (!IsDigit(c))
+                return false;
+            int64_t& number = numbers[m_slot_at[i]];
+            number = number * 10 + (c - u'0');
+        }
     }
     // Y m d H M S s, from the values a format without the field implies, as
     // the full parse has them.
@@ -79,9 +93,7 @@ bool fixed_datetime::read(const char16_t* text, std::size_t length, tagDATA_VALU
     value = tagDATA_VALUE{};
     for (std::size_t f = 0; f < m_field_count; ++f) {
         const field& at = m_fields[f];
-        int64_t number = 0;
-        for (std::size_t k = 0; k < at.width; ++k)
-            number = number * 10 + (text[at.at + k] - u'0');
+        const int64_t number = numbers[at.slot];
         // Out of its range the whole value is invalid.
         if (number < at.least || number > at.most)
             return true;

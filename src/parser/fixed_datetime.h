@@ -11,9 +11,9 @@
 
 // A date-time format made ready for many values.  The fast reading applies
 // to formats of number letters Y (four digits), m d H M S (two) and s (three),
-// each followed by a literal that is not a digit, or ending the format; every
-// other format (names, 12-hour clock, two-digit years, letters in a row) is
-// left to ParseDataValue.
+// each followed by a literal that is not a digit, or ending the format, none
+// given twice; every other format (names, 12-hour clock, two-digit years,
+// letters in a row) is left to ParseDataValue.
 class fixed_datetime {
 public:
     fixed_datetime() = default;
@@ -30,18 +30,19 @@ public:
 
 private:
     struct field {
-        uint8_t at = 0;    // the first digit's place in the text
-        uint8_t width = 0; // digits
         uint8_t slot = 0;  // Y m d H M S s: 0 to 6
         int16_t least = 0; // the range of the field's number
         int16_t most = 0;
     };
-    static constexpr std::size_t kMaxFields = 16;
     static constexpr std::size_t kSlots = 7;
+    static constexpr std::size_t kMaxFields = kSlots;
+    static constexpr std::size_t kMaxShape = 255;
 
     bool m_usable = false;
     // The text's shape: each literal as itself, each digit place as 0.
     std::u16string m_shape;
+    // For each digit place, the slot of its field.
+    uint8_t m_slot_at[kMaxShape] = {};
     field m_fields[kMaxFields];
     std::size_t m_field_count = 0;
 };

@@ -370,7 +370,7 @@ TEST(parser_SplitDifferential, FixedWidthDateTimesAgreeWithTheFullParse)
     EXPECT_GT(valid, 2000);
     EXPECT_GT(reads - valid, 2000);
     // Formats the fixed reading leaves to the full parse.
-    for (const char16_t* other : {u"d/b/Y", u"y-m-d", u"h:M p", u"YmdHMS", u"Y0m", u"S B", u"", u"- :"}) {
+    for (const char16_t* other : {u"d/b/Y", u"y-m-d", u"h:M p", u"YmdHMS", u"Y0m", u"S B", u"", u"- :", u"H:M H"}) {
         tagDATA_FORMAT format;
         format.data_type = DATA_TYPE_DATETIME;
         format.format = other;
