@@ -369,9 +369,9 @@ TEST_F(logfile_LogFile, BinaryFileDoesNotBreakTheScans)
 
 // ---- chunk boundaries -------------------------------------------------------
 
-// Random lines (blank lines, CR LF pairs, lengths up to a few hundred bytes)
-// over several chunks: forward, backward and pass-by-pass scans all find
-// exactly the lines of a plain byte-by-byte scan.
+// Random lines (blank lines and runs of them, CR LF pairs, lengths up to a
+// few hundred bytes) over several chunks: forward, backward and pass-by-pass
+// scans all find exactly the lines of a plain byte-by-byte scan.
 TEST_F(logfile_LogFile, ScansAgreeWithAPlainScanAcrossChunks)
 {
     struct row {
@@ -388,6 +388,11 @@ TEST_F(logfile_LogFile, ScansAgreeWithAPlainScanAcrossChunks)
                 text += u"\n";
             else if (kind == 1)
                 text += u"\r\n";
+            else if (kind == 3 && random() % 8 == 0)
+                // A run of empty lines (up to 12 KB of line ends): every
+                // bit of a 64-bit mask set, runs across reads and passes.
+                for (std::size_t n = random() % 6000; n-- > 0;)
+                    text += random() % 3 == 0 ? u"\r\n" : u"\n";
             text += std::u16string(random() % 300 + 1, static_cast<char16_t>(u'a' + random() % 26));
             text += kind == 2 ? u"\r" : u"\n";
         }
@@ -630,27 +635,35 @@ TEST_F(logfile_LogFile, FileRemovedWhileOpenIsStillRead)
 TEST(logfile_LineScan, EveryCodePathFindsTheSameLineEnds)
 {
     std::mt19937 random(3);
-    for (std::size_t length : {0u, 1u, 2u, 63u, 64u, 65u, 130u, 1000u, 4096u}) {
-        std::string data(length, 'a');
-        for (char& c : data) {
-            const unsigned pick = random() % 8;
-            c = pick == 0 ? '\n' : pick == 1 ? '\r' : pick == 2 ? '\0' : static_cast<char>(random() & 0xFF);
-        }
-        for (int unit : {1, 2}) {
-            const std::size_t used = unit == 2 ? length & ~std::size_t{1} : length;
-            const std::size_t words = (used + 63) / 64;
-            std::vector<uint64_t> expected(words + 1, 0);
-            ASSERT_TRUE(find_line_ends_using("portable", data.data(), used, unit, expected.data()));
-            // The portable path against the definition.
-            for (std::size_t p = 0; p + static_cast<std::size_t>(unit) <= used; ++p) {
-                const bool end = (unit == 1 || p % 2 == 0) && is_line_end_unit(data, p, unit);
-                ASSERT_EQ(((expected[p / 64] >> (p % 64)) & 1) != 0, end) << "length " << length << " unit " << unit;
+    // Line ends in one byte of 200, of 8 and in every byte (every bit of a
+    // 64-bit mask set).
+    for (unsigned density : {200u, 8u, 1u}) {
+        for (std::size_t length : {0u, 1u, 2u, 63u, 64u, 65u, 130u, 1000u, 4095u, 4096u, 4098u}) {
+            std::string data(length, 'a');
+            for (char& c : data) {
+                const auto pick = static_cast<unsigned>(random() % density);
+                c = pick == 0                  ? (random() % 2 ? '\n' : '\r')
+                    : pick == 1 && density > 2 ? '\0'
+                                               : static_cast<char>(random() & 0xFF);
             }
-            for (const char* kind : {"sse2", "avx2"}) {
-                std::vector<uint64_t> masks(words + 1, 0);
-                if (!find_line_ends_using(kind, data.data(), used, unit, masks.data()))
-                    continue;
-                EXPECT_EQ(masks, expected) << kind << " length " << length << " unit " << unit;
+            for (int unit : {1, 2}) {
+                const std::size_t used = unit == 2 ? length & ~std::size_t{1} : length;
+                const std::size_t words = (used + 63) / 64;
+                const std::string label = "length " + std::to_string(length) + " unit " + std::to_string(unit)
+                                          + " density " + std::to_string(density);
+                std::vector<uint64_t> expected(words + 1, 0);
+                ASSERT_TRUE(find_line_ends_using("portable", data.data(), used, unit, expected.data()));
+                // The portable path against the definition.
+                for (std::size_t p = 0; p + static_cast<std::size_t>(unit) <= used; ++p) {
+                    const bool end = (unit == 1 || p % 2 == 0) && is_line_end_unit(data, p, unit);
+                    ASSERT_EQ(((expected[p / 64] >> (p % 64)) & 1) != 0, end) << label;
+                }
+                for (const char* kind : {"sse2", "avx2"}) {
+                    std::vector<uint64_t> masks(words + 1, 0);
+                    if (!find_line_ends_using(kind, data.data(), used, unit, masks.data()))
+                        continue;
+                    EXPECT_EQ(masks, expected) << kind << " " << label;
+                }
             }
         }
     }
