@@ -1,6 +1,7 @@
 #include "logfile/line_index.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -112,24 +113,35 @@ inline void get_code(group_bytes& in, uint64_t& length, int64_t& gap, int64_t us
     }
 }
 
-// The sum of the first n (<= 32) of the 32 bytes at p: one masked pair of
-// 16-byte sums on x86, eight bytes at a time elsewhere.
-inline uint64_t prefix_sum32(const uint8_t* p, uint32_t n)
+using group_entry = line_block::group_entry;
+static_assert(sizeof(group_entry) == 64 && alignof(group_entry) == 64, "an entry is one cache line");
+static_assert(offsetof(group_entry, codes) == 8, "the codes are an entry's last 56 bytes");
+
+// The sum of a group's first n (<= 56) code bytes: the entry's four 16-byte
+// quarters masked and summed on x86 (the first quarter's low half is the
+// entry's head and is left out), eight bytes at a time elsewhere.
+inline uint64_t code_sum(const group_entry& entry, uint32_t n)
 {
 #ifdef VARNOTH_X86
-    alignas(16) static const uint8_t kKeep[64] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    // Byte i is kept when kKeep[32 - n + i] is set, that is when i < n.
-    const auto* keep = reinterpret_cast<const __m128i*>(kKeep + 32 - n);
-    const __m128i low = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_loadu_si128(keep));
-    const __m128i high =
-        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), _mm_loadu_si128(keep + 1));
+    // Entry byte i is kept when kKeep[56 - n + i] is set, that is when
+    // i < 8 + n.
+    alignas(64) static const uint8_t kKeep[128] = {
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const auto* keep = reinterpret_cast<const __m128i*>(kKeep + kGroup - n);
+    const auto* quarters = reinterpret_cast<const __m128i*>(&entry);
     const __m128i zero = _mm_setzero_si128();
-    const __m128i sums = _mm_add_epi64(_mm_sad_epu8(low, zero), _mm_sad_epu8(high, zero));
+    auto quarter_sum = [&](int q) {
+        return _mm_sad_epu8(_mm_and_si128(_mm_load_si128(quarters + q), _mm_loadu_si128(keep + q)), zero);
+    };
+    const __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_srli_si128(quarter_sum(0), 8), quarter_sum(1)),
+                                       _mm_add_epi64(quarter_sum(2), quarter_sum(3)));
     return static_cast<uint64_t>(_mm_cvtsi128_si64(sums))
            + static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
 #else
+    const uint8_t* p = entry.codes;
     uint64_t sum = 0;
     uint32_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -142,6 +154,15 @@ inline uint64_t prefix_sum32(const uint8_t* p, uint32_t n)
         sum += p[i];
     return sum;
 #endif
+}
+
+// The distance of code j of a group of one-byte codes, each a length with
+// the usual gap.  Forward, line j starts after the lengths of codes 0..j-1;
+// backward, code j's line starts before the lengths of codes 1..j.
+inline int64_t quick_distance(const group_entry& entry, uint32_t j, int64_t gap, bool forward)
+{
+    const uint64_t lengths = forward ? code_sum(entry, j) : code_sum(entry, j + 1) - entry.codes[0];
+    return static_cast<int64_t>(entry.distance) + static_cast<int64_t>(lengths) + static_cast<int64_t>(j) * gap;
 }
 
 } // namespace
@@ -267,17 +288,10 @@ int64_t line_block::group_distance(uint32_t g) const
 
 inline void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
 {
-    const uint32_t g = k / kGroup;
     const uint32_t j = k % kGroup;
-    const group_entry& entry = m_groups[g];
+    const group_entry& entry = m_groups[k / kGroup];
     if (!(entry.rest & kMixedGroup)) {
-        // Every code of the group is one byte: a length with the usual gap.
-        // Forward, line j starts after the lengths of codes 0..j-1; backward,
-        // code j's line starts before the lengths of codes 1..j.
-        const uint64_t lengths =
-            m_forward ? prefix_sum32(entry.codes, j) : prefix_sum32(entry.codes, j + 1) - entry.codes[0];
-        distance =
-            static_cast<int64_t>(entry.distance) + static_cast<int64_t>(lengths) + static_cast<int64_t>(j) * m_gap;
+        distance = quick_distance(entry, j, m_gap, m_forward);
         length = entry.codes[j];
         return;
     }
@@ -422,8 +436,8 @@ int64_t line_block::last_line_from(int64_t position) const
 
 void line_block::compact()
 {
+    // The group table keeps its place: the index points at it.
     m_codes.shrink_to_fit();
-    m_groups.shrink_to_fit();
     m_wide_distance.shrink_to_fit();
 }
 
@@ -513,19 +527,21 @@ bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
         // goes on in a new block.
         if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward()) {
             m_blocks.emplace_back(offset, true, m_blocks.empty() ? -1 : m_blocks.back().usual_gap());
-            m_block_at.push_back(&m_blocks.back());
+            m_block_at.push_back(place_of(m_blocks.back()));
         }
         line_block& back = m_blocks.back();
         back.add(offset, length);
+        m_block_at.back().gap = back.gap(); // known from the block's second line on
         if (back.full())
             back.compact();
     } else {
         if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward()) {
             m_blocks.emplace_front(offset, false, m_blocks.empty() ? -1 : m_blocks.front().usual_gap());
-            m_block_at.insert(m_block_at.begin(), &m_blocks.front());
+            m_block_at.insert(m_block_at.begin(), place_of(m_blocks.front()));
         }
         line_block& front = m_blocks.front();
         front.add(offset, length);
+        m_block_at.front().gap = front.gap();
         m_first_slot = kLinesPerBlock - front.used();
         if (front.full())
             front.compact();
@@ -534,6 +550,11 @@ bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
     if (m_line_limit > 0 && length > m_line_limit)
         ++m_long_lines;
     return true;
+}
+
+line_index::block_place line_index::place_of(const line_block& block)
+{
+    return {block.groups(), &block, block.base(), block.gap(), block.forward()};
 }
 
 void line_index::find(uint64_t n, std::size_t& block, uint32_t& place) const
@@ -601,10 +622,24 @@ bool line_index::lookups::line(uint64_t n, int64_t& offset, uint64_t& length) co
 {
     if (n >= m_index.m_line_total)
         return false;
-    std::size_t block;
-    uint32_t place;
-    m_index.find(n, block, place);
-    m_index.m_block_at[block]->line(place, offset, length);
+    // Slots as in find: a forward block's code k is its slot k (a forward
+    // block is first only when nothing came before it), a backward block's
+    // the slots counted from its end (a backward block is full or first,
+    // and the first is filled up to its end).
+    const uint64_t t = n + m_index.m_first_slot;
+    const block_place& block = m_index.m_block_at[static_cast<std::size_t>(t / kLinesPerBlock)];
+    const auto slot = static_cast<uint32_t>(t % kLinesPerBlock);
+    const uint32_t k = block.forward ? slot : line_block::kLines - 1 - slot;
+    const uint32_t j = k % kGroup;
+    const group_entry& entry = block.groups[k / kGroup];
+    int64_t distance;
+    if (!(entry.rest & line_block::kMixedGroup)) {
+        distance = quick_distance(entry, j, block.gap, block.forward);
+        length = entry.codes[j];
+    } else {
+        block.block->mixed_code_at(k, distance, length);
+    }
+    offset = block.forward ? block.base + distance : block.base - distance;
     return true;
 }
 
@@ -659,7 +694,7 @@ uint64_t line_index::lookups::long_line_count() const
 
 uint64_t line_index::lookups::memory_bytes() const
 {
-    uint64_t bytes = sizeof(line_index);
+    uint64_t bytes = sizeof(line_index) + m_index.m_block_at.capacity() * sizeof(block_place);
     for (const line_block& block : m_index.m_blocks)
         bytes += block.memory_bytes();
     return bytes;
