@@ -55,9 +55,12 @@ public:
     // Set in rest once a code of the group is longer than one byte, and in
     // every group of a block whose distances do not all fit 32 bits.
     static constexpr uint32_t kMixedGroup = 0x80000000u;
+    static constexpr uint32_t kGroups = (kLines + kGroupLines - 1) / kGroupLines;
 
     // gap_hint: the usual bytes between two lines, -1 when not known yet.
-    line_block(int64_t base, bool forward, int64_t gap_hint);
+    // table: room for kGroups entries, owned by the caller (see
+    // group_table_store), which keeps it in place for the block's life.
+    line_block(int64_t base, bool forward, int64_t gap_hint, group_entry* table);
 
     // Adds a line after the last one (forward) or before the first (backward).
     void add(int64_t offset, uint64_t length);
@@ -76,7 +79,7 @@ public:
     // The distance from base of code k's line (forward: start - base;
     // backward: base - start) and its length, for a code of a mixed group.
     [[gnu::noinline]] void mixed_code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
-    const group_entry* groups() const { return m_groups.data(); }
+    const group_entry* groups() const { return m_groups; }
     int64_t base() const { return m_base; }
     int64_t gap() const { return m_gap; }
     // The lines of the group that holds line i, in file order: returns the
@@ -90,6 +93,7 @@ public:
     int64_t last_line_from(int64_t position) const;
     // Returns spare capacity once the block is full.
     void compact();
+    // Bytes held, the group table left out.
     uint64_t memory_bytes() const;
 
 private:
@@ -103,7 +107,7 @@ private:
     uint32_t code_of(uint32_t i) const { return m_forward ? i : m_used - 1 - i; }
     int64_t start_of(int64_t distance) const { return m_forward ? m_base + distance : m_base - distance; }
 
-    std::vector<group_entry> m_groups;    // room for every group from the start: never moves
+    group_entry* m_groups; // kGroups entries, m_group_count of them used
     std::vector<uint8_t> m_codes;         // the bytes of groups past their first 32
     std::vector<int64_t> m_wide_distance; // the distances once one does not fit 32 bits
     int64_t m_base;
@@ -112,8 +116,36 @@ private:
     uint64_t m_last_length = 0;
     uint32_t m_group_bytes = 0; // code bytes of the last group
     uint32_t m_used = 0;
+    uint32_t m_group_count = 0;
     bool m_forward;
     bool m_gap_known = false;
+};
+
+// The group tables of an index's blocks, laid out one after another in large
+// pieces: a lookup at random lines then finds most of them on a few huge
+// pages (where the system offers them), and no table ever moves.  Pieces
+// start small, so that a small file's index stays small.
+class group_table_store {
+public:
+    group_table_store() = default;
+    ~group_table_store();
+    group_table_store(const group_table_store&) = delete;
+    group_table_store& operator=(const group_table_store&) = delete;
+
+    // Room for one block's table (line_block::kGroups entries).
+    line_block::group_entry* take();
+    // Gives back every table.
+    void clear();
+    uint64_t memory_bytes() const;
+
+private:
+    struct piece {
+        line_block::group_entry* entries;
+        std::size_t tables; // room for so many
+        bool huge;          // on a 2 MiB boundary, for the system's huge pages
+    };
+    std::vector<piece> m_pieces;
+    std::size_t m_taken = 0; // tables taken from the last piece
 };
 
 // Where a line lies in the index, with the lines of its group decoded so that
@@ -140,6 +172,8 @@ struct line_block_shape {
 // take a view for the one call.  The lock is not re-entrant for writers: a
 // thread that holds a writer must not open another view.
 class line_index {
+    struct block_place;
+
 public:
     static constexpr uint64_t kLinesPerBlock = line_block::kLines;
 
@@ -193,6 +227,10 @@ public:
 
     private:
         void hold_group(const line_block& block, line_cursor& cursor) const;
+        // line() for a code of a mixed group, apart so that the usual way
+        // needs no frame.
+        [[gnu::noinline]] static bool mixed_line(const block_place& block, uint32_t k, int64_t& offset,
+                                                 uint64_t& length);
     };
 
     // Shared access from construction to destruction.
@@ -257,6 +295,7 @@ private:
     // Block and place of line n, which must be indexed.
     void find(uint64_t n, std::size_t& block, uint32_t& place) const;
 
+    group_table_store m_tables; // before the blocks: they point into it
     std::deque<line_block> m_blocks;
     // The blocks in order again, for a lookup by number without the
     // deque's arithmetic and without a read of the block (a deque keeps its
