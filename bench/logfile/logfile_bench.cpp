@@ -6,7 +6,8 @@
 // forward and backward indexing against `wc -l`, a tail-first open of 100000
 // lines, index bytes a line (beside the flat index of 8-byte slots, also for
 // files of 40, 85 and 300-byte lines), a line's offset lookup at random
-// lines beside the flat index and a plain array, the encoding guess over the
+// lines beside the flat index and a plain array, a reader view's lock beside
+// one under a mutex and a condition, the encoding guess over the
 // first 4 MB beside a count of their line ends, the open of the same log
 // packed with gzip beside `zcat | wc -l`, and the peak resident memory.  The folder is
 // removed at the end.
@@ -19,9 +20,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -153,6 +156,48 @@ void fill_flat(log_file& file, flat_line_index& flat)
         index.line_at(cursor, offset, length);
         out.add_line(offset, length, true);
     } while (index.advance(cursor));
+}
+
+// The reader/writer lock as it was: a reader count and a flag under one
+// mutex with a condition, for the cost of taking and leaving a reader view
+// beside today's lock.
+class mutex_read_write_lock {
+public:
+    void read_lock()
+    {
+        std::unique_lock<std::mutex> hold(m_mutex);
+        m_changed.wait(hold, [this] { return !m_writer; });
+        ++m_readers;
+    }
+    void read_unlock()
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_readers > 0 && --m_readers == 0)
+            m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    uint64_t m_readers = 0;
+    bool m_writer = false;
+};
+
+// Nanoseconds of one shared take and leave of lock (best of five runs of a
+// million, thread CPU time).
+template <class Lock> double read_hold_ns(Lock& lock)
+{
+    constexpr int kHolds = 1'000'000;
+    double best = 1e18;
+    for (int run = 0; run < 5; ++run) {
+        const double start = thread_cpu_seconds();
+        for (int i = 0; i < kHolds; ++i) {
+            lock.read_lock();
+            lock.read_unlock();
+        }
+        best = std::min(best, (thread_cpu_seconds() - start) * 1e9 / kHolds);
+    }
+    return best;
 }
 
 // Average nanoseconds of look(n) over count random line numbers below lines
@@ -337,6 +382,12 @@ int main(int argc, char** argv)
                     compact_ns, compact_held_ns, flat_ns, flat_ns / compact_held_ns, array_ns, sink % 10);
         std::printf("  the same in thread CPU time: %.1f ns, %.1f ns held; flat index %.1f ns (%.1fx)\n", compact_cpu,
                     compact_held_cpu, flat_cpu, flat_cpu / compact_held_cpu);
+        read_wirte_lock lock;
+        mutex_read_write_lock old_lock;
+        const double lock_ns = read_hold_ns(lock);
+        const double old_lock_ns = read_hold_ns(old_lock);
+        std::printf("  taking and leaving a reader view's lock (CPU): %.1f ns (under a mutex and a condition: %.1f ns)\n",
+                    lock_ns, old_lock_ns);
     }
     {
         // Bytes a line for lines of fixed lengths, beside the flat index.

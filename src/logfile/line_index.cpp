@@ -1,8 +1,11 @@
 #include "logfile/line_index.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <sys/mman.h>
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #define VARNOTH_X86 1
@@ -28,7 +31,7 @@ constexpr uint8_t kLongCode = 0xFF;
 constexpr uint64_t kOneByteLengths = 0xC0;
 constexpr uint64_t kTwoByteLengths = 0xC0 + (0x30 << 8);
 constexpr uint32_t kGroup = line_block::kGroupLines;
-constexpr uint32_t kGroups = (line_block::kLines + kGroup - 1) / kGroup;
+constexpr uint32_t kGroups = line_block::kGroups;
 
 // The most bytes one code takes: the marker and two 10-byte integers.
 constexpr std::size_t kLongestCode = 21;
@@ -112,24 +115,35 @@ inline void get_code(group_bytes& in, uint64_t& length, int64_t& gap, int64_t us
     }
 }
 
-// The sum of the first n (<= 32) of the 32 bytes at p: one masked pair of
-// 16-byte sums on x86, eight bytes at a time elsewhere.
-inline uint64_t prefix_sum32(const uint8_t* p, uint32_t n)
+using group_entry = line_block::group_entry;
+static_assert(sizeof(group_entry) == 64 && alignof(group_entry) == 64, "an entry is one cache line");
+static_assert(offsetof(group_entry, codes) == 8, "the codes are an entry's last 56 bytes");
+
+// The sum of a group's first n (<= 56) code bytes: the entry's four 16-byte
+// quarters masked and summed on x86 (the first quarter's low half is the
+// entry's head and is left out), eight bytes at a time elsewhere.
+inline uint64_t code_sum(const group_entry& entry, uint32_t n)
 {
 #ifdef VARNOTH_X86
-    alignas(16) static const uint8_t kKeep[64] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    // Byte i is kept when kKeep[32 - n + i] is set, that is when i < n.
-    const auto* keep = reinterpret_cast<const __m128i*>(kKeep + 32 - n);
-    const __m128i low = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_loadu_si128(keep));
-    const __m128i high =
-        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), _mm_loadu_si128(keep + 1));
+    // Entry byte i is kept when kKeep[56 - n + i] is set, that is when
+    // i < 8 + n.
+    alignas(64) static const uint8_t kKeep[128] = {
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const auto* keep = reinterpret_cast<const __m128i*>(kKeep + kGroup - n);
+    const auto* quarters = reinterpret_cast<const __m128i*>(&entry);
     const __m128i zero = _mm_setzero_si128();
-    const __m128i sums = _mm_add_epi64(_mm_sad_epu8(low, zero), _mm_sad_epu8(high, zero));
+    auto quarter_sum = [&](int q) {
+        return _mm_sad_epu8(_mm_and_si128(_mm_load_si128(quarters + q), _mm_loadu_si128(keep + q)), zero);
+    };
+    const __m128i sums = _mm_add_epi64(_mm_add_epi64(_mm_srli_si128(quarter_sum(0), 8), quarter_sum(1)),
+                                       _mm_add_epi64(quarter_sum(2), quarter_sum(3)));
     return static_cast<uint64_t>(_mm_cvtsi128_si64(sums))
            + static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
 #else
+    const uint8_t* p = entry.codes;
     uint64_t sum = 0;
     uint32_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -144,22 +158,31 @@ inline uint64_t prefix_sum32(const uint8_t* p, uint32_t n)
 #endif
 }
 
+// The distance of code j of a group of one-byte codes, each a length with
+// the usual gap.  Forward, line j starts after the lengths of codes 0..j-1;
+// backward, code j's line starts before the lengths of codes 1..j.
+inline int64_t quick_distance(const group_entry& entry, uint32_t j, int64_t gap, bool forward)
+{
+    const uint64_t lengths = forward ? code_sum(entry, j) : code_sum(entry, j + 1) - entry.codes[0];
+    return static_cast<int64_t>(entry.distance) + static_cast<int64_t>(lengths) + static_cast<int64_t>(j) * gap;
+}
+
 } // namespace
 
 // ---- one block ---------------------------------------------------------------
 
-line_block::line_block(int64_t base, bool forward, int64_t gap_hint) : m_base(base), m_forward(forward)
+line_block::line_block(int64_t base, bool forward, int64_t gap_hint, group_entry* table)
+    : m_groups(table), m_base(base), m_forward(forward)
 {
     if (gap_hint >= 0) {
         m_gap = gap_hint;
         m_gap_known = true;
     }
-    m_groups.reserve(kGroups);
 }
 
 void line_block::put_group_bytes(const uint8_t* bytes, std::size_t size)
 {
-    group_entry& entry = m_groups.back();
+    group_entry& entry = m_groups[m_group_count - 1];
     for (std::size_t i = 0; i < size; ++i, ++m_group_bytes) {
         if (m_group_bytes < kGroup)
             entry.codes[m_group_bytes] = bytes[i];
@@ -178,15 +201,16 @@ void line_block::add(int64_t offset, uint64_t length)
         // lookup then needs to look at nothing but the entry.
         if (wide && m_wide_distance.empty()) {
             m_wide_distance.reserve(kGroups);
-            for (group_entry& entry : m_groups) {
-                m_wide_distance.push_back(entry.distance);
-                entry.rest |= kMixedGroup;
+            for (uint32_t g = 0; g < m_group_count; ++g) {
+                m_wide_distance.push_back(m_groups[g].distance);
+                m_groups[g].rest |= kMixedGroup;
             }
         }
-        m_groups.push_back({static_cast<uint32_t>(m_codes.size()), narrow ? static_cast<uint32_t>(distance) : 0, {}});
+        group_entry& entry = m_groups[m_group_count++];
+        entry = {static_cast<uint32_t>(m_codes.size()), narrow ? static_cast<uint32_t>(distance) : 0, {}};
         if (wide) {
             m_wide_distance.push_back(distance);
-            m_groups.back().rest |= kMixedGroup;
+            entry.rest |= kMixedGroup;
         }
         m_group_bytes = 0;
     }
@@ -206,7 +230,7 @@ void line_block::add(int64_t offset, uint64_t length)
     }
     put_group_bytes(code, size);
     if (size > 1)
-        m_groups.back().rest |= kMixedGroup;
+        m_groups[m_group_count - 1].rest |= kMixedGroup;
     m_last_distance = distance;
     m_last_length = length;
     ++m_used;
@@ -216,12 +240,12 @@ uint32_t line_block::add_short_run(const line_span* spans, std::size_t count, ui
 {
     // Only into a group of one-byte codes so far, whose bytes all lie in its
     // entry.
-    if (!m_gap_known || m_used % kGroup == 0 || (m_groups.back().rest & kMixedGroup))
+    if (!m_gap_known || m_used % kGroup == 0 || (m_groups[m_group_count - 1].rest & kMixedGroup))
         return 0;
     // Up to the next group's first line, which add() puts in the table.
     const auto room = static_cast<uint32_t>(std::min<std::size_t>({count, kGroup - m_used % kGroup, kLines - m_used}));
     const uint64_t longest = std::min<uint64_t>(kOneByteLengths - 1, shortest_long);
-    uint8_t* const out = m_groups.back().codes + m_group_bytes;
+    uint8_t* const out = m_groups[m_group_count - 1].codes + m_group_bytes;
     // Locals, so that the byte stores cannot make the compiler reload them.
     const int64_t base = m_base;
     const int64_t usual = m_gap;
@@ -267,17 +291,10 @@ int64_t line_block::group_distance(uint32_t g) const
 
 inline void line_block::code_at(uint32_t k, int64_t& distance, uint64_t& length) const
 {
-    const uint32_t g = k / kGroup;
     const uint32_t j = k % kGroup;
-    const group_entry& entry = m_groups[g];
+    const group_entry& entry = m_groups[k / kGroup];
     if (!(entry.rest & kMixedGroup)) {
-        // Every code of the group is one byte: a length with the usual gap.
-        // Forward, line j starts after the lengths of codes 0..j-1; backward,
-        // code j's line starts before the lengths of codes 1..j.
-        const uint64_t lengths =
-            m_forward ? prefix_sum32(entry.codes, j) : prefix_sum32(entry.codes, j + 1) - entry.codes[0];
-        distance =
-            static_cast<int64_t>(entry.distance) + static_cast<int64_t>(lengths) + static_cast<int64_t>(j) * m_gap;
+        distance = quick_distance(entry, j, m_gap, m_forward);
         length = entry.codes[j];
         return;
     }
@@ -373,7 +390,7 @@ int64_t line_block::last_line_from(int64_t position) const
 {
     if (m_used == 0 || position < first_start())
         return -1;
-    const auto groups = static_cast<uint32_t>(m_groups.size());
+    const uint32_t groups = m_group_count;
     int64_t distances[kGroup];
     uint64_t lengths[kGroup];
     if (m_forward) {
@@ -422,15 +439,69 @@ int64_t line_block::last_line_from(int64_t position) const
 
 void line_block::compact()
 {
+    // The group table keeps its place: the index points at it.
     m_codes.shrink_to_fit();
-    m_groups.shrink_to_fit();
     m_wide_distance.shrink_to_fit();
 }
 
 uint64_t line_block::memory_bytes() const
 {
-    return sizeof(*this) + m_codes.capacity() + m_groups.capacity() * sizeof(group_entry)
-           + m_wide_distance.capacity() * sizeof(int64_t);
+    return sizeof(*this) + m_codes.capacity() + m_wide_distance.capacity() * sizeof(int64_t);
+}
+
+// ---- the group tables --------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t kTableBytes = sizeof(group_entry) * kGroups;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// A piece on a huge page holds so many tables.  The first pieces hold one
+// table each, as many as four huge pages hold: below that the index is small
+// enough for the processor's address caches, and a huge piece's unused rest
+// is at most a fifth of what the tables take.
+constexpr std::size_t kMostTables = kHugePage / kTableBytes;
+constexpr std::size_t kSmallTables = 4 * kMostTables;
+
+} // namespace
+
+group_table_store::~group_table_store()
+{
+    clear();
+}
+
+line_block::group_entry* group_table_store::take()
+{
+    if (m_pieces.empty() || m_taken == m_pieces.back().tables) {
+        if (m_pieces.size() == m_pieces.capacity())
+            m_pieces.reserve(std::max<std::size_t>(16, 2 * m_pieces.size())); // before the memory it would lose
+        const bool huge = m_pieces.size() >= kSmallTables;
+        const std::size_t tables = huge ? kMostTables : 1;
+        const std::size_t bytes = huge ? kHugePage : tables * kTableBytes;
+        void* memory = ::operator new(bytes, std::align_val_t{huge ? kHugePage : alignof(group_entry)});
+#ifdef MADV_HUGEPAGE
+        if (huge)
+            ::madvise(memory, bytes, MADV_HUGEPAGE); // a hint: without huge pages all works the same
+#endif
+        m_pieces.push_back({static_cast<group_entry*>(memory), tables, huge});
+        m_taken = 0;
+    }
+    return m_pieces.back().entries + m_taken++ * kGroups;
+}
+
+void group_table_store::clear()
+{
+    for (const piece& p : m_pieces)
+        ::operator delete(p.entries, std::align_val_t{p.huge ? kHugePage : alignof(group_entry)});
+    m_pieces.clear();
+    m_taken = 0;
+}
+
+uint64_t group_table_store::memory_bytes() const
+{
+    uint64_t bytes = m_pieces.capacity() * sizeof(piece);
+    for (const piece& p : m_pieces)
+        bytes += p.huge ? kHugePage : p.tables * kTableBytes;
+    return bytes;
 }
 
 // ---- the index -------------------------------------------------------------------
@@ -494,6 +565,7 @@ void line_index::writer::clear()
 {
     m_target.m_blocks.clear();
     m_target.m_block_at.clear();
+    m_target.m_tables.clear();
     m_target.m_first_slot = 0;
     m_target.m_line_total = 0;
     m_target.m_long_lines = 0;
@@ -512,20 +584,23 @@ bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
         // Backward blocks always end at the line that made them: appending
         // goes on in a new block.
         if (m_blocks.empty() || m_blocks.back().full() || !m_blocks.back().forward()) {
-            m_blocks.emplace_back(offset, true, m_blocks.empty() ? -1 : m_blocks.back().usual_gap());
-            m_block_at.push_back(&m_blocks.back());
+            m_blocks.emplace_back(offset, true, m_blocks.empty() ? -1 : m_blocks.back().usual_gap(), m_tables.take());
+            m_block_at.push_back(place_of(m_blocks.back()));
         }
         line_block& back = m_blocks.back();
         back.add(offset, length);
+        m_block_at.back().gap = back.gap(); // known from the block's second line on
         if (back.full())
             back.compact();
     } else {
         if (m_blocks.empty() || m_blocks.front().full() || m_blocks.front().forward()) {
-            m_blocks.emplace_front(offset, false, m_blocks.empty() ? -1 : m_blocks.front().usual_gap());
-            m_block_at.insert(m_block_at.begin(), &m_blocks.front());
+            m_blocks.emplace_front(offset, false, m_blocks.empty() ? -1 : m_blocks.front().usual_gap(),
+                                   m_tables.take());
+            m_block_at.insert(m_block_at.begin(), place_of(m_blocks.front()));
         }
         line_block& front = m_blocks.front();
         front.add(offset, length);
+        m_block_at.front().gap = front.gap();
         m_first_slot = kLinesPerBlock - front.used();
         if (front.full())
             front.compact();
@@ -534,6 +609,11 @@ bool line_index::add_one(int64_t offset, uint64_t length, bool at_end)
     if (m_line_limit > 0 && length > m_line_limit)
         ++m_long_lines;
     return true;
+}
+
+line_index::block_place line_index::place_of(const line_block& block)
+{
+    return {block.groups(), &block, block.base(), block.gap(), block.forward()};
 }
 
 void line_index::find(uint64_t n, std::size_t& block, uint32_t& place) const
@@ -601,10 +681,29 @@ bool line_index::lookups::line(uint64_t n, int64_t& offset, uint64_t& length) co
 {
     if (n >= m_index.m_line_total)
         return false;
-    std::size_t block;
-    uint32_t place;
-    m_index.find(n, block, place);
-    m_index.m_block_at[block]->line(place, offset, length);
+    // Slots as in find: a forward block's code k is its slot k (a forward
+    // block is first only when nothing came before it), a backward block's
+    // the slots counted from its end (a backward block is full or first,
+    // and the first is filled up to its end).
+    const uint64_t t = n + m_index.m_first_slot;
+    const block_place& block = m_index.m_block_at[static_cast<std::size_t>(t / kLinesPerBlock)];
+    const auto slot = static_cast<uint32_t>(t % kLinesPerBlock);
+    const uint32_t k = block.forward ? slot : line_block::kLines - 1 - slot;
+    const uint32_t j = k % kGroup;
+    const group_entry& entry = block.groups[k / kGroup];
+    if (entry.rest & line_block::kMixedGroup) [[unlikely]]
+        return mixed_line(block, k, offset, length);
+    const int64_t distance = quick_distance(entry, j, block.gap, block.forward);
+    length = entry.codes[j];
+    offset = block.forward ? block.base + distance : block.base - distance;
+    return true;
+}
+
+bool line_index::lookups::mixed_line(const block_place& block, uint32_t k, int64_t& offset, uint64_t& length)
+{
+    int64_t distance;
+    block.block->mixed_code_at(k, distance, length);
+    offset = block.forward ? block.base + distance : block.base - distance;
     return true;
 }
 
@@ -659,7 +758,8 @@ uint64_t line_index::lookups::long_line_count() const
 
 uint64_t line_index::lookups::memory_bytes() const
 {
-    uint64_t bytes = sizeof(line_index);
+    uint64_t bytes =
+        sizeof(line_index) + m_index.m_block_at.capacity() * sizeof(block_place) + m_index.m_tables.memory_bytes();
     for (const line_block& block : m_index.m_blocks)
         bytes += block.memory_bytes();
     return bytes;

@@ -3,18 +3,21 @@
 // one 64-bit base offset and, for each line, a variable-length code of its
 // length and of the bytes between it and its neighbour (one byte for a line
 // shorter than 192 bytes followed by the block's usual line end), with a
-// table that holds, for every 32nd line, how far it lies from the base and
-// the first 32 code bytes of its group of 32 lines.  Any line is so found in
-// constant time and a scan of at most 31 codes; in a group of one-byte codes
-// (the usual case) that is one read of the group's entry and a masked sum.
+// table that holds, for every 56th line, how far it lies from the base and
+// the first 56 code bytes of its group of 56 lines, 64 bytes an entry on a
+// cache line of its own.  Any line is so found in constant time and a scan
+// of at most 55 codes; in a group of one-byte codes (the usual case) that is
+// one read of the group's entry and a masked sum.  A lookup by number goes
+// from a small array of every block's place and usual gap straight to the
+// entry, without touching the block itself.
 // The index grows at the back (appending) and at the front (prepending)
 // without moving what is there; every block but the front and the back one
 // is full, whatever the distances.
 //
 //   block (forward):   base ─► line 0 │ line 1 │ ... │ line used-1
-//   groups:            [distance of line 0 | len0 len1 ... len31]
-//                      [distance of line 32 | len32 ... len63] ...
-//   codes:             the bytes of a group past its first 32 (long codes)
+//   groups:            [distance of line 0 | len0 len1 ... len55]
+//                      [distance of line 56 | len56 ... len111] ...
+//   codes:             the bytes of a group past its first 56 (long codes)
 //
 // A backward block (made by prepending) keeps its codes from its last line
 // (the one that made it, at base) towards its first.
@@ -37,10 +40,27 @@ struct line_span {
 class line_block {
 public:
     static constexpr uint32_t kLines = 10000;
-    static constexpr uint32_t kGroupLines = 32;
+    static constexpr uint32_t kGroupLines = 56;
+
+    // One entry of the group table: the group's first 56 code bytes (all of
+    // its codes when each is one byte, the usual case) beside its first
+    // line's distance, so that a lookup reads one cache line and nothing
+    // else.  The bytes of a group past the first 56 lie in the block's codes
+    // from rest on.
+    struct alignas(64) group_entry {
+        uint32_t rest;     // where the group's bytes past the first 56 start, | kMixedGroup
+        uint32_t distance; // of the group's first code, while every distance fits 32 bits
+        uint8_t codes[kGroupLines];
+    };
+    // Set in rest once a code of the group is longer than one byte, and in
+    // every group of a block whose distances do not all fit 32 bits.
+    static constexpr uint32_t kMixedGroup = 0x80000000u;
+    static constexpr uint32_t kGroups = (kLines + kGroupLines - 1) / kGroupLines;
 
     // gap_hint: the usual bytes between two lines, -1 when not known yet.
-    line_block(int64_t base, bool forward, int64_t gap_hint);
+    // table: room for kGroups entries, owned by the caller (see
+    // group_table_store), which keeps it in place for the block's life.
+    line_block(int64_t base, bool forward, int64_t gap_hint, group_entry* table);
 
     // Adds a line after the last one (forward) or before the first (backward).
     void add(int64_t offset, uint64_t length);
@@ -56,6 +76,12 @@ public:
 
     // Line i of the block in file order (i < used).
     void line(uint32_t i, int64_t& offset, uint64_t& length) const;
+    // The distance from base of code k's line (forward: start - base;
+    // backward: base - start) and its length, for a code of a mixed group.
+    [[gnu::noinline]] void mixed_code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
+    const group_entry* groups() const { return m_groups; }
+    int64_t base() const { return m_base; }
+    int64_t gap() const { return m_gap; }
     // The lines of the group that holds line i, in file order: returns the
     // place of the first one and fills count lines into offsets and lengths
     // (room for kGroupLines).
@@ -67,27 +93,12 @@ public:
     int64_t last_line_from(int64_t position) const;
     // Returns spare capacity once the block is full.
     void compact();
+    // Bytes held, the group table left out.
     uint64_t memory_bytes() const;
 
 private:
-    // One entry of the group table: the group's first 32 code bytes (all of
-    // its codes when each is one byte, the usual case) beside its first
-    // line's distance, so that a lookup reads one entry and nothing else.
-    // The bytes of a group past the first 32 lie in m_codes from rest on.
-    struct group_entry {
-        uint32_t rest;     // where the group's bytes past the first 32 start, | kMixedGroup
-        uint32_t distance; // of line 32g, while every distance fits 32 bits
-        uint8_t codes[kGroupLines];
-    };
-    // Set in rest once a code of the group is longer than one byte, and in
-    // every group of a block whose distances do not all fit 32 bits.
-    static constexpr uint32_t kMixedGroup = 0x80000000u;
-
-    // The distance from base of code k's line (forward: start - base;
-    // backward: base - start) and its length.
+    // The distance and length of code k, as mixed_code_at for any group.
     void code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
-    // The same for a group with a longer code (or distances past 32 bits).
-    [[gnu::noinline]] void mixed_code_at(uint32_t k, int64_t& distance, uint64_t& length) const;
     // Decodes the codes of group g: distances and lengths in code order.
     uint32_t decode_group(uint32_t g, int64_t* distances, uint64_t* lengths) const;
     int64_t group_distance(uint32_t g) const;
@@ -96,7 +107,7 @@ private:
     uint32_t code_of(uint32_t i) const { return m_forward ? i : m_used - 1 - i; }
     int64_t start_of(int64_t distance) const { return m_forward ? m_base + distance : m_base - distance; }
 
-    std::vector<group_entry> m_groups;
+    group_entry* m_groups; // kGroups entries, m_group_count of them used
     std::vector<uint8_t> m_codes;         // the bytes of groups past their first 32
     std::vector<int64_t> m_wide_distance; // the distances once one does not fit 32 bits
     int64_t m_base;
@@ -105,8 +116,36 @@ private:
     uint64_t m_last_length = 0;
     uint32_t m_group_bytes = 0; // code bytes of the last group
     uint32_t m_used = 0;
+    uint32_t m_group_count = 0;
     bool m_forward;
     bool m_gap_known = false;
+};
+
+// The group tables of an index's blocks, laid out one after another in large
+// pieces: a lookup at random lines then finds most of them on a few huge
+// pages (where the system offers them), and no table ever moves.  Pieces
+// start small, so that a small file's index stays small.
+class group_table_store {
+public:
+    group_table_store() = default;
+    ~group_table_store();
+    group_table_store(const group_table_store&) = delete;
+    group_table_store& operator=(const group_table_store&) = delete;
+
+    // Room for one block's table (line_block::kGroups entries).
+    line_block::group_entry* take();
+    // Gives back every table.
+    void clear();
+    uint64_t memory_bytes() const;
+
+private:
+    struct piece {
+        line_block::group_entry* entries;
+        std::size_t tables; // room for so many
+        bool huge;          // on a 2 MiB boundary, for the system's huge pages
+    };
+    std::vector<piece> m_pieces;
+    std::size_t m_taken = 0; // tables taken from the last piece
 };
 
 // Where a line lies in the index, with the lines of its group decoded so that
@@ -133,6 +172,8 @@ struct line_block_shape {
 // take a view for the one call.  The lock is not re-entrant for writers: a
 // thread that holds a writer must not open another view.
 class line_index {
+    struct block_place;
+
 public:
     static constexpr uint64_t kLinesPerBlock = line_block::kLines;
 
@@ -186,6 +227,10 @@ public:
 
     private:
         void hold_group(const line_block& block, line_cursor& cursor) const;
+        // line() for a code of a mixed group, apart so that the usual way
+        // needs no frame.
+        [[gnu::noinline]] static bool mixed_line(const block_place& block, uint32_t k, int64_t& offset,
+                                                 uint64_t& length);
     };
 
     // Shared access from construction to destruction.
@@ -235,14 +280,27 @@ public:
     void clear() { write().clear(); }
 
 private:
+    // What a lookup by number needs of a block, in one small array beside
+    // the blocks: their group tables, bases and usual gaps.
+    struct block_place {
+        const line_block::group_entry* groups;
+        const line_block* block;
+        int64_t base;
+        int64_t gap;
+        bool forward;
+    };
+
     bool add_one(int64_t offset, uint64_t length, bool at_end);
+    static block_place place_of(const line_block& block);
     // Block and place of line n, which must be indexed.
     void find(uint64_t n, std::size_t& block, uint32_t& place) const;
 
+    group_table_store m_tables; // before the blocks: they point into it
     std::deque<line_block> m_blocks;
     // The blocks in order again, for a lookup by number without the
-    // deque's arithmetic (a deque keeps its elements in place at both ends).
-    std::vector<const line_block*> m_block_at;
+    // deque's arithmetic and without a read of the block (a deque keeps its
+    // elements in place at both ends).
+    std::vector<block_place> m_block_at;
     uint64_t m_first_slot = 0;
     uint64_t m_line_total = 0;
     uint64_t m_line_limit = 0;

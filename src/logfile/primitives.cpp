@@ -95,34 +95,105 @@ life_lock::~life_lock()
 }
 
 // The written scheme (wait for an event, then reset it) lets a writer in as
-// soon as the first of several readers leaves; counting readers under one
-// mutex keeps every guarantee.
+// soon as the first of several readers leaves; counting the readers keeps
+// every guarantee.
+//
+// A sleeper sets kSleeper with a compare-exchange on the very state it found
+// closed, holding m_mutex until the condition has taken it; whoever then
+// opens the way (the last reader out, a writer out) sees the flag and wakes
+// it under the same mutex, so no wake-up is lost.
+namespace {
+
+// Attempts before a closed lock puts the thread to sleep: about a
+// microsecond, the time a writer holds the index for one batch of lines.
+constexpr int kSpins = 64;
+
+inline void spin_pause()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+} // namespace
+
+bool read_wirte_lock::try_read(uint64_t& state)
+{
+    while (!(state & kWriterInside)) {
+        if (m_state.compare_exchange_weak(state, state + 1, std::memory_order_acquire, std::memory_order_relaxed))
+            return true;
+    }
+    return false;
+}
+
+bool read_wirte_lock::try_write(uint64_t& state)
+{
+    while (!(state & (kWriterInside | kReaders))) {
+        if (m_state.compare_exchange_weak(state, state | kWriterInside, std::memory_order_acquire,
+                                          std::memory_order_relaxed))
+            return true;
+    }
+    return false;
+}
+
+void read_wirte_lock::wait_until(bool (read_wirte_lock::*attempt)(uint64_t&))
+{
+    for (int spin = 0; spin < kSpins; ++spin) {
+        spin_pause();
+        uint64_t state = m_state.load(std::memory_order_relaxed);
+        if ((this->*attempt)(state))
+            return;
+    }
+    std::unique_lock<std::mutex> hold(m_mutex);
+    for (;;) {
+        uint64_t state = m_state.load(std::memory_order_relaxed);
+        if ((this->*attempt)(state))
+            return;
+        // Still closed as seen in state: say so, unless it changed meanwhile.
+        if ((state & kSleeper)
+            || m_state.compare_exchange_strong(state, state | kSleeper, std::memory_order_relaxed))
+            m_changed.wait(hold);
+    }
+}
+
+void read_wirte_lock::wake_sleepers()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_state.fetch_and(~kSleeper, std::memory_order_relaxed);
+    m_changed.notify_all();
+}
+
 void read_wirte_lock::read_lock()
 {
-    std::unique_lock<std::mutex> hold(m_mutex);
-    m_changed.wait(hold, [this] { return !m_writer; });
-    ++m_readers;
+    uint64_t state = m_state.load(std::memory_order_relaxed);
+    if (!try_read(state))
+        wait_until(&read_wirte_lock::try_read);
 }
 
 void read_wirte_lock::read_unlock()
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_readers > 0 && --m_readers == 0)
-        m_changed.notify_all();
+    uint64_t state = m_state.load(std::memory_order_relaxed);
+    do {
+        if ((state & kReaders) == 0)
+            return; // not held shared: nothing to leave
+    } while (!m_state.compare_exchange_weak(state, state - 1, std::memory_order_release, std::memory_order_relaxed));
+    // Only a writer waits for readers, and only the last one out lets it in.
+    if ((state & kReaders) == 1 && (state & kSleeper))
+        wake_sleepers();
 }
 
 void read_wirte_lock::write_lock()
 {
-    std::unique_lock<std::mutex> hold(m_mutex);
-    m_changed.wait(hold, [this] { return !m_writer && m_readers == 0; });
-    m_writer = true;
+    uint64_t state = m_state.load(std::memory_order_relaxed);
+    if (!try_write(state))
+        wait_until(&read_wirte_lock::try_write);
 }
 
 void read_wirte_lock::write_unlock()
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_writer = false;
-    m_changed.notify_all();
+    const uint64_t state = m_state.fetch_and(~kWriterInside, std::memory_order_release);
+    if (state & kSleeper)
+        wake_sleepers();
 }
 
 life_read_write_lock::life_read_write_lock(read_wirte_lock* lock, bool shared) : m_lock(lock), m_shared(shared)

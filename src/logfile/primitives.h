@@ -98,6 +98,11 @@ private:
 // shared holder has left.  Readers are never held back by a waiting writer,
 // so a thread that already holds shared access may take it again (nested
 // lookups during a window parse).  Not re-entrant for writers; no upgrade.
+//
+// Taking and leaving without a contender is one atomic operation each on one
+// word (the reader count and two flags).  A thread that cannot get in spins a
+// little, then sleeps on the condition; whoever leaves wakes the sleepers
+// only when one has said it sleeps.
 class read_wirte_lock {
 public:
     read_wirte_lock() = default;
@@ -111,10 +116,21 @@ public:
     virtual void write_unlock();
 
 private:
+    // The state word: readers inside in the low bits, a writer inside, and
+    // a thread asleep on m_changed (set and cleared under m_mutex only).
+    static constexpr uint64_t kWriterInside = uint64_t{1} << 63;
+    static constexpr uint64_t kSleeper = uint64_t{1} << 62;
+    static constexpr uint64_t kReaders = kSleeper - 1;
+
+    bool try_read(uint64_t& state);
+    bool try_write(uint64_t& state);
+    // Waits under m_mutex until try (one of the two) succeeds.
+    void wait_until(bool (read_wirte_lock::*attempt)(uint64_t&));
+    void wake_sleepers();
+
+    std::atomic<uint64_t> m_state{0};
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    uint64_t m_readers = 0;
-    bool m_writer = false;
 };
 
 // Holds a read_wirte_lock shared (shared == true) or exclusive from

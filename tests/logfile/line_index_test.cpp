@@ -139,10 +139,11 @@ line_pairs as_pairs(const std::vector<line_span>& spans, std::size_t from, std::
 TEST(logfile_LineIndexDifferential, AppendedAndPrependedLinesAnswerAsTheFlatIndex)
 {
     std::mt19937_64 rng(2026);
-    // Counts at group (32) and block (10000) boundaries, and random ones.
-    const std::size_t counts[] = {1, 31, 32, 33, 9999, 10000, 10001, 20000, 20001, 25000};
-    for (int round = 0; round < 24; ++round) {
-        const std::size_t count = round < 10 ? counts[round] : 1 + rng() % 40000;
+    // Counts at group (32 and 56 lines) and block (10000) boundaries, and
+    // random ones.
+    const std::size_t counts[] = {1, 31, 32, 33, 55, 56, 57, 9999, 10000, 10001, 20000, 20001, 25000};
+    for (int round = 0; round < 27; ++round) {
+        const std::size_t count = round < static_cast<int>(std::size(counts)) ? counts[round] : 1 + rng() % 40000;
         const std::vector<line_span> layout =
             random_layout(rng, count, static_cast<int64_t>(rng() % 1000), flat_line_index::kMaxLength);
         // The lines from split on are the tail that a tail-first open takes
@@ -189,13 +190,13 @@ TEST(logfile_LineIndexDifferential, AppendedAndPrependedLinesAnswerAsTheFlatInde
 
 TEST(logfile_LineIndexDifferential, ACodeAcrossTheGroupEntrysLastByteReadsOn)
 {
-    // A group keeps its first 32 code bytes in its table entry and the rest
+    // A group keeps its first code bytes in its table entry and the rest
     // beside the block: after p one-byte codes, a two-byte code (a line of
     // 200 bytes) and a long one (a far gap) fall on every place around that
     // edge, appended and prepended.
     std::mt19937_64 rng(32);
     for (bool at_end : {true, false}) {
-        for (int p = 0; p < 32; ++p) {
+        for (int p = 0; p < static_cast<int>(line_block::kGroupLines); ++p) {
             std::vector<line_span> layout;
             int64_t next = 10;
             auto add = [&](uint64_t length, int64_t gap) {
@@ -211,7 +212,7 @@ TEST(logfile_LineIndexDifferential, ACodeAcrossTheGroupEntrysLastByteReadsOn)
                 lines.push_back({1 + static_cast<uint64_t>(i % 100), 1});
             lines.push_back({200, 1});
             lines.push_back({7, 100000});
-            for (int i = 0; i < 70; ++i)
+            for (int i = 0; i < 130; ++i)
                 lines.push_back({1 + static_cast<uint64_t>(i % 150), i % 9 == 0 ? 3 : 1});
             if (!at_end)
                 std::reverse(lines.begin(), lines.end());
