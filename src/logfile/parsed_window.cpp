@@ -37,14 +37,16 @@ public:
     line_splitter(const line_splitter&) = delete;
     line_splitter& operator=(const line_splitter&) = delete;
 
-    // Lines [0, count) may be split now.
+    // Lines [0, count) may be split now.  The helper sees them a run at a
+    // time, so that the count it reads does not change under it with every
+    // line.
     void handed_over(std::size_t count)
     {
-        m_ready.store(count, std::memory_order_release);
-        // A waiting helper is woken once a run is complete (at the latest at
-        // the end of the hand-over): one wake per run, not per line.
-        if (count % kRun == 0)
+        m_handed = count;
+        if (count % kRun == 0) {
+            m_ready.store(count, std::memory_order_release);
             m_ready.notify_all();
+        }
         if (!m_helper_tried && count >= kHelperFrom) {
             m_helper_tried = true;
             if (std::thread::hardware_concurrency() > 1) {
@@ -75,18 +77,22 @@ private:
     {
         try {
             for (;;) {
-                const std::size_t first = m_next.fetch_add(kRun);
-                for (std::size_t i = first; i < first + kRun; ++i) {
-                    // Sleeps until more lines come or none will (no spin).
-                    for (std::size_t ready = m_ready.load(std::memory_order_acquire); i >= (ready & ~kDone);
-                         ready = m_ready.load(std::memory_order_acquire)) {
-                        if (ready & kDone)
-                            return;
-                        m_ready.wait(ready, std::memory_order_acquire);
-                    }
+                const std::size_t first = m_next.fetch_add(kRun, std::memory_order_relaxed);
+                const std::size_t last = first + kRun;
+                // Sleeps until the run is handed over whole or no more lines
+                // come (no spin).
+                std::size_t ready = m_ready.load(std::memory_order_acquire);
+                while ((ready & ~kDone) < last && !(ready & kDone)) {
+                    m_ready.wait(ready, std::memory_order_acquire);
+                    ready = m_ready.load(std::memory_order_acquire);
+                }
+                const std::size_t end = std::min(last, ready & ~kDone);
+                for (std::size_t i = first; i < end; ++i) {
                     log_line& line = *m_lines[i];
                     split_line(line, line.text().data(), line.text().size(), m_plan, false);
                 }
+                if (end < last)
+                    return;
             }
         } catch (...) {
             m_failed.store(true);
@@ -98,7 +104,7 @@ private:
 
     void end_hand_over()
     {
-        m_ready.fetch_or(kDone, std::memory_order_acq_rel);
+        m_ready.store(m_handed | kDone, std::memory_order_release);
         m_ready.notify_all();
     }
 
@@ -110,11 +116,15 @@ private:
 
     const split_plan m_plan;
     log_line* const* m_lines; // room for every line of the parse, filled in order
-    std::atomic<std::size_t> m_ready{0};
-    std::atomic<std::size_t> m_next{0};
-    std::atomic<bool> m_failed{false};
+    // The parsing thread's own, on a cache line apart from what the helper
+    // reads for every line; the shared counts lie on lines of their own too,
+    // so that claiming a run does not disturb the hand-over.
+    alignas(64) std::size_t m_handed = 0;
     bool m_helper_tried = false;
     std::thread m_helper;
+    alignas(64) std::atomic<std::size_t> m_ready{0}; // lines published to the helper, and kDone
+    alignas(64) std::atomic<std::size_t> m_next{0};  // the first line of the next run to claim
+    alignas(64) std::atomic<bool> m_failed{false};
 };
 
 // Membership of each old line in the old filtered (bit 1) and quick (bit 2)
@@ -262,7 +272,7 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
                 if (bytes && line_bytes_to_text(text_encoding, bytes, length, text, length < whole)) {
                     ++counts.converted;
                     // One block: the line, its column records and its text.
-                    std::unique_ptr<log_line> line(log_line::create(text, columns));
+                    std::unique_ptr<log_line> line(log_line::create(text, columns, &m_arena));
                     line->offset = offset;
                     if (length < whole)
                         line->cut_length = whole;

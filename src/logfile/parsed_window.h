@@ -119,6 +119,9 @@ private:
     friend struct log_file_test_access; // tests reach the lists and the verdicts
 
     owned_lines m_lines;
+    // Where new lines are cut from: kept across parses, so that a window
+    // that moves fills its slabs (parser/line_slab.h).
+    line_arena m_arena;
     std::vector<log_line*> m_filtered_lines; // point into m_lines
     std::vector<log_line*> m_quick_lines;
     bool m_filter_applied = false;

@@ -50,12 +50,17 @@ log_line& log_line::operator=(const log_line& other)
     return *this;
 }
 
-log_line* log_line::create(std::u16string_view text, std::size_t columns)
+log_line* log_line::create(std::u16string_view text, std::size_t columns, line_arena* arena)
 {
     const std::size_t characters = std::min(text.size(), kMaxLineText);
     columns = std::min(columns, kMaxColumns);
-    void* block = ::operator new(sizeof(log_line) + storage_bytes(columns, characters));
+    const std::size_t bytes = sizeof(log_line) + storage_bytes(columns, characters);
+    line_slab* slab = nullptr;
+    void* block = arena ? arena->cut(bytes, slab) : nullptr;
+    if (!block)
+        block = ::operator new(bytes);
     auto* line = ::new (block) log_line;
+    line->m_slab = slab;
     line->m_storage = reinterpret_cast<char*>(line + 1);
     line->m_column_capacity = static_cast<uint16_t>(columns);
     line->m_text_capacity = static_cast<uint16_t>(characters);

@@ -4,14 +4,17 @@
 // A line holds its characters and one record per column (where the column's
 // characters lie in the text, and its typed value, parsed once when the line
 // is split) in one piece of storage.  A window line made by log_line::create
-// is a single heap block: the line, its column records and its text.
+// is a single block, on the heap or cut from a slab: the line, its column
+// records and its text.
 #pragma once
 
 #include "format/data_format.h"
+#include "parser/line_slab.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string_view>
 
@@ -66,11 +69,24 @@ public:
     log_line(const log_line& other);
     log_line& operator=(const log_line& other);
 
-    // A new line in one heap block with text (cut to kMaxLineText) and room
-    // for columns column records; deleted with delete.  Throws bad_alloc.
-    static log_line* create(std::u16string_view text, std::size_t columns);
+    // A new line in one block with text (cut to kMaxLineText) and room for
+    // columns column records: cut from arena's slabs when one is given and
+    // the line fits, else a heap block.  Deleted with delete.  Throws
+    // bad_alloc.
+    static log_line* create(std::u16string_view text, std::size_t columns, line_arena* arena = nullptr);
     static void* operator new(std::size_t size) { return ::operator new(size); }
+    // For a new-expression whose constructor throws.
     static void operator delete(void* block) { ::operator delete(block); }
+    // A delete gives the block back to its slab or to the heap.
+    static void operator delete(log_line* line, std::destroying_delete_t)
+    {
+        line_slab* const slab = line->m_slab;
+        line->~log_line();
+        if (slab)
+            line_slab::release(slab);
+        else
+            ::operator delete(static_cast<void*>(line));
+    }
 
     std::u16string_view text() const { return {text_data(), m_text_size}; }
     std::span<const log_column> columns() const { return {column_data(), m_column_count}; }
@@ -80,6 +96,8 @@ public:
     // Whether the line, its column records and its text are one heap block
     // (a line made by create that has not outgrown its room).
     bool in_one_block() const { return m_storage == reinterpret_cast<const char*>(this + 1); }
+    // Whether the line's block was cut from a slab.
+    bool in_slab() const { return m_slab != nullptr; }
 
     // Replaces the text (cut to kMaxLineText) and drops the columns.
     void assign_text(std::u16string_view text);
@@ -104,6 +122,7 @@ private:
 
     // [column records x m_column_capacity][characters x m_text_capacity]
     char* m_storage = nullptr;
+    line_slab* m_slab = nullptr; // the slab the line's block was cut from; null for a heap block
     uint16_t m_text_size = 0;
     uint16_t m_text_capacity = 0;
     uint16_t m_column_count = 0;
