@@ -16,10 +16,15 @@
 //   - the heap of a 10,000,000-line window, when the big file has the lines
 //     (the default 1G does).
 // The folder is removed at the end.
+//
+// parser_bench size parse|floor N runs only the window parse (or only its
+// baseline) N times and prints the median, for a profiler to look at one of
+// them alone.
 #include "bench_parsers.h"
 #include "bench_support.h"
 #include "logfile/log_file.h"
 #include "logfile/parser_choice.h"
+#include "parser/line_slab.h"
 #include "parser/pattern_xml.h"
 #include "platform/strings.h"
 
@@ -126,10 +131,12 @@ uint64_t read_and_convert(log_file& file, uint64_t first, uint64_t count)
     return characters;
 }
 
+// The heap in use, with the slabs that hold parsed lines (whole, their
+// unused rest too).
 std::size_t heap_in_use()
 {
     const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+    return info.uordblks + info.hblkhd + LineSlabFigures().live_bytes;
 }
 
 double cpu_ms()
@@ -177,6 +184,29 @@ int main(int argc, char** argv)
             return 1;
         }
         const log_pattern_list parser = six_columns();
+        if (argc > 3) {
+            const std::string alone = argv[2];
+            const int runs = std::max(1, std::atoi(argv[3]));
+            std::vector<double> times;
+            for (int run = 0; run < runs; ++run) {
+                file.discard_lines();
+                log_file::wait_for_discards(60000);
+                const auto start = clock_type::now();
+                if (alone == "parse")
+                    file.parse_range(file.indexer().hold(), parser, 0, window);
+                else
+                    read_and_convert(file, 0, window);
+                times.push_back(ms_since(start));
+            }
+            std::sort(times.begin(), times.end());
+            std::printf("%s alone, %d runs: median %.2f ms, best %.2f ms\n", alone.c_str(), runs,
+                        times[times.size() / 2], times.front());
+            file.close();
+            log_file::wait_for_discards(60000);
+            std::error_code ec;
+            fs::remove_all(folder, ec);
+            return 0;
+        }
         const double floor = best_of(9, [&] { read_and_convert(file, 0, window); });
         // The parse alone: the previous window is dropped, and its deleting
         // thread done, before the clock starts.
