@@ -3,6 +3,13 @@
 #include "format/datetime.h"
 #include "format/local_time.h"
 
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool IsDigit(char16_t c)
@@ -60,32 +67,68 @@ fixed_datetime::fixed_datetime(const tagDATA_FORMAT& format)
         if (m_shape.size() + rule.width > kMaxShape || (used & (1u << rule.slot)))
             return;
         used |= 1u << rule.slot;
-        m_fields[m_field_count++] = field{rule.slot, rule.least, rule.most};
-        for (uint8_t k = 0; k < rule.width; ++k)
-            m_slot_at[m_shape.size() + k] = rule.slot;
+        m_fields[m_field_count++] =
+            field{rule.slot, static_cast<uint8_t>(m_shape.size()), rule.width, rule.least, rule.most};
         m_shape.append(rule.width, u'\0');
     }
     m_usable = m_field_count > 0;
+    std::fill(std::begin(m_literal_at), std::end(m_literal_at), uint16_t{0xFFFF});
+    for (std::size_t i = 0; i < m_shape.size(); ++i) {
+        m_padded_shape[i] = m_shape[i];
+        m_literal_at[i] = m_shape[i] != u'\0' ? 0xFFFF : 0;
+    }
 }
 
 bool fixed_datetime::read(const char16_t* text, std::size_t length, tagDATA_VALUE& value) const
 {
     if (!m_usable || length != m_shape.size())
         return false;
-    // The shape and the fields' numbers in one pass.
-    int64_t numbers[kSlots] = {};
+#if defined(__SSE2__)
+    // Eight places at a time: a literal place holds its literal, a digit
+    // place a digit.  A text shorter than eight is copied and followed by
+    // zeros, where the padded shape has zeros too.
+    const __m128i zero_digit = _mm_set1_epi16(static_cast<short>(u'0'));
+    const __m128i nine = _mm_set1_epi16(9);
+    const __m128i none = _mm_setzero_si128();
+    auto fits = [&](const char16_t* from, std::size_t place) {
+        const __m128i got = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i literal = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_literal_at + place));
+        const __m128i same =
+            _mm_cmpeq_epi16(got, _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_padded_shape + place)));
+        // c - '0' at most 9, unsigned: below '0' it wraps to a large number.
+        const __m128i digit = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(got, zero_digit), nine), none);
+        const __m128i good = _mm_or_si128(_mm_and_si128(literal, same), _mm_andnot_si128(literal, digit));
+        return _mm_movemask_epi8(good) == 0xFFFF;
+    };
+    std::size_t place = 0;
+    for (; place + 8 <= length; place += 8)
+        if (!fits(text + place, place))
+            return false;
+    if (place < length && length >= 8) {
+        // The last eight places again, overlapping those checked.
+        if (!fits(text + length - 8, length - 8))
+            return false;
+    } else if (place < length) {
+        char16_t tail[8] = {};
+        std::memcpy(tail, text + place, (length - place) * sizeof(char16_t));
+        if (!fits(tail, place))
+            return false;
+    }
+#else
     for (std::size_t i = 0; i < length; ++i) {
         const char16_t c = text[i];
-        const char16_t want = m_shape[i];
-        if (want != u'\0') {
-            if (c != want)
-                return false;
-        } else {
-            if (!IsDigit(c))
-                return false;
-            int64_t& number = numbers[m_slot_at[i]];
-            number = number * 10 + (c - u'0');
-        }
+        if (m_literal_at[i] ? c != m_padded_shape[i] : !IsDigit(c))
+            return false;
+    }
+#endif
+    // Every digit place holds a digit: the fields' numbers.
+    int64_t numbers[kSlots] = {};
+    for (std::size_t f = 0; f < m_field_count; ++f) {
+        const field& at = m_fields[f];
+        int64_t number = 0;
+        for (std::size_t k = 0; k < at.width; ++k)
+            number = number * 10 + (text[at.place + k] - u'0');
+        numbers[at.slot] = number;
     }
     // Y m d H M S s, from the values a format without the field implies, as
     // the full parse has them.

@@ -31,18 +31,25 @@ public:
 private:
     struct field {
         uint8_t slot = 0;  // Y m d H M S s: 0 to 6
+        uint8_t place = 0; // where its digits start in the text
+        uint8_t width = 0; // how many digits it has
         int16_t least = 0; // the range of the field's number
         int16_t most = 0;
     };
     static constexpr std::size_t kSlots = 7;
     static constexpr std::size_t kMaxFields = kSlots;
     static constexpr std::size_t kMaxShape = 255;
+    // The shape is compared eight characters at a time, past its end too.
+    static constexpr std::size_t kPaddedShape = (kMaxShape + 7) / 8 * 8;
 
     bool m_usable = false;
     // The text's shape: each literal as itself, each digit place as 0.
     std::u16string m_shape;
-    // For each digit place, the slot of its field.
-    uint8_t m_slot_at[kMaxShape] = {};
+    // The shape again, followed by zeros to a multiple of eight characters,
+    // and for each of its places all ones where a literal (or the padding)
+    // is, 0 where a digit goes.
+    char16_t m_padded_shape[kPaddedShape] = {};
+    uint16_t m_literal_at[kPaddedShape] = {};
     field m_fields[kMaxFields];
     std::size_t m_field_count = 0;
 };
