@@ -121,23 +121,20 @@ bool fixed_datetime::read(const char16_t* text, std::size_t length, tagDATA_VALU
             return false;
     }
 #endif
-    // Every digit place holds a digit: the fields' numbers.
-    int64_t numbers[kSlots] = {};
-    for (std::size_t f = 0; f < m_field_count; ++f) {
-        const field& at = m_fields[f];
-        int64_t number = 0;
-        for (std::size_t k = 0; k < at.width; ++k)
-            number = number * 10 + (text[at.place + k] - u'0');
-        numbers[at.slot] = number;
-    }
-    // Y m d H M S s, from the values a format without the field implies, as
-    // the full parse has them.
+    // Every digit place holds a digit: each field's number, checked against
+    // its range (out of it the whole value is invalid), in the slots of Y m
+    // d H M S s, which start from the values a format without the field
+    // implies, as the full parse has them.
     int64_t fields[kSlots] = {1970, 2, 1, 0, 0, 0, 0};
     value = tagDATA_VALUE{};
     for (std::size_t f = 0; f < m_field_count; ++f) {
         const field& at = m_fields[f];
-        const int64_t number = numbers[at.slot];
-        // Out of its range the whole value is invalid.
+        const char16_t* d = text + at.place; // two to four digits
+        int number = (d[0] - u'0') * 10 + (d[1] - u'0');
+        if (at.width > 2)
+            number = number * 10 + (d[2] - u'0');
+        if (at.width > 3)
+            number = number * 10 + (d[3] - u'0');
         if (number < at.least || number > at.most)
             return true;
         fields[at.slot] = number;

@@ -124,7 +124,8 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
             column.length = static_cast<uint16_t>(value_length);
             if (item.data_format.data_type != DATA_TYPE_TEXT) {
                 tagDATA_VALUE value;
-                if (!state.plan || !state.plan->datetime_of(state.leaf).read(text + value_start, value_length, value))
+                const fixed_datetime* fixed = state.plan ? state.plan->datetime_of(state.leaf) : nullptr;
+                if (!fixed || !fixed->read(text + value_start, value_length, value))
                     ParseDataValue(value, text + value_start, value_length, item.data_format);
                 column.set_value(value);
             }
@@ -178,4 +179,6 @@ split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
     m_datetimes.reserve(leaves.size());
     for (const log_pattern* leaf : leaves)
         m_datetimes.emplace_back(leaf->data_format);
+    for (const fixed_datetime& reader : m_datetimes)
+        m_readers.push_back(reader.usable() ? &reader : nullptr);
 }

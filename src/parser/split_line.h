@@ -45,21 +45,24 @@ bool split_line(log_line& line, const char16_t* text, std::size_t length, const 
 class split_plan {
 public:
     explicit split_plan(const log_pattern_list& parser);
+    split_plan(const split_plan&) = delete; // it points into itself
+    split_plan& operator=(const split_plan&) = delete;
 
     const log_pattern_list& parser() const { return m_parser; }
     // The parser's columns (its leaves).
     std::size_t columns() const { return m_datetimes.size(); }
-    // The reader of the date-time column leaf (in column order); unusable for
-    // any other column.
-    const fixed_datetime& datetime_of(std::size_t leaf) const
+    // The fixed-width reader of the date-time column leaf (in column order);
+    // null for any other column, or when the column's format is read
+    // otherwise.
+    const fixed_datetime* datetime_of(std::size_t leaf) const
     {
-        static const fixed_datetime none;
-        return leaf < m_datetimes.size() ? m_datetimes[leaf] : none;
+        return leaf < m_readers.size() ? m_readers[leaf] : nullptr;
     }
 
 private:
     const log_pattern_list& m_parser;
     std::vector<fixed_datetime> m_datetimes;
+    std::vector<const fixed_datetime*> m_readers; // into m_datetimes
 };
 
 bool split_line(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan, bool copy,

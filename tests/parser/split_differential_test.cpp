@@ -351,8 +351,11 @@ TEST(parser_SplitDifferential, FixedWidthDateTimesAgreeWithTheFullParse)
                 else
                     text += c;
             }
+            // Out of place: characters on either side of the digits, a NUL,
+            // a full-width digit and one past the signed 16-bit range.
+            static const char16_t strays[] = {u'-', u':', u' ', u'7', u'x', u'+', u'/', u'\0', u'\uFF10', u'\u8030'};
             if (pick(8) == 0)
-                text[pick(text.size())] = u"-: 7x+"[pick(6)];
+                text[pick(text.size())] = strays[pick(std::size(strays))];
             if (pick(16) == 0)
                 text += u"0 "[pick(2)];
             tagDATA_VALUE want;
