@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -44,8 +46,9 @@ public:
     {
         m_handed = count;
         if (count % kRun == 0) {
-            m_ready.store(count, std::memory_order_release);
-            m_ready.notify_all();
+            m_ready.store(count);
+            if (m_sleeping.load() && count >= m_wake_at.load(std::memory_order_relaxed))
+                wake();
         }
         if (!m_helper_tried && count >= kHelperFrom) {
             m_helper_tried = true;
@@ -72,6 +75,8 @@ public:
 private:
     static constexpr std::size_t kRun = 64;
     static constexpr std::size_t kHelperFrom = 2048;
+    // A sleeping helper is woken once so many runs wait for it.
+    static constexpr std::size_t kWakeRuns = 8;
 
     void work()
     {
@@ -79,13 +84,9 @@ private:
             for (;;) {
                 const std::size_t first = m_next.fetch_add(kRun, std::memory_order_relaxed);
                 const std::size_t last = first + kRun;
-                // Sleeps until the run is handed over whole or no more lines
-                // come (no spin).
                 std::size_t ready = m_ready.load(std::memory_order_acquire);
-                while ((ready & ~kDone) < last && !(ready & kDone)) {
-                    m_ready.wait(ready, std::memory_order_acquire);
-                    ready = m_ready.load(std::memory_order_acquire);
-                }
+                if ((ready & ~kDone) < last && !(ready & kDone))
+                    ready = sleep_until(first + kWakeRuns * kRun);
                 const std::size_t end = std::min(last, ready & ~kDone);
                 for (std::size_t i = first; i < end; ++i) {
                     log_line& line = *m_lines[i];
@@ -104,8 +105,35 @@ private:
 
     void end_hand_over()
     {
-        m_ready.store(m_handed | kDone, std::memory_order_release);
-        m_ready.notify_all();
+        m_ready.store(m_handed | kDone);
+        wake();
+    }
+
+    // The helper has caught up with the hand-over: it sleeps, without
+    // spinning (a spinning helper slows the parsing thread on a core it
+    // shares), until wanted lines are handed over or no more come.  Returns
+    // the count it saw.  The parsing thread publishes the count and then
+    // looks for a sleeper, the helper marks itself asleep and then looks at
+    // the count: one of them sees the other, and the wake comes under the
+    // mutex, so none is lost.
+    std::size_t sleep_until(std::size_t wanted)
+    {
+        std::unique_lock<std::mutex> hold(m_sleep_mutex);
+        m_wake_at.store(wanted, std::memory_order_relaxed);
+        m_sleeping.store(true);
+        std::size_t ready = m_ready.load();
+        while ((ready & ~kDone) < wanted && !(ready & kDone)) {
+            m_wakeup.wait(hold);
+            ready = m_ready.load();
+        }
+        m_sleeping.store(false);
+        return ready;
+    }
+
+    void wake()
+    {
+        { std::lock_guard<std::mutex> hold(m_sleep_mutex); }
+        m_wakeup.notify_all();
     }
 
     void join()
@@ -125,6 +153,11 @@ private:
     alignas(64) std::atomic<std::size_t> m_ready{0}; // lines published to the helper, and kDone
     alignas(64) std::atomic<std::size_t> m_next{0};  // the first line of the next run to claim
     alignas(64) std::atomic<bool> m_failed{false};
+    // The helper's sleep: whether it sleeps, and the count that wakes it.
+    alignas(64) std::atomic<bool> m_sleeping{false};
+    std::atomic<std::size_t> m_wake_at{0};
+    std::mutex m_sleep_mutex;
+    std::condition_variable m_wakeup;
 };
 
 // Membership of each old line in the old filtered (bit 1) and quick (bit 2)
