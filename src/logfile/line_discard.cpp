@@ -23,8 +23,7 @@ discard_counter& discards()
 void delete_lines(std::vector<log_line*>* lines)
 {
     life_lock hold(line_discard::deletion_lock());
-    for (log_line* line : *lines)
-        delete line;
+    DeleteLines(lines->data(), lines->size());
     delete lines;
 }
 

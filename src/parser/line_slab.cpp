@@ -2,14 +2,17 @@
 
 #include "platform/pages.h"
 
+#include <cstdint>
 #include <mutex>
 #include <new>
+#include <unordered_set>
 
 static_assert(sizeof(line_slab) <= 64, "a slab's head fits its first 64 bytes");
 
 // The kept slabs and the counts, shared by every window of the process.
 struct line_slab_pool {
     std::mutex mutex;
+    std::unordered_set<std::uintptr_t> mapped; // every slab's address, live or kept
     line_slab* kept = nullptr;
     std::size_t kept_count = 0;
     std::atomic<std::size_t> live{0};
@@ -38,14 +41,30 @@ line_slab* line_slab::take(bool huge) noexcept
     void* pages = MapPages(kBytes, kBytes, huge);
     if (!pages)
         return nullptr;
+    try {
+        std::lock_guard<std::mutex> guard(pool.mutex);
+        pool.mapped.insert(reinterpret_cast<std::uintptr_t>(pages));
+    } catch (...) {
+        UnmapPages(pages, kBytes);
+        return nullptr;
+    }
     pool.live.fetch_add(1, std::memory_order_relaxed);
     return ::new (pages) line_slab;
+}
+
+line_slab* line_slab::holding(const void* p) noexcept
+{
+    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(p) & ~std::uintptr_t{kBytes - 1};
+    line_slab_pool& pool = line_slab_pool::get();
+    std::lock_guard<std::mutex> guard(pool.mutex);
+    return pool.mapped.count(base) ? reinterpret_cast<line_slab*>(base) : nullptr;
 }
 
 void line_slab::recycle(line_slab* slab) noexcept
 {
     line_slab_pool& pool = line_slab_pool::get();
     pool.live.fetch_sub(1, std::memory_order_relaxed);
+    slab->m_outgrown.store(false, std::memory_order_relaxed);
     {
         std::lock_guard<std::mutex> guard(pool.mutex);
         if (pool.kept_count < kMostKept) {
@@ -54,14 +73,15 @@ void line_slab::recycle(line_slab* slab) noexcept
             ++pool.kept_count;
             return;
         }
+        pool.mapped.erase(reinterpret_cast<std::uintptr_t>(slab));
     }
     slab->~line_slab();
     UnmapPages(slab, kBytes);
 }
 
-void line_slab::release(line_slab* slab) noexcept
+void line_slab::release(line_slab* slab, uint64_t lines) noexcept
 {
-    if (slab->m_refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    if (slab->m_refs.fetch_sub(lines, std::memory_order_acq_rel) == lines)
         recycle(slab);
 }
 
@@ -73,8 +93,9 @@ void* line_arena::cut(std::size_t bytes, line_slab*& slab) noexcept
     if (m_slab && m_used + bytes > line_slab::kBytes - line_slab::kHeader
         && m_slab->m_refs.load(std::memory_order_acquire) == kCredit - m_cut) {
         // Every line cut from the full slab has gone: it is cut again from
-        // its start (no other thread can touch its count now).
+        // its start (no other thread can touch it now).
         m_slab->m_refs.store(kCredit, std::memory_order_relaxed);
+        m_slab->m_outgrown.store(false, std::memory_order_relaxed);
         m_used = 0;
         m_cut = 0;
     }

@@ -19,9 +19,18 @@ public:
     // system).
     static constexpr std::size_t kMostKept = 32;
 
-    // One line cut from slab has gone: the last one gives the slab back.
-    // Any thread may call it.
-    static void release(line_slab* slab) noexcept;
+    // Lines cut from slab have gone: the last one gives the slab back.  Any
+    // thread may call it.
+    static void release(line_slab* slab, uint64_t lines = 1) noexcept;
+    // The slab whose memory holds p, or null when p lies in none (a heap
+    // block never does).
+    static line_slab* holding(const void* p) noexcept;
+
+    // A line of the slab has moved its storage out of its block, so that
+    // its deletion must free that storage: until the slab comes back, every
+    // deletion of its lines reads them.
+    void note_outgrown() noexcept { m_outgrown.store(true, std::memory_order_relaxed); }
+    bool any_outgrown() const noexcept { return m_outgrown.load(std::memory_order_relaxed); }
 
 private:
     friend class line_arena;
@@ -35,6 +44,7 @@ private:
     // Lines alive in the slab, plus a credit while an arena cuts from it
     // (see line_arena).
     std::atomic<uint64_t> m_refs{0};
+    std::atomic<bool> m_outgrown{false};
     line_slab* m_next = nullptr; // in the list of kept slabs
 };
 

@@ -1,6 +1,7 @@
 #include "parser/log_line.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -22,8 +23,7 @@ log_line::~log_line()
 
 void log_line::release()
 {
-    if (m_storage && !in_one_block())
-        ::operator delete(m_storage);
+    free_outgrown_storage();
     m_storage = nullptr;
     m_text_size = m_text_capacity = m_column_count = m_column_capacity = 0;
 }
@@ -85,6 +85,8 @@ void log_line::relayout(std::size_t column_capacity, std::size_t text_capacity)
         std::memcpy(storage + column_capacity * sizeof(log_column), text_data(), kept_text * sizeof(char16_t));
     if (m_storage && !in_one_block())
         ::operator delete(m_storage);
+    else if (m_slab && storage)
+        m_slab->note_outgrown(); // the line's storage leaves its slab block
     m_storage = storage;
     m_column_capacity = static_cast<uint16_t>(column_capacity);
     m_text_capacity = static_cast<uint16_t>(text_capacity);
@@ -112,14 +114,30 @@ void log_line::reserve_columns(std::size_t columns)
         relayout(columns, m_text_size);
 }
 
-log_column& log_line::add_column()
+void log_line::grow_columns()
 {
-    if (m_column_count == m_column_capacity) {
-        if (m_column_count >= kMaxColumns)
-            throw std::bad_alloc();
-        reserve_columns(std::max<std::size_t>(4, std::size_t{m_column_capacity} * 2));
+    if (m_column_count >= kMaxColumns)
+        throw std::bad_alloc();
+    reserve_columns(std::max<std::size_t>(4, std::size_t{m_column_capacity} * 2));
+}
+
+void DeleteLines(log_line* const* lines, std::size_t count)
+{
+    std::size_t i = 0;
+    while (i < count) {
+        line_slab* const slab = line_slab::holding(lines[i]);
+        if (!slab || slab->any_outgrown()) {
+            delete lines[i];
+            ++i;
+            continue;
+        }
+        // The lines that follow in the same slab go with one count, unread.
+        const auto base = reinterpret_cast<std::uintptr_t>(slab);
+        std::size_t end = i + 1;
+        while (end < count
+               && (reinterpret_cast<std::uintptr_t>(lines[end]) & ~std::uintptr_t{line_slab::kBytes - 1}) == base)
+            ++end;
+        line_slab::release(slab, end - i);
+        i = end;
     }
-    log_column* column = ::new (column_data() + m_column_count) log_column;
-    ++m_column_count;
-    return *column;
 }

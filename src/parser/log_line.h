@@ -77,15 +77,20 @@ public:
     static void* operator new(std::size_t size) { return ::operator new(size); }
     // For a new-expression whose constructor throws.
     static void operator delete(void* block) { ::operator delete(block); }
-    // A delete gives the block back to its slab or to the heap.
+    // A delete gives the block back to its slab or to the heap.  A slab
+    // line is only read on its way out, never written: the lines of a
+    // dropped window are deleted on another thread while the next parse
+    // cuts new lines from the same memory.
     static void operator delete(log_line* line, std::destroying_delete_t)
     {
         line_slab* const slab = line->m_slab;
-        line->~log_line();
-        if (slab)
+        if (slab) {
+            line->free_outgrown_storage();
             line_slab::release(slab);
-        else
+        } else {
+            line->~log_line();
             ::operator delete(static_cast<void*>(line));
+        }
     }
 
     std::u16string_view text() const { return {text_data(), m_text_size}; }
@@ -104,7 +109,14 @@ public:
     void clear_columns() { m_column_count = 0; }
     // Appends a column record (zeroed) and returns it.  The text stays the
     // same, but moves when the line outgrows its room for columns.
-    log_column& add_column();
+    log_column& add_column()
+    {
+        if (m_column_count == m_column_capacity)
+            grow_columns();
+        log_column* column = ::new (column_data() + m_column_count) log_column;
+        ++m_column_count;
+        return *column;
+    }
     // Makes room for columns records in all, so that adding up to them
     // moves nothing.
     void reserve_columns(std::size_t columns);
@@ -119,6 +131,15 @@ private:
     // and the text there are.
     void relayout(std::size_t column_capacity, std::size_t text_capacity);
     void release();
+    // Doubles the room for columns (at least 4); throws bad_alloc past the
+    // most a line holds.
+    void grow_columns();
+    // Frees the storage a line that outgrew its block moved to.
+    void free_outgrown_storage() const
+    {
+        if (m_storage && !in_one_block())
+            ::operator delete(m_storage);
+    }
 
     // [column records x m_column_capacity][characters x m_text_capacity]
     char* m_storage = nullptr;
@@ -128,3 +149,10 @@ private:
     uint16_t m_column_count = 0;
     uint16_t m_column_capacity = 0;
 };
+
+// Deletes count lines, as delete would each of them.  The lines of a slab
+// none of whose lines has outgrown its block go together with one count and
+// are never read: the lines of a dropped window are deleted on another
+// thread while the next parse cuts new lines from the same memory, which
+// would otherwise come back to the parse from the other thread's cache.
+void DeleteLines(log_line* const* lines, std::size_t count);

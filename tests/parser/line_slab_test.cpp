@@ -1,7 +1,7 @@
 // Window lines cut from slabs: each keeps its own text and columns whatever
-// the order lines go in, and on whatever thread; slabs come back when their
-// last line goes; a window that moves a line at a time holds a bounded
-// number of slabs.
+// the order lines go in, on whatever thread, one by one or in batches; slabs
+// come back when their last line goes; a window that moves a line at a time
+// holds a bounded number of slabs.
 #include "parser/line_slab.h"
 #include "parser/log_line.h"
 
@@ -87,14 +87,21 @@ TEST(parser_LineSlab, LinesKeepTheirContentsAndTheirSlabsComeBackWhenTheLastGoes
     for (const expected_line& e : lines)
         expect_intact(e);
 
-    // Half go on another thread, half here, in a random order, each checked
-    // just before it goes.
-    std::shuffle(lines.begin(), lines.end(), random);
+    // Half go on another thread in batches, as a dropped window's do, half
+    // here one by one; the batches hold runs of one slab's lines (in file
+    // order) and lines in a random order.  Each line is checked just before
+    // it goes.
     const std::size_t half = lines.size() / 2;
+    std::shuffle(lines.begin() + static_cast<std::ptrdiff_t>(half / 2), lines.end(), random);
     std::future<void> other = std::async(std::launch::async, [&] {
+        std::vector<log_line*> batch;
         for (std::size_t i = 0; i < half; ++i) {
             expect_intact(lines[i]);
-            delete lines[i].line;
+            batch.push_back(lines[i].line);
+            if (batch.size() == 1 + i % 700 || i + 1 == half) {
+                DeleteLines(batch.data(), batch.size());
+                batch.clear();
+            }
         }
     });
     for (std::size_t i = half; i < lines.size(); ++i) {
