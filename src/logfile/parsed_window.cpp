@@ -9,13 +9,11 @@
 #include "parser/split_line.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -23,142 +21,202 @@ namespace {
 constexpr std::size_t kConvertBufferSize = kMaxLineUnits + 1;
 static_assert(kMaxLineUnits <= kMaxLineText, "a window line holds all the text read for it");
 
-// Splits the new lines of a parse as the parse hands them over, on the
-// parsing thread and, for large windows, one helper thread that starts once
-// enough lines wait.  Lines are claimed in runs from one counter, so every
-// line is split exactly once; the results do not depend on who split what.
-// The helper touches only the lines handed over, never the window.
-class line_splitter {
-public:
-    line_splitter(const log_pattern_list& parser, log_line* const* lines) : m_plan(parser), m_lines(lines) {}
-    ~line_splitter()
-    {
-        end_hand_over(); // a helper waiting for lines ends
-        join();
-    }
-    line_splitter(const line_splitter&) = delete;
-    line_splitter& operator=(const line_splitter&) = delete;
+// A stretch of new lines this long or longer is shared with a second thread,
+// which makes its second half.
+constexpr uint64_t kSharedFrom = 2048;
 
-    // Lines [0, count) may be split now.  The helper sees them a run at a
-    // time, so that the count it reads does not change under it with every
-    // line.
-    void handed_over(std::size_t count)
+// Makes the new lines of a parse on one thread: reads their bytes, converts
+// them, cuts each line from the thread's arena and splits it there and then,
+// while its text is still in this core's cache.
+class line_maker {
+public:
+    line_maker(line_source& source, const split_plan& plan, line_arena& arena, std::size_t columns)
+        : m_reader(source), m_plan(plan), m_arena(arena), m_columns(columns), m_encoding(source.encoding())
     {
-        m_handed = count;
-        if (count % kRun == 0) {
-            m_ready.store(count);
-            if (m_sleeping.load() && count >= m_wake_at.load(std::memory_order_relaxed))
-                wake();
-        }
-        if (!m_helper_tried && count >= kHelperFrom) {
-            m_helper_tried = true;
-            if (std::thread::hardware_concurrency() > 1) {
-                try {
-                    m_helper = std::thread([this] { work(); });
-                } catch (...) {
-                    // No helper: the parsing thread splits every line.
-                }
+        m_text.reserve(kConvertBufferSize);
+    }
+
+    // The new line at cursor, which starts at offset and is whole bytes long;
+    // null when its bytes cannot be read or converted.  A read takes the new
+    // lines that follow as well, up to 4 MB, among the next ahead lines of
+    // the stretch, and no byte that none of them needs.  Throws bad_alloc.
+    template <class IsNew>
+    std::unique_ptr<log_line> make(const line_index::reader& index, const line_cursor& cursor, int64_t offset,
+                                   uint64_t whole, uint64_t ahead, IsNew is_new)
+    {
+        // A long line is read as far as its text goes.
+        const auto length = static_cast<std::size_t>(shown_line_bytes(m_encoding, whole));
+        int64_t wanted_end = offset + static_cast<int64_t>(length);
+        if (!m_reader.holds(offset, length)) {
+            line_cursor next = cursor;
+            for (uint64_t n = 0; n < ahead && index.advance(next); ++n) {
+                int64_t next_offset;
+                uint64_t next_length;
+                index.line_at(next, next_offset, next_length);
+                const auto next_end = next_offset + static_cast<int64_t>(shown_line_bytes(m_encoding, next_length));
+                if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(line_indexer::kReadBufferSize))
+                    break;
+                wanted_end = next_end;
             }
         }
+        const char* bytes = m_reader.bytes(offset, length, wanted_end);
+        if (!bytes || !line_bytes_to_text(m_encoding, bytes, length, m_text, length < whole))
+            return nullptr;
+        ++m_converted;
+        // One block: the line, its column records and its text.
+        std::unique_ptr<log_line> line(log_line::create(m_text, m_columns, &m_arena));
+        line->offset = offset;
+        if (length < whole)
+            line->cut_length = whole;
+        split_line(*line, line->text().data(), line->text().size(), m_plan, false);
+        return line;
     }
 
-    // No more lines come: splits what is left, with the helper, and waits for
-    // it.  False when a split ran out of memory.
-    bool finish()
-    {
-        end_hand_over();
-        work();
-        join();
-        return !m_failed.load();
-    }
+    uint64_t converted() const { return m_converted; }
+    uint64_t reads() const { return m_reader.reads(); }
+    uint64_t bytes_read() const { return m_reader.bytes_read(); }
 
 private:
-    static constexpr std::size_t kRun = 64;
-    static constexpr std::size_t kHelperFrom = 2048;
-    // A sleeping helper is woken once so many runs wait for it.
-    static constexpr std::size_t kWakeRuns = 8;
+    line_bytes_reader m_reader;
+    const split_plan& m_plan;
+    line_arena& m_arena;
+    const std::size_t m_columns;
+    const int32_t m_encoding;
+    std::u16string m_text;
+    uint64_t m_converted = 0;
+};
 
-    void work()
+// What a thread that makes lines counted.
+struct made_counts {
+    uint64_t visited = 0;
+    uint64_t converted = 0;
+    uint64_t reads = 0;
+    uint64_t bytes_read = 0;
+};
+
+// The second thread of a parse: makes the lines [first, last) of the
+// window, every one of them new, into lines of its own, which the parse
+// takes once the thread has ended.  It touches neither the window nor the
+// parsing thread's lines, and keeps what it changes line by line on its own
+// stack, away from the parsing thread's cache lines.
+class shared_stretch {
+public:
+    shared_stretch(const line_index::reader& index, line_source& source, const log_pattern_list& parser,
+                   line_arena& arena, std::size_t columns, uint64_t first, uint64_t last)
+        : m_index(index), m_source(source), m_parser(parser), m_arena(arena), m_columns(columns), m_first(first),
+          m_last(last)
+    {
+    }
+    ~shared_stretch()
+    {
+        join();
+        DeleteLines(m_lines.data(), m_lines.size()); // those not taken
+    }
+    shared_stretch(const shared_stretch&) = delete;
+    shared_stretch& operator=(const shared_stretch&) = delete;
+
+    // Starts the thread; false when none can be had.
+    bool start()
     {
         try {
-            for (;;) {
-                const std::size_t first = m_next.fetch_add(kRun, std::memory_order_relaxed);
-                const std::size_t last = first + kRun;
-                std::size_t ready = m_ready.load(std::memory_order_acquire);
-                if ((ready & ~kDone) < last && !(ready & kDone))
-                    ready = sleep_until(first + kWakeRuns * kRun);
-                const std::size_t end = std::min(last, ready & ~kDone);
-                for (std::size_t i = first; i < end; ++i) {
-                    log_line& line = *m_lines[i];
-                    split_line(line, line.text().data(), line.text().size(), m_plan, false);
-                }
-                if (end < last)
-                    return;
-            }
+            m_thread = std::thread([this] { work(); });
+            return true;
         } catch (...) {
-            m_failed.store(true);
+            return false;
         }
     }
-
-    // The count of lines handed over carries this bit once no more come.
-    static constexpr std::size_t kDone = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
-
-    void end_hand_over()
-    {
-        m_ready.store(m_handed | kDone);
-        wake();
-    }
-
-    // The helper has caught up with the hand-over: it sleeps, without
-    // spinning (a spinning helper slows the parsing thread on a core it
-    // shares), until wanted lines are handed over or no more come.  Returns
-    // the count it saw.  The parsing thread publishes the count and then
-    // looks for a sleeper, the helper marks itself asleep and then looks at
-    // the count: one of them sees the other, and the wake comes under the
-    // mutex, so none is lost.
-    std::size_t sleep_until(std::size_t wanted)
-    {
-        std::unique_lock<std::mutex> hold(m_sleep_mutex);
-        m_wake_at.store(wanted, std::memory_order_relaxed);
-        m_sleeping.store(true);
-        std::size_t ready = m_ready.load();
-        while ((ready & ~kDone) < wanted && !(ready & kDone)) {
-            m_wakeup.wait(hold);
-            ready = m_ready.load();
-        }
-        m_sleeping.store(false);
-        return ready;
-    }
-
-    void wake()
-    {
-        { std::lock_guard<std::mutex> hold(m_sleep_mutex); }
-        m_wakeup.notify_all();
-    }
-
     void join()
     {
-        if (m_helper.joinable())
-            m_helper.join();
+        if (m_thread.joinable())
+            m_thread.join();
     }
 
-    const split_plan m_plan;
-    log_line* const* m_lines; // room for every line of the parse, filled in order
-    // The parsing thread's own, on a cache line apart from what the helper
-    // reads for every line; the shared counts lie on lines of their own too,
-    // so that claiming a run does not disturb the hand-over.
-    alignas(64) std::size_t m_handed = 0;
-    bool m_helper_tried = false;
-    std::thread m_helper;
-    alignas(64) std::atomic<std::size_t> m_ready{0}; // lines published to the helper, and kDone
-    alignas(64) std::atomic<std::size_t> m_next{0};  // the first line of the next run to claim
-    alignas(64) std::atomic<bool> m_failed{false};
-    // The helper's sleep: whether it sleeps, and the count that wakes it.
-    alignas(64) std::atomic<bool> m_sleeping{false};
-    std::atomic<std::size_t> m_wake_at{0};
-    std::mutex m_sleep_mutex;
-    std::condition_variable m_wakeup;
+    // After join: whether every line was made (no allocation failed), and
+    // what the work counted.
+    bool complete() const { return !m_failed; }
+    const made_counts& counts() const { return m_counts; }
+    // After join: the lines made, in file order, now the caller's.
+    std::vector<log_line*> take_lines() { return std::exchange(m_lines, {}); }
+
+private:
+    void work()
+    {
+        // Read once: what the loop uses is its own (the plan too).
+        const line_index::reader& index = m_index;
+        const uint64_t last = m_last;
+        std::vector<log_line*> lines;
+        made_counts counts;
+        try {
+            const split_plan plan(m_parser);
+            line_maker maker(m_source, plan, m_arena, m_columns);
+            lines.reserve(static_cast<std::size_t>(last - m_first));
+            line_cursor cursor;
+            bool more = index.locate(m_first, cursor);
+            for (uint64_t n = m_first; more && n < last; ++n) {
+                int64_t offset;
+                uint64_t whole;
+                index.line_at(cursor, offset, whole);
+                ++counts.visited;
+                std::unique_ptr<log_line> line =
+                    maker.make(index, cursor, offset, whole, last - n - 1, [](int64_t) { return true; });
+                if (line)
+                    lines.push_back(line.release());
+                more = n + 1 < last && index.advance(cursor);
+            }
+            counts.converted = maker.converted();
+            counts.reads = maker.reads();
+            counts.bytes_read = maker.bytes_read();
+        } catch (...) {
+            m_failed = true;
+        }
+        m_lines = std::move(lines);
+        m_counts = counts;
+    }
+
+    const line_index::reader& m_index;
+    line_source& m_source;
+    const log_pattern_list& m_parser;
+    line_arena& m_arena;
+    const std::size_t m_columns;
+    const uint64_t m_first;
+    const uint64_t m_last;
+    std::vector<log_line*> m_lines;
+    made_counts m_counts;
+    bool m_failed = false;
+    std::thread m_thread;
 };
+
+struct shared_range {
+    uint64_t first = 0;
+    uint64_t last = 0;
+};
+
+// The part of lines [first, end) that a second thread makes: the second half
+// of the longer stretch of lines that lie before or after every line of the
+// old window (from old_first to old_last; -1 when there is none), when it is
+// long enough to share; empty otherwise.
+shared_range shared_part(const line_index::reader& index, uint64_t first, uint64_t end, int64_t old_first,
+                         int64_t old_last)
+{
+    uint64_t head_end = end;    // lines [first, head_end) lie before the old window
+    uint64_t tail_first = end;  // lines [tail_first, end) lie after it
+    if (old_first >= 0) {
+        uint64_t number;
+        int64_t offset;
+        uint64_t length;
+        // The last line that starts at or before a position: the lines
+        // before it start before the position, those after it after it.
+        head_end = index.line_from(old_first, number, offset, length) ? std::clamp(number, first, end) : first;
+        tail_first = index.line_from(old_last, number, offset, length) ? std::clamp(number + 1, first, end) : first;
+    }
+    const uint64_t head = head_end - first;
+    const uint64_t tail = end - tail_first;
+    const uint64_t run_first = head >= tail ? first : tail_first;
+    const uint64_t run = std::max(head, tail);
+    if (run < kSharedFrom)
+        return {};
+    return {run_first + run / 2, run_first + run};
+}
 
 // Membership of each old line in the old filtered (bit 1) and quick (bit 2)
 // lists.  Both lists are in file order, like the lines, so one pass finds it.
@@ -237,9 +295,6 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
     const uint64_t to_visit = count > 0 && count < total ? count : total;
     bounds.set(-1, -1);
 
-    line_cursor cursor;
-    index.locate(static_cast<uint64_t>(first_line), cursor);
-
     // The old window: its lines move out of the window; those found again
     // move into the new window and leave a null behind.
     std::vector<log_line*> old_lines = m_lines.exchange({});
@@ -253,15 +308,12 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
     const bool groups = m_verdicts->groups_in_force();
     const bool quick = m_verdicts->quick_in_force();
 
-    const int32_t text_encoding = source.encoding();
     const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
     parse_counts counts;
     std::vector<log_line*> lines;
     // For each line of the new window: -1 for a new line, else its place in
     // the old window (whose verdicts it carries).
     std::vector<int64_t> origins;
-    // The new lines in file order; they are split while the visit goes on.
-    std::vector<log_line*> fresh;
     std::vector<log_line*> filtered;
     std::vector<log_line*> quick_lines;
     bool complete = true;
@@ -270,67 +322,74 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
             m_verdicts->bind(parser);
         lines.reserve(static_cast<std::size_t>(to_visit));
         origins.reserve(static_cast<std::size_t>(to_visit));
-        fresh.reserve(static_cast<std::size_t>(to_visit)); // never moves while the splitter reads it
-        line_splitter splitter(parser, fresh.data());
-        line_bytes_reader byte_reader(source);
-        std::u16string text;
-        text.reserve(kConvertBufferSize);
+        const split_plan plan(parser);
+        line_maker maker(source, plan, m_arena, columns);
+        const uint64_t first = static_cast<uint64_t>(first_line);
+        const uint64_t end = first + std::min(to_visit, total - first);
+
+        // A long stretch of new lines is shared: a second thread makes its
+        // second half while this one makes the rest.
+        const shared_range shared = shared_part(index, first, end, old_first, old_last);
+        // On the heap, apart from this thread's stack, which it writes
+        // all the time.
+        std::unique_ptr<shared_stretch> helper;
+        bool helped = false;
+        if (shared.first < shared.last && std::thread::hardware_concurrency() > 1) {
+            helper = std::make_unique<shared_stretch>(index, source, parser, *m_helper_arena, columns, shared.first,
+                                                      shared.last);
+            helped = helper->start();
+        }
+
+        // Lines [from, to) with reuse of the old window's lines.
         std::size_t old_next = 0; // where the search for the next reused line starts
-        bool more = true;
-        while (more && counts.visited < to_visit) {
-            int64_t offset;
-            uint64_t whole;
-            index.line_at(cursor, offset, whole);
-            // A long line is read as far as its text goes.
-            const auto length = static_cast<std::size_t>(shown_line_bytes(text_encoding, whole));
-            ++counts.visited;
-            if (is_new(offset)) {
-                // A read takes the new lines that follow as well, up to 4 MB,
-                // and no byte that none of them needs.
-                int64_t wanted_end = offset + static_cast<int64_t>(length);
-                if (!byte_reader.holds(offset, length)) {
-                    line_cursor ahead = cursor;
-                    for (uint64_t n = counts.visited; n < to_visit && index.advance(ahead); ++n) {
-                        int64_t next_offset;
-                        uint64_t next_length;
-                        index.line_at(ahead, next_offset, next_length);
-                        const auto next_end =
-                            next_offset + static_cast<int64_t>(shown_line_bytes(text_encoding, next_length));
-                        if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(line_indexer::kReadBufferSize))
-                            break;
-                        wanted_end = next_end;
+        line_cursor cursor;
+        auto visit = [&](uint64_t from, uint64_t to) {
+            bool more = from < to && index.locate(from, cursor);
+            for (uint64_t n = from; more && n < to; ++n) {
+                int64_t offset;
+                uint64_t whole;
+                index.line_at(cursor, offset, whole);
+                ++counts.visited;
+                if (is_new(offset)) {
+                    std::unique_ptr<log_line> line = maker.make(index, cursor, offset, whole, to - n - 1, is_new);
+                    if (line) {
+                        lines.push_back(line.release());
+                        origins.push_back(-1);
+                    }
+                } else {
+                    while (old_next < old_lines.size() && old_lines[old_next]->offset < offset)
+                        ++old_next;
+                    if (old_next < old_lines.size() && old_lines[old_next]->offset == offset) {
+                        lines.push_back(old_lines[old_next]);
+                        origins.push_back(static_cast<int64_t>(old_next));
+                        ++counts.reused;
+                        old_lines[old_next] = nullptr;
+                        ++old_next;
                     }
                 }
-                const char* bytes = byte_reader.bytes(offset, length, wanted_end);
-                if (bytes && line_bytes_to_text(text_encoding, bytes, length, text, length < whole)) {
-                    ++counts.converted;
-                    // One block: the line, its column records and its text.
-                    std::unique_ptr<log_line> line(log_line::create(text, columns, &m_arena));
-                    line->offset = offset;
-                    if (length < whole)
-                        line->cut_length = whole;
-                    lines.push_back(line.get());
-                    origins.push_back(-1);
-                    fresh.push_back(line.release());
-                    splitter.handed_over(fresh.size());
-                }
-            } else {
-                while (old_next < old_lines.size() && old_lines[old_next]->offset < offset)
-                    ++old_next;
-                if (old_next < old_lines.size() && old_lines[old_next]->offset == offset) {
-                    lines.push_back(old_lines[old_next]);
-                    origins.push_back(static_cast<int64_t>(old_next));
-                    ++counts.reused;
-                    old_lines[old_next] = nullptr;
-                    ++old_next;
-                }
+                more = n + 1 < to && index.advance(cursor);
             }
-            more = counts.visited < to_visit && index.advance(cursor);
+        };
+        if (helped) {
+            visit(first, shared.first);
+            const std::size_t before_shared = lines.size();
+            visit(shared.last, end);
+            helper->join();
+            std::vector<log_line*> made = helper->take_lines();
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(before_shared), made.begin(), made.end());
+            origins.insert(origins.begin() + static_cast<std::ptrdiff_t>(before_shared), made.size(), -1);
+            counts.visited += helper->counts().visited;
+            counts.converted += helper->counts().converted;
+            counts.reads += helper->counts().reads;
+            counts.bytes_read += helper->counts().bytes_read;
+            complete = helper->complete();
+        } else {
+            visit(first, end);
         }
-        counts.reads = byte_reader.reads();
-        counts.bytes_read = byte_reader.bytes_read();
-        complete = splitter.finish();
-        counts.split = fresh.size();
+        counts.converted += maker.converted();
+        counts.reads += maker.reads();
+        counts.bytes_read += maker.bytes_read();
+        counts.split = counts.converted;
 
         // Verdicts in file order: new lines are asked, reused lines carry theirs.
         for (std::size_t i = 0; complete && i < lines.size(); ++i) {

@@ -122,6 +122,9 @@ private:
     // Where new lines are cut from: kept across parses, so that a window
     // that moves fills its slabs (parser/line_slab.h).
     line_arena m_arena;
+    // The same for the second thread of a parse that shares its lines: a
+    // block of its own, on no cache line that the parsing thread writes.
+    std::unique_ptr<line_arena> m_helper_arena = std::make_unique<line_arena>();
     std::vector<log_line*> m_filtered_lines; // point into m_lines
     std::vector<log_line*> m_quick_lines;
     bool m_filter_applied = false;

@@ -331,6 +331,39 @@ TEST_F(logfile_ParseRange, FilteredAndQuickListsAreRebuiltInFileOrderWithCarried
     EXPECT_EQ(window.lines().size(), 50u);
 }
 
+// A long stretch of new lines is made by two threads; the window is the
+// same as one thread makes it, whichever way it moves.
+TEST_F(logfile_ParseRange, LongStretchesOfNewLinesMakeTheSameWindowInEitherDirection)
+{
+    log_file file;
+    open(file, keyed_lines(40000));
+    log_file_test_access::set_verdicts(file, even, multiple_of_three);
+    struct move {
+        int64_t first;
+        uint64_t reused;
+    };
+    // From nothing; down by 15000 lines (new lines after the old window);
+    // up by 12000 (new lines before it); elsewhere (nothing reused).
+    for (const move& m : {move{0, 0}, move{15000, 5000}, move{3000, 8000}, move{20000, 0}}) {
+        if (m.first == 20000)
+            file.discard_lines();
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), m.first, 20000)) << m.first;
+        const log_file::parse_counts counts = file.last_parse_counts();
+        EXPECT_EQ(counts.visited, 20000u) << m.first;
+        EXPECT_EQ(counts.reused, m.reused) << m.first;
+        EXPECT_EQ(counts.split, 20000u - m.reused) << m.first;
+        const log_file::window_reader window = file.read_window();
+        const int64_t last = m.first + 19999;
+        EXPECT_EQ(numbers(window.lines()), range(m.first, last)) << m.first;
+        for (const log_line* line : window.lines()) {
+            ASSERT_EQ(line->columns().size(), 3u);
+            ASSERT_EQ(line->columns()[2].value().payload, number_of(*line) % 7);
+        }
+        EXPECT_EQ(numbers(window.filtered_lines()), passing(m.first, last, even, nullptr)) << m.first;
+        EXPECT_EQ(numbers(window.quick_lines()), passing(m.first, last, even, multiple_of_three)) << m.first;
+    }
+}
+
 TEST_F(logfile_ParseRange, WindowsFollowTheTailWhileTheIndexThreadIsPausedAroundEachParse)
 {
     // Tail first: the thread prepends while windows are parsed between its
