@@ -108,8 +108,21 @@ struct simple_day {
 };
 constexpr int DAY_CACHE_SIZE = 1024; // about three years of distinct days
 
+// The date last converted by LocalTimeToSeconds, its day count, and its
+// offset when the whole day has one.
+struct date_memo {
+    int64_t year = INT64_MIN;
+    int month = 0;
+    int day = 0;
+    int64_t days = 0;
+    bool simple = false;
+    int32_t offset = 0;
+    uint64_t generation = 0;
+};
+
 struct offset_cache {
     uint64_t generation = 0;
+    date_memo date;
     simple_day days[DAY_CACHE_SIZE];
     offset_period periods[CACHE_SIZE];
     int count = 0;
@@ -264,11 +277,29 @@ bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, 
     // Far outside the range: no need to consult the zone (and no overflow).
     if (year < 1960 || year > 3010)
         return false;
-    const int64_t local =
-        DaysFromCivil(year, month, day) * SECONDS_PER_DAY + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+    // Lines of a log mostly share their date with the line before: its day
+    // count, and its offset when the day has one all day, are kept.
+    offset_cache& cache = t_cache;
+    date_memo& date = cache.date;
+    const uint64_t generation = g_zone_generation.load(std::memory_order_acquire);
+    if (date.year != year || date.month != month || date.day != day || date.generation != generation)
+        date = date_memo{year, month, day, DaysFromCivil(year, month, day), false, 0, generation};
+    const int64_t local = date.days * SECONDS_PER_DAY + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
     if (local < -MARGIN || local > LATEST_CONVERTIBLE_SECONDS + MARGIN)
         return false;
-    const int64_t utc = LocalSecondsToUtc(local);
+    const bool in_the_day = hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+    int64_t utc;
+    if (date.simple && in_the_day) {
+        utc = local - date.offset;
+    } else {
+        utc = LocalSecondsToUtc(local);
+        // The conversion has noted the day when it has one offset all day.
+        const simple_day& entry = cache.days[static_cast<uint64_t>(date.days) % DAY_CACHE_SIZE];
+        if (in_the_day && entry.day == date.days && cache.generation == generation) {
+            date.simple = true;
+            date.offset = entry.offset;
+        }
+    }
     if (utc < 0 || utc > LATEST_CONVERTIBLE_SECONDS)
         return false;
     seconds = utc;

@@ -9,6 +9,7 @@
 #include "parser/split_line.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <memory>
 #include <new>
@@ -39,24 +40,30 @@ public:
     // The new line at cursor, which starts at offset and is whole bytes long;
     // null when its bytes cannot be read or converted.  A read takes the new
     // lines that follow as well, up to 4 MB, among the next ahead lines of
-    // the stretch, and no byte that none of them needs.  Throws bad_alloc.
+    // the stretch, and no byte that none of them needs.  ahead_end, when not
+    // -1, is where the bytes of the last of those lines end, all of them new:
+    // a read that reaches it needs no walk over them.  Throws bad_alloc.
     template <class IsNew>
     std::unique_ptr<log_line> make(const line_index::reader& index, const line_cursor& cursor, int64_t offset,
-                                   uint64_t whole, uint64_t ahead, IsNew is_new)
+                                   uint64_t whole, uint64_t ahead, IsNew is_new, int64_t ahead_end = -1)
     {
         // A long line is read as far as its text goes.
         const auto length = static_cast<std::size_t>(shown_line_bytes(m_encoding, whole));
         int64_t wanted_end = offset + static_cast<int64_t>(length);
         if (!m_reader.holds(offset, length)) {
-            line_cursor next = cursor;
-            for (uint64_t n = 0; n < ahead && index.advance(next); ++n) {
-                int64_t next_offset;
-                uint64_t next_length;
-                index.line_at(next, next_offset, next_length);
-                const auto next_end = next_offset + static_cast<int64_t>(shown_line_bytes(m_encoding, next_length));
-                if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(line_indexer::kReadBufferSize))
-                    break;
-                wanted_end = next_end;
+            if (ahead_end >= wanted_end && ahead_end - offset <= static_cast<int64_t>(line_indexer::kReadBufferSize)) {
+                wanted_end = ahead_end;
+            } else {
+                line_cursor next = cursor;
+                for (uint64_t n = 0; n < ahead && index.advance(next); ++n) {
+                    int64_t next_offset;
+                    uint64_t next_length;
+                    index.line_at(next, next_offset, next_length);
+                    const auto next_end = next_offset + static_cast<int64_t>(shown_line_bytes(m_encoding, next_length));
+                    if (!is_new(next_offset) || next_end - offset > static_cast<int64_t>(line_indexer::kReadBufferSize))
+                        break;
+                    wanted_end = next_end;
+                }
             }
         }
         const char* bytes = m_reader.bytes(offset, length, wanted_end);
@@ -94,83 +101,161 @@ struct made_counts {
     uint64_t bytes_read = 0;
 };
 
-// The second thread of a parse: makes the lines [first, last) of the
-// window, every one of them new, into lines of its own, which the parse
-// takes once the thread has ended.  It touches neither the window nor the
-// parsing thread's lines, and keeps what it changes line by line on its own
-// stack, away from the parsing thread's cache lines.
+// Lines [first, last) of the window, every one of them new, made by the
+// parsing thread and a second thread together.  They take the stretch a
+// chunk at a time, in file order, each chunk a quarter of what is left (at
+// least kLeastChunk lines): few large chunks first, small ones at the end,
+// so that a thread on a slower or busier core takes fewer and neither waits
+// long for the other.  A chunk's lines are read only by the thread that
+// takes it, in reads of at most 4 MB.  Each made line goes to its place, so
+// that the lines come out in file order whoever made them.  The second
+// thread keeps what it changes line by line on its own stack, with a plan
+// and an arena of its own.
 class shared_stretch {
 public:
     shared_stretch(const line_index::reader& index, line_source& source, const log_pattern_list& parser,
                    line_arena& arena, std::size_t columns, uint64_t first, uint64_t last)
-        : m_index(index), m_source(source), m_parser(parser), m_arena(arena), m_columns(columns), m_first(first),
-          m_last(last)
-    {
-    }
+        : m_index(index),
+          m_source(source),
+          m_parser(parser),
+          m_arena(arena),
+          m_columns(columns),
+          m_first(first),
+          m_places(static_cast<std::size_t>(last - first), nullptr)
+    {}
     ~shared_stretch()
     {
         join();
-        DeleteLines(m_lines.data(), m_lines.size()); // those not taken
+        // Those not taken: a parse that failed on its own thread.
+        for (log_line* line : m_places)
+            delete line;
     }
     shared_stretch(const shared_stretch&) = delete;
     shared_stretch& operator=(const shared_stretch&) = delete;
 
-    // Starts the thread; false when none can be had.
-    bool start()
+    // Starts the second thread; without one the parsing thread makes every
+    // line.
+    void start()
     {
         try {
-            m_thread = std::thread([this] { work(); });
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
-    void join()
-    {
-        if (m_thread.joinable())
-            m_thread.join();
+            m_thread = std::thread([this] { help(); });
+        } catch (...) {}
     }
 
-    // After join: whether every line was made (no allocation failed), and
-    // what the work counted.
+    // The parsing thread's part, with its own maker; then waits for the
+    // second thread.  Throws what a line's making throws.
+    made_counts work_and_join(line_maker& maker)
+    {
+        made_counts counts;
+        try {
+            make_lines(maker, counts);
+        } catch (...) {
+            m_stop.store(true);
+            join();
+            throw;
+        }
+        join();
+        return counts;
+    }
+
+    // After work_and_join: whether the second thread made every line it
+    // took (no allocation failed), and what it counted.
     bool complete() const { return !m_failed; }
     const made_counts& counts() const { return m_counts; }
-    // After join: the lines made, in file order, now the caller's.
-    std::vector<log_line*> take_lines() { return std::exchange(m_lines, {}); }
+    // After work_and_join: appends the lines made, in file order, which are
+    // the caller's from then on.
+    void take_lines(std::vector<log_line*>& lines, std::vector<int64_t>& origins)
+    {
+        const std::size_t before = lines.size();
+        lines.resize(before + m_places.size());
+        const auto end =
+            std::copy_if(m_places.begin(), m_places.end(), lines.begin() + static_cast<std::ptrdiff_t>(before),
+                         [](const log_line* line) { return line != nullptr; });
+        lines.erase(end, lines.end());
+        origins.resize(lines.size(), -1);
+        m_places.clear();
+    }
 
 private:
-    void work()
+    static constexpr uint64_t kLeastChunk = 2048;
+
+    // The next chunk: places [from, to); false when none is left.
+    bool claim(uint64_t& from, uint64_t& to)
     {
-        // Read once: what the loop uses is its own (the plan too).
-        const line_index::reader& index = m_index;
-        const uint64_t last = m_last;
-        std::vector<log_line*> lines;
+        const uint64_t count = m_places.size();
+        uint64_t next = m_next.load(std::memory_order_relaxed);
+        for (;;) {
+            if (next >= count || m_stop.load(std::memory_order_relaxed))
+                return false;
+            const uint64_t left = count - next;
+            const uint64_t size = std::max(left / 4, std::min(kLeastChunk, left));
+            if (m_next.compare_exchange_weak(next, next + size, std::memory_order_relaxed)) {
+                from = next;
+                to = next + size;
+                return true;
+            }
+        }
+    }
+
+    void help()
+    {
         made_counts counts;
         try {
             const split_plan plan(m_parser);
             line_maker maker(m_source, plan, m_arena, m_columns);
-            lines.reserve(static_cast<std::size_t>(last - m_first));
-            line_cursor cursor;
-            bool more = index.locate(m_first, cursor);
-            for (uint64_t n = m_first; more && n < last; ++n) {
-                int64_t offset;
-                uint64_t whole;
-                index.line_at(cursor, offset, whole);
-                ++counts.visited;
-                std::unique_ptr<log_line> line =
-                    maker.make(index, cursor, offset, whole, last - n - 1, [](int64_t) { return true; });
-                if (line)
-                    lines.push_back(line.release());
-                more = n + 1 < last && index.advance(cursor);
-            }
+            make_lines(maker, counts);
             counts.converted = maker.converted();
             counts.reads = maker.reads();
             counts.bytes_read = maker.bytes_read();
         } catch (...) {
             m_failed = true;
+            m_stop.store(true);
         }
-        m_lines = std::move(lines);
         m_counts = counts;
+    }
+
+    // Makes the lines of the chunks it can claim.
+    void make_lines(line_maker& maker, made_counts& counts)
+    {
+        // Read once: what the loop uses is its own.
+        const line_index::reader& index = m_index;
+        const uint64_t first = m_first;
+        const int32_t encoding = m_source.encoding();
+        log_line** const places = m_places.data();
+        const auto all_new = [](int64_t) { return true; };
+        line_cursor cursor;
+        uint64_t at = UINT64_MAX; // the place the cursor is on
+        uint64_t from;
+        uint64_t to;
+        while (claim(from, to)) {
+            if (at != from && !index.locate(first + from, cursor))
+                return;
+            // Where the chunk's bytes end.
+            int64_t end_offset;
+            uint64_t end_length;
+            const int64_t chunk_end = index.line(first + to - 1, end_offset, end_length)
+                                          ? end_offset + static_cast<int64_t>(shown_line_bytes(encoding, end_length))
+                                          : -1;
+            for (uint64_t place = from; place < to; ++place) {
+                int64_t offset;
+                uint64_t whole;
+                index.line_at(cursor, offset, whole);
+                ++counts.visited;
+                places[place] = maker.make(index, cursor, offset, whole, to - place - 1, all_new, chunk_end).release();
+                at = place + 1;
+                if (!index.advance(cursor)) {
+                    at = UINT64_MAX;
+                    if (place + 1 < to)
+                        return;
+                }
+            }
+        }
+    }
+
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
     }
 
     const line_index::reader& m_index;
@@ -179,9 +264,10 @@ private:
     line_arena& m_arena;
     const std::size_t m_columns;
     const uint64_t m_first;
-    const uint64_t m_last;
-    std::vector<log_line*> m_lines;
-    made_counts m_counts;
+    std::vector<log_line*> m_places;             // a line for each place, null while not made or unreadable
+    alignas(64) std::atomic<uint64_t> m_next{0}; // the first place of the next chunk
+    std::atomic<bool> m_stop{false};             // a thread failed: no more chunks are taken
+    alignas(64) made_counts m_counts;
     bool m_failed = false;
     std::thread m_thread;
 };
@@ -191,15 +277,15 @@ struct shared_range {
     uint64_t last = 0;
 };
 
-// The part of lines [first, end) that a second thread makes: the second half
-// of the longer stretch of lines that lie before or after every line of the
-// old window (from old_first to old_last; -1 when there is none), when it is
-// long enough to share; empty otherwise.
+// The part of lines [first, end) that two threads make together: the longer
+// stretch of lines that lie before or after every line of the old window
+// (from old_first to old_last; -1 when there is none), when it is long
+// enough to share; empty otherwise.
 shared_range shared_part(const line_index::reader& index, uint64_t first, uint64_t end, int64_t old_first,
                          int64_t old_last)
 {
-    uint64_t head_end = end;    // lines [first, head_end) lie before the old window
-    uint64_t tail_first = end;  // lines [tail_first, end) lie after it
+    uint64_t head_end = end;   // lines [first, head_end) lie before the old window
+    uint64_t tail_first = end; // lines [tail_first, end) lie after it
     if (old_first >= 0) {
         uint64_t number;
         int64_t offset;
@@ -215,7 +301,7 @@ shared_range shared_part(const line_index::reader& index, uint64_t first, uint64
     const uint64_t run = std::max(head, tail);
     if (run < kSharedFrom)
         return {};
-    return {run_first + run / 2, run_first + run};
+    return {run_first, run_first + run};
 }
 
 // Membership of each old line in the old filtered (bit 1) and quick (bit 2)
@@ -327,17 +413,15 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
         const uint64_t first = static_cast<uint64_t>(first_line);
         const uint64_t end = first + std::min(to_visit, total - first);
 
-        // A long stretch of new lines is shared: a second thread makes its
-        // second half while this one makes the rest.
+        // A long stretch of new lines is shared with a second thread (on
+        // the heap, apart from this thread's stack, which it writes all the
+        // time).
         const shared_range shared = shared_part(index, first, end, old_first, old_last);
-        // On the heap, apart from this thread's stack, which it writes
-        // all the time.
         std::unique_ptr<shared_stretch> helper;
-        bool helped = false;
         if (shared.first < shared.last && std::thread::hardware_concurrency() > 1) {
             helper = std::make_unique<shared_stretch>(index, source, parser, *m_helper_arena, columns, shared.first,
                                                       shared.last);
-            helped = helper->start();
+            helper->start();
         }
 
         // Lines [from, to) with reuse of the old window's lines.
@@ -370,19 +454,17 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
                 more = n + 1 < to && index.advance(cursor);
             }
         };
-        if (helped) {
+        if (helper) {
+            // The lines before the stretch, the stretch, the lines after it.
             visit(first, shared.first);
-            const std::size_t before_shared = lines.size();
-            visit(shared.last, end);
-            helper->join();
-            std::vector<log_line*> made = helper->take_lines();
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(before_shared), made.begin(), made.end());
-            origins.insert(origins.begin() + static_cast<std::ptrdiff_t>(before_shared), made.size(), -1);
-            counts.visited += helper->counts().visited;
+            const made_counts own = helper->work_and_join(maker);
+            helper->take_lines(lines, origins);
+            counts.visited += own.visited + helper->counts().visited;
             counts.converted += helper->counts().converted;
             counts.reads += helper->counts().reads;
             counts.bytes_read += helper->counts().bytes_read;
             complete = helper->complete();
+            visit(shared.last, end);
         } else {
             visit(first, end);
         }
@@ -442,4 +524,3 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
     bounds.set(first_line, first_line + static_cast<int64_t>(counts.visited) - 1, counts);
     return true;
 }
-

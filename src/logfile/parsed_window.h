@@ -104,8 +104,8 @@ public:
 
     // Builds the window from the line first_line of index (which must hold
     // it): see log_file::parse_range.  The caller holds a writer.
-    bool parse(const line_index::reader& index, line_source& source, const log_pattern_list& parser,
-               int64_t first_line, uint64_t count, window_bounds& bounds);
+    bool parse(const line_index::reader& index, line_source& source, const log_pattern_list& parser, int64_t first_line,
+               uint64_t count, window_bounds& bounds);
 
     // See log_file: apply_filter, apply_quick_filter, reset_filter.
     int64_t apply_filter(const log_pattern_list& parser, const log_filter_groups& groups);

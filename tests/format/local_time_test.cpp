@@ -157,6 +157,24 @@ TEST(LocalSecondsToUtc, EqualsTheStraightforwardConversionAcrossZonesAndYears)
                         << second;
                     ++checked;
                 }
+                // The fields' conversion, which keeps the day it saw last,
+                // agrees for more times of the same day.
+                for (int i = 0; i < 3; ++i) {
+                    const int second_of_day = static_cast<int>(NextRandom(state) % 86400);
+                    const int y = static_cast<int>(year);
+                    const int hour = second_of_day / 3600;
+                    const int minute = second_of_day / 60 % 60;
+                    const int second = second_of_day % 60;
+                    const int64_t expected = Converted(y, month, mday, hour, minute, second);
+                    const bool convertible = expected >= 0 && expected <= LATEST_CONVERTIBLE_SECONDS;
+                    int64_t seconds = -1;
+                    ASSERT_EQ(LocalTimeToSeconds(y, month, mday, hour, minute, second, seconds), convertible)
+                        << zone_name << " " << y << "-" << month << "-" << mday << " " << second_of_day;
+                    if (convertible) {
+                        ASSERT_EQ(seconds, expected)
+                            << zone_name << " " << y << "-" << month << "-" << mday << " " << second_of_day;
+                    }
+                }
             }
         }
         EXPECT_GT(checked, 27000) << zone_name;

@@ -183,7 +183,11 @@ TEST_F(logfile_ParseRange, ReadsTheLinesOfALargeWindowInBuffersOfAtMostFourMegab
     ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 0, 0));
     const log_file::parse_counts counts = file.last_parse_counts();
     EXPECT_EQ(counts.split, 400000u);
-    EXPECT_EQ(counts.reads, 2u);
+    // Two threads share the lines in chunks, each chunk read once by the
+    // thread that takes it: no byte is read twice, and a few dozen reads at
+    // most (one thread alone reads twice).
+    EXPECT_GE(counts.reads, 2u);
+    EXPECT_LE(counts.reads, 24u);
     EXPECT_LE(counts.bytes_read, text.size());
     EXPECT_EQ(numbers(file.read_window().lines()), range(0, 399999));
 
