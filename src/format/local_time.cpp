@@ -274,6 +274,14 @@ int64_t LocalSecondsToUtc(int64_t local_seconds)
 
 bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, int second, int64_t& seconds)
 {
+    bool one_offset_day;
+    return LocalTimeToSeconds(year, month, day, hour, minute, second, seconds, one_offset_day);
+}
+
+bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, int second, int64_t& seconds,
+                        bool& one_offset_day)
+{
+    one_offset_day = false;
     // Far outside the range: no need to consult the zone (and no overflow).
     if (year < 1960 || year > 3010)
         return false;
@@ -303,7 +311,13 @@ bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, 
     if (utc < 0 || utc > LATEST_CONVERTIBLE_SECONDS)
         return false;
     seconds = utc;
+    one_offset_day = date.simple && in_the_day;
     return true;
+}
+
+uint64_t LocalTimeZoneGeneration()
+{
+    return g_zone_generation.load(std::memory_order_acquire);
 }
 
 int64_t CurrentLocalYear()

@@ -40,9 +40,19 @@ int64_t LocalSecondsToUtc(int64_t local_seconds);
 // LATEST_CONVERTIBLE_SECONDS.  month is 1-12; the other fields are carried
 // over as in DaysFromCivil.
 bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, int second, int64_t& seconds);
+// The same, and one_offset_day tells whether every wall-clock time of that
+// date converts with the offset this one did, so that another time of the
+// date converts to seconds plus the difference of the two times (false
+// when the conversion fails or the fields run past the day).
+bool LocalTimeToSeconds(int64_t year, int month, int day, int hour, int minute, int second, int64_t& seconds,
+                        bool& one_offset_day);
 
 // The local year at this moment.
 int64_t CurrentLocalYear();
+
+// How many times the zone has changed (LocalTimeZoneChanged): a conversion
+// kept from before a change may be stale.
+uint64_t LocalTimeZoneGeneration();
 
 // Re-reads the time zone (TZ) and forgets every thread's cached offsets.
 // Call after the zone changes; tests call it after setting TZ.

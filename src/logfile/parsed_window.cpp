@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <thread>
@@ -121,14 +122,21 @@ public:
           m_arena(arena),
           m_columns(columns),
           m_first(first),
-          m_places(static_cast<std::size_t>(last - first), nullptr)
-    {}
+          m_count(static_cast<std::size_t>(last - first)),
+          // Zeroed pages from the system, touched first by the thread that
+          // makes their lines.
+          m_places(static_cast<log_line**>(std::calloc(m_count, sizeof(log_line*))))
+    {
+        if (!m_places)
+            throw std::bad_alloc();
+    }
     ~shared_stretch()
     {
         join();
         // Those not taken: a parse that failed on its own thread.
-        for (log_line* line : m_places)
-            delete line;
+        if (m_places)
+            for (std::size_t i = 0; i < m_count; ++i)
+                delete m_places[i];
     }
     shared_stretch(const shared_stretch&) = delete;
     shared_stretch& operator=(const shared_stretch&) = delete;
@@ -164,16 +172,17 @@ public:
     const made_counts& counts() const { return m_counts; }
     // After work_and_join: appends the lines made, in file order, which are
     // the caller's from then on.
-    void take_lines(std::vector<log_line*>& lines, std::vector<int64_t>& origins)
+    void take_lines(std::vector<log_line*>& lines, std::vector<int64_t>* origins)
     {
         const std::size_t before = lines.size();
-        lines.resize(before + m_places.size());
+        lines.resize(before + m_count);
         const auto end =
-            std::copy_if(m_places.begin(), m_places.end(), lines.begin() + static_cast<std::ptrdiff_t>(before),
+            std::copy_if(m_places.get(), m_places.get() + m_count, lines.begin() + static_cast<std::ptrdiff_t>(before),
                          [](const log_line* line) { return line != nullptr; });
         lines.erase(end, lines.end());
-        origins.resize(lines.size(), -1);
-        m_places.clear();
+        if (origins)
+            origins->resize(lines.size(), -1);
+        m_places.reset();
     }
 
 private:
@@ -182,7 +191,7 @@ private:
     // The next chunk: places [from, to); false when none is left.
     bool claim(uint64_t& from, uint64_t& to)
     {
-        const uint64_t count = m_places.size();
+        const uint64_t count = m_count;
         uint64_t next = m_next.load(std::memory_order_relaxed);
         for (;;) {
             if (next >= count || m_stop.load(std::memory_order_relaxed))
@@ -221,7 +230,7 @@ private:
         const line_index::reader& index = m_index;
         const uint64_t first = m_first;
         const int32_t encoding = m_source.encoding();
-        log_line** const places = m_places.data();
+        log_line** const places = m_places.get();
         const auto all_new = [](int64_t) { return true; };
         line_cursor cursor;
         uint64_t at = UINT64_MAX; // the place the cursor is on
@@ -264,9 +273,13 @@ private:
     line_arena& m_arena;
     const std::size_t m_columns;
     const uint64_t m_first;
-    std::vector<log_line*> m_places;             // a line for each place, null while not made or unreadable
-    alignas(64) std::atomic<uint64_t> m_next{0}; // the first place of the next chunk
-    std::atomic<bool> m_stop{false};             // a thread failed: no more chunks are taken
+    struct free_places {
+        void operator()(log_line** places) const { std::free(places); }
+    };
+    const std::size_t m_count;
+    std::unique_ptr<log_line*[], free_places> m_places; // a line for each place, null while not made or unreadable
+    alignas(64) std::atomic<uint64_t> m_next{0};        // the first place of the next chunk
+    std::atomic<bool> m_stop{false};                    // a thread failed: no more chunks are taken
     alignas(64) made_counts m_counts;
     bool m_failed = false;
     std::thread m_thread;
@@ -397,8 +410,10 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
     const auto columns = static_cast<std::size_t>(std::max(leaf_count(parser), 0));
     parse_counts counts;
     std::vector<log_line*> lines;
-    // For each line of the new window: -1 for a new line, else its place in
-    // the old window (whose verdicts it carries).
+    // For each line of the new window, while filters are in force: -1 for a
+    // new line, else its place in the old window (whose verdicts it
+    // carries).
+    const bool verdicts = groups || quick;
     std::vector<int64_t> origins;
     std::vector<log_line*> filtered;
     std::vector<log_line*> quick_lines;
@@ -407,7 +422,8 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
         if (groups || quick)
             m_verdicts->bind(parser);
         lines.reserve(static_cast<std::size_t>(to_visit));
-        origins.reserve(static_cast<std::size_t>(to_visit));
+        if (verdicts)
+            origins.reserve(static_cast<std::size_t>(to_visit));
         const split_plan plan(parser);
         line_maker maker(source, plan, m_arena, columns);
         const uint64_t first = static_cast<uint64_t>(first_line);
@@ -438,14 +454,16 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
                     std::unique_ptr<log_line> line = maker.make(index, cursor, offset, whole, to - n - 1, is_new);
                     if (line) {
                         lines.push_back(line.release());
-                        origins.push_back(-1);
+                        if (verdicts)
+                            origins.push_back(-1);
                     }
                 } else {
                     while (old_next < old_lines.size() && old_lines[old_next]->offset < offset)
                         ++old_next;
                     if (old_next < old_lines.size() && old_lines[old_next]->offset == offset) {
                         lines.push_back(old_lines[old_next]);
-                        origins.push_back(static_cast<int64_t>(old_next));
+                        if (verdicts)
+                            origins.push_back(static_cast<int64_t>(old_next));
                         ++counts.reused;
                         old_lines[old_next] = nullptr;
                         ++old_next;
@@ -458,7 +476,7 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
             // The lines before the stretch, the stretch, the lines after it.
             visit(first, shared.first);
             const made_counts own = helper->work_and_join(maker);
-            helper->take_lines(lines, origins);
+            helper->take_lines(lines, verdicts ? &origins : nullptr);
             counts.visited += own.visited + helper->counts().visited;
             counts.converted += helper->counts().converted;
             counts.reads += helper->counts().reads;
@@ -474,7 +492,7 @@ bool parsed_window::parse(const line_index::reader& index, line_source& source, 
         counts.split = counts.converted;
 
         // Verdicts in file order: new lines are asked, reused lines carry theirs.
-        for (std::size_t i = 0; complete && i < lines.size(); ++i) {
+        for (std::size_t i = 0; verdicts && complete && i < lines.size(); ++i) {
             log_line* line = lines[i];
             bool passes;
             bool in_quick;

@@ -26,7 +26,14 @@ public:
     // digits in their places, every literal in its place, nothing more),
     // sets value as ParseDataValue would and returns true; otherwise returns
     // false and leaves value alone, for ParseDataValue to read.
+    //
+    // Each thread keeps the date and time it read last: a text that begins
+    // as that one did, up to its seconds, has only its seconds and
+    // milliseconds read (when every time of that date has one offset).
     bool read(const char16_t* text, std::size_t length, tagDATA_VALUE& value) const;
+
+    // The most characters before the seconds that a kept reading compares.
+    static constexpr std::size_t kMostKeptPrefix = 64;
 
 private:
     struct field {
@@ -52,4 +59,15 @@ private:
     uint16_t m_literal_at[kPaddedShape] = {};
     field m_fields[kMaxFields];
     std::size_t m_field_count = 0;
+    // The kept reading: which reader made it (copies of a reader share its
+    // number), the characters it compares (0: none is kept, the seconds or
+    // milliseconds come before another field) and the first field after
+    // them.
+    uint64_t m_number = 0;
+    std::size_t m_kept_prefix = 0;
+    std::size_t m_first_fine = 0;
+
+    // Whether places [from, length) of text hold the shape's literals and
+    // digits.
+    bool fits_shape(const char16_t* text, std::size_t length, std::size_t from) const;
 };

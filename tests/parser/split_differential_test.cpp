@@ -2,14 +2,16 @@
 // parsers (with sub-items) and random texts full of their delimiters; and the
 // column records of a window line (one block, split in place, with and
 // without a plan) against the reference's columns typed by ParseDataValue.
-#include "parser/parser_test_support.h"
 #include "format/datetime.h"
+#include "format/local_time.h"
 #include "parser/fixed_datetime.h"
+#include "parser/parser_test_support.h"
 #include "parser/split_line.h"
 #include "support/case_budget.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <iterator>
 #include <memory>
 #include <random>
@@ -121,8 +123,9 @@ public:
     {
         // Fixed-width layouts (read straight from their digits' places) and
         // others: names, a digit literal, letters in a row.
-        static const char16_t* const layouts[] = {u"Y-m-d H:M:S", u"H:M:S.s",       u"Y-m-d",   u"d/b/Y H:M:S",
-                                                  u"Y-m-d H:M:S.s", u"d.m.Y H:M", u"Y/m/dTH:M:S,s", u"HMS", u"Y-m-d 0H"};
+        static const char16_t* const layouts[] = {u"Y-m-d H:M:S",   u"H:M:S.s",       u"Y-m-d",
+                                                  u"d/b/Y H:M:S",   u"Y-m-d H:M:S.s", u"d.m.Y H:M",
+                                                  u"Y/m/dTH:M:S,s", u"HMS",           u"Y-m-d 0H"};
         tagDATA_FORMAT f;
         f.data_type = static_cast<int32_t>(pick(4));
         f.separator_1000 = pick(2) == 0;
@@ -318,6 +321,129 @@ TEST(parser_SplitDifferential, WindowLineRecordsAgreeWithTheReferenceAndTheirTyp
     EXPECT_GT(cut, 0);
     // The fixed-width reading is reached (its values are checked in full below).
     EXPECT_GT(fixed_reads, 0);
+}
+
+// The zone for one test, and the one before it again afterwards.
+class zone_for_test {
+public:
+    explicit zone_for_test(const char* zone)
+    {
+        const char* previous = std::getenv("TZ");
+        m_had = previous != nullptr;
+        m_previous = previous ? previous : "";
+        setenv("TZ", zone, 1);
+        LocalTimeZoneChanged();
+    }
+    ~zone_for_test()
+    {
+        if (m_had)
+            setenv("TZ", m_previous.c_str(), 1);
+        else
+            unsetenv("TZ");
+        LocalTimeZoneChanged();
+    }
+    zone_for_test(const zone_for_test&) = delete;
+    zone_for_test& operator=(const zone_for_test&) = delete;
+
+private:
+    std::string m_previous;
+    bool m_had = false;
+};
+
+// Lines of a log share their date and minute with the line before: runs of
+// texts that differ in their seconds and milliseconds only (now and then in
+// a character out of place), on days whose offset changes and on days at
+// the ends of the range, read as the full parse reads them.  Readers of two
+// formats take turns on the same texts, and the zone changes between runs.
+TEST(parser_SplitDifferential, RunsOfTheSameMinuteAgreeWithTheFullParse)
+{
+    static const char16_t* const layouts[] = {u"Y-m-d H:M:S.s", u"Y-d-m H:M:S.s", u"Y-m-dTH:M:S", u"d/m/Y H:M"};
+    // Date and minute: spring and autumn changes in Berlin, a skipped day in
+    // Apia, a half-hour zone, the first and last convertible days, the
+    // minute that Monrovia cut in two.
+    struct minute {
+        const char16_t* date;
+        const char16_t* time;
+    };
+    static const minute minutes[] = {{u"2024-03-31", u"01:59"}, {u"2024-03-31", u"02:30"}, {u"2024-03-31", u"03:00"},
+                                     {u"2024-10-27", u"02:00"}, {u"2024-10-27", u"02:59"}, {u"2024-10-27", u"03:00"},
+                                     {u"2011-12-30", u"12:00"}, {u"2011-12-31", u"00:00"}, {u"2024-11-03", u"01:30"},
+                                     {u"1970-01-01", u"00:00"}, {u"1969-12-31", u"23:59"}, {u"3000-12-31", u"23:59"},
+                                     {u"2024-08-05", u"13:07"}, {u"2024-02-29", u"23:59"}, {u"1972-01-07", u"00:44"}};
+    // Monrovia moved its clocks by 44 minutes 30 seconds in 1972: half of
+    // one minute never showed.
+    static const char* const zones[] = {"Europe/Berlin",    "Pacific/Apia",    "America/New_York",
+                                        "America/St_Johns", "Africa/Monrovia", "UTC"};
+    static const char16_t* const seconds[] = {u"00", u"01", u"29", u"30", u"58", u"59", u"60", u"99"};
+    static const char16_t strays[] = {u'-', u':', u' ', u'x', u'\0', u'\uFF10'};
+    std::vector<fixed_datetime> readers;
+    std::vector<tagDATA_FORMAT> formats;
+    for (const char16_t* layout : layouts) {
+        tagDATA_FORMAT format;
+        format.data_type = DATA_TYPE_DATETIME;
+        format.format = layout;
+        formats.push_back(format);
+        readers.emplace_back(format);
+        ASSERT_TRUE(readers.back().usable());
+    }
+    std::mt19937 random(20261212);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    int valid = 0;
+    int compared = 0;
+    auto check = [&](std::size_t r, const std::u16string& text, const char* zone_name) {
+        tagDATA_VALUE want;
+        ParseDataValue(want, text.data(), text.size(), formats[r]);
+        tagDATA_VALUE got;
+        if (!readers[r].read(text.data(), text.size(), got))
+            return;
+        ++compared;
+        valid += got.valid ? 1 : 0;
+        const std::string where = std::string(zone_name) + " " + ToUtf8(formats[r].format) + " " + ToUtf8(text);
+        ASSERT_EQ(got.valid, want.valid) << where;
+        ASSERT_EQ(got.payload, want.payload) << where;
+        ASSERT_EQ(got.milliseconds, want.milliseconds) << where;
+    };
+    // The last text of a zone is read again first in the next one.
+    std::u16string last_text;
+    std::size_t last_reader = 0;
+    for (const char* zone_name : zones) {
+        zone_for_test zone(zone_name);
+        if (!last_text.empty())
+            check(last_reader, last_text, zone_name);
+        for (const minute& m : minutes) {
+            const std::u16string date(m.date);
+            const std::u16string year = date.substr(0, 4);
+            const std::u16string month = date.substr(5, 2);
+            const std::u16string day = date.substr(8, 2);
+            const std::u16string hour = std::u16string(m.time).substr(0, 2);
+            const std::u16string min = std::u16string(m.time).substr(3, 2);
+            for (std::size_t r = 0; r < readers.size(); ++r) {
+                // A run of one layout's texts; the readers of the first two
+                // layouts (day and month swapped) now and then read each
+                // other's texts, which begin with the same characters.
+                for (int n = 0; n < 30; ++n) {
+                    const std::u16string second = seconds[pick(std::size(seconds))];
+                    const std::u16string millis = std::u16string(1, u"0123456789"[pick(10)]) + u"00";
+                    const std::u16string texts[] = {
+                        year + u"-" + month + u"-" + day + u" " + hour + u":" + min + u":" + second + u"." + millis,
+                        year + u"-" + day + u"-" + month + u" " + hour + u":" + min + u":" + second + u"." + millis,
+                        year + u"-" + month + u"-" + day + u"T" + hour + u":" + min + u":" + second,
+                        day + u"/" + month + u"/" + year + u" " + hour + u":" + min};
+                    std::u16string text = texts[r];
+                    if (pick(10) == 0)
+                        text[pick(text.size())] = strays[pick(std::size(strays))];
+                    const std::size_t reader = r < 2 && pick(4) == 0 ? r ^ 1 : r;
+                    check(reader, text, zone_name);
+                    if (::testing::Test::HasFatalFailure())
+                        return;
+                    last_text = text;
+                    last_reader = reader;
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 5000);
+    EXPECT_GT(valid, 2500);
 }
 
 TEST(parser_SplitDifferential, FixedWidthDateTimesAgreeWithTheFullParse)
