@@ -16,8 +16,8 @@ constexpr std::size_t kNotFound = std::u16string_view::npos;
 // The first q in [from, end) where text[q] is first and, when pair, text[q +
 // 1] is second; kNotFound when there is none.  Reads text[from, end), and
 // text[end] too when pair.
-std::size_t find_start(const char16_t* text, std::size_t from, std::size_t end, char16_t first, bool pair,
-                       char16_t second)
+template <bool pair>
+std::size_t find_start(const char16_t* text, std::size_t from, std::size_t end, char16_t first, char16_t second)
 {
     std::size_t q = from;
 #if defined(__SSE2__)
@@ -26,7 +26,7 @@ std::size_t find_start(const char16_t* text, std::size_t from, std::size_t end, 
     const __m128i want_second = _mm_set1_epi16(static_cast<short>(second));
     for (; q + 8 <= end; q += 8) {
         __m128i hits = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q)), want_first);
-        if (pair)
+        if constexpr (pair)
             hits = _mm_and_si128(
                 hits, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 1)), want_second));
         const int mask = _mm_movemask_epi8(hits);
@@ -40,16 +40,17 @@ std::size_t find_start(const char16_t* text, std::size_t from, std::size_t end, 
     return kNotFound;
 }
 
-// The first occurrence of what in text[from..length), or kNotFound.  The
-// caller has checked that what is not empty and fits after from.
-std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const std::u16string& what)
+// The first occurrence of what[0..size) in text[from..length), or
+// kNotFound.  The caller has checked that what is not empty and fits after
+// from.
+inline std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const char16_t* what,
+                             std::size_t size)
 {
-    const std::size_t size = what.size();
-    const bool pair = size > 1;
-    const char16_t second = pair ? what[1] : char16_t{0};
     const std::size_t end = length - size + 1;
+    if (size == 1)
+        return find_start<false>(text, from, end, what[0], 0);
     for (std::size_t q = from; q < end; ++q) {
-        q = find_start(text, q, end, what.front(), pair, second);
+        q = find_start<true>(text, q, end, what[0], what[1]);
         if (q == kNotFound)
             return kNotFound;
         std::size_t k = 2;
@@ -59,6 +60,11 @@ std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from
             return q;
     }
     return kNotFound;
+}
+
+std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const std::u16string& what)
+{
+    return find_text(text, length, from, what.data(), what.size());
 }
 
 bool fail_at(const log_pattern& item, std::u16string* failed_name)
@@ -135,6 +141,56 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
     return true;
 }
 
+// split_items for a parser without sub-items, from its plan's array.
+bool split_flat(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan,
+                std::u16string* failed_name)
+{
+    std::size_t pos = 0;
+    for (const split_plan::flat_item& item : plan.flat()) {
+        if (pos >= length)
+            return fail_at(*item.item, failed_name);
+
+        std::size_t value_start = pos;
+        if (item.start_size != 0 && item.start_size <= length - pos) {
+            const std::size_t q = find_text(text, length, pos, item.start, item.start_size);
+            if (q != kNotFound)
+                value_start = q + item.start_size;
+        }
+        if (value_start == length)
+            return fail_at(*item.item, failed_name);
+
+        std::size_t value_end = length;
+        if (item.end_size != 0) {
+            std::size_t end_from = value_start;
+            if (item.after_datetime) {
+                const std::size_t covered =
+                    DateTimeExtent(text + value_start, length - value_start, item.item->data_format);
+                if (covered != kNoDateTimeExtent)
+                    end_from += covered;
+            }
+            if (item.end_size > length - end_from)
+                return fail_at(*item.item, failed_name);
+            const std::size_t q = find_text(text, length, end_from, item.end, item.end_size);
+            if (q == kNotFound)
+                return fail_at(*item.item, failed_name);
+            value_end = q;
+            pos = q + item.end_size;
+        }
+
+        const std::size_t value_length = value_end - value_start;
+        log_column& column = line.add_column();
+        column.offset = static_cast<uint16_t>(value_start);
+        column.length = static_cast<uint16_t>(value_length);
+        if (item.data_type != DATA_TYPE_TEXT) {
+            tagDATA_VALUE value;
+            if (!item.fixed || !item.fixed->read(text + value_start, value_length, value))
+                ParseDataValue(value, text + value_start, value_length, item.item->data_format);
+            column.set_value(value);
+        }
+    }
+    return true;
+}
+
 bool split_with(log_line& line, const char16_t* text, std::size_t length, const log_pattern_list& parser,
                 const split_plan* plan, bool copy, std::u16string* failed_name)
 {
@@ -152,9 +208,14 @@ bool split_with(log_line& line, const char16_t* text, std::size_t length, const 
     length = line.text().size();
     if (length == 0)
         return false;
-    split_state state{plan, 0, failed_name};
-    if (!split_items(line, text, 0, length, parser, state))
-        return false;
+    if (plan && !plan->flat().empty()) {
+        if (!split_flat(line, text, length, *plan, failed_name))
+            return false;
+    } else {
+        split_state state{plan, 0, failed_name};
+        if (!split_items(line, text, 0, length, parser, state))
+            return false;
+    }
     return !line.columns().empty();
 }
 
@@ -181,4 +242,14 @@ split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
         m_datetimes.emplace_back(leaf->data_format);
     for (const fixed_datetime& reader : m_datetimes)
         m_readers.push_back(reader.usable() ? &reader : nullptr);
+    const bool flat =
+        std::all_of(parser.begin(), parser.end(), [](const log_pattern& item) { return item.sub_items.empty(); });
+    if (flat) {
+        std::size_t leaf = 0;
+        for (const log_pattern& item : parser) {
+            m_flat.push_back(flat_item{&item, item.start.data(), item.start.size(), item.end.data(), item.end.size(),
+                                       m_readers[leaf], item.data_format.data_type, item.ends_after_datetime()});
+            ++leaf;
+        }
+    }
 }

@@ -59,10 +59,26 @@ public:
         return leaf < m_readers.size() ? m_readers[leaf] : nullptr;
     }
 
+    // A parser without sub-items, as its split reads it: each item's texts
+    // and how its value is typed, in one array.
+    struct flat_item {
+        const log_pattern* item;
+        const char16_t* start;
+        std::size_t start_size;
+        const char16_t* end;
+        std::size_t end_size;
+        const fixed_datetime* fixed; // null: the value is parsed in full
+        int32_t data_type;
+        bool after_datetime;
+    };
+    // Empty when the parser has sub-items.
+    const std::vector<flat_item>& flat() const { return m_flat; }
+
 private:
     const log_pattern_list& m_parser;
     std::vector<fixed_datetime> m_datetimes;
     std::vector<const fixed_datetime*> m_readers; // into m_datetimes
+    std::vector<flat_item> m_flat;
 };
 
 bool split_line(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan, bool copy,
