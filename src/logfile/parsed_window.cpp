@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cassert>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <thread>
@@ -174,12 +175,8 @@ public:
     // the caller's from then on.
     void take_lines(std::vector<log_line*>& lines, std::vector<int64_t>* origins)
     {
-        const std::size_t before = lines.size();
-        lines.resize(before + m_count);
-        const auto end =
-            std::copy_if(m_places.get(), m_places.get() + m_count, lines.begin() + static_cast<std::ptrdiff_t>(before),
-                         [](const log_line* line) { return line != nullptr; });
-        lines.erase(end, lines.end());
+        std::copy_if(m_places.get(), m_places.get() + m_count, std::back_inserter(lines),
+                     [](const log_line* line) { return line != nullptr; });
         if (origins)
             origins->resize(lines.size(), -1);
         m_places.reset();

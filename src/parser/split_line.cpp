@@ -141,6 +141,25 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
     return true;
 }
 
+// A number of at most 18 digits and nothing else, as ParseDataValue reads it
+// for a format without decimals; false for any other text.
+bool read_digits(const char16_t* text, std::size_t length, tagDATA_VALUE& value)
+{
+    if (length == 0 || length > 18)
+        return false;
+    int64_t number = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned d = static_cast<unsigned>(text[i]) - u'0';
+        if (d > 9)
+            return false;
+        number = number * 10 + d;
+    }
+    value = tagDATA_VALUE{};
+    value.payload = number;
+    value.valid = true;
+    return true;
+}
+
 // split_items for a parser without sub-items, from its plan's array.
 bool split_flat(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan,
                 std::u16string* failed_name)
@@ -183,7 +202,8 @@ bool split_flat(log_line& line, const char16_t* text, std::size_t length, const 
         column.length = static_cast<uint16_t>(value_length);
         if (item.data_type != DATA_TYPE_TEXT) {
             tagDATA_VALUE value;
-            if (!item.fixed || !item.fixed->read(text + value_start, value_length, value))
+            if (!(item.integer && read_digits(text + value_start, value_length, value))
+                && !(item.fixed && item.fixed->read(text + value_start, value_length, value)))
                 ParseDataValue(value, text + value_start, value_length, item.item->data_format);
             column.set_value(value);
         }
@@ -247,8 +267,10 @@ split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
     if (flat) {
         std::size_t leaf = 0;
         for (const log_pattern& item : parser) {
-            m_flat.push_back(flat_item{&item, item.start.data(), item.start.size(), item.end.data(), item.end.size(),
-                                       m_readers[leaf], item.data_format.data_type, item.ends_after_datetime()});
+            m_flat.push_back(
+                flat_item{&item, item.start.data(), item.start.size(), item.end.data(), item.end.size(),
+                          m_readers[leaf], item.data_format.data_type, item.ends_after_datetime(),
+                          item.data_format.data_type == DATA_TYPE_NUMERIC && item.data_format.digit_count == 0});
             ++leaf;
         }
     }

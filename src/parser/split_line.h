@@ -70,6 +70,7 @@ public:
         const fixed_datetime* fixed; // null: the value is parsed in full
         int32_t data_type;
         bool after_datetime;
+        bool integer; // a number without decimals
     };
     // Empty when the parser has sub-items.
     const std::vector<flat_item>& flat() const { return m_flat; }
