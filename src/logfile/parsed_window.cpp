@@ -24,9 +24,11 @@ namespace {
 constexpr std::size_t kConvertBufferSize = kMaxLineUnits + 1;
 static_assert(kMaxLineUnits <= kMaxLineText, "a window line holds all the text read for it");
 
-// A stretch of new lines this long or longer is shared with a second thread,
-// which makes its second half.
-constexpr uint64_t kSharedFrom = 2048;
+// The fewest lines a thread takes of a shared stretch at once, and the
+// shortest stretch of new lines that is shared with a second thread: four
+// chunks at least, each worth more than the thread's start.
+constexpr uint64_t kLeastChunk = 2048;
+constexpr uint64_t kSharedFrom = 4 * kLeastChunk;
 
 // Makes the new lines of a parse on one thread: reads their bytes, converts
 // them, cuts each line from the thread's arena and splits it there and then,
@@ -183,8 +185,6 @@ public:
     }
 
 private:
-    static constexpr uint64_t kLeastChunk = 2048;
-
     // The next chunk: places [from, to); false when none is left.
     bool claim(uint64_t& from, uint64_t& to)
     {

@@ -200,18 +200,23 @@ TEST_F(logfile_ParseRange, ReadsTheLinesOfALargeWindowInBuffersOfAtMostFourMegab
 
 TEST_F(logfile_ParseRange, UnreadableLinesAreLeftOutWhileTheWindowCountsThem)
 {
-    const std::string path = folder.write("t.log", keyed_lines(100));
-    log_file file;
-    ASSERT_TRUE(file.open(widen(path), 0, false));
-    const line_list indexed = indexed_lines(file);
-    // The file loses its second half after it was indexed.
-    ASSERT_EQ(truncate(path.c_str(), indexed[60].first), 0);
-    ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), 50, 0));
-    EXPECT_EQ(numbers(file.read_window().lines()), range(50, 59));
-    int64_t first, last;
-    file.window(first, last);
-    EXPECT_EQ(first, 50);
-    EXPECT_EQ(last, 99);
+    // A short window, and one long enough for two threads to share.
+    for (const int count : {100, 20000}) {
+        const std::string path = folder.write("t.log", keyed_lines(count));
+        log_file file;
+        ASSERT_TRUE(file.open(widen(path), 0, false));
+        const line_list indexed = indexed_lines(file);
+        // The file loses its last 40 % after it was indexed.
+        const int kept = count * 6 / 10;
+        ASSERT_EQ(truncate(path.c_str(), indexed[static_cast<std::size_t>(kept)].first), 0);
+        ASSERT_TRUE(file.parse_range(file.indexer().hold(), keyed_parser(), count / 2, 0));
+        EXPECT_EQ(numbers(file.read_window().lines()), range(count / 2, kept - 1)) << count;
+        int64_t first, last;
+        file.window(first, last);
+        EXPECT_EQ(first, count / 2);
+        EXPECT_EQ(last, count - 1);
+        file.close();
+    }
 }
 
 TEST_F(logfile_ParseRange, OddTwoByteLinesAreLeftOutWhileTheWindowCountsThem)
