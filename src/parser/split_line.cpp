@@ -43,8 +43,8 @@ std::size_t find_start(const char16_t* text, std::size_t from, std::size_t end, 
 // The first occurrence of what[0..size) in text[from..length), or
 // kNotFound.  The caller has checked that what is not empty and fits after
 // from.
-inline std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const char16_t* what,
-                             std::size_t size)
+std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const char16_t* what,
+                      std::size_t size)
 {
     const std::size_t end = length - size + 1;
     if (size == 1)
@@ -62,83 +62,11 @@ inline std::size_t find_text(const char16_t* text, std::size_t length, std::size
     return kNotFound;
 }
 
-std::size_t find_text(const char16_t* text, std::size_t length, std::size_t from, const std::u16string& what)
-{
-    return find_text(text, length, from, what.data(), what.size());
-}
-
 bool fail_at(const log_pattern& item, std::u16string* failed_name)
 {
     if (failed_name)
         *failed_name = item.name;
     return false;
-}
-
-// What a split reads as it goes: the plan, when there is one, and the leaf
-// that the next column is.
-struct split_state {
-    const split_plan* plan;
-    std::size_t leaf;
-    std::u16string* failed_name;
-};
-
-// Splits text[0..length), which lies base characters into the line's text.
-bool split_items(log_line& line, const char16_t* text, std::size_t base, std::size_t length,
-                 const log_pattern_list& items, split_state& state)
-{
-    std::u16string* const failed_name = state.failed_name;
-    std::size_t pos = 0;
-    for (const log_pattern& item : items) {
-        if (pos >= length)
-            return fail_at(item, failed_name);
-
-        std::size_t value_start = pos;
-        if (!item.start.empty() && item.start.size() <= length - pos) {
-            const std::size_t q = find_text(text, length, pos, item.start);
-            if (q != kNotFound)
-                value_start = q + item.start.size();
-        }
-        if (value_start == length)
-            return fail_at(item, failed_name);
-
-        std::size_t value_end = length;
-        if (!item.end.empty()) {
-            std::size_t end_from = value_start;
-            if (item.ends_after_datetime()) {
-                const std::size_t covered = DateTimeExtent(text + value_start, length - value_start, item.data_format);
-                if (covered != kNoDateTimeExtent)
-                    end_from += covered;
-            }
-            if (item.end.size() > length - end_from)
-                return fail_at(item, failed_name);
-            const std::size_t q = find_text(text, length, end_from, item.end);
-            if (q == kNotFound)
-                return fail_at(item, failed_name);
-            value_end = q;
-            pos = q + item.end.size();
-        }
-
-        const std::size_t value_length = value_end - value_start;
-        if (!item.sub_items.empty()) {
-            if (value_length == 0)
-                return fail_at(item.sub_items.front(), failed_name);
-            if (!split_items(line, text + value_start, base + value_start, value_length, item.sub_items, state))
-                return false;
-        } else {
-            log_column& column = line.add_column();
-            column.offset = static_cast<uint16_t>(base + value_start);
-            column.length = static_cast<uint16_t>(value_length);
-            if (item.data_format.data_type != DATA_TYPE_TEXT) {
-                tagDATA_VALUE value;
-                const fixed_datetime* fixed = state.plan ? state.plan->datetime_of(state.leaf) : nullptr;
-                if (!fixed || !fixed->read(text + value_start, value_length, value))
-                    ParseDataValue(value, text + value_start, value_length, item.data_format);
-                column.set_value(value);
-            }
-            ++state.leaf;
-        }
-    }
-    return true;
 }
 
 // A number of at most 18 digits and nothing else, as ParseDataValue reads it
@@ -160,53 +88,115 @@ bool read_digits(const char16_t* text, std::size_t length, tagDATA_VALUE& value)
     return true;
 }
 
+using item_view = split_plan::flat_item;
+
+item_view view_of(const log_pattern& item, const fixed_datetime* fixed)
+{
+    return {&item, item.start.data(), item.start.size(), item.end.data(), item.end.size(), item.ends_after_datetime(),
+            fixed};
+}
+
+// Where item's value lies in text[0..length), looked for from pos, which
+// moves past the item's end text; false when the split fails at the item.
+inline bool locate_value(const char16_t* text, std::size_t length, std::size_t& pos, const item_view& item,
+                         std::size_t& value_start, std::size_t& value_end)
+{
+    if (pos >= length)
+        return false;
+    value_start = pos;
+    if (item.start_size != 0 && item.start_size <= length - pos) {
+        const std::size_t q = find_text(text, length, pos, item.start, item.start_size);
+        if (q != kNotFound)
+            value_start = q + item.start_size;
+    }
+    if (value_start == length)
+        return false;
+    value_end = length;
+    if (item.end_size != 0) {
+        std::size_t end_from = value_start;
+        if (item.after_datetime) {
+            const std::size_t covered =
+                DateTimeExtent(text + value_start, length - value_start, item.item->data_format);
+            if (covered != kNoDateTimeExtent)
+                end_from += covered;
+        }
+        if (item.end_size > length - end_from)
+            return false;
+        const std::size_t q = find_text(text, length, end_from, item.end, item.end_size);
+        if (q == kNotFound)
+            return false;
+        value_end = q;
+        pos = q + item.end_size;
+    }
+    return true;
+}
+
+// Appends the column of a leaf whose value is text[value_start, value_end),
+// which lies base characters into the line's text, with its typed value:
+// the quick readers first, the full parse for what they leave.
+inline void add_leaf(log_line& line, const char16_t* text, std::size_t base, std::size_t value_start,
+                     std::size_t value_end, const item_view& item)
+{
+    const std::size_t value_length = value_end - value_start;
+    log_column& column = line.add_column();
+    column.offset = static_cast<uint16_t>(base + value_start);
+    column.length = static_cast<uint16_t>(value_length);
+    const tagDATA_FORMAT& format = item.item->data_format;
+    if (format.data_type == DATA_TYPE_TEXT)
+        return;
+    tagDATA_VALUE value;
+    const bool integer = format.data_type == DATA_TYPE_NUMERIC && format.digit_count == 0;
+    if (!(integer && read_digits(text + value_start, value_length, value))
+        && !(item.fixed && item.fixed->read(text + value_start, value_length, value)))
+        ParseDataValue(value, text + value_start, value_length, format);
+    column.set_value(value);
+}
+
+// What a split reads as it goes: the plan, when there is one, and the leaf
+// that the next column is.
+struct split_state {
+    const split_plan* plan;
+    std::size_t leaf;
+    std::u16string* failed_name;
+};
+
+// Splits text[0..length), which lies base characters into the line's text.
+bool split_items(log_line& line, const char16_t* text, std::size_t base, std::size_t length,
+                 const log_pattern_list& items, split_state& state)
+{
+    std::size_t pos = 0;
+    for (const log_pattern& item : items) {
+        const bool leaf = item.sub_items.empty();
+        const item_view view = view_of(item, leaf && state.plan ? state.plan->datetime_of(state.leaf) : nullptr);
+        std::size_t value_start;
+        std::size_t value_end;
+        if (!locate_value(text, length, pos, view, value_start, value_end))
+            return fail_at(item, state.failed_name);
+        if (!leaf) {
+            if (value_end == value_start)
+                return fail_at(item.sub_items.front(), state.failed_name);
+            if (!split_items(line, text + value_start, base + value_start, value_end - value_start, item.sub_items,
+                             state))
+                return false;
+        } else {
+            add_leaf(line, text, base, value_start, value_end, view);
+            ++state.leaf;
+        }
+    }
+    return true;
+}
+
 // split_items for a parser without sub-items, from its plan's array.
 bool split_flat(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan,
                 std::u16string* failed_name)
 {
     std::size_t pos = 0;
-    for (const split_plan::flat_item& item : plan.flat()) {
-        if (pos >= length)
+    for (const item_view& item : plan.flat()) {
+        std::size_t value_start;
+        std::size_t value_end;
+        if (!locate_value(text, length, pos, item, value_start, value_end))
             return fail_at(*item.item, failed_name);
-
-        std::size_t value_start = pos;
-        if (item.start_size != 0 && item.start_size <= length - pos) {
-            const std::size_t q = find_text(text, length, pos, item.start, item.start_size);
-            if (q != kNotFound)
-                value_start = q + item.start_size;
-        }
-        if (value_start == length)
-            return fail_at(*item.item, failed_name);
-
-        std::size_t value_end = length;
-        if (item.end_size != 0) {
-            std::size_t end_from = value_start;
-            if (item.after_datetime) {
-                const std::size_t covered =
-                    DateTimeExtent(text + value_start, length - value_start, item.item->data_format);
-                if (covered != kNoDateTimeExtent)
-                    end_from += covered;
-            }
-            if (item.end_size > length - end_from)
-                return fail_at(*item.item, failed_name);
-            const std::size_t q = find_text(text, length, end_from, item.end, item.end_size);
-            if (q == kNotFound)
-                return fail_at(*item.item, failed_name);
-            value_end = q;
-            pos = q + item.end_size;
-        }
-
-        const std::size_t value_length = value_end - value_start;
-        log_column& column = line.add_column();
-        column.offset = static_cast<uint16_t>(value_start);
-        column.length = static_cast<uint16_t>(value_length);
-        if (item.data_type != DATA_TYPE_TEXT) {
-            tagDATA_VALUE value;
-            if (!(item.integer && read_digits(text + value_start, value_length, value))
-                && !(item.fixed && item.fixed->read(text + value_start, value_length, value)))
-                ParseDataValue(value, text + value_start, value_length, item.item->data_format);
-            column.set_value(value);
-        }
+        add_leaf(line, text, 0, value_start, value_end, item);
     }
     return true;
 }
@@ -266,12 +256,7 @@ split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
         std::all_of(parser.begin(), parser.end(), [](const log_pattern& item) { return item.sub_items.empty(); });
     if (flat) {
         std::size_t leaf = 0;
-        for (const log_pattern& item : parser) {
-            m_flat.push_back(
-                flat_item{&item, item.start.data(), item.start.size(), item.end.data(), item.end.size(),
-                          m_readers[leaf], item.data_format.data_type, item.ends_after_datetime(),
-                          item.data_format.data_type == DATA_TYPE_NUMERIC && item.data_format.digit_count == 0});
-            ++leaf;
-        }
+        for (const log_pattern& item : parser)
+            m_flat.push_back(view_of(item, m_readers[leaf++]));
     }
 }

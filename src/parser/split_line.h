@@ -59,20 +59,19 @@ public:
         return leaf < m_readers.size() ? m_readers[leaf] : nullptr;
     }
 
-    // A parser without sub-items, as its split reads it: each item's texts
-    // and how its value is typed, in one array.
+    // One item as a split reads it: its texts, and for a leaf the reader
+    // of its value.
     struct flat_item {
         const log_pattern* item;
         const char16_t* start;
         std::size_t start_size;
         const char16_t* end;
         std::size_t end_size;
-        const fixed_datetime* fixed; // null: the value is parsed in full
-        int32_t data_type;
         bool after_datetime;
-        bool integer; // a number without decimals
+        const fixed_datetime* fixed; // null: the value is parsed in full
     };
-    // Empty when the parser has sub-items.
+    // A parser without sub-items, as its split reads it: its items in one
+    // array (empty when the parser has sub-items).
     const std::vector<flat_item>& flat() const { return m_flat; }
 
 private:
