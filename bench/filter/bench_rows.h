@@ -36,7 +36,7 @@ inline std::unique_ptr<log_line> SplitLine(const std::u16string& text, const log
 {
     auto line = std::make_unique<log_line>();
     line->assign_text(text);
-    line->reserve_columns(parser.size()); // so that the text stays where view sees it
+    line->make_room(parser.size(), parser.size()); // so that the text stays where view sees it
     const std::u16string_view view = line->text();
     std::size_t pos = 0;
     for (const log_pattern& item : parser) {
@@ -58,10 +58,7 @@ inline std::unique_ptr<log_line> SplitLine(const std::u16string& text, const log
         }
         tagDATA_VALUE value;
         ParseDataValue(value, view.data() + start, end - start, item.data_format);
-        log_column& column = line->add_column();
-        column.offset = static_cast<uint16_t>(start);
-        column.length = static_cast<uint16_t>(end - start);
-        column.set_value(value);
+        line->add_column(start, end - start, value);
     }
     return line;
 }

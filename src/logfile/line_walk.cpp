@@ -31,7 +31,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
     text.reserve(kConvertBufferSize);
     const split_plan plan(parser);
     log_line line;
-    line.reserve_columns(static_cast<std::size_t>(std::max(leaf_count(parser), 0)));
+    line.make_room(plan.columns(), plan.typed_columns());
     uint64_t number = 0;
     do {
         int64_t offset;
@@ -42,7 +42,7 @@ bool log_file::for_each_line(const log_pattern_list& parser, line_callback callb
         if (!bytes || !line_bytes_to_text(text_encoding, bytes, length, text, length < whole))
             text.clear();
         line.offset = offset;
-        line.cut_length = length < whole ? whole : 0;
+        line.set_cut_length(length < whole ? whole : 0);
         if (text.empty()) {
             line.assign_text({});
         } else {

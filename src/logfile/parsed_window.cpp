@@ -75,10 +75,10 @@ public:
             return nullptr;
         ++m_converted;
         // One block: the line, its column records and its text.
-        std::unique_ptr<log_line> line(log_line::create(m_text, m_columns, &m_arena));
+        std::unique_ptr<log_line> line(log_line::create(m_text, m_columns, &m_arena, m_plan.typed_columns()));
         line->offset = offset;
         if (length < whole)
-            line->cut_length = whole;
+            line->set_cut_length(whole);
         split_line(*line, line->text().data(), line->text().size(), m_plan, false);
         return line;
     }

@@ -13,6 +13,13 @@ namespace {
 
 constexpr std::size_t kNotFound = std::u16string_view::npos;
 
+std::size_t typed_leaves(const std::vector<const log_pattern*>& leaves)
+{
+    return static_cast<std::size_t>(std::count_if(leaves.begin(), leaves.end(), [](const log_pattern* leaf) {
+        return leaf->data_format.data_type != DATA_TYPE_TEXT;
+    }));
+}
+
 // The first q in [from, end) where text[q] is first and, when pair, text[q +
 // 1] is second; kNotFound when there is none.  Reads text[from, end), and
 // text[end] too when pair.
@@ -131,25 +138,26 @@ inline bool locate_value(const char16_t* text, std::size_t length, std::size_t& 
     return true;
 }
 
-// Appends the column of a leaf whose value is text[value_start, value_end),
-// which lies base characters into the line's text, with its typed value:
-// the quick readers first, the full parse for what they leave.
-inline void add_leaf(log_line& line, const char16_t* text, std::size_t base, std::size_t value_start,
-                     std::size_t value_end, const item_view& item)
+// The column of a leaf whose value is text[value_start, value_end), which
+// lies base characters into the line's text, with its typed value: the
+// quick readers first, the full parse for what they leave.
+[[gnu::always_inline]] inline log_column leaf_column(const char16_t* text, std::size_t base, std::size_t value_start,
+                                                     std::size_t value_end, const item_view& item)
 {
     const std::size_t value_length = value_end - value_start;
-    log_column& column = line.add_column();
+    log_column column;
     column.offset = static_cast<uint16_t>(base + value_start);
     column.length = static_cast<uint16_t>(value_length);
     const tagDATA_FORMAT& format = item.item->data_format;
     if (format.data_type == DATA_TYPE_TEXT)
-        return;
+        return column;
     tagDATA_VALUE value;
     const bool integer = format.data_type == DATA_TYPE_NUMERIC && format.digit_count == 0;
     if (!(integer && read_digits(text + value_start, value_length, value))
         && !(item.fixed && item.fixed->read(text + value_start, value_length, value)))
         ParseDataValue(value, text + value_start, value_length, format);
     column.set_value(value);
+    return column;
 }
 
 // What a split reads as it goes: the plan, when there is one, and the leaf
@@ -179,7 +187,7 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
                              state))
                 return false;
         } else {
-            add_leaf(line, text, base, value_start, value_end, view);
+            line.add_column(leaf_column(text, base, value_start, value_end, view));
             ++state.leaf;
         }
     }
@@ -191,13 +199,28 @@ bool split_flat(log_line& line, const char16_t* text, std::size_t length, const 
                 std::u16string* failed_name)
 {
     std::size_t pos = 0;
+    if (line.columns().size() + plan.columns() > log_line::kMaskedColumns) {
+        for (const item_view& item : plan.flat()) {
+            std::size_t value_start;
+            std::size_t value_end;
+            if (!locate_value(text, length, pos, item, value_start, value_end))
+                return fail_at(*item.item, failed_name);
+            line.add_column(leaf_column(text, 0, value_start, value_end, item));
+        }
+        return true;
+    }
+    // The room for the plan's columns is made: they go straight to it.
+    log_line::column_writer columns(line);
     for (const item_view& item : plan.flat()) {
         std::size_t value_start;
         std::size_t value_end;
-        if (!locate_value(text, length, pos, item, value_start, value_end))
+        if (!locate_value(text, length, pos, item, value_start, value_end)) {
+            columns.commit();
             return fail_at(*item.item, failed_name);
-        add_leaf(line, text, 0, value_start, value_end, item);
+        }
+        columns.add(leaf_column(text, 0, value_start, value_end, item));
     }
+    columns.commit();
     return true;
 }
 
@@ -212,8 +235,13 @@ bool split_with(log_line& line, const char16_t* text, std::size_t length, const 
         return false;
     // Room for a column per leaf first, so that the text stays where it is
     // while it is split in place.
-    line.reserve_columns(line.columns().size()
-                         + (plan ? plan->columns() : static_cast<std::size_t>(std::max(leaf_count(parser), 0))));
+    if (plan) {
+        line.make_room(plan->columns(), plan->typed_columns());
+    } else {
+        std::vector<const log_pattern*> leaves;
+        leaf_count(parser, &leaves);
+        line.make_room(leaves.size(), typed_leaves(leaves));
+    }
     text = line.text().data();
     length = line.text().size();
     if (length == 0)
@@ -247,6 +275,7 @@ split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
 {
     std::vector<const log_pattern*> leaves;
     leaf_count(parser, &leaves);
+    m_typed = typed_leaves(leaves);
     m_datetimes.reserve(leaves.size());
     for (const log_pattern* leaf : leaves)
         m_datetimes.emplace_back(leaf->data_format);

@@ -51,6 +51,8 @@ public:
     const log_pattern_list& parser() const { return m_parser; }
     // The parser's columns (its leaves).
     std::size_t columns() const { return m_datetimes.size(); }
+    // Those of them that are not text, whose typed values a line keeps.
+    std::size_t typed_columns() const { return m_typed; }
     // The fixed-width reader of the date-time column leaf (in column order);
     // null for any other column, or when the column's format is read
     // otherwise.
@@ -79,6 +81,7 @@ private:
     std::vector<fixed_datetime> m_datetimes;
     std::vector<const fixed_datetime*> m_readers; // into m_datetimes
     std::vector<flat_item> m_flat;
+    std::size_t m_typed = 0;
 };
 
 bool split_line(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan, bool copy,

@@ -15,9 +15,9 @@ cut_mark CutMarkOf(const std::vector<log_line*>& rows, int row)
     if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || !rows[static_cast<std::size_t>(row)])
         return mark;
     const log_line& line = *rows[static_cast<std::size_t>(row)];
-    if (line.cut_length == 0)
+    if (line.cut_length() == 0)
         return mark;
-    mark.file_bytes = line.cut_length;
+    mark.file_bytes = line.cut_length();
     mark.shown = line.text().size();
     const std::size_t end = line.text().size();
     for (std::size_t c = line.columns().size(); c-- > 0;) {

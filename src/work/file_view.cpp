@@ -233,7 +233,7 @@ bool file_view::read_line(uint64_t n, log_line& line)
 {
     line.assign_text({});
     line.offset = -1;
-    line.cut_length = 0;
+    line.set_cut_length(0);
     int64_t offset = 0;
     uint64_t length = 0;
     {
@@ -255,11 +255,10 @@ bool file_view::read_line(uint64_t n, log_line& line)
         split_line(line, text.data(), text.size(), m_host.FindParser(m_parser_name), true);
     if (line.columns().empty() && !text.empty()) {
         line.assign_text(text);
-        log_column& whole = line.add_column();
-        whole.length = static_cast<uint16_t>(line.text().size());
+        line.add_column(0, line.text().size());
     }
     line.offset = offset;
     if (shown < length)
-        line.cut_length = length;
+        line.set_cut_length(length);
     return true;
 }

@@ -164,12 +164,10 @@ TEST(FilterDifferential, FilterRunEqualsTheReferenceOverRandomWindows)
             const std::vector<log_column> cells(row->columns().begin(), row->columns().end());
             row->clear_columns();
             for (std::size_t c = 0; c < cells.size(); ++c) {
-                log_column& cell = row->add_column();
-                cell = cells[c];
-                const std::u16string_view text = row->text_of(cell);
+                const std::u16string_view text = row->text_of(cells[c]);
                 tagDATA_VALUE value;
                 ParseDataValue(value, text.data(), text.size(), columns[c].data_format);
-                cell.set_value(value);
+                row->add_column(cells[c].offset, cells[c].length, value);
             }
         }
         const filter_run_result typed = RunFilter(rows, parser, groups, quick, row_values::split_with_parser);

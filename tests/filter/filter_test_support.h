@@ -24,9 +24,7 @@ inline std::unique_ptr<log_line> MakeLine(const std::vector<std::u16string>& cel
     line->assign_text(text);
     std::size_t offset = 0;
     for (const std::u16string& cell : cells) {
-        log_column& column = line->add_column();
-        column.offset = static_cast<uint16_t>(offset);
-        column.length = static_cast<uint16_t>(cell.size());
+        line->add_column(offset, cell.size());
         offset += cell.size();
     }
     return line;

@@ -86,7 +86,7 @@ TEST_F(logfile_LongLines, ElevenLinesOfAThousandToHalfAMillionCharactersAreEleve
         for (std::size_t i = 0; i < std::size(lengths); ++i) {
             const log_line& line = *window.lines()[i];
             EXPECT_EQ(line.text().size(), std::min<std::size_t>(lengths[i], kMaxLineUnits)) << i;
-            EXPECT_EQ(line.cut_length, lengths[i] > kMaxLineUnits ? lengths[i] : 0u) << i;
+            EXPECT_EQ(line.cut_length(), lengths[i] > kMaxLineUnits ? lengths[i] : 0u) << i;
         }
     }
 }
@@ -142,8 +142,8 @@ TEST_F(logfile_LongLines, AMegabyteMiddleLineIsShownCutInEveryEncodingDirectionA
                     ASSERT_EQ(window.lines().size(), 3u);
                     const log_line& line = *window.lines()[1];
                     EXPECT_EQ(std::u16string(line.text().begin(), line.text().end()), expected);
-                    EXPECT_EQ(line.cut_length, middle_bytes);
-                    EXPECT_EQ(window.lines()[0]->cut_length, 0u);
+                    EXPECT_EQ(line.cut_length(), middle_bytes);
+                    EXPECT_EQ(window.lines()[0]->cut_length(), 0u);
                     EXPECT_EQ(std::u16string(window.lines()[2]->text().begin(), window.lines()[2]->text().end()),
                               u"after");
                 }

@@ -280,7 +280,8 @@ std::vector<int64_t> passing(int64_t first, int64_t last, bool (*test)(const log
         log_line line;
         tagDATA_VALUE value;
         value.payload = n;
-        line.add_column().set_value(value);
+        value.valid = true;
+        line.add_column(0, 0, value);
         if (test(line) && (!also || also(line)))
             out.push_back(n);
     }

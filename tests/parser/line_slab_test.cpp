@@ -39,12 +39,10 @@ log_line* make_line(line_arena& arena, const std::u16string& text, std::size_t c
 {
     log_line* line = log_line::create(text, columns, &arena);
     for (std::size_t c = 0; c < columns; ++c) {
-        log_column& column = line->add_column();
-        column.offset = static_cast<uint16_t>(c);
         tagDATA_VALUE value;
         value.payload = static_cast<int64_t>(c) - 3;
         value.valid = true;
-        column.set_value(value);
+        line->add_column(c, 0, value);
     }
     return line;
 }

@@ -220,7 +220,7 @@ TEST(parser_SplitLine, EmptyTextMakesNoColumn)
     log_line line;
     line.assign_text(u"xxxx");
     for (int i = 0; i < 3; ++i)
-        line.add_column();
+        line.add_column(0, 0);
     std::u16string failed = u"stale";
     EXPECT_FALSE(split_line(line, u"", 0, FourColumns(), true, &failed));
     EXPECT_TRUE(line.columns().empty());
@@ -247,7 +247,7 @@ TEST(parser_SplitLine, ColumnsPointIntoTheLinesOwnCopy)
 TEST(parser_SplitLine, WithoutCopyColumnsAreAppendedOverTheLinesOwnText)
 {
     std::unique_ptr<log_line> line(log_line::create(u"a;b", 1));
-    line->add_column(); // kept
+    line->add_column(0, 0); // kept
     const char16_t* text = line->text().data();
     ASSERT_TRUE(
         split_line(*line, text, line->text().size(), Parser({Item(u"", u";", u"x"), Item(u"", u"", u"y")}), false));

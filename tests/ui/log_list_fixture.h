@@ -85,9 +85,7 @@ inline std::unique_ptr<log_line> LineOfCells(const std::vector<std::u16string>& 
     }
     line->assign_text(text);
     for (const auto& [offset, length] : spans) {
-        log_column& column = line->add_column();
-        column.offset = static_cast<uint16_t>(offset);
-        column.length = static_cast<uint16_t>(length);
+        line->add_column(offset, length);
     }
     return line;
 }

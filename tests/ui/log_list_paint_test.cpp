@@ -313,7 +313,7 @@ void log_list_paint_test::CutLine_EndsInTheCutMarkAndItsTooltipGivesTheLength()
     painted_list view({{u"INFO", u"whole"}, {u"WARN", std::u16string(2000, u'z')}}, {u"Level", u"Message"});
     {
         const log_file::window_reader window = FileOf(view.file).read_window();
-        window.lines()[1]->cut_length = 300000;
+        window.lines()[1]->set_cut_length(300000);
     }
     view.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view.window));

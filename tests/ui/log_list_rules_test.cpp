@@ -17,9 +17,7 @@ std::unique_ptr<log_line> Line(const std::u16string& text, const std::vector<std
     auto line = std::make_unique<log_line>();
     line->assign_text(text);
     for (const auto& [offset, length] : spans) {
-        log_column& column = line->add_column();
-        column.offset = static_cast<uint16_t>(offset);
-        column.length = static_cast<uint16_t>(length);
+        line->add_column(offset, length);
     }
     return line;
 }
@@ -151,7 +149,7 @@ void log_list_rules_test::CellView_CutsAt65534Characters()
 void log_list_rules_test::CellView_ColumnOutsideItsLineIsEmpty()
 {
     const auto line = Line(u"short", {{2, 3}, {3, 10}, {9, 1}});
-    line->add_column(); // a record of no characters
+    line->add_column(0, 0); // a record of no characters
     const std::vector<log_line*> rows = {line.get()};
     QCOMPARE(std::u16string(CellView(rows, 0, 0)), std::u16string(u"ort"));
     QVERIFY(CellView(rows, 0, 1).empty());
@@ -187,7 +185,7 @@ void log_list_rules_test::CutMark_MarksTheCellWhereACutLinesTextEnds()
     };
     for (const row& r : table) {
         auto line = Line(u"abcd efghi", r.spans);
-        line->cut_length = r.cut_length;
+        line->set_cut_length(r.cut_length);
         const std::vector<log_line*> rows = {line.get()};
         const cut_mark mark = CutMarkOf(rows, 0);
         QVERIFY2(mark.column == r.column, r.name);
