@@ -13,6 +13,19 @@ namespace {
 
 constexpr std::size_t kNotFound = std::u16string_view::npos;
 
+// Adds the parser's leaves to columns, and those that are not text to typed.
+void count_leaves(const log_pattern_list& parser, std::size_t& columns, std::size_t& typed)
+{
+    for (const log_pattern& item : parser) {
+        if (item.sub_items.empty()) {
+            ++columns;
+            typed += item.data_format.data_type != DATA_TYPE_TEXT ? 1 : 0;
+        } else {
+            count_leaves(item.sub_items, columns, typed);
+        }
+    }
+}
+
 std::size_t typed_leaves(const std::vector<const log_pattern*>& leaves)
 {
     return static_cast<std::size_t>(std::count_if(leaves.begin(), leaves.end(), [](const log_pattern* leaf) {
@@ -168,9 +181,17 @@ struct split_state {
     std::u16string* failed_name;
 };
 
-// Splits text[0..length), which lies base characters into the line's text.
-bool split_items(log_line& line, const char16_t* text, std::size_t base, std::size_t length,
-                 const log_pattern_list& items, split_state& state)
+// Where a split's columns go: the line's add_column, one at a time.
+struct line_sink {
+    log_line& line;
+    void add(const log_column& column) { line.add_column(column); }
+};
+
+// Splits text[0..length), which lies base characters into the line's text,
+// into sink.
+template <class Sink>
+bool split_items(Sink& sink, const char16_t* text, std::size_t base, std::size_t length, const log_pattern_list& items,
+                 split_state& state)
 {
     std::size_t pos = 0;
     for (const log_pattern& item : items) {
@@ -183,11 +204,11 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
         if (!leaf) {
             if (value_end == value_start)
                 return fail_at(item.sub_items.front(), state.failed_name);
-            if (!split_items(line, text + value_start, base + value_start, value_end - value_start, item.sub_items,
+            if (!split_items(sink, text + value_start, base + value_start, value_end - value_start, item.sub_items,
                              state))
                 return false;
         } else {
-            line.add_column(leaf_column(text, base, value_start, value_end, view));
+            sink.add(leaf_column(text, base, value_start, value_end, view));
             ++state.leaf;
         }
     }
@@ -195,32 +216,18 @@ bool split_items(log_line& line, const char16_t* text, std::size_t base, std::si
 }
 
 // split_items for a parser without sub-items, from its plan's array.
-bool split_flat(log_line& line, const char16_t* text, std::size_t length, const split_plan& plan,
+template <class Sink>
+bool split_flat(Sink& sink, const char16_t* text, std::size_t length, const split_plan& plan,
                 std::u16string* failed_name)
 {
     std::size_t pos = 0;
-    if (line.columns().size() + plan.columns() > log_line::kMaskedColumns) {
-        for (const item_view& item : plan.flat()) {
-            std::size_t value_start;
-            std::size_t value_end;
-            if (!locate_value(text, length, pos, item, value_start, value_end))
-                return fail_at(*item.item, failed_name);
-            line.add_column(leaf_column(text, 0, value_start, value_end, item));
-        }
-        return true;
-    }
-    // The room for the plan's columns is made: they go straight to it.
-    log_line::column_writer columns(line);
     for (const item_view& item : plan.flat()) {
         std::size_t value_start;
         std::size_t value_end;
-        if (!locate_value(text, length, pos, item, value_start, value_end)) {
-            columns.commit();
+        if (!locate_value(text, length, pos, item, value_start, value_end))
             return fail_at(*item.item, failed_name);
-        }
-        columns.add(leaf_column(text, 0, value_start, value_end, item));
+        sink.add(leaf_column(text, 0, value_start, value_end, item));
     }
-    columns.commit();
     return true;
 }
 
@@ -235,26 +242,36 @@ bool split_with(log_line& line, const char16_t* text, std::size_t length, const 
         return false;
     // Room for a column per leaf first, so that the text stays where it is
     // while it is split in place.
+    std::size_t columns = 0;
+    std::size_t typed = 0;
     if (plan) {
-        line.make_room(plan->columns(), plan->typed_columns());
+        columns = plan->columns();
+        typed = plan->typed_columns();
     } else {
-        std::vector<const log_pattern*> leaves;
-        leaf_count(parser, &leaves);
-        line.make_room(leaves.size(), typed_leaves(leaves));
+        count_leaves(parser, columns, typed);
     }
+    line.make_room(columns, typed);
     text = line.text().data();
     length = line.text().size();
     if (length == 0)
         return false;
-    if (plan && !plan->flat().empty()) {
-        if (!split_flat(line, text, length, *plan, failed_name))
-            return false;
-    } else {
+    auto split = [&](auto& sink) {
+        if (plan && !plan->flat().empty())
+            return split_flat(sink, text, length, *plan, failed_name);
         split_state state{plan, 0, failed_name};
-        if (!split_items(line, text, 0, length, parser, state))
-            return false;
+        return split_items(sink, text, 0, length, parser, state);
+    };
+    bool split_whole;
+    if (line.columns().size() + columns <= log_line::kMaskedColumns) {
+        // The room for the columns is made: they go straight to it.
+        log_line::column_writer sink(line);
+        split_whole = split(sink);
+        sink.commit();
+    } else {
+        line_sink sink{line};
+        split_whole = split(sink);
     }
-    return !line.columns().empty();
+    return split_whole && !line.columns().empty();
 }
 
 } // namespace
