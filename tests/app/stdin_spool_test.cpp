@@ -213,10 +213,12 @@ TEST_F(StdinSpool, CopiesEveryBurstAsWritten)
         ASSERT_TRUE(WaitFor([&] { return spool.bytes() == written.size(); })) << burst;
         ASSERT_EQ(Contents(spool.path()), written) << burst;
     }
+    // Each flag is set before its event goes out: wait for both.
+    ASSERT_TRUE(WaitFor([&] { return events.first_data.load() != 0; }));
     EXPECT_EQ(events.first_data, 1);
     EXPECT_EQ(events.ended, 0);
     ::close(ends[1]);
-    ASSERT_TRUE(WaitFor([&] { return spool.ended(); }));
+    ASSERT_TRUE(WaitFor([&] { return spool.ended() && events.ended.load() != 0; }));
     EXPECT_EQ(events.ended, 1);
     EXPECT_FALSE(spool.failed());
     EXPECT_EQ(Contents(spool.path()), written);
@@ -235,7 +237,7 @@ TEST_F(StdinSpool, AnEmptyStreamEndsWithoutData)
     event_log events;
     stdin_spool spool;
     ASSERT_TRUE(spool.start(Folder(), ends[0], events.handler()));
-    ASSERT_TRUE(WaitFor([&] { return spool.ended(); }));
+    ASSERT_TRUE(WaitFor([&] { return spool.ended() && events.ended.load() != 0; }));
     EXPECT_EQ(events.ended, 1);
     EXPECT_EQ(events.first_data, 0);
     EXPECT_EQ(spool.bytes(), 0u);
@@ -307,7 +309,8 @@ TEST_F(StdinSpool, AFileThatCannotGrowStopsTheCopyWithAWriteError)
     small.rlim_cur = 100;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     ASSERT_TRUE(WriteAll(ends[1], std::string(300, 'x')));
-    const bool failed = WaitFor([&] { return spool.failed(); });
+    // The error is set before the event goes out: wait for both.
+    const bool failed = WaitFor([&] { return spool.failed() && events.failed.load() != 0; });
     ::setrlimit(RLIMIT_FSIZE, &before);
     ::signal(SIGXFSZ, previous);
     ASSERT_TRUE(failed);
