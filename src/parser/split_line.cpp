@@ -26,13 +26,6 @@ void count_leaves(const log_pattern_list& parser, std::size_t& columns, std::siz
     }
 }
 
-std::size_t typed_leaves(const std::vector<const log_pattern*>& leaves)
-{
-    return static_cast<std::size_t>(std::count_if(leaves.begin(), leaves.end(), [](const log_pattern* leaf) {
-        return leaf->data_format.data_type != DATA_TYPE_TEXT;
-    }));
-}
-
 // The first q in [from, end) where text[q] is first and, when pair, text[q +
 // 1] is second; kNotFound when there is none.  Reads text[from, end), and
 // text[end] too when pair.
@@ -292,7 +285,8 @@ split_plan::split_plan(const log_pattern_list& parser) : m_parser(parser)
 {
     std::vector<const log_pattern*> leaves;
     leaf_count(parser, &leaves);
-    m_typed = typed_leaves(leaves);
+    std::size_t columns = 0;
+    count_leaves(parser, columns, m_typed);
     m_datetimes.reserve(leaves.size());
     for (const log_pattern* leaf : leaves)
         m_datetimes.emplace_back(leaf->data_format);
